@@ -1,0 +1,24 @@
+# Warnings, sanitizers and the helper every library target uses.
+add_compile_options(-Wall -Wextra -Wimplicit-fallthrough)
+if(QRV_WERROR)
+  add_compile_options(-Werror)
+endif()
+
+if(QRV_SANITIZE)
+  add_compile_options(-fsanitize=${QRV_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${QRV_SANITIZE})
+endif()
+
+# qrv_add_library(NAME SOURCES... [DEPS ...]): one static library per folder of the layout;
+# headers are included by their path from the repository root ("dsp/ParameterSet.h").
+function(qrv_add_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+  if(ARG_DEPS)
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  endif()
+  if(ARG_PRIVATE_DEPS)
+    target_link_libraries(${name} PRIVATE ${ARG_PRIVATE_DEPS})
+  endif()
+endfunction()

@@ -1,0 +1,401 @@
+#include "dsp/warmGlowEffect.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "dsp/ParameterSet.h"
+
+namespace qrv {
+namespace {
+
+constexpr double kMinRate = 22050.0;
+constexpr double kMaxRate = 192000.0;
+
+struct RatioConstants {
+  double headroom;  // h
+  double inverse;   // g = 1/h as stored
+};
+constexpr std::array<RatioConstants, kRatioStepCount> kRatioConstants = {{
+    {22.4, 0.044642857142857144},
+    {15.839039999999997, 0.06313513950340426},
+    {8.0, 0.125},
+    {5.6568, 0.1767783906095319},
+    {4.0, 0.25},
+    {2.82, 0.3546099290780142},
+    {2.8, 0.35714285714285715},
+}};
+
+struct ValvePair {
+  double drive, makeUp;
+};
+constexpr std::array<ValvePair, kValveStepCount> kValvePairs = {{
+    {0.14285714285714285, 7.0},
+    {0.3333333333333333, 3.0},
+    {0.5555555555555556, 1.8},
+    {1.0, 1.0},
+    {1.4141, 0.7071},
+    {2.0, 0.5},
+    {2.5, 0.4},
+}};
+
+// Three xorshift-like generators; their XOR is scaled to a dither below 1e-10 that keeps the
+// recursive sections out of denormals.
+inline double Dither(uint32_t& s1, uint32_t& s2, uint32_t& s3) {
+  s1 = ((((s1 >> 9) ^ s1) >> 6) & 0x1fffu) ^ (s1 << 13);
+  s2 = ((((s2 >> 2) ^ s2) >> 7) & 0xfffffu) ^ (s2 << 20);
+  s3 = ((((s3 >> 6) ^ s3) >> 8) & 0x1ffffu) ^ (s3 << 17);
+  return static_cast<double>(s1 ^ s2 ^ s3) * 4.6566128730000005e-20 - 1e-10;
+}
+
+template <typename Sample>
+constexpr const std::array<int, kAttackStepCount>& AttackSteps() {
+  if constexpr (sizeof(Sample) == sizeof(float)) {
+    return kAttackStepsSingle;
+  } else {
+    return kAttackStepsDouble;
+  }
+}
+
+// Runs n envelope steps with a held input; groups of four go through the unrolled step.
+inline double StepEnvelope(FilterSection& f, double d, int n) {
+  double y = 0.0;
+  for (; n >= 4; n -= 4) y = f.StepHeld4(d);
+  for (; n > 0; --n) y = f.Step(d);
+  return y;
+}
+
+}  // namespace
+
+double GainCurve(int ratioStep, double V) {
+  switch (ratioStep) {
+    case 0: return 0.6 / (1.0 + 0.4 * V) + 0.4;
+    case 1: return 0.8 / (1.0 + 0.4 * V) + 0.2;
+    case 2: return (0.23 * std::atan(1.2 * V) + 0.9 * V / (1.0 + 0.35 * V) * 0.7 + 0.094 * V) / V;
+    case 3:
+      return (0.5145833333333333 * std::atan(1.2 * V) + 0.95 * V / (1.0 + 0.35 * V) * 0.35 + 0.05 * V) / V;
+    case 4: return (0.8083333333333333 * std::atan(1.2 * V) + 0.03 * V) / V;
+    case 5: return (0.4091666666666667 * std::atan(1.2 * V) + 0.009 * V + 0.491 * std::tanh(V) + 0.009 * V) / V;
+    default: return (0.99 * std::tanh(V) + 0.01 * V) / V;
+  }
+}
+
+double ValveHeadroom(int ratioStep) {
+  return kRatioConstants[static_cast<std::size_t>(std::clamp(ratioStep, 0, kRatioStepCount - 1))].headroom;
+}
+
+double DriveOfStep(int k) { return std::pow(1024.0, k * 0.025) * 0.125; }
+double OutputGainOfStep(int k) { return std::pow(31.622776601683793, k * 0.016666666666666666); }
+
+warmGlowEffect::warmGlowEffect() {
+  sampleRate_ = 44100.0;
+  for (auto& s : sections_) s = std::make_unique<FilterSection>();
+  sections_[kMeter]->Create(FilterSection::kLowPass, 2.0, 0.583);
+  noise_ = {592u, 153768u, 1526u};
+  sections_[kFastLevel]->Create(FilterSection::kLowPass, 5.0, 0.5);
+  sections_[kSlowLevel]->Create(FilterSection::kLowPass, 20.0, 0.5);
+  sections_[kEnvelope]->Create(FilterSection::kLowPass, 1.0, 0.1);
+  sections_[kSideChainLeft]->Create(FilterSection::kHighPass, 40.0, 0.3);
+  sections_[kSideChainRight]->Create(FilterSection::kHighPass, 40.0, 0.3);
+
+  // Start the meter settled at a gain of 1, so a fresh instance shows no reduction.
+  meterGain_ = 1.0;
+  FilterSection& meter = *sections_[kMeter];
+  meter.Clear();
+  meter.Compute();
+  for (int i = 0; i < 44100; ++i) meter.Step(1.0);
+
+  valveDrive_ = valveMakeUp_ = 1.0;
+  for (unsigned i = 0; i < kParameterCount; ++i) SetParameter(i, GetParameterDefault(i));
+  Reset();
+  sampleRate_ = std::clamp(sampleRate_, kMinRate, kMaxRate);
+}
+
+warmGlowEffect::~warmGlowEffect() = default;
+
+bool warmGlowEffect::SetSampleRate(double rate) {
+  if (std::isnan(rate)) return false;  // keep the stored rate, which is always in range
+  sampleRate_ = std::clamp(rate, kMinRate, kMaxRate);
+  return sampleRate_ == rate;
+}
+
+void warmGlowEffect::Reset() {
+  in32_[0] = in32_[1] = nullptr;
+  out32_[0] = out32_[1] = nullptr;
+  in64_[0] = in64_[1] = nullptr;
+  out64_[0] = out64_[1] = nullptr;
+  ResetState();
+  SetUpForSampleRate();
+}
+
+void warmGlowEffect::ResetState() {
+  drive_ = driveTarget_;
+  outputGain_ = outputTarget_;
+  for (int i : {kSideChainLeft, kSideChainRight, kEnvelope, kFastLevel, kSlowLevel}) {
+    sections_[static_cast<std::size_t>(i)]->Compute();
+    sections_[static_cast<std::size_t>(i)]->Clear();
+  }
+  meterGain_ = 1.0;
+  envelope_ = 0.0001;
+}
+
+void warmGlowEffect::SetUpForSampleRate() {
+  const double rate = sampleRate_;
+  FilterSection& meter = *sections_[kMeter];
+  meter.SetSampleRate(rate);
+  meter.frequency = 2.3333333333333335;
+  meter.Compute();
+
+  const double r = (rate >= 20000.0 && rate <= 200000.0) ? rate : 44100.0;
+  FilterSection& env = *sections_[kEnvelope];
+  env.SetSampleRate(r);
+  env.Compute();
+  env.Clear();
+  FilterSection& fast = *sections_[kFastLevel];
+  fast.SetSampleRate(r);
+  fast.frequency = 5.0;
+  fast.q = 0.5;
+  fast.Compute();
+  fast.Clear();
+  FilterSection& slow = *sections_[kSlowLevel];
+  slow.SetSampleRate(r);
+  slow.frequency = 2.0;
+  slow.q = 0.5;
+  slow.Compute();
+  slow.Clear();
+  for (int i : {kSideChainLeft, kSideChainRight}) {
+    FilterSection& sc = *sections_[static_cast<std::size_t>(i)];
+    sc.SetSampleRate(r);
+    sc.Compute();
+    sc.Clear();
+  }
+  drive_ = driveTarget_;
+  outputGain_ = outputTarget_;
+}
+
+void warmGlowEffect::SetParameter(unsigned index, double v) {
+  // A non-finite value has no step; keep what is set rather than poison the engine.
+  if (!std::isfinite(v)) return;
+  const float vf = static_cast<float>(v);
+  switch (index) {
+    case kSlotProcess: mode_ = StepOfSingle(v, 2); break;
+    case kSlotRatio: ratioStep_ = StepOfSingle(v, 6); break;
+    case kSlotAttackRatio: attackStep_ = StepOf(v, 6); break;
+    case kSlotTime: timeFactor_ = std::pow(100.0, static_cast<double>(vf)) * 0.005; break;
+    case kSlotCompression: driveTarget_ = DriveOfStep(CompressionStep(v)); break;
+    case kSlotOutput: outputTarget_ = OutputGainOfStep(StepOf(vf, 60)); break;
+    case kSlotValveLevel: {
+      valveStep_ = StepOfSingle(v, 6);
+      valveDrive_ = valveMakeUp_ = 1.0;
+      if (valveStep_ >= 0 && valveStep_ < kValveStepCount) {
+        valveDrive_ = kValvePairs[static_cast<std::size_t>(valveStep_)].drive;
+        valveMakeUp_ = kValvePairs[static_cast<std::size_t>(valveStep_)].makeUp;
+      }
+      break;
+    }
+    default: break;
+  }
+}
+
+bool warmGlowEffect::GetMeter(unsigned index, double* value) {
+  if (index != kSlotGainReduction || value == nullptr) return false;
+  *value = std::clamp(1.0 - meterGain_, 0.0, 1.0);
+  return true;
+}
+
+bool warmGlowEffect::ApplyMessage(const void* block, std::size_t size) {
+  constexpr std::size_t kHeader = 10;
+  constexpr std::size_t kEntry = 16;
+  if (block == nullptr) return true;
+  const std::size_t n = std::min(size, kParameterMessageMaxSize);
+  std::memset(message_, 0, sizeof message_);
+  std::memcpy(message_, block, n);
+  if (n < kHeader || message_[8] != 9) return true;
+  const int count = static_cast<int8_t>(message_[9]);
+  for (int i = 0; i < count; ++i) {
+    const std::size_t at = kHeader + static_cast<std::size_t>(i) * kEntry;
+    if (at + kEntry > n) break;  // entries beyond the block (or past 63) are not read
+    uint32_t index = 0;
+    uint64_t bits = 0;
+    for (int b = 0; b < 4; ++b) index |= static_cast<uint32_t>(message_[at + b]) << (8 * b);
+    for (int b = 0; b < 8; ++b) bits |= static_cast<uint64_t>(message_[at + 8 + b]) << (8 * b);
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    SetParameter(index, value);
+  }
+  return true;
+}
+
+template <typename Sample, bool Stereo, bool Valve>
+void warmGlowEffect::Run(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int32_t count) {
+  ratioStep_ = std::clamp(ratioStep_, 0, kRatioStepCount - 1);
+  const RatioConstants& rc = kRatioConstants[static_cast<std::size_t>(ratioStep_)];
+  const double k = rc.inverse * valveDrive_;
+  const double m = rc.headroom * valveMakeUp_;
+  const int ratio = ratioStep_;
+  const int attackCount = (attackStep_ >= 0 && attackStep_ < kAttackStepCount)
+                              ? AttackSteps<Sample>()[static_cast<std::size_t>(attackStep_)]
+                              : kAttackStepsFallback;
+
+  // Hot state in locals for the loop, written back once.
+  FilterSection scL = *sections_[kSideChainLeft];
+  FilterSection scR = *sections_[kSideChainRight];
+  FilterSection fast = *sections_[kFastLevel];
+  FilterSection slow = *sections_[kSlowLevel];
+  FilterSection env = *sections_[kEnvelope];
+  FilterSection meter = *sections_[kMeter];
+  uint32_t n1 = noise_.n1, n2 = noise_.n2, n3 = noise_.n3;
+  double drive = drive_, inverseDrive = inverseDrive_, outputGain = outputGain_;
+  double envelope = envelope_, meterGain = meterGain_;
+  const double driveTarget = driveTarget_, outputTarget = outputTarget_, timeFactor = timeFactor_;
+
+  for (int32_t i = 0; i < count; ++i) {
+    // Read the frame before writing it: input and output may be the same memory.
+    const double inLeft = static_cast<double>(inL[i]);
+    const double inRight = Stereo ? static_cast<double>(inR[i]) : 0.0;
+
+    drive = (driveTarget - drive) * 0.001 + drive;
+    inverseDrive = 1.0 / drive;
+    outputGain = (outputTarget - outputGain) * 0.001 + outputGain;
+
+    const double ditherL = Dither(n1, n2, n3);
+    const double xL = ditherL + inLeft * drive;
+    double xR = 0.0;
+    double d;
+    if constexpr (Stereo) {
+      const double ditherR = Dither(n1, n2, n3);
+      xR = ditherR + inRight * drive;
+      const double yL = scL.Step(xL);
+      const double yR = scR.Step(xR);
+      d = (yL * yL + yR * yR) * 0.7071;
+    } else {
+      d = std::fabs(scL.Step(xL));
+    }
+
+    const double F = fast.Step(d);
+    const double S = slow.Step(d);
+    const double r = std::max(F, 1e-6) * 0.2 / std::max(S, 1e-6);
+    const double fc = (4.0 * r / (r + 1.0) * 0.7 + 0.06999999999999999) / timeFactor;
+    env.ComputeEnvelopeLowPass(fc);
+    envelope = d > envelope ? StepEnvelope(env, d, attackCount) : env.Step(d);
+    if (envelope < 0.001) envelope = 0.001;
+
+    const double e = GainCurve(ratio, std::sqrt(envelope));
+    meterGain = meter.Step(e);
+
+    double sL = e * xL;
+    double sR = e * xR;
+    if constexpr (Valve) {
+      sL = ValveShape(sL, k, m);
+      if constexpr (Stereo) sR = ValveShape(sR, k, m);
+    }
+    const Sample left = static_cast<Sample>(inverseDrive * sL * outputGain);
+    if constexpr (Stereo) {
+      const Sample right = static_cast<Sample>(inverseDrive * sR * outputGain);
+      outL[i] = left;
+      outR[i] = right;
+    } else {
+      outL[i] = left;
+      outR[i] = left;
+    }
+  }
+
+  *sections_[kSideChainLeft] = scL;
+  *sections_[kSideChainRight] = scR;
+  *sections_[kFastLevel] = fast;
+  *sections_[kSlowLevel] = slow;
+  *sections_[kEnvelope] = env;
+  *sections_[kMeter] = meter;
+  noise_ = {n1, n2, n3};
+  drive_ = drive;
+  inverseDrive_ = inverseDrive;
+  outputGain_ = outputGain;
+  envelope_ = envelope;
+  meterGain_ = meterGain;
+  RecoverNonFinite();
+}
+
+void warmGlowEffect::RecoverNonFinite() {
+  // A non-finite input sample poisons the recursive sections for good; clear what it reached so the
+  // next block of finite input comes out finite again. The meter restarts at rest (no reduction).
+  bool cleared = false;
+  for (int i : {kSideChainLeft, kSideChainRight, kFastLevel, kSlowLevel, kEnvelope}) {
+    FilterSection& s = *sections_[static_cast<std::size_t>(i)];
+    if (!s.IsFinite()) {
+      s.Clear();
+      cleared = true;
+    }
+  }
+  if (cleared || !std::isfinite(envelope_)) envelope_ = 0.0001;
+  FilterSection& meter = *sections_[kMeter];
+  if (!meter.IsFinite() || !std::isfinite(meterGain_)) {
+    meter.Settle(1.0);
+    meterGain_ = 1.0;
+  }
+}
+
+template <typename Sample>
+void warmGlowEffect::Process(const Sample* const inputs[2], Sample* const outputs[2], int32_t count,
+                             const Sample** rin, Sample** rout) {
+  if (inputs == nullptr || outputs == nullptr || inputs[0] == nullptr || outputs[0] == nullptr) return;
+  rin[0] = inputs[0];
+  rin[1] = inputs[1] ? inputs[1] : inputs[0];
+  rout[0] = outputs[0];
+  rout[1] = outputs[1] ? outputs[1] : outputs[0];
+  if (count <= 0) return;
+  if (IsOff()) {
+    Bypass(inputs, outputs, count, rin, rout);
+    return;
+  }
+  const bool stereo = inputs[1] != nullptr;
+  const bool valve = mode_ == static_cast<int>(ProcessMode::kValve);
+  if (stereo) {
+    if (valve) {
+      Run<Sample, true, true>(rin[0], rin[1], rout[0], rout[1], count);
+    } else {
+      Run<Sample, true, false>(rin[0], rin[1], rout[0], rout[1], count);
+    }
+  } else if (valve) {
+    Run<Sample, false, true>(rin[0], rin[1], rout[0], rout[1], count);
+  } else {
+    Run<Sample, false, false>(rin[0], rin[1], rout[0], rout[1], count);
+  }
+}
+
+template <typename Sample>
+void warmGlowEffect::Bypass(const Sample* const inputs[2], Sample* const outputs[2], int32_t count,
+                            const Sample** rin, Sample** rout) {
+  if (inputs == nullptr || outputs == nullptr || inputs[0] == nullptr || outputs[0] == nullptr) return;
+  const Sample* in0 = inputs[0];
+  const Sample* in1 = inputs[1] ? inputs[1] : inputs[0];
+  Sample* out0 = outputs[0];
+  Sample* out1 = outputs[1] ? outputs[1] : outputs[0];
+  rin[0] = in0;
+  rin[1] = in1;
+  rout[0] = out0;
+  rout[1] = out1;
+  FilterSection& meter = *sections_[kMeter];
+  double meterGain = meterGain_;
+  for (int32_t i = 0; i < count; ++i) {
+    const Sample s1 = in1[i];
+    out0[i] = in0[i];
+    out1[i] = s1;  // with one output, channel 1 wins
+    meterGain = meter.Step(1.0);
+  }
+  meterGain_ = meterGain;
+}
+
+void warmGlowEffect::ProcessBlock(const float* const inputs[2], float* const outputs[2], int32_t count) {
+  Process<float>(inputs, outputs, count, in32_, out32_);
+}
+void warmGlowEffect::ProcessBlockDouble(const double* const inputs[2], double* const outputs[2], int32_t count) {
+  Process<double>(inputs, outputs, count, in64_, out64_);
+}
+void warmGlowEffect::BypassBlock(const float* const inputs[2], float* const outputs[2], int32_t count) {
+  Bypass<float>(inputs, outputs, count, in32_, out32_);
+}
+void warmGlowEffect::BypassBlockDouble(const double* const inputs[2], double* const outputs[2], int32_t count) {
+  Bypass<double>(inputs, outputs, count, in64_, out64_);
+}
+
+}  // namespace qrv

@@ -1,0 +1,114 @@
+// The compressor engine behind the processor frame: input drive, side-chain high-pass, power detector,
+// programme-dependent envelope, seven gain curves, asymmetric valve stage, output gain.
+// Audio thread only; nothing allocates or locks after construction.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "dsp/FilterSection.h"
+#include "dsp/QRVBaseAudioProcessor.h"
+
+namespace qrv {
+
+enum class ProcessMode : int { kOff = 0, kClear = 1, kValve = 2 };
+
+inline constexpr int kRatioStepCount = 7;
+inline constexpr int kAttackStepCount = 7;
+inline constexpr int kValveStepCount = 7;
+inline constexpr int kDriveStepMax = 40;
+inline constexpr int kOutputStepMax = 60;
+
+// Envelope-filter steps per frame while the level rises, per attack step.
+inline constexpr std::array<int, kAttackStepCount> kAttackStepsSingle = {56, 33, 20, 10, 5, 3, 1};
+inline constexpr std::array<int, kAttackStepCount> kAttackStepsDouble = {40, 25, 16, 10, 6, 4, 2};
+inline constexpr int kAttackStepsFallback = 10;
+
+// Gain of ratio curve `ratioStep` (0..6) at V, the square root of the envelope.
+double GainCurve(int ratioStep, double V);
+// Valve headroom h per ratio step.
+double ValveHeadroom(int ratioStep);
+// The asymmetric valve stage with drive k and make-up m.
+inline double ValveShape(double s, double k, double m) {
+  return s >= 0.0 ? m * std::atan(k * s) : -1.5625 * m * std::tanh(-0.64 * k * s);
+}
+// Input drive of drive step k: 2^(k/4 - 3).
+double DriveOfStep(int k);
+// Output gain of output step k: k/2 dB.
+double OutputGainOfStep(int k);
+
+class warmGlowEffect final : public QRVBaseAudioProcessor {
+ public:
+  warmGlowEffect();
+  ~warmGlowEffect() override;
+  warmGlowEffect(const warmGlowEffect&) = delete;
+  warmGlowEffect& operator=(const warmGlowEffect&) = delete;
+
+  void ProcessBlock(const float* const inputs[2], float* const outputs[2], int32_t count) override;
+  void ProcessBlockDouble(const double* const inputs[2], double* const outputs[2], int32_t count) override;
+  void BypassBlock(const float* const inputs[2], float* const outputs[2], int32_t count) override;
+  void BypassBlockDouble(const double* const inputs[2], double* const outputs[2], int32_t count) override;
+  int GetLatency() override { return 0; }
+  int GetTailSize() override { return 0; }
+  bool SetSampleRate(double rate) override;
+  void Reset() override;
+  bool SupportsSinglePrecision() override { return true; }
+  bool SupportsDoublePrecision() override { return true; }
+  void SetParameter(unsigned index, double value) override;
+  bool GetMeter(unsigned index, double* value) override;
+  bool ApplyMessage(const void* block, std::size_t size) override;
+
+  // Read-only views of the engine state, for meters, bindings and tests.
+  ProcessMode mode() const { return static_cast<ProcessMode>(mode_); }
+  int modeStep() const { return mode_; }
+  int ratioStep() const { return ratioStep_; }
+  int attackStep() const { return attackStep_; }
+  int valveStep() const { return valveStep_; }
+  double timeFactor() const { return timeFactor_; }
+  double driveTarget() const { return driveTarget_; }
+  double drive() const { return drive_; }
+  double outputTarget() const { return outputTarget_; }
+  double outputGain() const { return outputGain_; }
+  double valveDrive() const { return valveDrive_; }
+  double valveMakeUp() const { return valveMakeUp_; }
+  double envelope() const { return envelope_; }
+  double meterGain() const { return meterGain_; }
+  const FilterSection& section(int i) const { return *sections_[static_cast<std::size_t>(i)]; }
+
+  enum SectionIndex : int { kMeter, kFastLevel, kSlowLevel, kEnvelope, kSideChainLeft, kSideChainRight };
+
+ private:
+  struct Noise {
+    uint32_t n1, n2, n3;
+  };
+
+  template <typename Sample, bool Stereo, bool Valve>
+  void Run(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int32_t count);
+  template <typename Sample>
+  void Process(const Sample* const inputs[2], Sample* const outputs[2], int32_t count, const Sample** rin,
+               Sample** rout);
+  template <typename Sample>
+  void Bypass(const Sample* const inputs[2], Sample* const outputs[2], int32_t count, const Sample** rin,
+              Sample** rout);
+  void ResetState();
+  void SetUpForSampleRate();
+  void RecoverNonFinite();
+  bool IsOff() const { return mode_ != 1 && mode_ != 2; }
+
+  std::array<std::unique_ptr<FilterSection>, 6> sections_;
+  int mode_ = 2;
+  int ratioStep_ = 3;
+  int attackStep_ = 3;
+  int valveStep_ = 3;
+  double driveTarget_ = 1.0, drive_ = 1.0, inverseDrive_ = 1.0;
+  double outputTarget_ = 1.0, outputGain_ = 1.0;
+  double valveDrive_ = 1.0, valveMakeUp_ = 1.0;
+  double timeFactor_ = 0.05;
+  Noise noise_{592u, 153768u, 1526u};
+  double envelope_ = 0.0001;
+  double meterGain_ = 1.0;
+  alignas(8) unsigned char message_[kParameterMessageMaxSize] = {};
+};
+
+}  // namespace qrv
