@@ -1,0 +1,205 @@
+#include "apps/warmglow/Cli.h"
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <cmath>
+#include <ostream>
+
+#include "apps/warmglow/Commands.h"
+#include "apps/warmglow/Settings.h"
+
+#ifndef QRV_VERSION
+#define QRV_VERSION "unknown"
+#endif
+
+namespace qrv::cli {
+namespace {
+
+std::atomic<bool> cancelRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "RequestCancel runs in a signal handler");
+
+int RunHelp(const ParsedArgs& args, Io& io);
+
+constexpr OptionSpec kRenderOptions[] = {
+    {"--preset", "NAME|NUMBER", "start from a factory preset (default: 0, \"Default\")"},
+    {"--set", "NAME=VALUE", "set a parameter to a normalised value 0..1, after the preset; repeatable", true},
+    {"--block", "N", "process in blocks of N frames, 1..1048576 (default 512)"},
+    {"--bypass", "", "pass the audio through unprocessed (the engine's bypass)"},
+    {"--plot", "FILE.png", "also draw input level, output level and gain reduction over time"},
+};
+
+constexpr OptionSpec kGenerateOptions[] = {
+    {"--seconds", "N", "length in seconds, 0.1..600 (default 12)"},
+    {"--rate", "R", "sample rate in Hz, 8000..192000 (default 44100)"},
+    {"--float", "", "write 32-bit float samples instead of 16-bit PCM"},
+};
+
+std::string RenderDetails() {
+  return "\nThe file is read with libsndfile (WAV, AIFF, FLAC, Ogg, ...; mono or stereo) and written in the\n"
+         "same format and sample rate. The settings are in force from the first sample. A progress bar is\n"
+         "shown while standard error is a terminal; a summary line follows on standard output: peaks,\n"
+         "largest gain reduction and the real-time factor (audio duration / render time).\n\n" +
+         ParameterHelp() +
+         "\nExamples:\n"
+         "  warmglow render mix.wav out.wav --preset \"Glue Things Together\"\n"
+         "  warmglow render vocal.flac out.flac --preset Vox --set Output=0.2 --plot vocal.png\n"
+         "  warmglow render in.wav out.wav --preset 8 --set ratio=0.6667 --set Process=0.5\n";
+}
+
+std::string PresetsDetails() {
+  return "\nEach value is shown as its display text; 'warmglow render --preset NAME|NUMBER' uses them.\n";
+}
+
+std::string GenerateDetails() {
+  return "\nA deterministic stereo programme: kick, snare and hats, a bass line and a sustained sung vowel\n"
+         "with vibrato, in quiet and loud passages, peak-normalised to -3 dBFS. The same arguments always\n"
+         "give the same file.\n";
+}
+
+const Command kCommands[] = {
+    {{"render"}, "IN OUT", 2, 2, "process an audio file through the compressor", kRenderOptions, RenderDetails,
+     RunRender},
+    {{"presets"}, "", 0, 0, "list the factory presets with their settings", {}, PresetsDetails, RunPresets},
+    {{"generate"}, "OUT.wav", 1, 1, "write the synthetic demo programme", kGenerateOptions, GenerateDetails,
+     RunGenerate},
+    {{"help"}, "[COMMAND]", 0, 3, "show the help of warmglow or of one command", {}, nullptr, RunHelp},
+};
+
+// The command whose words match the longest prefix of args; null when none does.
+const Command* FindCommand(const std::vector<std::string>& args, std::size_t& consumed) {
+  const Command* best = nullptr;
+  consumed = 0;
+  for (const Command& c : kCommands) {
+    if (c.words.size() > args.size() || c.words.size() <= consumed) continue;
+    if (std::equal(c.words.begin(), c.words.end(), args.begin())) {
+      best = &c;
+      consumed = c.words.size();
+    }
+  }
+  return best;
+}
+
+int RunHelp(const ParsedArgs& args, Io& io) {
+  if (args.positionals.empty()) {
+    io.out << MainHelp();
+    return kExitOk;
+  }
+  std::size_t consumed = 0;
+  const Command* c = FindCommand(args.positionals, consumed);
+  if (c == nullptr || consumed != args.positionals.size()) {
+    throw CliError("no command '" + args.positionals.front() + "' (see 'warmglow help')");
+  }
+  io.out << CommandHelp(*c);
+  return kExitOk;
+}
+
+}  // namespace
+
+void RequestCancel() { cancelRequested.store(true, std::memory_order_relaxed); }
+bool CancelRequested() { return cancelRequested.load(std::memory_order_relaxed); }
+
+std::span<const Command> AllCommands() { return kCommands; }
+
+std::string CommandName(const Command& command) {
+  std::string name;
+  for (std::string_view w : command.words) name += (name.empty() ? "" : " ") + std::string(w);
+  return name;
+}
+
+std::string CommandHelp(const Command& command) {
+  std::string text = "Usage: warmglow " + CommandName(command);
+  if (!command.options.empty()) text += " [OPTIONS]";
+  if (!command.arguments.empty()) text += " " + std::string(command.arguments);
+  text += "\n\n";
+  std::string summary(command.summary);
+  if (!summary.empty()) summary[0] = static_cast<char>(summary[0] - 'a' + 'A');
+  text += summary + ".\n\n" + FormatOptions(command.options);
+  if (command.details != nullptr) text += command.details();
+  return text;
+}
+
+std::string MainHelp() {
+  std::string text =
+      "warmglow " QRV_VERSION " - QRV warmGlow opto compressor on the command line\n\n"
+      "Usage: warmglow COMMAND [OPTIONS] [ARGS]\n"
+      "       warmglow help COMMAND | warmglow COMMAND --help\n\nCommands:\n";
+  std::size_t width = 0;
+  for (const Command& c : kCommands) width = std::max(width, CommandName(c).size());
+  for (const Command& c : kCommands) {
+    const std::string name = CommandName(c);
+    text += "  " + name + std::string(width - name.size() + 3, ' ') + std::string(c.summary) + "\n";
+  }
+  text += "\n" + ParameterHelp() +
+          "\nExit status: 0 on success, 2 on any error (reported as one line \"warmglow: error: ...\" on\n"
+          "standard error; an output file is then neither created nor changed).\n\n"
+          "Examples:\n"
+          "  warmglow generate programme.wav\n"
+          "  warmglow render programme.wav glued.wav --preset \"Glue Things Together\" --plot glued.png\n"
+          "  warmglow presets\n";
+  return text;
+}
+
+long long ParseInteger(std::string_view text, long long lo, long long hi, std::string_view what) {
+  long long v = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (text.empty() || ec == std::errc::invalid_argument || end != text.data() + text.size()) {
+    throw CliError(std::string(what) + " '" + std::string(text) + "' is not a whole number");
+  }
+  if (ec == std::errc::result_out_of_range || v < lo || v > hi) {
+    throw CliError(std::string(what) + " " + std::string(text) + " is outside " + std::to_string(lo) + ".." +
+                   std::to_string(hi));
+  }
+  return v;
+}
+
+double ParseNumber(std::string_view text, double lo, double hi, std::string_view what) {
+  double v = 0.0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v)) {
+    throw CliError(std::string(what) + " '" + std::string(text) + "' is not a number");
+  }
+  if (v < lo || v > hi) throw CliError(std::string(what) + " " + std::string(text) + " is out of range");
+  return v;
+}
+
+int RunCli(const std::vector<std::string>& args, Io& io) {
+  try {
+    if (args.empty()) {
+      io.err << MainHelp();
+      return kExitError;
+    }
+    if (args.front() == "--help" || args.front() == "-h") {
+      io.out << MainHelp();
+      return kExitOk;
+    }
+    if (args.front() == "--version") {
+      io.out << "warmglow " QRV_VERSION "\n";
+      return kExitOk;
+    }
+    std::size_t consumed = 0;
+    const Command* command = FindCommand(args, consumed);
+    if (command == nullptr) throw CliError("unknown command '" + args.front() + "' (see 'warmglow --help')");
+    const std::span<const std::string> rest(args.data() + consumed, args.size() - consumed);
+    const ParsedArgs parsed = ParseArgs(rest, command->options, CommandName(*command));
+    if (parsed.help) {
+      io.out << CommandHelp(*command);
+      return kExitOk;
+    }
+    const std::size_t n = parsed.positionals.size();
+    if (n < command->minPositionals || n > command->maxPositionals) {
+      throw CliError("'" + CommandName(*command) + "' expects " +
+                     (command->arguments.empty() ? std::string("no arguments") : std::string(command->arguments)) +
+                     " (see 'warmglow " + CommandName(*command) + " --help')");
+    }
+    return command->run(parsed, io);
+  } catch (const CliError& e) {
+    io.err << "warmglow: error: " << e.what() << "\n";
+  } catch (const std::exception& e) {
+    io.err << "warmglow: error: " << e.what() << "\n";
+  }
+  io.err.flush();
+  return kExitError;
+}
+
+}  // namespace qrv::cli

@@ -1,0 +1,36 @@
+// Entry of the command-line tool: subcommand dispatch, help and error reporting. Main thread only.
+#pragma once
+
+#include <iosfwd>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace qrv::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitError = 2;
+
+// Anything the user can fix: bad arguments, unreadable input, unwritable output. Reported as one line
+// "warmglow: error: <what>" and exit status 2.
+class CliError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct Io {
+  std::ostream& out;
+  std::ostream& err;
+  // A progress bar is drawn on err only when it is a terminal.
+  bool errIsTerminal = false;
+};
+
+// Runs one command line (without the program name). Never throws; returns the exit status.
+int RunCli(const std::vector<std::string>& args, Io& io);
+
+// Asks a running render or generate to stop; safe to call from a signal handler. The command then
+// fails with "interrupted", leaving no output behind.
+void RequestCancel();
+bool CancelRequested();
+
+}  // namespace qrv::cli

@@ -1,0 +1,132 @@
+#include "apps/warmglow/Commands.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ostream>
+
+#include "apps/warmglow/AudioFile.h"
+#include "apps/warmglow/Generate.h"
+#include "apps/warmglow/Render.h"
+#include "apps/warmglow/Settings.h"
+#include "dsp/FactoryPresets.h"
+
+namespace qrv::cli {
+namespace {
+
+// "[#########---------]  47%" on a terminal, redrawn at most ten times a second and erased at the end.
+class ProgressBar {
+ public:
+  ProgressBar(std::ostream& err, bool enabled, std::string label) : err_(err), enabled_(enabled), label_(std::move(label)) {}
+  ~ProgressBar() {
+    if (enabled_ && drawn_) err_ << "\r\033[K" << std::flush;
+  }
+  void Update(double fraction) {
+    if (!enabled_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (drawn_ && now - last_ < std::chrono::milliseconds(100) && fraction < 1.0) return;
+    last_ = now;
+    drawn_ = true;
+    constexpr int kWidth = 32;
+    if (fraction < 0.0) {
+      err_ << "\r" << label_ << " ..." << std::flush;
+      return;
+    }
+    const int filled = static_cast<int>(fraction * kWidth + 0.5);
+    err_ << "\r" << label_ << " [" << std::string(static_cast<std::size_t>(filled), '#')
+         << std::string(static_cast<std::size_t>(kWidth - filled), '-') << "] " << static_cast<int>(fraction * 100 + 0.5)
+         << "%" << std::flush;
+  }
+
+ private:
+  std::ostream& err_;
+  bool enabled_;
+  std::string label_;
+  bool drawn_ = false;
+  std::chrono::steady_clock::time_point last_{};
+};
+
+std::string Pad(std::string s, std::size_t width) {
+  if (s.size() < width) s.append(width - s.size(), ' ');
+  return s;
+}
+
+}  // namespace
+
+int RunRender(const ParsedArgs& args, Io& io) {
+  RenderOptions options;
+  options.input = args.positionals[0];
+  options.output = args.positionals[1];
+  if (const std::string* preset = args.Value("--preset")) options.settings = PresetSettings(FindPreset(*preset));
+  for (const std::string& assignment : args.Values("--set")) ApplyAssignment(options.settings, assignment);
+  if (const std::string* block = args.Value("--block")) {
+    options.block = static_cast<int>(ParseInteger(*block, 1, kMaxBlock, "block size"));
+  }
+  options.bypass = args.Has("--bypass");
+  if (const std::string* plot = args.Value("--plot")) {
+    if (plot->empty()) throw CliError("--plot needs a file name");
+    options.plot = *plot;
+  }
+
+  RenderResult result;
+  {
+    ProgressBar bar(io.err, io.errIsTerminal, "rendering");
+    result = Render(options, [&](double f) { bar.Update(f); });
+  }
+  if (result.rateClamped) {
+    io.err << "warmglow: warning: sample rate " << result.sampleRate
+           << " Hz is outside 22050..192000 Hz; the engine's time constants follow the nearest limit\n";
+  }
+  io.out << SummaryLine(options, result) << "\n";
+  if (!options.plot.empty()) io.out << "plot: " << options.plot << "\n";
+  return kExitOk;
+}
+
+int RunPresets(const ParsedArgs&, Io& io) {
+  std::size_t nameWidth = std::string_view("Name").size();
+  std::size_t categoryWidth = std::string_view("Category").size();
+  for (int i = 0; i < kFactoryPresetCount; ++i) nameWidth = std::max(nameWidth, FactoryPresetName(i).size());
+  for (std::string_view c : kFactoryCategories) categoryWidth = std::max(categoryWidth, c.size());
+  std::vector<std::size_t> widths;
+  for (unsigned slot : kControlSlots) widths.push_back(std::max<std::size_t>(ParameterName(slot).size(), kParameterDisplayMax));
+
+  std::string header = " #  " + Pad("Name", nameWidth) + "  " + Pad("Category", categoryWidth);
+  for (std::size_t k = 0; k < kControlSlots.size(); ++k) header += "  " + Pad(std::string(ParameterName(kControlSlots[k])), widths[k]);
+  while (!header.empty() && header.back() == ' ') header.pop_back();
+  io.out << header << "\n";
+
+  for (int i = 0; i < kFactoryPresetCount; ++i) {
+    const Settings s = PresetSettings(i);
+    const int category = FactoryPresetCategory(i);
+    char number[8];
+    std::snprintf(number, sizeof number, "%2d", i);
+    std::string row = std::string(number) + "  " + Pad(s.presetName, nameWidth) + "  " +
+                      Pad(category == kNoCategory ? "-" : std::string(kFactoryCategories[static_cast<std::size_t>(category)]),
+                          categoryWidth);
+    for (std::size_t k = 0; k < kControlSlots.size(); ++k) {
+      row += "  " + Pad(DisplayText(kControlSlots[k], s.values[kControlSlots[k]]), widths[k]);
+    }
+    while (!row.empty() && row.back() == ' ') row.pop_back();
+    io.out << row << "\n";
+  }
+  return kExitOk;
+}
+
+int RunGenerate(const ParsedArgs& args, Io& io) {
+  double seconds = kProgrammeDefaultSeconds;
+  int rate = 44100;
+  if (const std::string* s = args.Value("--seconds")) seconds = ParseNumber(*s, 0.1, kProgrammeMaxSeconds, "length in seconds");
+  if (const std::string* r = args.Value("--rate")) rate = static_cast<int>(ParseInteger(*r, 8000, 192000, "sample rate"));
+  AudioData data;
+  data.format.sampleRate = rate;
+  data.format.channels = 2;
+  data.format.format = WavFormatCode(args.Has("--float"));
+  data.samples = SynthesiseProgramme(seconds, rate);
+  if (CancelRequested()) throw CliError("interrupted");
+  WriteAudioFile(args.positionals[0], data);
+  io.out << args.positionals[0] << ": " << DescribeFormat(data.format.format) << ", stereo, " << rate << " Hz, "
+         << data.frames() << " frames (" << static_cast<double>(data.frames()) / rate << " s)\n";
+  return kExitOk;
+}
+
+}  // namespace qrv::cli

@@ -1,0 +1,183 @@
+#include "apps/warmglow/Render.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "apps/warmglow/AudioFile.h"
+#include "apps/warmglow/Cli.h"
+#include "apps/warmglow/Plot.h"
+#include "dsp/ScopedFlushToZero.h"
+#include "dsp/warmGlowEffect.h"
+
+namespace qrv::cli {
+namespace {
+
+constexpr double kTraceWindowSeconds = 0.01;
+
+std::string Decibels(double linear, const char* unit) {
+  if (!(linear > 0.0)) return std::string("-inf ") + unit;
+  char text[48];
+  std::snprintf(text, sizeof text, "%.2f %s", 20.0 * std::log10(linear), unit);
+  return text;
+}
+
+// Accumulates window peaks and meter readings into a LevelTrace.
+class Tracer {
+ public:
+  explicit Tracer(LevelTrace& trace) : trace_(trace) {}
+
+  void AddFrame(float in, float out) {
+    inPeak_ = std::max(inPeak_, in);
+    outPeak_ = std::max(outPeak_, out);
+    if (++filled_ == trace_.window) Flush();
+  }
+  void AddMeter(float grDb) {
+    lastGr_ = grDb;
+    windowGr_ = std::max(windowGr_, grDb);
+    sawMeter_ = true;
+  }
+  void Finish() {
+    if (filled_ > 0) Flush();
+  }
+
+ private:
+  void Flush() {
+    trace_.inputPeak.push_back(inPeak_);
+    trace_.outputPeak.push_back(outPeak_);
+    trace_.gainReductionDb.push_back(sawMeter_ ? windowGr_ : lastGr_);
+    inPeak_ = outPeak_ = 0.0f;
+    windowGr_ = 0.0f;
+    sawMeter_ = false;
+    filled_ = 0;
+  }
+
+  LevelTrace& trace_;
+  float inPeak_ = 0.0f, outPeak_ = 0.0f, windowGr_ = 0.0f, lastGr_ = 0.0f;
+  bool sawMeter_ = false;
+  int filled_ = 0;
+};
+
+}  // namespace
+
+double GainReductionDb(double meter) {
+  const double gain = 1.0 - std::clamp(meter, 0.0, 1.0);
+  return gain > 1e-12 ? -20.0 * std::log10(gain) : 240.0;
+}
+
+double RenderResult::RealTimeFactor() const {
+  const double audio = sampleRate > 0.0 ? static_cast<double>(frames) / sampleRate : 0.0;
+  return seconds > 0.0 ? audio / seconds : 0.0;
+}
+
+RenderResult Render(const RenderOptions& options, const ProgressFn& progress) {
+  if (options.block < 1 || options.block > kMaxBlock) {
+    throw CliError("block size " + std::to_string(options.block) + " is outside 1.." + std::to_string(kMaxBlock));
+  }
+  const auto start = std::chrono::steady_clock::now();
+
+  AudioReader reader(options.input);
+  const AudioFormat format = reader.format();
+  if (format.channels > 2) {
+    throw CliError("'" + options.input + "' has " + std::to_string(format.channels) +
+                   " channels; only mono and stereo files can be rendered");
+  }
+  const bool stereo = format.channels == 2;
+  AudioWriter writer(options.output, format);
+
+  RenderResult result;
+  result.channels = format.channels;
+  result.sampleRate = format.sampleRate;
+  result.trace.sampleRate = format.sampleRate;
+  result.trace.window = std::max(1, static_cast<int>(std::lround(format.sampleRate * kTraceWindowSeconds)));
+  Tracer tracer(result.trace);
+
+  // The chosen settings are in force from the first sample: values first, then Reset, so that drive and
+  // output gain start at their targets instead of gliding there from the defaults.
+  auto effect = std::make_unique<warmGlowEffect>();
+  result.rateClamped = !effect->SetSampleRate(static_cast<double>(format.sampleRate));
+  for (unsigned slot : kControlSlots) effect->SetParameter(slot, options.settings.values[slot]);
+  effect->Reset();
+
+  const std::size_t block = static_cast<std::size_t>(options.block);
+  const std::size_t channels = static_cast<std::size_t>(format.channels);
+  std::vector<float> interleaved(block * channels);
+  std::vector<float> inL(block), inR(block), outL(block), outR(block);
+  const float* inputs[2] = {inL.data(), stereo ? inR.data() : nullptr};
+  float* outputs[2] = {outL.data(), stereo ? outR.data() : nullptr};
+
+  const int64_t total = reader.frames();
+  int64_t done = 0;
+  for (;;) {
+    if (CancelRequested()) throw CliError("interrupted");
+    const int64_t got = reader.Read(interleaved.data(), static_cast<int64_t>(block));
+    if (got <= 0) break;
+    const std::size_t n = static_cast<std::size_t>(got);
+    for (std::size_t i = 0; i < n; ++i) {
+      inL[i] = interleaved[i * channels];
+      inR[i] = stereo ? interleaved[i * channels + 1] : 0.0f;
+    }
+    double meter = 0.0;
+    {
+      const ScopedFlushToZero ftz;
+      if (options.bypass) {
+        effect->BypassBlock(inputs, outputs, static_cast<int32_t>(got));
+      } else {
+        effect->ProcessBlock(inputs, outputs, static_cast<int32_t>(got));
+      }
+      effect->GetMeter(kSlotGainReduction, &meter);
+    }
+    const double grDb = GainReductionDb(meter);
+    result.maxGainReductionDb = std::max(result.maxGainReductionDb, grDb);
+    tracer.AddMeter(static_cast<float>(grDb));
+    for (std::size_t i = 0; i < n; ++i) {
+      float inPeak = std::fabs(inL[i]);
+      float outPeak = std::fabs(outL[i]);
+      interleaved[i * channels] = outL[i];
+      if (stereo) {
+        inPeak = std::max(inPeak, std::fabs(inR[i]));
+        outPeak = std::max(outPeak, std::fabs(outR[i]));
+        interleaved[i * channels + 1] = outR[i];
+      }
+      result.inputPeak = std::max(result.inputPeak, static_cast<double>(inPeak));
+      result.outputPeak = std::max(result.outputPeak, static_cast<double>(outPeak));
+      tracer.AddFrame(inPeak, outPeak);
+    }
+    writer.Write(interleaved.data(), got);
+    done += got;
+    if (progress) progress(total > 0 ? std::min(1.0, static_cast<double>(done) / static_cast<double>(total)) : -1.0);
+  }
+  tracer.Finish();
+  result.frames = done;
+  result.clipped = writer.clipped();
+  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+  std::unique_ptr<TempOutput> plot;
+  if (!options.plot.empty()) {
+    plot = std::make_unique<TempOutput>(options.plot);
+    PlotLabels labels;
+    labels.title = options.bypass ? "Bypass" : options.settings.presetName + (options.settings.changes.empty() ? "" : " (modified)");
+    labels.subtitle = options.bypass ? "no processing" : DescribeValues(options.settings);
+    labels.files = options.input + "  \u2192  " + options.output;
+    WritePlot(result.trace, labels, plot->fd(), options.plot);
+  }
+  writer.Commit();
+  if (plot) plot->Commit();
+  return result;
+}
+
+std::string SummaryLine(const RenderOptions& options, const RenderResult& result) {
+  const std::string name = options.bypass ? "bypass" : options.settings.presetName + (options.settings.changes.empty() ? "" : " (modified)");
+  char tail[160];
+  std::snprintf(tail, sizeof tail, ", max gain reduction %.2f dB, real-time factor %.0fx (%.2f s of audio in %.3f s)",
+                result.maxGainReductionDb, result.RealTimeFactor(),
+                result.sampleRate > 0 ? static_cast<double>(result.frames) / result.sampleRate : 0.0, result.seconds);
+  std::string line = options.output + " [" + name + "]: input peak " + Decibels(result.inputPeak, "dBFS") +
+                     ", output peak " + Decibels(result.outputPeak, "dBFS") + tail;
+  if (result.clipped > 0) line += ", " + std::to_string(result.clipped) + " samples clipped";
+  return line;
+}
+
+}  // namespace qrv::cli

@@ -1,0 +1,160 @@
+#include "apps/warmglow/Settings.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "apps/warmglow/Cli.h"
+#include "dsp/FactoryPresets.h"
+
+namespace qrv::cli {
+namespace {
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+           return lower(x) == lower(y);
+         });
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+std::string ControlNames() {
+  std::string names;
+  for (unsigned slot : kControlSlots) names += (names.empty() ? "" : ", ") + std::string(ParameterName(slot));
+  return names;
+}
+
+// "0.1667" for a step value, "0.5", "1": short but exact enough to select the step.
+std::string FormatValue(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4g", v);
+  return text;
+}
+
+// The distinct display texts of a slot over 0..1, each with the first value that shows it.
+struct TextRun {
+  std::string text;
+  double first;
+};
+std::vector<TextRun> DisplayRuns(unsigned slot) {
+  constexpr int kSamples = 2400;  // finer than any control's step count
+  std::vector<TextRun> runs;
+  for (int i = 0; i <= kSamples; ++i) {
+    const double v = static_cast<double>(i) / kSamples;
+    std::string text = DisplayText(slot, v);
+    if (runs.empty() || runs.back().text != text) runs.push_back({std::move(text), v});
+  }
+  return runs;
+}
+
+}  // namespace
+
+Settings PresetSettings(int index) {
+  Settings s;
+  s.preset = index;
+  GetFactoryPreset(index, s.values.data(), nullptr, nullptr);
+  s.presetName = std::string(FactoryPresetName(index));
+  return s;
+}
+
+int FindPreset(std::string_view text) {
+  const std::string_view t = Trim(text);
+  int number = 0;
+  const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), number);
+  if (!t.empty() && ec == std::errc() && end == t.data() + t.size()) {
+    if (number < 0 || number >= kFactoryPresetCount) {
+      throw CliError("no factory preset number " + std::string(t) + " (0.." +
+                     std::to_string(kFactoryPresetCount - 1) + "; see 'warmglow presets')");
+    }
+    return number;
+  }
+  for (int i = 0; i < kFactoryPresetCount; ++i) {
+    if (EqualsIgnoreCase(FactoryPresetName(i), t)) return i;
+  }
+  throw CliError("unknown preset '" + std::string(text) + "' (see 'warmglow presets')");
+}
+
+unsigned FindControl(std::string_view name) {
+  const std::string_view n = Trim(name);
+  for (unsigned slot = 0; slot < kParameterCount; ++slot) {
+    const std::string_view candidate = ParameterName(slot);
+    if (Trim(candidate).empty() || !EqualsIgnoreCase(candidate, n)) continue;
+    if ((GetParameterFlags(slot) & kParameterFlagStored) == 0) {
+      throw CliError("'" + std::string(candidate) + "' is a meter and cannot be set (controls: " + ControlNames() + ")");
+    }
+    return slot;
+  }
+  throw CliError("unknown parameter '" + std::string(name) + "' (controls: " + ControlNames() + ")");
+}
+
+double ParseNormalised(std::string_view text, std::string_view what) {
+  const std::string_view t = Trim(text);
+  double v = 0.0;
+  const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
+  if (t.empty() || ec != std::errc() || end != t.data() + t.size() || !std::isfinite(v)) {
+    throw CliError("value '" + std::string(text) + "' for " + std::string(what) + " is not a number");
+  }
+  if (v < 0.0 || v > 1.0) {
+    throw CliError("value " + std::string(t) + " for " + std::string(what) + " is outside 0..1 (values are normalised)");
+  }
+  return v;
+}
+
+void ApplyAssignment(Settings& settings, std::string_view assignment) {
+  const std::size_t eq = assignment.find('=');
+  if (eq == std::string_view::npos) {
+    throw CliError("--set expects NAME=VALUE, got '" + std::string(assignment) + "'");
+  }
+  const unsigned slot = FindControl(assignment.substr(0, eq));
+  settings.values[slot] = ParseNormalised(assignment.substr(eq + 1), ParameterName(slot));
+  settings.changes.emplace_back(assignment);
+}
+
+std::string DisplayText(unsigned index, double v) {
+  char text[16] = {};
+  GetParameterDisplay(index, v, text, sizeof text);
+  return text;
+}
+
+std::string DescribeValues(const Settings& settings) {
+  std::string text;
+  for (unsigned slot : kControlSlots) {
+    if (!text.empty()) text += ", ";
+    text += std::string(ParameterName(slot)) + " " + DisplayText(slot, settings.values[slot]);
+  }
+  return text;
+}
+
+std::string ParameterHelp() {
+  constexpr std::size_t kMaxListed = 8;  // controls with more texts are shown as a range
+  std::size_t width = 0;
+  for (unsigned slot : kControlSlots) width = std::max(width, ParameterName(slot).size());
+  std::string text = "Parameters (--set NAME=VALUE, VALUE normalised 0..1, NAME in any case):\n";
+  for (unsigned slot : kControlSlots) {
+    const std::string name(ParameterName(slot));
+    const std::vector<TextRun> runs = DisplayRuns(slot);
+    std::string values;
+    if (runs.size() <= kMaxListed) {
+      for (std::size_t n = 0; n < runs.size(); ++n) {
+        // The step's centre selects it most robustly; fall back to where the text begins.
+        double v = static_cast<double>(n) / static_cast<double>(runs.size() - 1);
+        if (DisplayText(slot, v) != runs[n].text) v = runs[n].first;
+        values += (n ? ", " : "") + FormatValue(v) + " " + runs[n].text;
+      }
+    } else {
+      values = runs.front().text + " .. " + runs.back().text + " in " + std::to_string(runs.size()) + " steps";
+    }
+    const double def = GetParameterDefault(slot);
+    text += "  " + name + std::string(width - name.size() + 2, ' ') + values + "; default " + FormatValue(def) +
+            " (" + DisplayText(slot, def) + ")\n";
+  }
+  return text;
+}
+
+}  // namespace qrv::cli

@@ -1,0 +1,50 @@
+// The control values a render starts from: a factory preset, then NAME=VALUE changes, all derived
+// from the parameter set and the factory table.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dsp/ParameterSet.h"
+
+namespace qrv::cli {
+
+struct Settings {
+  // Normalised values of slots 0..11 (only the control slots reach the engine).
+  std::array<double, kPresetValueCount> values{};
+  int preset = 0;
+  std::string presetName;
+  // The NAME=VALUE changes applied on top of the preset, as given.
+  std::vector<std::string> changes;
+};
+
+// Factory preset `index` (0..33).
+Settings PresetSettings(int index);
+
+// A factory preset by number ("23") or by name, case-insensitively ("vox"); the first entry wins when
+// two share a name. Throws CliError for anything else.
+int FindPreset(std::string_view text);
+
+// The control slot named `name` (case-insensitive, e.g. "compression"); throws CliError for an unknown
+// name or a slot that is not a control ("Gain Reduction").
+unsigned FindControl(std::string_view name);
+
+// A normalised value: a finite number in 0..1 with nothing after it. Throws CliError otherwise.
+double ParseNormalised(std::string_view text, std::string_view what);
+
+// Applies "NAME=VALUE" to settings. Throws CliError for a malformed assignment.
+void ApplyAssignment(Settings& settings, std::string_view assignment);
+
+// The display text of slot `index` at v, as the editor and host show it.
+std::string DisplayText(unsigned index, double v);
+
+// "Valve, 4:1, x1, Time 5.00, Compression 5.00, Output 4.50, ValveLevel 0": the settings as display
+// texts, for titles and reports.
+std::string DescribeValues(const Settings& settings);
+
+// The help block that lists every control with its values and display texts.
+std::string ParameterHelp();
+
+}  // namespace qrv::cli
