@@ -1,0 +1,238 @@
+// Build-time generator of the bundle's Turtle: manifest.ttl, warmglow.ttl (both plug-ins) and presets.ttl
+// (the factory table for both plug-ins), all from the parameter set, the port table and the factory
+// presets, so that no range, name or preset value is written by hand.
+//
+// Usage: qrv_lv2_turtle OUTPUT_DIR BINARY_FILE_NAME
+
+#include <array>
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "dsp/FactoryPresets.h"
+#include "dsp/ParameterSet.h"
+#include "format/lv2/Lv2Ports.h"
+#include "format/lv2/Lv2Uris.h"
+
+namespace {
+
+using namespace qrv;
+using namespace qrv::lv2;
+
+constexpr std::array<Layout, 2> kLayouts = {Layout::kMono, Layout::kStereo};
+
+constexpr std::string_view kPrefixes =
+    "@prefix doap:   <http://usefulinc.com/ns/doap#> .\n"
+    "@prefix foaf:   <http://xmlns.com/foaf/0.1/> .\n"
+    "@prefix lv2:    <http://lv2plug.in/ns/lv2core#> .\n"
+    "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
+    "@prefix pset:   <http://lv2plug.in/ns/ext/presets#> .\n"
+    "@prefix rdf:    <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
+    "@prefix rdfs:   <http://www.w3.org/2000/01/rdf-schema#> .\n"
+    "@prefix state:  <http://lv2plug.in/ns/ext/state#> .\n"
+    "@prefix units:  <http://lv2plug.in/ns/extensions/units#> .\n"
+    "@prefix urid:   <http://lv2plug.in/ns/ext/urid#> .\n\n";
+
+std::string Quoted(std::string_view s) {
+  std::string out = "\"";
+  for (char c : s) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+std::string Iri(std::string_view s) { return "<" + std::string(s) + ">"; }
+
+// Shortest round-trip text of a float, always with a decimal point so Turtle reads it as a decimal
+// (hosts then receive preset values as atom:Float).
+std::string Number(float x) {
+  char buf[32];
+  const auto r = std::to_chars(buf, buf + sizeof buf, x);
+  std::string s(buf, r.ptr);
+  if (s.find_first_of(".e") == std::string::npos) s += ".0";
+  return s;
+}
+
+std::string PluginName(Layout layout) {
+  return layout == Layout::kStereo ? "QRV warmGlow Stereo" : "QRV warmGlow Mono";
+}
+
+std::string Manifest(std::string_view binary) {
+  std::ostringstream o;
+  o << kPrefixes;
+  for (Layout layout : kLayouts) {
+    o << Iri(PluginUri(layout)) << "\n  a lv2:Plugin ;\n  lv2:binary " << Iri(binary)
+      << " ;\n  rdfs:seeAlso " << Iri(kPluginFile) << " .\n\n";
+  }
+  for (Layout layout : kLayouts) {
+    for (int i = 0; i < kFactoryPresetCount; ++i) {
+      o << Iri(PresetUri(layout, i)) << "\n  a pset:Preset ;\n  lv2:appliesTo " << Iri(PluginUri(layout))
+        << " ;\n  rdfs:seeAlso " << Iri(kPresetFile) << " .\n\n";
+    }
+  }
+  return o.str();
+}
+
+void ControlPortTurtle(std::ostringstream& o, const ControlPort& p) {
+  o << "    a lv2:InputPort , lv2:ControlPort ;\n"
+    << "    lv2:index " << p.port << " ;\n"
+    << "    lv2:symbol " << Quoted(p.symbol) << " ;\n"
+    << "    lv2:name " << Quoted(ParameterName(p.slot)) << " ;\n"
+    << "    lv2:default " << Number(DefaultValue(p)) << " ;\n"
+    << "    lv2:minimum 0.0 ;\n"
+    << "    lv2:maximum " << Number(p.maximum) << " ;\n";
+  if (!p.unit.empty()) o << "    units:unit units:" << p.unit << " ;\n";
+  if (p.kind == ControlKind::kEnumeration) {
+    o << "    lv2:portProperty lv2:integer , lv2:enumeration ;\n";
+    for (int n = 0; n < ScalePointCount(p); ++n) {
+      char label[16] = {};
+      ScalePointLabel(p, n, label, sizeof label);
+      o << "    lv2:scalePoint [ rdfs:label " << Quoted(label) << " ; rdf:value " << Number(static_cast<float>(n))
+        << " ] ;\n";
+    }
+  } else if (p.slot == kSlotOutput) {
+    // One position per engine step (0.5 dB).
+    o << "    pprops:rangeSteps " << static_cast<int>(p.maximum * 2) + 1 << " ;\n";
+  }
+}
+
+void OutputControl(std::ostringstream& o, uint32_t index, std::string_view symbol, std::string_view name,
+                   float minimum, float maximum, std::string_view extra) {
+  o << "    a lv2:OutputPort , lv2:ControlPort ;\n"
+    << "    lv2:index " << index << " ;\n"
+    << "    lv2:symbol " << Quoted(symbol) << " ;\n"
+    << "    lv2:name " << Quoted(name) << " ;\n"
+    << "    lv2:minimum " << Number(minimum) << " ;\n"
+    << "    lv2:maximum " << Number(maximum) << " ;\n"
+    << extra;
+}
+
+std::string PluginTurtle() {
+  std::ostringstream o;
+  o << kPrefixes;
+  o << Iri(std::string(kUriBase)) << "\n  a doap:Project ;\n  doap:name \"QRV warmGlow\" ;\n"
+    << "  doap:maintainer [ a foaf:Person ; foaf:name \"Quarry-tone\" ] .\n\n";
+  for (Layout layout : kLayouts) {
+    o << Iri(PluginUri(layout)) << "\n"
+      << "  a lv2:Plugin , lv2:CompressorPlugin ;\n"
+      << "  doap:name " << Quoted(PluginName(layout)) << " ;\n"
+      << "  rdfs:comment \"Opto compressor with programme-dependent release, seven ratio curves and valve "
+         "saturation.\" ;\n"
+      << "  lv2:project " << Iri(std::string(kUriBase)) << " ;\n"
+      << "  lv2:minorVersion 2 ;\n  lv2:microVersion 0 ;\n"
+      << "  lv2:optionalFeature lv2:hardRTCapable ;\n"
+      << "  lv2:port [\n";
+    bool first = true;
+    auto next = [&] {
+      if (!first) o << "  ] , [\n";
+      first = false;
+    };
+    for (const ControlPort& p : kControlPorts) {
+      next();
+      ControlPortTurtle(o, p);
+    }
+    next();
+    o << "    a lv2:InputPort , lv2:ControlPort ;\n"
+      << "    lv2:index " << kPortEnabled << " ;\n"
+      << "    lv2:symbol \"enabled\" ;\n    lv2:name \"Enabled\" ;\n"
+      << "    lv2:designation lv2:enabled ;\n"
+      << "    lv2:portProperty lv2:toggled , lv2:integer ;\n"
+      << "    lv2:default 1.0 ;\n    lv2:minimum 0.0 ;\n    lv2:maximum 1.0 ;\n";
+    next();
+    OutputControl(o, kPortLatency, "latency", "Latency", 0.0f, 1.0f,
+                  "    lv2:designation lv2:latency ;\n"
+                  "    lv2:portProperty lv2:reportsLatency , lv2:integer ;\n    units:unit units:frame ;\n");
+    next();
+    OutputControl(o, kPortGainReduction, "gain_reduction", ParameterName(kSlotGainReduction), kGainReductionFloorDb,
+                  0.0f, "    units:unit units:db ;\n");
+    next();
+    OutputControl(o, kPortInputLevel, "input_level", "Input Level", kLevelFloorDb, kLevelCeilingDb,
+                  "    units:unit units:db ;\n");
+    next();
+    OutputControl(o, kPortOutputLevel, "output_level", "Output Level", kLevelFloorDb, kLevelCeilingDb,
+                  "    units:unit units:db ;\n");
+    const bool stereo = layout == Layout::kStereo;
+    constexpr std::array<std::string_view, 2> kSuffix = {"_l", "_r"};
+    constexpr std::array<std::string_view, 2> kSide = {" Left", " Right"};
+    for (int output = 0; output < 2; ++output) {
+      for (uint32_t ch = 0; ch < ChannelCount(layout); ++ch) {
+        next();
+        const uint32_t index = output ? AudioOutputPort(layout, ch) : AudioInputPort(layout, ch);
+        std::string symbol = output ? "out" : "in";
+        std::string name = output ? "Output" : "Input";
+        if (stereo) {
+          symbol += kSuffix[ch];
+          name += kSide[ch];
+        }
+        o << "    a lv2:AudioPort , " << (output ? "lv2:OutputPort" : "lv2:InputPort") << " ;\n"
+          << "    lv2:index " << index << " ;\n"
+          << "    lv2:symbol " << Quoted(symbol) << " ;\n"
+          << "    lv2:name " << Quoted(name) << " ;\n";
+      }
+    }
+    o << "  ] .\n\n";
+  }
+  return o.str();
+}
+
+std::string PresetTurtle() {
+  std::ostringstream o;
+  o << kPrefixes;
+  for (std::size_t c = 0; c < kFactoryCategories.size(); ++c) {
+    o << Iri(BankUri(static_cast<int>(c))) << "\n  a pset:Bank ;\n  rdfs:label " << Quoted(kFactoryCategories[c])
+      << " .\n\n";
+  }
+  for (Layout layout : kLayouts) {
+    for (int i = 0; i < kFactoryPresetCount; ++i) {
+      std::array<double, kPresetValueCount> values{};
+      char name[kPresetNameSize] = {};
+      FactoryPresetGrouping grouping{kNoCategory, 0};
+      GetFactoryPreset(i, values.data(), name, &grouping);
+      o << Iri(PresetUri(layout, i)) << "\n  a pset:Preset ;\n  lv2:appliesTo " << Iri(PluginUri(layout))
+        << " ;\n  rdfs:label " << Quoted(name) << " ;\n";
+      if (grouping.category >= 0 && grouping.category < static_cast<int>(kFactoryCategories.size())) {
+        o << "  rdfs:comment " << Quoted(kFactoryCategories[static_cast<std::size_t>(grouping.category)])
+          << " ;\n  pset:bank " << Iri(BankUri(grouping.category)) << " ;\n";
+      }
+      o << "  lv2:port ";
+      for (std::size_t k = 0; k < kControlPorts.size(); ++k) {
+        const ControlPort& p = kControlPorts[k];
+        o << (k ? " , " : "") << "[\n    lv2:symbol " << Quoted(p.symbol) << " ;\n    pset:value "
+          << Number(FromNormalised(p, values[p.slot])) << "\n  ]";
+      }
+      o << " .\n\n";
+    }
+  }
+  return o.str();
+}
+
+bool WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f << text;
+  f.close();
+  if (!f) {
+    std::cerr << "qrv_lv2_turtle: cannot write " << path << "\n";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::cerr << "usage: qrv_lv2_turtle OUTPUT_DIR BINARY_FILE_NAME\n";
+    return 2;
+  }
+  const std::string dir = argv[1];
+  const bool ok = WriteFile(dir + "/" + std::string(kManifestFile), Manifest(argv[2])) &&
+                  WriteFile(dir + "/" + std::string(kPluginFile), PluginTurtle()) &&
+                  WriteFile(dir + "/" + std::string(kPresetFile), PresetTurtle());
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,117 @@
+#include "format/lv2/Lv2Instance.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+#include "dsp/ScopedFlushToZero.h"
+
+namespace qrv::lv2 {
+namespace {
+
+// The engine counts frames in a signed 32-bit integer; longer runs go in pieces.
+constexpr uint32_t kMaxPiece = 1u << 30;
+
+float Peak(const float* samples, uint32_t frames) {
+  float peak = 0.0f;
+  for (uint32_t i = 0; i < frames; ++i) peak = std::max(peak, std::fabs(samples[i]));
+  return peak;
+}
+
+}  // namespace
+
+Lv2Instance::Lv2Instance(Layout layout, double sampleRate)
+    : layout_(layout), engine_(std::make_unique<warmGlowEffect>()) {
+  engine_->SetSampleRate(sampleRate);
+  engine_->Reset();
+}
+
+void Lv2Instance::ConnectPort(uint32_t port, void* data) {
+  auto* f = static_cast<float*>(data);
+  if (port < kControlPorts.size()) {
+    controls_[port] = f;
+    return;
+  }
+  switch (port) {
+    case kPortEnabled: enabled_ = f; return;
+    case kPortLatency: latency_ = f; return;
+    case kPortGainReduction: gainReduction_ = f; return;
+    case kPortInputLevel: inputLevel_ = f; return;
+    case kPortOutputLevel: outputLevel_ = f; return;
+    default: break;
+  }
+  const uint32_t channels = ChannelCount(layout_);
+  for (uint32_t ch = 0; ch < channels; ++ch) {
+    if (port == AudioInputPort(layout_, ch)) inputs_[ch] = f;
+    if (port == AudioOutputPort(layout_, ch)) outputs_[ch] = f;
+  }
+}
+
+void Lv2Instance::ApplyControls(bool all) {
+  for (std::size_t i = 0; i < kControlPorts.size(); ++i) {
+    if (controls_[i] == nullptr) continue;
+    const float v = *controls_[i];
+    // Bitwise, so that a NaN left on a port is not taken for a new value at every block.
+    if (!all && std::bit_cast<uint32_t>(v) == std::bit_cast<uint32_t>(applied_[i])) continue;
+    applied_[i] = v;
+    engine_->SetParameter(kControlPorts[i].slot, ToNormalised(kControlPorts[i], v));
+  }
+}
+
+void Lv2Instance::ProcessFrames(uint32_t offset, int32_t count, bool bypass) {
+  const float* in[2] = {inputs_[0] + offset, layout_ == Layout::kStereo ? inputs_[1] + offset : nullptr};
+  float* out[2] = {outputs_[0] + offset, layout_ == Layout::kStereo ? outputs_[1] + offset : nullptr};
+  if (bypass) {
+    engine_->BypassBlock(in, out, count);
+  } else {
+    engine_->ProcessBlock(in, out, count);
+  }
+}
+
+float Lv2Instance::InputPeak(uint32_t frames) const {
+  float peak = 0.0f;
+  for (uint32_t ch = 0; ch < ChannelCount(layout_); ++ch) peak = std::max(peak, Peak(inputs_[ch], frames));
+  return peak;
+}
+
+float Lv2Instance::OutputPeak(uint32_t frames) const {
+  float peak = 0.0f;
+  for (uint32_t ch = 0; ch < ChannelCount(layout_); ++ch) peak = std::max(peak, Peak(outputs_[ch], frames));
+  return peak;
+}
+
+void Lv2Instance::Run(uint32_t frames) {
+  ScopedFlushToZero ftz;
+  const bool reset = resetPending_;
+  ApplyControls(reset);
+  if (reset) {
+    // After the values, so that drive and output gain start at their targets from the first sample.
+    engine_->Reset();
+    resetPending_ = false;
+  }
+  const bool bypass = enabled_ != nullptr && *enabled_ < 0.5f;
+
+  bool connected = true;
+  for (uint32_t ch = 0; ch < ChannelCount(layout_); ++ch) {
+    connected = connected && inputs_[ch] != nullptr && outputs_[ch] != nullptr;
+  }
+  if (connected && frames > 0) {
+    // Read before processing: the host may process in place.
+    const float inPeak = InputPeak(frames);
+    for (uint32_t done = 0; done < frames;) {
+      const uint32_t piece = std::min(frames - done, kMaxPiece);
+      ProcessFrames(done, static_cast<int32_t>(piece), bypass);
+      done += piece;
+    }
+    if (inputLevel_ != nullptr) *inputLevel_ = LevelDb(inPeak);
+    if (outputLevel_ != nullptr) *outputLevel_ = LevelDb(OutputPeak(frames));
+  }
+  if (gainReduction_ != nullptr) {
+    double reading = 0.0;
+    engine_->GetMeter(kSlotGainReduction, &reading);
+    *gainReduction_ = GainReductionDb(reading);
+  }
+  if (latency_ != nullptr) *latency_ = static_cast<float>(engine_->GetLatency());
+}
+
+}  // namespace qrv::lv2

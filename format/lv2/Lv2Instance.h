@@ -1,0 +1,50 @@
+// One LV2 plug-in instance: the engine, the connected ports and the values last handed to the engine.
+//
+// Threads, as the LV2 core assigns them: the constructor, Activate and Deactivate run in the
+// instantiation class (never concurrently with Run); ConnectPort and Run in the audio class. Run
+// allocates nothing, takes no lock and makes no system call.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "dsp/warmGlowEffect.h"
+#include "format/lv2/Lv2Ports.h"
+
+namespace qrv::lv2 {
+
+class Lv2Instance {
+ public:
+  Lv2Instance(Layout layout, double sampleRate);
+
+  Layout layout() const { return layout_; }
+  void ConnectPort(uint32_t port, void* data);
+  // The next Run applies every port and resets the engine before it processes.
+  void Activate() { resetPending_ = true; }
+  void Run(uint32_t frames);
+
+  warmGlowEffect& engine() { return *engine_; }
+
+ private:
+  void ApplyControls(bool all);
+  void ProcessFrames(uint32_t offset, int32_t count, bool bypass);
+  float InputPeak(uint32_t frames) const;
+  float OutputPeak(uint32_t frames) const;
+
+  Layout layout_;
+  std::unique_ptr<warmGlowEffect> engine_;
+  bool resetPending_ = true;
+
+  std::array<const float*, kControlPorts.size()> controls_{};
+  std::array<float, kControlPorts.size()> applied_{};  // port values last handed to the engine
+  const float* enabled_ = nullptr;
+  float* latency_ = nullptr;
+  float* gainReduction_ = nullptr;
+  float* inputLevel_ = nullptr;
+  float* outputLevel_ = nullptr;
+  std::array<const float*, 2> inputs_{};
+  std::array<float*, 2> outputs_{};
+};
+
+}  // namespace qrv::lv2

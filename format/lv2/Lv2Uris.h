@@ -1,0 +1,44 @@
+// Identifiers of the LV2 binding: plug-in, preset, bank and state-key URIs, and the bundle's file names.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "format/lv2/Lv2Ports.h"
+
+namespace qrv::lv2 {
+
+inline constexpr std::string_view kUriBase = "urn:quarry-tone:warmglow";
+inline constexpr const char* kPluginUriMono = "urn:quarry-tone:warmglow:mono";
+inline constexpr const char* kPluginUriStereo = "urn:quarry-tone:warmglow:stereo";
+
+// State keys: the 'All ' chunk (controller prefix and host-state blob) and the B slot of A/B compare.
+inline constexpr const char* kStateKeyChunk = "urn:quarry-tone:warmglow:state:all";
+inline constexpr const char* kStateKeySlotB = "urn:quarry-tone:warmglow:state:slot-b";
+
+inline constexpr std::string_view kBundleName = "QRV warmGlow.lv2";
+inline constexpr std::string_view kManifestFile = "manifest.ttl";
+inline constexpr std::string_view kPluginFile = "warmglow.ttl";
+inline constexpr std::string_view kPresetFile = "presets.ttl";
+
+inline const char* PluginUri(Layout layout) {
+  return layout == Layout::kStereo ? kPluginUriStereo : kPluginUriMono;
+}
+
+// "urn:quarry-tone:warmglow:mono:preset:07": one preset per factory entry and layout.
+inline std::string PresetUri(Layout layout, int index) {
+  std::string uri = PluginUri(layout);
+  uri += ":preset:";
+  uri += static_cast<char>('0' + index / 10 % 10);
+  uri += static_cast<char>('0' + index % 10);
+  return uri;
+}
+
+inline std::string BankUri(int category) {
+  std::string uri(kUriBase);
+  uri += ":bank:";
+  uri += std::to_string(category);
+  return uri;
+}
+
+}  // namespace qrv::lv2
