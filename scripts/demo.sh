@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The demo: synthesises a short programme, renders it through a few factory presets with plots, and
+# says where everything is. Run by 'make demo' after the build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bin=${WARMGLOW:-build/release/apps/warmglow/warmglow}
+out=demo-output
+if [ ! -x "$bin" ]; then
+  echo "demo: $bin not found; run 'make build' first" >&2
+  exit 1
+fi
+mkdir -p "$out"
+
+echo "== Demo programme"
+"$bin" generate "$out/programme.wav" --seconds 12
+
+echo
+echo "== Renders"
+presets=("Glue Things Together" "Vox" "Make it Pump" "FastLim")
+for preset in "${presets[@]}"; do
+  slug=$(printf '%s' "$preset" | tr 'A-Z ' 'a-z-')
+  "$bin" render "$out/programme.wav" "$out/$slug.wav" --preset "$preset" --plot "$out/$slug.png" | grep -v '^plot: '
+done
+
+echo
+echo "== Files in $PWD/$out/"
+echo "  programme.wav            the unprocessed programme (16-bit stereo WAV, 44.1 kHz)"
+for preset in "${presets[@]}"; do
+  slug=$(printf '%s' "$preset" | tr 'A-Z ' 'a-z-')
+  printf '  %-24s %s\n' "$slug.wav" "rendered with \"$preset\""
+  printf '  %-24s %s\n' "$slug.png" "input/output level and gain reduction over time"
+done
+echo
+echo "Listen with e.g. 'play $out/programme.wav $out/make-it-pump.wav' (sox) or any audio player;"
+echo "list every preset with '$bin presets'."
