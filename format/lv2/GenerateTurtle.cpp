@@ -67,8 +67,8 @@ std::string Manifest(std::string_view binary) {
   std::ostringstream o;
   o << kPrefixes;
   for (Layout layout : kLayouts) {
-    o << Iri(PluginUri(layout)) << "\n  a lv2:Plugin ;\n  lv2:binary " << Iri(binary)
-      << " ;\n  rdfs:seeAlso " << Iri(kPluginFile) << " .\n\n";
+    o << Iri(PluginUri(layout)) << "\n  a lv2:Plugin ;\n  lv2:binary " << Iri(binary) << " ;\n  rdfs:seeAlso "
+      << Iri(kPluginFile) << " .\n\n";
   }
   for (Layout layout : kLayouts) {
     for (int i = 0; i < kFactoryPresetCount; ++i) {
@@ -102,8 +102,8 @@ void ControlPortTurtle(std::ostringstream& o, const ControlPort& p) {
   }
 }
 
-void OutputControl(std::ostringstream& o, uint32_t index, std::string_view symbol, std::string_view name,
-                   float minimum, float maximum, std::string_view extra) {
+void OutputControl(std::ostringstream& o, uint32_t index, std::string_view symbol, std::string_view name, float minimum,
+                   float maximum, std::string_view extra) {
   o << "    a lv2:OutputPort , lv2:ControlPort ;\n"
     << "    lv2:index " << index << " ;\n"
     << "    lv2:symbol " << Quoted(symbol) << " ;\n"

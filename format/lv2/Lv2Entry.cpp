@@ -32,8 +32,7 @@ const void* ExtensionData(const char*) { return nullptr; }
 
 const LV2_Descriptor kDescriptors[2] = {
     {kPluginUriMono, Instantiate<Layout::kMono>, ConnectPort, Activate, Run, Deactivate, Cleanup, ExtensionData},
-    {kPluginUriStereo, Instantiate<Layout::kStereo>, ConnectPort, Activate, Run, Deactivate, Cleanup,
-     ExtensionData},
+    {kPluginUriStereo, Instantiate<Layout::kStereo>, ConnectPort, Activate, Run, Deactivate, Cleanup, ExtensionData},
 };
 
 }  // namespace

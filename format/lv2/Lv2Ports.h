@@ -20,11 +20,11 @@ enum PortIndex : uint32_t {
   kPortCompression,
   kPortOutput,
   kPortValveLevel,
-  kPortEnabled,         // lv2:enabled; 0 bypasses
-  kPortLatency,         // output, always 0
-  kPortGainReduction,   // output, dB (0 or less)
-  kPortInputLevel,      // output, peak dBFS of the block, all channels
-  kPortOutputLevel,     // output, peak dBFS of the block, all channels
+  kPortEnabled,        // lv2:enabled; 0 bypasses
+  kPortLatency,        // output, always 0
+  kPortGainReduction,  // output, dB (0 or less)
+  kPortInputLevel,     // output, peak dBFS of the block, all channels
+  kPortOutputLevel,    // output, peak dBFS of the block, all channels
   kPortAudioStart,
 };
 

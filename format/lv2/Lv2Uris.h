@@ -21,9 +21,7 @@ inline constexpr std::string_view kManifestFile = "manifest.ttl";
 inline constexpr std::string_view kPluginFile = "warmglow.ttl";
 inline constexpr std::string_view kPresetFile = "presets.ttl";
 
-inline const char* PluginUri(Layout layout) {
-  return layout == Layout::kStereo ? kPluginUriStereo : kPluginUriMono;
-}
+inline const char* PluginUri(Layout layout) { return layout == Layout::kStereo ? kPluginUriStereo : kPluginUriMono; }
 
 // "urn:quarry-tone:warmglow:mono:preset:07": one preset per factory entry and layout.
 inline std::string PresetUri(Layout layout, int index) {

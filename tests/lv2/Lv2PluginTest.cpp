@@ -89,8 +89,7 @@ Audio RenderDirect(Layout layout, double rate, const Values& values, const Audio
 bool SameBits(const Audio& a, const Audio& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t ch = 0; ch < a.size(); ++ch) {
-    if (a[ch].size() != b[ch].size() ||
-        std::memcmp(a[ch].data(), b[ch].data(), a[ch].size() * sizeof(float)) != 0) {
+    if (a[ch].size() != b[ch].size() || std::memcmp(a[ch].data(), b[ch].data(), a[ch].size() * sizeof(float)) != 0) {
       return false;
     }
   }
@@ -100,7 +99,8 @@ bool SameBits(const Audio& a, const Audio& b) {
 float MaxDifference(const Audio& a, const Audio& b) {
   float d = 0.0f;
   for (std::size_t ch = 0; ch < std::min(a.size(), b.size()); ++ch) {
-    for (std::size_t i = 0; i < std::min(a[ch].size(), b[ch].size()); ++i) d = std::max(d, std::fabs(a[ch][i] - b[ch][i]));
+    for (std::size_t i = 0; i < std::min(a[ch].size(), b[ch].size()); ++i)
+      d = std::max(d, std::fabs(a[ch][i] - b[ch][i]));
   }
   return d;
 }
@@ -230,11 +230,12 @@ TEST(Lv2Bundle, BothPluginsDescribeTheControlsInTheUnitsAUserReads) {
     LilvNode* audio = w.NewUri(LV2_CORE__AudioPort);
     const bool stereo = layout == Layout::kStereo;
     const std::map<uint32_t, std::string> audioPorts =
-        stereo ? std::map<uint32_t, std::string>{{AudioInputPort(layout, 0), "in_l"},
-                                                 {AudioInputPort(layout, 1), "in_r"},
-                                                 {AudioOutputPort(layout, 0), "out_l"},
-                                                 {AudioOutputPort(layout, 1), "out_r"}}
-               : std::map<uint32_t, std::string>{{AudioInputPort(layout, 0), "in"}, {AudioOutputPort(layout, 0), "out"}};
+        stereo
+            ? std::map<uint32_t, std::string>{{AudioInputPort(layout, 0), "in_l"},
+                                              {AudioInputPort(layout, 1), "in_r"},
+                                              {AudioOutputPort(layout, 0), "out_l"},
+                                              {AudioOutputPort(layout, 1), "out_r"}}
+            : std::map<uint32_t, std::string>{{AudioInputPort(layout, 0), "in"}, {AudioOutputPort(layout, 0), "out"}};
     for (const auto& [index, symbol] : audioPorts) {
       const LilvPort* port = lilv_plugin_get_port_by_index(plugin, index);
       ASSERT_NE(port, nullptr);
@@ -277,9 +278,15 @@ TEST(Lv2Bundle, FactoryPresetsCarryTheTableInPortUnits) {
         // The port shows the table's value in its own units...
         switch (p.slot) {
           case kSlotTime:
-          case kSlotCompression: EXPECT_EQ(port, static_cast<float>(v * 10.0)); break;
-          case kSlotOutput: EXPECT_EQ(port, static_cast<float>(StepOf(static_cast<float>(v), 60)) * 0.5f); break;
-          default: EXPECT_EQ(port, static_cast<float>(EngineStep(p, v))); break;
+          case kSlotCompression:
+            EXPECT_EQ(port, static_cast<float>(v * 10.0));
+            break;
+          case kSlotOutput:
+            EXPECT_EQ(port, static_cast<float>(StepOf(static_cast<float>(v), 60)) * 0.5f);
+            break;
+          default:
+            EXPECT_EQ(port, static_cast<float>(EngineStep(p, v)));
+            break;
         }
         // ...and selects what the table's normalised value selects.
         const double back = ToNormalised(p, port);
@@ -316,7 +323,8 @@ TEST(Lv2Audio, BlockSizesAndRatesDoNotChangeTheResult) {
       const Audio in = TestSignal(ChannelCount(layout), 5000, rate);
       for (int preset : {9, 11, 23}) {
         const Values values = FactoryValues(preset);
-        for (std::size_t block : {std::size_t{1}, std::size_t{7}, std::size_t{64}, std::size_t{1000}, std::size_t{5000}}) {
+        for (std::size_t block :
+             {std::size_t{1}, std::size_t{7}, std::size_t{64}, std::size_t{1000}, std::size_t{5000}}) {
           Instance inst(layout, rate);
           for (const ControlPort& p : kControlPorts) inst.control(p.port) = FromNormalised(p, values[p.slot]);
           inst.Activate();

@@ -64,17 +64,17 @@ TEST(Lv2Ports, OutputDecibelsAreTheEngineStepsAndTheirDisplay) {
   }
   // Factory output values between display steps: the port shows the step the engine takes.
   const std::array<std::pair<double, float>, 12> factory = {{{0.15, 4.5f},
-                                                              {0.1, 3.0f},
-                                                              {0.3, 9.0f},
-                                                              {0.133, 4.0f},
-                                                              {0.425, 13.0f},
-                                                              {0.183, 5.5f},
-                                                              {0.166, 5.0f},
-                                                              {0.216, 6.5f},
-                                                              {0.233, 7.0f},
-                                                              {0.083, 2.5f},
-                                                              {0.116, 3.5f},
-                                                              {0.0, 0.0f}}};
+                                                             {0.1, 3.0f},
+                                                             {0.3, 9.0f},
+                                                             {0.133, 4.0f},
+                                                             {0.425, 13.0f},
+                                                             {0.183, 5.5f},
+                                                             {0.166, 5.0f},
+                                                             {0.216, 6.5f},
+                                                             {0.233, 7.0f},
+                                                             {0.083, 2.5f},
+                                                             {0.116, 3.5f},
+                                                             {0.0, 0.0f}}};
   for (const auto& [v, db] : factory) {
     EXPECT_EQ(FromNormalised(out, v), db) << v;
     EXPECT_EQ(EngineStep(out, ToNormalised(out, db)), EngineStep(out, v)) << v;
