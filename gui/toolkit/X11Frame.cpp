@@ -1,0 +1,324 @@
+#include "gui/toolkit/X11Frame.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <cairo-xlib.h>
+#include <poll.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace tk {
+
+namespace {
+
+Display* gDisplay = nullptr;
+std::vector<X11PlatformFrame::Impl*> gFrames;
+
+constexpr unsigned long kDoubleClickMs = 400;
+constexpr int kDoubleClickDistance = 4;
+
+std::uint32_t Modifiers(unsigned state) {
+  std::uint32_t b = 0;
+  if (state & ShiftMask) b |= kShift;
+  if (state & ControlMask) b |= kControl;
+  if (state & Mod1Mask) b |= kAlt;
+  if (state & Mod4Mask) b |= kApple;
+  return b;
+}
+
+std::uint32_t HeldButtons(unsigned state) {
+  std::uint32_t b = 0;
+  if (state & Button1Mask) b |= kLButton;
+  if (state & Button2Mask) b |= kMButton;
+  if (state & Button3Mask) b |= kRButton;
+  return b;
+}
+
+std::uint32_t ButtonBit(unsigned button) {
+  switch (button) {
+    case 1: return kLButton;
+    case 2: return kMButton;
+    case 3: return kRButton;
+    case 8: return kButton4;
+    case 9: return kButton5;
+    default: return 0;
+  }
+}
+
+KeyEvent TranslateKey(XKeyEvent* e) {
+  char buffer[16] = {};
+  KeySym sym = 0;
+  int n = XLookupString(e, buffer, sizeof(buffer) - 1, &sym, nullptr);
+  KeyEvent k;
+  k.modifiers = Modifiers(e->state);
+  switch (sym) {
+    case XK_BackSpace: k.key = VirtualKey::Back; break;
+    case XK_Tab: k.key = VirtualKey::Tab; break;
+    case XK_Return: k.key = VirtualKey::Return; break;
+    case XK_KP_Enter: k.key = VirtualKey::Enter; break;
+    case XK_Escape: k.key = VirtualKey::Escape; break;
+    case XK_Left: k.key = VirtualKey::Left; break;
+    case XK_Right: k.key = VirtualKey::Right; break;
+    case XK_Up: k.key = VirtualKey::Up; break;
+    case XK_Down: k.key = VirtualKey::Down; break;
+    case XK_Home: k.key = VirtualKey::Home; break;
+    case XK_End: k.key = VirtualKey::End; break;
+    case XK_Delete: k.key = VirtualKey::Delete; break;
+    case XK_Page_Up: k.key = VirtualKey::PageUp; break;
+    case XK_Page_Down: k.key = VirtualKey::PageDown; break;
+    case XK_Shift_L: case XK_Shift_R: k.key = VirtualKey::Shift; break;
+    case XK_Control_L: case XK_Control_R: k.key = VirtualKey::Control; break;
+    case XK_Alt_L: case XK_Alt_R: case XK_Meta_L: case XK_Meta_R: k.key = VirtualKey::Alt; break;
+    case XK_Super_L: case XK_Super_R: k.key = VirtualKey::Apple; break;
+    case XK_space: k.key = VirtualKey::Space; k.character = ' '; break;
+    default:
+      // XLookupString yields Latin-1; anything beyond comes as a keysym in the Unicode range.
+      if (n == 1 && static_cast<unsigned char>(buffer[0]) >= 0x20 && buffer[0] != 0x7F)
+        k.character = static_cast<unsigned char>(buffer[0]);
+      else if (sym >= 0x1000100 && sym <= 0x110FFFF)
+        k.character = static_cast<char32_t>(sym - 0x1000000);
+      break;
+  }
+  return k;
+}
+
+}  // namespace
+
+struct X11PlatformFrame::Impl {
+  Frame* frame = nullptr;
+  Window window = 0;
+  bool ownsParentless = false;
+  int width = 1, height = 1;
+  cairo_surface_t* xsurface = nullptr;
+  cairo_surface_t* back = nullptr;
+  Rect dirty;
+  // Double-click detection.
+  Time lastPressTime = 0;
+  unsigned lastPressButton = 0;
+  int lastPressX = -100, lastPressY = -100;
+  bool pressWasDouble = false;
+
+  void resizeSurfaces() {
+    if (xsurface) cairo_xlib_surface_set_size(xsurface, width, height);
+    if (back) cairo_surface_destroy(back);
+    back = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    dirty = Rect{0, 0, double(width), double(height)};
+  }
+
+  void paint() {
+    if (dirty.empty() || !xsurface) return;
+    Rect r = dirty.intersect(Rect{0, 0, double(width), double(height)});
+    dirty = Rect{};
+    if (r.empty()) return;
+    cairo_t* cr = cairo_create(back);
+    cairo_rectangle(cr, r.left, r.top, r.width(), r.height());
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_fill(cr);
+    frame->platformDraw(cr, r);
+    cairo_destroy(cr);
+    cairo_surface_flush(back);
+    cairo_t* out = cairo_create(xsurface);
+    cairo_rectangle(out, r.left, r.top, r.width(), r.height());
+    cairo_clip(out);
+    cairo_set_source_surface(out, back, 0, 0);
+    cairo_set_operator(out, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(out);
+    cairo_destroy(out);
+    cairo_surface_flush(xsurface);
+  }
+
+  void handle(XEvent& e) {
+    Ref<Frame> keep(frame);
+    switch (e.type) {
+      case Expose:
+        dirty = dirty.unite(Rect{double(e.xexpose.x), double(e.xexpose.y), double(e.xexpose.x + e.xexpose.width),
+                                 double(e.xexpose.y + e.xexpose.height)});
+        break;
+      case ConfigureNotify:
+        if (e.xconfigure.width != width || e.xconfigure.height != height) {
+          width = e.xconfigure.width;
+          height = e.xconfigure.height;
+          resizeSurfaces();
+        }
+        break;
+      case ButtonPress: {
+        Point p{double(e.xbutton.x), double(e.xbutton.y)};
+        std::uint32_t mods = Modifiers(e.xbutton.state);
+        if (e.xbutton.button == 4 || e.xbutton.button == 5) {
+          frame->platformWheel(p, e.xbutton.button == 4 ? 1.0f : -1.0f, mods);
+          break;
+        }
+        if (e.xbutton.button == 6 || e.xbutton.button == 7) break;  // horizontal wheel
+        bool isDouble = !pressWasDouble && e.xbutton.button == lastPressButton &&
+                        e.xbutton.time - lastPressTime <= kDoubleClickMs &&
+                        std::abs(e.xbutton.x - lastPressX) <= kDoubleClickDistance &&
+                        std::abs(e.xbutton.y - lastPressY) <= kDoubleClickDistance;
+        pressWasDouble = isDouble;
+        lastPressTime = e.xbutton.time;
+        lastPressButton = e.xbutton.button;
+        lastPressX = e.xbutton.x;
+        lastPressY = e.xbutton.y;
+        std::uint32_t buttons = ButtonBit(e.xbutton.button) | HeldButtons(e.xbutton.state) | mods;
+        if (isDouble) buttons |= kDoubleClick;
+        frame->platformMouseDown(p, buttons);
+        if (frame->getFocusView()) XSetInputFocus(gDisplay, window, RevertToParent, CurrentTime);
+        break;
+      }
+      case ButtonRelease: {
+        if (e.xbutton.button >= 4 && e.xbutton.button <= 7) break;
+        Point p{double(e.xbutton.x), double(e.xbutton.y)};
+        std::uint32_t buttons = ButtonBit(e.xbutton.button) | Modifiers(e.xbutton.state);
+        frame->platformMouseUp(p, buttons);
+        break;
+      }
+      case MotionNotify: {
+        // Only the latest position matters.
+        while (XCheckTypedWindowEvent(gDisplay, window, MotionNotify, &e)) {
+        }
+        Point p{double(e.xmotion.x), double(e.xmotion.y)};
+        frame->platformMouseMoved(p, HeldButtons(e.xmotion.state) | Modifiers(e.xmotion.state));
+        break;
+      }
+      case EnterNotify: {
+        Point p{double(e.xcrossing.x), double(e.xcrossing.y)};
+        frame->platformMouseMoved(p, HeldButtons(e.xcrossing.state) | Modifiers(e.xcrossing.state));
+        break;
+      }
+      case LeaveNotify:
+        if (e.xcrossing.mode == NotifyNormal) frame->platformMouseExited();
+        break;
+      case KeyPress: {
+        KeyEvent k = TranslateKey(&e.xkey);
+        frame->platformKeyDown(k);
+        break;
+      }
+      case KeyRelease: {
+        KeyEvent k = TranslateKey(&e.xkey);
+        frame->platformKeyUp(k);
+        break;
+      }
+      default:
+        break;
+    }
+  }
+};
+
+X11PlatformFrame::X11PlatformFrame(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+std::unique_ptr<X11PlatformFrame> X11PlatformFrame::create(Frame* frame, unsigned long parent) {
+  if (!gDisplay) {
+    gDisplay = XOpenDisplay(nullptr);
+    if (!gDisplay) return nullptr;
+  }
+  auto impl = std::make_unique<Impl>();
+  impl->frame = frame;
+  impl->width = std::max(1, frame->deviceWidth());
+  impl->height = std::max(1, frame->deviceHeight());
+  int screen = DefaultScreen(gDisplay);
+  Window parentWindow = parent ? static_cast<Window>(parent) : RootWindow(gDisplay, screen);
+  XSetWindowAttributes attrs{};
+  attrs.background_pixel = BlackPixel(gDisplay, screen);
+  attrs.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | EnterWindowMask |
+                     LeaveWindowMask | KeyPressMask | KeyReleaseMask | StructureNotifyMask;
+  impl->window = XCreateWindow(gDisplay, parentWindow, 0, 0, impl->width, impl->height, 0, CopyFromParent,
+                               InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &attrs);
+  if (!impl->window) return nullptr;
+  if (!parent) XStoreName(gDisplay, impl->window, "QRV warmGlow");
+  impl->xsurface = cairo_xlib_surface_create(gDisplay, impl->window, DefaultVisual(gDisplay, screen), impl->width,
+                                             impl->height);
+  impl->resizeSurfaces();
+  XMapWindow(gDisplay, impl->window);
+  XFlush(gDisplay);
+  gFrames.push_back(impl.get());
+  return std::unique_ptr<X11PlatformFrame>(new X11PlatformFrame(std::move(impl)));
+}
+
+X11PlatformFrame::~X11PlatformFrame() {
+  std::erase(gFrames, impl_.get());
+  if (impl_->back) cairo_surface_destroy(impl_->back);
+  if (impl_->xsurface) cairo_surface_destroy(impl_->xsurface);
+  if (gDisplay && impl_->window) XDestroyWindow(gDisplay, impl_->window);
+  if (gDisplay && gFrames.empty()) {
+    XCloseDisplay(gDisplay);
+    gDisplay = nullptr;
+  } else if (gDisplay) {
+    XFlush(gDisplay);
+  }
+}
+
+void X11PlatformFrame::invalidRect(const Rect& deviceRect) { impl_->dirty = impl_->dirty.unite(deviceRect); }
+
+void X11PlatformFrame::setSize(int width, int height) {
+  impl_->width = std::max(1, width);
+  impl_->height = std::max(1, height);
+  XResizeWindow(gDisplay, impl_->window, impl_->width, impl_->height);
+  impl_->resizeSurfaces();
+  XFlush(gDisplay);
+}
+
+bool X11PlatformFrame::getGlobalPosition(Point& where) const {
+  Window child;
+  int x = 0, y = 0;
+  if (!XTranslateCoordinates(gDisplay, impl_->window, DefaultRootWindow(gDisplay), 0, 0, &x, &y, &child))
+    return false;
+  where = Point{double(x), double(y)};
+  return true;
+}
+
+bool X11PlatformFrame::setPosition(double x, double y) {
+  XMoveWindow(gDisplay, impl_->window, static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
+  XFlush(gDisplay);
+  return true;
+}
+
+std::uint32_t X11PlatformFrame::queryButtons() const {
+  Window root, child;
+  int rx, ry, wx, wy;
+  unsigned mask = 0;
+  if (!XQueryPointer(gDisplay, impl_->window, &root, &child, &rx, &ry, &wx, &wy, &mask)) return 0;
+  return HeldButtons(mask) | Modifiers(mask);
+}
+
+bool X11PlatformFrame::getScreenSize(int& width, int& height) const {
+  width = DisplayWidth(gDisplay, DefaultScreen(gDisplay));
+  height = DisplayHeight(gDisplay, DefaultScreen(gDisplay));
+  return true;
+}
+
+unsigned long X11PlatformFrame::window() const { return impl_->window; }
+void* X11PlatformFrame::display() const { return gDisplay; }
+
+bool X11PlatformFrame::processEvents(int timeoutMs) {
+  if (!gDisplay || gFrames.empty()) return false;
+  int next = RunLoop::instance().process();
+  int wait = timeoutMs;
+  if (next >= 0) wait = std::min(wait, next);
+  if (XPending(gDisplay) == 0 && wait > 0) {
+    pollfd fd{ConnectionNumber(gDisplay), POLLIN, 0};
+    poll(&fd, 1, wait);
+  }
+  while (gDisplay && XPending(gDisplay) > 0) {
+    XEvent e;
+    XNextEvent(gDisplay, &e);
+    for (Impl* f : gFrames)
+      if (f->window == e.xany.window) {
+        f->handle(e);
+        break;
+      }
+  }
+  RunLoop::instance().process();
+  // A handler may have closed frames; walk a copy.
+  std::vector<Impl*> frames = gFrames;
+  for (Impl* f : frames) {
+    if (std::find(gFrames.begin(), gFrames.end(), f) == gFrames.end()) continue;
+    f->frame->idle();
+    f->paint();
+  }
+  if (gDisplay) XFlush(gDisplay);
+  return true;
+}
+
+}  // namespace tk

@@ -1,0 +1,39 @@
+// A frame in an Xlib window, top-level or a child of a host's parent window, drawn through
+// cairo-xlib from a back buffer. All X11 frames of the process share one display connection,
+// opened with the first and closed with the last. Xlib headers stay out of this header.
+#pragma once
+
+#include <memory>
+
+#include "gui/toolkit/Frame.h"
+
+namespace tk {
+
+class X11PlatformFrame : public PlatformFrame {
+ public:
+  // Null when no display can be opened ($DISPLAY unset or unreachable).
+  static std::unique_ptr<X11PlatformFrame> create(Frame* frame, unsigned long parent);
+  ~X11PlatformFrame() override;
+
+  void invalidRect(const Rect& deviceRect) override;
+  void setSize(int width, int height) override;
+  bool getGlobalPosition(Point& where) const override;
+  bool setPosition(double x, double y) override;
+  std::uint32_t queryButtons() const override;
+  bool getScreenSize(int& width, int& height) const override;
+
+  unsigned long window() const;
+  void* display() const;  // Display*
+
+  // Handles pending events of every X11 frame, runs due timers and deferred work, repaints;
+  // waits up to timeoutMs for something to happen. False when no X11 frame is open.
+  static bool processEvents(int timeoutMs);
+
+  struct Impl;
+
+ private:
+  explicit X11PlatformFrame(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace tk
