@@ -1,0 +1,85 @@
+// The per-user settings store that stands in for the Windows registry under HKEY_CURRENT_USER: keys hold
+// named values of three types. Main (GUI) thread and the host's state thread; a FileRegistry may be used
+// from several processes at once.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qrv::platform {
+
+enum class RegistryType : uint8_t { Binary, String, Number };
+
+struct RegistryValue {
+  RegistryType type = RegistryType::Binary;
+  std::vector<uint8_t> bytes;  // Binary
+  std::string text;            // String, UTF-8 (a wide string on Windows)
+  uint32_t number = 0;         // Number (a DWORD)
+
+  static RegistryValue Binary(std::vector<uint8_t> b);
+  static RegistryValue String(std::string s);
+  static RegistryValue Number(uint32_t n);
+  bool operator==(const RegistryValue&) const = default;
+};
+
+// Keys are paths below the current user's root, e.g. "SOFTWARE\\Quarry-tone\\QRVWG1".
+class Registry {
+ public:
+  virtual ~Registry() = default;
+  // Not set (missing key, missing value, unreadable store) gives nullopt.
+  virtual std::optional<RegistryValue> Read(std::string_view key, std::string_view name) = 0;
+  // Creates the key when needed. False when nothing was stored; the previous value then stays.
+  virtual bool Write(std::string_view key, std::string_view name, const RegistryValue& value) = 0;
+  // False when the value did not exist or could not be removed.
+  virtual bool Remove(std::string_view key, std::string_view name) = 0;
+};
+
+// Keys (case-sensitive paths) to their values, in name order.
+using RegistryDocument = std::map<std::string, std::map<std::string, RegistryValue>, std::less<>>;
+
+// The ".reg" export text of a document, ending with a trailer line so that a cut file is recognised.
+std::string FormatRegFile(const RegistryDocument& doc);
+// Parses text written by FormatRegFile (and hand edits in the same format). nullopt for any error,
+// a missing header or a missing trailer.
+std::optional<RegistryDocument> ParseRegFile(std::string_view text);
+
+// Keeps everything in memory; for tests.
+class MemoryRegistry final : public Registry {
+ public:
+  std::optional<RegistryValue> Read(std::string_view key, std::string_view name) override;
+  bool Write(std::string_view key, std::string_view name, const RegistryValue& value) override;
+  bool Remove(std::string_view key, std::string_view name) override;
+  RegistryDocument& document() { return doc_; }
+
+ private:
+  RegistryDocument doc_;
+};
+
+// One ".reg" text file. Every change is a read-modify-write under an exclusive flock on a sibling
+// ".lock" file, replacing the file atomically (temporary file, fsync, rename), so concurrent writers in
+// other processes keep each other's values and a crash leaves the old or the new file, never a mix.
+// An unreadable file reads as empty; the next change moves it aside with a ".corrupt" suffix.
+class FileRegistry final : public Registry {
+ public:
+  // An empty path resolves DefaultRegistryFile() on every call, so the environment can move it.
+  explicit FileRegistry(std::filesystem::path file = {});
+  std::optional<RegistryValue> Read(std::string_view key, std::string_view name) override;
+  bool Write(std::string_view key, std::string_view name, const RegistryValue& value) override;
+  bool Remove(std::string_view key, std::string_view name) override;
+
+ private:
+  std::filesystem::path File() const;
+  template <typename Change>
+  bool Modify(Change&& change);
+  std::filesystem::path file_;
+};
+
+// "settings.reg" in ConfigFolder() (platform/Environment.h).
+std::filesystem::path DefaultRegistryFile();
+
+}  // namespace qrv::platform

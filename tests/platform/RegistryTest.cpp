@@ -1,0 +1,231 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "platform/AtomicFile.h"
+#include "platform/Clipboard.h"
+#include "platform/Registry.h"
+#include "tests/support/TempDir.h"
+
+namespace qrv::platform {
+namespace {
+
+constexpr std::string_view kKey = "SOFTWARE\\Quarry-tone\\QRVWG1";
+
+std::string ReadText(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void WriteText(const std::filesystem::path& p, std::string_view text) {
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+std::vector<uint8_t> Bytes(std::size_t n, uint8_t seed) {
+  std::vector<uint8_t> b(n);
+  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + i * 7);
+  return b;
+}
+
+TEST(RegFile, RoundTripsEveryTypeAndAwkwardNames) {
+  RegistryDocument doc;
+  doc["SOFTWARE\\Quarry-tone\\QRVWGME1"]["QRVWG1: 59"] = RegistryValue::Binary({0xcd, 0xcc, 0xcc, 0x3d});
+  doc[std::string(kKey)]["Favorite_0"] = RegistryValue::Binary(Bytes(433, 3));
+  doc[std::string(kKey)]["Empty"] = RegistryValue::Binary({});
+  doc[std::string(kKey)]["ManualPath"] = RegistryValue::String("C:\\Manuals\\\"warm\" glow.pdf\n\ttab");
+  doc[std::string(kKey)]["Count \"quoted\" \\ name"] = RegistryValue::Number(0xdeadbeef);
+
+  const std::string text = FormatRegFile(doc);
+  EXPECT_TRUE(text.starts_with("Windows Registry Editor Version 5.00\n\n"));
+  EXPECT_NE(text.find("[HKEY_CURRENT_USER\\SOFTWARE\\Quarry-tone\\QRVWGME1]\n\"QRVWG1: 59\"=hex:cd,cc,cc,3d\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("=dword:deadbeef"), std::string::npos);
+
+  const auto parsed = ParseRegFile(text);
+  ASSERT_TRUE(parsed.has_value());
+  EXPECT_EQ(*parsed, doc);
+}
+
+TEST(RegFile, RejectsDamagedText) {
+  RegistryDocument doc;
+  doc[std::string(kKey)]["Favorite_1"] = RegistryValue::Binary(Bytes(200, 1));
+  doc[std::string(kKey)]["MemoA"] = RegistryValue::Binary(Bytes(60, 9));
+  const std::string text = FormatRegFile(doc);
+  ASSERT_TRUE(ParseRegFile(text));
+
+  // Every cut of the file is recognised, wherever it falls.
+  for (std::size_t n = 0; n < text.size(); ++n)
+    EXPECT_FALSE(ParseRegFile(std::string_view(text).substr(0, n))) << "cut at " << n;
+
+  EXPECT_FALSE(ParseRegFile("garbage\n; end\n"));
+  EXPECT_FALSE(ParseRegFile("Windows Registry Editor Version 5.00\n\n\"orphan\"=dword:00000001\n; end\n"));
+  EXPECT_FALSE(ParseRegFile("Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\X]\n; end\n"));
+  EXPECT_FALSE(ParseRegFile("Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\X]\n\"a\"=hex:1g\n; end\n"));
+  EXPECT_FALSE(ParseRegFile("Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\X]\n\"a\"=dword:1\n; end\n"));
+  EXPECT_FALSE(ParseRegFile("Windows Registry Editor Version 5.00\n; end\n[HKEY_CURRENT_USER\\X]\n"));
+}
+
+TEST(FileRegistry, WritesReadsAndRemovesThroughTheFile) {
+  test::TempDir dir;
+  FileRegistry reg(dir / "sub" / "settings.reg");
+  EXPECT_FALSE(reg.Read(kKey, "MemoA"));
+  ASSERT_TRUE(reg.Write(kKey, "MemoA", RegistryValue::Binary(Bytes(433, 5))));
+  ASSERT_TRUE(reg.Write(kKey, "ManualPath", RegistryValue::String("/usr/share/doc/warmglow.pdf")));
+
+  // A second store on the same file sees the values: nothing is cached.
+  FileRegistry other(dir / "sub" / "settings.reg");
+  ASSERT_TRUE(other.Read(kKey, "MemoA"));
+  EXPECT_EQ(other.Read(kKey, "MemoA")->bytes, Bytes(433, 5));
+  EXPECT_EQ(other.Read(kKey, "ManualPath")->text, "/usr/share/doc/warmglow.pdf");
+
+  EXPECT_TRUE(other.Remove(kKey, "MemoA"));
+  EXPECT_FALSE(reg.Read(kKey, "MemoA"));
+  EXPECT_FALSE(reg.Remove(kKey, "MemoA"));
+  EXPECT_TRUE(reg.Read(kKey, "ManualPath"));
+
+  // Only the file and its lock remain: no temporary files.
+  int entries = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir / "sub")) {
+    ++entries;
+    EXPECT_TRUE(e.path().filename() == "settings.reg" || e.path().filename() == "settings.reg.lock")
+        << e.path();
+  }
+  EXPECT_EQ(entries, 2);
+}
+
+TEST(FileRegistry, UnreadableFileReadsAsNotSetAndIsKeptAsideOnTheNextWrite) {
+  test::TempDir dir;
+  const auto file = dir / "settings.reg";
+  FileRegistry reg(file);
+  ASSERT_TRUE(reg.Write(kKey, "Favorite_0", RegistryValue::Binary(Bytes(433, 1))));
+  ASSERT_TRUE(reg.Write(kKey, "Favorite_1", RegistryValue::Binary(Bytes(433, 2))));
+
+  // Truncated: the first half of a good file.
+  const std::string good = ReadText(file);
+  const std::string truncated = good.substr(0, good.size() / 2);
+  WriteText(file, truncated);
+  EXPECT_FALSE(reg.Read(kKey, "Favorite_0"));
+
+  ASSERT_TRUE(reg.Write(kKey, "Favorite_2", RegistryValue::Binary(Bytes(50, 3))));
+  EXPECT_EQ(ReadText(dir / "settings.reg.corrupt"), truncated);
+  EXPECT_TRUE(reg.Read(kKey, "Favorite_2"));
+  EXPECT_FALSE(reg.Read(kKey, "Favorite_0"));
+
+  // Garbage: a second unreadable file does not replace the first one kept aside.
+  WriteText(file, "\x01\x02 not a settings file");
+  EXPECT_FALSE(reg.Read(kKey, "Favorite_2"));
+  ASSERT_TRUE(reg.Write(kKey, "MemoA", RegistryValue::Binary(Bytes(41, 4))));
+  EXPECT_EQ(ReadText(dir / "settings.reg.corrupt"), truncated);
+  EXPECT_EQ(ReadText(dir / "settings.reg.corrupt.1"), "\x01\x02 not a settings file");
+  EXPECT_TRUE(reg.Read(kKey, "MemoA"));
+}
+
+TEST(FileRegistry, TwoProcessesWritingAtOnceKeepEachOthersValues) {
+  test::TempDir dir;
+  const auto file = dir / "settings.reg";
+  constexpr int kValues = 40;
+  pid_t children[2];
+  for (int c = 0; c < 2; ++c) {
+    children[c] = fork();
+    ASSERT_GE(children[c], 0);
+    if (children[c] == 0) {
+      FileRegistry reg(file);
+      bool ok = true;
+      for (int i = 0; i < kValues; ++i) {
+        const std::string name = (c == 0 ? "A_" : "B_") + std::to_string(i);
+        ok = reg.Write(kKey, name, RegistryValue::Number(static_cast<uint32_t>(c * 1000 + i))) && ok;
+      }
+      _exit(ok ? 0 : 1);
+    }
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+  }
+  FileRegistry reg(file);
+  for (int c = 0; c < 2; ++c) {
+    for (int i = 0; i < kValues; ++i) {
+      const auto v = reg.Read(kKey, (c == 0 ? "A_" : "B_") + std::to_string(i));
+      ASSERT_TRUE(v) << c << " " << i;
+      EXPECT_EQ(v->number, static_cast<uint32_t>(c * 1000 + i));
+    }
+  }
+}
+
+TEST(FileRegistry, AKilledWriterNeverLeavesAHalfWrittenFile) {
+  test::TempDir dir;
+  const auto file = dir / "settings.reg";
+  {
+    FileRegistry reg(file);
+    ASSERT_TRUE(reg.Write(kKey, "Keep", RegistryValue::String("kept")));
+  }
+  for (int round = 0; round < 12; ++round) {
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      close(ready[0]);
+      FileRegistry reg(file);
+      // Large values make each write long enough to be interrupted part-way.
+      for (uint32_t i = 0;; ++i) {
+        reg.Write(kKey, "Big", RegistryValue::Binary(Bytes(200000, static_cast<uint8_t>(i))));
+        if (i == 0) {
+          const char c = 1;
+          (void)!write(ready[1], &c, 1);
+        }
+      }
+    }
+    close(ready[1]);
+    char c;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    close(ready[0]);
+    usleep(static_cast<useconds_t>(round * 1500));
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+
+    const auto bytes = ReadWholeFile(file);
+    ASSERT_TRUE(bytes);
+    const auto doc = ParseRegFile(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+    ASSERT_TRUE(doc) << "round " << round;
+    FileRegistry reg(file);
+    EXPECT_EQ(reg.Read(kKey, "Keep")->text, "kept");
+    EXPECT_EQ(reg.Read(kKey, "Big")->bytes.size(), 200000u);
+  }
+  // The next writer clears what a killed one left behind.
+  FileRegistry reg(file);
+  ASSERT_TRUE(reg.Write(kKey, "After", RegistryValue::Number(1)));
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+    const std::string name = e.path().filename().string();
+    EXPECT_TRUE(name == "settings.reg" || name == "settings.reg.lock") << name;
+  }
+}
+
+TEST(Clipboard, RegistryClipboardUsesOneBinaryValue) {
+  MemoryRegistry reg;
+  RegistryClipboard clip(reg, std::string(kKey), "MemoA");
+  EXPECT_FALSE(clip.Load());
+  ASSERT_TRUE(clip.Store(Bytes(433, 7)));
+  EXPECT_EQ(reg.Read(kKey, "MemoA")->bytes, Bytes(433, 7));
+  EXPECT_EQ(*clip.Load(), Bytes(433, 7));
+  reg.Write(kKey, "MemoA", RegistryValue::String("text"));
+  EXPECT_FALSE(clip.Load());
+
+  MemoryClipboard memory;
+  EXPECT_FALSE(memory.Load());
+  memory.Store(Bytes(3, 1));
+  EXPECT_EQ(*memory.Load(), Bytes(3, 1));
+}
+
+}  // namespace
+}  // namespace qrv::platform
