@@ -1,0 +1,112 @@
+// The process-wide catalogue of presets: factory presets by category (bank 0) and by designer (bank 1),
+// and the user's ".qrv" files (bank 2), with the user preset folder. Shared by every PresetManager of the
+// process; main (GUI) thread only, no lock.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "presets/PresetRecord.h"
+
+namespace qrv {
+
+inline constexpr int kBankApplication = 0;
+inline constexpr int kBankDesigner = 1;
+inline constexpr int kBankUser = 2;
+inline constexpr int kBankCount = 3;
+inline constexpr int kMaxGroups = 128;
+inline constexpr int kMaxItemsPerGroup = 512;
+inline constexpr int kMaxUserFolders = 127;  // sub-folders listed as groups 1..127
+inline constexpr std::size_t kGroupNameMax = 63;
+inline constexpr std::size_t kItemNameMax = 63;
+inline constexpr std::size_t kUserFolderMax = 1023;
+
+inline constexpr std::string_view kBankLabels[kBankCount] = {"Application", "Designer", "My presets"};
+inline constexpr std::string_view kErrorLoadingPreset = "error loading preset";
+inline constexpr std::string_view kCouldNotOpenFolder = "Could not open user's preset folder";
+
+struct PresetItem {
+  int32_t factoryIndex = -1;  // factory table index, -1 for a user file
+  std::string name;           // shown name: the table name, or the file name without ".qrv" (63 at most)
+  std::string fileName;       // user file: the full file name without ".qrv"
+  int32_t folderGroup = -1;   // user file: bank-2 group of its folder (0 main folder), else -1
+};
+
+struct PresetGroup {
+  std::string name;             // shown name, 63 characters at most
+  std::string folder;           // bank 2: the folder's full name below the user folder ("" for the main one)
+  std::vector<int32_t> items;   // indices into the bank's items; "All" shares the other groups' items
+};
+
+struct PresetBank {
+  std::vector<PresetGroup> groups;  // listed groups, at most 128
+  std::vector<PresetItem> items;
+};
+
+// A user preset as the command line lists it.
+struct UserPresetEntry {
+  std::string name;  // as shown ("Warm", or "Sub/Warm" for one in a sub-folder)
+  std::filesystem::path path;
+};
+
+// USERPROFILE (else HOME) + "/Documents/quarry-tone.com/User Presets/QRV warmGlow"; "" when the
+// environment gives no profile folder or the path would exceed 1023 characters.
+std::string UserPresetFolderPath();
+
+// Case-insensitive (ASCII) name order; a prefix goes first.
+bool PresetNameLess(std::string_view a, std::string_view b);
+
+class PresetLibrary {
+ public:
+  // Builds banks 0 and 1 and scans userFolder (not created here; "" for none).
+  explicit PresetLibrary(std::string userFolder);
+
+  // The shared library: the first Acquire creates the user folder and builds the library, the last
+  // Release frees it.
+  static PresetLibrary& Acquire();
+  static void Release();
+
+  const std::string& userFolder() const { return userFolder_; }
+
+  // Rebuilds bank 2 from disk.
+  void RescanUserPresets();
+
+  int GroupCount(int bank) const;
+  // "" for an empty or invalid slot.
+  std::string_view GroupName(int bank, int group) const;
+  int ItemCount(int bank, int group) const;
+  // nullptr for an invalid position.
+  const PresetItem* Item(int bank, int group, int item) const;
+  // The file of a user item: user folder, "/", the folder group's name and "/" when it is 1 or more, the
+  // file name and ".qrv". Empty for factory items and invalid positions.
+  std::filesystem::path ItemPath(int bank, int group, int item) const;
+
+  // The 12 values of an item: a factory item's table values, or a user file's stored slots on top of
+  // `values` as given. False when the position is invalid or the file does not load.
+  bool ItemValues(int bank, int group, int item, float (&values)[kPresetValueCount]) const;
+
+  // On success the record takes the stored slots and, as its name, the item's name; on failure its values
+  // stay and its name becomes "error loading preset".
+  bool LoadPosition(int bank, int group, int item, PresetRecord& record) const;
+
+  // Asks the shell to open the user folder; a failure shows a message box. Returns the shell's result.
+  int OpenUserFolder() const;
+
+  // Every user preset, main folder first, each group in name order.
+  std::vector<UserPresetEntry> ListUserPresets() const;
+
+ private:
+  void BuildFactoryBanks();
+
+  std::string userFolder_;
+  PresetBank banks_[kBankCount];
+};
+
+// Creates the folders below the profile's "Documents" that lead to path (existing ones are left alone).
+bool CreateUserPresetFolder(const std::string& path);
+
+}  // namespace qrv

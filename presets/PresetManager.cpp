@@ -1,0 +1,380 @@
+#include "presets/PresetManager.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/AtomicFile.h"
+#include "platform/Services.h"
+#include "presets/QRVMasterController.h"
+#include "presets/SettingsStore.h"
+
+namespace qrv {
+namespace {
+
+// Values that differ by less than 1/10000 count as equal.
+int64_t Quantize(float v) { return static_cast<int64_t>(std::trunc(static_cast<double>(v) * 10000.0 + 0.5)); }
+
+}  // namespace
+
+PresetManager::PresetManager(QRVMasterController* controller)
+    : controller_(controller), library_(PresetLibrary::Acquire()) {
+  zoom_ = settings::ProcessZoom();
+  hostStateBuffer_.assign(kHostStateBufferSize, 0);
+  std::fill(std::begin(aCurrent_.values), std::end(aCurrent_.values), 0.5f);
+  library_.LoadPosition(0, 0, 0, aCurrent_);  // "Default", the first item of "All"
+  aReference_ = aCurrent_;
+  bCurrent_ = aCurrent_;
+  bReference_ = aCurrent_;
+  const char* debug = std::getenv("QRV_PRESET_DEBUG");
+  if (debug != nullptr && *debug != '\0' && *debug != '0')
+    std::fputs("\n\n#############   Validation of preset names   #############\n", stderr);
+  for (int i = 0; i < kFactoryPresetCount; ++i) factory_[static_cast<std::size_t>(i)] = FactoryRecord(i);
+  programs_ = factory_;
+  initial_ = factory_[0];
+}
+
+PresetManager::~PresetManager() {
+  settings::SaveHints();
+  settings::SaveZoom(settings::ProcessZoom());
+  PresetLibrary::Release();
+}
+
+void PresetManager::ApplyRecord(const PresetRecord& record) {
+  // A copy: the controller's echoes must not see a record that changes under them.
+  const PresetRecord r = record;
+  const bool wasApplying = applying_;
+  applying_ = true;
+  if (controller_ != nullptr) {
+    controller_->SetParameter(kMessagePresetStart, 1.0);
+    for (int i = 0; i < static_cast<int>(kPresetValueCount); ++i)
+      if (IsStoredSlot(i)) controller_->SetParameter(i, r.values[i]);
+    controller_->SetParameter(kMessagePresetStop, 1.0);
+  }
+  applying_ = wasApplying;
+}
+
+void PresetManager::ParameterChanged(int index, double value) {
+  // The record holds slots 0..11 only.
+  if (index < 0 || index >= parameterCount_) return;
+  const float v = std::isnan(value) ? 0.0f : static_cast<float>(std::clamp(value, 0.0, 1.0));
+
+  if (!applying_ && !undoSuspended_ && Quantize(v) != Quantize(current_->values[index])) {
+    const uint32_t now = platform::GetClock().TickCount();
+    if (!editOpen_ || static_cast<uint32_t>(now - lastEditTime_) > kUndoMergeMs) {
+      cursor_ = Wrap(cursor_ + 1);
+      newest_ = cursor_;
+      UndoEntry& e = ring_[static_cast<std::size_t>(newest_)];
+      e = UndoEntry{};
+      e.presetChange = false;
+      e.before = *current_;
+      e.after = *current_;
+      e.beforeReference = e.afterReference = *reference_;
+      e.beforeModified = *modified_;
+      e.beforePosition = e.afterPosition = position();
+      if (newest_ == oldest_) oldest_ = Wrap(oldest_ + 1);
+      editOpen_ = true;
+    }
+    ring_[static_cast<std::size_t>(newest_)].after.values[index] = v;
+    lastEditTime_ = now;
+    RecomputeUndoFlags();
+  }
+  if (!applying_) {
+    current_->values[index] = v;
+    *modified_ = v != reference_->values[index] ? true : !current_->SameValues(*reference_);
+  }
+}
+
+void PresetManager::RecomputeUndoFlags() {
+  if (oldest_ < newest_) {
+    canUndo_ = oldest_ < cursor_;
+    canRedo_ = cursor_ < newest_;
+  } else if (newest_ < oldest_) {
+    canUndo_ = cursor_ != oldest_;
+    canRedo_ = cursor_ != newest_;
+  } else {
+    canUndo_ = canRedo_ = false;
+  }
+}
+
+void PresetManager::BeginPresetChange() {
+  if (undoSuspended_) return;
+  editOpen_ = false;
+  savedOldest_ = oldest_;
+  savedCursor_ = cursor_;
+  newest_ = Wrap(newest_ + 1);
+  cursor_ = newest_;
+  UndoEntry& e = ring_[static_cast<std::size_t>(newest_)];
+  e = UndoEntry{};
+  e.presetChange = true;
+  e.beforePosition = position();
+  e.before = *current_;
+  e.beforeReference = *reference_;
+  e.beforeModified = *modified_;
+  e.afterPosition = LibraryPosition{};
+  if (newest_ == oldest_) oldest_ = Wrap(oldest_ + 1);
+  RecomputeUndoFlags();
+}
+
+void PresetManager::FinishPresetChange() {
+  if (undoSuspended_) return;
+  UndoEntry& e = ring_[static_cast<std::size_t>(newest_)];
+  e.afterPosition = position();
+  e.after = *current_;
+  e.afterReference = *reference_;
+  e.afterModified = *modified_;
+  // A step that changed nothing is dropped, and the history is as it was before it began.
+  if (e.afterPosition == e.beforePosition && e.after == e.before && e.afterReference == e.beforeReference &&
+      e.afterModified == e.beforeModified) {
+    newest_ = Wrap(newest_ - 1);
+    cursor_ = savedCursor_;
+    oldest_ = savedOldest_;
+  }
+  RecomputeUndoFlags();
+}
+
+void PresetManager::SwitchBankGroup(int bank, int group) {
+  if (bank == kBankUser) library_.RescanUserPresets();
+  bank_ = bank;
+  group_ = group;
+}
+
+void PresetManager::TakeAndApply(const PresetRecord& record) {
+  *current_ = record;
+  *reference_ = *current_;
+  *modified_ = false;
+  ApplyRecord(*current_);
+}
+
+void PresetManager::SetBank(int bank) {
+  if (bank < 0 || bank >= kBankCount || bank == bank_) return;
+  BeginPresetChange();
+  SwitchBankGroup(bank, 0);
+  item_ = -1;
+  FinishPresetChange();
+}
+
+void PresetManager::SetGroup(int group) {
+  if (group < 0 || group >= library_.GroupCount(bank_) || group == group_) return;
+  BeginPresetChange();
+  group_ = group;
+  item_ = -1;
+  FinishPresetChange();
+}
+
+void PresetManager::LoadPosition(int item) {
+  BeginPresetChange();
+  item_ = item;
+  library_.LoadPosition(bank_, group_, item_, *current_);
+  *reference_ = *current_;
+  *modified_ = false;
+  ApplyRecord(*current_);
+  FinishPresetChange();
+}
+
+void PresetManager::Next() {
+  const int last = library_.ItemCount(bank_, group_) - 1;
+  if (last < 0) return;  // an empty group has nothing to step to
+  LoadPosition(item_ < last ? item_ + 1 : last);
+}
+
+void PresetManager::Previous() {
+  if (library_.ItemCount(bank_, group_) == 0) return;
+  LoadPosition(std::max(item_ - 1, 0));
+}
+
+void PresetManager::Undo() {
+  if (cursor_ == oldest_) return;
+  undoSuspended_ = true;
+  editOpen_ = false;
+  const UndoEntry& e = ring_[static_cast<std::size_t>(cursor_)];
+  if (e.presetChange) {
+    SwitchBankGroup(e.beforePosition.bank, e.beforePosition.group);
+    item_ = e.beforePosition.item;
+    *current_ = e.before;
+    *reference_ = e.beforeReference;
+    *modified_ = e.beforeModified;
+  } else {
+    *current_ = e.before;
+    *modified_ = !current_->SameValues(*reference_);
+  }
+  ApplyRecord(*current_);
+  cursor_ = Wrap(cursor_ - 1);
+  RecomputeUndoFlags();
+  undoSuspended_ = false;
+}
+
+void PresetManager::Redo() {
+  if (cursor_ == newest_) return;
+  undoSuspended_ = true;
+  editOpen_ = false;
+  cursor_ = Wrap(cursor_ + 1);
+  const UndoEntry& e = ring_[static_cast<std::size_t>(cursor_)];
+  if (e.presetChange) {
+    if (e.afterPosition.IsSet()) {
+      SwitchBankGroup(e.afterPosition.bank, e.afterPosition.group);
+      item_ = e.afterPosition.item;
+    }
+    *current_ = e.after;
+    *reference_ = e.afterReference;
+    *modified_ = e.afterModified;
+  } else {
+    *current_ = e.after;
+    *modified_ = !current_->SameValues(*reference_);
+  }
+  ApplyRecord(*current_);
+  RecomputeUndoFlags();
+  undoSuspended_ = false;
+}
+
+void PresetManager::SelectSlot(int slot) {
+  active_ = slot == kSlotB ? kSlotB : kSlotA;
+  current_ = active_ == kSlotB ? &bCurrent_ : &aCurrent_;
+  reference_ = active_ == kSlotB ? &bReference_ : &aReference_;
+  modified_ = active_ == kSlotB ? &bModified_ : &aModified_;
+  editOpen_ = false;
+  ApplyRecord(*current_);
+}
+
+void PresetManager::CopySlot() {
+  if (active_ == kSlotA) {
+    bCurrent_ = aCurrent_;
+    bReference_ = aReference_;
+    bModified_ = aModified_;
+  } else {
+    aCurrent_ = bCurrent_;
+    aReference_ = bReference_;
+    aModified_ = bModified_;
+  }
+}
+
+bool PresetManager::FavoriteExists(int slot) const { return settings::FavoriteExists(slot); }
+
+std::string PresetManager::FavoriteName(int slot) {
+  const auto blob = settings::LoadFavorite(slot);
+  if (!blob) return {};
+  scratch_ = initial_;
+  if (ReadFavoriteBlob(*blob, scratch_) != BlobStatus::Ok) return {};
+  return std::string(scratch_.Name());
+}
+
+void PresetManager::AssignFavorite(int slot) {
+  scratch_ = *current_;
+  const auto blob = WriteSinglePresetBlob(scratch_, hostStateWord_, zoom_);
+  settings::StoreFavorite(slot, blob);
+}
+
+bool PresetManager::RecallFavorite(int slot) {
+  const auto blob = settings::LoadFavorite(slot);
+  if (!blob) return false;
+  // Slots a blob does not carry take the initial preset's values, not leftovers.
+  scratch_ = initial_;
+  if (ReadFavoriteBlob(*blob, scratch_) != BlobStatus::Ok) return false;
+  BeginPresetChange();
+  item_ = 0;
+  TakeAndApply(scratch_);
+  if (!undoSuspended_) {
+    // Kept whole so that a redo can restore it; the library position is not where it came from.
+    UndoEntry& e = ring_[static_cast<std::size_t>(newest_)];
+    e.afterPosition = position();
+    e.after = *current_;
+    e.afterReference = *reference_;
+    e.afterModified = false;
+  }
+  return true;
+}
+
+void PresetManager::RemoveFavorite(int slot) { settings::RemoveFavorite(slot); }
+
+void PresetManager::RecallUserDefault() {
+  if (RecallFavorite(settings::kFavoriteUserDefault)) return;
+  item_ = 0;
+  TakeAndApply(initial_);
+}
+
+void PresetManager::CopyToClipboard() {
+  scratch_ = *current_;
+  const std::tm t = platform::GetClock().LocalTime();
+  char time[64] = {};
+  std::strftime(time, sizeof time, "%H:%M:%S", &t);
+  char name[64];
+  std::snprintf(name, sizeof name, "clipboard %s", time);
+  scratch_.SetName(name);
+  const auto blob = WriteSinglePresetBlob(scratch_, hostStateWord_, zoom_);
+  settings::StoreMemo(blob);
+}
+
+bool PresetManager::PasteFromClipboard() {
+  const auto memo = settings::LoadMemo();
+  if (!memo || memo->size() < 5) return false;
+  scratch_ = initial_;
+  if (ReadClipboardBlob(*memo, scratch_) != BlobStatus::Ok) return false;
+  item_ = 0;
+  TakeAndApply(scratch_);
+  return true;
+}
+
+void PresetManager::RenameCurrent(std::string_view text) {
+  if (text.empty() || text.size() > 255) return;
+  current_->SetName(text.substr(0, std::min<std::size_t>(text.size(), 63)));
+  *modified_ = false;
+}
+
+void PresetManager::AcceptCurrentAsReference() {
+  *reference_ = *current_;
+  *modified_ = false;
+}
+
+std::string PresetManager::DefaultSaveFileName() const {
+  const std::string_view name = current_->Name();
+  return ApplyPresetExtension(name.empty() ? std::string_view("current") : name);
+}
+
+bool PresetManager::SavePresetFile(const std::filesystem::path& chosenPath) {
+  const std::filesystem::path path = ApplyPresetExtension(chosenPath.string());
+  const auto blob = WriteSinglePresetBlob(*current_, hostStateWord_, zoom_);
+  const bool written = platform::WriteFileAtomically(path, blob);
+  // The preset takes the file's name; the blob above carries the name it had before.
+  std::string base = path.filename().string();
+  if (const auto dot = base.rfind('.'); dot != std::string::npos) base.resize(dot);
+  if (base.size() > 63) base.resize(63);
+  RenameCurrent(base);
+  library_.RescanUserPresets();
+  return written;
+}
+
+double PresetManager::ZoomFactor() const { return settings::LimitZoomFactor(zoom_ / 100.0); }
+
+void PresetManager::SetZoom(double factor) {
+  zoom_ = static_cast<int32_t>(std::lround(settings::LimitZoomFactor(factor) * 100.0));
+  settings::SetProcessZoom(zoom_);
+  settings::SaveZoom(zoom_);
+}
+
+std::vector<uint8_t> PresetManager::WriteHostState() {
+  programs_[0] = *current_;
+  return WriteHostStateBlob(std::span<const PresetRecord>(programs_.data(), kHostStateRecords), hostStateWord_,
+                            zoom_);
+}
+
+BlobStatus PresetManager::RestoreHostState(std::span<const uint8_t> blob) {
+  HostStateHeader header;
+  const BlobStatus s = RestoreHostStateBlob(blob, programs_, initial_, header);
+  if (s != BlobStatus::Ok) return s;
+  hostStateWord_ = header.hostStateWord;
+  if (header.zoom > 0) zoom_ = header.zoom;
+  active_ = kSlotA;
+  current_ = &aCurrent_;
+  reference_ = &aReference_;
+  modified_ = &aModified_;
+  const PresetRecord& selected = programs_[static_cast<std::size_t>(header.selected)];
+  aCurrent_ = aReference_ = bCurrent_ = bReference_ = selected;
+  aModified_ = bModified_ = false;
+  editOpen_ = false;
+  item_ = -1;
+  return BlobStatus::Ok;
+}
+
+}  // namespace qrv

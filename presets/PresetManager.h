@@ -1,0 +1,170 @@
+// The per-instance preset state: the library position, the current preset of setups A and B with the
+// record each was loaded from, an undo history of preset changes and parameter edits, favourites, user
+// default, clipboard memo, rename, zoom and the host state.
+//
+// Threads: everything runs on the host's main (GUI) thread, except WriteHostState/RestoreHostState,
+// which also run on the thread on which the host saves or restores its state; the host does not run
+// both at once on one instance. No locks.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "presets/PresetBlob.h"
+#include "presets/PresetLibrary.h"
+#include "presets/PresetRecord.h"
+
+namespace qrv {
+
+class QRVMasterController;
+
+inline constexpr int kUndoRingSize = 32;
+inline constexpr uint32_t kUndoMergeMs = 50;  // changes closer than this form one step
+inline constexpr std::size_t kHostStateBufferSize = 19201;
+inline constexpr int kSlotA = 0;
+inline constexpr int kSlotB = 1;
+
+struct LibraryPosition {
+  int32_t bank = -1, group = -1, item = -1;
+  bool operator==(const LibraryPosition&) const = default;
+  bool IsSet() const { return bank >= 0; }
+};
+
+struct UndoEntry {
+  PresetRecord after;      // the record after the step
+  PresetRecord before;     // the current record before the step
+  PresetRecord beforeReference, afterReference;
+  bool beforeModified = false, afterModified = false;
+  bool presetChange = false;  // true: the library position changed; false: a parameter edit
+  LibraryPosition beforePosition{0, 0, 0};
+  LibraryPosition afterPosition{0, 0, 0};
+};
+
+class PresetManager {
+ public:
+  // controller receives every applied value; it may be null (nothing is sent).
+  explicit PresetManager(QRVMasterController* controller);
+  ~PresetManager();
+  PresetManager(const PresetManager&) = delete;
+  PresetManager& operator=(const PresetManager&) = delete;
+
+  // ---- values in and out ----
+  // Sends 70, the stored slots 0 and 2..7 in order, then 71 to the controller. Leaves the records alone.
+  void ApplyRecord(const PresetRecord& record);
+  // A stored parameter changed (index 0..11, normalised value): recorded for undo unless a preset is being
+  // applied or an undo runs, and taken into the current record.
+  void ParameterChanged(int index, double value);
+
+  // ---- library position ----
+  LibraryPosition position() const { return {bank_, group_, item_}; }
+  // Browser: change bank or group, each recorded as a preset change; bank 2 is rescanned when chosen.
+  void SetBank(int bank);
+  void SetGroup(int group);
+  // Loads an item of the current bank and group, recorded as a preset change.
+  void LoadPosition(int item);
+  void Next();
+  void Previous();
+
+  // ---- undo ----
+  void Undo();
+  void Redo();
+  bool CanUndo() const { return canUndo_; }
+  bool CanRedo() const { return canRedo_; }
+
+  // ---- A/B ----
+  void SelectSlot(int slot);
+  int ActiveSlot() const { return active_; }
+  void CopySlot();
+
+  // ---- favourites (slots 0..3 and settings::kFavoriteUserDefault) ----
+  bool FavoriteExists(int slot) const;
+  // "" when the slot is empty, unreadable or holds an empty name.
+  std::string FavoriteName(int slot);
+  void AssignFavorite(int slot);
+  bool RecallFavorite(int slot);
+  void RemoveFavorite(int slot);
+  // The user default, or the factory initial preset when none loads.
+  void RecallUserDefault();
+
+  // ---- clipboard memo ----
+  void CopyToClipboard();
+  bool PasteFromClipboard();
+
+  // ---- name, reference, files ----
+  // 1..255 characters, else ignored; clears the modified mark.
+  void RenameCurrent(std::string_view text);
+  void AcceptCurrentAsReference();
+  // The save dialog's proposal: the current name (or "current") with the ".qrv" rule applied.
+  std::string DefaultSaveFileName() const;
+  // Writes the current record to chosenPath (".qrv" rule applied to its file name), renames the preset
+  // after the file and rescans bank 2. False when the file could not be written (the rest still runs).
+  bool SavePresetFile(const std::filesystem::path& chosenPath);
+
+  // ---- zoom ----
+  double ZoomFactor() const;
+  void SetZoom(double factor);
+  int32_t zoom() const { return zoom_; }
+
+  // ---- host state ----
+  // Program record 0 := current; then records 0..2 as a host-state blob (1217 bytes).
+  std::vector<uint8_t> WriteHostState();
+  // Restores the program array, host-state word and zoom; switches to A with the selected record in both
+  // slots and item -1. Nothing changes unless the whole blob reads.
+  BlobStatus RestoreHostState(std::span<const uint8_t> blob);
+  std::span<uint8_t> HostStateBuffer() { return hostStateBuffer_; }
+  int32_t hostStateWord() const { return hostStateWord_; }
+
+  // ---- state ----
+  const PresetRecord& current() const { return *current_; }
+  const PresetRecord& reference() const { return *reference_; }
+  bool modified() const { return *modified_; }
+  const PresetRecord& program(int i) const { return programs_[static_cast<std::size_t>(i)]; }
+  const PresetRecord& initialPreset() const { return initial_; }
+  const PresetRecord& factoryRecord(int i) const { return factory_[static_cast<std::size_t>(i)]; }
+  PresetLibrary& library() { return library_; }
+  QRVMasterController* controller() const { return controller_; }
+
+ private:
+  void RecomputeUndoFlags();
+  void BeginPresetChange();
+  void FinishPresetChange();
+  void SwitchBankGroup(int bank, int group);
+  // current := record, reference := current, modified := false, then apply.
+  void TakeAndApply(const PresetRecord& record);
+  static int Wrap(int i) { return (i % kUndoRingSize + kUndoRingSize) % kUndoRingSize; }
+
+  int32_t bank_ = 0, group_ = 0, item_ = 0;
+  bool applying_ = false;
+  bool undoSuspended_ = false;
+  std::array<UndoEntry, kUndoRingSize> ring_{};
+  int32_t oldest_ = 0, newest_ = 0, cursor_ = 0;
+  uint32_t lastEditTime_ = 0;
+  bool editOpen_ = false;  // the newest step is a parameter edit that a change within 50 ms extends
+  int32_t savedOldest_ = 0, savedCursor_ = 0;  // history before the preset change being recorded
+  bool canUndo_ = false, canRedo_ = false;
+  PresetRecord aCurrent_, aReference_;
+  bool aModified_ = false;
+  PresetRecord bCurrent_, bReference_;
+  bool bModified_ = false;
+  PresetRecord* current_ = &aCurrent_;
+  PresetRecord* reference_ = &aReference_;
+  bool* modified_ = &aModified_;
+  int active_ = kSlotA;
+  std::vector<uint8_t> hostStateBuffer_;
+  std::array<PresetRecord, kProgramCount> programs_{};
+  PresetRecord initial_;
+  std::array<PresetRecord, kFactoryPresetCount> factory_{};
+  PresetRecord scratch_;
+  int32_t parameterCount_ = kPresetValueCount;
+  int32_t zoom_ = 100;
+  int32_t hostStateWord_ = 0;
+  QRVMasterController* controller_;
+  PresetLibrary& library_;
+};
+
+}  // namespace qrv

@@ -1,0 +1,143 @@
+#include "presets/SettingsStore.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/Services.h"
+
+namespace qrv::settings {
+namespace {
+
+using platform::GetRegistry;
+using platform::RegistryType;
+using platform::RegistryValue;
+
+struct ProcessSettings {
+  bool loaded = false;
+  int hints = 1;
+  int zoom = 100;
+};
+
+ProcessSettings g_process;
+
+ProcessSettings& Process() {
+  if (!g_process.loaded) LoadProcessSettings();
+  return g_process;
+}
+
+}  // namespace
+
+std::string NumericValueName(int index) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "QRVWG1: %d", index);
+  return buf;
+}
+
+std::string FavoriteValueName(int slot) {
+  if (slot >= 0 && slot < kFavoriteSlots) return "Favorite_" + std::to_string(slot);
+  if (slot == kFavoriteUserDefault) return "Favorite_UserDefault";
+  return {};
+}
+
+bool WriteNumber(int index, double value) {
+  const uint32_t bits = std::bit_cast<uint32_t>(static_cast<float>(value));
+  std::vector<uint8_t> bytes(4);
+  for (int i = 0; i < 4; ++i) bytes[static_cast<std::size_t>(i)] = static_cast<uint8_t>(bits >> (8 * i));
+  return GetRegistry().Write(kNumericKey, NumericValueName(index), RegistryValue::Binary(std::move(bytes)));
+}
+
+bool ReadNumber(int index, double& value) {
+  const auto v = GetRegistry().Read(kNumericKey, NumericValueName(index));
+  if (!v) return false;
+  uint32_t bits = 0;
+  if (v->type == RegistryType::Binary && v->bytes.size() == 4) {
+    for (int i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(v->bytes[static_cast<std::size_t>(i)]) << (8 * i);
+  } else if (v->type == RegistryType::Number) {
+    bits = v->number;
+  } else {
+    return false;  // a value of another size cannot hold one single
+  }
+  const float f = std::bit_cast<float>(bits);
+  if (!(f >= 0.0f && f <= 1.0f)) return false;
+  value = f;
+  return true;
+}
+
+bool FavoriteExists(int slot) {
+  const std::string name = FavoriteValueName(slot);
+  if (name.empty()) return false;
+  const auto v = GetRegistry().Read(kPresetKey, name);
+  return v && v->type == RegistryType::Binary && v->bytes.size() >= kFavoriteMinSize;
+}
+
+bool StoreFavorite(int slot, std::span<const uint8_t> blob) {
+  const std::string name = FavoriteValueName(slot);
+  if (name.empty()) return false;
+  return GetRegistry().Write(kPresetKey, name, RegistryValue::Binary({blob.begin(), blob.end()}));
+}
+
+std::optional<std::vector<uint8_t>> LoadFavorite(int slot) {
+  const std::string name = FavoriteValueName(slot);
+  if (name.empty()) return std::nullopt;
+  auto v = GetRegistry().Read(kPresetKey, name);
+  if (!v || v->type != RegistryType::Binary) return std::nullopt;
+  return std::move(v->bytes);
+}
+
+bool RemoveFavorite(int slot) {
+  const std::string name = FavoriteValueName(slot);
+  return !name.empty() && GetRegistry().Remove(kPresetKey, name);
+}
+
+bool StoreMemo(std::span<const uint8_t> blob) {
+  if (platform::Clipboard* c = platform::GetClipboardOverride()) return c->Store(blob);
+  platform::RegistryClipboard memo(GetRegistry(), std::string(kPresetKey), std::string(kMemoValue));
+  return memo.Store(blob);
+}
+
+std::optional<std::vector<uint8_t>> LoadMemo() {
+  if (platform::Clipboard* c = platform::GetClipboardOverride()) return c->Load();
+  platform::RegistryClipboard memo(GetRegistry(), std::string(kPresetKey), std::string(kMemoValue));
+  return memo.Load();
+}
+
+std::string ReadManualPath() {
+  const auto v = GetRegistry().Read(kPresetKey, kManualPathValue);
+  if (!v || v->type != RegistryType::String) return {};
+  std::string path = v->text.substr(0, std::min(v->text.size(), strnlen(v->text.c_str(), v->text.size())));
+  if (path.size() > kManualPathMax) path.resize(kManualPathMax);
+  return path;
+}
+
+double LimitZoomFactor(double factor) {
+  if (!(factor > 0.01)) return 1.0;  // NaN included
+  return std::clamp(factor, 0.7, 4.0);
+}
+
+int ZoomPercentFromSetting(double stored) {
+  return static_cast<int>(std::lround(LimitZoomFactor(stored * 10.0) * 100.0));
+}
+
+void LoadProcessSettings() {
+  ProcessSettings* const s = &g_process;
+  s->loaded = true;
+  double hints = 1.0;
+  ReadNumber(kSettingHints, hints);
+  s->hints = static_cast<int>(hints) >= 1 ? 1 : 0;
+  double zoom = 0.1;
+  ReadNumber(kSettingZoom, zoom);
+  s->zoom = ZoomPercentFromSetting(zoom);
+}
+
+int ProcessHints() { return Process().hints; }
+void SetProcessHints(int hints) { Process().hints = hints != 0 ? 1 : 0; }
+int ProcessZoom() { return Process().zoom; }
+void SetProcessZoom(int percent) { Process().zoom = percent; }
+
+bool SaveZoom(int percent) { return WriteNumber(kSettingZoom, LimitZoomFactor(percent / 100.0) * 0.1); }
+bool SaveHints() { return WriteNumber(kSettingHints, ProcessHints() != 0 ? 1.0 : 0.0); }
+
+}  // namespace qrv::settings
