@@ -33,4 +33,8 @@ int RunCli(const std::vector<std::string>& args, Io& io);
 void RequestCancel();
 bool CancelRequested();
 
+// Frees the process-wide caches of the drawing libraries, so that leak checkers see a clean exit. Call
+// once at the end of main, when nothing draws any more.
+void ReleaseProcessResources();
+
 }  // namespace qrv::cli

@@ -1,6 +1,7 @@
 #include "apps/warmglow/Plot.h"
 
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -295,6 +296,12 @@ void WritePlot(const LevelTrace& trace, const PlotLabels& labels, int fd, const 
   if (cairo_surface_write_to_png_stream(surface.get(), WriteToFd, &target) != CAIRO_STATUS_SUCCESS) {
     throw CliError("cannot write plot '" + name + "': " + std::strerror(errno ? errno : EIO));
   }
+}
+
+void ReleaseProcessResources() {
+  // cairo's font caches hold fontconfig objects; both are process-wide and otherwise never freed.
+  cairo_debug_reset_static_data();
+  FcFini();
 }
 
 }  // namespace qrv::cli

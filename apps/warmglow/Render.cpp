@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "apps/warmglow/AudioFile.h"
@@ -60,6 +61,16 @@ class Tracer {
   int filled_ = 0;
 };
 
+// Whether two paths name the same file, existing or not.
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  if (std::filesystem::equivalent(a, b, ec)) return true;
+  std::error_code ea, eb;
+  const auto ca = std::filesystem::weakly_canonical(a, ea);
+  const auto cb = std::filesystem::weakly_canonical(b, eb);
+  return !ea && !eb && ca == cb;
+}
+
 }  // namespace
 
 double GainReductionDb(double meter) {
@@ -75,6 +86,14 @@ double RenderResult::RealTimeFactor() const {
 RenderResult Render(const RenderOptions& options, const ProgressFn& progress) {
   if (options.block < 1 || options.block > kMaxBlock) {
     throw CliError("block size " + std::to_string(options.block) + " is outside 1.." + std::to_string(kMaxBlock));
+  }
+  // Rendering over its own input is allowed (the input is read before the rename); a plot that would
+  // replace the input or the rendered audio is not.
+  if (!options.plot.empty() && SameFile(options.plot, options.input)) {
+    throw CliError("the plot '" + options.plot + "' would overwrite the input file");
+  }
+  if (!options.plot.empty() && SameFile(options.plot, options.output)) {
+    throw CliError("the plot '" + options.plot + "' and OUT are the same file");
   }
   const auto start = std::chrono::steady_clock::now();
 

@@ -26,5 +26,6 @@ int main(int argc, char** argv) {
   qrv::cli::Io io{std::cout, std::cerr, isatty(STDERR_FILENO) == 1};
   const int status = qrv::cli::RunCli(args, io);
   std::cout.flush();
+  qrv::cli::ReleaseProcessResources();
   return status;
 }

@@ -263,9 +263,12 @@ TEST_F(WarmglowTest, BadInputFailsWithOneLineAndLeavesNoFileBehind) {
       {{"render", in, Path("no/such/folder/out.wav")}, "out.wav"},
       // Fails only after the audio is rendered: the finished temporary output must go too.
       {{"render", in, out, "--plot", Path("no/such/folder/plot.png")}, "plot.png"},
+      {{"render", in, out, "--plot", in}, "input"},
+      {{"render", in, out, "--plot", out}, "same file"},
       {{"frobnicate"}, "frobnicate"},
   };
   const std::set<std::string> before = Listing();
+  const AudioData original = ReadAudioFile(in);
   for (const Case& c : cases) {
     std::string joined;
     for (const auto& a : c.args) joined += a + " ";
@@ -279,6 +282,7 @@ TEST_F(WarmglowTest, BadInputFailsWithOneLineAndLeavesNoFileBehind) {
     EXPECT_TRUE(r.out.empty()) << r.out;
     EXPECT_EQ(Listing(), before);
   }
+  EXPECT_EQ(ReadAudioFile(in).samples, original.samples);
 
   // A failing render leaves an existing OUT exactly as it was.
   std::ofstream(out) << "keep me";
