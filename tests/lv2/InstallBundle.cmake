@@ -1,0 +1,16 @@
+# ctest -P script: installs the lv2 component into a scratch DESTDIR with a scratch HOME and checks that
+# the whole bundle arrives in ~/.lv2. Arguments: -DBUILD_DIR=... -DSCRATCH=...
+file(REMOVE_RECURSE "${SCRATCH}")
+set(ENV{DESTDIR} "${SCRATCH}/root")
+set(ENV{HOME} "/home/lv2-install-test")
+execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}" --component lv2 RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "install failed: ${rc}")
+endif()
+set(bundle "${SCRATCH}/root/home/lv2-install-test/.lv2/QRV warmGlow.lv2")
+foreach(f manifest.ttl warmglow.ttl presets.ttl warmglow.so)
+  if(NOT EXISTS "${bundle}/${f}")
+    message(FATAL_ERROR "missing after install: ${bundle}/${f}")
+  endif()
+endforeach()
+file(REMOVE_RECURSE "${SCRATCH}")
