@@ -141,3 +141,30 @@ TEST(CliRender, GainReductionInDecibelsFromTheMeter) {
 
 }  // namespace
 }  // namespace qrv::cli
+
+namespace qrv::cli {
+namespace {
+
+TEST(CliRun, ProgressBarOnlyWhenStandardErrorIsATerminal) {
+  test::TempDir dir;
+  const std::string in = (dir / "in.wav").string();
+  const std::string out = (dir / "out.wav").string();
+  std::ostringstream sink, silent;
+  Io quiet{sink, silent, false};
+  ASSERT_EQ(RunCli({"generate", in, "--seconds", "0.5"}, quiet), kExitOk);
+  ASSERT_EQ(RunCli({"render", in, out, "--block", "64"}, quiet), kExitOk);
+  EXPECT_TRUE(silent.str().empty()) << silent.str();
+
+  std::ostringstream out2, terminal;
+  Io tty{out2, terminal, true};
+  ASSERT_EQ(RunCli({"render", in, out, "--block", "64"}, tty), kExitOk);
+  const std::string bar = terminal.str();
+  EXPECT_NE(bar.find("rendering ["), std::string::npos);
+  EXPECT_NE(bar.find("] 100%"), std::string::npos);
+  // The bar is erased at the end, so the summary on standard output starts on a clean line.
+  EXPECT_EQ(bar.substr(bar.size() - 4), "\r\033[K");
+  EXPECT_EQ(out2.str().find('\r'), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qrv::cli
