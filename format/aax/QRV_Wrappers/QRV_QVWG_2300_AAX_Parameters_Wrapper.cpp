@@ -1,0 +1,305 @@
+#include "format/aax/QRV_Wrappers/QRV_QVWG_2300_AAX_Parameters_Wrapper.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <span>
+
+#include "dsp/FactoryPresets.h"
+#include "dsp/ParameterSet.h"
+#include "presets/PresetBlob.h"
+
+namespace qrv::aax {
+namespace {
+
+constexpr int32_t kStateMinimumSessionOpening = 12;
+constexpr int32_t kStateMinimum = 53;
+constexpr uint32_t kStatePrefixSize = 8;
+constexpr uint32_t kProductCodeSwapped = 0x47575651u;  // bytes "QVWG"
+
+void PutU32(unsigned char* p, uint32_t v) {
+  for (int k = 0; k < 4; ++k) p[k] = static_cast<unsigned char>(v >> (8 * k));
+}
+uint32_t GetU32(const unsigned char* p) {
+  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+std::unique_ptr<AAX_CParameter> FloatParameter(const char* id, double defaultValue, int32_t steps,
+                                               AAX_EParameterType type, bool automatable) {
+  return std::make_unique<AAX_CParameter>(
+      AAX_CParameter::Setup{id, id, AAX_eParameterValueType_Float, defaultValue, steps, type, automatable},
+      std::make_unique<AAX_CLinearTaperDelegate>(0.0, 1.0), std::make_unique<AAX_CNumberDisplayDelegate>(2));
+}
+
+// Host step counts of the seven controls, in kControlSlots order.
+constexpr int32_t kControlSteps[7] = {128, 128, 128, 100, 100, 300, 128};
+
+}  // namespace
+
+int IndexOfID(AAX_CParamID id) {
+  if (id == nullptr) return -1;
+  if (std::strcmp(id, kPresetStartID) == 0) return kMessagePresetStart;
+  if (std::strcmp(id, kPresetStopID) == 0) return kMessagePresetStop;
+  return FindParameterId(id);
+}
+
+const char* IDOfIndex(int index) {
+  if (index == kMessagePresetStart) return kPresetStartID;
+  if (index == kMessagePresetStop) return kPresetStopID;
+  if (index >= 0 && index < static_cast<int>(kParameterCount)) return GetParameterId(static_cast<unsigned>(index));
+  return nullptr;
+}
+
+QRV_QVWG_2300_AAX_Parameters_Wrapper::QRV_QVWG_2300_AAX_Parameters_Wrapper() : controller_(this) {}
+
+QRV_QVWG_2300_AAX_Parameters_Wrapper::~QRV_QVWG_2300_AAX_Parameters_Wrapper() {
+  // The host keeps the private data alive until the data model goes; the engine's own allocations go
+  // with it.
+  if (engine_ != nullptr) engine_->~warmGlowEffect();
+}
+
+AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::EffectInit() {
+  mParameterManager.AddParameter(std::make_unique<AAX_CParameter>(
+      AAX_CParameter::Setup{kMasterBypassID, "Master Bypass", AAX_eParameterValueType_Bool, 0.0, 2,
+                            AAX_eParameterType_Discrete, true},
+      std::make_unique<AAX_CBinaryTaperDelegate>(),
+      std::make_unique<AAX_CBinaryDisplayDelegate>("bypass", "on")));
+
+  double defaults[kPresetValueCount];
+  for (unsigned i = 0; i < kPresetValueCount; ++i) defaults[i] = GetParameterDefault(i);
+  GetFactoryPreset(0, defaults, nullptr, nullptr);
+  for (std::size_t k = 0; k < kControlSlots.size(); ++k) {
+    const unsigned index = kControlSlots[k];
+    const char* id = GetParameterId(index);
+    if (mParameterManager.GetParameterByID(id) != nullptr) continue;
+    mParameterManager.AddParameter(
+        FloatParameter(id, defaults[index], kControlSteps[k], AAX_eParameterType_Continuous, true));
+  }
+  mParameterManager.AddParameter(FloatParameter(kPresetStartID, 0.0, 2, AAX_eParameterType_Discrete, false));
+  mParameterManager.AddParameter(FloatParameter(kPresetStopID, 0.0, 2, AAX_eParameterType_Discrete, false));
+
+  mPacketDispatcher.RegisterPacket(kMasterBypassID, kFieldBypass);
+  for (unsigned i = 0; i < kPresetValueCount; ++i) {
+    mPacketDispatcher.RegisterPacket(GetParameterId(i), kFieldFirstParameterPort + static_cast<int>(i));
+  }
+  mPacketDispatcher.RegisterPacket(kPresetStartID, kFieldPresetStart);
+  mPacketDispatcher.RegisterPacket(kPresetStopID, kFieldPresetStop);
+
+  if (QRVBaseParametersController* product = controller_.GetParametersController()) product->Initialize();
+  return AAX_SUCCESS;
+}
+
+AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::NotificationReceived(AAX_CTypeID type, const void* data,
+                                                                       uint32_t size) {
+  if (type == AAX_eNotificationEvent_SessionBeingOpened) {
+    chunkState_ = kChunkSessionOpening;
+  } else if (type == AAX_eNotificationEvent_PresetOpened) {
+    chunkState_ = kChunkPresetOpened;
+  } else if (type == AAX_eNotificationEvent_PreviewState) {
+    if (mParameterManager.GetParameterByID("PreviewID") != nullptr && data != nullptr && size >= 1) {
+      bool on = false;
+      std::memcpy(&on, data, 1);
+      SetParameterNormalizedValue("PreviewID", on ? 1.0 : 0.0);
+    }
+  }
+  return AAX_SUCCESS;
+}
+
+AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::UpdateParameterNormalizedValue(AAX_CParamID id, double value,
+                                                                                 int32_t source) {
+  AAX_CParameter* p = mParameterManager.GetParameterByID(id);
+  if (p == nullptr) return AAX_ERROR_INVALID_PARAMETER_ID;
+  const AAX_Result result = AAX_CEffectParameters::UpdateParameterNormalizedValue(id, value, source);
+  const int index = FindParameterId(id);
+  if (index < 0 || index >= static_cast<int>(kPresetValueCount)) return result;
+  if (source == AAX_eUpdateSource_Parameter || source == AAX_eUpdateSource_Chunk || source == AAX_eUpdateSource_Delay) {
+    return result;
+  }
+  AAX_VAutomationDelegate* automation = AutomationDelegate();
+  bool touched = false;
+  if (automation == nullptr || !automation->IsValid() || automation->GetTouchState(id, &touched) != AAX_SUCCESS ||
+      !touched) {
+    return result;
+  }
+  controller_.ForwardHostUpdate(index, p->GetNormalizedValue());
+  return result;
+}
+
+AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::GetParameterValueString(AAX_CParamID id, double value, char* text,
+                                                                          uint32_t maxLength) const {
+  const int index = IndexOfID(id);
+  if (index < 0) return AAX_ERROR_INVALID_PARAMETER_ID;
+  char buffer[32] = {};
+  if (index < static_cast<int>(kParameterCount)) {
+    GetParameterDisplay(static_cast<unsigned>(index), value, buffer, 16);
+    if (index == kSlotGainReduction) std::strcat(buffer, " dB ");
+  }
+  if (text != nullptr) {
+    const std::size_t n = std::min<std::size_t>(std::strlen(buffer), maxLength);
+    std::memcpy(text, buffer, n);
+    text[n] = '\0';
+  }
+  return AAX_SUCCESS;
+}
+
+AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::ResetFieldData(AAX_CFieldIndex field, void* data, uint32_t size) {
+  switch (field) {
+    case kFieldHidden: {
+      if (data == nullptr || size != kHiddenBlockSize) return AAX_ERROR_PORT_ID_OUT_OF_RANGE;
+      auto* block = static_cast<HiddenBlock*>(data);
+      std::memset(block, 0, sizeof(HiddenBlock));
+      new (block->master) QRV_AAX_MasterAudioEffectWrapper();
+      for (float& v : block->lastPort) v = kUnsetValue;
+      for (float& v : block->pending) v = kUnsetValue;
+      block->lastStart = kUnsetValue;
+      block->lastStop = kUnsetValue;
+      return AAX_SUCCESS;
+    }
+    case kFieldLatency: {
+      if (data == nullptr || size != 4) return AAX_ERROR_PORT_ID_OUT_OF_RANGE;
+      const int32_t none = -1;
+      std::memcpy(data, &none, 4);
+      return AAX_SUCCESS;
+    }
+    case kFieldLastRate: {
+      if (data == nullptr || size != 4) return AAX_ERROR_PORT_ID_OUT_OF_RANGE;
+      std::memcpy(data, &kUnsetValue, 4);
+      return AAX_SUCCESS;
+    }
+    case kFieldEngine: {
+      if (data == nullptr || size != kEngineSize) return AAX_ERROR_PORT_ID_OUT_OF_RANGE;
+      if (engine_ == data) {
+        engine_->~warmGlowEffect();
+        engine_ = nullptr;
+      }
+      try {
+        engine_ = new (data) warmGlowEffect();
+      } catch (...) {
+        return AAX_ERROR_PORT_ID_OUT_OF_RANGE;
+      }
+      return AAX_SUCCESS;
+    }
+    case kFieldMessageBus: {
+      if (data == nullptr || size != kMessageBusSize) return AAX_ERROR_PORT_ID_OUT_OF_RANGE;
+      std::memset(data, 0, size);
+      return AAX_SUCCESS;
+    }
+    default:
+      if (data != nullptr) std::memset(data, 0, size);
+      return AAX_SUCCESS;
+  }
+}
+
+AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::GetNumberOfChunks(int32_t* count) const {
+  if (count == nullptr) return AAX_ERROR_NULL_OBJECT;
+  *count = 2;
+  return AAX_SUCCESS;
+}
+
+AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::GetChunkIDFromIndex(int32_t index, AAX_CTypeID* id) const {
+  if (id == nullptr) return AAX_ERROR_NULL_OBJECT;
+  if (index == 0) {
+    *id = AAX_kControlsChunkID;
+  } else if (index == 1) {
+    *id = kStateChunkID;
+  } else {
+    *id = 0;
+    return AAX_ERROR_INVALID_CHUNK_INDEX;
+  }
+  return AAX_SUCCESS;
+}
+
+int32_t QRV_QVWG_2300_AAX_Parameters_Wrapper::StateData(const uint8_t** data) {
+  *data = nullptr;
+  QRVBaseParametersController* product = controller_.GetParametersController();
+  if (product == nullptr) return 0;
+  const int32_t n = product->GetStateChunk(data);
+  if (n <= 0 || *data == nullptr) {
+    *data = nullptr;
+    return 0;
+  }
+  return n;
+}
+
+AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::GetChunkSize(AAX_CTypeID id, uint32_t* size) {
+  if (id == AAX_kControlsChunkID) return AAX_CEffectParameters::GetChunkSize(id, size);
+  if (size == nullptr) return AAX_ERROR_NULL_OBJECT;
+  if (id != kStateChunkID) return AAX_ERROR_INVALID_CHUNK_ID;
+  const uint8_t* data = nullptr;
+  stateChunkSize_ = StateData(&data) + static_cast<int32_t>(kStateTrailerSize);
+  *size = static_cast<uint32_t>(stateChunkSize_);
+  return AAX_SUCCESS;
+}
+
+AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::GetChunk(AAX_CTypeID id, AAX_SPlugInChunk* chunk) {
+  if (id == AAX_kControlsChunkID) return AAX_CEffectParameters::GetChunk(id, chunk);
+  if (chunk == nullptr) return AAX_ERROR_NULL_OBJECT;
+  if (id != kStateChunkID) return AAX_ERROR_INVALID_CHUNK_ID;
+  const uint8_t* data = nullptr;
+  const int32_t n = StateData(&data);
+  const int32_t total = n + static_cast<int32_t>(kStateTrailerSize);
+  // The host sized its buffer from the last size request; never write more than that.
+  if (total != stateChunkSize_) return AAX_ERROR_INCORRECT_CHUNK_SIZE;
+  unsigned char* out = AAX_ChunkData(chunk);
+  if (n > 0) std::memcpy(out, data, static_cast<std::size_t>(n));
+  PutU32(out + n, kStateTrailerWord);
+  PutU32(out + n + 4, kStateTrailerWord);
+  chunk->fSize = total;
+  return AAX_SUCCESS;
+}
+
+AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::SetStateChunk(const unsigned char* data, int32_t size) {
+  // A blob behind the prefix must hold everything its header promises; checked on a scratch copy so that
+  // a refused chunk leaves the instance unchanged.
+  PresetManager* pm = controller_.GetPresetManager();
+  if (size > static_cast<int32_t>(kStatePrefixSize) && pm != nullptr) {
+    std::array<PresetRecord, kProgramCount> scratch{};
+    HostStateHeader header;
+    const std::span<const uint8_t> blob(data + kStatePrefixSize, static_cast<std::size_t>(size) - kStatePrefixSize);
+    if (RestoreHostStateBlob(blob, scratch, pm->initialPreset(), header) != BlobStatus::Ok) {
+      return AAX_ERROR_INCORRECT_CHUNK_SIZE;
+    }
+  }
+  if (QRVBaseParametersController* product = controller_.GetParametersController()) {
+    product->SetStateChunk(data, static_cast<std::size_t>(size));
+  }
+  return AAX_SUCCESS;
+}
+
+AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::SetChunk(AAX_CTypeID id, const AAX_SPlugInChunk* chunk) {
+  if (id == AAX_kControlsChunkID) return AAX_CEffectParameters::SetChunk(id, chunk);
+  if (chunk == nullptr) return AAX_ERROR_NULL_OBJECT;
+  if (id != kStateChunkID) return AAX_ERROR_INVALID_CHUNK_ID;
+  const int32_t s = chunk->fSize;
+  const unsigned char* data = AAX_ChunkData(chunk);
+
+  if (chunkState_ == kChunkPresetOpened) {
+    chunkState_ = kChunkNormal;
+    return AAX_SUCCESS;
+  }
+  if (chunkState_ == kChunkSessionOpening) {
+    if (s < kStateMinimumSessionOpening) {
+      chunkState_ = kChunkNormal;
+      return AAX_ERROR_NOT_INITIALIZED;
+    }
+    const AAX_Result r = SetStateChunk(data, s - static_cast<int32_t>(kStateTrailerSize));
+    if (r != AAX_SUCCESS) chunkState_ = kChunkNormal;
+    return r;
+  }
+  if (s < kStateMinimum) return AAX_ERROR_NOT_INITIALIZED;
+  const int32_t n = s - static_cast<int32_t>(kStateTrailerSize);
+  // Data without the product code, or whose record 0 holds every default, means a fresh insert: the
+  // user's default preset takes over.
+  const uint32_t code = GetU32(data + 4);
+  const bool known = code == kProductCode || code == kProductCodeSwapped;
+  const bool defaults =
+      !known || HostStateEqualsDefaults(std::span<const uint8_t>(data + kStatePrefixSize,
+                                                                 static_cast<std::size_t>(n) - kStatePrefixSize));
+  if (defaults) {
+    if (PresetManager* pm = controller_.GetPresetManager()) pm->RecallUserDefault();
+    return AAX_SUCCESS;
+  }
+  return SetStateChunk(data, n);
+}
+
+}  // namespace qrv::aax
