@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "presets/PresetLibrary.h"
+#include "tests/presets/PresetTestSupport.h"
+
+namespace qrv {
+namespace {
+
+using test::MakeRecord;
+
+class PresetLibraryTest : public test::PresetFixture {
+ protected:
+  void Preset(const std::filesystem::path& relative, const PresetRecord& r) {
+    WriteFile(UserFolder() / relative, WriteSinglePresetBlob(r, 0, 100));
+  }
+  std::vector<std::string> GroupNames(const PresetLibrary& lib, int bank) {
+    std::vector<std::string> out;
+    for (int g = 0; g < lib.GroupCount(bank); ++g) out.emplace_back(lib.GroupName(bank, g));
+    return out;
+  }
+  std::vector<std::string> ItemNames(const PresetLibrary& lib, int bank, int group) {
+    std::vector<std::string> out;
+    for (int i = 0; i < lib.ItemCount(bank, group); ++i) out.push_back(lib.Item(bank, group, i)->name);
+    return out;
+  }
+};
+
+TEST_F(PresetLibraryTest, FactoryBanks) {
+  PresetLibrary lib("");
+  EXPECT_EQ(GroupNames(lib, kBankApplication),
+            (std::vector<std::string>{"All", "Bus Compression", "Drums", "Vocals", "Special"}));
+  EXPECT_EQ(GroupNames(lib, kBankDesigner), (std::vector<std::string>{"All"}));
+  EXPECT_EQ(lib.ItemCount(kBankApplication, 0), 34);
+  EXPECT_EQ(lib.ItemCount(kBankDesigner, 0), 34);
+  EXPECT_EQ(lib.Item(kBankApplication, 0, 0)->name, "Default");
+  EXPECT_EQ(lib.Item(kBankApplication, 0, 33)->name, "Init");
+  std::vector<int> bus;
+  for (int i = 0; i < lib.ItemCount(kBankApplication, 1); ++i) bus.push_back(lib.Item(kBankApplication, 1, i)->factoryIndex);
+  EXPECT_EQ(bus, (std::vector<int>{10, 29, 30, 31}));
+  EXPECT_EQ(lib.ItemCount(kBankApplication, 3), 2);
+  EXPECT_EQ(lib.GroupName(kBankApplication, 5), "");
+  EXPECT_EQ(lib.Item(kBankApplication, 0, 34), nullptr);
+
+  PresetRecord r = MakeRecord("x", 0.9f);
+  ASSERT_TRUE(lib.LoadPosition(kBankApplication, 2, 0, r));  // "Hats Smasher"
+  EXPECT_EQ(r.Name(), "Hats Smasher");
+  EXPECT_EQ(r.values[kSlotCompression], 0.775f);
+  EXPECT_EQ(r.values[1], MakeRecord("x", 0.9f).values[1]);  // slots that do not travel stay
+}
+
+TEST_F(PresetLibraryTest, BuildsTheUserFolderAndListsAnEmptyOne) {
+  PresetLibrary& lib = PresetLibrary::Acquire();
+  EXPECT_EQ(lib.userFolder(), (profile.path() / "Documents/quarry-tone.com/User Presets/QRV warmGlow").string());
+  EXPECT_TRUE(std::filesystem::is_directory(lib.userFolder()));
+  EXPECT_EQ(GroupNames(lib, kBankUser), (std::vector<std::string>{"All"}));
+  EXPECT_EQ(lib.ItemCount(kBankUser, 0), 0);
+  PresetLibrary::Release();
+
+  PresetLibrary missing((profile / "does-not-exist").string());
+  EXPECT_EQ(GroupNames(missing, kBankUser), (std::vector<std::string>{"All"}));
+  EXPECT_EQ(missing.ItemCount(kBankUser, 0), 0);
+}
+
+TEST_F(PresetLibraryTest, ScanRules) {
+  Preset("b.qrv", MakeRecord("b", 0.1f));
+  Preset("a.qrv", MakeRecord("a", 0.1f));
+  Preset("Loud.QRV", MakeRecord("Loud", 0.1f));
+  Preset(".qrv", MakeRecord("dot", 0.1f));
+  Preset("notes.txt", MakeRecord("t", 0.1f));
+  Preset("Zeta/z1.qrv", MakeRecord("z1", 0.1f));
+  Preset("alpha/A2.qrv", MakeRecord("a2", 0.1f));
+  Preset("alpha/a1.qrv", MakeRecord("a1", 0.1f));
+  Preset("alpha/deeper/hidden.qrv", MakeRecord("h", 0.1f));
+  Preset("Beta/.keep", MakeRecord("k", 0.1f));
+  Preset(".git/x.qrv", MakeRecord("x", 0.1f));
+  std::filesystem::create_directories(UserFolder() / "folder.qrv");
+  const std::string longName(80, 'L');
+  Preset(longName + ".qrv", MakeRecord("long", 0.33f));
+
+  PresetLibrary lib(UserFolder().string());
+  EXPECT_EQ(GroupNames(lib, kBankUser), (std::vector<std::string>{"All", "alpha", "Beta", "folder.qrv", "Zeta"}));
+  EXPECT_EQ(ItemNames(lib, kBankUser, 0), (std::vector<std::string>{"a", "a1", "A2", "b", std::string(63, 'L'), "z1"}));
+  EXPECT_EQ(ItemNames(lib, kBankUser, 1), (std::vector<std::string>{"a1", "A2"}));
+  EXPECT_EQ(lib.ItemCount(kBankUser, 2), 0);
+
+  // A file's path follows its folder group, also when reached through "All".
+  EXPECT_EQ(lib.ItemPath(kBankUser, 0, 1), UserFolder() / "alpha" / "a1.qrv");
+  EXPECT_EQ(lib.ItemPath(kBankUser, 4, 0), UserFolder() / "Zeta" / "z1.qrv");
+  EXPECT_EQ(lib.ItemPath(kBankUser, 0, 0), UserFolder() / "a.qrv");
+
+  // The listed name is cut to 63 characters, but the file still loads.
+  PresetRecord r = FactoryRecord(0);
+  ASSERT_TRUE(lib.LoadPosition(kBankUser, 0, 4, r));
+  EXPECT_EQ(r.Name(), std::string(23, 'L'));
+  EXPECT_FLOAT_EQ(r.values[kSlotRatio], 0.35f);
+
+  // The name shown is the file name, not the name stored inside.
+  ASSERT_TRUE(lib.LoadPosition(kBankUser, 1, 1, r));
+  EXPECT_EQ(r.Name(), "A2");
+
+  const auto listed = lib.ListUserPresets();
+  ASSERT_EQ(listed.size(), 6u);
+  EXPECT_EQ(listed[0].name, "a");
+  EXPECT_EQ(listed[3].name, "alpha/a1");
+  EXPECT_EQ(listed[3].path, UserFolder() / "alpha" / "a1.qrv");
+  EXPECT_EQ(listed[5].name, "Zeta/z1");
+}
+
+TEST_F(PresetLibraryTest, AFileThatFailsKeepsTheValuesAndSaysSo) {
+  WriteFile(UserFolder() / "broken.qrv", {'G', 'W', 'V', 'Q'});
+  PresetLibrary lib(UserFolder().string());
+  ASSERT_EQ(lib.ItemCount(kBankUser, 0), 1);
+  const PresetRecord before = MakeRecord("keep", 0.4f);
+  PresetRecord r = before;
+  EXPECT_FALSE(lib.LoadPosition(kBankUser, 0, 0, r));
+  EXPECT_EQ(r.Name(), "error loading preset");
+  EXPECT_TRUE(r.SameValues(before));
+  EXPECT_FALSE(lib.LoadPosition(kBankUser, 0, 7, r));
+}
+
+TEST_F(PresetLibraryTest, FolderAndItemLimits) {
+  for (int i = 0; i < 130; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "f%03d", i);
+    std::filesystem::create_directories(UserFolder() / name);
+  }
+  for (int i = 0; i < 515; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "f000/p%03d.qrv", i);
+    std::ofstream(UserFolder() / name) << "x";
+  }
+  for (int i = 0; i < 3; ++i) std::ofstream(UserFolder() / ("main" + std::to_string(i) + ".qrv")) << "x";
+
+  PresetLibrary lib(UserFolder().string());
+  ASSERT_EQ(lib.GroupCount(kBankUser), kMaxGroups);  // "All" and 127 folders
+  EXPECT_EQ(lib.GroupName(kBankUser, 1), "f000");
+  EXPECT_EQ(lib.GroupName(kBankUser, 127), "f126");
+  EXPECT_EQ(lib.ItemCount(kBankUser, 1), kMaxItemsPerGroup);
+  EXPECT_EQ(lib.ItemCount(kBankUser, 0), kMaxItemsPerGroup);
+  // The main folder's files come first into "All", so they are not the ones dropped.
+  const auto all = ItemNames(lib, kBankUser, 0);
+  EXPECT_NE(std::find(all.begin(), all.end(), "main2"), all.end());
+}
+
+TEST_F(PresetLibraryTest, OpeningTheFolderReportsAFailure) {
+  struct FakeShell : platform::Shell {
+    int Open(const std::string& target) override {
+      opened.push_back(target);
+      return result;
+    }
+    int result = 42;
+    std::vector<std::string> opened;
+  } shell;
+  struct FakeBox : platform::MessageBox {
+    int Show(const std::string& text, const std::string& caption) override {
+      shown.emplace_back(text, caption);
+      return 1;
+    }
+    std::vector<std::pair<std::string, std::string>> shown;
+  } box;
+  platform::Services s;
+  s.shell = &shell;
+  s.messageBox = &box;
+  platform::ScopedServices scope(s);
+
+  PresetLibrary lib(UserFolder().string());
+  EXPECT_EQ(lib.OpenUserFolder(), 42);
+  EXPECT_TRUE(box.shown.empty());
+  shell.result = 32;
+  EXPECT_EQ(lib.OpenUserFolder(), 32);
+  ASSERT_EQ(box.shown.size(), 1u);
+  EXPECT_EQ(box.shown[0].first, "Could not open user's preset folder");
+  EXPECT_EQ(box.shown[0].second, UserFolder().string());
+  EXPECT_EQ(shell.opened, (std::vector<std::string>{UserFolder().string(), UserFolder().string()}));
+}
+
+}  // namespace
+}  // namespace qrv

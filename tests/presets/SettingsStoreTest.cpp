@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <fstream>
+#include <sstream>
+
+#include "presets/SettingsStore.h"
+#include "tests/presets/PresetTestSupport.h"
+
+namespace qrv::settings {
+namespace {
+
+using platform::RegistryValue;
+
+class SettingsStoreTest : public test::PresetFixture {
+ protected:
+  void StoreFloat(int index, float v) {
+    const uint32_t bits = std::bit_cast<uint32_t>(v);
+    registry.Write(kNumericKey, NumericValueName(index),
+                   RegistryValue::Binary({static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
+                                          static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 24)}));
+  }
+};
+
+TEST_F(SettingsStoreTest, KeyAndValueNames) {
+  EXPECT_EQ(NumericValueName(57), "QRVWG1: 57");
+  EXPECT_EQ(FavoriteValueName(0), "Favorite_0");
+  EXPECT_EQ(FavoriteValueName(3), "Favorite_3");
+  EXPECT_EQ(FavoriteValueName(kFavoriteUserDefault), "Favorite_UserDefault");
+  EXPECT_EQ(FavoriteValueName(5), "");
+  EXPECT_EQ(FavoriteValueName(-1), "");
+
+  ASSERT_TRUE(WriteNumber(59, 0.25));
+  const auto v = registry.Read("SOFTWARE\\Quarry-tone\\QRVWGME1", "QRVWG1: 59");
+  ASSERT_TRUE(v);
+  EXPECT_EQ(v->type, platform::RegistryType::Binary);
+  EXPECT_EQ(v->bytes, (std::vector<uint8_t>{0x00, 0x00, 0x80, 0x3e}));
+}
+
+TEST_F(SettingsStoreTest, NumbersKeepTheDefaultUnlessAValidValueIsStored) {
+  double v = 0.3;
+  EXPECT_FALSE(ReadNumber(40, v));
+  EXPECT_EQ(v, 0.3);
+  StoreFloat(40, 1.5f);
+  EXPECT_FALSE(ReadNumber(40, v));
+  EXPECT_EQ(v, 0.3);
+  StoreFloat(40, std::numeric_limits<float>::quiet_NaN());
+  EXPECT_FALSE(ReadNumber(40, v));
+  registry.Write(kNumericKey, NumericValueName(40), RegistryValue::Binary({0, 0}));
+  EXPECT_FALSE(ReadNumber(40, v));
+  StoreFloat(40, 0.75f);
+  EXPECT_TRUE(ReadNumber(40, v));
+  EXPECT_EQ(v, 0.75);
+}
+
+TEST_F(SettingsStoreTest, ProcessWideZoomAndHints) {
+  LoadProcessSettings();
+  EXPECT_EQ(ProcessZoom(), 100);
+  EXPECT_EQ(ProcessHints(), 1);
+  for (const auto& [stored, percent] : {std::pair{0.25f, 250}, {0.5f, 400}, {0.05f, 70}, {0.0f, 100}, {0.1f, 100}}) {
+    StoreFloat(kSettingZoom, stored);
+    LoadProcessSettings();
+    EXPECT_EQ(ProcessZoom(), percent) << stored;
+  }
+  StoreFloat(kSettingHints, 0.5f);
+  LoadProcessSettings();
+  EXPECT_EQ(ProcessHints(), 0);
+  StoreFloat(kSettingHints, 1.0f);
+  LoadProcessSettings();
+  EXPECT_EQ(ProcessHints(), 1);
+
+  SetProcessHints(0);
+  ASSERT_TRUE(SaveHints());
+  ASSERT_TRUE(SaveZoom(250));
+  LoadProcessSettings();
+  EXPECT_EQ(ProcessHints(), 0);
+  EXPECT_EQ(ProcessZoom(), 250);
+  ASSERT_TRUE(SaveZoom(1000));  // limited to 4.0 before it is stored
+  LoadProcessSettings();
+  EXPECT_EQ(ProcessZoom(), 400);
+}
+
+TEST_F(SettingsStoreTest, FavouriteSlots) {
+  EXPECT_FALSE(FavoriteExists(0));
+  StoreFavorite(0, std::vector<uint8_t>(40, 1));
+  EXPECT_FALSE(FavoriteExists(0));
+  StoreFavorite(0, std::vector<uint8_t>(41, 1));
+  EXPECT_TRUE(FavoriteExists(0));
+  EXPECT_EQ(LoadFavorite(0)->size(), 41u);
+  registry.Write(kPresetKey, "Favorite_1", RegistryValue::String(std::string(100, 'x')));
+  EXPECT_FALSE(FavoriteExists(1));
+  EXPECT_FALSE(LoadFavorite(1));
+  EXPECT_FALSE(StoreFavorite(7, std::vector<uint8_t>(50, 1)));
+  EXPECT_TRUE(RemoveFavorite(0));
+  EXPECT_FALSE(FavoriteExists(0));
+  EXPECT_FALSE(RemoveFavorite(0));
+}
+
+TEST_F(SettingsStoreTest, ManualPath) {
+  EXPECT_EQ(ReadManualPath(), "");
+  registry.Write(kPresetKey, "ManualPath", RegistryValue::String("/opt/qrv/warmGlow manual.pdf"));
+  EXPECT_EQ(ReadManualPath(), "/opt/qrv/warmGlow manual.pdf");
+  registry.Write(kPresetKey, "ManualPath", RegistryValue::String(std::string(2000, 'm')));
+  EXPECT_EQ(ReadManualPath().size(), 1024u);
+}
+
+TEST_F(SettingsStoreTest, MemoGoesToTheRegistryWithoutAClipboardOverride) {
+  platform::Services none;
+  // Drop the fixture's clipboard, keep its registry.
+  services.reset();
+  none.registry = &registry;
+  platform::ScopedServices scope(none);
+  ASSERT_TRUE(StoreMemo(std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(registry.Read(kPresetKey, "MemoA")->bytes, (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(*LoadMemo(), (std::vector<uint8_t>{1, 2, 3}));
+}
+
+TEST(SettingsStoreOnDisk, WritesTheRegFileUnderTheConfigFolder) {
+  test::TempDir dir;
+  const char* saved = std::getenv("QRV_CONFIG_DIR");
+  const std::string restore = saved != nullptr ? saved : "";
+  setenv("QRV_CONFIG_DIR", dir.path().c_str(), 1);
+  ASSERT_TRUE(WriteNumber(kSettingZoom, 0.125));
+  ASSERT_TRUE(StoreFavorite(2, std::vector<uint8_t>(41, 0xab)));
+  double v = 0;
+  EXPECT_TRUE(ReadNumber(kSettingZoom, v));
+  EXPECT_EQ(v, 0.125);
+  std::ifstream in(dir / "settings.reg");
+  std::stringstream text;
+  text << in.rdbuf();
+  if (saved != nullptr)
+    setenv("QRV_CONFIG_DIR", restore.c_str(), 1);
+  else
+    unsetenv("QRV_CONFIG_DIR");
+  EXPECT_NE(text.str().find("[HKEY_CURRENT_USER\\SOFTWARE\\Quarry-tone\\QRVWGME1]\n\"QRVWG1: 59\"=hex:00,00,00,3e\n"),
+            std::string::npos)
+      << text.str();
+  EXPECT_NE(text.str().find("[HKEY_CURRENT_USER\\SOFTWARE\\Quarry-tone\\QRVWG1]\n\"Favorite_2\"=hex:ab,"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace qrv::settings
