@@ -229,6 +229,18 @@ BlobStatus ReadPresetFile(const std::filesystem::path& path, PresetRecord& recor
   return ReadPresetFileBytes(*bytes, record);
 }
 
+PresetFileContents LoadPresetFile(const std::filesystem::path& path) {
+  PresetFileContents out;
+  std::string base = path.filename().string();
+  if (base.ends_with(".qrv")) base.resize(base.size() - 4);
+  out.fileName = base;
+  out.record = FactoryRecord(0);
+  out.record.SetName("");
+  out.status = ReadPresetFile(path, out.record);
+  out.storedName = std::string(out.record.Name());
+  return out;
+}
+
 BlobStatus ReadFavoriteBlob(std::span<const uint8_t> bytes, PresetRecord& record) {
   return ReadStrictBlob(bytes, record);
 }

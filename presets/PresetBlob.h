@@ -71,6 +71,17 @@ std::vector<uint8_t> WriteHostStateBlob(std::span<const PresetRecord> programs, 
 BlobStatus ReadPresetFileBytes(std::span<const uint8_t> bytes, PresetRecord& record);
 BlobStatus ReadPresetFile(const std::filesystem::path& path, PresetRecord& record);
 
+// A preset file as the command line shows and renders it.
+struct PresetFileContents {
+  BlobStatus status = BlobStatus::CannotOpen;
+  std::string fileName;   // the name the library shows: the file name without ".qrv"
+  std::string storedName; // the name chunk inside the file
+  // Slots 0..11 on top of factory preset 0 ("Default"): the stored slots 0 and 2..7 come from the file.
+  PresetRecord record;
+};
+// Reads a ".qrv" file; status says why it did not load (DescribeBlobStatus).
+PresetFileContents LoadPresetFile(const std::filesystem::path& path);
+
 // Favourite and user-default reader: a value outside 0..1 rejects the whole blob. On success the
 // chunks' slots 0..11 and name are taken into `record`; on failure it is untouched.
 BlobStatus ReadFavoriteBlob(std::span<const uint8_t> bytes, PresetRecord& record);

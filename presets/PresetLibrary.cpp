@@ -90,6 +90,8 @@ std::string UserPresetFolderPath() {
   return path.size() <= kUserFolderMax ? path : std::string();
 }
 
+std::vector<UserPresetEntry> ScanUserPresets() { return PresetLibrary(UserPresetFolderPath()).ListUserPresets(); }
+
 bool CreateUserPresetFolder(const std::string& path) {
   if (path.empty()) return false;
   std::error_code ec;

@@ -106,6 +106,9 @@ class PresetLibrary {
   PresetBank banks_[kBankCount];
 };
 
+// The user presets of the current user folder (UserPresetFolderPath), scanned without creating anything.
+std::vector<UserPresetEntry> ScanUserPresets();
+
 // Creates the folders below the profile's "Documents" that lead to path (existing ones are left alone).
 bool CreateUserPresetFolder(const std::string& path);
 

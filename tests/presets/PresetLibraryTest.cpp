@@ -178,3 +178,30 @@ TEST_F(PresetLibraryTest, OpeningTheFolderReportsAFailure) {
 
 }  // namespace
 }  // namespace qrv
+
+namespace qrv {
+namespace {
+
+TEST_F(PresetLibraryTest, CommandLineHelpers) {
+  Preset("Sub/Warm.qrv", MakeRecord("Inside", 0.25f));
+  WriteFile(UserFolder() / "Bad.qrv", {'G', 'W', 'V', 'Q', 0x38});
+  const auto listed = ScanUserPresets();
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[0].name, "Bad");
+  EXPECT_EQ(listed[1].name, "Sub/Warm");
+
+  const PresetFileContents good = LoadPresetFile(listed[1].path);
+  EXPECT_EQ(good.status, BlobStatus::Ok);
+  EXPECT_EQ(good.fileName, "Warm");
+  EXPECT_EQ(good.storedName, "Inside");
+  EXPECT_FLOAT_EQ(good.record.values[kSlotProcess], 0.25f);
+  EXPECT_EQ(good.record.values[1], 0.0f);  // not stored: from "Default"
+
+  const PresetFileContents bad = LoadPresetFile(listed[0].path);
+  EXPECT_EQ(bad.status, BlobStatus::WrongKind);
+  EXPECT_STREQ(DescribeBlobStatus(bad.status), "not a single preset (wrong kind marker)");
+  EXPECT_EQ(LoadPresetFile(UserFolder() / "missing.qrv").status, BlobStatus::CannotOpen);
+}
+
+}  // namespace
+}  // namespace qrv
