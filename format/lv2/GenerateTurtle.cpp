@@ -126,7 +126,8 @@ std::string PluginTurtle() {
          "saturation.\" ;\n"
       << "  lv2:project " << Iri(std::string(kUriBase)) << " ;\n"
       << "  lv2:minorVersion 2 ;\n  lv2:microVersion 0 ;\n"
-      << "  lv2:optionalFeature lv2:hardRTCapable ;\n"
+      << "  lv2:optionalFeature lv2:hardRTCapable , urid:map ;\n"
+      << "  lv2:extensionData state:interface ;\n"
       << "  lv2:port [\n";
     bool first = true;
     auto next = [&] {

@@ -1,8 +1,11 @@
 // The module's only exported symbol, lv2_descriptor, and the C callbacks of both plug-ins.
 
 #include <lv2/core/lv2.h>
+#include <lv2/state/state.h>
+#include <lv2/urid/urid.h>
 
 #include <cmath>
+#include <cstring>
 #include <new>
 
 #include "format/lv2/Lv2Instance.h"
@@ -14,10 +17,14 @@ namespace {
 Lv2Instance* Self(LV2_Handle handle) { return static_cast<Lv2Instance*>(handle); }
 
 template <Layout L>
-LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const*) {
+LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features) {
   if (!std::isfinite(rate) || rate <= 0.0) return nullptr;
+  const LV2_URID_Map* map = nullptr;
+  for (int i = 0; features != nullptr && features[i] != nullptr; ++i) {
+    if (std::strcmp(features[i]->URI, LV2_URID__map) == 0) map = static_cast<const LV2_URID_Map*>(features[i]->data);
+  }
   try {
-    return new Lv2Instance(L, rate);
+    return new Lv2Instance(L, rate, map);
   } catch (...) {
     return nullptr;
   }
@@ -28,7 +35,29 @@ void Activate(LV2_Handle h) { Self(h)->Activate(); }
 void Run(LV2_Handle h, uint32_t frames) { Self(h)->Run(frames); }
 void Deactivate(LV2_Handle) {}
 void Cleanup(LV2_Handle h) { delete Self(h); }
-const void* ExtensionData(const char*) { return nullptr; }
+LV2_State_Status Save(LV2_Handle h, LV2_State_Store_Function store, LV2_State_Handle handle, uint32_t,
+                      const LV2_Feature* const*) {
+  try {
+    return Self(h)->state().Save(store, handle);
+  } catch (...) {
+    return LV2_STATE_ERR_UNKNOWN;
+  }
+}
+
+LV2_State_Status Restore(LV2_Handle h, LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle, uint32_t,
+                         const LV2_Feature* const*) {
+  try {
+    return Self(h)->state().Restore(retrieve, handle);
+  } catch (...) {
+    return LV2_STATE_ERR_UNKNOWN;
+  }
+}
+
+const LV2_State_Interface kStateInterface = {Save, Restore};
+
+const void* ExtensionData(const char* uri) {
+  return uri != nullptr && std::strcmp(uri, LV2_STATE__interface) == 0 ? &kStateInterface : nullptr;
+}
 
 const LV2_Descriptor kDescriptors[2] = {
     {kPluginUriMono, Instantiate<Layout::kMono>, ConnectPort, Activate, Run, Deactivate, Cleanup, ExtensionData},

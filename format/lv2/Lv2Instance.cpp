@@ -20,8 +20,11 @@ float Peak(const float* samples, uint32_t frames) {
 
 }  // namespace
 
-Lv2Instance::Lv2Instance(Layout layout, double sampleRate)
-    : layout_(layout), engine_(std::make_unique<warmGlowEffect>()) {
+static_assert(std::atomic<double>::is_always_lock_free, "Run publishes values without a lock");
+
+Lv2Instance::Lv2Instance(Layout layout, double sampleRate, const LV2_URID_Map* map)
+    : layout_(layout), engine_(std::make_unique<warmGlowEffect>()), state_(map, published_) {
+  for (auto& v : published_) v.store(std::nan(""), std::memory_order_relaxed);
   engine_->SetSampleRate(sampleRate);
   engine_->Reset();
 }
@@ -65,7 +68,9 @@ void Lv2Instance::ApplyControls(bool all) {
     // Bitwise, so that a NaN left on a port is not taken for a new value at every block.
     if (!all && std::bit_cast<uint32_t>(v) == std::bit_cast<uint32_t>(applied_[i])) continue;
     applied_[i] = v;
-    engine_->SetParameter(kControlPorts[i].slot, ToNormalised(kControlPorts[i], v));
+    const double normalised = ToNormalised(kControlPorts[i], v);
+    engine_->SetParameter(kControlPorts[i].slot, normalised);
+    published_[kControlPorts[i].slot].store(normalised, std::memory_order_relaxed);
   }
 }
 

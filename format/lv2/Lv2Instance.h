@@ -11,12 +11,14 @@
 
 #include "dsp/warmGlowEffect.h"
 #include "format/lv2/Lv2Ports.h"
+#include "format/lv2/Lv2State.h"
 
 namespace qrv::lv2 {
 
 class Lv2Instance {
  public:
-  Lv2Instance(Layout layout, double sampleRate);
+  // map may be null; the instance then runs but refuses state.
+  Lv2Instance(Layout layout, double sampleRate, const LV2_URID_Map* map);
 
   Layout layout() const { return layout_; }
   void ConnectPort(uint32_t port, void* data);
@@ -25,6 +27,7 @@ class Lv2Instance {
   void Run(uint32_t frames);
 
   warmGlowEffect& engine() { return *engine_; }
+  Lv2State& state() { return state_; }
 
  private:
   void ApplyControls(bool all);
@@ -38,6 +41,8 @@ class Lv2Instance {
 
   std::array<const float*, kControlPorts.size()> controls_{};
   std::array<float, kControlPorts.size()> applied_{};  // port values last handed to the engine
+  PublishedValues published_;                          // and their normalised values, for state saves
+  Lv2State state_;
   const float* enabled_ = nullptr;
   float* latency_ = nullptr;
   float* gainReduction_ = nullptr;

@@ -12,9 +12,11 @@ inline constexpr std::string_view kUriBase = "urn:quarry-tone:warmglow";
 inline constexpr const char* kPluginUriMono = "urn:quarry-tone:warmglow:mono";
 inline constexpr const char* kPluginUriStereo = "urn:quarry-tone:warmglow:stereo";
 
-// State keys: the 'All ' chunk (controller prefix and host-state blob) and the B slot of A/B compare.
+// State keys: the 'All ' chunk (controller prefix and host-state blob, carrying the active A/B slot), the
+// other A/B slot as a single-preset blob, and which slot was active (atom:Int, 0 = A, 1 = B).
 inline constexpr const char* kStateKeyChunk = "urn:quarry-tone:warmglow:state:all";
-inline constexpr const char* kStateKeySlotB = "urn:quarry-tone:warmglow:state:slot-b";
+inline constexpr const char* kStateKeyOtherSlot = "urn:quarry-tone:warmglow:state:other-slot";
+inline constexpr const char* kStateKeyActiveSlot = "urn:quarry-tone:warmglow:state:active-slot";
 
 inline constexpr std::string_view kBundleName = "QRV warmGlow.lv2";
 inline constexpr std::string_view kManifestFile = "manifest.ttl";

@@ -1,0 +1,176 @@
+#include "format/lv2/Lv2State.h"
+
+#include <lv2/atom/atom.h>
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+#include <span>
+
+#include "format/lv2/Lv2Uris.h"
+#include "presets/PresetBlob.h"
+#include "presets/PresetManager.h"
+#include "presets/SettingsStore.h"
+#include "product/warmGlowController.h"
+
+namespace qrv::lv2 {
+namespace {
+
+// The preset library and the settings are process-wide and not thread-safe; hosts may save or restore
+// different instances on different threads.
+std::mutex g_presetMutex;
+
+uint32_t Read32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
+}
+
+// The chunk is taken only whole: prefix with our product code in either byte order, and a host-state blob
+// behind it that reads completely.
+bool ChunkReads(const uint8_t* data, std::size_t size) {
+  if (data == nullptr || size < kStateChunkPrefixSize) return false;
+  const uint32_t code = Read32(data + 4);
+  if (code != kProductCode && code != __builtin_bswap32(kProductCode)) return false;
+  std::array<PresetRecord, kProgramCount> programs{};
+  HostStateHeader header;
+  const std::span<const uint8_t> blob(data + kStateChunkPrefixSize, size - kStateChunkPrefixSize);
+  return RestoreHostStateBlob(blob, programs, FactoryRecord(0), header) == BlobStatus::Ok;
+}
+
+// Gives the slot `slot` the values and name of `record`, as its own unmodified reference, and leaves
+// `active` selected.
+void SetSlotRecord(PresetManager& pm, int slot, const PresetRecord& record, int active) {
+  pm.SelectSlot(slot);
+  for (int i = 0; i < static_cast<int>(kPresetValueCount); ++i) {
+    if (IsStoredSlot(i) && pm.current().values[i] != record.values[i]) pm.ParameterChanged(i, record.values[i]);
+  }
+  if (!record.Name().empty()) pm.RenameCurrent(record.Name());
+  pm.AcceptCurrentAsReference();
+  pm.SelectSlot(active);
+}
+
+}  // namespace
+
+Lv2State::Lv2State(const LV2_URID_Map* map, const PublishedValues& published) : published_(published) {
+  if (map == nullptr) return;
+  keyChunk_ = map->map(map->handle, kStateKeyChunk);
+  keyOtherSlot_ = map->map(map->handle, kStateKeyOtherSlot);
+  keyActiveSlot_ = map->map(map->handle, kStateKeyActiveSlot);
+  atomChunk_ = map->map(map->handle, LV2_ATOM__Chunk);
+  atomInt_ = map->map(map->handle, LV2_ATOM__Int);
+}
+
+Lv2State::~Lv2State() {
+  const std::lock_guard lock(g_presetMutex);
+  controller_.reset();
+  manager_.reset();
+}
+
+void Lv2State::EnsureManager() {
+  if (manager_ != nullptr) return;
+  manager_ = std::make_unique<PresetManager>(this);
+  controller_ = std::make_unique<warmGlowController>(*this);
+}
+
+PresetManager& Lv2State::presetManager() {
+  const std::lock_guard lock(g_presetMutex);
+  EnsureManager();
+  return *manager_;
+}
+
+QRVBaseParametersController* Lv2State::GetParametersController() { return controller_.get(); }
+
+void Lv2State::SetParameter(int, double) {}
+
+int32_t Lv2State::WriteSetting(int index, double value) { return settings::WriteNumber(index, value) ? 0 : -1; }
+
+int32_t Lv2State::ReadSetting(int index, double* value) {
+  return value != nullptr && settings::ReadNumber(index, *value) ? 0 : -1;
+}
+
+// The ports are what the user set; the preset state learns them as edits, like knob turns.
+void Lv2State::TakePublishedValues() {
+  for (unsigned slot : kControlSlots) {
+    const double v = published_[slot].load(std::memory_order_relaxed);
+    if (std::isnan(v)) continue;
+    if (static_cast<float>(v) != manager_->current().values[slot]) {
+      manager_->ParameterChanged(static_cast<int>(slot), v);
+    }
+  }
+}
+
+LV2_State_Status Lv2State::Save(LV2_State_Store_Function store, LV2_State_Handle handle) {
+  if (keyChunk_ == 0) return LV2_STATE_ERR_NO_FEATURE;
+  if (store == nullptr) return LV2_STATE_ERR_UNKNOWN;
+  const std::lock_guard lock(g_presetMutex);
+  EnsureManager();
+  TakePublishedValues();
+
+  const uint8_t* chunk = nullptr;
+  const int32_t size = controller_->GetStateChunk(&chunk);
+  if (size <= 0 || chunk == nullptr) return LV2_STATE_ERR_UNKNOWN;
+  constexpr uint32_t kFlags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
+  LV2_State_Status status = store(handle, keyChunk_, chunk, static_cast<std::size_t>(size), atomChunk_, kFlags);
+  if (status != LV2_STATE_SUCCESS) return status;
+
+  // The slot the chunk does not carry. Selecting it only to read it: the values the manager sends on
+  // a selection go nowhere here (SetParameter above).
+  const int active = manager_->ActiveSlot();
+  const int other = active == kSlotA ? kSlotB : kSlotA;
+  manager_->SelectSlot(other);
+  const PresetRecord otherRecord = manager_->current();
+  manager_->SelectSlot(active);
+  const std::vector<uint8_t> blob = WriteSinglePresetBlob(otherRecord, manager_->hostStateWord(), manager_->zoom());
+  status = store(handle, keyOtherSlot_, blob.data(), blob.size(), atomChunk_, kFlags);
+  if (status != LV2_STATE_SUCCESS) return status;
+  const int32_t activeSlot = active;
+  return store(handle, keyActiveSlot_, &activeSlot, sizeof activeSlot, atomInt_, kFlags);
+}
+
+LV2_State_Status Lv2State::Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle) {
+  if (keyChunk_ == 0) return LV2_STATE_ERR_NO_FEATURE;
+  if (retrieve == nullptr) return LV2_STATE_ERR_UNKNOWN;
+  std::size_t size = 0;
+  uint32_t type = 0, flags = 0;
+  const void* chunk = retrieve(handle, keyChunk_, &size, &type, &flags);
+  if (chunk == nullptr) return LV2_STATE_SUCCESS;  // port values only: the host restores those itself
+  if (type != atomChunk_) return LV2_STATE_ERR_BAD_TYPE;
+  if (!ChunkReads(static_cast<const uint8_t*>(chunk), size)) return LV2_STATE_ERR_UNKNOWN;
+
+  // The other A/B slot and the active one are optional (a chunk from elsewhere has neither), but when
+  // present they must read too.
+  bool haveOther = false;
+  PresetRecord otherRecord = FactoryRecord(0);
+  std::size_t otherSize = 0;
+  const void* other = retrieve(handle, keyOtherSlot_, &otherSize, &type, &flags);
+  if (other != nullptr) {
+    if (type != atomChunk_) return LV2_STATE_ERR_BAD_TYPE;
+    const std::span<const uint8_t> bytes(static_cast<const uint8_t*>(other), otherSize);
+    if (ReadFavoriteBlob(bytes, otherRecord) != BlobStatus::Ok) return LV2_STATE_ERR_UNKNOWN;
+    haveOther = true;
+  }
+  int32_t active = kSlotA;
+  std::size_t activeSize = 0;
+  const void* activeValue = retrieve(handle, keyActiveSlot_, &activeSize, &type, &flags);
+  if (activeValue != nullptr) {
+    if (type != atomInt_ || activeSize != sizeof active) return LV2_STATE_ERR_BAD_TYPE;
+    std::memcpy(&active, activeValue, sizeof active);
+    if (active != kSlotA && active != kSlotB) return LV2_STATE_ERR_UNKNOWN;
+  }
+
+  const std::lock_guard lock(g_presetMutex);
+  EnsureManager();
+  // Both slots now hold the chunk's record, A selected.
+  controller_->SetStateChunk(static_cast<const uint8_t*>(chunk), size);
+  if (haveOther) {
+    // The chunk's record is the slot that was active; the other one comes from its own key.
+    const int otherSlot = active == kSlotA ? kSlotB : kSlotA;
+    SetSlotRecord(*manager_, otherSlot, otherRecord, active);
+  } else if (active == kSlotB) {
+    manager_->SelectSlot(kSlotB);
+  }
+  return LV2_STATE_SUCCESS;
+}
+
+}  // namespace qrv::lv2

@@ -1,0 +1,72 @@
+// The controller side of one LV2 instance: the parameter hub that owns the instance's PresetManager and
+// the product controller, and the LV2 state save and restore built on them.
+//
+// State carries the 'All ' chunk exactly as the AAX binding writes it (controller prefix and host-state
+// blob, whose record 0 is the active A/B slot), and beside it, under keys of their own, the other A/B
+// slot as a single-preset blob and which slot was active, so that A/B compare survives a reload.
+//
+// Threads: Save may run beside Run (it reads the engine's values only through the atomics Run
+// publishes); Restore and destruction run in the instantiation class. Neither is called on the audio
+// thread. The PresetManager is built at the first save or restore, so that a host that only scans
+// plug-ins leaves the user's folders and settings alone. A process-wide mutex serialises every use of
+// the preset objects, which share one library per process.
+#pragma once
+
+#include <lv2/state/state.h>
+#include <lv2/urid/urid.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "dsp/ParameterSet.h"
+#include "presets/QRVMasterController.h"
+
+namespace qrv {
+class PresetManager;
+class warmGlowController;
+}  // namespace qrv
+
+namespace qrv::lv2 {
+
+// The normalised values Run last handed to the engine, per parameter slot 0..11; NaN before the first.
+using PublishedValues = std::array<std::atomic<double>, kPresetValueCount>;
+
+class Lv2State final : public QRVMasterController {
+ public:
+  // map may be null: state is then refused with LV2_STATE_ERR_NO_FEATURE.
+  Lv2State(const LV2_URID_Map* map, const PublishedValues& published);
+  ~Lv2State() override;
+  Lv2State(const Lv2State&) = delete;
+  Lv2State& operator=(const Lv2State&) = delete;
+
+  LV2_State_Status Save(LV2_State_Store_Function store, LV2_State_Handle handle);
+  // A state without our chunk (a preset of port values) restores nothing and succeeds. A corrupt,
+  // truncated or foreign chunk, or a malformed slot, is refused before anything changes.
+  LV2_State_Status Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
+
+  // The preset state, built on first use. For tests and the future editor; main thread.
+  PresetManager& presetManager();
+
+  // QRVMasterController. Values sent by the preset side cannot move an LV2 host's input ports; the
+  // ports and the host's stored port values stay the truth, so they are not acted upon here.
+  void SetParameter(int index, double value) override;
+  int32_t WriteSetting(int index, double value) override;
+  int32_t ReadSetting(int index, double* value) override;
+  bool SendMessageToProcessor(const void*, std::size_t) override { return false; }
+  PresetManager* GetPresetManager() override { return manager_.get(); }
+  QRVBaseParametersController* GetParametersController() override;
+  intptr_t ForwardToEditor(int32_t, intptr_t, void*) override { return 0; }
+
+ private:
+  void EnsureManager();
+  void TakePublishedValues();
+
+  const PublishedValues& published_;
+  LV2_URID keyChunk_ = 0, keyOtherSlot_ = 0, keyActiveSlot_ = 0, atomChunk_ = 0, atomInt_ = 0;
+  std::unique_ptr<PresetManager> manager_;
+  std::unique_ptr<warmGlowController> controller_;
+};
+
+}  // namespace qrv::lv2

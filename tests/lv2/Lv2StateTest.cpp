@@ -1,0 +1,311 @@
+// LV2 state: the 'All ' chunk as the AAX binding writes it, the other A/B slot beside it, round trips
+// through lilv's own serialisation, and refusal of corrupt, truncated or foreign state.
+#include <gtest/gtest.h>
+#include <lilv/lilv.h>
+#include <lv2/atom/atom.h>
+#include <lv2/state/state.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dsp/ParameterSet.h"
+#include "format/lv2/Lv2Instance.h"
+#include "format/lv2/Lv2Uris.h"
+#include "presets/PresetBlob.h"
+#include "presets/PresetManager.h"
+#include "tests/lv2/LilvHost.h"
+#include "tests/support/TempDir.h"
+
+namespace qrv::lv2::test {
+namespace {
+
+// The preset objects read and write the user's settings and preset folder: keep them in a scratch folder.
+class ScratchUserEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    dir_ = std::make_unique<qrv::test::TempDir>();
+    setenv("USERPROFILE", dir_->path().c_str(), 1);
+    setenv("QRV_CONFIG_DIR", (dir_->path() / "config").c_str(), 1);
+  }
+  void TearDown() override { dir_.reset(); }
+
+ private:
+  std::unique_ptr<qrv::test::TempDir> dir_;
+};
+const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new ScratchUserEnvironment);
+
+struct Property {
+  uint32_t type = 0;
+  std::vector<uint8_t> bytes;
+};
+
+// A host's view of saved state: properties by key URI.
+class MemoryState {
+ public:
+  explicit MemoryState(UridMap& urids) : urids_(urids) {}
+  std::map<std::string, Property> properties;
+
+  static LV2_State_Status Store(LV2_State_Handle h, uint32_t key, const void* value, size_t size, uint32_t type,
+                                uint32_t) {
+    auto* self = static_cast<MemoryState*>(h);
+    const auto* p = static_cast<const uint8_t*>(value);
+    self->properties[self->urids_.Unmap(key)] = {type, std::vector<uint8_t>(p, p + size)};
+    return LV2_STATE_SUCCESS;
+  }
+  static const void* Retrieve(LV2_State_Handle h, uint32_t key, size_t* size, uint32_t* type, uint32_t* flags) {
+    auto* self = static_cast<MemoryState*>(h);
+    auto it = self->properties.find(self->urids_.Unmap(key));
+    if (it == self->properties.end()) return nullptr;
+    *size = it->second.bytes.size();
+    *type = it->second.type;
+    *flags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
+    return it->second.bytes.data();
+  }
+
+ private:
+  UridMap& urids_;
+};
+
+// Saves and restores through the module's state interface, as a host does.
+const LV2_State_Interface* StateInterface(Instance& inst) {
+  return static_cast<const LV2_State_Interface*>(lilv_instance_get_extension_data(inst.get(), LV2_STATE__interface));
+}
+
+MemoryState Save(Instance& inst) {
+  MemoryState s(World::Get().urids());
+  const LV2_State_Status status =
+      StateInterface(inst)->save(lilv_instance_get_handle(inst.get()), MemoryState::Store, &s, 0, nullptr);
+  EXPECT_EQ(status, LV2_STATE_SUCCESS);
+  return s;
+}
+
+LV2_State_Status Restore(Instance& inst, MemoryState& s) {
+  return StateInterface(inst)->restore(lilv_instance_get_handle(inst.get()), MemoryState::Retrieve, &s, 0, nullptr);
+}
+
+uint32_t Urid(const char* uri) { return World::Get().urids().Map(uri); }
+
+void RunOnce(Instance& inst) {
+  inst.Activate();
+  inst.RunBlock(64);
+}
+
+TEST(Lv2State, TheChunkIsTheControllerPrefixAndTheHostStateBlob) {
+  Instance inst(Layout::kStereo, 48000);
+  inst.control(kPortRatio) = 6.0f;
+  inst.control(kPortOutput) = 12.5f;
+  RunOnce(inst);
+  MemoryState s = Save(inst);
+  ASSERT_EQ(s.properties.count(kStateKeyChunk), 1u);
+  const Property& chunk = s.properties[kStateKeyChunk];
+  EXPECT_EQ(chunk.type, Urid(LV2_ATOM__Chunk));
+  ASSERT_EQ(chunk.bytes.size(), 1225u);
+  EXPECT_EQ(std::vector<uint8_t>(chunk.bytes.begin(), chunk.bytes.begin() + 8),
+            (std::vector<uint8_t>{0, 0, 0, 2, 'G', 'W', 'V', 'Q'}));
+  // Record 0 of the blob holds the values in force: restoring it elsewhere yields the ports' values.
+  std::array<PresetRecord, kProgramCount> programs{};
+  HostStateHeader header;
+  ASSERT_EQ(RestoreHostStateBlob(std::span<const uint8_t>(chunk.bytes).subspan(8), programs, FactoryRecord(0), header),
+            BlobStatus::Ok);
+  EXPECT_EQ(programs[0].values[kSlotRatio], 1.0f);
+  EXPECT_EQ(programs[0].values[kSlotOutput], static_cast<float>(12.5 / 30.0));
+  EXPECT_EQ(programs[0].values[kSlotProcess], 1.0f);
+
+  EXPECT_EQ(s.properties[kStateKeyOtherSlot].type, Urid(LV2_ATOM__Chunk));
+  EXPECT_EQ(s.properties[kStateKeyOtherSlot].bytes.size(), SinglePresetBlobSize());
+  ASSERT_EQ(s.properties[kStateKeyActiveSlot].bytes.size(), 4u);
+  EXPECT_EQ(s.properties[kStateKeyActiveSlot].type, Urid(LV2_ATOM__Int));
+}
+
+TEST(Lv2State, RoundTripThroughLilvRestoresPortsAndChunk) {
+  World& w = World::Get();
+  for (Layout layout : {Layout::kMono, Layout::kStereo}) {
+    Instance a(layout, 44100);
+    a.control(kPortProcess) = 1.0f;
+    a.control(kPortAttackRatio) = 5.0f;
+    a.control(kPortTime) = 7.5f;
+    a.control(kPortCompression) = 6.25f;
+    a.control(kPortValveLevel) = 0.0f;
+    RunOnce(a);
+
+    struct Ports {
+      Instance* inst;
+      float value = 0;
+    } ports{&a};
+    auto getPort = [](const char* symbol, void* user, uint32_t* size, uint32_t* type) -> const void* {
+      auto* p = static_cast<Ports*>(user);
+      p->value = p->inst->control(symbol);
+      *size = sizeof(float);
+      *type = World::Get().urids().Map(LV2_ATOM__Float);
+      return &p->value;
+    };
+    LilvState* saved =
+        lilv_state_new_from_instance(a.plugin(), a.get(), w.urids().map(), nullptr, nullptr, nullptr, nullptr, getPort,
+                                     &ports, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, w.urids().features());
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(lilv_state_get_num_properties(saved), 3u);
+    char* text = lilv_state_to_string(w.world(), w.urids().map(), w.urids().unmap(), saved, "urn:test:state", nullptr);
+    ASSERT_NE(text, nullptr);
+    LilvState* loaded = lilv_state_new_from_string(w.world(), w.urids().map(), text);
+    lilv_free(text);
+    ASSERT_NE(loaded, nullptr);
+
+    Instance b(layout, 44100);
+    ASSERT_TRUE(b.ApplyState(loaded));
+    for (const ControlPort& p : kControlPorts) EXPECT_EQ(b.control(p.port), a.control(p.port)) << p.symbol;
+    RunOnce(b);
+    ports.inst = &b;
+    LilvState* again =
+        lilv_state_new_from_instance(b.plugin(), b.get(), w.urids().map(), nullptr, nullptr, nullptr, nullptr, getPort,
+                                     &ports, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, w.urids().features());
+    EXPECT_TRUE(lilv_state_equals(saved, again));
+    EXPECT_EQ(Save(a).properties[kStateKeyChunk].bytes, Save(b).properties[kStateKeyChunk].bytes);
+    lilv_state_free(again);
+    lilv_state_free(loaded);
+    lilv_state_free(saved);
+  }
+}
+
+TEST(Lv2State, CorruptTruncatedAndForeignStateIsRefusedAndChangesNothing) {
+  Instance inst(Layout::kMono, 48000);
+  inst.control(kPortRatio) = 2.0f;
+  RunOnce(inst);
+  const MemoryState before = Save(inst);
+  const std::vector<uint8_t> good = before.properties.at(kStateKeyChunk).bytes;
+
+  Instance donor(Layout::kMono, 48000);
+  donor.control(kPortRatio) = 5.0f;
+  RunOnce(donor);
+  const MemoryState other = Save(donor);
+
+  struct Case {
+    const char* what;
+    std::string key;
+    Property property;
+    LV2_State_Status expected;
+  };
+  std::vector<Case> cases;
+  auto chunk = [&](std::vector<uint8_t> bytes) { return Property{Urid(LV2_ATOM__Chunk), std::move(bytes)}; };
+  std::vector<uint8_t> donorChunk = other.properties.at(kStateKeyChunk).bytes;
+  cases.push_back(
+      {"truncated", kStateKeyChunk, chunk({donorChunk.begin(), donorChunk.begin() + 700}), LV2_STATE_ERR_UNKNOWN});
+  cases.push_back(
+      {"prefix only", kStateKeyChunk, chunk({donorChunk.begin(), donorChunk.begin() + 8}), LV2_STATE_ERR_UNKNOWN});
+  cases.push_back({"too short for a prefix", kStateKeyChunk, chunk({0, 0, 0, 2}), LV2_STATE_ERR_UNKNOWN});
+  auto foreign = donorChunk;
+  std::memcpy(foreign.data() + 4, "ABCD", 4);
+  cases.push_back({"foreign product code", kStateKeyChunk, chunk(foreign), LV2_STATE_ERR_UNKNOWN});
+  auto lying = donorChunk;
+  // The blob claims far more chunks than it holds.
+  for (int i = 0; i < 4; ++i) lying[8 + kBlobChunkCountOffset + static_cast<std::size_t>(i)] = i == 3 ? 0x10 : 0;
+  cases.push_back({"chunk count beyond the data", kStateKeyChunk, chunk(lying), LV2_STATE_ERR_UNKNOWN});
+  auto huge = donorChunk;
+  // The first chunk's size field runs past the end.
+  for (int i = 0; i < 4; ++i) huge[8 + kBlobHeaderSize + 4 + static_cast<std::size_t>(i)] = i == 3 ? 0x10 : 0xff;
+  cases.push_back({"chunk size beyond the data", kStateKeyChunk, chunk(huge), LV2_STATE_ERR_UNKNOWN});
+  cases.push_back({"wrong type", kStateKeyChunk, Property{Urid(LV2_ATOM__String), donorChunk}, LV2_STATE_ERR_BAD_TYPE});
+  cases.push_back({"garbage other slot", kStateKeyOtherSlot, chunk({1, 2, 3}), LV2_STATE_ERR_UNKNOWN});
+  cases.push_back(
+      {"active slot 7", kStateKeyActiveSlot, Property{Urid(LV2_ATOM__Int), {7, 0, 0, 0}}, LV2_STATE_ERR_UNKNOWN});
+
+  for (const Case& c : cases) {
+    MemoryState s = other;  // a valid state of another instance, spoilt in one place
+    s.properties[c.key] = c.property;
+    EXPECT_EQ(Restore(inst, s), c.expected) << c.what;
+    const MemoryState after = Save(inst);
+    EXPECT_EQ(after.properties.at(kStateKeyChunk).bytes, good) << c.what;
+    EXPECT_EQ(after.properties.at(kStateKeyOtherSlot).bytes, before.properties.at(kStateKeyOtherSlot).bytes) << c.what;
+  }
+  // The unspoilt state of the other instance is taken.
+  MemoryState s = other;
+  EXPECT_EQ(Restore(inst, s), LV2_STATE_SUCCESS);
+  // A state of port values only (an LV2 preset) has nothing for us and is fine.
+  MemoryState empty(World::Get().urids());
+  EXPECT_EQ(Restore(inst, empty), LV2_STATE_SUCCESS);
+}
+
+TEST(Lv2State, WithoutAUridMapTheInstanceRunsButRefusesState) {
+  PublishedValues published;
+  Lv2State state(nullptr, published);
+  EXPECT_EQ(state.Save(MemoryState::Store, nullptr), LV2_STATE_ERR_NO_FEATURE);
+  EXPECT_EQ(state.Restore(MemoryState::Retrieve, nullptr), LV2_STATE_ERR_NO_FEATURE);
+}
+
+// A/B compare is the preset manager's; drive it directly on an in-process instance.
+PresetRecord Record(const char* name, float ratio, float output) {
+  PresetRecord r = FactoryRecord(0);
+  r.SetName(name);
+  r.values[kSlotRatio] = ratio;
+  r.values[kSlotOutput] = output;
+  return r;
+}
+
+void Edit(PresetManager& pm, const PresetRecord& r) {
+  for (unsigned slot : kControlSlots) pm.ParameterChanged(static_cast<int>(slot), r.values[slot]);
+  pm.RenameCurrent(r.Name());
+}
+
+TEST(Lv2State, BothAbSlotsAndTheActiveOneSurviveAReload) {
+  UridMap& urids = World::Get().urids();
+  for (int active : {kSlotA, kSlotB}) {
+    Lv2Instance source(Layout::kStereo, 48000, urids.map());
+    PresetManager& pm = source.state().presetManager();
+    const PresetRecord a = Record("Slot A", 1.0f, 0.2f), b = Record("Slot B", 0.0f, 0.4f);
+    Edit(pm, a);
+    pm.SelectSlot(kSlotB);
+    Edit(pm, b);
+    pm.SelectSlot(active);
+
+    MemoryState saved(urids);
+    ASSERT_EQ(source.state().Save(MemoryState::Store, &saved), LV2_STATE_SUCCESS);
+    // The chunk carries the active slot, as the AAX binding's does.
+    std::array<PresetRecord, kProgramCount> programs{};
+    HostStateHeader header;
+    ASSERT_EQ(RestoreHostStateBlob(std::span<const uint8_t>(saved.properties[kStateKeyChunk].bytes).subspan(8),
+                                   programs, FactoryRecord(0), header),
+              BlobStatus::Ok);
+    EXPECT_EQ(programs[0].Name(), active == kSlotA ? "Slot A" : "Slot B");
+
+    Lv2Instance target(Layout::kStereo, 48000, urids.map());
+    ASSERT_EQ(target.state().Restore(MemoryState::Retrieve, &saved), LV2_STATE_SUCCESS);
+    PresetManager& restored = target.state().presetManager();
+    EXPECT_EQ(restored.ActiveSlot(), active);
+    const PresetRecord& first = restored.current();
+    EXPECT_EQ(first, active == kSlotA ? a : b);
+    EXPECT_FALSE(restored.modified());
+    restored.SelectSlot(active == kSlotA ? kSlotB : kSlotA);
+    EXPECT_EQ(restored.current(), active == kSlotA ? b : a);
+    EXPECT_FALSE(restored.modified());
+  }
+}
+
+TEST(Lv2State, SaveTakesThePortValuesInForce) {
+  UridMap& urids = World::Get().urids();
+  Lv2Instance inst(Layout::kMono, 48000, urids.map());
+  std::array<float, kPortAudioStart> ports{};
+  for (const ControlPort& p : kControlPorts) ports[p.port] = DefaultValue(p);
+  ports[kPortEnabled] = 1.0f;
+  ports[kPortCompression] = 9.0f;
+  ports[kPortProcess] = 0.0f;
+  std::vector<float> audio(32, 0.1f);
+  for (uint32_t i = 0; i < kPortAudioStart; ++i) inst.ConnectPort(i, &ports[i]);
+  inst.ConnectPort(AudioInputPort(Layout::kMono, 0), audio.data());
+  inst.ConnectPort(AudioOutputPort(Layout::kMono, 0), audio.data());
+  inst.Activate();
+  inst.Run(32);
+  MemoryState saved(urids);
+  ASSERT_EQ(inst.state().Save(MemoryState::Store, &saved), LV2_STATE_SUCCESS);
+  Lv2Instance other(Layout::kMono, 48000, urids.map());
+  ASSERT_EQ(other.state().Restore(MemoryState::Retrieve, &saved), LV2_STATE_SUCCESS);
+  EXPECT_EQ(other.state().presetManager().current().values[kSlotCompression], 0.9f);
+  EXPECT_EQ(other.state().presetManager().current().values[kSlotProcess], 0.0f);
+  EXPECT_EQ(other.state().presetManager().current().values[kSlotOutput], 0.15f);
+}
+
+}  // namespace
+}  // namespace qrv::lv2::test
