@@ -1,0 +1,14 @@
+// The clipboard memo reader over arbitrary registry values.
+#include <cstdlib>
+
+#include "presets/PresetBlob.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  qrv::PresetRecord record = qrv::FactoryRecord(0);
+  const qrv::PresetRecord before = record;
+  const qrv::BlobStatus s = qrv::ReadClipboardBlob({data, size}, record);
+  if (s != qrv::BlobStatus::Ok && !(record == before)) std::abort();
+  for (float v : record.values)
+    if (!(v >= 0.0f && v <= 1.0f)) std::abort();
+  return 0;
+}

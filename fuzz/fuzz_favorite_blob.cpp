@@ -1,0 +1,15 @@
+// The favourite and user-default reader over arbitrary registry values.
+#include <cstdlib>
+
+#include "presets/PresetBlob.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  qrv::PresetRecord record = qrv::FactoryRecord(0);
+  const qrv::PresetRecord before = record;
+  const qrv::BlobStatus s = qrv::ReadFavoriteBlob({data, size}, record);
+  if (s != qrv::BlobStatus::Ok && !(record == before)) std::abort();
+  for (float v : record.values)
+    if (!(v >= 0.0f && v <= 1.0f)) std::abort();  // out-of-range values reject the blob
+  if (record.name[qrv::kPresetNameMax] != 0) std::abort();
+  return 0;
+}

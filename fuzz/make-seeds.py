@@ -1,0 +1,65 @@
+#!/usr/bin/env python3
+"""Writes the small seed corpora under fuzz/corpus/<target>/: valid blobs in both byte orders and a few
+broken ones. Run from anywhere; the files are committed, so this is only needed when the format grows."""
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+STORED = [0, 2, 3, 4, 5, 6, 7]
+
+
+def blob(records, kind, big=False, selected=0, word=0, zoom=100):
+    e = ">" if big else "<"
+    data = b""
+    count = 0
+    for tag, (name, values) in enumerate(records):
+        data += struct.pack(e + "ii", 0, 156) + struct.pack("<i", tag)
+        data += name.encode()[:23].ljust(156, b"\0")
+        count += 1
+        for i in STORED:
+            data += struct.pack(e + "ii", 1, 20) + struct.pack("<i", tag)
+            data += struct.pack(e + "i", i) + b"\0" * 8 + struct.pack(e + "f", values[i]) + b"\0" * 4
+            count += 1
+    magic = b"QVWG" if big else b"GWVQ"
+    head = magic + bytes([kind]) + struct.pack(e + "9i", 0x02000100, 12, count, selected, len(data), 13, word, zoom, 0)
+    return head + data
+
+
+def write(target, name, data):
+    d = os.path.join(HERE, "corpus", target)
+    os.makedirs(d, exist_ok=True)
+    with open(os.path.join(d, name), "wb") as f:
+        f.write(data)
+
+
+default = ("Default", [1.0, 0, 0.5, 0.5, 0.5, 0.5, 0.15, 0.5, 0, 0, 0, 0])
+warm = ("Warm Bus", [0.5, 0, 0.3333, 0.5, 0.6, 0.375, 0.133, 0.5, 0, 0, 0, 0])
+loud = ("Loud", [1.0, 0, 1.5, 0.5, 0.5, 0.5, 0.15, 0.5, 0, 0, 0, 0])
+
+single = blob([warm], 0x22)
+for target in ("fuzz_preset_file", "fuzz_favorite_blob", "fuzz_clipboard_blob"):
+    write(target, "le", single)
+    write(target, "be", blob([warm], 0x22, big=True))
+    write(target, "out-of-range", blob([loud], 0x22))
+    write(target, "truncated", single[:200])
+    write(target, "short", single[:4])
+
+host = blob([warm, default, default], 0x38, word=3, zoom=150)
+for target in ("fuzz_host_state", "fuzz_compare_defaults"):
+    write(target, "le", host)
+    write(target, "be", blob([warm, default, default], 0x38, big=True))
+    write(target, "defaults", blob([default, default, default], 0x38))
+    write(target, "selected-50", blob([warm, default, default], 0x38, selected=50))
+    write(target, "truncated", host[:700])
+
+reg = (
+    "Windows Registry Editor Version 5.00\n\n"
+    "[HKEY_CURRENT_USER\\SOFTWARE\\Quarry-tone\\QRVWG1]\n"
+    '"Favorite_0"=hex:' + ",".join("%02x" % b for b in single[:30]) + ",\\\n  "
+    + ",".join("%02x" % b for b in single[30:60]) + "\n"
+    '"ManualPath"="C:\\\\Manuals\\\\warm \\"glow\\".pdf"\n\n'
+    "[HKEY_CURRENT_USER\\SOFTWARE\\Quarry-tone\\QRVWGME1]\n"
+    '"QRVWG1: 59"=hex:cd,cc,cc,3d\n"Count"=dword:0000002a\n\n; end\n'
+)
+write("fuzz_reg_file", "settings.reg", reg.encode())
+write("fuzz_reg_file", "truncated.reg", reg.encode()[:120])
