@@ -15,6 +15,7 @@
 
 #include "dsp/FactoryPresets.h"
 #include "dsp/ParameterSet.h"
+#include "dsp/warmGlowEffect.h"
 #include "format/lv2/Lv2Ports.h"
 #include "format/lv2/Lv2Uris.h"
 
@@ -98,7 +99,10 @@ void ControlPortTurtle(std::ostringstream& o, const ControlPort& p) {
     }
   } else if (p.slot == kSlotOutput) {
     // One position per engine step (0.5 dB).
-    o << "    pprops:rangeSteps " << static_cast<int>(p.maximum * 2) + 1 << " ;\n";
+    o << "    pprops:rangeSteps " << kOutputStepMax + 1 << " ;\n";
+  } else if (GetParameterSteps(p.slot) > 0) {
+    // The step count every other host binding is given.
+    o << "    pprops:rangeSteps " << GetParameterSteps(p.slot) + 1 << " ;\n";
   }
 }
 

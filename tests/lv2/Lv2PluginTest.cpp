@@ -198,6 +198,13 @@ TEST(Lv2Bundle, BothPluginsDescribeTheControlsInTheUnitsAUserReads) {
       lilv_node_free(def);
       lilv_node_free(min);
       lilv_node_free(max);
+      // Output snaps to the engine's half-dB steps; Time and Compression take the usual step hint.
+      LilvNode* rangeSteps = w.NewUri("http://lv2plug.in/ns/ext/port-props#rangeSteps");
+      LilvNodes* steps = lilv_port_get_value(plugin, port, rangeSteps);
+      const int expectedSteps = p.slot == kSlotOutput ? 61 : p.kind == ControlKind::kContinuous ? 101 : 0;
+      EXPECT_EQ(steps != nullptr ? lilv_node_as_int(lilv_nodes_get_first(steps)) : 0, expectedSteps) << p.symbol;
+      lilv_nodes_free(steps);
+      lilv_node_free(rangeSteps);
       const bool isEnum = p.kind == ControlKind::kEnumeration;
       EXPECT_EQ(lilv_port_has_property(plugin, port, enumeration), isEnum);
       EXPECT_EQ(lilv_port_has_property(plugin, port, integer), isEnum);
