@@ -484,6 +484,23 @@ TEST(Lv2Audio, RunAllocatesNothing) {
   }
 }
 
+TEST(Lv2Audio, SampleRatesOutsideTheEnginesRangeAreClampedLikeTheEngine) {
+  for (double rate : {8000.0, 384000.0}) {
+    const Audio in = TestSignal(2, 3000, rate);
+    Instance inst(Layout::kStereo, rate);
+    inst.Activate();
+    Audio out;
+    inst.Render(in, 500, out);
+    EXPECT_TRUE(SameBits(out, RenderDirect(Layout::kStereo, rate, FactoryValues(0), in, 500))) << rate;
+  }
+  // No rate at all is no instance.
+  for (double rate : {0.0, -44100.0, std::nan("")}) {
+    LilvInstance* none = lilv_plugin_instantiate(World::Get().Plugin(Layout::kMono), rate, nullptr);
+    EXPECT_EQ(none, nullptr) << rate;
+    if (none != nullptr) lilv_instance_free(none);
+  }
+}
+
 TEST(Lv2Audio, NonFinitePortValuesLeaveTheEngineSound) {
   Instance inst(Layout::kMono, 48000);
   const Audio in = TestSignal(1, 2048, 48000);
