@@ -36,23 +36,12 @@ void Lv2Instance::ConnectPort(uint32_t port, void* data) {
     return;
   }
   switch (port) {
-    case kPortEnabled:
-      enabled_ = f;
-      return;
-    case kPortLatency:
-      latency_ = f;
-      return;
-    case kPortGainReduction:
-      gainReduction_ = f;
-      return;
-    case kPortInputLevel:
-      inputLevel_ = f;
-      return;
-    case kPortOutputLevel:
-      outputLevel_ = f;
-      return;
-    default:
-      break;
+    case kPortEnabled: enabled_ = f; return;
+    case kPortLatency: latency_ = f; return;
+    case kPortGainReduction: gainReduction_ = f; return;
+    case kPortInputLevel: inputLevel_ = f; return;
+    case kPortOutputLevel: outputLevel_ = f; return;
+    default: break;
   }
   const uint32_t channels = ChannelCount(layout_);
   for (uint32_t ch = 0; ch < channels; ++ch) {

@@ -37,19 +37,13 @@ double ToNormalised(const ControlPort& port, float value) {
 
 int EngineStep(const ControlPort& port, double v) {
   switch (port.slot) {
-    case kSlotProcess:
-      return StepOfSingle(v, 2);
+    case kSlotProcess: return StepOfSingle(v, 2);
     case kSlotRatio:
-    case kSlotValveLevel:
-      return StepOfSingle(v, 6);
-    case kSlotAttackRatio:
-      return StepOf(v, 6);
-    case kSlotCompression:
-      return CompressionStep(v);
-    case kSlotOutput:
-      return StepOf(static_cast<float>(v), kOutputStepMax);
-    default:
-      return -1;
+    case kSlotValveLevel: return StepOfSingle(v, 6);
+    case kSlotAttackRatio: return StepOf(v, 6);
+    case kSlotCompression: return CompressionStep(v);
+    case kSlotOutput: return StepOf(static_cast<float>(v), kOutputStepMax);
+    default: return -1;
   }
 }
 
@@ -61,10 +55,8 @@ float FromNormalised(const ControlPort& port, double v) {
       const double x = static_cast<double>(port.maximum) * v;
       return static_cast<float>(std::clamp(x, 0.0, static_cast<double>(port.maximum)));
     }
-    case kSlotOutput:
-      return static_cast<float>(ClampStep(EngineStep(port, v), kOutputStepMax)) / kOutputStepsPerDb;
-    default:
-      return static_cast<float>(ClampStep(EngineStep(port, v), static_cast<int>(port.maximum)));
+    case kSlotOutput: return static_cast<float>(ClampStep(EngineStep(port, v), kOutputStepMax)) / kOutputStepsPerDb;
+    default: return static_cast<float>(ClampStep(EngineStep(port, v), static_cast<int>(port.maximum)));
   }
 }
 

@@ -285,15 +285,9 @@ TEST(Lv2Bundle, FactoryPresetsCarryTheTableInPortUnits) {
         // The port shows the table's value in its own units...
         switch (p.slot) {
           case kSlotTime:
-          case kSlotCompression:
-            EXPECT_EQ(port, static_cast<float>(v * 10.0));
-            break;
-          case kSlotOutput:
-            EXPECT_EQ(port, static_cast<float>(StepOf(static_cast<float>(v), 60)) * 0.5f);
-            break;
-          default:
-            EXPECT_EQ(port, static_cast<float>(EngineStep(p, v)));
-            break;
+          case kSlotCompression: EXPECT_EQ(port, static_cast<float>(v * 10.0)); break;
+          case kSlotOutput: EXPECT_EQ(port, static_cast<float>(StepOf(static_cast<float>(v), 60)) * 0.5f); break;
+          default: EXPECT_EQ(port, static_cast<float>(EngineStep(p, v))); break;
         }
         // ...and selects what the table's normalised value selects.
         const double back = ToNormalised(p, port);
