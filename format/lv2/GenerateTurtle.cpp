@@ -170,7 +170,7 @@ std::string PluginTurtle() {
         next();
         const uint32_t index = output ? AudioOutputPort(layout, ch) : AudioInputPort(layout, ch);
         std::string symbol = output ? "out" : "in";
-        std::string name = output ? "Output" : "Input";
+        std::string name = output ? "Audio Output" : "Audio Input";  // "Output" is the gain control
         if (stereo) {
           symbol += kSuffix[ch];
           name += kSide[ch];

@@ -234,6 +234,15 @@ TEST(Lv2Bundle, BothPluginsDescribeTheControlsInTheUnitsAUserReads) {
     lilv_node_free(enabled);
     lilv_node_free(input);
 
+    // A host lists ports by name: no two alike.
+    std::map<std::string, int> names;
+    for (uint32_t i = 0; i < lilv_plugin_get_num_ports(plugin); ++i) {
+      LilvNode* name = lilv_port_get_name(plugin, lilv_plugin_get_port_by_index(plugin, i));
+      ++names[lilv_node_as_string(name)];
+      lilv_node_free(name);
+    }
+    for (const auto& [name, count] : names) EXPECT_EQ(count, 1) << name;
+
     LilvNode* audio = w.NewUri(LV2_CORE__AudioPort);
     const bool stereo = layout == Layout::kStereo;
     const std::map<uint32_t, std::string> audioPorts =
