@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "dsp/ParameterSet.h"
@@ -305,6 +306,33 @@ TEST(Lv2State, SaveTakesThePortValuesInForce) {
   EXPECT_EQ(other.state().presetManager().current().values[kSlotCompression], 0.9f);
   EXPECT_EQ(other.state().presetManager().current().values[kSlotProcess], 0.0f);
   EXPECT_EQ(other.state().presetManager().current().values[kSlotOutput], 0.15f);
+}
+
+// Hosts may save while the audio thread runs; the save reads only what Run publishes.
+TEST(Lv2State, SavingWhileRunningIsSafe) {
+  UridMap& urids = World::Get().urids();
+  Lv2Instance inst(Layout::kStereo, 48000, urids.map());
+  std::array<float, kPortAudioStart> ports{};
+  for (const ControlPort& p : kControlPorts) ports[p.port] = DefaultValue(p);
+  ports[kPortEnabled] = 1.0f;
+  std::vector<float> left(256, 0.3f), right(256, -0.2f);
+  for (uint32_t i = 0; i < kPortAudioStart; ++i) inst.ConnectPort(i, &ports[i]);
+  inst.ConnectPort(AudioInputPort(Layout::kStereo, 0), left.data());
+  inst.ConnectPort(AudioInputPort(Layout::kStereo, 1), right.data());
+  inst.ConnectPort(AudioOutputPort(Layout::kStereo, 0), left.data());
+  inst.ConnectPort(AudioOutputPort(Layout::kStereo, 1), right.data());
+  inst.Activate();
+  inst.Run(256);
+  std::thread audio([&] {
+    for (int b = 0; b < 400; ++b) inst.Run(256);
+  });
+  int saved = 0;
+  for (int i = 0; i < 20; ++i) {
+    MemoryState s(urids);
+    saved += inst.state().Save(MemoryState::Store, &s) == LV2_STATE_SUCCESS ? 1 : 0;
+  }
+  audio.join();
+  EXPECT_EQ(saved, 20);
 }
 
 }  // namespace
