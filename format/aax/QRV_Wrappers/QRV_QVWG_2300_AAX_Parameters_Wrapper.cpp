@@ -248,18 +248,20 @@ AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::GetChunk(AAX_CTypeID id, AAX_SP
   return AAX_SUCCESS;
 }
 
-AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::SetStateChunk(const unsigned char* data, int32_t size) {
-  // A blob behind the prefix must hold everything its header promises; checked on a scratch copy so that
-  // a refused chunk leaves the instance unchanged.
+bool QRV_QVWG_2300_AAX_Parameters_Wrapper::BlobIsWhole(const unsigned char* data, int32_t size) {
+  // Restored into a scratch copy: a blob header must be followed by everything it promises before the
+  // instance is touched. Data too short to hold a blob header says nothing and is left to the readers,
+  // which take nothing from it.
   PresetManager* pm = controller_.GetPresetManager();
-  if (size > static_cast<int32_t>(kStatePrefixSize) && pm != nullptr) {
-    std::array<PresetRecord, kProgramCount> scratch{};
-    HostStateHeader header;
-    const std::span<const uint8_t> blob(data + kStatePrefixSize, static_cast<std::size_t>(size) - kStatePrefixSize);
-    if (RestoreHostStateBlob(blob, scratch, pm->initialPreset(), header) != BlobStatus::Ok) {
-      return AAX_ERROR_INCORRECT_CHUNK_SIZE;
-    }
-  }
+  if (size < static_cast<int32_t>(kStatePrefixSize + kBlobHeaderSize) || pm == nullptr) return true;
+  std::array<PresetRecord, kProgramCount> scratch{};
+  HostStateHeader header;
+  const std::span<const uint8_t> blob(data + kStatePrefixSize, static_cast<std::size_t>(size) - kStatePrefixSize);
+  return RestoreHostStateBlob(blob, scratch, pm->initialPreset(), header) == BlobStatus::Ok;
+}
+
+AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::SetStateChunk(const unsigned char* data, int32_t size) {
+  if (!BlobIsWhole(data, size)) return AAX_ERROR_INCORRECT_CHUNK_SIZE;
   if (QRVBaseParametersController* product = controller_.GetParametersController()) {
     product->SetStateChunk(data, static_cast<std::size_t>(size));
   }
@@ -292,6 +294,8 @@ AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::SetChunk(AAX_CTypeID id, const 
   // user's default preset takes over.
   const uint32_t code = GetU32(data + 4);
   const bool known = code == kProductCode || code == kProductCodeSwapped;
+  // Our own data cut short is refused, not taken for a fresh insert.
+  if (known && !BlobIsWhole(data, n)) return AAX_ERROR_INCORRECT_CHUNK_SIZE;
   const bool defaults =
       !known || HostStateEqualsDefaults(std::span<const uint8_t>(data + kStatePrefixSize,
                                                                  static_cast<std::size_t>(n) - kStatePrefixSize));

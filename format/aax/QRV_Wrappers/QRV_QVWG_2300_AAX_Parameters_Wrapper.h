@@ -47,6 +47,7 @@ class QRV_QVWG_2300_AAX_Parameters_Wrapper final : public AAX_CEffectParameters 
   // The product controller's state, or none; sets *data.
   int32_t StateData(const uint8_t** data);
   AAX_Result SetStateChunk(const unsigned char* data, int32_t size);
+  bool BlobIsWhole(const unsigned char* data, int32_t size);
 
   QRV_AAX_ControllerWrapper controller_;
   int32_t chunkState_ = kChunkNormal;

@@ -1,0 +1,206 @@
+// The two state chunks: indices and IDs, layouts, size limits, notification states, the user default on
+// an all-default chunk, and refusal of data shorter than its header says.
+#include <cstring>
+
+#include "dsp/FactoryPresets.h"
+#include "presets/PresetBlob.h"
+#include "presets/SettingsStore.h"
+#include "tests/aax/AaxTestSupport.h"
+
+namespace qrv::aaxtest {
+namespace {
+
+constexpr AAX_CTypeID kAll = AAX_FourCC("All ");
+constexpr AAX_CTypeID kControls = AAX_FourCC("elck");
+
+class AaxChunks : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto loaded = LoadBundleHost();
+    ASSERT_NE(loaded, nullptr);
+    host_ = std::make_unique<RegisteredHost>(std::move(loaded));
+    instance_ = Fresh();
+    ASSERT_NE(instance_, nullptr);
+  }
+  void TearDown() override {
+    instance_.reset();
+    host_.reset();
+    settings::RemoveFavorite(settings::kFavoriteUserDefault);
+  }
+  std::unique_ptr<aaxhost::Instance> Fresh() { return (*host_)->CreateInstance(0, 44100.0f); }
+  aaxhost::Instance::Chunk Save(aaxhost::Instance& i, AAX_CTypeID id) {
+    aaxhost::Instance::Chunk c;
+    EXPECT_EQ(i.SaveChunk(id, &c), AAX_SUCCESS);
+    return c;
+  }
+  // Host-side change made under touch, as a user at a control surface would.
+  void Edit(aaxhost::Instance& i, const std::string& id, double v) {
+    i.Touch(id);
+    i.SetParameter(id, v);
+    i.Release(id);
+  }
+  std::unique_ptr<RegisteredHost> host_;
+  std::unique_ptr<aaxhost::Instance> instance_;
+};
+
+TEST_F(AaxChunks, TwoChunksByIndex) {
+  std::vector<AAX_CTypeID> ids;
+  ASSERT_EQ(instance_->ChunkIDs(&ids), AAX_SUCCESS);
+  EXPECT_EQ(ids, (std::vector<AAX_CTypeID>{kControls, kAll}));
+  AAX_CTypeID id = 123;
+  EXPECT_EQ(instance_->dataModel()->GetChunkIDFromIndex(2, &id), AAX_ERROR_INVALID_CHUNK_INDEX);
+  EXPECT_EQ(id, 0u);
+  EXPECT_EQ(instance_->dataModel()->GetChunkIDFromIndex(-1, &id), AAX_ERROR_INVALID_CHUNK_INDEX);
+  uint32_t size = 0;
+  EXPECT_EQ(instance_->dataModel()->GetChunkSize(AAX_FourCC("xxxx"), &size), AAX_ERROR_INVALID_CHUNK_ID);
+  aaxhost::Instance::Chunk c;
+  EXPECT_EQ(instance_->SaveChunk(AAX_FourCC("All!"), &c), AAX_ERROR_INVALID_CHUNK_ID);
+  c.id = AAX_FourCC("xxxx");
+  EXPECT_EQ(instance_->RestoreChunk(c), AAX_ERROR_INVALID_CHUNK_ID);
+}
+
+TEST_F(AaxChunks, ControlsChunkRestoresHostParameters) {
+  instance_->SetParameter("5: Compression", 0.9);
+  instance_->SetParameter("MasterBypassID", 1.0);
+  const auto saved = Save(*instance_, kControls);
+  EXPECT_EQ(saved.name, "Complete Controls State");
+  bool equal = false;
+  ASSERT_EQ(instance_->CompareChunk(saved, &equal), AAX_SUCCESS);
+  EXPECT_TRUE(equal);
+
+  auto other = Fresh();
+  ASSERT_NE(other, nullptr);
+  ASSERT_EQ(other->CompareChunk(saved, &equal), AAX_SUCCESS);
+  EXPECT_FALSE(equal);
+  ASSERT_EQ(other->RestoreChunk(saved), AAX_SUCCESS);
+  EXPECT_DOUBLE_EQ(other->ParameterValue("5: Compression"), 0.9);
+  EXPECT_EQ(other->ParameterValue("MasterBypassID"), 1.0);
+  EXPECT_FLOAT_EQ(other->PortFloat(6), 0.9f);
+  ASSERT_EQ(other->CompareChunk(saved, &equal), AAX_SUCCESS);
+  EXPECT_TRUE(equal);
+
+  // Truncated controls data is refused and changes nothing.
+  auto cut = saved;
+  cut.data.resize(cut.data.size() - 3);
+  other->SetParameter("5: Compression", 0.1);
+  EXPECT_EQ(other->RestoreChunk(cut), AAX_ERROR_INCORRECT_CHUNK_SIZE);
+  EXPECT_DOUBLE_EQ(other->ParameterValue("5: Compression"), 0.1);
+  // Any other chunk ID compares equal.
+  auto all = Save(*instance_, kAll);
+  ASSERT_EQ(other->CompareChunk(all, &equal), AAX_SUCCESS);
+  EXPECT_TRUE(equal);
+}
+
+TEST_F(AaxChunks, StateChunkCarriesThePresetStateBehindThePrefix) {
+  const auto c = Save(*instance_, kAll);
+  ASSERT_EQ(c.data.size(), 1233u);
+  const uint8_t prefix[8] = {0x00, 0x00, 0x00, 0x02, 'G', 'W', 'V', 'Q'};
+  EXPECT_EQ(std::memcmp(c.data.data(), prefix, 8), 0);
+  EXPECT_EQ(std::memcmp(c.data.data() + 8, "GWVQ", 4), 0);
+  EXPECT_EQ(c.data[12], kHostStateMarker);
+  const uint8_t trailer[8] = {0x00, 0x00, 0x30, 0x00, 0x00, 0x00, 0x30, 0x00};
+  EXPECT_EQ(std::memcmp(c.data.data() + 1225, trailer, 8), 0);
+  uint32_t size = 0;
+  ASSERT_EQ(instance_->dataModel()->GetChunkSize(kAll, &size), AAX_SUCCESS);
+  EXPECT_EQ(size, 1233u);
+}
+
+TEST_F(AaxChunks, ShortStateChunksAreRefusedByState) {
+  std::vector<uint8_t> data = Save(*instance_, kAll).data;
+  aaxhost::Instance::Chunk c{kAll, 0, "", {}};
+
+  c.data.assign(data.begin(), data.begin() + 52);
+  EXPECT_EQ(instance_->RestoreChunk(c), AAX_ERROR_NOT_INITIALIZED);
+  c.data.assign(data.begin(), data.begin() + 53);
+  EXPECT_EQ(instance_->RestoreChunk(c), AAX_SUCCESS);
+
+  instance_->Notify(AAX_FourCC("AXso"));
+  c.data.assign(data.begin(), data.begin() + 11);
+  EXPECT_EQ(instance_->RestoreChunk(c), AAX_ERROR_NOT_INITIALIZED);
+  // That error ended the session state: 12 bytes are too short again.
+  c.data.assign(data.begin(), data.begin() + 12);
+  EXPECT_EQ(instance_->RestoreChunk(c), AAX_ERROR_NOT_INITIALIZED);
+  instance_->Notify(AAX_FourCC("AXso"));
+  EXPECT_EQ(instance_->RestoreChunk(c), AAX_SUCCESS);
+}
+
+TEST_F(AaxChunks, DataShorterThanItsHeaderSaysIsRefused) {
+  Edit(*instance_, "5: Compression", 0.9);
+  const std::vector<uint8_t> good = Save(*instance_, kAll).data;
+  auto target = Fresh();
+  ASSERT_NE(target, nullptr);
+  const double before = target->ParameterValue("5: Compression");
+
+  // Cut inside the blob: the header promises 1176 bytes of chunks.
+  aaxhost::Instance::Chunk c{kAll, 0, "", std::vector<uint8_t>(good.begin(), good.begin() + 600)};
+  EXPECT_EQ(target->RestoreChunk(c), AAX_ERROR_INCORRECT_CHUNK_SIZE);
+  EXPECT_EQ(target->ParameterValue("5: Compression"), before);
+
+  // Full length, but a chunk's payload size runs past the data.
+  c.data = good;
+  const std::size_t firstPayloadSize = 8 + kBlobHeaderSize + 4;
+  c.data[firstPayloadSize + 1] = 0x7F;
+  EXPECT_EQ(target->RestoreChunk(c), AAX_ERROR_INCORRECT_CHUNK_SIZE);
+  EXPECT_EQ(target->ParameterValue("5: Compression"), before);
+
+  // The same in a session being opened.
+  target->Notify(AAX_FourCC("AXso"));
+  EXPECT_EQ(target->RestoreChunk(c), AAX_ERROR_INCORRECT_CHUNK_SIZE);
+  EXPECT_EQ(target->ParameterValue("5: Compression"), before);
+
+  c.data = good;
+  EXPECT_EQ(target->RestoreChunk(c), AAX_SUCCESS);
+  EXPECT_DOUBLE_EQ(target->ParameterValue("5: Compression"), static_cast<float>(0.9));
+}
+
+TEST_F(AaxChunks, PresetOpenedIgnoresTheNextStateChunkOnly) {
+  Edit(*instance_, "2: Ratio", 1.0);
+  const auto saved = Save(*instance_, kAll);
+  auto target = Fresh();
+  ASSERT_NE(target, nullptr);
+  const double before = target->ParameterValue("2: Ratio");
+  target->Notify(AAX_FourCC("AXpo"));
+  EXPECT_EQ(target->RestoreChunk(saved), AAX_SUCCESS);
+  EXPECT_EQ(target->ParameterValue("2: Ratio"), before);
+  EXPECT_EQ(target->RestoreChunk(saved), AAX_SUCCESS);
+  EXPECT_EQ(target->ParameterValue("2: Ratio"), 1.0);
+  EXPECT_FLOAT_EQ(target->PortFloat(3), 1.0f);
+}
+
+TEST_F(AaxChunks, AllDefaultStateLoadsTheUserDefault) {
+  const auto defaults = Save(*instance_, kAll);
+  // Without a user default: factory preset 0, sent as a preset load with both markers.
+  {
+    auto target = Fresh();
+    ASSERT_NE(target, nullptr);
+    Edit(*target, "6: Output", 0.9);
+    target->ClearLogs();
+    ASSERT_EQ(target->RestoreChunk(defaults), AAX_SUCCESS);
+    EXPECT_FLOAT_EQ(target->PortFloat(26), 0.001f);
+    EXPECT_FLOAT_EQ(target->PortFloat(27), 0.001f);
+    EXPECT_DOUBLE_EQ(target->ParameterValue("6: Output"), static_cast<float>(0.15));
+  }
+  // With one stored, its values.
+  PresetRecord record;
+  double preset[12] = {};
+  GetFactoryPreset(0, preset, nullptr, nullptr);
+  for (int i = 0; i < 12; ++i) record.values[static_cast<std::size_t>(i)] = static_cast<float>(preset[i]);
+  record.values[kSlotOutput] = 0.6f;
+  record.values[kSlotRatio] = 1.0f;
+  std::snprintf(record.name, sizeof record.name, "%s", "Mine");
+  ASSERT_TRUE(settings::StoreFavorite(settings::kFavoriteUserDefault, WriteSinglePresetBlob(record, 0, 100)));
+  auto target = Fresh();
+  ASSERT_NE(target, nullptr);
+  ASSERT_EQ(target->RestoreChunk(defaults), AAX_SUCCESS);
+  EXPECT_DOUBLE_EQ(target->ParameterValue("6: Output"), 0.6f);
+  EXPECT_DOUBLE_EQ(target->ParameterValue("2: Ratio"), 1.0);
+  EXPECT_FLOAT_EQ(target->PortFloat(7), 0.6f);
+  // A state that differs from the defaults is restored as it is.
+  Edit(*instance_, "2: Ratio", 0.0);
+  ASSERT_EQ(target->RestoreChunk(Save(*instance_, kAll)), AAX_SUCCESS);
+  EXPECT_EQ(target->ParameterValue("2: Ratio"), 0.0);
+  EXPECT_DOUBLE_EQ(target->ParameterValue("6: Output"), static_cast<float>(0.15));
+}
+
+}  // namespace
+}  // namespace qrv::aaxtest
