@@ -255,6 +255,8 @@ void CQRVEditBoxWrapper::setPrecision(float digits) {
 void CQRVEditBoxWrapper::setRange(double minimum, double maximum) {
   box_->rangeMin = minimum;
   box_->rangeMax = maximum;
+  // An empty range means unset; the field's value then keeps the control's 0..1.
+  if (minimum == maximum) return;
   box_->setMin(std::min(minimum, maximum));
   box_->setMax(std::max(minimum, maximum));
 }

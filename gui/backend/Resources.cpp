@@ -5,19 +5,25 @@
 #include <array>
 #include <memory>
 
-void CQRVBitmap::prepare() {
-  if (loaded_) return;
-  loaded_ = true;
-  tk::PlatformBitmap* p = nullptr;
-  if (const Quarrytone::EmbeddedImage* image = Quarrytone::FindEmbeddedImage(resourceId_))
-    p = tk::PlatformBitmap::createFromPng(image->data, image->size);
-  else
-    p = tk::PlatformBitmap::createEmpty(Quarrytone::kBlankImageWidth, Quarrytone::kBlankImageHeight);
+CQRVBitmap::CQRVBitmap(const unsigned char* png, std::size_t size) : resourceId_(-1), loaded_(true) {
+  adopt(tk::PlatformBitmap::createFromPng(png, size));
+}
+
+void CQRVBitmap::adopt(tk::PlatformBitmap* p) {
   // A failed decode stays empty: size 0, drawing does nothing.
   if (!p) return;
   p->setScaleFactor(Quarrytone::kImageScaleFactor);
   addBitmap(p);
   p->forget();
+}
+
+void CQRVBitmap::prepare() {
+  if (loaded_) return;
+  loaded_ = true;
+  if (const Quarrytone::EmbeddedImage* image = Quarrytone::FindEmbeddedImage(resourceId_))
+    adopt(tk::PlatformBitmap::createFromPng(image->data, image->size));
+  else
+    adopt(tk::PlatformBitmap::createEmpty(Quarrytone::kBlankImageWidth, Quarrytone::kBlankImageHeight));
 }
 
 double CQRVBitmap::getWidth() const {

@@ -13,6 +13,8 @@
 class CQRVBitmap : public tk::Bitmap {
  public:
   explicit CQRVBitmap(int resourceId) : resourceId_(resourceId) {}
+  // Decodes PNG bytes now; bytes that do not decode give an empty bitmap.
+  CQRVBitmap(const unsigned char* png, std::size_t size);
   // Wraps an already decoded image (offscreen surfaces).
   explicit CQRVBitmap(tk::PlatformBitmap* bitmap) : tk::Bitmap(bitmap), resourceId_(-1), loaded_(true) {}
   int resourceId() const { return resourceId_; }
@@ -22,6 +24,7 @@ class CQRVBitmap : public tk::Bitmap {
   double getHeight() const override;
 
  private:
+  void adopt(tk::PlatformBitmap* bitmap);
   int resourceId_;
   bool loaded_ = false;
 };
