@@ -528,6 +528,11 @@ void Instance::FailPrivateDataAccess(AAX_CFieldIndex field, AAX_Result result) {
   }
 }
 
+void* Instance::PrivateDataPointer(AAX_CFieldIndex field) {
+  PrivateField* f = FindPrivate(field);
+  return f != nullptr ? f->data() : nullptr;
+}
+
 bool Instance::ReadPrivateData(AAX_CFieldIndex field, uint32_t offset, uint32_t size, void* out) {
   std::lock_guard<std::mutex> g(privateLock_);
   PrivateField* f = FindPrivate(field);

@@ -109,6 +109,9 @@ class Instance {
   void StopTimer();
   // A test may make reads or writes of one private-data field fail with `result` (0 clears).
   void FailPrivateDataAccess(AAX_CFieldIndex field, AAX_Result result);
+  // Where a private-data field lives, for in-process tests that inspect what the plug-in built there;
+  // only between render calls.
+  void* PrivateDataPointer(AAX_CFieldIndex field);
   // A copy of private data, taken between render calls.
   bool ReadPrivateData(AAX_CFieldIndex field, uint32_t offset, uint32_t size, void* out);
 

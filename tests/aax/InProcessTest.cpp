@@ -1,0 +1,305 @@
+// The binding linked into the test process and hosted by the simulator, so that the parameter hub, the
+// preset manager and the engine inside the host's private data can be inspected and driven as the editor
+// would drive them.
+#include <cstring>
+
+#include "dsp/ParameterSet.h"
+#include "format/aax/QRV_Wrappers/QRV_AAX_Module.h"
+#include "format/aax/QRV_Wrappers/QRV_AAX_RenderContext.h"
+#include "format/aax/QRV_Wrappers/QRV_QVWG_2300_AAX_Parameters_Wrapper.h"
+#include "tests/aax/AaxTestSupport.h"
+#include "tests/aax/InProcessHost.h"
+
+namespace qrv::aaxtest {
+namespace {
+
+using aax::QRV_AAX_ControllerWrapper;
+using aax::QRV_QVWG_2300_AAX_Parameters_Wrapper;
+
+class AaxHub : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host_ = std::make_unique<RegisteredHost>(InProcessHost());
+    instance_ = Fresh();
+    ASSERT_NE(instance_, nullptr);
+  }
+  void TearDown() override {
+    instance_.reset();
+    host_.reset();
+  }
+  std::unique_ptr<aaxhost::Instance> Fresh() { return (*host_)->CreateInstance(1, 48000.0f); }
+  static QRV_AAX_ControllerWrapper& Hub(aaxhost::Instance& i) {
+    return dynamic_cast<QRV_QVWG_2300_AAX_Parameters_Wrapper*>(i.dataModel())->controller();
+  }
+  void RenderSilence(aaxhost::Instance& i, int32_t n = 64) {
+    std::vector<float> in(static_cast<std::size_t>(n), 0.0f), out0(in.size()), out1(in.size());
+    const float* ip[2] = {in.data(), in.data()};
+    float* op[2] = {out0.data(), out1.data()};
+    i.RenderBlock(ip, op, n);
+  }
+  aax::HiddenBlock Hidden(aaxhost::Instance& i) {
+    aax::HiddenBlock h;
+    EXPECT_TRUE(i.ReadPrivateData(aax::kFieldHidden, 0, sizeof h, &h));
+    return h;
+  }
+  aax::MessageBus Bus(aaxhost::Instance& i) {
+    aax::MessageBus b;
+    EXPECT_TRUE(i.ReadPrivateData(aax::kFieldMessageBus, 0, sizeof b, &b));
+    return b;
+  }
+  std::unique_ptr<RegisteredHost> host_;
+  std::unique_ptr<aaxhost::Instance> instance_;
+};
+
+// A kind-9 parameter message with one entry.
+std::vector<uint8_t> ParameterMessage(int32_t index, double value) {
+  std::vector<uint8_t> m(10 + 16, 0);
+  m[8] = 9;
+  m[9] = 1;
+  std::memcpy(&m[10], &index, 4);
+  std::memcpy(&m[18], &value, 8);
+  return m;
+}
+
+TEST_F(AaxHub, EditorPresetLoadIsBracketedOnItsEchoes) {
+  QRV_AAX_ControllerWrapper& hub = Hub(*instance_);
+  const double values[7] = {0.5, 1.0, 0.0, 0.25, 0.75, 0.5, 0.0};
+  hub.EditorChange(kMessagePresetStart, 1.0);
+  for (std::size_t k = 0; k < 7; ++k) hub.EditorChange(static_cast<int>(kControlSlots[k]), values[k]);
+  hub.EditorChange(kMessagePresetStop, 1.0);
+  EXPECT_TRUE(hub.LoadFlag());
+  EXPECT_EQ(hub.ExpectedEchoCount(), 6);
+
+  instance_->ClearLogs();
+  const int delivered = instance_->PumpUpdates();
+  EXPECT_GE(delivered, 7);
+  // Towards the model: START before the first echo, STOP after the seventh; the echoes themselves are
+  // acknowledged by the host and not sent again.
+  std::vector<std::string> order;
+  for (const auto& r : instance_->setRequests()) order.push_back(r.id);
+  ASSERT_FALSE(order.empty());
+  EXPECT_EQ(order.front(), "PresetSTART");
+  EXPECT_EQ(order.back(), "PresetSTOP");
+  EXPECT_EQ(order.size(), 9u);
+  EXPECT_FLOAT_EQ(instance_->PortFloat(26), 0.001f);
+  EXPECT_FLOAT_EQ(instance_->PortFloat(27), 0.001f);
+  EXPECT_FALSE(hub.LoadFlag());
+  EXPECT_EQ(hub.ExpectedEchoCount(), 0);
+  for (std::size_t k = 0; k < 7; ++k) {
+    EXPECT_DOUBLE_EQ(hub.Value(static_cast<int>(kControlSlots[k])), values[k]);
+  }
+  // The echoes of the load were kept from the manager: no undo step.
+  PresetManager* pm = hub.GetPresetManager();
+  ASSERT_NE(pm, nullptr);
+  EXPECT_FALSE(pm->CanUndo());
+
+  // A single edit afterwards is an undo step.
+  hub.EditorChange(kSlotOutput, 0.9);
+  instance_->PumpUpdates();
+  EXPECT_TRUE(pm->CanUndo());
+  EXPECT_DOUBLE_EQ(instance_->ParameterValue("6: Output"), 0.9);
+}
+
+TEST_F(AaxHub, StartCounterRunsToNineNinetyNineAndWraps) {
+  QRV_AAX_ControllerWrapper& hub = Hub(*instance_);
+  float previous = -1.0f;
+  for (int n = 1; n <= 1001; ++n) {
+    hub.SetParameter(kMessagePresetStart, 1.0);
+    const float expected = static_cast<float>(n <= 999 ? n : n - 999) * 0.001f;
+    ASSERT_FLOAT_EQ(hub.StartCounter(), expected) << n;
+    ASSERT_NE(hub.StartCounter(), previous);
+    previous = hub.StartCounter();
+  }
+  instance_->PumpUpdates();
+  EXPECT_FLOAT_EQ(instance_->PortFloat(26), 0.002f);
+  EXPECT_EQ(hub.StopCounter(), 0.0f);
+}
+
+TEST_F(AaxHub, HiddenValuesReachTheEngineThroughPrivateData) {
+  QRV_AAX_ControllerWrapper& hub = Hub(*instance_);
+  RenderSilence(*instance_);
+  hub.SetParameter(20, 0.75);
+  hub.EditorChange(27, 0.25);
+  EXPECT_DOUBLE_EQ(hub.Value(20), 0.75);
+  ASSERT_EQ(instance_->TimerWakeup(), AAX_SUCCESS);
+  aax::HiddenBlock h = Hidden(*instance_);
+  EXPECT_EQ(h.pending[20 - 12], 0.75f);
+  EXPECT_EQ(h.pending[27 - 12], 0.25f);
+  EXPECT_LT(h.pending[13 - 12], 0.0f);  // nothing for index 13
+  RenderSilence(*instance_);
+  h = Hidden(*instance_);
+  EXPECT_EQ(h.pending[20 - 12], -1.0f);
+  EXPECT_EQ(h.pending[27 - 12], -1.0f);
+
+  // A value a failed read could not deliver goes at the next wake-up.
+  hub.SetParameter(15, 0.5);
+  instance_->FailPrivateDataAccess(aax::kFieldHidden, AAX_ERROR_DIRECT_ACCESS_OUT_OF_BOUNDS);
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(instance_->TimerWakeup(), AAX_ERROR_DIRECT_ACCESS_OUT_OF_BOUNDS);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "hidden read lastResult -20018\n");
+  instance_->FailPrivateDataAccess(aax::kFieldHidden, AAX_SUCCESS);
+  ASSERT_EQ(instance_->TimerWakeup(), AAX_SUCCESS);
+  EXPECT_EQ(Hidden(*instance_).pending[15 - 12], 0.5f);
+  bool reported = false;
+  for (const auto& a : (*host_)->diagnostics().assertions()) reported |= a.text == "lastResult == AAX_SUCCESS";
+  EXPECT_TRUE(reported);
+}
+
+TEST_F(AaxHub, MessagesCrossOnceInEachDirection) {
+  QRV_AAX_ControllerWrapper& hub = Hub(*instance_);
+  RenderSilence(*instance_);
+  auto* engine = static_cast<warmGlowEffect*>(instance_->PrivateDataPointer(aax::kFieldEngine));
+  ASSERT_NE(engine, nullptr);
+  const double before = engine->driveTarget();
+
+  const std::vector<uint8_t> message = ParameterMessage(kSlotCompression, 1.0);
+  std::vector<uint8_t> tooLong(1025, 0);
+  EXPECT_FALSE(hub.SendMessageToProcessor(tooLong.data(), tooLong.size()));
+  EXPECT_TRUE(hub.SendMessageToProcessor(message.data(), message.size()));
+  ASSERT_EQ(instance_->TimerWakeup(), AAX_SUCCESS);
+  // A second wake-up before the engine took it keeps the message.
+  ASSERT_EQ(instance_->TimerWakeup(), AAX_SUCCESS);
+  aax::MessageBus bus = Bus(*instance_);
+  EXPECT_EQ(bus.toEngineLength, message.size());
+  EXPECT_EQ(std::memcmp(bus.toEngine, message.data(), message.size()), 0);
+  RenderSilence(*instance_);
+  EXPECT_EQ(Bus(*instance_).toEngineLength, 0u);
+  EXPECT_NE(engine->driveTarget(), before);
+  EXPECT_DOUBLE_EQ(engine->driveTarget(), DriveOfStep(kDriveStepMax));
+
+  // The engine's direction: a message posted through the master audio processor reaches the bus and is
+  // handed to the product controller, which empties it.
+  auto* hidden = static_cast<aax::HiddenBlock*>(instance_->PrivateDataPointer(aax::kFieldHidden));
+  const char note[] = "meter";
+  ASSERT_TRUE(hidden->Master()->PostMessage(note, sizeof note));
+  EXPECT_FALSE(hidden->Master()->PostMessage(note, 0));
+  RenderSilence(*instance_);
+  bus = Bus(*instance_);
+  EXPECT_EQ(bus.toControllerLength, sizeof note);
+  EXPECT_STREQ(reinterpret_cast<const char*>(bus.toController), note);
+  EXPECT_EQ(hidden->Master()->messageLength(), 0u);
+  ASSERT_EQ(instance_->TimerWakeup(), AAX_SUCCESS);
+  EXPECT_EQ(Bus(*instance_).toControllerLength, 0u);
+}
+
+TEST_F(AaxHub, FailedPrivateDataAccessIsPrintedAndReported) {
+  RenderSilence(*instance_);
+  instance_->FailPrivateDataAccess(aax::kFieldLatency, AAX_ERROR_DIRECT_ACCESS_OUT_OF_BOUNDS);
+  instance_->FailPrivateDataAccess(aax::kFieldMessageBus, AAX_ERROR_NULL_OBJECT);
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(instance_->TimerWakeup(), AAX_ERROR_NULL_OBJECT);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+            "Latency lastResult -20018\nbus recived lastResult -20004\n");
+  EXPECT_FALSE(instance_->LatencyReported());
+  int reports = 0;
+  for (const auto& a : (*host_)->diagnostics().assertions()) reports += a.text == "lastResult == AAX_SUCCESS";
+  EXPECT_EQ(reports, 2);
+}
+
+TEST_F(AaxHub, ResetFieldDataChecksSizes) {
+  AAX_IEffectParameters* model = instance_->dataModel();
+  std::vector<std::max_align_t> block(4096 / sizeof(std::max_align_t));
+  void* p = block.data();
+  EXPECT_EQ(model->ResetFieldData(aax::kFieldHidden, p, 1279), AAX_ERROR_PORT_ID_OUT_OF_RANGE);
+  EXPECT_EQ(model->ResetFieldData(aax::kFieldHidden, nullptr, 1280), AAX_ERROR_PORT_ID_OUT_OF_RANGE);
+  EXPECT_EQ(model->ResetFieldData(aax::kFieldLatency, p, 8), AAX_ERROR_PORT_ID_OUT_OF_RANGE);
+  EXPECT_EQ(model->ResetFieldData(aax::kFieldLastRate, p, 2), AAX_ERROR_PORT_ID_OUT_OF_RANGE);
+  EXPECT_EQ(model->ResetFieldData(aax::kFieldEngine, p, 16), AAX_ERROR_PORT_ID_OUT_OF_RANGE);
+  EXPECT_EQ(model->ResetFieldData(aax::kFieldMessageBus, p, 2063), AAX_ERROR_PORT_ID_OUT_OF_RANGE);
+  std::memset(p, 0xAB, 64);
+  EXPECT_EQ(model->ResetFieldData(30, p, 64), AAX_SUCCESS);
+  EXPECT_EQ(static_cast<unsigned char*>(p)[63], 0);
+
+  float rate = 0.0f;
+  ASSERT_TRUE(instance_->ReadPrivateData(aax::kFieldLastRate, 0, 4, &rate));
+  uint32_t bits;
+  std::memcpy(&bits, &rate, 4);
+  EXPECT_EQ(bits, 0xBFD53F7Du);
+}
+
+TEST_F(AaxHub, StateRoundTripRestoresThePresetManager) {
+  QRV_AAX_ControllerWrapper& hub = Hub(*instance_);
+  PresetManager* pm = hub.GetPresetManager();
+  ASSERT_NE(pm, nullptr);
+  pm->SelectSlot(1);
+  hub.EditorChange(kSlotCompression, 0.8);
+  pm->SelectSlot(0);
+  hub.EditorChange(kSlotRatio, 1.0);
+  pm->RenameCurrent("Aye");
+  hub.EditorChange(kSlotTime, 0.2);
+  pm->SetZoom(1.5);
+  instance_->PumpUpdates();
+  EXPECT_TRUE(pm->modified());
+  const PresetRecord saved = pm->current();
+
+  aaxhost::Instance::Chunk chunk;
+  ASSERT_EQ(instance_->SaveChunk(AAX_FourCC("All "), &chunk), AAX_SUCCESS);
+  auto other = Fresh();
+  ASSERT_NE(other, nullptr);
+  ASSERT_EQ(other->RestoreChunk(chunk), AAX_SUCCESS);
+  PresetManager* restored = Hub(*other).GetPresetManager();
+  // Only the stored slots travel; the name with them.
+  auto sameStored = [&saved](const PresetRecord& r) {
+    bool same = r.Name() == saved.Name();
+    for (unsigned slot : kControlSlots) same = same && r.values[slot] == saved.values[slot];
+    return same;
+  };
+  EXPECT_TRUE(sameStored(restored->current()));
+  EXPECT_EQ(restored->current().Name(), "Aye");
+  EXPECT_TRUE(sameStored(restored->reference()));
+  EXPECT_FALSE(restored->modified());
+  EXPECT_EQ(restored->zoom(), 150);
+  EXPECT_EQ(restored->ActiveSlot(), 0);
+  restored->SelectSlot(1);
+  EXPECT_TRUE(sameStored(restored->current()));
+  EXPECT_FALSE(restored->modified());
+  restored->SelectSlot(0);
+  other->PumpUpdates();
+  // The host parameters and the hub follow the restored record.
+  EXPECT_DOUBLE_EQ(other->ParameterValue("2: Ratio"), 1.0);
+  EXPECT_DOUBLE_EQ(other->ParameterValue("4: Time"), 0.2f);
+  EXPECT_DOUBLE_EQ(Hub(*other).Value(kSlotTime), 0.2f);
+  EXPECT_FLOAT_EQ(other->PortFloat(5), 0.2f);
+  // And saving again gives the same bytes.
+  aaxhost::Instance::Chunk again;
+  ASSERT_EQ(other->SaveChunk(AAX_FourCC("All "), &again), AAX_SUCCESS);
+  EXPECT_EQ(again.data, chunk.data);
+}
+
+class CountingLayer final : public aax::PlatformLayer {
+ public:
+  void Up(void* module) override {
+    ++ups;
+    handle = module;
+  }
+  void Down() override { ++downs; }
+  int ups = 0, downs = 0;
+  void* handle = nullptr;
+};
+
+TEST_F(AaxHub, PlatformLayerFollowsItsUsers) {
+  CountingLayer layer;
+  aax::SetPlatformLayer(&layer);
+  EXPECT_TRUE((*host_)->InitDll());
+  EXPECT_EQ(layer.ups, 1);
+  EXPECT_NE(layer.handle, nullptr);
+  int window = 0;
+  EXPECT_EQ(instance_->AttachView(AAX_eViewContainer_Type_HWND, &window), AAX_SUCCESS);
+  EXPECT_EQ(aax::ToolkitUserCount(), 2);
+  EXPECT_TRUE((*host_)->ExitDll());
+  EXPECT_EQ(layer.downs, 0);  // the open view still uses it
+  EXPECT_EQ(instance_->DetachView(), AAX_SUCCESS);
+  EXPECT_EQ(layer.downs, 1);
+  EXPECT_EQ(instance_->AttachView(2, &window), AAX_SUCCESS);  // not a window container: nothing to count
+  EXPECT_EQ(aax::ToolkitUserCount(), 0);
+  EXPECT_EQ(instance_->DetachView(), AAX_SUCCESS);
+  EXPECT_EQ(layer.ups, 1);
+  double w = 0.0, h = 0.0;
+  EXPECT_EQ(instance_->gui()->GetViewSize(&w, &h), AAX_SUCCESS);
+  EXPECT_EQ(w, 1024.0);
+  EXPECT_EQ(h, 768.0);
+  aax::SetPlatformLayer(nullptr);
+}
+
+}  // namespace
+}  // namespace qrv::aaxtest
