@@ -299,8 +299,7 @@ void PresetManager::CopyToClipboard() {
   const std::tm t = platform::GetClock().LocalTime();
   char time[64] = {};
   std::strftime(time, sizeof time, "%H:%M:%S", &t);
-  char name[64];
-  std::snprintf(name, sizeof name, "clipboard %s", time);
+  const std::string name = std::string("clipboard ") + time;
   scratch_.SetName(name);
   const auto blob = WriteSinglePresetBlob(scratch_, hostStateWord_, zoom_);
   settings::StoreMemo(blob);

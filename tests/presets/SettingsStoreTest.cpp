@@ -141,3 +141,39 @@ TEST(SettingsStoreOnDisk, WritesTheRegFileUnderTheConfigFolder) {
 
 }  // namespace
 }  // namespace qrv::settings
+
+namespace qrv::settings {
+namespace {
+
+TEST(SettingsStoreOnDisk, ACorruptFileReadsAsDefaultsAndIsKept) {
+  test::TempDir dir;
+  const char* saved = std::getenv("QRV_CONFIG_DIR");
+  const std::string restore = saved != nullptr ? saved : "";
+  setenv("QRV_CONFIG_DIR", dir.path().c_str(), 1);
+  ASSERT_TRUE(WriteNumber(kSettingZoom, 0.25));
+  ASSERT_TRUE(StoreFavorite(1, std::vector<uint8_t>(60, 1)));
+  {
+    std::ofstream out(dir / "settings.reg", std::ios::trunc);
+    out << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Quarry-tone\\QRVWGME1]\n"
+           "\"QRVWG1: 59\"=hex:00,00,80,";  // cut in the middle of a value
+  }
+  LoadProcessSettings();
+  const int zoom = ProcessZoom();
+  const bool favourite = FavoriteExists(1);
+  const bool stored = StoreFavorite(2, std::vector<uint8_t>(60, 2));
+  const bool kept = std::filesystem::exists(dir / "settings.reg.corrupt");
+  const bool now = FavoriteExists(2);
+  if (saved != nullptr)
+    setenv("QRV_CONFIG_DIR", restore.c_str(), 1);
+  else
+    unsetenv("QRV_CONFIG_DIR");
+  LoadProcessSettings();
+  EXPECT_EQ(zoom, 100);
+  EXPECT_FALSE(favourite);
+  EXPECT_TRUE(stored);
+  EXPECT_TRUE(kept);
+  EXPECT_TRUE(now);
+}
+
+}  // namespace
+}  // namespace qrv::settings
