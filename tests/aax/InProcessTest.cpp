@@ -301,5 +301,42 @@ TEST_F(AaxHub, PlatformLayerFollowsItsUsers) {
   aax::SetPlatformLayer(nullptr);
 }
 
+// Main thread and direct-data timer thread share the hub's pending values and outgoing message; the
+// audio thread renders meanwhile. Run under ThreadSanitizer.
+class AaxThreadsHub : public AaxHub {};
+
+TEST_F(AaxThreadsHub, HiddenValuesAndMessagesCrossWithoutRaces) {
+  QRV_AAX_ControllerWrapper& hub = Hub(*instance_);
+  auto in = TestSignal(2, 64 * 2000, 48000.0f);
+  std::vector<std::vector<float>> out;
+  instance_->StartTimer(std::chrono::microseconds(100));
+  instance_->BeginRender(in, out, {64});
+  double value = 0.0;
+  for (int k = 0; instance_->BlocksRendered() < 1000; ++k) {
+    value = (k % 1000) / 1000.0;
+    hub.SetParameter(12 + k % 17, value);
+    const std::vector<uint8_t> m = ParameterMessage(kSlotCompression, value);
+    EXPECT_TRUE(hub.SendMessageToProcessor(m.data(), m.size()));
+    if (k % 8 == 0) {
+      hub.EditorChange(kSlotOutput, value);
+      instance_->PumpUpdates();
+    }
+    std::this_thread::yield();
+  }
+  // The last message and value are delivered after the changes stop.
+  const std::vector<uint8_t> last = ParameterMessage(kSlotCompression, 0.0);
+  ASSERT_TRUE(hub.SendMessageToProcessor(last.data(), last.size()));
+  hub.SetParameter(28, 0.125);
+  instance_->WaitRender();
+  instance_->StopTimer();
+  ASSERT_EQ(instance_->TimerWakeup(), AAX_SUCCESS);
+  RenderSilence(*instance_);
+  auto* engine = static_cast<warmGlowEffect*>(instance_->PrivateDataPointer(aax::kFieldEngine));
+  EXPECT_DOUBLE_EQ(engine->driveTarget(), DriveOfStep(0));
+  EXPECT_EQ(Bus(*instance_).toEngineLength, 0u);
+  EXPECT_LT(Hidden(*instance_).pending[28 - 12], 0.0f);  // taken by the engine
+  EXPECT_DOUBLE_EQ(hub.Value(28), 0.125);
+}
+
 }  // namespace
 }  // namespace qrv::aaxtest
