@@ -363,7 +363,8 @@ BlobStatus PresetManager::RestoreHostState(std::span<const uint8_t> blob) {
   const BlobStatus s = RestoreHostStateBlob(blob, programs_, initial_, header);
   if (s != BlobStatus::Ok) return s;
   hostStateWord_ = header.hostStateWord;
-  if (header.zoom > 0) zoom_ = header.zoom;
+  // A saved zoom is taken within the editor's limits, so a damaged state cannot carry an absurd one on.
+  if (header.zoom > 0) zoom_ = static_cast<int32_t>(std::lround(settings::LimitZoomFactor(header.zoom / 100.0) * 100.0));
   active_ = kSlotA;
   current_ = &aCurrent_;
   reference_ = &aReference_;

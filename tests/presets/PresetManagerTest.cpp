@@ -429,7 +429,16 @@ TEST_F(PresetManagerTest, HostStateWriteAndRestore) {
   other.SelectSlot(kSlotB);
   EXPECT_EQ(other.current().Name(), "Session");
 
+  std::vector<uint8_t> huge = blob;
+  test::Put32(huge, kBlobZoomOffset, 100000);
+  ASSERT_EQ(other.RestoreHostState(huge), BlobStatus::Ok);
+  EXPECT_EQ(other.zoom(), 400);
+  test::Put32(huge, kBlobZoomOffset, 0);
+  ASSERT_EQ(other.RestoreHostState(huge), BlobStatus::Ok);
+  EXPECT_EQ(other.zoom(), 400);  // 0 keeps the zoom in force
+
   // A broken state changes nothing.
+  other.SelectSlot(kSlotB);
   const PresetRecord before = other.current();
   std::vector<uint8_t> broken = blob;
   test::Put32(broken, kBlobChunkCountOffset, 30);
