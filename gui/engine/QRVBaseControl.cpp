@@ -45,7 +45,14 @@ QRVBaseControl::QRVBaseControl(const QRVRect& rect, int tag, QRVBitmap* bitmap, 
   if (bitmap_) bitmap_->retain();
 }
 
+QRVPeerDetachFn gQRVPeerDetach = nullptr;
+
 QRVBaseControl::~QRVBaseControl() {
+  if (peer_ && gQRVPeerDetach) {
+    QRVEngineView* p = peer_;
+    peer_ = nullptr;
+    gQRVPeerDetach(p, this);
+  }
   delete[] tooltip_;
   delete[] hint_;
   if (bitmap_) bitmap_->release();

@@ -21,6 +21,27 @@ struct QRVControlColor {
   QRVColor color() const { return QRVColor{red, green, blue, alpha}; }
 };
 
+// What a text peer is built from; a text control fills it and the back-end reads it when it
+// creates the peer.
+struct QRVTextProperties {
+  char text[256] = {};
+  QRVControlColor fontColor{255, 255, 255, 255};
+  QRVFont* font = nullptr;
+  int horizontalAlign = 1;
+  QRVControlColor extraColors[4];
+  bool hasExtraColor[4] = {false, false, false, false};
+  float precision = -1.0f;
+  double rangeMin = 0.0;
+  double rangeMax = 0.0;
+  unsigned style = 64;
+};
+
+class QRVBaseControl;
+// Installed by the back-end: called when a control that still has a peer is destroyed by its
+// owner (a control taken out of its container), so the peer lets go of it.
+using QRVPeerDetachFn = void (*)(QRVEngineView* peer, QRVBaseControl* control);
+extern QRVPeerDetachFn gQRVPeerDetach;
+
 class QRVBaseControl {
  public:
   static constexpr int kTooltipSize = 512;
@@ -76,6 +97,7 @@ class QRVBaseControl {
   void setContainer(QRVViewContainer* container) { container_ = container; }
   void setLinkedControl(QRVBaseControl* control) { linked_ = control; }
   QRVBaseControl* getLinkedControl() const { return linked_; }
+  const QRVTextProperties* getTextProperties() const { return textProperties_; }
   void invalidPeer() {
     if (peer_) peer_->invalid();
   }
@@ -112,4 +134,5 @@ class QRVBaseControl {
   char* hint_ = nullptr;
   QRVRect constructionRect_;
   QRVViewContainer* container_ = nullptr;
+  const QRVTextProperties* textProperties_ = nullptr;
 };

@@ -189,10 +189,11 @@ void ViewContainer::draw(DrawContext& context) {
     Rect local = clip.offset(-size_.left, -size_.top);
     for (View* c : children_) {
       if (!c->isVisible() || c->getViewSize().intersect(local).empty()) continue;
+      // Cleared first: a view may mark itself dirty again while drawing (continuous redraw).
+      c->setDirty(false);
       context.saveGlobalState();
       c->draw(context);
       context.restoreGlobalState();
-      c->setDirty(false);
     }
     drawOverlay(context);
   }
