@@ -175,8 +175,12 @@ struct X11PlatformFrame::Impl {
         break;
       }
       case MotionNotify: {
-        // Only the latest position matters.
-        while (XCheckTypedWindowEvent(gDisplay, window, MotionNotify, &e)) {
+        // Only the latest of consecutive moves matters; a press or release in between keeps its place.
+        while (XPending(gDisplay) > 0) {
+          XEvent next;
+          XPeekEvent(gDisplay, &next);
+          if (next.type != MotionNotify || next.xany.window != window) break;
+          XNextEvent(gDisplay, &e);
         }
         Point p{double(e.xmotion.x), double(e.xmotion.y)};
         frame->platformMouseMoved(p, HeldButtons(e.xmotion.state) | Modifiers(e.xmotion.state));
