@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # audio files, drawing, text, windows
   libsndfile1-dev libcairo2-dev libpango1.0-dev libx11-dev libxtst-dev
-  fonts-liberation2 fonts-comic-neue
+  fonts-liberation2 fonts-comic-neue fonts-urw-base35
   # real X server for window tests
   xvfb xauth
   # LV2 headers, host library, tools and validators

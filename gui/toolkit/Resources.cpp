@@ -312,3 +312,18 @@ Rect GraphicsPath::getBoundingBox() const {
 }
 
 }  // namespace tk
+
+#if defined(__SANITIZE_ADDRESS__)
+// Fontconfig, pango and cairo keep process-wide font caches that are never freed; leak checks of
+// every program that draws text through the toolkit would report them.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n"
+         "leak:libpango-1.0.so\n"
+         "leak:libpangoft2-1.0.so\n"
+         "leak:libpangocairo-1.0.so\n"
+         "leak:libcairo.so\n"
+         "leak:libharfbuzz.so\n"
+         "leak:libglib-2.0.so\n"
+         "leak:libgobject-2.0.so\n";
+}
+#endif
