@@ -1,0 +1,267 @@
+#include "apps/aaxhost/AaxHostCli.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <iomanip>
+
+#include "format/aax/host/AAXHost.h"
+
+namespace qrv::aaxhost {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: aaxhost describe [BUNDLE]\n"
+    "       aaxhost render IN OUT [--bundle BUNDLE] [--set ID=VALUE]... [--block N]\n"
+    "  ID is a host parameter ID (\"5: Compression\"), its name (Compression) or its index (5);\n"
+    "  VALUE is normalised, 0 to 1. MasterBypassID (or bypass) takes 0 or 1.\n"
+    "  BUNDLE defaults to $QRV_AAX_BUNDLE, else the bundle of this build.\n";
+
+std::string DefaultBundle() {
+  if (const char* env = std::getenv("QRV_AAX_BUNDLE"); env != nullptr && *env != '\0') return env;
+  return QRV_AAX_DEFAULT_BUNDLE;
+}
+
+std::unique_ptr<Host> OpenHost(const std::string& bundle, std::ostream& err) {
+  std::string error;
+  auto module = Module::Load(bundle, &error);
+  if (module == nullptr) {
+    err << "aaxhost: " << error << "\n";
+    return nullptr;
+  }
+  auto host = std::make_unique<Host>(std::move(module));
+  host->Startup();
+  const AAX_Result r = host->Register();
+  if (r != AAX_SUCCESS) {
+    err << "aaxhost: registration failed: " << AAX_ResultName(r) << " (" << r << ")\n";
+    host->Shutdown();
+    return nullptr;
+  }
+  return host;
+}
+
+void PrintProperties(const PropertyRecord& p, std::ostream& out) {
+  for (const auto& [id, v] : p.properties) {
+    out << " " << id << "=";
+    if (id == 11 || id == 12 || id == 13 || id == 14) {
+      out << "'" << FourCCText(static_cast<uint32_t>(v)) << "'";
+    } else if (id == 51 || id == 52) {
+      out << "0x" << std::hex << v << std::dec;
+    } else {
+      out << v;
+    }
+  }
+}
+
+int Describe(const std::string& bundle, std::ostream& out, std::ostream& err) {
+  auto host = OpenHost(bundle, err);
+  if (host == nullptr) return 1;
+  const Description& d = host->description();
+  out << "manufacturer: " << d.manufacturer << "\n";
+  for (std::size_t k = 0; k < d.packageNames.size(); ++k) out << "package name " << k << ": " << d.packageNames[k] << "\n";
+  out << "package version: " << d.packageVersion << "\n";
+  for (const EffectRecord& e : d.effects) {
+    out << "effect " << e.effectID << "\n";
+    for (const auto& n : e.names) out << "  name: " << n << "\n";
+    for (uint32_t c : e.categories) out << "  category: " << c << "\n";
+    for (const auto& [id, p] : e.procs) out << "  factory procedure: " << id << "\n";
+    for (const auto& [type, file] : e.resources) out << "  resource " << type << ": " << file << "\n";
+    for (std::size_t k = 0; k < e.components.size(); ++k) {
+      const ComponentRecord& c = e.components[k];
+      out << "  component " << k << ":";
+      PrintProperties(c.properties, out);
+      out << "\n";
+      for (const FieldRecord& f : c.fields) {
+        out << "    field " << std::setw(2) << f.index << ": " << FieldKindName(f.kind);
+        if (f.kind == FieldKind::DataInPort || f.kind == FieldKind::PrivateData) out << ", " << f.size << " bytes";
+        if (f.kind == FieldKind::MIDINode) out << " \"" << f.name << "\" type " << f.type << " mask 0x" << std::hex
+                                               << f.channelMask << std::dec;
+        if (f.kind == FieldKind::Meters) out << ", " << f.meterIDs.size() << " meters";
+        out << "\n";
+      }
+    }
+    out << "  meters:";
+    for (const MeterRecord& m : e.meters) out << " '" << FourCCText(m.id) << "'";
+    out << "\n";
+    auto instance = host->CreateInstance(0, 48000.0f);
+    if (instance != nullptr) {
+      out << "  parameters:\n";
+      for (const std::string& id : instance->ParameterIDs()) {
+        std::string text;
+        const double v = instance->ParameterValue(id);
+        instance->ValueString(id, v, &text);
+        out << "    \"" << id << "\" = " << v;
+        if (!text.empty()) out << " (" << text << ")";
+        out << "\n";
+      }
+    }
+  }
+  if (!d.pageTableFile.empty()) {
+    out << "page table " << d.pageTableFile << ":";
+    for (const std::string& p : d.pageTableParameters) out << " \"" << p << "\"";
+    out << (d.pageTable.empty() ? " (file missing)" : "") << "\n";
+  }
+  for (const auto& a : host->diagnostics().assertions()) out << "assertion: " << a.text << "\n";
+  host->Shutdown();
+  return 0;
+}
+
+// "5", "Compression", "5: Compression", "bypass" -> the host parameter ID; "" for none.
+std::string ResolveID(const std::string& key, const std::vector<std::string>& ids) {
+  if (key == "bypass" || key == "Bypass") return "MasterBypassID";
+  for (const std::string& id : ids) {
+    if (id == key) return id;
+    const auto colon = id.find(": ");
+    if (colon == std::string::npos) continue;
+    if (id.substr(0, colon) == key || id.substr(colon + 2) == key) return id;
+  }
+  return "";
+}
+
+int Render(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.size() < 3) {
+    err << kUsage;
+    return 2;
+  }
+  const std::string inPath = args[1], outPath = args[2];
+  std::string bundle = DefaultBundle();
+  std::vector<std::pair<std::string, std::string>> sets;
+  int32_t block = 512;
+  for (std::size_t k = 3; k < args.size(); ++k) {
+    const std::string& a = args[k];
+    if ((a == "--bundle" || a == "--set" || a == "--block") && k + 1 >= args.size()) {
+      err << "aaxhost: " << a << " needs a value\n";
+      return 2;
+    }
+    if (a == "--bundle") {
+      bundle = args[++k];
+    } else if (a == "--set") {
+      const std::string& kv = args[++k];
+      const auto eq = kv.rfind('=');
+      if (eq == std::string::npos || eq == 0) {
+        err << "aaxhost: --set takes ID=VALUE, not \"" << kv << "\"\n";
+        return 2;
+      }
+      sets.emplace_back(kv.substr(0, eq), kv.substr(eq + 1));
+    } else if (a == "--block") {
+      const std::string& v = args[++k];
+      const auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), block);
+      if (ec != std::errc() || p != v.data() + v.size() || block < 1 || block > Instance::kDefaultMaxBlock) {
+        err << "aaxhost: block size must be 1 to " << Instance::kDefaultMaxBlock << "\n";
+        return 2;
+      }
+    } else {
+      err << "aaxhost: unknown option " << a << "\n" << kUsage;
+      return 2;
+    }
+  }
+
+  SF_INFO info{};
+  SNDFILE* in = sf_open(inPath.c_str(), SFM_READ, &info);
+  if (in == nullptr) {
+    err << "aaxhost: cannot read " << inPath << ": " << sf_strerror(nullptr) << "\n";
+    return 1;
+  }
+  if (info.channels < 1 || info.channels > 2 || info.frames < 0 || info.samplerate <= 0) {
+    err << "aaxhost: " << inPath << ": only mono and stereo files can be rendered\n";
+    sf_close(in);
+    return 1;
+  }
+  const int channels = info.channels;
+  const auto frames = static_cast<std::size_t>(info.frames);
+  std::vector<float> interleaved(frames * static_cast<std::size_t>(channels));
+  const sf_count_t got = sf_readf_float(in, interleaved.data(), info.frames);
+  sf_close(in);
+  std::vector<std::vector<float>> input(static_cast<std::size_t>(channels), std::vector<float>(frames));
+  for (std::size_t i = 0; i < static_cast<std::size_t>(got); ++i) {
+    for (int c = 0; c < channels; ++c) input[static_cast<std::size_t>(c)][i] = interleaved[i * channels + c];
+  }
+
+  auto host = OpenHost(bundle, err);
+  if (host == nullptr) return 1;
+  int status = 0;
+  {
+    auto instance = host->CreateInstance(static_cast<std::size_t>(channels - 1), static_cast<float>(info.samplerate));
+    if (instance == nullptr) {
+      err << "aaxhost: the module made no " << (channels == 1 ? "mono" : "stereo") << " instance\n";
+      host->Shutdown();
+      return 1;
+    }
+    const std::vector<std::string> ids = instance->ParameterIDs();
+    for (const auto& [key, text] : sets) {
+      const std::string id = ResolveID(key, ids);
+      char* end = nullptr;
+      const double v = std::strtod(text.c_str(), &end);
+      if (id.empty() || end == text.c_str() || *end != '\0' || !(v >= 0.0 && v <= 1.0)) {
+        err << "aaxhost: cannot set \"" << key << "\" to \"" << text << "\"\n";
+        host->Shutdown();
+        return 2;
+      }
+      // As a user at the host's own control: touch, set, release.
+      instance->Touch(id);
+      instance->SetParameter(id, v);
+      instance->Release(id);
+      std::string shown;
+      instance->ValueString(id, instance->ParameterValue(id), &shown);
+      out << "\"" << id << "\" = " << instance->ParameterValue(id) << (shown.empty() ? "" : " (" + shown + ")") << "\n";
+    }
+    std::vector<std::vector<float>> output;
+    instance->StartTimer(std::chrono::milliseconds(5));
+    instance->Render(input, output, {block});
+    instance->StopTimer();
+    instance->TimerWakeup();
+    out << "rendered " << frames << " frames, " << channels << " channel(s) at " << info.samplerate << " Hz in blocks of "
+        << block << "\n";
+    out << "latency: " << instance->HostLatency() << " samples" << (instance->LatencyReported() ? "" : " (not reported)")
+        << "\n";
+    out << "last block meters: input " << instance->MeterValueAt(0) << ", output " << instance->MeterValueAt(1)
+        << ", gain reduction " << instance->MeterValueAt(2) << "\n";
+
+    SF_INFO outInfo = info;
+    SNDFILE* o = sf_open(outPath.c_str(), SFM_WRITE, &outInfo);
+    if (o == nullptr) {
+      outInfo = info;
+      outInfo.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+      o = sf_open(outPath.c_str(), SFM_WRITE, &outInfo);
+    }
+    if (o == nullptr) {
+      err << "aaxhost: cannot write " << outPath << ": " << sf_strerror(nullptr) << "\n";
+      status = 1;
+    } else {
+      for (std::size_t i = 0; i < frames; ++i) {
+        for (int c = 0; c < channels; ++c) interleaved[i * channels + c] = output[static_cast<std::size_t>(c)][i];
+      }
+      if (sf_writef_float(o, interleaved.data(), static_cast<sf_count_t>(frames)) != static_cast<sf_count_t>(frames)) {
+        err << "aaxhost: writing " << outPath << " failed\n";
+        status = 1;
+      }
+      sf_close(o);
+    }
+  }
+  host->Shutdown();
+  return status;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+    (args.empty() ? err : out) << kUsage;
+    return args.empty() ? 2 : 0;
+  }
+  if (args[0] == "describe") {
+    if (args.size() > 2) {
+      err << kUsage;
+      return 2;
+    }
+    return Describe(args.size() == 2 ? args[1] : DefaultBundle(), out, err);
+  }
+  if (args[0] == "render") return Render(args, out, err);
+  err << "aaxhost: unknown command " << args[0] << "\n" << kUsage;
+  return 2;
+}
+
+}  // namespace qrv::aaxhost

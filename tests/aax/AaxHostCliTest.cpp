@@ -1,0 +1,110 @@
+// The aaxhost command as a user runs it: a real process renders a real file through the module.
+#include <sndfile.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "dsp/ParameterSet.h"
+#include "dsp/ScopedFlushToZero.h"
+#include "dsp/warmGlowEffect.h"
+#include "tests/aax/AaxTestSupport.h"
+#include "tests/support/TempDir.h"
+
+namespace qrv::aaxtest {
+namespace {
+
+int RunAaxHost(const std::string& arguments, std::string* output) {
+  const std::string command = "'" AAXHOST_EXE "' " + arguments + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return -1;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) *output += buffer;
+  const int status = pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool WriteWav(const std::string& path, const std::vector<std::vector<float>>& channels, int rate) {
+  SF_INFO info{};
+  info.channels = static_cast<int>(channels.size());
+  info.samplerate = rate;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+  if (f == nullptr) return false;
+  std::vector<float> interleaved(channels[0].size() * channels.size());
+  for (std::size_t i = 0; i < channels[0].size(); ++i) {
+    for (std::size_t c = 0; c < channels.size(); ++c) interleaved[i * channels.size() + c] = channels[c][i];
+  }
+  sf_writef_float(f, interleaved.data(), static_cast<sf_count_t>(channels[0].size()));
+  sf_close(f);
+  return true;
+}
+
+std::vector<float> ReadWav(const std::string& path, SF_INFO* info) {
+  SNDFILE* f = sf_open(path.c_str(), SFM_READ, info);
+  if (f == nullptr) return {};
+  std::vector<float> data(static_cast<std::size_t>(info->frames * info->channels));
+  sf_readf_float(f, data.data(), info->frames);
+  sf_close(f);
+  return data;
+}
+
+TEST(AaxHostCli, RendersAFileAsTheEngineWould) {
+  test::TempDir dir;
+  const std::string in = (dir / "in.wav").string(), out = (dir / "out.wav").string();
+  const auto signal = TestSignal(2, 9000, 44100.0f);
+  ASSERT_TRUE(WriteWav(in, signal, 44100));
+  std::string log;
+  ASSERT_EQ(RunAaxHost("render '" + in + "' '" + out + "' --set Compression=0.75 --set 2=0.8 --block 300", &log), 0) << log;
+  EXPECT_NE(log.find("\"5: Compression\" = 0.75 (7.50)"), std::string::npos) << log;
+  EXPECT_NE(log.find("latency: 0 samples"), std::string::npos) << log;
+
+  SF_INFO info{};
+  const std::vector<float> rendered = ReadWav(out, &info);
+  ASSERT_EQ(info.channels, 2);
+  ASSERT_EQ(info.frames, 9000);
+  EXPECT_EQ(info.samplerate, 44100);
+
+  // The engine driven directly with the same values, block by block.
+  warmGlowEffect e;
+  e.SetSampleRate(44100.0);
+  e.Reset();
+  e.SetParameter(kMessagePresetStart, 1.0);
+  const float values[8] = {1.0f, 0.5f, 0.8f, 0.5f, 0.5f, 0.75f, 0.15f, 0.5f};
+  for (unsigned slot : kControlSlots) e.SetParameter(slot, values[slot]);
+  e.SetParameter(kMessagePresetStop, 1.0);
+  std::vector<std::vector<float>> expected(2, std::vector<float>(9000));
+  for (std::size_t at = 0; at < 9000; at += 300) {
+    const float* ip[2] = {signal[0].data() + at, signal[1].data() + at};
+    float* op[2] = {expected[0].data() + at, expected[1].data() + at};
+    const ScopedFlushToZero ftz;
+    e.ProcessBlock(ip, op, 300);
+  }
+  std::size_t differing = 0;
+  for (std::size_t i = 0; i < 9000; ++i) {
+    for (std::size_t c = 0; c < 2; ++c) differing += rendered[i * 2 + c] != expected[c][i];
+  }
+  EXPECT_EQ(differing, 0u);
+}
+
+TEST(AaxHostCli, RefusesWhatItCannotDo) {
+  test::TempDir dir;
+  const std::string in = (dir / "in.wav").string();
+  ASSERT_TRUE(WriteWav(in, TestSignal(1, 100, 48000.0f), 48000));
+  std::string log;
+  EXPECT_EQ(RunAaxHost("render '" + in + "' '" + (dir / "o.wav").string() + "' --set Nothing=0.5", &log), 2);
+  EXPECT_NE(log.find("cannot set \"Nothing\""), std::string::npos) << log;
+  EXPECT_EQ(RunAaxHost("render '" + in + "' '" + (dir / "o.wav").string() + "' --set 5=1.5", &log), 2);
+  EXPECT_EQ(RunAaxHost("render '" + (dir / "missing.wav").string() + "' x.wav", &log), 1);
+  EXPECT_EQ(RunAaxHost("render '" + in + "' '" + (dir / "o.wav").string() + "' --bundle '" + dir.path().string() + "'", &log), 1);
+  EXPECT_NE(log.find("no module binary"), std::string::npos) << log;
+  EXPECT_EQ(RunAaxHost("frobnicate", &log), 2);
+
+  log.clear();
+  ASSERT_EQ(RunAaxHost("describe", &log), 0);
+  EXPECT_NE(log.find("effect com.quarrytone.aax.warmglow"), std::string::npos);
+  EXPECT_NE(log.find("\"6: Output\" = 0.15 (4.50)"), std::string::npos);
+  EXPECT_NE(log.find("field 24: private data"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qrv::aaxtest
