@@ -220,7 +220,7 @@ MouseResult Frame::platformMouseDown(Point device, std::uint32_t buttons) {
 MouseResult Frame::platformMouseMoved(Point device, std::uint32_t buttons) {
   Ref<Frame> keep(this);
   Point where = deviceToLayout(device);
-  if (!(where == lastMouse_)) inputSeen_ = inputSeen_ || (buttons & kButtonBits);
+  if (buttons & kButtonBits) inputSeen_ = true;
   lastMouse_ = where;
   lastButtons_ = buttons;
   modifiers_ = buttons & kModifierBits;

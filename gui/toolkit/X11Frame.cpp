@@ -164,7 +164,12 @@ struct X11PlatformFrame::Impl {
         std::uint32_t buttons = ButtonBit(e.xbutton.button) | HeldButtons(e.xbutton.state) | mods;
         if (isDouble) buttons |= kDoubleClick;
         frame->platformMouseDown(p, buttons);
-        if (frame->getFocusView()) XSetInputFocus(gDisplay, window, RevertToParent, CurrentTime);
+        // Typing needs the keyboard; asking for it on a window that is not viewable is an X error.
+        if (frame->getFocusView()) {
+          XWindowAttributes attributes;
+          if (XGetWindowAttributes(gDisplay, window, &attributes) && attributes.map_state == IsViewable)
+            XSetInputFocus(gDisplay, window, RevertToParent, CurrentTime);
+        }
         break;
       }
       case ButtonRelease: {
