@@ -194,6 +194,7 @@ class AAX_IEffectParameters {
   virtual AAX_Result GetParameterNumberOfSteps(AAX_CParamID id, int32_t* steps) const = 0;
   virtual AAX_Result GetParameterType(AAX_CParamID id, int32_t* type) const = 0;
   virtual AAX_Result GetParameterIsAutomatable(AAX_CParamID id, bool* automatable) const = 0;
+  // The display text of a normalised value, at most maxLength characters; text holds maxLength + 1.
   virtual AAX_Result GetParameterValueString(AAX_CParamID id, double value, char* text, uint32_t maxLength) const = 0;
   // The host's answer to a set request (or its own automation): stores the value and queues its packet.
   virtual AAX_Result UpdateParameterNormalizedValue(AAX_CParamID id, double value, int32_t source) = 0;
