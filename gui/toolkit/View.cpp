@@ -191,7 +191,9 @@ void ViewContainer::draw(DrawContext& context) {
       if (!c->isVisible() || c->getViewSize().intersect(local).empty()) continue;
       // Cleared first: a view may mark itself dirty again while drawing (continuous redraw).
       c->setDirty(false);
+      // Each view draws inside its own rectangle: only that rectangle is repainted when it changes.
       context.saveGlobalState();
+      context.setClipRect(c->getViewSize().intersect(local));
       c->draw(context);
       context.restoreGlobalState();
     }

@@ -100,13 +100,14 @@ class PainterControl : public QRVCustomControl {
     if (halfAlpha) c->setGlobalAlpha(0.5f);
     alphaSeen = c->getGlobalAlpha();
     c->drawRect(viewRect_, style_);
+    if (spill) c->drawRect(QRVRect{viewRect_.left - 20, viewRect_.top, viewRect_.right + 20, viewRect_.bottom}, 1);
     if (rotated) {
       c->drawRotatedString("X", QRVPoint{viewRect_.left + 2, viewRect_.bottom - 2}, 0.0, 0.0,
                            QRVColor{20, 200, 20, 255});
     }
   }
   int style_;
-  bool clipLeftHalf = false, halfAlpha = false, rotated = false;
+  bool clipLeftHalf = false, halfAlpha = false, rotated = false, spill = false;
   QRVRect clipSeen;
   double alphaSeen = 0;
 };
@@ -149,6 +150,16 @@ TEST(DrawContext, ClipAndGlobalAlphaInsideAndOutsideADrawPass) {
   EXPECT_EQ(h.pixel({40, 30}).a, 0);
   EXPECT_DOUBLE_EQ(faded->alphaSeen, 0.5);
   EXPECT_NEAR(h.pixel({80, 30}).a, 128, 1);
+}
+
+TEST(DrawContext, AControlDrawsOnlyInsideItsOwnRectangle) {
+  GuiHarness h;
+  auto* spill = new PainterControl(QRVRect{100, 100, 140, 140}, 3);
+  spill->spill = true;
+  h.container->addControl(spill);
+  ExpectColor(h.pixel({120, 120}), QRVColor{200, 30, 30, 255});
+  EXPECT_EQ(h.pixel({95, 120}).a, 0);
+  EXPECT_EQ(h.pixel({145, 120}).a, 0);
 }
 
 TEST(DrawContext, RotatedStringBoxUsesTheDefaultSizeWhenNoneIsGiven) {

@@ -86,9 +86,11 @@ void WritePreview(const std::string& dir, const std::vector<cairo_surface_t*>& i
   place(12130, 31, 123, 0.5);
   place(12139, 267, 92, 0.5);
   place(12151, 150, 66, 0);
-  // Needle at 0.3.
+  // Needle at 0.3, clipped to the meter's face like the meter's own drawing.
   double a = 2.0943951023931953 - 0.3 * 1.0471975511965976;
   cairo_scale(cr, 2, 2);
+  cairo_rectangle(cr, 150, 66, 100, 43);
+  cairo_clip(cr);
   cairo_set_line_width(cr, 2.0);
   cairo_set_source_rgb(cr, 170 / 255.0, 165 / 255.0, 160 / 255.0);
   cairo_move_to(cr, 200.5 + std::cos(a) * 3, 155.5 - std::sin(a) * 3);

@@ -29,7 +29,7 @@ constexpr double kValveX = 282.5, kValveY = 107.5;
 constexpr double kSmallR = 11;
 constexpr double kSwitchX = 262, kSwitchY = 46, kSwitchW = 106;
 constexpr double kFaceX = 150, kFaceY = 66, kFaceW = 100, kFaceH = 43;
-constexpr double kPivotX = 200, kPivotY = 155;
+constexpr double kPivotX = 200, kPivotY = 155;  // the needle's pivot, below the face
 
 const Font kLegend{"URW Gothic", 6.2, true, false, 0.9};
 const Font kCaption{"URW Gothic", 7.4, true, false, 1.4};
@@ -356,53 +356,31 @@ void NamePlate(cairo_t* cr) {
 }
 
 void VuHousing(cairo_t* cr) {
-  // A recessed window: the face on top, a fan-shaped slot down to the needle's pivot.
-  const double fx = kFaceX - 3, fy = kFaceY - 3, fw = kFaceW + 6, fh = kFaceH + 6;
-  auto outline = [&](double grow) {
-    cairo_new_path(cr);
-    RoundRect(cr, fx - grow, fy - grow, fw + 2 * grow, fh + 2 * grow, 4 + grow);
-    cairo_move_to(cr, kPivotX - 31 - grow, fy + fh - 2);
-    cairo_line_to(cr, kPivotX + 31 + grow, fy + fh - 2);
-    cairo_line_to(cr, kPivotX + 7 + grow, kPivotY);
-    cairo_arc(cr, kPivotX, kPivotY, 7 + grow, 0, M_PI);
-    cairo_close_path(cr);
-  };
-  // Bezel: brass with a bevel.
-  cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+  // A recessed window in a brass bezel; the needle's pivot sits hidden below the face.
+  const double fx = kFaceX - 1, fy = kFaceY - 1, fw = kFaceW + 2, fh = kFaceH + 2;
   cairo_set_source_rgba(cr, 0.2, 0.1, 0.03, 0.4);
-  cairo_save(cr);
-  cairo_translate(cr, 0.8, 1.3);
-  outline(3.2);
+  RoundRect(cr, fx - 4 + 0.8, fy - 4 + 1.3, fw + 8, fh + 8, 5);
   cairo_fill(cr);
-  cairo_restore(cr);
-  cairo_pattern_t* brass = cairo_pattern_create_linear(0, fy - 3, 0, kPivotY + 10);
+  cairo_pattern_t* brass = cairo_pattern_create_linear(0, fy - 4, 0, fy + fh + 4);
   AddStop(brass, 0, Hex(0xf0d79b));
-  AddStop(brass, 0.35, Hex(0xb48643));
+  AddStop(brass, 0.4, Hex(0xb48643));
   AddStop(brass, 1, Hex(0x62431c));
   cairo_set_source(cr, brass);
-  outline(3.2);
+  RoundRect(cr, fx - 4, fy - 4, fw + 8, fh + 8, 5);
   cairo_fill(cr);
   cairo_pattern_destroy(brass);
-  // Dark glass.
-  cairo_pattern_t* glass = cairo_pattern_create_linear(0, fy, 0, kPivotY + 7);
-  AddStop(glass, 0, Hex(0x1a120c));
-  AddStop(glass, 1, Hex(0x0a0705));
-  cairo_set_source(cr, glass);
-  outline(0.6);
+  cairo_pattern_t* inner = cairo_pattern_create_linear(0, fy, 0, fy + fh);
+  AddStop(inner, 0, Hex(0x4a3016));
+  AddStop(inner, 1, Hex(0xd8b878));
+  cairo_set_source(cr, inner);
+  RoundRect(cr, fx - 1.5, fy - 1.5, fw + 3, fh + 3, 3);
   cairo_fill(cr);
-  cairo_pattern_destroy(glass);
-  cairo_set_source_rgba(cr, 0, 0, 0, 0.6);
-  cairo_set_line_width(cr, 0.8);
-  outline(0.6);
-  cairo_stroke(cr);
-  // Pivot boss.
-  cairo_pattern_t* boss = cairo_pattern_create_radial(kPivotX - 1, kPivotY - 1, 0.3, kPivotX, kPivotY, 4);
-  AddStop(boss, 0, Hex(0x9a8e80));
-  AddStop(boss, 1, Hex(0x2a221c));
-  cairo_set_source(cr, boss);
-  cairo_arc(cr, kPivotX + 0.5, kPivotY + 0.5, 3.6, 0, 2 * M_PI);
+  SetColor(cr, Hex(0x0a0705));
+  cairo_rectangle(cr, fx, fy, fw, fh);
   cairo_fill(cr);
-  cairo_pattern_destroy(boss);
+  cairo_pattern_destroy(inner);
+  Screw(cr, fx - 1.5, fy + fh / 2, 1.6, 0.5);
+  Screw(cr, fx + fw + 1.5, fy + fh / 2, 1.6, 2.0);
 }
 
 void ModeLegends(cairo_t* cr) {
