@@ -191,12 +191,15 @@ CQRVEditBox::~CQRVEditBox() { delete wrapper_; }
 
 void CQRVEditBox::notifyChange() {
   tk::Ref<tk::View> keep(this);
-  // The control's end of edit is its commit: it reads the text back and converts it.
+  // The control's end of edit is its commit: it reads the text back and converts it. The listener
+  // hears of the commit once, from the control when it reports a value, else from here.
+  reported = false;
   if (QRVBaseControl* c = wrapper_->control()) {
     c->beginEdit();
     c->endEdit();
   }
-  tk::TextEdit::notifyChange();
+  if (!reported) tk::TextEdit::notifyChange();
+  reported = false;
 }
 
 bool CQRVEditBox::onWheel(const tk::Point&, float distance, std::uint32_t) {
@@ -225,6 +228,7 @@ void CQRVEditBox::draw(tk::DrawContext& context) {
 
 void CQRVEditBoxWrapper::valueChanged() {
   if (control_) view_->setValue(control_->getValue());
+  box_->reported = true;
   box_->tk::TextEdit::notifyChange();
 }
 

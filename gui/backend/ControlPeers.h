@@ -137,6 +137,8 @@ class CQRVEditBox : public tk::TextEdit {
   double rangeMin = 0.0, rangeMax = 0.0;
   int wheelSteps = 0;
   std::uint8_t flag = 0;
+  // Set when the control reported the committed value itself.
+  bool reported = false;
 
  private:
   CQRVEditBoxWrapper* wrapper_;

@@ -295,6 +295,7 @@ TEST(TextEdit, TypingEditsAndReturnCommitsThroughTheConverter) {
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(box->getText(), "25");
 
+  std::size_t before = h.listener.changes.size();
   h.click({70, 30});  // focus selects everything
   EXPECT_EQ(h.frame->getFocusView(), box);
   h.headless->type("40");
@@ -315,6 +316,7 @@ TEST(TextEdit, TypingEditsAndReturnCommitsThroughTheConverter) {
   ASSERT_FALSE(h.listener.changes.empty());
   EXPECT_EQ(h.listener.changes.back().first, 9);
   EXPECT_DOUBLE_EQ(h.listener.changes.back().second, 0.42);
+  EXPECT_EQ(h.listener.changes.size(), before + 1);  // one report per commit
   EXPECT_FALSE(edit->isEditing());
 
   // Escape restores the text from before the edit and reports nothing.

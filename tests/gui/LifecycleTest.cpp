@@ -183,8 +183,12 @@ TEST(TextField, EditsByCodePointsSelectsWithShiftAndKeepsItsLimit) {
   bell.character = 7;
   h.headless->keyDown(bell);
   EXPECT_EQ(box->getText(), "ok");
+  std::size_t reports = h.listener.changes.size();
   h.key(tk::VirtualKey::Return);
   EXPECT_STREQ(edit->getText(), "ok");
+  // Without converters the field itself tells the listener about the commit.
+  ASSERT_EQ(h.listener.changes.size(), reports + 1);
+  EXPECT_EQ(h.listener.changes.back().first, 70);
   // The control keeps at most 255 characters of a longer text.
   std::string longText(400, 'a');
   edit->setText(longText.c_str());
