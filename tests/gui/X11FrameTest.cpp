@@ -21,6 +21,7 @@
 // Last: Xlib's macros (None, Bool, True) would break the headers above.
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 extern char** environ;
 
@@ -173,6 +174,26 @@ TEST(X11Frame, AChildWindowTakesRealPointerDragsOnAKnob) {
   XFlush(host);
   EXPECT_TRUE(pump([&] { return knob->getValue() > 0.7 + 1e-9; }));
   EXPECT_NEAR(knob->getValue(), 0.75, 1e-9);
+
+  // Real key events: click into a text field, type, commit with Return.
+  auto* edit = new QRVTextEdit(QRVRect{20, 20, 120, 40}, 40);
+  edit->setTextToValue([](const char* text, double& value, int&) { value = std::atof(text) / 100.0; });
+  container->addControl(edit);
+  const int ex = rootX + 70, ey = rootY + 78 + 30;
+  XTestFakeMotionEvent(host, -1, ex, ey, CurrentTime);
+  XTestFakeButtonEvent(host, 1, True, CurrentTime);
+  XTestFakeButtonEvent(host, 1, False, CurrentTime);
+  XFlush(host);
+  EXPECT_TRUE(pump([&] { return frame->getFocusView() != nullptr; }));
+  for (KeySym sym : {XK_6, XK_4, XK_BackSpace, XK_5, XK_Return}) {
+    KeyCode code = XKeysymToKeycode(host, sym);
+    XTestFakeKeyEvent(host, code, True, CurrentTime);
+    XTestFakeKeyEvent(host, code, False, CurrentTime);
+  }
+  XFlush(host);
+  EXPECT_TRUE(pump([&] { return frame->getFocusView() == nullptr; }));
+  EXPECT_STREQ(edit->getText(), "65");
+  EXPECT_DOUBLE_EQ(edit->getValue(), 0.65);
 
   frame->removeAll();
   frame->forget();
