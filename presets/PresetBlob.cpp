@@ -175,6 +175,23 @@ const char* DescribeBlobStatus(BlobStatus status) {
   return "unknown";
 }
 
+BlobStatus ReadPresetBlobHeader(std::span<const uint8_t> bytes, PresetBlobHeader& header) {
+  if (bytes.size() < kBlobHeaderSize) return BlobStatus::TooShort;
+  const ByteOrder order = OrderOf(bytes);
+  if (order == ByteOrder::Unknown) return BlobStatus::BadMagic;
+  const bool swap = order == ByteOrder::Big;
+  header.bigEndian = swap;
+  header.kind = bytes[kBlobKindOffset];
+  header.formatWord = Get32(&bytes[kBlobKindOffset + 1], swap);
+  header.parameterCount = GetI32(&bytes[kBlobKindOffset + 5], swap);
+  header.chunkCount = GetI32(&bytes[kBlobChunkCountOffset], swap);
+  header.selected = GetI32(&bytes[kBlobSelectedOffset], swap);
+  header.dataSize = GetI32(&bytes[kBlobDataSizeOffset], swap);
+  header.hostStateWord = GetI32(&bytes[kBlobHostWordOffset], swap);
+  header.zoom = GetI32(&bytes[kBlobZoomOffset], swap);
+  return BlobStatus::Ok;
+}
+
 int StoredParameterCount() {
   int n = 0;
   for (int i = 0; i < static_cast<int>(kPresetValueCount); ++i) n += IsStoredSlot(i) ? 1 : 0;

@@ -54,6 +54,21 @@ enum class BlobStatus {
 // A short English reason, e.g. "chunk runs past the end of the data".
 const char* DescribeBlobStatus(BlobStatus status);
 
+// The 41-byte header of any blob, as found; for inspection (the readers check it themselves).
+struct PresetBlobHeader {
+  bool bigEndian = false;
+  uint8_t kind = 0;              // kSinglePresetMarker or kHostStateMarker for blobs written here
+  uint32_t formatWord = 0;
+  int32_t parameterCount = 0;
+  int32_t chunkCount = 0;
+  int32_t selected = 0;
+  int32_t dataSize = 0;          // as claimed; not checked against the bytes present
+  int32_t hostStateWord = 0;
+  int32_t zoom = 0;
+};
+// Ok, TooShort or BadMagic; the header is filled only on Ok.
+BlobStatus ReadPresetBlobHeader(std::span<const uint8_t> bytes, PresetBlobHeader& header);
+
 // Number of slots 0..11 marked Stored; and the sizes that follow from it (433 and 1217 here).
 int StoredParameterCount();
 std::size_t SinglePresetBlobSize();

@@ -22,7 +22,8 @@ static_assert(std::atomic<bool>::is_always_lock_free, "RequestCancel runs in a s
 int RunHelp(const ParsedArgs& args, Io& io);
 
 constexpr OptionSpec kRenderOptions[] = {
-    {"--preset", "NAME|NUMBER", "start from a factory preset (default: 0, \"Default\")"},
+    {"--preset", "NAME|NUMBER|FILE.qrv",
+     "start from a factory preset, a user preset (by its listed name) or a .qrv file (default: 0, \"Default\")"},
     {"--set", "NAME=VALUE", "set a parameter to a normalised value 0..1, after the preset; repeatable", true},
     {"--block", "N", "process in blocks of N frames, 1..1048576 (default 512)"},
     {"--bypass", "", "pass the audio through unprocessed (the engine's bypass)"},
@@ -48,7 +49,15 @@ std::string RenderDetails() {
 }
 
 std::string PresetsDetails() {
-  return "\nEach value is shown as its display text; 'warmglow render --preset NAME|NUMBER' uses them.\n";
+  return "\nEach value is shown as its display text; 'warmglow render --preset NAME|NUMBER' uses them.\n"
+         "User presets (.qrv files in $USERPROFILE, else $HOME, under\n"
+         "Documents/quarry-tone.com/User Presets/QRV warmGlow, one level of sub-folders) follow the table.\n";
+}
+
+std::string PresetShowDetails() {
+  return "\nReads the file as the plug-in does (either byte order; a value outside 0..1 takes the slot's\n"
+         "default) and prints the header fields, the stored name and each stored value with its display\n"
+         "text. A file that does not load is reported with the exact reason and exit status 2.\n";
 }
 
 std::string GenerateDetails() {
@@ -63,6 +72,8 @@ const Command kCommands[] = {
     {{"presets"}, "", 0, 0, "list the factory presets with their settings", {}, PresetsDetails, RunPresets},
     {{"generate"}, "OUT.wav", 1, 1, "write the synthetic demo programme", kGenerateOptions, GenerateDetails,
      RunGenerate},
+    {{"preset", "show"}, "FILE.qrv", 1, 1, "print a preset file's header, name and values, or why it does not read", {},
+     PresetShowDetails, RunPresetShow},
     {{"help"}, "[COMMAND]", 0, 3, "show the help of warmglow or of one command", {}, nullptr, RunHelp},
 };
 

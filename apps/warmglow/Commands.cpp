@@ -10,6 +10,9 @@
 #include "apps/warmglow/Render.h"
 #include "apps/warmglow/Settings.h"
 #include "dsp/FactoryPresets.h"
+#include "platform/AtomicFile.h"
+#include "presets/PresetBlob.h"
+#include "presets/PresetLibrary.h"
 
 namespace qrv::cli {
 namespace {
@@ -57,7 +60,7 @@ int RunRender(const ParsedArgs& args, Io& io) {
   RenderOptions options;
   options.input = args.positionals[0];
   options.output = args.positionals[1];
-  if (const std::string* preset = args.Value("--preset")) options.settings = PresetSettings(FindPreset(*preset));
+  if (const std::string* preset = args.Value("--preset")) options.settings = ResolvePreset(*preset);
   for (const std::string& assignment : args.Values("--set")) ApplyAssignment(options.settings, assignment);
   if (const std::string* block = args.Value("--block")) {
     options.block = static_cast<int>(ParseInteger(*block, 1, kMaxBlock, "block size"));
@@ -108,6 +111,66 @@ int RunPresets(const ParsedArgs&, Io& io) {
     }
     while (!row.empty() && row.back() == ' ') row.pop_back();
     io.out << row << "\n";
+  }
+
+  const std::string folder = UserPresetFolderPath();
+  const std::vector<UserPresetEntry> users = ScanUserPresets();
+  io.out << "\nUser presets in " << (folder.empty() ? std::string("(no profile folder: set HOME)") : folder) << ":\n";
+  if (users.empty()) io.out << "  (none; save presets from the editor, or copy .qrv files there)\n";
+  std::size_t userWidth = 0;
+  for (const UserPresetEntry& u : users) userWidth = std::max(userWidth, u.name.size());
+  for (const UserPresetEntry& u : users) {
+    std::string row = "  " + Pad(u.name, userWidth);
+    const PresetFileContents file = LoadPresetFile(u.path);
+    if (file.status != BlobStatus::Ok) {
+      row += "  (does not load: " + std::string(DescribeBlobStatus(file.status)) + ")";
+    } else {
+      for (std::size_t k = 0; k < kControlSlots.size(); ++k) {
+        row += "  " + Pad(DisplayText(kControlSlots[k], file.record.values[kControlSlots[k]]), widths[k]);
+      }
+    }
+    while (!row.empty() && row.back() == ' ') row.pop_back();
+    io.out << row << "\n";
+  }
+  return kExitOk;
+}
+
+int RunPresetShow(const ParsedArgs& args, Io& io) {
+  const std::string& path = args.positionals[0];
+  // A preset is 433 bytes; a megabyte is generous and keeps a wrong file from being read whole.
+  const auto bytes = platform::ReadWholeFile(path, 1u << 20);
+  if (!bytes) throw CliError("cannot read '" + path + "' (missing, unreadable, not a file or over 1 MiB)");
+  PresetBlobHeader header;
+  if (const BlobStatus s = ReadPresetBlobHeader(*bytes, header); s != BlobStatus::Ok) {
+    throw CliError("'" + path + "' is not a preset: " + DescribeBlobStatus(s));
+  }
+  PresetRecord record = FactoryRecord(0);
+  record.SetName("");
+  const BlobStatus status = ReadPresetFileBytes(*bytes, record);
+
+  char kind[8];
+  std::snprintf(kind, sizeof kind, "0x%02x", header.kind);
+  io.out << "File:        " << path << " (" << bytes->size() << " bytes)\n"
+         << "Byte order:  " << (header.bigEndian ? "big-endian (\"QVWG\")" : "little-endian (\"GWVQ\")") << "\n"
+         << "Kind:        " << kind
+         << (header.kind == kSinglePresetMarker ? " (single preset)"
+             : header.kind == kHostStateMarker ? " (host state)"
+                                               : " (unknown)")
+         << "\n"
+         << "Chunks:      " << header.chunkCount << ", data " << header.dataSize << " bytes, selected "
+         << header.selected << "\n"
+         << "Host word:   " << header.hostStateWord << ", zoom " << header.zoom << "\n";
+  if (status != BlobStatus::Ok) {
+    throw CliError("'" + path + "' does not load: " + DescribeBlobStatus(status));
+  }
+  io.out << "Name:        \"" << record.Name() << "\"\n";
+  std::size_t width = 0;
+  for (unsigned slot : kControlSlots) width = std::max(width, ParameterName(slot).size());
+  for (unsigned slot : kControlSlots) {
+    char value[32];
+    std::snprintf(value, sizeof value, "%.6f", static_cast<double>(record.values[slot]));
+    io.out << "  " << Pad(std::string(ParameterName(slot)), width) << "  " << value << "  "
+           << DisplayText(slot, record.values[slot]) << "\n";
   }
   return kExitOk;
 }

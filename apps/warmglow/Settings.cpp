@@ -7,6 +7,8 @@
 
 #include "apps/warmglow/Cli.h"
 #include "dsp/FactoryPresets.h"
+#include "presets/PresetBlob.h"
+#include "presets/PresetLibrary.h"
 
 namespace qrv::cli {
 namespace {
@@ -78,6 +80,34 @@ int FindPreset(std::string_view text) {
     if (EqualsIgnoreCase(FactoryPresetName(i), t)) return i;
   }
   throw CliError("unknown preset '" + std::string(text) + "' (see 'warmglow presets')");
+}
+
+Settings PresetFileSettings(const std::string& path) {
+  const PresetFileContents file = LoadPresetFile(path);
+  if (file.status != BlobStatus::Ok) {
+    throw CliError("preset file '" + path + "' does not load: " + DescribeBlobStatus(file.status));
+  }
+  Settings s;
+  s.preset = -1;
+  for (unsigned i = 0; i < kPresetValueCount; ++i) s.values[i] = static_cast<double>(file.record.values[i]);
+  s.presetName = file.fileName;
+  return s;
+}
+
+Settings ResolvePreset(std::string_view text) {
+  const std::string t(Trim(text));
+  std::error_code ec;
+  if (t.ends_with(".qrv") || (t.find('/') != std::string::npos && std::filesystem::is_regular_file(t, ec))) {
+    return PresetFileSettings(t);
+  }
+  try {
+    return PresetSettings(FindPreset(t));
+  } catch (const CliError&) {
+    for (const UserPresetEntry& user : ScanUserPresets()) {
+      if (EqualsIgnoreCase(user.name, t)) return PresetFileSettings(user.path.string());
+    }
+    throw;
+  }
 }
 
 unsigned FindControl(std::string_view name) {

@@ -27,6 +27,14 @@ Settings PresetSettings(int index);
 // two share a name. Throws CliError for anything else.
 int FindPreset(std::string_view text);
 
+// What --preset names: a ".qrv" file (a path ending in ".qrv" or naming an existing file), a factory
+// preset by number or name, or a user preset by its listed name ("Warm", "Sub/Warm"), in that order.
+// Throws CliError with the reason when nothing matches or the file does not load.
+Settings ResolvePreset(std::string_view text);
+
+// The settings a ".qrv" file holds: its stored slots on top of "Default"; the name is the file's.
+Settings PresetFileSettings(const std::string& path);
+
 // The control slot named `name` (case-insensitive, e.g. "compression"); throws CliError for an unknown
 // name or a slot that is not a control ("Gain Reduction").
 unsigned FindControl(std::string_view name);

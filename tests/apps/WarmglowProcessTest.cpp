@@ -298,7 +298,10 @@ TEST_F(WarmglowTest, PresetsListsAllFactoryPresetsWithDisplayTexts) {
   const auto r = Run({"presets"});
   ASSERT_EQ(r.status, 0) << r.err;
   const auto lines = Lines(r.out);
-  ASSERT_EQ(lines.size(), 1u + kFactoryPresetCount);
+  // The factory table, then the user presets section.
+  ASSERT_GT(lines.size(), 1u + kFactoryPresetCount);
+  ASSERT_GT(lines.size(), 2u + kFactoryPresetCount);
+  EXPECT_EQ(lines[2u + kFactoryPresetCount].rfind("User presets in ", 0), 0u) << lines[2u + kFactoryPresetCount];
   for (unsigned slot : kControlSlots) EXPECT_NE(lines[0].find(ParameterName(slot)), std::string::npos);
   for (int i = 0; i < kFactoryPresetCount; ++i) {
     const std::string& row = lines[static_cast<std::size_t>(i) + 1];

@@ -1,0 +1,188 @@
+// Preset files and user presets on the command line: render --preset FILE.qrv or a user preset's name,
+// the user presets in 'warmglow presets', and 'warmglow preset show'.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dsp/ParameterSet.h"
+#include "platform/AtomicFile.h"
+#include "presets/PresetBlob.h"
+#include "tests/apps/RunProcess.h"
+#include "tests/support/TempDir.h"
+
+namespace qrv {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Points HOME at a folder of the test's and hides USERPROFILE, for this process and its children.
+class ScopedProfile {
+ public:
+  explicit ScopedProfile(const fs::path& home) {
+    Save("HOME", home_);
+    Save("USERPROFILE", profile_);
+    setenv("HOME", home.c_str(), 1);
+    unsetenv("USERPROFILE");
+  }
+  ~ScopedProfile() {
+    Restore("HOME", home_);
+    Restore("USERPROFILE", profile_);
+  }
+
+ private:
+  static void Save(const char* name, std::optional<std::string>& slot) {
+    if (const char* v = std::getenv(name)) slot = v;
+  }
+  static void Restore(const char* name, const std::optional<std::string>& slot) {
+    if (slot) setenv(name, slot->c_str(), 1);
+    else unsetenv(name);
+  }
+  std::optional<std::string> home_, profile_;
+};
+
+PresetRecord Warm() {
+  PresetRecord r = FactoryRecord(0);
+  r.SetName("Warm");
+  r.values[kSlotRatio] = 1.0f;
+  r.values[kSlotCompression] = 0.8f;
+  r.values[kSlotOutput] = 0.3f;
+  r.values[kSlotProcess] = 0.5f;
+  return r;
+}
+
+void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
+  fs::create_directories(path.parent_path());
+  ASSERT_TRUE(platform::WriteFileAtomically(path, bytes));
+}
+
+std::string LineStartingWith(const std::string& text, const std::string& prefix) {
+  const std::size_t at = text.find("\n" + prefix);
+  if (at == std::string::npos) return {};
+  return text.substr(at + 1, text.find('\n', at + 1) - at - 1);
+}
+
+std::vector<uint8_t> ReadBytes(const fs::path& path) { return platform::ReadWholeFile(path).value(); }
+
+class PresetCommandsTest : public ::testing::Test {
+ protected:
+  test::ProcessResult Run(const std::vector<std::string>& args) {
+    return test::RunProcess(WARMGLOW_BINARY, args, scratch_.path());
+  }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  fs::path UserFolder() const {
+    return home_.path() / "Documents" / "quarry-tone.com" / "User Presets" / "QRV warmGlow";
+  }
+  std::string Programme() {
+    const auto r = Run({"generate", Path("in.wav"), "--seconds", "1.5", "--float"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    return Path("in.wav");
+  }
+
+  test::TempDir dir_, scratch_, home_;
+  ScopedProfile profile_{home_.path()};
+};
+
+// Every stored value as --set arguments, printed exactly so they parse back to the same doubles.
+std::vector<std::string> SetArguments(const PresetRecord& r) {
+  std::vector<std::string> args;
+  for (unsigned slot : kControlSlots) {
+    char value[40];
+    std::snprintf(value, sizeof value, "%.17g", static_cast<double>(r.values[slot]));
+    args.push_back("--set");
+    args.push_back(std::string(ParameterName(slot)) + "=" + value);
+  }
+  return args;
+}
+
+TEST_F(PresetCommandsTest, RenderFromPresetFileEqualsTheSameValuesSetByHand) {
+  const std::string in = Programme();
+  const fs::path file = dir_ / "Warm.qrv";
+  WriteBytes(file, WriteSinglePresetBlob(Warm(), 0, 0));
+
+  auto r = Run({"render", in, Path("from-file.wav"), "--preset", file.string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> args = {"render", in, Path("by-hand.wav")};
+  for (const auto& a : SetArguments(Warm())) args.push_back(a);
+  r = Run(args);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadBytes(Path("from-file.wav")), ReadBytes(Path("by-hand.wav")));
+
+  // Factory values differ, so the comparison above is not vacuous.
+  r = Run({"render", in, Path("default.wav")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(ReadBytes(Path("default.wav")), ReadBytes(Path("by-hand.wav")));
+}
+
+TEST_F(PresetCommandsTest, UserPresetsAreListedAndRenderByName) {
+  WriteBytes(UserFolder() / "Sub" / "Warm.qrv", WriteSinglePresetBlob(Warm(), 0, 0));
+  auto broken = WriteSinglePresetBlob(Warm(), 0, 0);
+  broken.resize(100);
+  WriteBytes(UserFolder() / "Broken.qrv", broken);
+  WriteBytes(UserFolder() / "notes.QRV", WriteSinglePresetBlob(Warm(), 0, 0));  // wrong case: not a preset
+
+  auto r = Run({"presets"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("User presets in " + UserFolder().string()), std::string::npos) << r.out;
+  const std::string warm = LineStartingWith(r.out, "  Sub/Warm ");
+  for (const char* text : {" Clear ", " 10:1 ", " 8.00 ", " 9.00 "}) EXPECT_NE(warm.find(text), std::string::npos) << warm;
+  EXPECT_NE(LineStartingWith(r.out, "  Broken ").find("(does not load: data size does not match"), std::string::npos)
+      << r.out;
+  EXPECT_EQ(r.out.find("notes"), std::string::npos);
+
+  const std::string in = Programme();
+  r = Run({"render", in, Path("user.wav"), "--preset", "sub/warm"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = Run({"render", in, Path("file.wav"), "--preset", (UserFolder() / "Sub" / "Warm.qrv").string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadBytes(Path("user.wav")), ReadBytes(Path("file.wav")));
+
+  r = Run({"render", in, Path("never.wav"), "--preset", "Broken"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("Broken.qrv' does not load: data size does not match"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(Path("never.wav")));
+}
+
+TEST_F(PresetCommandsTest, PresetShowPrintsHeaderNameAndValuesOrTheReason) {
+  const fs::path file = dir_ / "Warm.qrv";
+  WriteBytes(file, WriteSinglePresetBlob(Warm(), 0, 0));
+  auto r = Run({"preset", "show", file.string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("(433 bytes)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("little-endian"), std::string::npos);
+  EXPECT_NE(r.out.find("Name:        \"Warm\""), std::string::npos);
+  EXPECT_NE(r.out.find("Ratio        1.000000  10:1"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Compression  0.800000  8.00"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Process      0.500000  Clear"), std::string::npos) << r.out;
+
+  struct Case {
+    std::string name;
+    std::vector<uint8_t> bytes;
+    std::string reason;
+  };
+  auto cut = WriteSinglePresetBlob(Warm(), 0, 0);
+  cut.resize(300);
+  auto host = WriteHostStateBlob(std::vector<PresetRecord>(3, Warm()), 0, 0);
+  const std::vector<Case> cases = {
+      {"cut.qrv", cut, "does not load: data size does not match the bytes present"},
+      {"short.qrv", {'G', 'W', 'V', 'Q'}, "is not a preset: shorter than a preset header"},
+      {"text.qrv", std::vector<uint8_t>(64, 'x'), "is not a preset: not a QRV warmGlow preset (wrong product code)"},
+      {"host.qrv", host, "does not load: not a single preset (wrong kind marker)"},
+  };
+  for (const Case& c : cases) {
+    WriteBytes(dir_ / c.name, c.bytes);
+    r = Run({"preset", "show", (dir_ / c.name).string()});
+    EXPECT_EQ(r.status, 2) << c.name;
+    EXPECT_NE(r.err.find(c.reason), std::string::npos) << c.name << ": " << r.err;
+  }
+  r = Run({"preset", "show", Path("missing.qrv")});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("cannot read"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace qrv
