@@ -95,7 +95,8 @@ class Instance {
   // frames is limited to MaxBlock(). Allocates nothing.
   void RenderBlock(const float* const* in, float* const* out, int32_t frames);
   // Whole buffers (one vector per channel) rendered on an audio thread of its own, in blocks cycling
-  // through blockSizes. BeginRender returns at once; WaitRender joins.
+  // through blockSizes. BeginRender returns at once (in and out must live until WaitRender); WaitRender
+  // joins.
   void Render(const std::vector<std::vector<float>>& in, std::vector<std::vector<float>>& out,
               const std::vector<int32_t>& blockSizes);
   void BeginRender(const std::vector<std::vector<float>>& in, std::vector<std::vector<float>>& out,
