@@ -1,7 +1,9 @@
 # Front door. Everything goes through CMake presets; see README.md.
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test test-sanitize test-tsan fuzz bench demo install clean
+.PHONY: all deps build test test-sanitize test-tsan fuzz bench demo install-lv2 clean
+
+FUZZ_SECONDS ?= 30
 
 all: build
 
@@ -24,6 +26,12 @@ test-tsan: deps
 	cmake --preset tsan >/dev/null
 	cmake --build --preset tsan -j $(JOBS)
 	ctest --preset tsan -j $(JOBS)
+
+fuzz: deps
+	bash scripts/run-fuzz.sh $(FUZZ_SECONDS)
+
+install-lv2: build
+	cmake --build --preset release --target install-lv2
 
 bench: build
 	build/release/bench/warmglow_bench --benchmark_min_time=0.2

@@ -32,5 +32,17 @@ for preset in "${presets[@]}"; do
   printf '  %-24s %s\n' "$slug.png" "input/output level and gain reduction over time"
 done
 echo
+echo "== LV2 plug-in"
+if cmake --build build/release --target install-lv2 >/dev/null; then
+  echo "  \"QRV warmGlow.lv2\" is installed in ${HOME}/.lv2 (mono and stereo, 34 factory presets)."
+  echo "  Ardour: Mixer strip > New Plugin > Plugin Selector, search \"warmGlow\"."
+  echo "  Carla: Add Plugin > LV2 > \"QRV warmGlow Stereo\"."
+  echo "  jalv: jalv.gtk3 urn:quarry-tone:warmglow:stereo (with a running JACK server)."
+  echo "  Files: lv2apply -i $out/programme.wav -o out.wav -c ratio 5 urn:quarry-tone:warmglow:stereo"
+else
+  echo "  (installing the LV2 bundle failed; see the message above)" >&2
+fi
+
+echo
 echo "Listen with e.g. 'play $out/programme.wav $out/make-it-pump.wav' (sox) or any audio player;"
 echo "list every preset with '$bin presets'."
