@@ -1,6 +1,7 @@
 // The two state chunks: indices and IDs, layouts, size limits, notification states, the user default on
 // an all-default chunk, and refusal of data shorter than its header says.
 #include <cstring>
+#include <random>
 
 #include "dsp/FactoryPresets.h"
 #include "presets/PresetBlob.h"
@@ -200,6 +201,36 @@ TEST_F(AaxChunks, AllDefaultStateLoadsTheUserDefault) {
   ASSERT_EQ(target->RestoreChunk(Save(*instance_, kAll)), AAX_SUCCESS);
   EXPECT_EQ(target->ParameterValue("2: Ratio"), 0.0);
   EXPECT_DOUBLE_EQ(target->ParameterValue("6: Output"), static_cast<float>(0.15));
+}
+
+TEST_F(AaxChunks, DamagedStateDataIsRefusedOrReadWithinItsSize) {
+  Edit(*instance_, "5: Compression", 0.9);
+  const std::vector<uint8_t> good = Save(*instance_, kAll).data;
+  const aaxhost::Instance::Chunk controls = Save(*instance_, kControls);
+  std::mt19937 random(20231209);
+  for (int k = 0; k < 400; ++k) {
+    aaxhost::Instance::Chunk c{kAll, 0, "", good};
+    if (k % 4 == 0) {
+      c.data.resize(random() % (good.size() + 1));
+    }
+    // Damage the header and chunk sizes most often: that is where lengths come from.
+    for (int n = 0; n < 1 + static_cast<int>(random() % 6); ++n) {
+      const std::size_t at = k % 2 == 0 ? random() % std::min<std::size_t>(c.data.size() + 1, 120)
+                                        : random() % (c.data.size() + 1);
+      if (at < c.data.size()) c.data[at] = static_cast<uint8_t>(random());
+    }
+    if (k % 3 == 0) instance_->Notify(AAX_FourCC("AXso"));
+    const AAX_Result r = instance_->RestoreChunk(c);
+    EXPECT_TRUE(r == AAX_SUCCESS || r == AAX_ERROR_INCORRECT_CHUNK_SIZE || r == AAX_ERROR_NOT_INITIALIZED) << r;
+
+    aaxhost::Instance::Chunk e = controls;
+    e.data.resize(random() % (controls.data.size() + 1));
+    if (!e.data.empty()) e.data[random() % e.data.size()] = static_cast<uint8_t>(random());
+    const AAX_Result re = instance_->RestoreChunk(e);
+    EXPECT_TRUE(re == AAX_SUCCESS || re == AAX_ERROR_INCORRECT_CHUNK_SIZE) << re;
+  }
+  // The instance still saves a whole state.
+  EXPECT_EQ(Save(*instance_, kAll).data.size(), 1233u);
 }
 
 }  // namespace
