@@ -571,15 +571,11 @@ void SwitchFrame(cairo_t* cr, int position) {
     cairo_line_to(cr, x + 0.8, cy + h / 2 - 3);
     cairo_stroke(cr);
   }
-  // Position lamp: amber for the two engaged positions, dark for Off.
-  double lx = kSwitchW - 8, ly = 41;
-  (void)lx;
-  (void)ly;
   cairo_set_source_rgba(cr, 0.3, 0.2, 0.1, 0.6);
   cairo_set_line_width(cr, 0.5);
   RoundRect(cr, cx - w / 2, cy - h / 2, w, h, 3);
   cairo_stroke(cr);
-  // Index mark on the block.
+  // Index mark on the block: copper for the engaged positions, dark for Off.
   SetColor(cr, position == 2 ? Hex(0x5a4a3a) : kCopper);
   RoundRect(cr, cx - 1.2, cy - h / 2 - 0.01, 2.4, 3, 0.8);
   cairo_fill(cr);
