@@ -162,16 +162,16 @@ QRVFont* gFontPresetBar6 = nullptr;
 void InitializeResources() {
   if (gShared) return;
   gShared = new SharedResources();
-  struct Spec {
+  struct FontDef {
     const char* name;
     double size;
     int style;
   };
-  static constexpr Spec specs[] = {{"Arial", 14, 4}, {"Arial", 14, 0}, {"Arial", 13, 0}, {"Arial", 12, 0},
+  static constexpr FontDef defs[] = {{"Arial", 14, 4}, {"Arial", 14, 0}, {"Arial", 13, 0}, {"Arial", 12, 0},
                                    {"Arial", 11, 0}, {"Arial", 10, 0}, {"Arial", 9, 0},  {"Arial", 8, 0},
                                    {"Arial", 6, 0},  {"Comic Sans MS", 32, 0}};
   for (std::size_t i = 0; i < gShared->fonts.size(); ++i)
-    gShared->fonts[i] = new CQRVFontWrapper(specs[i].name, specs[i].size, specs[i].style);
+    gShared->fonts[i] = new CQRVFontWrapper(defs[i].name, defs[i].size, defs[i].style);
   gFontPresetBar14 = GetSharedFont(SharedFont::Arial14);
   gFontOverlay14 = GetSharedFont(SharedFont::Arial14);
   gFontPresetBar10 = GetSharedFont(SharedFont::Arial10);

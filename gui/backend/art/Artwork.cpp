@@ -790,7 +790,7 @@ void SmallFrame(cairo_t* cr, int i, int n) { SmallKnob(cr, 15.5, 15.5, kSmallR, 
 void SwitchStripFrame(cairo_t* cr, int i, int) { SwitchFrame(cr, i); }
 
 // Frame i lies in column i / rows, row i mod rows.
-void Strip(cairo_t* cr, const ImageSpec& s, FramePainter paint) {
+void Strip(cairo_t* cr, const ImageInfo& s, FramePainter paint) {
   double fw = s.width / kScale / s.columns, fh = s.height / kScale / s.rows;
   for (int i = 0; i < s.frames; ++i) {
     cairo_save(cr);
@@ -804,8 +804,8 @@ void Strip(cairo_t* cr, const ImageSpec& s, FramePainter paint) {
 
 }  // namespace
 
-const std::vector<ImageSpec>& ImageSpecs() {
-  static const std::vector<ImageSpec> specs = {
+const std::vector<ImageInfo>& ImageTable() {
+  static const std::vector<ImageInfo> images = {
       {11128, 800, 550, 1, 1, 1, "panel"},
       {12129, 212, 468, 3, 1, 3, "mode switch"},
       {12181, 140, 980, 7, 1, 7, "ratio knob"},
@@ -820,10 +820,10 @@ const std::vector<ImageSpec>& ImageSpecs() {
       {12200, 800, 550, 1, 1, 1, "about box"},
       {90001, 240, 240, 1, 1, 1, "maker logo"},
   };
-  return specs;
+  return images;
 }
 
-cairo_surface_t* RenderImage(const ImageSpec& s) {
+cairo_surface_t* RenderImage(const ImageInfo& s) {
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, s.width, s.height);
   cairo_t* cr = cairo_create(surface);
   cairo_scale(cr, kScale, kScale);

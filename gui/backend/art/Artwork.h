@@ -7,15 +7,15 @@
 
 namespace art {
 
-struct ImageSpec {
+struct ImageInfo {
   int id;
   int width, height;  // pixels
   int frames, columns, rows;
   const char* role;
 };
 
-const std::vector<ImageSpec>& ImageSpecs();
+const std::vector<ImageInfo>& ImageTable();
 // Renders one image at its pixel size (twice the layout size); the caller destroys the surface.
-cairo_surface_t* RenderImage(const ImageSpec& spec);
+cairo_surface_t* RenderImage(const ImageInfo& image);
 
 }  // namespace art
