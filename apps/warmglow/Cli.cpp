@@ -60,6 +60,12 @@ std::string PresetShowDetails() {
          "text. A file that does not load is reported with the exact reason and exit status 2.\n";
 }
 
+std::string ArtDetails() {
+  return "\nWrites \"<id>.png\" for each of the thirteen images compiled into the plug-in (panel, knob and\n"
+         "switch film strips, VU faces, about page, logo) at their stored size (twice the layout size), and\n"
+         "\"knob-frames.png\", every frame of every film strip on one sheet. DIR is created when missing.\n";
+}
+
 std::string GenerateDetails() {
   return "\nA deterministic stereo programme: kick, snare and hats, a bass line and a sustained sung vowel\n"
          "with vibrato, in quiet and loud passages, peak-normalised to -3 dBFS. The same arguments always\n"
@@ -74,6 +80,8 @@ const Command kCommands[] = {
      RunGenerate},
     {{"preset", "show"}, "FILE.qrv", 1, 1, "print a preset file's header, name and values, or why it does not read", {},
      PresetShowDetails, RunPresetShow},
+    {{"art"}, "DIR", 1, 1, "write every embedded image as a PNG, and a contact sheet of all knob frames", {},
+     ArtDetails, RunArt},
     {{"help"}, "[COMMAND]", 0, 3, "show the help of warmglow or of one command", {}, nullptr, RunHelp},
 };
 

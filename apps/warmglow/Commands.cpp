@@ -10,6 +10,7 @@
 #include "apps/warmglow/Render.h"
 #include "apps/warmglow/Settings.h"
 #include "dsp/FactoryPresets.h"
+#include "gui/backend/Resources.h"
 #include "platform/AtomicFile.h"
 #include "presets/PresetBlob.h"
 #include "presets/PresetLibrary.h"
@@ -132,6 +133,17 @@ int RunPresets(const ParsedArgs&, Io& io) {
     while (!row.empty() && row.back() == ' ') row.pop_back();
     io.out << row << "\n";
   }
+  return kExitOk;
+}
+
+int RunArt(const ParsedArgs& args, Io& io) {
+  const std::string& dir = args.positionals[0];
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  if (ec) throw CliError("cannot create folder '" + dir + "': " + ec.message());
+  std::string error;
+  if (!Quarrytone::WriteArtwork(dir, &error)) throw CliError(error);
+  io.out << "artwork written to " << dir << "/ (one PNG per image id, knob-frames.png: every knob and switch frame)\n";
   return kExitOk;
 }
 

@@ -35,6 +35,7 @@ int RunRender(const ParsedArgs& args, Io& io);
 int RunPresets(const ParsedArgs& args, Io& io);
 int RunGenerate(const ParsedArgs& args, Io& io);
 int RunPresetShow(const ParsedArgs& args, Io& io);
+int RunArt(const ParsedArgs& args, Io& io);
 
 // Parses a whole number in [lo, hi]; throws CliError naming `what`.
 long long ParseInteger(std::string_view text, long long lo, long long hi, std::string_view what);

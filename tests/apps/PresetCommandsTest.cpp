@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -182,6 +183,47 @@ TEST_F(PresetCommandsTest, PresetShowPrintsHeaderNameAndValuesOrTheReason) {
   r = Run({"preset", "show", Path("missing.qrv")});
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("cannot read"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace qrv
+
+namespace qrv {
+namespace {
+
+// PNG width and height from the IHDR chunk.
+std::pair<uint32_t, uint32_t> PngSize(const std::vector<uint8_t>& png) {
+  auto be32 = [&](std::size_t at) {
+    return static_cast<uint32_t>(png[at]) << 24 | static_cast<uint32_t>(png[at + 1]) << 16 |
+           static_cast<uint32_t>(png[at + 2]) << 8 | png[at + 3];
+  };
+  return png.size() >= 24 ? std::pair{be32(16), be32(20)} : std::pair{0u, 0u};
+}
+
+TEST(WarmglowArt, WritesEveryImageAndTheContactSheet) {
+  test::TempDir dir, scratch;
+  const fs::path out = dir / "art" / "nested";
+  auto r = test::RunProcess(WARMGLOW_BINARY, {"art", out.string()}, scratch.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(out)) names.push_back(e.path().filename().string());
+  EXPECT_EQ(names.size(), 14u);
+  const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  for (const auto& name : names) {
+    const auto bytes = platform::ReadWholeFile(out / name).value();
+    ASSERT_GT(bytes.size(), 8u) << name;
+    EXPECT_EQ(std::memcmp(bytes.data(), signature, 8), 0) << name;
+  }
+  // The panel is stored at twice its 400 x 275 layout size; the compression strip holds 7 x 6 cells.
+  EXPECT_EQ(PngSize(platform::ReadWholeFile(out / "11128.png").value()), (std::pair<uint32_t, uint32_t>{800, 550}));
+  EXPECT_EQ(PngSize(platform::ReadWholeFile(out / "12171.png").value()), (std::pair<uint32_t, uint32_t>{1596, 1368}));
+
+  // A file where the folder should be: one line, exit 2.
+  const fs::path file = dir / "plain";
+  { std::ofstream(file) << "x"; }
+  r = test::RunProcess(WARMGLOW_BINARY, {"art", file.string()}, scratch.path());
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("warmglow: error: "), std::string::npos) << r.err;
 }
 
 }  // namespace
