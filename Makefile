@@ -22,10 +22,16 @@ test-sanitize: deps
 	cmake --build --preset sanitize -j $(JOBS)
 	ctest --preset sanitize -j $(JOBS)
 
+# The suites whose code runs threads or processes side by side: the engine, the settings store, both host
+# bindings. The GUI stays out: pango's font-loading thread inside uninstrumented fontconfig is reported
+# as racing with itself.
+TSAN_SUITES = test_dsp test_platform test_presets test_aax test_aax_inprocess test_lv2
+empty :=
+space := $(empty) $(empty)
 test-tsan: deps
 	cmake --preset tsan >/dev/null
-	cmake --build --preset tsan -j $(JOBS)
-	ctest --preset tsan -j $(JOBS)
+	cmake --build --preset tsan -j $(JOBS) --target $(TSAN_SUITES)
+	ctest --preset tsan -j $(JOBS) -L '^($(subst $(space),|,$(strip $(TSAN_SUITES))))$$'
 
 fuzz: deps
 	bash scripts/run-fuzz.sh $(FUZZ_SECONDS)
