@@ -340,3 +340,68 @@ TEST_F(AaxThreadsHub, HiddenValuesAndMessagesCrossWithoutRaces) {
 
 }  // namespace
 }  // namespace qrv::aaxtest
+
+namespace qrv::aaxtest {
+namespace {
+
+// A processor whose meter answer the test chooses; every other operation does nothing.
+class MeterProbe final : public QRVBaseAudioProcessor {
+ public:
+  bool answers = true;
+  double value = 0.0;
+  void ProcessBlock(const float* const*, float* const*, int32_t) override {}
+  void ProcessBlockDouble(const double* const*, double* const*, int32_t) override {}
+  void BypassBlock(const float* const*, float* const*, int32_t) override {}
+  void BypassBlockDouble(const double* const*, double* const*, int32_t) override {}
+  int GetLatency() override { return 0; }
+  int GetTailSize() override { return 0; }
+  bool SetSampleRate(double) override { return true; }
+  void Reset() override {}
+  bool SupportsSinglePrecision() override { return true; }
+  bool SupportsDoublePrecision() override { return true; }
+  void SetParameter(unsigned, double) override {}
+  bool GetMeter(unsigned index, double* v) override {
+    if (!answers || index != kSlotGainReduction) return false;
+    *v = value;
+    return true;
+  }
+  bool ApplyMessage(const void*, std::size_t) override { return true; }
+};
+
+TEST(AaxMeters, CustomMetersAreOffsetClampedOrMarkedAsNoValue) {
+  ASSERT_EQ(aax::CustomMeterList()[0], static_cast<int>(kSlotGainReduction));
+  ASSERT_EQ(aax::CustomMeterList()[1], -1);
+  MeterProbe probe;
+  const struct {
+    bool answers;
+    double value;
+    float gainReduction, custom;
+  } cases[] = {
+      {true, 0.5, 0.5f, 0.6f},
+      {true, 0.0, 0.0f, 0.1f},
+      {true, 2.0, 2.0f, 1.1f},
+      {true, -0.3, -0.3f, 0.1f},
+      {true, std::nan(""), std::nanf(""), 0.1f},
+      {true, INFINITY, INFINITY, 0.1f},
+      {false, 0.7, 0.0f, 1.2345679f},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.answers << " " << c.value);
+    probe.answers = c.answers;
+    probe.value = c.value;
+    std::array<float, aax::kMeterCount> meters;
+    meters.fill(-7.0f);
+    aax::WriteEngineMeters(probe, meters.data());
+    if (std::isnan(c.gainReduction)) {
+      EXPECT_TRUE(std::isnan(meters[2]));
+    } else {
+      EXPECT_EQ(meters[2], c.gainReduction);
+    }
+    EXPECT_FLOAT_EQ(meters[3], c.custom);
+    EXPECT_EQ(meters[0], -7.0f);  // input and output peaks are not this function's
+    EXPECT_EQ(meters[4], -7.0f);  // only one custom meter in this product
+  }
+}
+
+}  // namespace
+}  // namespace qrv::aaxtest

@@ -177,18 +177,7 @@ void RenderOne(RenderContext& ctx) {
   if (meters == nullptr) return;
   meters[0] = inputPeak;
   meters[1] = PeakOf(out[0], count, meters[1]);
-  double gr = 0.0;
-  meters[2] = engine->GetMeter(kSlotGainReduction, &gr) ? static_cast<float>(gr) : 0.0f;
-  for (int k = 0; k < kCustomMeterCount && gCustomMeters[static_cast<std::size_t>(k)] >= 0; ++k) {
-    double v = 0.0;
-    if (engine->GetMeter(static_cast<unsigned>(gCustomMeters[static_cast<std::size_t>(k)]), &v)) {
-      if (!std::isfinite(v) || v < 0.0) v = 0.0;
-      if (v > 1.0) v = 1.0;
-      meters[3 + k] = static_cast<float>(v) + kMeterOffset;
-    } else {
-      meters[3 + k] = kNoMeterValue;
-    }
-  }
+  WriteEngineMeters(*engine, meters);
 }
 
 template <int Channels>
@@ -201,6 +190,21 @@ void Render(void* const* begin, const void* end) {
 }  // namespace
 
 const std::array<int, kCustomMeterCount>& CustomMeterList() { return gCustomMeters; }
+
+void WriteEngineMeters(QRVBaseAudioProcessor& engine, float* meters) {
+  double gr = 0.0;
+  meters[2] = engine.GetMeter(kSlotGainReduction, &gr) ? static_cast<float>(gr) : 0.0f;
+  for (int k = 0; k < kCustomMeterCount && gCustomMeters[static_cast<std::size_t>(k)] >= 0; ++k) {
+    double v = 0.0;
+    if (engine.GetMeter(static_cast<unsigned>(gCustomMeters[static_cast<std::size_t>(k)]), &v)) {
+      if (!std::isfinite(v) || v < 0.0) v = 0.0;
+      if (v > 1.0) v = 1.0;
+      meters[3 + k] = static_cast<float>(v) + kMeterOffset;
+    } else {
+      meters[3 + k] = kNoMeterValue;
+    }
+  }
+}
 
 bool QRV_AAX_MasterAudioEffectWrapper::PostMessage(const void* block, std::size_t size) {
   if (block == nullptr || size == 0 || size > kParameterMessageMaxSize) return false;

@@ -142,6 +142,9 @@ inline constexpr uint32_t kEngineSize = sizeof(warmGlowEffect);
 extern const std::array<AAX_CTypeID, kMeterCount> kMeterIDs;
 // Parameter indices with the Meter flag, in index order, -1 ending the list (at most 64).
 const std::array<int, kCustomMeterCount>& CustomMeterList();
+// Meters 2 and up after a block: the engine's gain reduction, then each custom meter clamped to 0..1
+// plus kMeterOffset, or kNoMeterValue where the engine gives none.
+void WriteEngineMeters(QRVBaseAudioProcessor& engine, float* meters);
 
 // The two native render procedures.
 void RenderMono(void* const* instancesBegin, const void* instancesEnd);
