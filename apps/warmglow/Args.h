@@ -36,9 +36,9 @@ class ParsedArgs {
 // Accepts "--name value", "--name=value", flags, "-h"/"--help" and "--" (everything after it is
 // positional). Throws CliError for an unknown option, a missing value, a value on a flag or a
 // single-valued option given twice. `command` names the subcommand in messages.
-ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSpec> specs, std::string_view command);
+ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSpec> known, std::string_view command);
 
 // The "Options:" block of a help text, one option per line with its help aligned.
-std::string FormatOptions(std::span<const OptionSpec> specs);
+std::string FormatOptions(std::span<const OptionSpec> known);
 
 }  // namespace qrv::cli

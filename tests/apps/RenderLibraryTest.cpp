@@ -56,23 +56,23 @@ TEST(CliSettings, AssignmentsTakeNormalisedValuesOnly) {
 }
 
 TEST(CliArgs, OptionsTakeValuesInEitherFormAndRejectMisuse) {
-  const OptionSpec specs[] = {{"--block", "N", "", false}, {"--set", "A=B", "", true}, {"--bypass", "", "", false}};
+  const OptionSpec known[] = {{"--block", "N", "", false}, {"--set", "A=B", "", true}, {"--bypass", "", "", false}};
   const std::vector<std::string> args = {"in", "--block=64", "--set", "a=1", "--bypass", "--set=b=2", "--", "--out"};
-  const ParsedArgs p = ParseArgs(args, specs, "render");
+  const ParsedArgs p = ParseArgs(args, known, "render");
   EXPECT_EQ(p.positionals, (std::vector<std::string>{"in", "--out"}));
   EXPECT_EQ(*p.Value("--block"), "64");
   EXPECT_EQ(p.Values("--set"), (std::vector<std::string>{"a=1", "b=2"}));
   EXPECT_TRUE(p.Has("--bypass"));
   EXPECT_FALSE(p.help);
 
-  auto parse = [&](std::vector<std::string> a) { return ParseArgs(a, specs, "render"); };
+  auto parse = [&](std::vector<std::string> a) { return ParseArgs(a, known, "render"); };
   EXPECT_THROW(parse({"--block", "1", "--block", "2"}), CliError);
   EXPECT_THROW(parse({"--bypass=yes"}), CliError);
   EXPECT_THROW(parse({"--block"}), CliError);
   EXPECT_THROW(parse({"--blocks", "2"}), CliError);
   EXPECT_EQ(*parse({"--block", "-3"}).Value("--block"), "-3");  // values are taken verbatim, checked later
   EXPECT_TRUE(parse({"-h"}).help);
-  EXPECT_NE(FormatOptions(specs).find("--set A=B"), std::string::npos);
+  EXPECT_NE(FormatOptions(known).find("--set A=B"), std::string::npos);
 }
 
 TEST(CliRun, ErrorsBecomeOneLineAndStatusTwo) {
