@@ -238,6 +238,16 @@ void PresetManager::SelectSlot(int slot) {
   ApplyRecord(*current_);
 }
 
+bool PresetManager::SetInactiveSlotRecord(int slot, const PresetRecord& record) {
+  if (slot != kSlotA && slot != kSlotB) return false;
+  if (slot == active_) return false;
+  PresetRecord& current = slot == kSlotB ? bCurrent_ : aCurrent_;
+  current = record;
+  (slot == kSlotB ? bReference_ : aReference_) = record;
+  (slot == kSlotB ? bModified_ : aModified_) = false;
+  return true;
+}
+
 void PresetManager::CopySlot() {
   if (active_ == kSlotA) {
     bCurrent_ = aCurrent_;

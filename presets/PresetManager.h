@@ -80,6 +80,12 @@ class PresetManager {
   void SelectSlot(int slot);
   int ActiveSlot() const { return active_; }
   void CopySlot();
+  // The current record of slot A or B, whichever is active.
+  const PresetRecord& SlotRecord(int slot) const { return slot == kSlotB ? bCurrent_ : aCurrent_; }
+  // Puts record into the inactive slot as its current and reference record, unmodified, without
+  // sending anything or touching the undo history (a session restoring the slot its chunk does not
+  // carry). False, and nothing changed, for the active slot.
+  bool SetInactiveSlotRecord(int slot, const PresetRecord& record);
 
   // ---- favourites (slots 0..3 and settings::kFavoriteUserDefault) ----
   bool FavoriteExists(int slot) const;

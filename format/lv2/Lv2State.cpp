@@ -40,16 +40,6 @@ bool ChunkReads(const uint8_t* data, std::size_t size) {
 
 // Gives the slot `slot` the values and name of `record`, as its own unmodified reference, and leaves
 // `active` selected.
-void SetSlotRecord(PresetManager& pm, int slot, const PresetRecord& record, int active) {
-  pm.SelectSlot(slot);
-  for (int i = 0; i < static_cast<int>(kPresetValueCount); ++i) {
-    if (IsStoredSlot(i) && pm.current().values[i] != record.values[i]) pm.ParameterChanged(i, record.values[i]);
-  }
-  if (!record.Name().empty()) pm.RenameCurrent(record.Name());
-  pm.AcceptCurrentAsReference();
-  pm.SelectSlot(active);
-}
-
 }  // namespace
 
 Lv2State::Lv2State(const LV2_URID_Map* map, const PublishedValues& published) : published_(published) {
@@ -114,13 +104,10 @@ LV2_State_Status Lv2State::Save(LV2_State_Store_Function store, LV2_State_Handle
   LV2_State_Status status = store(handle, keyChunk_, chunk, static_cast<std::size_t>(size), atomChunk_, kFlags);
   if (status != LV2_STATE_SUCCESS) return status;
 
-  // The slot the chunk does not carry. Selecting it only to read it: the values the manager sends on
-  // a selection go nowhere here (SetParameter above).
+  // The slot the chunk does not carry.
   const int active = manager_->ActiveSlot();
   const int other = active == kSlotA ? kSlotB : kSlotA;
-  manager_->SelectSlot(other);
-  const PresetRecord otherRecord = manager_->current();
-  manager_->SelectSlot(active);
+  const PresetRecord otherRecord = manager_->SlotRecord(other);
   const std::vector<uint8_t> blob = WriteSinglePresetBlob(otherRecord, manager_->hostStateWord(), manager_->zoom());
   status = store(handle, keyOtherSlot_, blob.data(), blob.size(), atomChunk_, kFlags);
   if (status != LV2_STATE_SUCCESS) return status;
@@ -161,15 +148,11 @@ LV2_State_Status Lv2State::Restore(LV2_State_Retrieve_Function retrieve, LV2_Sta
 
   const std::lock_guard lock(g_presetMutex);
   EnsureManager();
-  // Both slots now hold the chunk's record, A selected.
+  // Both slots now hold the chunk's record, A selected. The chunk's record belongs to the slot that was
+  // active; the other one comes from its own key.
   controller_->SetStateChunk(static_cast<const uint8_t*>(chunk), size);
-  if (haveOther) {
-    // The chunk's record is the slot that was active; the other one comes from its own key.
-    const int otherSlot = active == kSlotA ? kSlotB : kSlotA;
-    SetSlotRecord(*manager_, otherSlot, otherRecord, active);
-  } else if (active == kSlotB) {
-    manager_->SelectSlot(kSlotB);
-  }
+  if (active == kSlotB) manager_->SelectSlot(kSlotB);
+  if (haveOther) manager_->SetInactiveSlotRecord(active == kSlotA ? kSlotB : kSlotA, otherRecord);
   return LV2_STATE_SUCCESS;
 }
 

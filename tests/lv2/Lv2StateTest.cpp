@@ -276,6 +276,7 @@ TEST(Lv2State, BothAbSlotsAndTheActiveOneSurviveAReload) {
     ASSERT_EQ(target.state().Restore(MemoryState::Retrieve, &saved), LV2_STATE_SUCCESS);
     PresetManager& restored = target.state().presetManager();
     EXPECT_EQ(restored.ActiveSlot(), active);
+    EXPECT_FALSE(restored.CanUndo());  // a reloaded session starts with an empty history
     const PresetRecord& first = restored.current();
     EXPECT_EQ(first, active == kSlotA ? a : b);
     EXPECT_FALSE(restored.modified());

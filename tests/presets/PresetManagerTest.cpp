@@ -251,6 +251,22 @@ TEST_F(PresetManagerTest, SlotsAAndBKeepTheirOwnPresetAndMark) {
   EXPECT_FLOAT_EQ(Current(kSlotCompression), 0.8f);
 }
 
+TEST_F(PresetManagerTest, TheInactiveSlotCanBeSetQuietly) {
+  const PresetRecord other = MakeRecord("Other", 0.2f);
+  fake.calls.clear();
+  EXPECT_FALSE(pm.SetInactiveSlotRecord(kSlotA, other));  // A is active
+  EXPECT_EQ(pm.SlotRecord(kSlotA).Name(), "Default");
+  EXPECT_TRUE(pm.SetInactiveSlotRecord(kSlotB, other));
+  EXPECT_EQ(pm.SlotRecord(kSlotB), other);
+  EXPECT_EQ(pm.current().Name(), "Default");
+  EXPECT_TRUE(fake.calls.empty());
+  EXPECT_FALSE(pm.CanUndo());
+  pm.SelectSlot(kSlotB);
+  EXPECT_EQ(pm.current(), other);
+  EXPECT_FALSE(pm.modified());
+  EXPECT_EQ(Sent(kSlotRatio), static_cast<double>(other.values[kSlotRatio]));
+}
+
 TEST_F(PresetManagerTest, FavouritesAssignRecallNameAndRemove) {
   Turn(kSlotRatio, 0.5, 1.0);
   pm.RenameCurrent("Crushed");
