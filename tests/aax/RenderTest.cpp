@@ -163,10 +163,14 @@ TEST_F(AaxRender, ChangesReachTheEngineAtTheNextBlock) {
 TEST_F(AaxRender, FirstBlockAfterResetSendsEverything) {
   auto instance = Create(1);
   ASSERT_NE(instance, nullptr);
-  float hidden[31];
+  // Ports, pending values, markers and the spare words up to offset 148; the master object follows.
+  float hidden[37];
   int32_t latency = 0;
   ASSERT_TRUE(instance->ReadPrivateData(21, 0, sizeof hidden, hidden));
   for (float v : hidden) EXPECT_EQ(v, kUnset);
+  uint32_t gap = 1;
+  ASSERT_TRUE(instance->ReadPrivateData(21, 148, 4, &gap));
+  EXPECT_EQ(gap, 0u);
   ASSERT_TRUE(instance->ReadPrivateData(22, 0, 4, &latency));
   EXPECT_EQ(latency, -1);
 
@@ -180,6 +184,7 @@ TEST_F(AaxRender, FirstBlockAfterResetSendsEverything) {
   for (int k = 12; k < 29; ++k) EXPECT_EQ(hidden[k], kUnset);
   EXPECT_EQ(hidden[29], 0.0f);  // last START and STOP values
   EXPECT_EQ(hidden[30], 0.0f);
+  for (int k = 31; k < 37; ++k) EXPECT_EQ(hidden[k], kUnset);  // never used, never touched
   ASSERT_TRUE(instance->ReadPrivateData(22, 0, 4, &latency));
   EXPECT_EQ(latency, 0);
 }

@@ -1,5 +1,6 @@
 #include "format/aax/QRV_Wrappers/QRV_QVWG_2300_AAX_Parameters_Wrapper.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -16,6 +17,8 @@ constexpr int32_t kStateMinimumSessionOpening = 12;
 constexpr int32_t kStateMinimum = 53;
 constexpr uint32_t kStatePrefixSize = 8;
 constexpr uint32_t kProductCodeSwapped = 0x47575651u;  // bytes "QVWG"
+constexpr std::size_t kHiddenUnsetWords = 37;
+static_assert(kHiddenUnsetWords * 4 <= offsetof(HiddenBlock, master));
 
 void PutU32(unsigned char* p, uint32_t v) {
   for (int k = 0; k < 4; ++k) p[k] = static_cast<unsigned char>(v >> (8 * k));
@@ -149,10 +152,10 @@ AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::ResetFieldData(AAX_CFieldIndex 
       auto* block = static_cast<HiddenBlock*>(data);
       std::memset(block, 0, sizeof(HiddenBlock));
       new (block->master) QRV_AAX_MasterAudioEffectWrapper();
-      for (float& v : block->lastPort) v = kUnsetValue;
-      for (float& v : block->pending) v = kUnsetValue;
-      block->lastStart = kUnsetValue;
-      block->lastStop = kUnsetValue;
+      // Every float word up to offset 148 (ports, pending values, markers and the spare words behind
+      // them) starts as "never seen".
+      auto* bytes = static_cast<unsigned char*>(data);
+      for (std::size_t k = 0; k < kHiddenUnsetWords; ++k) std::memcpy(bytes + 4 * k, &kUnsetValue, 4);
       return AAX_SUCCESS;
     }
     case kFieldLatency: {
