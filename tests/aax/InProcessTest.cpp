@@ -2,7 +2,9 @@
 // preset manager and the engine inside the host's private data can be inspected and driven as the editor
 // would drive them.
 #include <cstring>
+#include <new>
 
+#include "dsp/FactoryPresets.h"
 #include "dsp/ParameterSet.h"
 #include "format/aax/QRV_Wrappers/QRV_AAX_Module.h"
 #include "format/aax/QRV_Wrappers/QRV_AAX_RenderContext.h"
@@ -343,6 +345,63 @@ TEST_F(AaxThreadsHub, HiddenValuesAndMessagesCrossWithoutRaces) {
 
 namespace qrv::aaxtest {
 namespace {
+
+// A host may hand the render procedure the same buffer for input and output; the input meter still
+// reads what came in. The context is built by hand, since the simulator always copies.
+TEST(AaxRenderInPlace, InputMeterReadsTheInputOfASharedBuffer) {
+  alignas(16) unsigned char hidden[sizeof(aax::HiddenBlock)];
+  alignas(alignof(warmGlowEffect)) unsigned char engine[sizeof(warmGlowEffect)];
+  alignas(16) unsigned char bus[sizeof(aax::MessageBus)];
+  int32_t latency = 0;
+  float lastRate = 0.0f;
+  {
+    QRV_QVWG_2300_AAX_Parameters_Wrapper model;  // destroys the engine before the storage goes
+    ASSERT_EQ(model.ResetFieldData(aax::kFieldHidden, hidden, sizeof hidden), AAX_SUCCESS);
+    ASSERT_EQ(model.ResetFieldData(aax::kFieldEngine, engine, sizeof engine), AAX_SUCCESS);
+    ASSERT_EQ(model.ResetFieldData(aax::kFieldMessageBus, bus, sizeof bus), AAX_SUCCESS);
+    ASSERT_EQ(model.ResetFieldData(aax::kFieldLatency, &latency, 4), AAX_SUCCESS);
+    ASSERT_EQ(model.ResetFieldData(aax::kFieldLastRate, &lastRate, 4), AAX_SUCCESS);
+
+    double preset[12] = {};
+    GetFactoryPreset(0, preset, nullptr, nullptr);
+    float ports[12];
+    for (int k = 0; k < 12; ++k) ports[k] = static_cast<float>(preset[k]);
+    ports[kSlotCompression] = 1.0f;  // full compression, no make-up gain
+    ports[kSlotOutput] = 0.0f;
+    int32_t bypass = 0, length = 2048;
+    float rate = 48000.0f, start = 0.0f, stop = 0.0f;
+    std::vector<float> buffer = TestSignal(1, 2048, rate)[0];
+    float peakIn = 0.0f;
+    for (float x : buffer) peakIn = std::max(peakIn, std::fabs(x));
+    float* channels[1] = {buffer.data()};
+    std::array<float, aax::kMeterCount> meters{};
+
+    aax::RenderContext ctx{};
+    ctx.bypass = &bypass;
+    for (int k = 0; k < 12; ++k) ctx.parameterPorts[k] = &ports[k];
+    ctx.inputs = channels;
+    ctx.outputs = channels;
+    ctx.bufferLength = &length;
+    ctx.sampleRate = &rate;
+    ctx.meters = meters.data();
+    ctx.hidden = reinterpret_cast<aax::HiddenBlock*>(hidden);
+    ctx.latency = &latency;
+    ctx.lastRate = &lastRate;
+    ctx.engine = std::launder(reinterpret_cast<warmGlowEffect*>(engine));
+    ctx.bus = reinterpret_cast<aax::MessageBus*>(bus);
+    ctx.presetStart = &start;
+    ctx.presetStop = &stop;
+    void* record = &ctx;
+    aax::RenderMono(&record, &record + 1);
+
+    float peakOut = 0.0f;
+    for (float x : buffer) peakOut = std::max(peakOut, std::fabs(x));
+    EXPECT_LT(peakOut, 0.9f * peakIn);  // it did compress, in place
+    EXPECT_EQ(meters[0], peakIn);
+    EXPECT_EQ(meters[1], peakOut);
+    EXPECT_EQ(lastRate, 48000.0f);
+  }
+}
 
 // A processor whose meter answer the test chooses; every other operation does nothing.
 class MeterProbe final : public QRVBaseAudioProcessor {

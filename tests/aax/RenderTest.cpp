@@ -160,6 +160,28 @@ TEST_F(AaxRender, ChangesReachTheEngineAtTheNextBlock) {
   EXPECT_EQ(lastRate, 96000.0f);
 }
 
+TEST_F(AaxRender, RatesThatAreNoRateLeaveTheEngineAlone) {
+  auto instance = Create(1);
+  ASSERT_NE(instance, nullptr);
+  instance->SetParameter("5: Compression", 0.9);
+  auto in = TestSignal(1, 256 * 8, kRate);
+  std::vector<std::vector<float>> out(1, std::vector<float>(in[0].size())), expected = out;
+  Reference ref(1, kRate);
+  ref.PresetStart(Ports(*instance));
+  ref.PresetStop();
+  const float rates[8] = {kRate, std::nanf(""), 0.0f, -44100.0f, INFINITY, -INFINITY, kRate, kRate};
+  for (int b = 0; b < 8; ++b) {
+    instance->SetSampleRate(rates[b]);
+    RenderOne(*instance, in, out, static_cast<std::size_t>(b) * 256, 256);
+    ref.Process(in, expected, static_cast<std::size_t>(b) * 256, 256);
+    float lastRate = 0.0f;
+    ASSERT_TRUE(instance->ReadPrivateData(23, 0, 4, &lastRate));
+    EXPECT_EQ(lastRate, kRate) << "block " << b;
+  }
+  // No reset on the way: the output runs on as if the host had kept its rate.
+  ExpectSame(out, expected);
+}
+
 TEST_F(AaxRender, FirstBlockAfterResetSendsEverything) {
   auto instance = Create(1);
   ASSERT_NE(instance, nullptr);
