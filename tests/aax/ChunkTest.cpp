@@ -1,5 +1,6 @@
 // The two state chunks: indices and IDs, layouts, size limits, notification states, the user default on
 // an all-default chunk, and refusal of data shorter than its header says.
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -201,6 +202,50 @@ TEST_F(AaxChunks, AllDefaultStateLoadsTheUserDefault) {
   ASSERT_EQ(target->RestoreChunk(Save(*instance_, kAll)), AAX_SUCCESS);
   EXPECT_EQ(target->ParameterValue("2: Ratio"), 0.0);
   EXPECT_DOUBLE_EQ(target->ParameterValue("6: Output"), static_cast<float>(0.15));
+}
+
+TEST_F(AaxChunks, SessionBeingOpenedRestoresDefaultsAsTheyAreUntilAnError) {
+  const auto defaults = Save(*instance_, kAll);
+  PresetRecord record;
+  double preset[12] = {};
+  GetFactoryPreset(0, preset, nullptr, nullptr);
+  for (int i = 0; i < 12; ++i) record.values[static_cast<std::size_t>(i)] = static_cast<float>(preset[i]);
+  record.values[kSlotOutput] = 0.6f;
+  ASSERT_TRUE(settings::StoreFavorite(settings::kFavoriteUserDefault, WriteSinglePresetBlob(record, 0, 100)));
+
+  auto target = Fresh();
+  ASSERT_NE(target, nullptr);
+  Edit(*target, "6: Output", 0.9);
+  target->Notify(AAX_FourCC("AXso"));
+  // A saved session holds what the user had, defaults or not: no user default here.
+  ASSERT_EQ(target->RestoreChunk(defaults), AAX_SUCCESS);
+  EXPECT_DOUBLE_EQ(target->ParameterValue("6: Output"), static_cast<float>(0.15));
+  // The state lasts: a short chunk that state 0 refuses is still taken.
+  aaxhost::Instance::Chunk c{kAll, 0, "", std::vector<uint8_t>(defaults.data.begin(), defaults.data.begin() + 20)};
+  EXPECT_EQ(target->RestoreChunk(c), AAX_SUCCESS);
+  EXPECT_EQ(target->RestoreChunk(c), AAX_SUCCESS);
+  // Until a size error ends it; then an all-default chunk is a fresh insert again.
+  c.data.resize(11);
+  EXPECT_EQ(target->RestoreChunk(c), AAX_ERROR_NOT_INITIALIZED);
+  ASSERT_EQ(target->RestoreChunk(defaults), AAX_SUCCESS);
+  EXPECT_DOUBLE_EQ(target->ParameterValue("6: Output"), 0.6f);
+}
+
+TEST_F(AaxChunks, GetChunkWritesOnlyWhatTheSizeRequestAnnounced) {
+  AAX_IEffectParameters* model = instance_->dataModel();
+  for (AAX_CTypeID id : {kAll, kControls}) {
+    SCOPED_TRACE(id);
+    std::vector<unsigned char> block(sizeof(AAX_SPlugInChunk) + 4096, 0xCD);
+    auto* chunk = reinterpret_cast<AAX_SPlugInChunk*>(block.data());
+    // Without a size request the host has no buffer of a size the plug-in knows.
+    EXPECT_EQ(model->GetChunk(id, chunk), AAX_ERROR_INCORRECT_CHUNK_SIZE);
+    EXPECT_EQ(std::count(block.begin(), block.end(), 0xCD), static_cast<std::ptrdiff_t>(block.size()));
+    uint32_t size = 0;
+    ASSERT_EQ(model->GetChunkSize(id, &size), AAX_SUCCESS);
+    ASSERT_EQ(model->GetChunk(id, chunk), AAX_SUCCESS);
+    EXPECT_EQ(chunk->fSize, static_cast<int32_t>(size));
+    EXPECT_EQ(block[sizeof(AAX_SPlugInChunk) + size], 0xCD);
+  }
 }
 
 TEST_F(AaxChunks, DamagedStateDataIsRefusedOrReadWithinItsSize) {
