@@ -328,8 +328,12 @@ bool HostStateEqualsDefaults(std::span<const uint8_t> bytes) {
     const int32_t type = GetI32(h, swap);
     const int32_t size = GetI32(h + 4, swap);
     const int32_t tag = GetI32(h + 8, false);
-    if (size < 0 || static_cast<std::size_t>(size) > bytes.size() - pos - kChunkHeaderSize) break;
+    // Only the header has to lie inside: a chunk whose size claims more than is left still counts when
+    // the fields read from it are present, and the next header then lies outside and ends the walk.
+    if (size < 0) break;  // would walk backwards
+    const std::size_t left = bytes.size() - pos - kChunkHeaderSize;
     if (type == static_cast<int32_t>(ChunkType::Parameter) && tag == 0 && size >= 16) {
+      if (left < 16) break;
       const int32_t index = GetI32(h + kChunkHeaderSize, swap);
       if (IsStoredSlot(index)) {
         float value = std::bit_cast<float>(Get32(h + kChunkHeaderSize + 12, swap));
@@ -338,6 +342,7 @@ bool HostStateEqualsDefaults(std::span<const uint8_t> bytes) {
         if (std::llround(static_cast<double>(value) * 1000000.0) != std::llround(def * 1000000.0)) return false;
       }
     }
+    if (static_cast<std::size_t>(size) > left) break;
     pos += kChunkHeaderSize + static_cast<std::size_t>(size);
   }
   return true;

@@ -308,6 +308,15 @@ TEST(PresetBlob, ComparisonWithDefaults) {
   auto broken = blobOf(changed);
   Put32(broken, kBlobHeaderSize + 4, 100000);
   EXPECT_TRUE(HostStateEqualsDefaults(broken));
+  // The walk goes on while each chunk header lies inside the blob: a parameter chunk whose own fields
+  // are present still counts, although its size claims more than is left.
+  auto oversized = blobOf(changed);
+  Put32(oversized, ValueOffset(kSlotCompression) - 20, 100000);
+  EXPECT_FALSE(HostStateEqualsDefaults(oversized));
+  // ... but a chunk whose value lies past the end is not read.
+  const std::vector<uint8_t> cut(oversized.begin(), oversized.begin() + static_cast<std::ptrdiff_t>(
+                                                        ValueOffset(kSlotCompression)));
+  EXPECT_TRUE(HostStateEqualsDefaults(cut));
 }
 
 TEST(PresetBlob, NamesAndExtensions) {
