@@ -21,7 +21,7 @@ struct PresetRecord {
   // Zeroes the whole field, then copies at most 23 characters (up to an embedded zero).
   void SetName(std::string_view text) {
     std::memset(name, 0, sizeof name);
-    const std::size_t n = std::min(text.size(), kPresetNameMax);
+    const std::size_t n = std::min(text.substr(0, text.find('\0')).size(), kPresetNameMax);
     std::memcpy(name, text.data(), n);
   }
   std::string_view Name() const { return {name, strnlen(name, kPresetNameMax)}; }

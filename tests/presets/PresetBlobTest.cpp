@@ -326,6 +326,10 @@ TEST(PresetBlob, NamesAndExtensions) {
   EXPECT_EQ(r.name[23], 0);
   r.SetName("Short");
   EXPECT_TRUE(std::all_of(r.name + 5, r.name + 24, [](char c) { return c == 0; }));
+  // A name ends at its first zero; nothing behind it reaches the field (and so no blob).
+  r.SetName(std::string_view("Cut\0hidden", 10));
+  EXPECT_EQ(r.Name(), "Cut");
+  EXPECT_TRUE(std::all_of(r.name + 3, r.name + 24, [](char c) { return c == 0; }));
 
   EXPECT_EQ(ApplyPresetExtension("Mix.qrv.qrv"), "Mix.qrv");
   EXPECT_EQ(ApplyPresetExtension("Mix"), "Mix.qrv");
