@@ -3,7 +3,8 @@
 namespace Quarrytone {
 
 double QRVFrame::ClampZoom(double factor) {
-  if (factor <= 0.01) return 1.0;
+  // A factor that is not a number (a damaged setting or message) falls back to 100 %.
+  if (!(factor > 0.01)) return 1.0;
   if (factor < kMinZoom) return kMinZoom;
   if (factor >= kMaxZoom) return kMaxZoom;
   return factor;

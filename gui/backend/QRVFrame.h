@@ -13,7 +13,7 @@ class QRVFrame : public tk::Frame {
 
   explicit QRVFrame(const tk::Rect& size) : tk::Frame(size) {}
 
-  // 0 answers 1.0 and changes nothing; otherwise the factor is clamped (0.01 or less is 1.0),
+  // 0 answers 1.0 and changes nothing; otherwise the factor is clamped (0.01 or less, or NaN, is 1.0),
   // applied as the frame's scale and the frame is redrawn. Returns the factor in use.
   double zoom(double factor);
   static double ClampZoom(double factor);

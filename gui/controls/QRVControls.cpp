@@ -317,7 +317,7 @@ void QRVTextEdit::setText(const char* text) {
 
 void QRVTextEdit::setValue(double value) {
   QRVBaseControl::setValue(value);
-  if (!valueToText_) return;
+  if (!valueToText_ || std::isnan(value)) return;
   int tag = peer_ ? peer_->getTag() : -1;
   if (linkedValueControl_) tag = linkedValueControl_->getTag();
   char text[256] = {};

@@ -1,6 +1,7 @@
 #include "gui/engine/QRVBaseControl.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "dsp/FactoryPresets.h"
@@ -59,7 +60,8 @@ QRVBaseControl::~QRVBaseControl() {
 }
 
 void QRVBaseControl::setValue(double value) {
-  if (!editing_) {
+  // Not a number cannot be clamped; it leaves the value as it is rather than reach the frame arithmetic.
+  if (!editing_ && !std::isnan(value)) {
     value_ = std::clamp(value, 0.0, 1.0);
     if (peer_) peer_->setValue(value_);
   }

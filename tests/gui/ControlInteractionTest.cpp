@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "dsp/FactoryPresets.h"
+#include "dsp/ParameterSet.h"
 #include "tests/gui/GuiHarness.h"
 
 namespace qrv::test {
@@ -107,6 +110,67 @@ TEST(KnobWheel, ANotchMovesHalfAWheelStep) {
   output->setValue(0.0);
   h.wheel({315, 200}, 1.0f);
   EXPECT_NEAR(output->getValue(), 0.5 / 30, 1e-12);
+  output->setValue(0.0);
+  h.wheel({315, 200}, 1.0f, kQRVShift);  // fine: 1/300 per step
+  EXPECT_NEAR(output->getValue(), 0.5 / 300, 1e-12);
+  // Time (tag 4) and Compression steps are 10 and 100; any other tag moves 1/1000 either way.
+  auto* time = new QRVAnimKnob(QRVRect{28, 143, 142, 257}, 4, nullptr, 21, 5);
+  h.container->addControl(time);
+  time->setValue(0.5);
+  h.wheel({85, 200}, -1.0f, kQRVShift);
+  EXPECT_NEAR(time->getValue(), 0.495, 1e-12);
+  auto* ratio = new QRVAnimKnob(QRVRect{50, 50, 120, 120}, 2, nullptr, 7);
+  h.container->addControl(ratio);
+  ratio->setValue(0.5);
+  h.wheel({85, 85}, 1.0f);
+  EXPECT_NEAR(ratio->getValue(), 0.5005, 1e-12);
+  h.wheel({85, 85}, 1.0f, kQRVShift);
+  EXPECT_NEAR(ratio->getValue(), 0.501, 1e-12);
+}
+
+TEST(ControlValues, StartAtFactoryPresetZeroAndResetToTheParameterDefault) {
+  double preset[12];
+  for (unsigned i = 0; i < 12; ++i) preset[i] = qrv::GetParameterDefault(i);
+  qrv::GetFactoryPreset(0, preset, nullptr, nullptr);
+  for (int tag : {0, 2, 5, 6, 7, 11, 12, 13, 28, 70}) {
+    SCOPED_TRACE(tag);
+    QRVBaseControl control(QRVRect{0, 0, 10, 10}, tag, nullptr, kQRVPeerCustom);
+    double initial = tag <= 11 ? preset[tag] : qrv::GetParameterDefault(static_cast<unsigned>(tag));
+    EXPECT_DOUBLE_EQ(control.getValue(), initial);
+    EXPECT_DOUBLE_EQ(control.getDefaultValue(), qrv::GetParameterDefault(static_cast<unsigned>(tag)));
+  }
+  EXPECT_DOUBLE_EQ(QRVBaseControl(QRVRect{}, 6, nullptr, 5).getValue(), 0.15);   // Output
+  EXPECT_DOUBLE_EQ(QRVBaseControl(QRVRect{}, 13, nullptr, 13).getValue(), 0.0);  // the meter
+  // Custom controls keep a default of their own.
+  QRVCustomControl custom(QRVRect{}, 13, nullptr);
+  EXPECT_DOUBLE_EQ(custom.getDefaultValue(), 0.5);
+  custom.setDefaultValue(0.25);
+  EXPECT_DOUBLE_EQ(custom.getDefaultValue(), 0.25);
+}
+
+TEST(ControlValues, AValueThatIsNotANumberChangesNothing) {
+  GuiHarness h;
+  QRVAnimKnob* knob = AddCompressionKnob(h);
+  auto* sw = new QRVHorizontalSwitch(QRVRect{262, 46, 368, 124}, 0, Quarrytone::GetSharedBitmap(12129));
+  sw->positions_ = 3;
+  h.container->addControl(sw);
+  auto* edit = new QRVTextEdit(QRVRect{20, 20, 120, 40}, 9);
+  edit->setValueToText([](double v, char* text, int&) { std::snprintf(text, 256, "%.2f", v); });
+  h.container->addControl(edit);
+  knob->setValue(0.3);
+  sw->setValue(0.5);
+  edit->setValue(0.25);
+  const double nan = std::nan("");
+  knob->setValue(nan);
+  sw->setValue(nan);
+  edit->setValue(nan);
+  EXPECT_DOUBLE_EQ(knob->getValue(), 0.3);
+  EXPECT_DOUBLE_EQ(sw->getValue(), 0.5);
+  EXPECT_DOUBLE_EQ(edit->getValue(), 0.25);
+  EXPECT_STREQ(edit->getText(), "0.25");
+  h.headless->render();  // draws the frames of the values kept
+  EXPECT_DOUBLE_EQ(knob->frameOffset().x, 2 * 114);  // frame 12: column 2, row 0
+  EXPECT_DOUBLE_EQ(knob->frameOffset().y, 0);
 }
 
 TEST(KnobReset, AltClickAndDoubleClickRestoreTheDefaultAndReportOnce) {
@@ -277,6 +341,12 @@ TEST(Zoom, TheSameLayoutPointHitsTheSameSegmentAtEveryZoom) {
   EXPECT_DOUBLE_EQ(h.frame->zoom(5), 4.0);
   EXPECT_DOUBLE_EQ(h.frame->zoom(0.005), 1.0);
   EXPECT_DOUBLE_EQ(h.frame->zoom(0), 1.0);
+  // A factor that is not a number never reaches the window: it means 100 %.
+  h.frame->zoom(2.0);
+  EXPECT_DOUBLE_EQ(h.frame->zoom(std::nan("")), 1.0);
+  EXPECT_DOUBLE_EQ(h.frame->getZoom(), 1.0);
+  EXPECT_EQ(h.frame->deviceHeight(), 275 + 78);
+  EXPECT_DOUBLE_EQ(h.frame->zoom(HUGE_VAL), 4.0);
 }
 
 // Value 0..1 shown as a percentage: converters as an owner would install them.
