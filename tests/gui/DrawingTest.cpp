@@ -172,6 +172,32 @@ TEST(DrawContext, RotatedStringBoxUsesTheDefaultSizeWhenNoneIsGiven) {
   EXPECT_EQ(h.pixel({12.5, 34}).a, 0);
 }
 
+// Measures a text in the shared Arial 12 during each draw pass.
+class MeasuringControl : public QRVCustomControl {
+ public:
+  MeasuringControl() : QRVCustomControl(QRVRect{0, 0, 100, 20}, 41, nullptr) {}
+  void draw(QRVDrawContext* c) override {
+    c->setFont(Quarrytone::GetSharedFont(Quarrytone::SharedFont::Arial12));
+    width = c->getStringWidth("0000000000");
+  }
+  double width = 0;
+};
+
+TEST(DrawContext, TextKeepsItsWidthInLayoutPointsAtEveryZoom) {
+  GuiHarness h;
+  auto* text = new MeasuringControl;
+  h.container->addControl(text);
+  h.headless->render();
+  double atOne = text->width;
+  EXPECT_NEAR(atOne, 66.7, 0.5);  // ten Arial digits of 0.556 em at 12 points
+  for (double zoom : {0.7, 2.5, 4.0}) {
+    SCOPED_TRACE(zoom);
+    h.frame->zoom(zoom);
+    h.headless->render();
+    EXPECT_NEAR(text->width, atOne, 0.05);
+  }
+}
+
 TEST(Containers, TintIsLaidOverTheBackgroundAndOverlaysDrawLast) {
   GuiHarness h;
   h.container->setBackgroundColor(QRVColor{0, 0, 255, 255});

@@ -5,9 +5,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "gui/backend/Resources.h"
+#include "gui/toolkit/DrawContext.h"
 #include "tests/support/TempDir.h"
 
 namespace qrv::test {
@@ -43,6 +45,57 @@ TEST_F(Resources, BitmapSizesAreHalfTheirPixels) {
     EXPECT_GT(table[i].frames, (table[i].columns - 1) * table[i].rows);
   }
   EXPECT_EQ(GetSharedBitmap(4711), nullptr);
+}
+
+TEST_F(Resources, EveryImageHasItsIdPixelSizeAndFilmStripGrid) {
+  struct Expected {
+    int id, width, height, frames, columns, rows;
+  };
+  static constexpr Expected kImages[] = {
+      {11128, 800, 550, 1, 1, 1},   {12129, 212, 468, 3, 1, 3},   {12181, 140, 980, 7, 1, 7},
+      {12130, 62, 434, 7, 1, 7},    {12139, 62, 434, 7, 1, 7},    {12173, 1140, 1140, 21, 5, 5},
+      {12171, 1596, 1368, 41, 7, 6}, {12177, 1824, 1824, 61, 8, 8}, {12151, 200, 86, 1, 1, 1},
+      {12152, 226, 92, 1, 1, 1},    {12153, 200, 86, 1, 1, 1},    {12200, 800, 550, 1, 1, 1},
+      {90001, 240, 240, 1, 1, 1}};
+  std::size_t n = 0;
+  EmbeddedImages(n);
+  EXPECT_EQ(n, std::size(kImages));
+  for (const Expected& e : kImages) {
+    SCOPED_TRACE(e.id);
+    const EmbeddedImage* image = FindEmbeddedImage(e.id);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->frames, e.frames);
+    EXPECT_EQ(image->columns, e.columns);
+    EXPECT_EQ(image->rows, e.rows);
+    // The PNG itself decodes to that size, and is drawn at scale factor 2.
+    CQRVBitmap decoded(image->data, image->size);
+    ASSERT_NE(decoded.getPlatformBitmap(), nullptr);
+    EXPECT_EQ(decoded.getPlatformBitmap()->pixelWidth(), e.width);
+    EXPECT_EQ(decoded.getPlatformBitmap()->pixelHeight(), e.height);
+    CQRVBitmapWrapper fresh(e.id);
+    EXPECT_DOUBLE_EQ(fresh.getWidth(), e.width / 2.0);
+    EXPECT_DOUBLE_EQ(fresh.getHeight(), e.height / 2.0);
+  }
+}
+
+TEST_F(Resources, FontSizesAreLayoutPointsAndTheWindowsFamiliesResolveToTheirMetricTwins) {
+  tk::Font* arial12 = ToolkitFont(GetSharedFont(SharedFont::Arial12));
+  ASSERT_NE(arial12, nullptr);
+  // An Arial digit advances 0.556 em: ten of them at 12 points are 66.7 points wide (at 96 dpi
+  // typographic points they would be a third wider).
+  double digits = tk::MeasureString(arial12, "0000000000");
+  EXPECT_NEAR(digits, 66.7, 0.5);
+  tk::Font liberation("Liberation Sans", 12);
+  EXPECT_DOUBLE_EQ(digits, tk::MeasureString(&liberation, "0000000000"));
+  tk::Font arial24("Arial", 24);
+  EXPECT_NEAR(tk::MeasureString(&arial24, "0000000000"), 2 * digits, 0.5);
+  // The designer font has its own face, not the fallback sans.
+  tk::Font* comic = ToolkitFont(GetSharedFont(SharedFont::Comic32));
+  ASSERT_NE(comic, nullptr);
+  tk::Font neue("Comic Neue", 32), fallback("sans-serif", 32);
+  const char* text = "Quarry-tone Presets";
+  EXPECT_DOUBLE_EQ(tk::MeasureString(comic, text), tk::MeasureString(&neue, text));
+  EXPECT_NE(tk::MeasureString(comic, text), tk::MeasureString(&fallback, text));
 }
 
 TEST_F(Resources, APngThatDoesNotDecodeGivesAnEmptyBitmap) {
