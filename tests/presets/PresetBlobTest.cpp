@@ -205,6 +205,11 @@ TEST(PresetBlob, NoReaderTrustsCountsOrSizes) {
     Put32(b, 21, 5000);
     cases.push_back({"data size", b});
   }
+  {
+    auto b = single;  // a negative data size
+    Put32(b, 21, static_cast<uint32_t>(-1));
+    cases.push_back({"negative data size", b});
+  }
   for (const Case& c : cases) {
     PresetRecord file = before, fav = before, clip = before;
     EXPECT_NE(ReadPresetFileBytes(c.blob, file), BlobStatus::Ok) << c.what;
@@ -213,6 +218,24 @@ TEST(PresetBlob, NoReaderTrustsCountsOrSizes) {
     EXPECT_EQ(file, before) << c.what;
     EXPECT_EQ(fav, before) << c.what;
     EXPECT_EQ(clip, before) << c.what;
+  }
+
+  // A favourite or clipboard blob must carry data: a bare header with no chunks is refused, although
+  // it claims nothing that is missing. The file reader refuses it for want of "Process".
+  {
+    std::vector<uint8_t> bare(single.begin(), single.begin() + static_cast<std::ptrdiff_t>(kBlobHeaderSize));
+    Put32(bare, 13, 0);
+    Put32(bare, 21, 0);
+    PresetRecord fav = before, clip = before, file = before;
+    EXPECT_EQ(ReadFavoriteBlob(bare, fav), BlobStatus::BadDataSize);
+    EXPECT_EQ(ReadClipboardBlob(bare, clip), BlobStatus::BadDataSize);
+    EXPECT_EQ(ReadPresetFileBytes(bare, file), BlobStatus::MissingProcess);
+    EXPECT_EQ(fav, before);
+    // With one byte of data and no chunks the blob reads, and changes nothing.
+    bare.push_back(0);
+    Put32(bare, 21, 1);
+    EXPECT_EQ(ReadFavoriteBlob(bare, fav), BlobStatus::Ok);
+    EXPECT_EQ(fav, before);
   }
 
   // Host state: a broken chunk anywhere means nothing is applied, the records before it included.
