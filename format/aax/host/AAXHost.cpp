@@ -1,8 +1,8 @@
 #include "format/aax/host/AAXHost.h"
 
 #include <fstream>
-#include <regex>
 #include <sstream>
+#include <string_view>
 
 namespace qrv::aaxhost {
 namespace {
@@ -240,10 +240,15 @@ AAX_Result Host::Register() {
       std::ostringstream text;
       text << in.rdbuf();
       description_.pageTable = text.str();
-      const std::regex parameter("parameter=\"([^\"]*)\"");
-      for (std::sregex_iterator it(description_.pageTable.begin(), description_.pageTable.end(), parameter), end;
-           it != end; ++it) {
-        description_.pageTableParameters.push_back((*it)[1].str());
+      // Every parameter="ID" attribute, in file order.
+      const std::string_view table = description_.pageTable;
+      constexpr std::string_view kAttribute = "parameter=\"";
+      for (std::size_t at = table.find(kAttribute); at != std::string_view::npos; at = table.find(kAttribute, at)) {
+        at += kAttribute.size();
+        const std::size_t end = table.find('"', at);
+        if (end == std::string_view::npos) break;
+        description_.pageTableParameters.emplace_back(table.substr(at, end - at));
+        at = end + 1;
       }
     }
   }
