@@ -182,8 +182,17 @@ void warmGlowEffect::SetParameter(unsigned index, double v) {
     case kSlotRatio: ratioStep_ = StepOfSingle(v, 6); break;
     case kSlotAttackRatio: attackStep_ = StepOf(v, 6); break;
     case kSlotTime: timeFactor_ = std::pow(100.0, static_cast<double>(vf)) * 0.005; break;
-    case kSlotCompression: driveTarget_ = DriveOfStep(CompressionStep(v)); break;
-    case kSlotOutput: outputTarget_ = OutputGainOfStep(StepOf(vf, 60)); break;
+    // A gain that overflows would make the glide inf and then NaN for good: keep the one set.
+    case kSlotCompression: {
+      const double target = DriveOfStep(CompressionStep(v));
+      if (std::isfinite(target)) driveTarget_ = target;
+      break;
+    }
+    case kSlotOutput: {
+      const double target = OutputGainOfStep(StepOf(vf, 60));
+      if (std::isfinite(target)) outputTarget_ = target;
+      break;
+    }
     case kSlotValveLevel: {
       valveStep_ = StepOfSingle(v, 6);
       valveDrive_ = valveMakeUp_ = 1.0;

@@ -80,6 +80,34 @@ TEST(Engine, DriveAndOutputTablesFollowTheirSteps) {
   EXPECT_DOUBLE_EQ(fx.driveTarget(), DriveOfStep(25));
 }
 
+TEST(Engine, AGainBeyondDoubleRangeIsIgnoredAndCannotPoisonTheGlide) {
+  // Values far outside 0..1 still follow the step formulas, but a drive or output gain that
+  // overflows to infinity would turn the smoothed gain into NaN for good once a sane value returns.
+  warmGlowEffect fx;
+  fx.SetParameter(kSlotCompression, 0.75);
+  fx.SetParameter(kSlotOutput, 0.3);
+  const double drive = fx.driveTarget(), output = fx.outputTarget();
+  fx.SetParameter(kSlotCompression, 1e6);
+  fx.SetParameter(kSlotOutput, 1e6);
+  EXPECT_EQ(fx.driveTarget(), drive);
+  EXPECT_EQ(fx.outputTarget(), output);
+  // Large but representable gains are still taken as they come.
+  fx.SetParameter(kSlotOutput, 2.0);
+  EXPECT_DOUBLE_EQ(fx.outputTarget(), OutputGainOfStep(120));
+
+  const auto sig = Sine(440.0, 0.5, 2048);
+  std::vector<float> outL, outR;
+  fx.SetParameter(kSlotOutput, 1e6);
+  fx.SetParameter(kSlotCompression, 1e6);
+  ProcessStereo(fx, sig, sig, outL, outR, 512);
+  fx.SetParameter(kSlotCompression, 0.5);
+  fx.SetParameter(kSlotOutput, 0.15);
+  ProcessStereo(fx, sig, sig, outL, outR, 512);
+  for (std::size_t i = 0; i < outL.size(); ++i) ASSERT_TRUE(std::isfinite(outL[i]) && std::isfinite(outR[i])) << i;
+  EXPECT_TRUE(std::isfinite(fx.drive()));
+  EXPECT_TRUE(std::isfinite(fx.outputGain()));
+}
+
 TEST(Engine, SilenceSettlesTheMeterOnTheFloorOfEachCurve) {
   const double expected[7] = {0.00749, 0.00999, 0.00703, 0.00394, 0.00047, 0.00040, 0.00033};
   std::vector<float> zeros(4096, 0.0f), outL, outR;
