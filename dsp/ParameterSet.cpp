@@ -122,10 +122,8 @@ void FormatTwoDecimals(float x, char* text, std::size_t size) {
     buf[n++] = '-';
     mag = -d;
   }
-  if (!(mag <= (d < 0.0 ? 9999999.0 : 99999999.0))) {  // also refuses NaN
-    text[0] = '\0';
-    return;
-  }
+  // Too large (or NaN): no text at all; the caller's zero-filled buffer stays as it was.
+  if (!(mag <= (d < 0.0 ? 9999999.0 : 99999999.0))) return;
   const auto whole = static_cast<long>(mag);
   char digits[12];
   int nd = 0;

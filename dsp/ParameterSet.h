@@ -72,7 +72,8 @@ int GetParameterFlags(unsigned index);
 // zero-filled buffer of at least 16 characters; slots without a text for v leave it untouched.
 void GetParameterDisplay(unsigned index, double v, char* text, std::size_t size);
 
-// Writes x with exactly two decimals, lifting the second decimal half-up ("5.50", "7.25", "30.00").
+// Writes x with exactly two decimals, lifting the second decimal half-up ("5.50", "7.25", "30.00"); a
+// magnitude above 99999999 (9999999 when negative) or NaN writes nothing.
 void FormatTwoDecimals(float x, char* text, std::size_t size);
 
 // Step arithmetic shared by the engine, the display and the host bindings. Out-of-range and

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 
 namespace qrv {
@@ -113,6 +114,14 @@ TEST(ParameterSet, FormatTwoDecimalsLiftsHalfUpAndBoundsMagnitude) {
   EXPECT_EQ(TwoDecimals(-9999999.0f), "-9999999.00");
   EXPECT_EQ(TwoDecimals(-20000000.0f), "");
   EXPECT_EQ(TwoDecimals(std::nanf("")), "");
+  // Beyond the limit nothing is written at all, not even a terminating zero.
+  char text[16];
+  std::memset(text, 'x', sizeof text);
+  FormatTwoDecimals(2e8f, text, sizeof text);
+  EXPECT_EQ(std::string(text, sizeof text), std::string(sizeof text, 'x'));
+  std::memset(text, 'x', sizeof text);
+  GetParameterDisplay(kSlotOutput, 1e8, text, sizeof text);
+  EXPECT_EQ(std::string(text, sizeof text), std::string(sizeof text, 'x'));
 }
 
 TEST(ParameterSet, StepPrecisionDiffersBetweenEngineAndDisplay) {
