@@ -108,7 +108,23 @@ std::string ReadManualPath() {
   const auto v = GetRegistry().Read(kPresetKey, kManualPathValue);
   if (!v || v->type != RegistryType::String) return {};
   std::string path = v->text.substr(0, std::min(v->text.size(), strnlen(v->text.c_str(), v->text.size())));
-  if (path.size() > kManualPathMax) path.resize(kManualPathMax);
+  // The limit is in wide characters (UTF-16 units), as the value is stored on Windows; the text is cut
+  // only between characters, never inside one's UTF-8 bytes.
+  std::size_t units = 0;
+  for (std::size_t i = 0; i < path.size();) {
+    const auto lead = static_cast<unsigned char>(path[i]);
+    std::size_t len = 1;
+    if (lead >= 0xf0) len = 4;
+    else if (lead >= 0xe0) len = 3;
+    else if (lead >= 0xc0) len = 2;
+    const std::size_t need = len == 4 ? 2 : 1;
+    if (units + need > kManualPathMax) {
+      path.resize(i);
+      break;
+    }
+    units += need;
+    i += len;
+  }
   return path;
 }
 

@@ -50,7 +50,8 @@ bool RemoveFavorite(int slot);
 bool StoreMemo(std::span<const uint8_t> blob);
 std::optional<std::vector<uint8_t>> LoadMemo();
 
-// At most 1024 characters; "" when not set. The value's type is not checked beyond being text.
+// At most 1024 wide characters, cut between characters; "" when not set. The value's type is not
+// checked beyond being text.
 std::string ReadManualPath();
 
 // Zoom factor rule everywhere: 0.01 or less gives 1.0, then limited to 0.7..4.0.

@@ -102,6 +102,19 @@ TEST_F(SettingsStoreTest, ManualPath) {
   EXPECT_EQ(ReadManualPath(), "/opt/qrv/warmGlow manual.pdf");
   registry.Write(kPresetKey, "ManualPath", RegistryValue::String(std::string(2000, 'm')));
   EXPECT_EQ(ReadManualPath().size(), 1024u);
+
+  // The limit counts characters (wide ones, as the value is stored on Windows), not bytes of UTF-8,
+  // and never cuts one in half.
+  std::string accented;
+  for (int i = 0; i < 600; ++i) accented += "\xc3\xa9";  // 600 x U+00E9
+  registry.Write(kPresetKey, "ManualPath", RegistryValue::String(accented));
+  EXPECT_EQ(ReadManualPath(), accented);
+  const std::string astral = std::string(1023, 'p') + "\xf0\x9f\x8e\xb8";  // needs two wide characters
+  registry.Write(kPresetKey, "ManualPath", RegistryValue::String(astral));
+  EXPECT_EQ(ReadManualPath(), std::string(1023, 'p'));
+  const std::string cutInside = std::string(1023, 'p') + "\xc3\xa9\xc3\xa9";
+  registry.Write(kPresetKey, "ManualPath", RegistryValue::String(cutInside));
+  EXPECT_EQ(ReadManualPath(), std::string(1023, 'p') + "\xc3\xa9");
 }
 
 TEST_F(SettingsStoreTest, MemoGoesToTheRegistryWithoutAClipboardOverride) {
