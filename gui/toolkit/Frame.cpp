@@ -238,12 +238,14 @@ MouseResult Frame::platformMouseMoved(Point device, std::uint32_t buttons) {
       }
     return MouseResult::NotHandled;
   }
-  updateHover(where, buttons);
-  // Without a capture the view under the pointer sees the move (hover effects).
+  // Without a capture the view under the pointer sees the move for hover effects only: a button
+  // held since a press that no view took is not a drag of whatever the pointer crosses.
+  std::uint32_t hoverButtons = buttons & ~kButtonBits;
+  updateHover(where, hoverButtons);
   if (!hover_.empty()) {
     Ref<View> v(hover_.back());
     Point p = v->frameToParent(where);
-    return v->onMouseMoved(p, buttons);
+    return v->onMouseMoved(p, hoverButtons);
   }
   return MouseResult::NotHandled;
 }

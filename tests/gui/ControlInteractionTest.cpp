@@ -89,6 +89,23 @@ TEST(KnobDrag, ValuesFromTheHostAreIgnoredWhileDraggingButReachALinkedControl) {
   EXPECT_DOUBLE_EQ(knob->getValue(), 0.9);
 }
 
+TEST(KnobDrag, ADragThatStartedOutsideTheKnobNeverTurnsIt) {
+  GuiHarness h;
+  QRVAnimKnob* knob = AddCompressionKnob(h);
+  knob->setValue(0.2);
+  EXPECT_EQ(h.press({390, 10}), tk::MouseResult::NotHandled);  // empty panel
+  h.move({200, 200});
+  h.move({200, 100});
+  h.release({200, 100});
+  EXPECT_DOUBLE_EQ(knob->getValue(), 0.2);
+  EXPECT_TRUE(h.listener.changes.empty());
+  // A press on the knob itself still drags it.
+  h.press(kCompressionCentre);
+  h.move({200, 170});
+  EXPECT_NEAR(knob->getValue(), 0.3, 1e-12);
+  h.release({200, 170});
+}
+
 TEST(KnobWheel, ANotchMovesHalfAWheelStep) {
   GuiHarness h;
   QRVAnimKnob* knob = AddCompressionKnob(h);
