@@ -246,9 +246,12 @@ TEST(Switch, SegmentsFollowThePointerAndResetSelectsTheDefault) {
   h.release({262 + 5, 60});
   EXPECT_FALSE(sw->isEditing());
   EXPECT_EQ(h.listener.changes.size(), 3u);
-  // Alt-click: the default of tag 0 in switch terms.
+  // Alt-click: the default of tag 0 in switch terms, reported once.
   h.click({262 + 5, 60}, kQRVLButton | kQRVAlt);
   EXPECT_DOUBLE_EQ(sw->getValue(), 1.0);
+  ASSERT_EQ(h.listener.changes.size(), 4u);
+  EXPECT_EQ(h.listener.changes.back(), std::make_pair(0, 1.0));
+  EXPECT_FALSE(sw->isEditing());
   // Wheel steps one position and rounds to a position.
   sw->setValue(0.5);
   h.wheel({300, 60}, 1.0f);
@@ -335,6 +338,35 @@ TEST(Dispatch, ControlMouseDownReachesTheEngineUnlessTheControlOptsOut) {
   // A negative tag leaves the peer's tag alone.
   knob->getPeer()->setTag(-1);
   EXPECT_EQ(knob->getPeer()->getTag(), 5);
+}
+
+// Answers like the zoom percentage button: a mouse-down result of 4.
+class OddAnswerControl : public QRVCustomControl {
+ public:
+  using QRVCustomControl::QRVCustomControl;
+  int onMouseDown(QRVPoint, int) override { return ++downs, 4; }
+  int onMouseMoved(QRVPoint, int) override { return kQRVMouseHandledNoMore; }
+  int downs = 0;
+};
+
+TEST(Dispatch, AnswersOtherThanHandledReachTheToolkitAsNotHandled) {
+  GuiHarness h;
+  QRVAnimKnob* knob = AddCompressionKnob(h);
+  auto* odd = new OddAnswerControl(QRVRect{180, 180, 220, 220}, 21, nullptr);
+  h.container->addControl(odd);  // on top of the knob
+  knob->setValue(0.2);
+  // Not handled: the press goes on to the knob beneath, and both report their mouse-down.
+  EXPECT_EQ(h.press({200, 200}), tk::MouseResult::Handled);
+  EXPECT_EQ(odd->downs, 1);
+  EXPECT_TRUE(knob->isEditing());
+  h.release({200, 200});
+  ASSERT_EQ(h.engine.mouseDowns.size(), 2u);
+  EXPECT_EQ(h.engine.mouseDowns[0].first, 21);
+  EXPECT_EQ(h.engine.mouseDowns[1].first, 5);
+  tk::Point where{200, 200};
+  EXPECT_EQ(Quarrytone::PeerView(odd)->onMouseMoved(where, kQRVLButton), tk::MouseResult::NotHandled);
+  EXPECT_EQ(Quarrytone::PeerView(odd)->onMouseDown(where, kQRVLButton | 0x800), tk::MouseResult::NotHandled);
+  EXPECT_EQ(h.engine.mouseDowns.back().second, kQRVLButton);  // masked with 0x7FE
 }
 
 TEST(Zoom, TheSameLayoutPointHitsTheSameSegmentAtEveryZoom) {
