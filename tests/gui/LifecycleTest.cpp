@@ -141,6 +141,47 @@ TEST(Paths, LinearGradientRunsFromStartToEnd) {
   EXPECT_DOUBLE_EQ(empty.getCurrentPosition().y, 0);
 }
 
+// A 10 x 10 square at the origin filled through each transform, and a radial fill.
+class TransformControl : public QRVCustomControl {
+ public:
+  TransformControl() : QRVCustomControl(QRVRect{0, 0, 200, 100}, 62, nullptr) {}
+  void draw(QRVDrawContext* c) override {
+    QRVGraphicsPath* square = c->createGraphicsPath();
+    square->addRect(QRVRect{0, 0, 10, 10});
+    QRVGradient* red = c->createGradient(0.0, 1.0, QRVColor{255, 0, 0, 255}, QRVColor{255, 0, 0, 255});
+    const double identity[6] = {1, 0, 0, 1, 0, 0};
+    const double moved[6] = {1, 0, 0, 1, 50, 0};
+    const double sheared[6] = {1, 1, 0, 1, 100, 0};  // x' = x + y + 100, y' = y
+    c->fillLinearGradient(square, red, QRVPoint{0, 0}, QRVPoint{10, 0}, false, identity);
+    c->fillLinearGradient(square, red, QRVPoint{0, 0}, QRVPoint{10, 0}, false, moved);
+    c->fillLinearGradient(square, red, QRVPoint{0, 0}, QRVPoint{10, 0}, false, sheared);
+    QRVGraphicsPath* disc = c->createGraphicsPath();
+    disc->addEllipse(QRVRect{150, 50, 190, 90});
+    QRVGradient* glow = c->createGradient(0.0, 1.0, QRVColor{255, 255, 255, 255}, QRVColor{0, 0, 255, 255});
+    c->fillRadialGradient(disc, glow, QRVPoint{170, 70}, 20, QRVPoint{0, 0}, false);
+    glow->release();
+    disc->release();
+    red->release();
+    square->release();
+  }
+};
+
+TEST(Paths, GradientFillsApplyTheirTransformForThatCallOnly) {
+  GuiHarness h;
+  h.container->addControl(new TransformControl);
+  EXPECT_EQ(h.pixel({5, 5}).r, 255);
+  EXPECT_EQ(h.pixel({55, 5}).r, 255);
+  EXPECT_EQ(h.pixel({15, 5}).a, 0);
+  EXPECT_EQ(h.pixel({115, 8}).r, 255);  // row 8 runs from 108 to 118
+  EXPECT_EQ(h.pixel({103, 8}).a, 0);
+  EXPECT_EQ(h.pixel({105, 1}).r, 255);
+  // The radial fill is white at its centre and blue towards its rim.
+  tk::Color centre = h.pixel({170, 70}), rim = h.pixel({170, 88.5});
+  EXPECT_GT(centre.g, 240);
+  EXPECT_LT(rim.g, 40);
+  EXPECT_GT(rim.b, 200);
+}
+
 TEST(Panel, TheEmbeddedBackgroundIsDrawnAtEveryZoom) {
   GuiHarness h;
   h.container->setBackgroundById(11128);
