@@ -210,9 +210,9 @@ int QRVAnimKnob::onMouseMoved(QRVPoint where, int buttons) {
 
 bool QRVAnimKnob::onMouseWheel(QRVPoint, float distance, int buttons) {
   double step;
-  if (distance > 0.1000001f)
+  if (distance > 0.1000001)
     step = wheelStep_;
-  else if (distance < -0.1000001f)
+  else if (distance < -0.1000001)
     step = -wheelStep_;
   else
     step = distance * wheelStep_;
@@ -277,9 +277,9 @@ bool QRVHorizontalSwitch::onMouseWheel(QRVPoint, float distance, int) {
     double n1 = positions_ - 1;
     double s = 1.0 / n1;
     double target = value_;
-    if (distance > 0.1f)
+    if (distance > 0.1)
       target = value_ + s;
-    else if (distance < -0.1f)
+    else if (distance < -0.1)
       target = value_ - s;
     value_ = std::clamp(static_cast<int>(n1 * target + 0.5) / n1, 0.0, 1.0);
   }

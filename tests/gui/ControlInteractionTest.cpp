@@ -258,6 +258,11 @@ TEST(Switch, SegmentsFollowThePointerAndResetSelectsTheDefault) {
   EXPECT_DOUBLE_EQ(sw->getValue(), 1.0);
   h.wheel({300, 60}, -1.0f);
   EXPECT_DOUBLE_EQ(sw->getValue(), 0.5);
+  // A smooth-scroll delta of a tenth (as a float, just above 0.1) still steps.
+  h.wheel({300, 60}, 0.1f);
+  EXPECT_DOUBLE_EQ(sw->getValue(), 1.0);
+  h.wheel({300, 60}, 0.09f);  // smaller: rounds to the nearest position
+  EXPECT_DOUBLE_EQ(sw->getValue(), 1.0);
 }
 
 TEST(KickButton, ReportsOnceAndReleasesAtOnce) {
