@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <iterator>
 #include <cstring>
 #include <map>
 #include <string>
@@ -78,6 +79,62 @@ TEST(FactoryPresets, ValuesDefaultsAndInitEntries) {
   GetFactoryPreset(33, nullptr, nullptr, &g);
   EXPECT_EQ(g.category, kNoCategory);
   EXPECT_EQ(g.designer, 0);
+}
+
+TEST(FactoryPresets, EveryEntryCarriesItsDesignedValues) {
+  // Process, Ratio, Time, Compression, Output per entry; AttackRatio and ValveLevel are 0.5 throughout.
+  const struct {
+    const char* name;
+    double process, ratio, time, compression, output;
+  } expected[] = {
+      {"Default", 1.0, 0.5, 0.5, 0.5, 0.15},
+      {"CompressLite1", 1.0, 0.0, 0.5, 0.5, 0.15},
+      {"CompressLite2", 1.0, 0.1667, 0.5, 0.5, 0.15},
+      {"CompressMed1", 1.0, 0.3333, 0.5, 0.5, 0.15},
+      {"CompressMed2", 1.0, 0.5, 0.5, 0.5, 0.15},
+      {"CompressHeavy1", 1.0, 0.6667, 0.5, 0.5, 0.15},
+      {"CompressHeavy2", 1.0, 0.8333, 0.5, 0.5, 0.15},
+      {"SlowLim", 1.0, 1.0, 0.5, 0.5, 0.1},
+      {"FastLim", 1.0, 1.0, 0.2, 0.5, 0.1},
+      {"Leveller", 1.0, 0.5, 0.8, 0.75, 0.3},
+      {"Glue Things Together", 1.0, 0.5, 0.6, 0.375, 0.133},
+      {"Hats Smasher", 1.0, 1.0, 0.0, 0.775, 0.425},
+      {"Kick Fattener", 1.0, 0.8333, 0.15, 0.5, 0.25},
+      {"Make it Pump", 1.0, 0.3333, 0.0, 0.65, 0.183},
+      {"Snare Puncher", 1.0, 0.8333, 0.35, 0.375, 0.166},
+      {"Kick", 1.0, 0.5, 0.3, 0.5, 0.133},
+      {"Pop Rock Vocal", 1.0, 0.5, 0.8, 0.75, 0.3},
+      {"Room Ambience", 1.0, 0.6667, 0.7, 0.275, 0.166},
+      {"Snare Bottom", 1.0, 0.5, 0.35, 0.225, 0.133},
+      {"Snare Piccolo Top 1", 1.0, 0.6667, 0.6, 0.3, 0.183},
+      {"Snare Piccolo Top 2", 1.0, 0.5, 0.4, 0.5, 0.216},
+      {"Stereo Drums Over", 1.0, 0.6667, 0.55, 0.6, 0.233},
+      {"Stereo Toms", 1.0, 0.6667, 0.5, 0.625, 0.233},
+      {"Vox", 0.5, 0.5, 0.35, 0.5, 0.1},
+      {"Gently Weeps", 1.0, 0.0, 0.1, 0.325, 0.0},
+      {"Punchy Kick", 1.0, 1.0, 0.45, 0.575, 0.15},
+      {"Kick 2", 1.0, 0.8333, 0.35, 0.4, 0.133},
+      {"Loud Bass", 1.0, 0.5, 0.15, 0.675, 0.2},
+      {"4k", 1.0, 0.3333, 0.35, 0.575, 0.083},
+      {"Bus Comp 1", 0.5, 0.3333, 0.4, 0.525, 0.116},
+      {"Bus Comp 2", 0.5, 0.8333, 0.25, 0.525, 0.083},
+      {"Bus Comp 3", 1.0, 0.3333, 0.15, 0.625, 0.083},
+      {"Init", 1.0, 0.5, 0.5, 0.5, 0.15},
+  };
+  static_assert(std::size(expected) + 1 == kFactoryPresetCount);
+  for (int i = 0; i < static_cast<int>(std::size(expected)); ++i) {
+    const auto& e = expected[i];
+    SCOPED_TRACE(e.name);
+    EXPECT_EQ(FactoryPresetName(i), e.name);
+    const auto v = Values(i);
+    EXPECT_EQ(v[kSlotProcess], e.process);
+    EXPECT_EQ(v[kSlotRatio], e.ratio);
+    EXPECT_EQ(v[kSlotAttackRatio], 0.5);
+    EXPECT_EQ(v[kSlotTime], e.time);
+    EXPECT_EQ(v[kSlotCompression], e.compression);
+    EXPECT_EQ(v[kSlotOutput], e.output);
+    EXPECT_EQ(v[kSlotValveLevel], 0.5);
+  }
 }
 
 TEST(FactoryPresets, OnlyVoxAndFirstTwoBusCompsSelectClear) {

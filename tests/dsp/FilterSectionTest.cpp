@@ -50,6 +50,27 @@ TEST(FilterSection, CornerIsLimitedBelowNyquist) {
   EXPECT_DOUBLE_EQ(hp.frequency, 0.499 * 44100.0);
 }
 
+TEST(FilterSection, NearNyquistTermWidensTheBand) {
+  // alpha = sin w / (2q (1 - e^n)) with e about 2f/fs: n = 6 for the high-pass, 8 for the low-pass.
+  const double fs = 44100.0, f = 0.45 * fs, q = 0.5;
+  const double w = f * 6.283185307179586 / fs;
+  const struct {
+    int type;
+    double k;
+    int n;
+  } cases[] = {{FilterSection::kHighPass, 1.9996000799840032, 6}, {FilterSection::kLowPass, 1.9999600007999843, 8}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.type);
+    FilterSection s;
+    s.Create(c.type, f, q);
+    const double e = f * (c.k / fs);
+    const double alpha = std::sin(w) / (2.0 * q * (1.0 - std::pow(e, c.n)));
+    EXPECT_NEAR(s.a0, 1.0 + alpha, 1e-12);
+    EXPECT_NEAR(s.a2, (1.0 - alpha) / (1.0 + alpha), 1e-12);
+    EXPECT_GT(s.a0 - 1.0, 1.5 * std::sin(w) / (2.0 * q));  // well wider than the plain cookbook term
+  }
+}
+
 TEST(FilterSection, StepHeld4EqualsFourStepsBitForBit) {
   FilterSection a;
   a.Create(FilterSection::kLowPass, 700.0, 0.1);

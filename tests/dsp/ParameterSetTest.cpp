@@ -109,6 +109,11 @@ TEST(ParameterSet, FormatTwoDecimalsLiftsHalfUpAndBoundsMagnitude) {
   EXPECT_EQ(TwoDecimals(-3.5f), "-3.50");
   EXPECT_EQ(TwoDecimals(0.125f), "0.13");   // half lifts up
   EXPECT_EQ(TwoDecimals(-0.125f), "-0.13");
+  // The lift starts 0.00001 below the half: 12.4999948 hundredths lift, 12.49985 do not.
+  EXPECT_EQ(TwoDecimals(0.12499995f), "0.13");
+  EXPECT_EQ(TwoDecimals(-0.12499995f), "-0.13");
+  EXPECT_EQ(TwoDecimals(0.1249985f), "0.12");
+  EXPECT_EQ(TwoDecimals(0.29f), "0.29");  // 0.28999999 in single precision
   EXPECT_EQ(TwoDecimals(99999999.0f), "");  // above the limit in single precision (100000000)
   EXPECT_EQ(TwoDecimals(12345.0f), "12345.00");
   EXPECT_EQ(TwoDecimals(-9999999.0f), "-9999999.00");

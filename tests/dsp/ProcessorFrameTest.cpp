@@ -126,6 +126,10 @@ TEST(ProcessorFrame, SampleRateIsClampedAndTakesEffectAtReset) {
   fx.Reset();
   EXPECT_EQ(fx.section(warmGlowEffect::kFastLevel).sampleRate, 48000.0);
   EXPECT_EQ(fx.section(warmGlowEffect::kMeter).sampleRate, 48000.0);
+  EXPECT_EQ(fx.section(warmGlowEffect::kMeter).frequency, 2.3333333333333335);
+  EXPECT_EQ(fx.section(warmGlowEffect::kSlowLevel).frequency, 2.0);
+  EXPECT_EQ(fx.envelope(), 0.0001);
+  EXPECT_EQ(fx.meterGain(), 1.0);
 
   EXPECT_FALSE(fx.SetSampleRate(8000.0));
   EXPECT_EQ(fx.GetSampleRate(), 22050.0);
