@@ -65,6 +65,31 @@ TEST(Shapes, EllipsesArcsPolygonsAndLinesCoverWhatTheySay) {
   EXPECT_TRUE(IsInk(h.pixel({140, 60})));
 }
 
+TEST(Shapes, DrawStylesOutsideZeroToTwoDrawNothing) {
+  GuiHarness h;
+  h.container->addControl(new Sketch(QRVRect{0, 0, 400, 275}, [](QRVDrawContext* c) {
+    c->setFillColor(kInk);
+    c->setFrameColor(kInk);
+    c->setLineWidth(3);
+    const QRVPoint triangle[] = {{110, 110}, {150, 110}, {110, 150}};
+    for (int style : {3, -1, 0x101}) {
+      c->drawRect(QRVRect{10, 110, 50, 150}, style);
+      c->drawEllipse(QRVRect{60, 110, 100, 150}, style);
+      c->drawArc(QRVRect{160, 110, 200, 150}, 0.0f, 270.0f, style);
+      c->drawPolygon(triangle, 3, style);
+    }
+    c->setLineWidth(4);
+    c->drawEllipse(QRVRect{210, 110, 250, 150}, kQRVDrawFilledAndStroked);
+  }));
+  for (QRVPoint p : {QRVPoint{30, 130}, QRVPoint{10.5, 130}, QRVPoint{80, 130}, QRVPoint{61, 130},
+                     QRVPoint{185, 135}, QRVPoint{160.5, 130}, QRVPoint{115, 115}, QRVPoint{130, 110.5}}) {
+    SCOPED_TRACE(testing::Message() << p.x << ", " << p.y);
+    EXPECT_EQ(h.pixel(p).a, 0);
+  }
+  EXPECT_TRUE(IsInk(h.pixel({230, 130})));  // style 2: filled
+  EXPECT_TRUE(IsInk(h.pixel({209.5, 130})));  // and stroked outside the fill
+}
+
 TEST(KnobLook, OverlayAndHoverHighlightDrawOverTheStrip) {
   GuiHarness h;
   auto* knob = new QRVAnimKnob(QRVRect{100, 100, 140, 140}, 2, nullptr, 7);
