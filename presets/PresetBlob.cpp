@@ -224,13 +224,17 @@ std::vector<uint8_t> WriteHostStateBlob(std::span<const PresetRecord> programs, 
 BlobStatus ReadPresetFileBytes(std::span<const uint8_t> bytes, PresetRecord& record) {
   SingleHeader h;
   if (const BlobStatus s = CheckSingleHeader(bytes, h); s != BlobStatus::Ok) return s;
-  // The header's data size is a claim: it must fit in the file.
-  if (h.dataSize < 0 || static_cast<std::size_t>(h.dataSize) > bytes.size() - kBlobHeaderSize)
-    return BlobStatus::BadDataSize;
+  // The header's data size is a claim: as many of those bytes are read as the file holds, and the
+  // chunks must lie inside them.
+  if (h.dataSize < 0) return BlobStatus::BadDataSize;
+  const std::size_t dataSize = std::min(static_cast<std::size_t>(h.dataSize), bytes.size() - kBlobHeaderSize);
   PresetRecord work = record;
   work.values[kSlotProcess] = -1.0f;
-  const BlobStatus s = ParseRecordChunks(bytes.subspan(kBlobHeaderSize, static_cast<std::size_t>(h.dataSize)),
-                                         h.chunkCount, h.swap, OutOfRange::UseDefault, work);
+  const BlobStatus s = ParseRecordChunks(bytes.subspan(kBlobHeaderSize, dataSize), h.chunkCount, h.swap,
+                                         OutOfRange::UseDefault, work);
+  // A chunk cut off where the file ends short of its claim: the file is incomplete.
+  if (s == BlobStatus::TruncatedChunk && dataSize < static_cast<std::size_t>(h.dataSize))
+    return BlobStatus::BadDataSize;
   if (s != BlobStatus::Ok) return s;
   if (!(work.values[kSlotProcess] >= 0.0f)) return BlobStatus::MissingProcess;
   std::memcpy(record.name, work.name, sizeof record.name);

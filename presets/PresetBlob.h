@@ -81,7 +81,8 @@ std::vector<uint8_t> WriteHostStateBlob(std::span<const PresetRecord> programs, 
                                         int32_t zoom);
 
 // Preset file reader over the file's bytes. A value outside 0..1 takes the slot's default; the blob
-// must hold a valid value for parameter 0. On success the stored slots and the name (when a name
+// must hold a valid value for parameter 0. A data size claiming more than the file holds is read as far
+// as the file goes: the file loads when every chunk is inside it. On success the stored slots and the name (when a name
 // chunk is present) of `record` are replaced; on failure `record` is untouched.
 BlobStatus ReadPresetFileBytes(std::span<const uint8_t> bytes, PresetRecord& record);
 BlobStatus ReadPresetFile(const std::filesystem::path& path, PresetRecord& record);

@@ -201,11 +201,6 @@ TEST(PresetBlob, NoReaderTrustsCountsOrSizes) {
     cases.push_back({"short name chunk", b});
   }
   {
-    auto b = single;  // data size larger than the file
-    Put32(b, 21, 5000);
-    cases.push_back({"data size", b});
-  }
-  {
     auto b = single;  // a negative data size
     Put32(b, 21, static_cast<uint32_t>(-1));
     cases.push_back({"negative data size", b});
@@ -218,6 +213,21 @@ TEST(PresetBlob, NoReaderTrustsCountsOrSizes) {
     EXPECT_EQ(file, before) << c.what;
     EXPECT_EQ(fav, before) << c.what;
     EXPECT_EQ(clip, before) << c.what;
+  }
+
+  // A data size larger than what follows the header: a file is read as far as it goes and loads when
+  // every chunk is there; a favourite or clipboard value must hold all the data it claims.
+  {
+    auto b = single;
+    Put32(b, 21, 5000);
+    PresetRecord file = before, fav = before, clip = before;
+    ASSERT_EQ(ReadPresetFileBytes(b, file), BlobStatus::Ok);
+    EXPECT_EQ(file.Name(), "x");
+    EXPECT_FLOAT_EQ(file.values[kSlotValveLevel], 0.27f);
+    EXPECT_EQ(ReadFavoriteBlob(b, fav), BlobStatus::BadDataSize);
+    EXPECT_EQ(ReadClipboardBlob(b, clip), BlobStatus::BadDataSize);
+    EXPECT_EQ(fav, before);
+    EXPECT_EQ(clip, before);
   }
 
   // A favourite or clipboard blob must carry data: a bare header with no chunks is refused, although
