@@ -122,7 +122,9 @@ tk::MouseResult CQRVControlView::onMouseDown(tk::Point& where, std::uint32_t but
   int masked = Mask(buttons);
   int result = c->onMouseDown(ToQRV(where), masked);
   c = wrapper_->control();
-  if (c && c->isEditing() && !isEditing()) beginEdit();
+  // The listener hears of a gesture only when a button-up will close it: an answer of 3 (or a
+  // press not taken) brings no further events.
+  if (result == kQRVMouseHandled && c && c->isEditing() && !isEditing()) beginEdit();
   if (c && c->reportsMouseDown() && wrapper_->engine()) wrapper_->engine()->controlMouseDown(c->getTag(), masked);
   return ToToolkit(result, true);
 }

@@ -374,6 +374,25 @@ TEST(Dispatch, AnswersOtherThanHandledReachTheToolkitAsNotHandled) {
   EXPECT_EQ(h.engine.mouseDowns.back().second, kQRVLButton);  // masked with 0x7FE
 }
 
+// Starts an edit and wants no further events.
+class OneShotControl : public QRVCustomControl {
+ public:
+  using QRVCustomControl::QRVCustomControl;
+  int onMouseDown(QRVPoint, int) override {
+    beginEdit();
+    return kQRVMouseHandledNoMore;
+  }
+};
+
+TEST(Dispatch, TheListenerHearsOfAGestureOnlyWhenItsEndWillFollow) {
+  GuiHarness h;
+  h.container->addControl(new OneShotControl(QRVRect{10, 10, 60, 60}, 22, nullptr));
+  EXPECT_EQ(h.press({30, 30}), tk::MouseResult::HandledNoMore);
+  h.release({30, 30});
+  EXPECT_EQ(h.listener.begins, 0);
+  EXPECT_EQ(h.listener.ends, 0);
+}
+
 TEST(Zoom, TheSameLayoutPointHitsTheSameSegmentAtEveryZoom) {
   for (double zoom : {0.7, 1.0, 2.5}) {
     SCOPED_TRACE(zoom);
