@@ -268,10 +268,21 @@ TEST_F(PresetManagerTest, TheInactiveSlotCanBeSetQuietly) {
 }
 
 TEST_F(PresetManagerTest, FavouritesAssignRecallNameAndRemove) {
+  std::array<PresetRecord, 3> programs = {FactoryRecord(0), FactoryRecord(1), FactoryRecord(2)};
+  ASSERT_EQ(pm.RestoreHostState(WriteHostStateBlob(programs, 7, 175)), BlobStatus::Ok);
   Turn(kSlotRatio, 0.5, 1.0);
   pm.RenameCurrent("Crushed");
   pm.AssignFavorite(2);
   EXPECT_TRUE(pm.FavoriteExists(2));
+  // A single-preset blob in the registry value, carrying the manager's zoom and host-state word.
+  const auto stored = registry.Read(settings::kPresetKey, "Favorite_2");
+  ASSERT_TRUE(stored);
+  ASSERT_EQ(stored->bytes.size(), 433u);
+  PresetBlobHeader header;
+  ASSERT_EQ(ReadPresetBlobHeader(stored->bytes, header), BlobStatus::Ok);
+  EXPECT_EQ(header.kind, kSinglePresetMarker);
+  EXPECT_EQ(header.zoom, 175);
+  EXPECT_EQ(header.hostStateWord, 7);
   EXPECT_EQ(pm.FavoriteName(2), "Crushed");
   EXPECT_EQ(pm.FavoriteName(1), "");
 
