@@ -206,7 +206,8 @@ void CQRVEditBox::notifyChange() {
 
 bool CQRVEditBox::onWheel(const tk::Point&, float distance, std::uint32_t) {
   if (wheelSteps <= 1) return false;
-  double lo = std::min(rangeMin, rangeMax), hi = std::max(rangeMin, rangeMax);
+  // The field's own bounds: the range given by setRange, or 0..1 while none is set.
+  double lo = std::min(getMin(), getMax()), hi = std::max(getMin(), getMax());
   double v = std::clamp(getValue() + static_cast<double>(distance) / wheelSteps, lo, hi);
   value_ = v;
   if (precision >= 0) {

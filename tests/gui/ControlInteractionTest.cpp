@@ -478,6 +478,28 @@ TEST(TextEdit, TypingEditsAndReturnCommitsThroughTheConverter) {
   EXPECT_DOUBLE_EQ(edit->getValue(), 0.07);
 }
 
+TEST(TextEdit, TheWheelStepsTheFieldWithinItsRangeOnceStepsAreSet) {
+  GuiHarness h;
+  auto* edit = new QRVTextEdit(QRVRect{20, 20, 120, 40}, 9);
+  h.container->addControl(edit);
+  edit->setValue(0.5);
+  auto* peer = static_cast<QRVEngineTextEdit*>(edit->getPeer());
+  EXPECT_FALSE(h.wheel({70, 30}, 1.0f));  // no steps: the field ignores the wheel
+  peer->setWheelSteps(1);
+  EXPECT_FALSE(h.wheel({70, 30}, 1.0f));
+  peer->setWheelSteps(10);
+  EXPECT_TRUE(h.wheel({70, 30}, 1.0f));
+  ASSERT_EQ(h.listener.changes.size(), 1u);
+  EXPECT_NEAR(h.listener.changes.back().second, 0.6, 1e-12);  // no range set: within 0..1
+  h.wheel({70, 30}, 9.0f);
+  EXPECT_DOUBLE_EQ(h.listener.changes.back().second, 1.0);
+  peer->setRange(0, 20);
+  peer->setPrecision(1);
+  h.wheel({70, 30}, 5.0f);
+  EXPECT_NEAR(h.listener.changes.back().second, 1.5, 1e-12);
+  EXPECT_EQ(dynamic_cast<tk::TextEdit*>(Quarrytone::PeerView(edit))->getText(), "1.5");
+}
+
 TEST(TextEdit, LinkedValueControlReceivesTheConvertedValue) {
   GuiHarness h;
   QRVAnimKnob* knob = AddCompressionKnob(h);
