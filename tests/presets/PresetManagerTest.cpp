@@ -102,6 +102,21 @@ TEST_F(PresetManagerTest, ChangesBelowTheResolutionAndOutsideTheRecordAreNotStep
   EXPECT_EQ(Current(kSlotRatio), 1.0f);
 }
 
+TEST_F(PresetManagerTest, TheModifiedMarkComparesWithTheReference) {
+  const float ratio = pm.reference().values[kSlotRatio];
+  const float time = pm.reference().values[kSlotTime];
+  pm.ParameterChanged(kSlotRatio, 0.9);
+  EXPECT_TRUE(pm.modified());
+  pm.ParameterChanged(kSlotRatio, ratio);  // back to the loaded value
+  EXPECT_FALSE(pm.modified());
+  pm.ParameterChanged(kSlotTime, 0.9);
+  pm.ParameterChanged(kSlotRatio, 0.1);
+  pm.ParameterChanged(kSlotRatio, ratio);  // this one matches, but "Time" still differs
+  EXPECT_TRUE(pm.modified());
+  pm.ParameterChanged(kSlotTime, time);
+  EXPECT_FALSE(pm.modified());
+}
+
 TEST_F(PresetManagerTest, TheRingKeeps31Steps) {
   for (int i = 1; i <= 40; ++i) {
     clock.Advance(100);
