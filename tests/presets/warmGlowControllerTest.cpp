@@ -89,6 +89,19 @@ TEST_F(warmGlowControllerTest, AWrongCodeRestoresNothingButStillHandsOverTheValu
   EXPECT_EQ(fake2.calls.size(), 24u);
 }
 
+TEST_F(warmGlowControllerTest, AManagerWithoutItsControllerLinkIsNotRestoredButStillHandedOver) {
+  pm.LoadPosition(16);
+  const std::vector<uint8_t> state = SavedState();
+  test::FakeMasterController owner;
+  PresetManager unlinked(nullptr);
+  warmGlowController product2(owner);
+  owner.manager = &unlinked;
+  product2.SetStateChunk(state.data(), state.size());
+  EXPECT_EQ(unlinked.current().Name(), "Default");
+  ASSERT_EQ(owner.calls.size(), 12u);  // no 29 or 59
+  ExpectCurrentValuesHandedOver(owner, unlinked);
+}
+
 TEST(warmGlowControllerWithoutManager, SavesNothingAndRestoresNothing) {
   test::FakeMasterController fake;
   warmGlowController product(fake);
