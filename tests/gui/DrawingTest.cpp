@@ -103,11 +103,11 @@ class PainterControl : public QRVCustomControl {
     if (spill) c->drawRect(QRVRect{viewRect_.left - 20, viewRect_.top, viewRect_.right + 20, viewRect_.bottom}, 1);
     if (rotated) {
       c->drawRotatedString("X", QRVPoint{viewRect_.left + 2, viewRect_.bottom - 2}, 0.0, 0.0,
-                           QRVColor{20, 200, 20, 255});
+                           QRVColor{20, 200, 20, static_cast<std::uint8_t>(transparentBox ? 0 : 255)});
     }
   }
   int style_;
-  bool clipLeftHalf = false, halfAlpha = false, rotated = false, spill = false;
+  bool clipLeftHalf = false, halfAlpha = false, rotated = false, spill = false, transparentBox = false;
   QRVRect clipSeen;
   double alphaSeen = 0;
 };
@@ -120,9 +120,11 @@ TEST(DrawContext, StyleThreeDrawsNothingAndOneFills) {
   h.container->addControl(filled);
   EXPECT_EQ(h.pixel({30, 30}).a, 0);
   ExpectColor(h.pixel({80, 30}), QRVColor{200, 30, 30, 255});
-  // The draw pass clip is the view's surface, normalised.
-  EXPECT_GE(filled->clipSeen.right, filled->clipSeen.left);
-  EXPECT_GT(filled->clipSeen.getWidth(), 0);
+  // During a full repaint a control's clip is its own rectangle, in its container's coordinates.
+  EXPECT_DOUBLE_EQ(filled->clipSeen.left, 60);
+  EXPECT_DOUBLE_EQ(filled->clipSeen.top, 10);
+  EXPECT_DOUBLE_EQ(filled->clipSeen.right, 100);
+  EXPECT_DOUBLE_EQ(filled->clipSeen.bottom, 50);
 }
 
 TEST(DrawContext, ClipAndGlobalAlphaInsideAndOutsideADrawPass) {
@@ -170,6 +172,22 @@ TEST(DrawContext, RotatedStringBoxUsesTheDefaultSizeWhenNoneIsGiven) {
   // Box from (12, 48 - 12) to (12 + w + 4, 48): its left edge is background colour.
   ExpectColor(h.pixel({12.5, 37}), QRVColor{20, 200, 20, 255});
   EXPECT_EQ(h.pixel({12.5, 34}).a, 0);
+  // Without a background the box keeps the unwidened width, so the glyph sits 2 points further left.
+  auto leftmostInk = [&h] {
+    h.headless->render();
+    for (int x = 12; x < 40; ++x) {
+      tk::Color c = h.headless->pixel(x, 42 + static_cast<int>(GuiHarness::kBarHeight));
+      if (c.r > 128 && c.g > 128 && c.b > 128) return x;
+    }
+    return -1;
+  };
+  int withBox = leftmostInk();
+  text->transparentBox = true;
+  Quarrytone::PeerView(text)->invalid();
+  int without = leftmostInk();
+  ASSERT_GT(withBox, 0);
+  ASSERT_GT(without, 0);
+  EXPECT_EQ(withBox - without, 2);
 }
 
 // Measures a text in the shared Arial 12 during each draw pass.
