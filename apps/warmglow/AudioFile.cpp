@@ -147,6 +147,9 @@ AudioWriter::AudioWriter(const std::string& path, const AudioFormat& format) : t
   file_ = sf_open_fd(temp_.fd(), SFM_WRITE, &info, SF_FALSE);
   if (file_ == nullptr) throw CliError("cannot write " + Quoted(path) + ": " + sf_strerror(nullptr));
   bits_ = IntegerBits(format.format);
+  // The PEAK chunk of float files carries the time of writing; without it the same render gives the
+  // same bytes.
+  sf_command(Sf(file_), SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
   if (bits_ == 0) {
     sf_command(Sf(file_), SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
     sf_command(Sf(file_), SFC_SET_CLIPPING, nullptr, SF_TRUE);

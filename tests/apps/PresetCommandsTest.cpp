@@ -2,7 +2,9 @@
 // the user presets in 'warmglow presets', and 'warmglow preset show'.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -117,6 +119,17 @@ TEST_F(PresetCommandsTest, RenderFromPresetFileEqualsTheSameValuesSetByHand) {
   r = Run({"render", in, Path("default.wav")});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(ReadBytes(Path("default.wav")), ReadBytes(Path("by-hand.wav")));
+}
+
+TEST_F(PresetCommandsTest, TheSameRenderGivesTheSameBytesAcrossSeconds) {
+  // Float files once carried a time-stamped PEAK chunk, so renders a second apart differed.
+  const std::string in = Programme();
+  auto r = Run({"render", in, Path("a.wav")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  r = Run({"render", in, Path("b.wav")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadBytes(Path("a.wav")), ReadBytes(Path("b.wav")));
 }
 
 TEST_F(PresetCommandsTest, UserPresetsAreListedAndRenderByName) {
