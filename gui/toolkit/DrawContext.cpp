@@ -109,7 +109,29 @@ void DrawContext::finishShape(int style) {
   cairo_new_path(cr_);
 }
 
-void DrawContext::drawLine(const Point& from, const Point& to) {
+Point DrawContext::align(const Point& p, bool stroke) const {
+  if (state_.drawMode & kNonIntegralMode) return p;
+  double x = p.x, y = p.y;
+  cairo_user_to_device(cr_, &x, &y);
+  bool centre = false;
+  if (stroke) {
+    double wx = state_.lineWidth, wy = 0;
+    cairo_user_to_device_distance(cr_, &wx, &wy);
+    centre = std::lround(std::hypot(wx, wy)) % 2 == 1;
+  }
+  x = centre ? std::floor(x) + 0.5 : std::round(x);
+  y = centre ? std::floor(y) + 0.5 : std::round(y);
+  cairo_device_to_user(cr_, &x, &y);
+  return {x, y};
+}
+
+Rect DrawContext::align(const Rect& r, bool stroke) const {
+  Point tl = align(Point{r.left, r.top}, stroke), br = align(Point{r.right, r.bottom}, stroke);
+  return {tl.x, tl.y, br.x, br.y};
+}
+
+void DrawContext::drawLine(const Point& a, const Point& b) {
+  Point from = align(a, true), to = align(b, true);
   cairo_new_path(cr_);
   cairo_move_to(cr_, from.x, from.y);
   cairo_line_to(cr_, to.x, to.y);
@@ -121,8 +143,12 @@ void DrawContext::drawLine(const Point& from, const Point& to) {
 void DrawContext::drawLines(const Point* points, int count) {
   if (!points || count < 2) return;
   cairo_new_path(cr_);
-  cairo_move_to(cr_, points[0].x, points[0].y);
-  for (int i = 1; i < count; ++i) cairo_line_to(cr_, points[i].x, points[i].y);
+  Point p0 = align(points[0], true);
+  cairo_move_to(cr_, p0.x, p0.y);
+  for (int i = 1; i < count; ++i) {
+    Point p = align(points[i], true);
+    cairo_line_to(cr_, p.x, p.y);
+  }
   applyLine();
   applySource(state_.frame);
   cairo_stroke(cr_);
@@ -130,7 +156,7 @@ void DrawContext::drawLines(const Point* points, int count) {
 
 void DrawContext::drawRect(const Rect& r, int style) {
   if (style < kDrawStroked || style > kDrawFilledAndStroked) return;
-  Rect n = r.normalized();
+  Rect n = align(r.normalized(), style != kDrawFilled);
   cairo_new_path(cr_);
   cairo_rectangle(cr_, n.left, n.top, n.width(), n.height());
   finishShape(style);
@@ -138,7 +164,7 @@ void DrawContext::drawRect(const Rect& r, int style) {
 
 void DrawContext::drawArc(const Rect& r, double startAngle, double endAngle, int style) {
   if (style < kDrawStroked || style > kDrawFilledAndStroked) return;
-  Rect n = r.normalized();
+  Rect n = align(r.normalized(), style != kDrawFilled);
   if (n.empty()) return;
   cairo_new_path(cr_);
   cairo_save(cr_);
@@ -153,7 +179,7 @@ void DrawContext::drawArc(const Rect& r, double startAngle, double endAngle, int
 
 void DrawContext::drawEllipse(const Rect& r, int style) {
   if (style < kDrawStroked || style > kDrawFilledAndStroked) return;
-  Rect n = r.normalized();
+  Rect n = align(r.normalized(), style != kDrawFilled);
   if (n.empty()) return;
   cairo_new_path(cr_);
   cairo_save(cr_);
@@ -168,13 +194,18 @@ void DrawContext::drawEllipse(const Rect& r, int style) {
 void DrawContext::drawPolygon(const Point* points, int count, int style) {
   if (!points || count < 2 || style < kDrawStroked || style > kDrawFilledAndStroked) return;
   cairo_new_path(cr_);
-  cairo_move_to(cr_, points[0].x, points[0].y);
-  for (int i = 1; i < count; ++i) cairo_line_to(cr_, points[i].x, points[i].y);
+  Point p0 = align(points[0], style != kDrawFilled);
+  cairo_move_to(cr_, p0.x, p0.y);
+  for (int i = 1; i < count; ++i) {
+    Point p = align(points[i], style != kDrawFilled);
+    cairo_line_to(cr_, p.x, p.y);
+  }
   if (style != kDrawStroked) cairo_close_path(cr_);
   finishShape(style);
 }
 
-void DrawContext::drawPoint(const Point& p, Color c) {
+void DrawContext::drawPoint(const Point& at, Color c) {
+  Point p = align(at, false);
   cairo_new_path(cr_);
   cairo_rectangle(cr_, p.x, p.y, 1, 1);
   applySource(c);

@@ -102,6 +102,10 @@ class DrawContext : public RefCounted {
   void applyAntialias();
   void applyClip();
   void finishShape(int style);
+  // Integral mode (no kNonIntegralMode bit): coordinates land on whole device pixels, or on pixel
+  // centres for a stroke of odd device width, so edges and hairlines stay crisp at every zoom.
+  Point align(const Point& p, bool stroke) const;
+  Rect align(const Rect& r, bool stroke) const;
   void* makeLayout(const std::string& utf8);  // PangoLayout*
 
   cairo_t* cr_;

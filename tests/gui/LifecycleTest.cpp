@@ -102,6 +102,37 @@ TEST(Offscreen, DrawsWithAnOriginCopiesAndHandsOutACountedBitmap) {
   detached.copyTo(&idle, QRVRect{0, 0, 20, 10});
 }
 
+TEST(Offscreen, IntegralModeSnapsToWholePixelsAndNonIntegralModeDoesNot) {
+  Quarrytone::CQRVOffscreenContextWrapper off(40, 40, 1.0, true);  // starts anti-aliased, integral
+  off.setFillColor(QRVColor{255, 255, 255, 255});
+  off.setFrameColor(QRVColor{255, 255, 255, 255});
+  off.drawRect(QRVRect{0.3, 0.3, 4.6, 4.6}, kQRVDrawFilled);  // lands on 0..5
+  off.drawLine(QRVPoint{0, 20}, QRVPoint{10, 20});              // a hairline on the pixel row 20
+  off.setDrawMode(static_cast<int>(kQRVControlDrawMode));
+  off.drawRect(QRVRect{20.3, 0.3, 24.6, 4.6}, kQRVDrawFilled);
+  off.drawLine(QRVPoint{20, 20}, QRVPoint{30, 20});  // straddles rows 19 and 20
+  QRVBitmap* bitmap = off.getBitmap();
+  ASSERT_NE(bitmap, nullptr);
+  QRVBitmapPixelAcces* px = bitmap->createPixelAccess(true);
+  auto alpha = [px](unsigned x, unsigned y) {
+    QRVColor c;
+    px->setPosition(x, y);
+    px->getColor(c);
+    return int{c.alpha};
+  };
+  EXPECT_EQ(alpha(0, 0), 255);
+  EXPECT_EQ(alpha(4, 4), 255);
+  EXPECT_EQ(alpha(5, 5), 0);
+  EXPECT_EQ(alpha(5, 20), 255);
+  EXPECT_EQ(alpha(5, 19), 0);
+  EXPECT_LT(alpha(20, 0), 255);  // partly covered
+  EXPECT_GT(alpha(20, 0), 0);
+  EXPECT_LT(alpha(25, 20), 255);
+  EXPECT_GT(alpha(25, 19), 0);
+  px->release();
+  bitmap->release();
+}
+
 // Fills paths with gradients through the draw context of a control.
 class GradientControl : public QRVCustomControl {
  public:
