@@ -30,6 +30,15 @@ void DetachPeer(QRVEngineView* peer, QRVBaseControl*) {
   }
 }
 
+// The text, colour, font and alignment a text control carries into its label or edit peer.
+template <typename Peer>
+void ApplyTextProperties(Peer& peer, const QRVTextProperties& t) {
+  peer.setText(t.text);
+  peer.setFontColor(t.fontColor.color());
+  if (t.font) peer.setFont(t.font);
+  peer.setHorizontalAlign(t.horizontalAlign);
+}
+
 struct InstallDetach {
   InstallDetach() { gQRVPeerDetach = &DetachPeer; }
 } gInstallDetach;
@@ -335,12 +344,7 @@ tk::Control* CreatePeer(QRVBaseControl* control, tk::IControlListener* listener,
     control->setPeer(peer);
     peer->setBackColor(control->getBackColor());
     applyTexts(peer);
-    if (t) {
-      peer->setText(t->text);
-      peer->setFontColor(t->fontColor.color());
-      if (t->font) peer->setFont(t->font);
-      peer->setHorizontalAlign(t->horizontalAlign);
-    }
+    if (t) ApplyTextProperties(*peer, *t);
     return view;
   }
   if (kind == kQRVPeerTextEdit) {
@@ -350,10 +354,7 @@ tk::Control* CreatePeer(QRVBaseControl* control, tk::IControlListener* listener,
     peer->setBackColor(control->getBackColor());
     applyTexts(peer);
     if (t) {
-      peer->setText(t->text);
-      peer->setFontColor(t->fontColor.color());
-      if (t->font) peer->setFont(t->font);
-      peer->setHorizontalAlign(t->horizontalAlign);
+      ApplyTextProperties(*peer, *t);
       if (t->hasExtraColor[0]) peer->setExtraColor1(t->extraColors[0].color());
       if (t->hasExtraColor[1]) peer->setExtraColor2(t->extraColors[1].color());
       if (t->hasExtraColor[2]) peer->setExtraColor3(t->extraColors[2].color());
