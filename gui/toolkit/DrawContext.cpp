@@ -162,14 +162,18 @@ void DrawContext::drawRect(const Rect& r, int style) {
   finishShape(style);
 }
 
-void DrawContext::drawArc(const Rect& r, double startAngle, double endAngle, int style) {
-  if (style < kDrawStroked || style > kDrawFilledAndStroked) return;
-  Rect n = align(r.normalized(), style != kDrawFilled);
-  if (n.empty()) return;
+void DrawContext::beginEllipseSpace(const Rect& n) {
   cairo_new_path(cr_);
   cairo_save(cr_);
   cairo_translate(cr_, n.left + n.width() / 2, n.top + n.height() / 2);
   cairo_scale(cr_, n.width() / 2, n.height() / 2);
+}
+
+void DrawContext::drawArc(const Rect& r, double startAngle, double endAngle, int style) {
+  if (style < kDrawStroked || style > kDrawFilledAndStroked) return;
+  Rect n = align(r.normalized(), style != kDrawFilled);
+  if (n.empty()) return;
+  beginEllipseSpace(n);
   if (style != kDrawStroked) cairo_move_to(cr_, 0, 0);
   cairo_arc(cr_, 0, 0, 1, startAngle * M_PI / 180.0, endAngle * M_PI / 180.0);
   if (style != kDrawStroked) cairo_close_path(cr_);
@@ -181,10 +185,7 @@ void DrawContext::drawEllipse(const Rect& r, int style) {
   if (style < kDrawStroked || style > kDrawFilledAndStroked) return;
   Rect n = align(r.normalized(), style != kDrawFilled);
   if (n.empty()) return;
-  cairo_new_path(cr_);
-  cairo_save(cr_);
-  cairo_translate(cr_, n.left + n.width() / 2, n.top + n.height() / 2);
-  cairo_scale(cr_, n.width() / 2, n.height() / 2);
+  beginEllipseSpace(n);
   cairo_arc(cr_, 0, 0, 1, 0, 2 * M_PI);
   cairo_close_path(cr_);
   cairo_restore(cr_);

@@ -102,6 +102,8 @@ class DrawContext : public RefCounted {
   void applyAntialias();
   void applyClip();
   void finishShape(int style);
+  // Starts a new path in the unit-circle space of rect (saved state; the caller restores it).
+  void beginEllipseSpace(const Rect& rect);
   // Integral mode (no kNonIntegralMode bit): coordinates land on whole device pixels, or on pixel
   // centres for a stroke of odd device width, so edges and hairlines stay crisp at every zoom.
   Point align(const Point& p, bool stroke) const;

@@ -119,6 +119,18 @@ inline void Engraved(cairo_t* cr, const std::string& text, double x, double y, c
 }
 
 // A slotted screw head.
+// A disc lit from the top left: a diagonal gradient from light through mid (at midAt) to dark.
+inline void MetalDisc(cairo_t* cr, double cx, double cy, double r, RGB light, double midAt, RGB mid, RGB dark) {
+  cairo_pattern_t* g = cairo_pattern_create_linear(cx - r, cy - r, cx + r, cy + r);
+  AddStop(g, 0, light);
+  AddStop(g, midAt, mid);
+  AddStop(g, 1, dark);
+  cairo_set_source(cr, g);
+  cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
+  cairo_fill(cr);
+  cairo_pattern_destroy(g);
+}
+
 inline void Screw(cairo_t* cr, double cx, double cy, double r, double angle) {
   cairo_pattern_t* shadow = cairo_pattern_create_radial(cx + 0.4, cy + 0.7, r * 0.6, cx + 0.4, cy + 0.7, r * 1.5);
   cairo_pattern_add_color_stop_rgba(shadow, 0, 0, 0, 0, 0.45);
@@ -127,14 +139,7 @@ inline void Screw(cairo_t* cr, double cx, double cy, double r, double angle) {
   cairo_arc(cr, cx + 0.4, cy + 0.7, r * 1.5, 0, 2 * M_PI);
   cairo_fill(cr);
   cairo_pattern_destroy(shadow);
-  cairo_pattern_t* g = cairo_pattern_create_linear(cx - r, cy - r, cx + r, cy + r);
-  AddStop(g, 0, Hex(0xf1ead8));
-  AddStop(g, 0.5, Hex(0xb4aa96));
-  AddStop(g, 1, Hex(0x5e5547));
-  cairo_set_source(cr, g);
-  cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
-  cairo_fill(cr);
-  cairo_pattern_destroy(g);
+  MetalDisc(cr, cx, cy, r, Hex(0xf1ead8), 0.5, Hex(0xb4aa96), Hex(0x5e5547));
   cairo_save(cr);
   cairo_translate(cr, cx, cy);
   cairo_rotate(cr, angle);

@@ -98,14 +98,7 @@ void BigKnob(cairo_t* cr, double cx, double cy, double r, double degrees) {
   KnobShadow(cr, cx, cy, r);
   double a = degrees * M_PI / 180.0;
   // Skirt.
-  cairo_pattern_t* skirt = cairo_pattern_create_linear(cx - r, cy - r, cx + r, cy + r);
-  AddStop(skirt, 0, Hex(0xf4efe4));
-  AddStop(skirt, 0.45, Hex(0xb9b1a2));
-  AddStop(skirt, 1, Hex(0x4f473c));
-  cairo_set_source(cr, skirt);
-  cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
-  cairo_fill(cr);
-  cairo_pattern_destroy(skirt);
+  MetalDisc(cr, cx, cy, r, Hex(0xf4efe4), 0.45, Hex(0xb9b1a2), Hex(0x4f473c));
   // Knurling: fine ridges on the skirt's rim.
   cairo_set_line_width(cr, 0.55);
   for (int i = 0; i < 72; ++i) {
@@ -216,14 +209,7 @@ void ChickenHead(cairo_t* cr, double cx, double cy, double r, double degrees) {
 // A small bakelite knob with an aluminium ring.
 void SmallKnob(cairo_t* cr, double cx, double cy, double r, double degrees) {
   KnobShadow(cr, cx, cy, r);
-  cairo_pattern_t* ring = cairo_pattern_create_linear(cx - r, cy - r, cx + r, cy + r);
-  AddStop(ring, 0, Hex(0xf4efe4));
-  AddStop(ring, 0.5, Hex(0xaaa193));
-  AddStop(ring, 1, Hex(0x4a4238));
-  cairo_set_source(cr, ring);
-  cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
-  cairo_fill(cr);
-  cairo_pattern_destroy(ring);
+  MetalDisc(cr, cx, cy, r, Hex(0xf4efe4), 0.5, Hex(0xaaa193), Hex(0x4a4238));
   double c0 = r * 0.78;
   cairo_pattern_t* top = cairo_pattern_create_radial(cx - c0 * 0.35, cy - c0 * 0.45, c0 * 0.05, cx, cy, c0);
   AddStop(top, 0, Hex(0x62554b));
