@@ -22,3 +22,11 @@ function(qrv_add_library name)
     target_link_libraries(${name} PRIVATE ${ARG_PRIVATE_DEPS})
   endif()
 endfunction()
+
+# Rebuilds of unchanged sources are free where ccache is installed (worktrees share its cache when
+# CCACHE_BASEDIR covers them); CI works without it.
+find_program(QRV_CCACHE ccache)
+if(QRV_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
+  set(CMAKE_C_COMPILER_LAUNCHER ${QRV_CCACHE})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${QRV_CCACHE})
+endif()
