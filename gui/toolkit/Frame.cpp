@@ -101,6 +101,8 @@ void Frame::setFocusView(View* view) {
   focus_ = view;
   if (old) old->looseFocus();
   if (focus_ == view && view) view->takeFocus();
+  // A view losing the focus may hand it on; only the outcome counts.
+  if ((old != nullptr) != (focus_ != nullptr) && platform_) platform_->keyboardFocusChanged(focus_ != nullptr);
 }
 
 void Frame::viewWillBeRemoved(View* view) {
@@ -109,7 +111,10 @@ void Frame::viewWillBeRemoved(View* view) {
       if (p == view) return true;
     return false;
   };
-  if (focus_ && inside(focus_)) focus_ = nullptr;
+  if (focus_ && inside(focus_)) {
+    focus_ = nullptr;
+    if (platform_) platform_->keyboardFocusChanged(false);
+  }
   std::erase_if(hover_, inside);
   std::erase_if(popups_, [view](const Popup& p) { return p.view == view; });
 }

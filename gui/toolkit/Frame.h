@@ -26,6 +26,9 @@ class PlatformFrame {
   // Buttons and modifiers held now, as the platform sees them.
   virtual std::uint32_t queryButtons() const = 0;
   virtual bool getScreenSize(int& width, int& height) const = 0;
+  // The frame got its first focus view (wanted) or lost its last: a window takes the keyboard from
+  // its host while a view edits text and gives it back when editing ends.
+  virtual void keyboardFocusChanged(bool /*wanted*/) {}
 };
 
 enum class PlatformType { Headless, X11 };
@@ -55,6 +58,7 @@ class Frame : public ViewContainer {
   // Repaints views marked dirty; the platform calls it on its refresh tick.
   void idle();
 
+  // The platform hears when the frame starts or stops wanting the keyboard.
   void setFocusView(View* view);
   View* getFocusView() const { return focus_; }
   Point getLastMousePosition() const { return lastMouse_; }
