@@ -92,6 +92,13 @@ std::string UserPresetFolderPath() {
 
 std::vector<UserPresetEntry> ScanUserPresets() { return PresetLibrary(UserPresetFolderPath()).ListUserPresets(); }
 
+const PresetDesigner& DesignerOf(int factoryIndex) {
+  FactoryPresetGrouping grouping{kNoCategory, 0};
+  if (factoryIndex >= 0 && factoryIndex < kFactoryPresetCount) GetFactoryPreset(factoryIndex, nullptr, nullptr, &grouping);
+  const int d = grouping.designer;
+  return kPresetDesigners[d >= 0 && d < static_cast<int>(std::size(kPresetDesigners)) ? d : 0];
+}
+
 bool CreateUserPresetFolder(const std::string& path) {
   if (path.empty()) return false;
   std::error_code ec;
@@ -142,7 +149,24 @@ void PresetLibrary::BuildFactoryBanks() {
   static_assert(kDesignerGroups == 0, "designer groups would follow \"All\" in bank 1");
 }
 
+void PresetLibrary::AddObserver(PresetLibraryObserver* observer) {
+  if (observer != nullptr && std::find(observers_.begin(), observers_.end(), observer) == observers_.end())
+    observers_.push_back(observer);
+}
+
+void PresetLibrary::RemoveObserver(PresetLibraryObserver* observer) {
+  observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
+}
+
 void PresetLibrary::RescanUserPresets() {
+  // A copy: an observer may not add or remove observers, but the list must not change under the loop.
+  const std::vector<PresetLibraryObserver*> observers = observers_;
+  for (PresetLibraryObserver* o : observers) o->UserPresetsRescanning(*this);
+  ScanUserFolder();
+  for (PresetLibraryObserver* o : observers) o->UserPresetsRescanned(*this);
+}
+
+void PresetLibrary::ScanUserFolder() {
   PresetBank& bank = banks_[kBankUser];
   bank.groups.assign(1, PresetGroup{std::string(kAllGroup), {}, {}});
   bank.items.clear();
@@ -205,6 +229,21 @@ const PresetItem* PresetLibrary::Item(int bank, int group, int item) const {
   if (item < 0 || item >= ItemCount(bank, group)) return nullptr;
   const PresetBank& b = banks_[bank];
   return &b.items[static_cast<std::size_t>(b.groups[static_cast<std::size_t>(group)].items[static_cast<std::size_t>(item)])];
+}
+
+int PresetLibrary::FindUserGroup(std::string_view folder) const {
+  const PresetBank& bank = banks_[kBankUser];
+  if (folder.empty()) return 0;
+  for (std::size_t g = 1; g < bank.groups.size(); ++g)
+    if (bank.groups[g].folder == folder) return static_cast<int>(g);
+  return -1;
+}
+
+int PresetLibrary::FindItem(int bank, int group, const std::filesystem::path& path) const {
+  if (path.empty()) return -1;
+  for (int i = 0; i < ItemCount(bank, group); ++i)
+    if (ItemPath(bank, group, i) == path) return i;
+  return -1;
 }
 
 std::filesystem::path PresetLibrary::ItemPath(int bank, int group, int item) const {

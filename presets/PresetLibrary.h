@@ -47,6 +47,17 @@ struct PresetBank {
   std::vector<PresetItem> items;
 };
 
+// A designer credited in the factory table: a name (shown as a bank-1 group when not empty), the
+// embedded image of the photo the browser shows and the address a click on it opens.
+struct PresetDesigner {
+  std::string_view name;
+  int photoImage;
+  std::string_view webAddress;
+};
+inline constexpr PresetDesigner kPresetDesigners[] = {{"", 90001, "https://www.quarry-tone.com/"}};
+// The designer of a factory preset (index into the factory table); entry 0 for anything else.
+const PresetDesigner& DesignerOf(int factoryIndex);
+
 // A user preset as the command line lists it.
 struct UserPresetEntry {
   std::string name;  // as shown ("Warm", or "Sub/Warm" for one in a sub-folder)
@@ -60,6 +71,17 @@ std::string UserPresetFolderPath();
 // Case-insensitive (ASCII) name order; a prefix goes first.
 bool PresetNameLess(std::string_view a, std::string_view b);
 
+class PresetLibrary;
+
+// Told around every rescan of bank 2, so that a holder of bank-2 positions can note what they point
+// at before and find the same files again after.
+class PresetLibraryObserver {
+ public:
+  virtual ~PresetLibraryObserver() = default;
+  virtual void UserPresetsRescanning(const PresetLibrary& library) = 0;
+  virtual void UserPresetsRescanned(const PresetLibrary& library) = 0;
+};
+
 class PresetLibrary {
  public:
   // Builds banks 0 and 1 and scans userFolder (not created here; "" for none).
@@ -72,8 +94,10 @@ class PresetLibrary {
 
   const std::string& userFolder() const { return userFolder_; }
 
-  // Rebuilds bank 2 from disk.
+  // Rebuilds bank 2 from disk; the observers hear of it before and after.
   void RescanUserPresets();
+  void AddObserver(PresetLibraryObserver* observer);
+  void RemoveObserver(PresetLibraryObserver* observer);
 
   int GroupCount(int bank) const;
   // "" for an empty or invalid slot.
@@ -86,6 +110,11 @@ class PresetLibrary {
   // The file of a user item: user folder, "/", the folder group's name and "/" when it is 1 or more, the
   // file name and ".qrv". Empty for factory items and invalid positions.
   std::filesystem::path ItemPath(int bank, int group, int item) const;
+
+  // Bank 2: the listed group of a folder below the user folder ("" gives group 0, "All"); -1 when none.
+  int FindUserGroup(std::string_view folder) const;
+  // The item of a group whose file is path; -1 when none is.
+  int FindItem(int bank, int group, const std::filesystem::path& path) const;
 
   // The 12 values of an item: a factory item's table values, or a user file's stored slots on top of
   // `values` as given. False when the position is invalid or the file does not load.
@@ -103,9 +132,11 @@ class PresetLibrary {
 
  private:
   void BuildFactoryBanks();
+  void ScanUserFolder();
 
   std::string userFolder_;
   PresetBank banks_[kBankCount];
+  std::vector<PresetLibraryObserver*> observers_;
 };
 
 // The user presets of the current user folder (UserPresetFolderPath), scanned without creating anything.

@@ -35,9 +35,11 @@ PresetManager::PresetManager(QRVMasterController* controller)
   for (int i = 0; i < kFactoryPresetCount; ++i) factory_[static_cast<std::size_t>(i)] = FactoryRecord(i);
   programs_ = factory_;
   initial_ = factory_[0];
+  library_.AddObserver(this);
 }
 
 PresetManager::~PresetManager() {
+  library_.RemoveObserver(this);
   settings::SaveHints();
   settings::SaveZoom(settings::ProcessZoom());
   PresetLibrary::Release();
@@ -136,10 +138,50 @@ void PresetManager::FinishPresetChange() {
   RecomputeUndoFlags();
 }
 
-void PresetManager::SwitchBankGroup(int bank, int group) {
-  if (bank == kBankUser) library_.RescanUserPresets();
-  bank_ = bank;
-  group_ = group;
+void PresetManager::MoveTo(const LibraryPosition& to) {
+  if (to.bank == kBankUser) library_.RescanUserPresets();
+  bank_ = to.bank;
+  group_ = to.group;
+  item_ = to.item;
+}
+
+namespace {
+
+// Every bank-2 position the manager holds, in one fixed order: the current one, then the undo ring's.
+template <class F>
+void ForEachPosition(int32_t& bank, int32_t& group, int32_t& item, std::array<UndoEntry, kUndoRingSize>& ring, F f) {
+  LibraryPosition current{bank, group, item};
+  f(current);
+  bank = current.bank;
+  group = current.group;
+  item = current.item;
+  for (UndoEntry& e : ring) {
+    f(e.beforePosition);
+    f(e.afterPosition);
+  }
+}
+
+}  // namespace
+
+void PresetManager::UserPresetsRescanning(const PresetLibrary& library) {
+  anchors_.clear();
+  ForEachPosition(bank_, group_, item_, ring_, [&](LibraryPosition& p) {
+    if (p.bank != kBankUser) return;
+    anchors_.push_back({std::string(library.GroupFolder(p.bank, p.group)), library.ItemPath(p.bank, p.group, p.item)});
+  });
+}
+
+void PresetManager::UserPresetsRescanned(const PresetLibrary& library) {
+  std::size_t next = 0;
+  ForEachPosition(bank_, group_, item_, ring_, [&](LibraryPosition& p) {
+    if (p.bank != kBankUser || next >= anchors_.size()) return;
+    const UserAnchor& a = anchors_[next++];
+    // A folder that went leaves the position in "All"; a file that went leaves no item selected.
+    const int group = library.FindUserGroup(a.folder);
+    p.group = group >= 0 ? group : 0;
+    p.item = a.file.empty() ? -1 : library.FindItem(kBankUser, p.group, a.file);
+  });
+  anchors_.clear();
 }
 
 void PresetManager::TakeAndApply(const PresetRecord& record) {
@@ -152,8 +194,7 @@ void PresetManager::TakeAndApply(const PresetRecord& record) {
 void PresetManager::SetBank(int bank) {
   if (bank < 0 || bank >= kBankCount || bank == bank_) return;
   BeginPresetChange();
-  SwitchBankGroup(bank, 0);
-  item_ = -1;
+  MoveTo(LibraryPosition{bank, 0, -1});
   FinishPresetChange();
 }
 
@@ -192,8 +233,7 @@ void PresetManager::Undo() {
   editOpen_ = false;
   const UndoEntry& e = ring_[static_cast<std::size_t>(cursor_)];
   if (e.presetChange) {
-    SwitchBankGroup(e.beforePosition.bank, e.beforePosition.group);
-    item_ = e.beforePosition.item;
+    MoveTo(e.beforePosition);
     *current_ = e.before;
     *reference_ = e.beforeReference;
     *modified_ = e.beforeModified;
@@ -215,8 +255,7 @@ void PresetManager::Redo() {
   const UndoEntry& e = ring_[static_cast<std::size_t>(cursor_)];
   if (e.presetChange) {
     if (e.afterPosition.IsSet()) {
-      SwitchBankGroup(e.afterPosition.bank, e.afterPosition.group);
-      item_ = e.afterPosition.item;
+      MoveTo(e.afterPosition);
     }
     *current_ = e.after;
     *reference_ = e.afterReference;

@@ -45,11 +45,13 @@ struct UndoEntry {
   LibraryPosition afterPosition{0, 0, 0};
 };
 
-class PresetManager {
+// Bank-2 positions (the current one and those of the undo history) follow their files by path across
+// rescans made by any instance: a position whose file is gone keeps its group and takes item -1.
+class PresetManager final : private PresetLibraryObserver {
  public:
   // controller receives every applied value; it may be null (nothing is sent).
   explicit PresetManager(QRVMasterController* controller);
-  ~PresetManager();
+  ~PresetManager() override;
   PresetManager(const PresetManager&) = delete;
   PresetManager& operator=(const PresetManager&) = delete;
 
@@ -143,7 +145,17 @@ class PresetManager {
   void RecomputeUndoFlags();
   void BeginPresetChange();
   void FinishPresetChange();
-  void SwitchBankGroup(int bank, int group);
+  // Bank, group and item := to; bank 2 is rescanned first, and to is read after the rescan (it may
+  // be an undo entry's position, which the rescan re-resolves).
+  void MoveTo(const LibraryPosition& to);
+  void UserPresetsRescanning(const PresetLibrary& library) override;
+  void UserPresetsRescanned(const PresetLibrary& library) override;
+  // What a bank-2 position points at, by name: its group's folder and its item's file.
+  struct UserAnchor {
+    std::string folder;
+    std::filesystem::path file;
+  };
+  std::vector<UserAnchor> anchors_;  // filled between the two rescan calls
   // current := record, reference := current, modified := false, then apply.
   void TakeAndApply(const PresetRecord& record);
   static int Wrap(int i) { return (i % kUndoRingSize + kUndoRingSize) % kUndoRingSize; }

@@ -444,6 +444,58 @@ TEST_F(PresetManagerTest, SavingAFileRenamesThePresetAfterIt) {
   EXPECT_EQ(pm.reference(), pm.current());
 }
 
+// Another instance's rescan (a save, a switch to "My presets") must not move this instance onto another
+// file: it stays on the same file by path, or shows no item when the file is gone.
+TEST_F(PresetManagerTest, PositionsFollowTheirFilesAcrossAnotherInstancesRescans) {
+  std::filesystem::create_directories(UserFolder() / "Mix");
+  for (const char* name : {"b", "d", "Mix/m"}) {
+    const auto blob = WriteSinglePresetBlob(MakeRecord(name, 0.1f), 0, 100);
+    WriteFile(UserFolder() / (std::string(name) + ".qrv"), blob);
+  }
+  pm.SetBank(kBankUser);
+  ASSERT_EQ(pm.library().ItemCount(kBankUser, 0), 3);  // "All": b, d, m
+  pm.LoadPosition(1);
+  ASSERT_EQ(pm.current().Name(), "d");
+
+  test::FakeMasterController fake2;
+  PresetManager other(&fake2);
+  ASSERT_EQ(&other.library(), &pm.library());
+  // A file that sorts before "d" and a folder that sorts before "Mix" arrive; the other instance saves.
+  std::filesystem::create_directories(UserFolder() / "Aux");
+  ASSERT_TRUE(other.SavePresetFile(UserFolder() / "a"));
+  EXPECT_EQ(pm.position().item, 2);
+  EXPECT_EQ(pm.library().ItemPath(kBankUser, pm.position().group, pm.position().item), UserFolder() / "d.qrv");
+
+  // In a sub-folder group: the group follows its folder's new slot, the item its file.
+  ASSERT_EQ(pm.library().GroupName(kBankUser, 1), "Aux");
+  pm.SetGroup(1);
+  pm.SetGroup(2);
+  pm.LoadPosition(0);
+  ASSERT_EQ(pm.current().Name(), "m");
+  std::filesystem::remove(UserFolder() / "Aux");
+  other.SetBank(kBankUser);
+  EXPECT_EQ(pm.position().group, 1);
+  EXPECT_EQ(pm.library().GroupName(kBankUser, pm.position().group), "Mix");
+  EXPECT_EQ(pm.position().item, 0);
+
+  // The undo history follows too: undoing back to "d" after "a" was inserted loads "d".
+  pm.Undo();  // back to "Mix" with nothing selected
+  pm.Undo();  // back to "Aux"'s former place: the group is gone, so "All"
+  pm.Undo();  // back to "d"
+  EXPECT_EQ(pm.position().bank, kBankUser);
+  EXPECT_EQ(pm.library().ItemPath(kBankUser, pm.position().group, pm.position().item), UserFolder() / "d.qrv");
+  EXPECT_EQ(pm.current().Name(), "d");
+
+  // A file that is gone leaves no item: the bar shows "CP:" and the preset's values stay.
+  const PresetRecord before = pm.current();
+  std::filesystem::remove(UserFolder() / "d.qrv");
+  other.SavePresetFile(UserFolder() / "e");
+  EXPECT_EQ(pm.position().item, -1);
+  EXPECT_EQ(pm.current(), before);
+  pm.Next();
+  EXPECT_EQ(pm.position().item, 0);
+}
+
 TEST_F(PresetManagerTest, ZoomWithoutStoringReachesTheProcessButNotTheFile) {
   pm.SetZoom(1.5);
   pm.SetZoom(2.0, false);
