@@ -15,6 +15,9 @@ namespace qrv::platform {
 namespace {
 
 constexpr int kExecFailed = 127;
+// xdg-open's documented exit statuses besides 0, 1 (bad arguments) and 4 (the action failed).
+constexpr int kXdgFileNotFound = 2;
+constexpr int kXdgNoTool = 3;
 
 void SleepMs(long ms) {
   timespec ts{ms / 1000, (ms % 1000) * 1000000L};
@@ -142,7 +145,11 @@ int SystemShell::Open(const std::string& target) {
   const SpawnResult r = SpawnDetached({program_, target}, graceMs_);
   if (!r.started) return r.finished ? kShellNoAssociation : kShellOutOfMemory;
   if (!r.finished || r.exitStatus == 0) return kShellOpenOk;
-  return r.exitStatus == 2 ? kShellFileNotFound : kShellNoAssociation;
+  switch (r.exitStatus) {
+    case kXdgFileNotFound: return kShellFileNotFound;
+    case kXdgNoTool: return kShellNoAssociation;
+    default: return kShellOpenFailed;
+  }
 }
 
 SystemMessageBox::SystemMessageBox(std::string program) : program_(std::move(program)) {}

@@ -8,11 +8,13 @@
 
 namespace qrv::platform {
 
-// Results of Shell::Open, as the callers test them: 32 or less is a failure.
+// Results of Shell::Open, as the callers test them: 32 or less is a failure. Only "no application
+// for this file" is 31: callers answer it with a message of its own.
 inline constexpr int kShellOpenOk = 42;
 inline constexpr int kShellOutOfMemory = 8;      // the process could not be started
 inline constexpr int kShellFileNotFound = 2;     // the opener reported a missing target
-inline constexpr int kShellNoAssociation = 31;   // no opener, or it failed otherwise
+inline constexpr int kShellOpenFailed = 5;       // the opener ran and failed (bad arguments, action failed)
+inline constexpr int kShellNoAssociation = 31;   // no opener, or none of its tools can open the target
 inline constexpr int kMessageBoxOk = 1;
 
 class Shell {
@@ -30,8 +32,9 @@ class MessageBox {
 };
 
 // Runs program (default "xdg-open") with the target as its only argument, detached in its own session.
-// Waits up to graceMs for it to finish: a quick exit status is mapped (0 success, 2 missing target, other
-// failures no association); one still running counts as success and is left to run.
+// Waits up to graceMs for it to finish: a quick exit status is mapped as xdg-open documents it (0
+// success, 2 missing target, 3 no tool to open it with: no association; 1, 4 and any other end:
+// failed); one still running counts as success and is left to run.
 class SystemShell final : public Shell {
  public:
   explicit SystemShell(std::string program = "xdg-open", int graceMs = 1000);

@@ -29,7 +29,14 @@ TEST(SystemShell, MapsTheOpenersExitStatus) {
   test::TempDir dir;
   EXPECT_GT(SystemShell(Script(dir, "ok", "exit 0").string()).Open("/tmp"), 32);
   EXPECT_EQ(SystemShell(Script(dir, "missing", "exit 2").string()).Open("/nowhere"), kShellFileNotFound);
-  EXPECT_EQ(SystemShell(Script(dir, "fails", "exit 4").string()).Open("/tmp"), kShellNoAssociation);
+  // Only "no application for this file" is 31; every other failure is another result of 32 or less.
+  EXPECT_EQ(SystemShell(Script(dir, "no-tool", "exit 3").string()).Open("/tmp"), kShellNoAssociation);
+  for (const char* status : {"1", "4", "5", "126"}) {
+    const int r = SystemShell(Script(dir, std::string("fails") + status, std::string("exit ") + status).string()).Open("/tmp");
+    EXPECT_LE(r, 32) << status;
+    EXPECT_NE(r, kShellNoAssociation) << status;
+  }
+  EXPECT_EQ(SystemShell(Script(dir, "killed", "kill -9 $$").string()).Open("/tmp"), kShellOpenFailed);
   EXPECT_EQ(SystemShell((dir / "no-such-opener").string()).Open("/tmp"), kShellNoAssociation);
   EXPECT_EQ(SystemShell("qrv-no-such-program-in-path").Open("/tmp"), kShellNoAssociation);
   // An opener that keeps running (a file manager started in the foreground) counts as success.
