@@ -128,6 +128,8 @@ int QRVVSTGUIEditorWrapperV4_PresetBar::mouseButtons() {
 
 void QRVVSTGUIEditorWrapperV4_PresetBar::setHintsFlag(int flag) {
   qrv::settings::SetProcessHints(flag);
+  // Stored now rather than when the instance closes: a host that crashes keeps the user's choice.
+  qrv::settings::SaveHints();
   hintsCopy_ = flag != 0 ? 1 : 0;
 }
 

@@ -31,7 +31,7 @@ class QRVPresetBarHost {
   virtual bool dispatchingMouse() = 0;
   // Device pixels per layout point: the window's effective zoom.
   virtual double pixelsPerPoint() = 0;
-  // Sets the process-wide hints flag and the window's copy of it.
+  // Sets the process-wide hints flag and the window's copy of it, and stores it in the settings store.
   virtual void setHintsFlag(int flag) = 0;
   // Resizes the window to the zoom factor (limited to 0.7..4, 1.0 for 0.01 or less).
   virtual void setZoom(double factor) = 0;

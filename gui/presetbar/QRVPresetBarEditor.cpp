@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "gui/presetbar/PresetBrowser.h"
+#include "gui/presetbar/PresetConfigMenu.h"
 #include "platform/Services.h"
 #include "presets/PresetManager.h"
 #include "presets/SettingsStore.h"
@@ -150,6 +152,11 @@ void QRVPresetBarEditor::build(double width, double height) {
 
   browserOverlay_ = makeOverlay(kBrowserColor);
   configOverlay_ = makeOverlay(kConfigColor);
+  PresetBarOverlayOwner& owner = *this;
+  if (!browser_) browser_ = std::make_unique<PresetBarPresetMenu>(owner, manager_);
+  if (!config_) config_ = std::make_unique<PresetBarConfigMenu>(owner);
+  if (browserOverlay_) browser_->attach(browserOverlay_, width, height);
+  if (configOverlay_) config_->attach(configOverlay_, width, height);
   cornerOverlay_ = makeOverlay(kCornerColor);
   corner_ = new PresetBarScaleCornerControl(QRVRect{width - kCornerSize, height - kCornerSize, width, height}, kTagZoom);
   corner_->setTooltip(kCornerHint);
@@ -267,6 +274,18 @@ void QRVPresetBarEditor::closeConfig() {
   host_->notifyEditor(kConfigClosed, 0.0);
 }
 
+void QRVPresetBarEditor::closeOverlays() {
+  closeBrowser();
+  closeConfig();
+}
+
+void QRVPresetBarEditor::sendNotification(int index, double value) {
+  // The product editor first (it shows or hides its about box), then back here as the host editor
+  // would hand it on.
+  host_->notifyEditor(index, value);
+  parameterNotification(index, value);
+}
+
 void QRVPresetBarEditor::closeZoomMenu() {
   PresetBarScaleOptionMenuHandler* handler = zoom_ ? zoom_->getMenuHandler() : nullptr;
   if (!handler || !handler->isOpen()) return;
@@ -337,8 +356,7 @@ void QRVPresetBarEditor::controlEvent(int tag, double value) {
       refreshAB();
       break;
     case kTagCloseOverlay:
-      closeBrowser();
-      closeConfig();
+      closeOverlays();
       break;
     case kTagUserDefault:
       userDefaultEvent(value, assigning);

@@ -10,6 +10,7 @@
 
 #include "gui/editor/QRVPresetBarHost.h"
 #include "gui/presetbar/PresetBarControls.h"
+#include "gui/presetbar/PresetBarOverlay.h"
 #include "gui/presetbar/PresetSaveDialog.h"
 
 namespace qrv {
@@ -18,25 +19,7 @@ class PresetManager;
 
 namespace Quarrytone {
 
-// What fills the browser or the configuration overlay. The bar opens and closes the overlay's
-// container and passes on what belongs to its content; without content the container stays empty.
-class PresetBarOverlayContent {
- public:
-  virtual ~PresetBarOverlayContent() = default;
-  // The overlay was shown (browser: its lists are due) or hidden.
-  virtual void opened() {}
-  virtual void closed() {}
-  // The preset position, slot or library changed.
-  virtual void refresh() {}
-  virtual void controlEvent(int /*tag*/, double /*value*/) {}
-  virtual void parameterNotification(int /*index*/, double /*value*/) {}
-  virtual void idleTick() {}
-  virtual void resize(double /*width*/, double /*height*/) {}
-  // Configuration: true when the overlay stays open after notification 94.
-  virtual bool stayOpen() { return false; }
-};
-
-class QRVPresetBarEditor final : public QRVPresetBar {
+class QRVPresetBarEditor final : public QRVPresetBar, private PresetBarOverlayOwner {
  public:
   static constexpr double kBarHeight = 78;
   static constexpr double kFavouritesWidth = 172;
@@ -99,8 +82,12 @@ class QRVPresetBarEditor final : public QRVPresetBar {
   // Replaces the save dialog (tests); the default is the editor's own overlay dialog.
   void setSaveDialog(std::unique_ptr<PresetSaveDialog> dialog);
   PresetSaveDialog* saveDialog();
+  // The overlays' content; the default is the preset browser and the configuration menu. Set before
+  // build.
   void setBrowserContent(std::unique_ptr<PresetBarOverlayContent> content) { browser_ = std::move(content); }
   void setConfigContent(std::unique_ptr<PresetBarOverlayContent> content) { config_ = std::move(content); }
+  PresetBarOverlayContent* browserContent() const { return browser_.get(); }
+  PresetBarOverlayContent* configContent() const { return config_.get(); }
 
   // ---- state, for the window's users and tests
   bool browserOpen() const { return browserOpen_; }
@@ -135,6 +122,12 @@ class QRVPresetBarEditor final : public QRVPresetBar {
   QRVRect cornerRect() const;
 
  private:
+  // ---- PresetBarOverlayOwner
+  QRVPresetBarHost& overlayHost() override { return *host_; }
+  void closeOverlays() override;
+  void presetChanged() override { refreshLabel(); }
+  void sendNotification(int index, double value) override;
+
   void layout();
   void closeZoomMenu();
   void nameEvent();

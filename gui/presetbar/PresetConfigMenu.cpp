@@ -1,0 +1,259 @@
+#include "gui/presetbar/PresetConfigMenu.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "gui/backend/Resources.h"
+#include "gui/presetbar/BuildInfo.h"
+#include "platform/Services.h"
+#include "presets/SettingsStore.h"
+
+namespace Quarrytone {
+namespace {
+
+using namespace PresetBrowserColors;
+
+constexpr double kBarHeight = 78;
+// Each row: its label right-aligned in the first 130 points, its field 10 points further on.
+constexpr double kLabelWidth = 130, kFieldGap = 10;
+
+QRVFont* Font(SharedFont which) { return GetSharedFont(which); }
+
+void DrawBox(QRVDrawContext* c, const QRVRect& r, const char* text, bool on) {
+  c->setFillColor(on ? kSegmentSelected : kSegment);
+  c->drawRect(r, kQRVDrawFilled);
+  c->setFontColor(on ? kSelectedText : kFactoryText);
+  c->drawString(text, r, kQRVAlignCenter);
+}
+
+}  // namespace
+
+QRVConfigMenuGroupSwitch::QRVConfigMenuGroupSwitch(const QRVRect& rect, int tag)
+    : QRVSegmentSwitch(rect, tag, {"Global settings", "Plugin info"}) {}
+
+int QRVConfigMenuExitButton::onMouseDown(QRVPoint, int buttons) {
+  if (!(buttons & kQRVLButton)) return kQRVMouseHandled;
+  notifyValueChanged();
+  return kQRVMouseHandledNoMore;
+}
+
+QRVConfigMenuRow::QRVConfigMenuRow(const QRVRect& rect, int tag, std::string label)
+    : QRVCustomControl(rect, tag, nullptr), label_(std::move(label)) {
+  setReportMouseDown(false);
+}
+
+QRVRect QRVConfigMenuRow::labelRect() const {
+  return QRVRect{viewRect_.left, viewRect_.top, viewRect_.left + kLabelWidth, viewRect_.bottom};
+}
+
+QRVRect QRVConfigMenuRow::fieldRect() const {
+  return QRVRect{viewRect_.left + kLabelWidth + kFieldGap, viewRect_.top, viewRect_.right, viewRect_.bottom};
+}
+
+void QRVConfigMenuRow::draw(QRVDrawContext* c) {
+  if (!c) return;
+  c->setFont(Font(SharedFont::Arial12));
+  c->setFontColor(kFactoryText);
+  c->drawString(label_.c_str(), labelRect(), kQRVAlignRight);
+}
+
+QRVConfigMenuKickButton::QRVConfigMenuKickButton(const QRVRect& rect, int tag) : QRVConfigMenuRow(rect, tag, "Manual:") {}
+
+QRVRect QRVConfigMenuKickButton::buttonRect() const {
+  const QRVRect f = fieldRect();
+  return QRVRect{f.left, f.top + 2, f.left + 90, f.bottom - 2};
+}
+
+void QRVConfigMenuKickButton::draw(QRVDrawContext* c) {
+  if (!c) return;
+  QRVConfigMenuRow::draw(c);
+  DrawBox(c, buttonRect(), "Open", mouseInside_);
+}
+
+int QRVConfigMenuKickButton::onMouseDown(QRVPoint where, int buttons) {
+  if (!(buttons & kQRVLButton) || !buttonRect().contains(where)) return kQRVMouseHandled;
+  notifyValueChanged();
+  return kQRVMouseHandledNoMore;
+}
+
+QRVConfigMenu2waySwitch::QRVConfigMenu2waySwitch(const QRVRect& rect, int tag) : QRVConfigMenuRow(rect, tag, "Hints:") {}
+
+QRVRect QRVConfigMenu2waySwitch::choiceRect(int choice) const {
+  const QRVRect f = fieldRect();
+  const double left = f.left + choice * 94;
+  return QRVRect{left, f.top + 2, left + 90, f.bottom - 2};
+}
+
+void QRVConfigMenu2waySwitch::draw(QRVDrawContext* c) {
+  if (!c) return;
+  QRVConfigMenuRow::draw(c);
+  const int on = value_ >= 0.5 ? 1 : 0;
+  DrawBox(c, choiceRect(0), "Hide", on == 0);
+  DrawBox(c, choiceRect(1), "Show", on == 1);
+}
+
+int QRVConfigMenu2waySwitch::onMouseDown(QRVPoint where, int buttons) {
+  if (!(buttons & kQRVLButton)) return kQRVMouseHandled;
+  for (int choice = 0; choice < 2; ++choice)
+    if (choiceRect(choice).contains(where)) {
+      setValue(choice);
+      invalidPeer();
+      notifyValueChanged();
+      return kQRVMouseHandledNoMore;
+    }
+  return kQRVMouseHandled;
+}
+
+QRVConfigPluginInfoText::QRVConfigPluginInfoText(const QRVRect& rect, int tag, std::string text)
+    : QRVConfigMenuRow(rect, tag, "Plugin's version:"), text_(std::move(text)) {}
+
+void QRVConfigPluginInfoText::draw(QRVDrawContext* c) {
+  if (!c) return;
+  QRVConfigMenuRow::draw(c);
+  c->setFont(Font(SharedFont::Arial11));
+  c->setFontColor(kSelectedText);
+  c->drawString(text_.c_str(), fieldRect(), kQRVAlignLeft);
+}
+
+int QRVConfigPluginInfoText::onMouseDown(QRVPoint, int buttons) {
+  if (!(buttons & kQRVLButton)) return kQRVMouseHandled;
+  notifyValueChanged();
+  return kQRVMouseHandledNoMore;
+}
+
+// ---------------------------------------------------------------- PresetBarConfigMenu
+
+std::string PresetBarConfigMenu::VersionLine(std::string_view buildDigits) {
+  std::string build = " build:YYMMDDHHMM";
+  build.replace(build.find("YYMMDDHHMM"), 10, buildDigits.substr(0, 10));
+  return std::string(kPluginVersion) + " (sh." + kShellVersion + ")" + build + "aax" + "." + "x64" + " ";
+}
+
+std::string_view PresetBarConfigMenu::BuildDigits() { return kBuildDigits; }
+
+PresetBarConfigMenu::PresetBarConfigMenu(PresetBarOverlayOwner& owner) : owner_(owner) {}
+
+void PresetBarConfigMenu::attach(QRVViewContainer* overlay, double width, double height) {
+  if (!overlay || overlay_) return;
+  overlay_ = overlay;
+  width_ = width;
+  height_ = height;
+  pageSwitch_ = new QRVConfigMenuGroupSwitch(QRVRect{}, kTagPage);
+  exit_ = new QRVConfigMenuExitButton(QRVRect{}, kTagExit, nullptr);
+  manual_ = new QRVConfigMenuKickButton(QRVRect{}, kTagManual);
+  hints_ = new QRVConfigMenu2waySwitch(QRVRect{}, kTagHints);
+  version_ = new QRVConfigPluginInfoText(QRVRect{}, kTagExit, VersionLine(BuildDigits()));
+  hints_->setValue(qrv::settings::ProcessHints());
+  for (QRVBaseControl* c : std::initializer_list<QRVBaseControl*>{pageSwitch_, exit_, manual_, hints_, version_}) {
+    c->setReportMouseDown(false);
+    overlay_->addControl(c);
+  }
+  layout();
+}
+
+QRVRect PresetBarConfigMenu::overlayRect() const {
+  return QRVRect{0, kBarHeight, width_, kBarHeight + (page_ == 1 ? kStripHeight : height_)};
+}
+
+void PresetBarConfigMenu::layout() {
+  if (!overlay_) return;
+  const double w = width_, h = height_, c = std::floor(w / 2 - kRowWidth / 2);
+  overlay_->setViewSize(overlayRect());
+  pageSwitch_->setViewSize(QRVRect{0, 1, w, 29});
+  exit_->setViewSize(QRVRect{0, 31, w, h});
+  manual_->setViewSize(QRVRect{c, 51, c + kRowWidth, 79});
+  hints_->setViewSize(QRVRect{c, 99, c + kRowWidth, 127});
+  version_->setViewSize(QRVRect{c, 147, c + kRowWidth, 175});
+  for (QRVBaseControl* ctl : std::initializer_list<QRVBaseControl*>{pageSwitch_, exit_, manual_, hints_, version_})
+    ctl->invalidPeer();
+}
+
+void PresetBarConfigMenu::resize(double width, double height) {
+  width_ = width;
+  height_ = height;
+  layout();
+}
+
+void PresetBarConfigMenu::showPage(int page) {
+  page_ = page == 1 ? 1 : 0;
+  if (pageSwitch_) {
+    pageSwitch_->setValue(page_);
+    pageSwitch_->invalidPeer();
+  }
+  layout();
+}
+
+void PresetBarConfigMenu::closed() {
+  // Reopened, the menu starts on "Global settings" again.
+  stayOpen_ = false;
+  showPage(0);
+}
+
+bool PresetBarConfigMenu::stayOpen() {
+  const bool stay = stayOpen_;
+  stayOpen_ = false;
+  return stay;
+}
+
+void PresetBarConfigMenu::openManual() {
+  const std::string path = qrv::settings::ReadManualPath();
+  qrv::platform::MessageBox& box = qrv::platform::GetMessageBox();
+  // Nothing to hand the shell: it would be asked to open the current folder or nothing at all.
+  if (path.empty()) {
+    box.Show(kCouldNotOpen, "");
+    return;
+  }
+  const int result = qrv::platform::GetShell().Open(path);
+  if (result == qrv::platform::kShellNoAssociation)
+    box.Show(kNoReader, kNoReaderCaption);
+  else if (result <= 32)
+    box.Show(kCouldNotOpen, "");
+}
+
+void PresetBarConfigMenu::controlEvent(int tag, double value) {
+  switch (tag) {
+    case kTagManual:
+      openManual();
+      break;
+    case kTagHints: {
+      const int flag = value >= 0.5 ? 1 : 0;
+      if (hints_) {
+        hints_->setValue(flag);
+        hints_->invalidPeer();
+      }
+      owner_.overlayHost().setHintsFlag(flag);
+      break;
+    }
+    case kTagPage:
+      stayOpen_ = true;
+      owner_.sendNotification(std::lround(value) == 1 ? kShowInfo : kShowSettings, 1.0);
+      break;
+    default:
+      break;
+  }
+}
+
+void PresetBarConfigMenu::parameterNotification(int index, double value) {
+  switch (index) {
+    case qrv::settings::kSettingHints: {
+      const int flag = value > 0.5 ? 1 : 0;
+      if (hints_) {
+        hints_->setValue(flag);
+        hints_->invalidPeer();
+      }
+      // The window follows the process-wide flag by itself; only a differing value is set (and stored).
+      if (flag != qrv::settings::ProcessHints()) owner_.overlayHost().setHintsFlag(flag);
+      break;
+    }
+    case kShowInfo:
+      showPage(1);
+      break;
+    case kShowSettings:
+      showPage(0);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace Quarrytone
