@@ -25,7 +25,9 @@ constexpr OptionSpec kSnapshotOptions[] = {
     {"--preset", "NAME|NUMBER|FILE.qrv", "the settings the panel shows, as for 'render' (default: 0, \"Default\")"},
     {"--set", "NAME=VALUE", "set a control to a normalised value 0..1, after the preset; repeatable", true},
     {"--meter", "VALUE", "gain reduction the needle shows, 0..1 (default 0)"},
-    {"--show", "about|zoom-menu|save", "draw the about box, the open zoom list or the save dialog"},
+    {"--show", "about|zoom-menu|save|browser|config",
+     "draw the about box, the open zoom list, the save dialog, the preset browser (420 x 493 at 100 %) or the\n"
+     "configuration menu"},
 };
 
 // The settings store as the snapshot sees it: read, never written (the preset manager stores the
@@ -64,7 +66,9 @@ std::string SnapshotDetails() {
          "  warmglow snapshot big.png --zoom 200 --preset Vox --meter 0.5\n"
          "  warmglow snapshot about.png --show about\n"
          "  warmglow snapshot zoom.png --show zoom-menu\n"
-         "  warmglow snapshot save.png --show save\n";
+         "  warmglow snapshot save.png --show save\n"
+         "  warmglow snapshot browser.png --show browser --preset Vox\n"
+         "  warmglow snapshot config.png --show config\n";
 }
 
 int RunSnapshot(const ParsedArgs& args, Io& io) {
@@ -78,8 +82,8 @@ int RunSnapshot(const ParsedArgs& args, Io& io) {
   double meter = 0.0;
   if (const std::string* m = args.Value("--meter")) meter = ParseNormalised(*m, "meter");
   const std::string* show = args.Value("--show");
-  if (show && *show != "about" && *show != "zoom-menu" && *show != "save")
-    throw CliError("--show takes 'about', 'zoom-menu' or 'save', not '" + *show + "'");
+  if (show && *show != "about" && *show != "zoom-menu" && *show != "save" && *show != "browser" && *show != "config")
+    throw CliError("--show takes 'about', 'zoom-menu', 'save', 'browser' or 'config', not '" + *show + "'");
 
   TempOutput png(out);
   int width = 0, height = 0;
@@ -119,6 +123,9 @@ int RunSnapshot(const ParsedArgs& args, Io& io) {
     // The zoom button and the Save button, clicked where they lie in the bar.
     if (show && *show == "zoom-menu") ClickAt(*headless, window.effectiveZoom(), QRVPoint{30, 13});
     if (show && *show == "save") ClickAt(*headless, window.effectiveZoom(), QRVPoint{30, 39});
+    // The preset name (the window grows to the browser's size) and the configuration button.
+    if (show && *show == "browser") ClickAt(*headless, window.effectiveZoom(), QRVPoint{200, 13});
+    if (show && *show == "config") ClickAt(*headless, window.effectiveZoom(), QRVPoint{385, 13});
     headless->render();
     width = cairo_image_surface_get_width(headless->surface());
     height = cairo_image_surface_get_height(headless->surface());
