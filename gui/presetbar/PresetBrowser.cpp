@@ -89,7 +89,7 @@ int QRVSegmentSwitch::onMouseMoved(QRVPoint where, int) {
 
 int QRVSegmentSwitch::onMouseExited(QRVPoint where, int buttons) {
   hovered_ = -1;
-  return QRVCustomControl::onMouseExited(where, buttons);
+  return QRVBaseControl::onMouseExited(where, buttons);
 }
 
 QRVPresetMenuGroupSwitch::QRVPresetMenuGroupSwitch(const QRVRect& rect, int tag)
@@ -289,7 +289,7 @@ int QRVPresetCustomMenu::onMouseUp(QRVPoint, int) {
 
 int QRVPresetCustomMenu::onMouseExited(QRVPoint where, int buttons) {
   hovered_ = -1;
-  return QRVCustomControl::onMouseExited(where, buttons);
+  return QRVBaseControl::onMouseExited(where, buttons);
 }
 
 bool QRVPresetCustomMenu::onMouseWheel(QRVPoint, float distance, int buttons) {

@@ -174,6 +174,9 @@ class QRVPresetMenuBottomTextInfo final : public QRVCustomControl {
   using QRVCustomControl::QRVCustomControl;
   void draw(QRVDrawContext* context) override;
   int onMouseDown(QRVPoint where, int buttons) override;
+  // The base's: the pointer's presence is tracked and redrawn.
+  int onMouseEntered(QRVPoint where, int buttons) override { return QRVBaseControl::onMouseEntered(where, buttons); }
+  int onMouseExited(QRVPoint where, int buttons) override { return QRVBaseControl::onMouseExited(where, buttons); }
   void setText(std::string text) { text_ = std::move(text); }
   const std::string& text() const { return text_; }
   void setLink(bool link) { link_ = link; }

@@ -28,6 +28,8 @@ class QRVConfigMenuRow : public QRVCustomControl {
  public:
   QRVConfigMenuRow(const QRVRect& rect, int tag, std::string label);
   void draw(QRVDrawContext* context) override;
+  int onMouseEntered(QRVPoint where, int buttons) override { return QRVBaseControl::onMouseEntered(where, buttons); }
+  int onMouseExited(QRVPoint where, int buttons) override { return QRVBaseControl::onMouseExited(where, buttons); }
   QRVRect labelRect() const;
   QRVRect fieldRect() const;
   const std::string& label() const { return label_; }
