@@ -1,5 +1,6 @@
 // Points the user's folders (settings, user presets) of a fuzz target at a fresh temporary folder, so that
-// the preset objects a target builds never touch the real ones. Call once from LLVMFuzzerInitialize.
+// the preset objects a target builds never touch the real ones. Including this header (in the target's
+// one source file) gives the target the LLVMFuzzerInitialize that does it.
 #pragma once
 
 #include <cstdio>
@@ -28,3 +29,8 @@ inline void UseScratchUserFolders() {
 }
 
 }  // namespace qrv::fuzz
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  qrv::fuzz::UseScratchUserFolders();
+  return 0;
+}

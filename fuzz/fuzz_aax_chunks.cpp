@@ -41,11 +41,6 @@ qrv::aaxhost::Host& TheHost() {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  qrv::fuzz::UseScratchUserFolders();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   qrv::aaxhost::Host& host = TheHost();

@@ -92,11 +92,6 @@ std::vector<uint8_t> TakeField(const uint8_t*& p, const uint8_t* end) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  qrv::fuzz::UseScratchUserFolders();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   Urids& urids = TheUrids();

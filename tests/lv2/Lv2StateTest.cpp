@@ -171,22 +171,21 @@ TEST(Lv2State, RoundTripThroughLilvRestoresPortsAndChunk) {
 // A host that saves right after a restore, before the next run, must get the state it restored, not the
 // values the instance ran with before, marked as edits.
 TEST(Lv2State, ASaveRightAfterARestoreGivesTheRestoredState) {
+  auto setAndRun = [](Instance& inst, float ratio, float compression, float output) {
+    SetDefaults(inst);
+    inst.control(kPortRatio) = ratio;
+    inst.control(kPortCompression) = compression;
+    inst.control(kPortOutput) = output;
+    RunOnce(inst);
+  };
   Instance source(Layout::kStereo, 48000);
-  SetDefaults(source);
-  source.control(kPortRatio) = 2.0f;
-  source.control(kPortCompression) = 3.0f;
-  source.control(kPortOutput) = 6.0f;
-  RunOnce(source);
+  setAndRun(source, 2.0f, 3.0f, 6.0f);
   LilvState* state = SaveThroughLilv(source);
   ASSERT_NE(state, nullptr);
   const MemoryState expected = Save(source);
 
   Instance target(Layout::kStereo, 48000);
-  SetDefaults(target);
-  target.control(kPortRatio) = 6.0f;
-  target.control(kPortCompression) = 9.0f;
-  target.control(kPortOutput) = 20.0f;
-  RunOnce(target);
+  setAndRun(target, 6.0f, 9.0f, 20.0f);
   ASSERT_TRUE(target.ApplyState(state));
   lilv_state_free(state);
   for (const char* key : {kStateKeyChunk, kStateKeyOtherSlot, kStateKeyActiveSlot}) {
@@ -199,9 +198,7 @@ TEST(Lv2State, ASaveRightAfterARestoreGivesTheRestoredState) {
   // A host that restores the chunk but leaves the ports as they were: from the next run on, the ports the
   // engine runs with count as edits again.
   Instance other(Layout::kStereo, 48000);
-  SetDefaults(other);
-  other.control(kPortOutput) = 20.0f;
-  RunOnce(other);
+  setAndRun(other, 6.0f, 9.0f, 20.0f);
   MemoryState chunkOnly = expected;
   ASSERT_EQ(Restore(other, chunkOnly), LV2_STATE_SUCCESS);
   EXPECT_EQ(Save(other).properties[kStateKeyChunk].bytes, expected.properties.at(kStateKeyChunk).bytes);
