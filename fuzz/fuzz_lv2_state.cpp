@@ -110,9 +110,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> chunk = TakeField(p, end);
   std::vector<uint8_t> other = TakeField(p, end);
   std::vector<uint8_t> active(p, end);
-  if (flags & 1) input[urids.Map(qrv::lv2::kStateKeyChunk)] = {flags & 2 ? wrongType : chunkType, std::move(chunk)};
-  if (flags & 4) input[urids.Map(qrv::lv2::kStateKeyOtherSlot)] = {flags & 8 ? wrongType : chunkType, std::move(other)};
-  if (flags & 16) input[urids.Map(qrv::lv2::kStateKeyActiveSlot)] = {flags & 32 ? wrongType : intType, std::move(active)};
+  using qrv::lv2::kStateKeyActiveSlot, qrv::lv2::kStateKeyChunk, qrv::lv2::kStateKeyOtherSlot;
+  if (flags & 1) input[urids.Map(kStateKeyChunk)] = {flags & 2 ? wrongType : chunkType, std::move(chunk)};
+  if (flags & 4) input[urids.Map(kStateKeyOtherSlot)] = {flags & 8 ? wrongType : chunkType, std::move(other)};
+  if (flags & 16) input[urids.Map(kStateKeyActiveSlot)] = {flags & 32 ? wrongType : intType, std::move(active)};
 
   Lv2Instance instance(Layout::kStereo, 48000, urids.map());
   const State before = Save(instance);

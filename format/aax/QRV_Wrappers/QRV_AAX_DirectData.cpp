@@ -82,7 +82,8 @@ AAX_Result QRV_AAX_DirectData::TimerWakeup_PrivateDataAccess(AAX_IPrivateDataAcc
     r = Reported(access->ReadPortDirect(kFieldMessageBus, offsetof(MessageBus, toController), n, bus.toController),
                  __LINE__);
     if (r != AAX_SUCCESS) return r;
-    if (QRVBaseParametersController* product = hub.GetParametersController()) product->ReceiveMessage(bus.toController, n);
+    if (QRVBaseParametersController* product = hub.GetParametersController())
+      product->ReceiveMessage(bus.toController, n);
     const uint64_t none = 0;
     r = Reported(access->WritePortDirect(kFieldMessageBus, offsetof(MessageBus, toController), sizeof kNoMessage,
                                          kNoMessage),
