@@ -8,6 +8,7 @@
 
 #include "apps/warmglow/Commands.h"
 #include "apps/warmglow/Settings.h"
+#include "apps/warmglow/Snapshot.h"
 
 #ifndef QRV_VERSION
 #define QRV_VERSION "unknown"
@@ -82,6 +83,8 @@ const Command kCommands[] = {
      PresetShowDetails, RunPresetShow},
     {{"art"}, "DIR", 1, 1, "write every embedded image as a PNG, and a contact sheet of all knob frames", {},
      ArtDetails, RunArt},
+    {{"snapshot"}, "OUT.png", 1, 1, "draw the editor window into a PNG, without a display", SnapshotOptions(),
+     SnapshotDetails, RunSnapshot},
     {{"help"}, "[COMMAND]", 0, 3, "show the help of warmglow or of one command", {}, nullptr, RunHelp},
 };
 

@@ -1,6 +1,7 @@
 #include "gui/backend/Resources.h"
 
 #include <cairo.h>
+#include <pango/pangocairo.h>
 
 #include <array>
 #include <memory>
@@ -194,6 +195,9 @@ void ShutdownResources() {
   }
   delete gShared;
   gShared = nullptr;
+  // pango's default font map caches every cairo font drawn so far; dropping it lets a process that
+  // resets cairo's static data at exit do so without live fonts. A new map is made on next use.
+  pango_cairo_font_map_set_default(nullptr);
 }
 
 QRVFont* GetSharedFont(SharedFont which) {

@@ -8,6 +8,20 @@
 
 namespace tk {
 
+namespace {
+// Marks a mouse event's dispatch, so that position queries made by its handlers see its position.
+class DispatchScope {
+ public:
+  explicit DispatchScope(int& depth) : depth_(depth) { ++depth_; }
+  ~DispatchScope() { --depth_; }
+  DispatchScope(const DispatchScope&) = delete;
+  DispatchScope& operator=(const DispatchScope&) = delete;
+
+ private:
+  int& depth_;
+};
+}  // namespace
+
 Frame::Frame(const Rect& size) : ViewContainer(Rect{0, 0, size.width(), size.height()}) {}
 
 Frame::~Frame() {
@@ -103,8 +117,17 @@ void Frame::showTooltip(const Point& where, const std::string& text) {
   hideTooltip();
   if (text.empty()) return;
   tooltip_ = text;
-  double w = MeasureString(standardFont(), text) + 10;
-  double h = 18;
+  tooltipLines_.clear();
+  for (std::size_t start = 0;;) {
+    std::size_t end = text.find('\n', start);
+    tooltipLines_.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  double w = 0;
+  for (const std::string& line : tooltipLines_) w = std::max(w, MeasureString(standardFont(), line));
+  w += 10;
+  double h = kTooltipLineHeight * static_cast<double>(tooltipLines_.size()) + 4;
   double x = std::min(where.x + 8, size_.width() - w);
   double y = where.y + 18;
   if (y + h > size_.height()) y = where.y - h - 4;
@@ -138,7 +161,11 @@ void Frame::draw(DrawContext& context) {
     context.drawRect(tooltipRect_.inset(0.5, 0.5), kDrawStroked);
     context.setFont(standardFont());
     context.setFontColor(Color{30, 25, 20, 255});
-    context.drawString(tooltip_, tooltipRect_, kCenterText);
+    for (std::size_t i = 0; i < tooltipLines_.size(); ++i) {
+      double top = tooltipRect_.top + 2 + kTooltipLineHeight * static_cast<double>(i);
+      context.drawString(tooltipLines_[i], Rect{tooltipRect_.left + 5, top, tooltipRect_.right - 5,
+                                                top + kTooltipLineHeight}, kLeftText);
+    }
     context.restoreGlobalState();
   }
 }
@@ -191,6 +218,7 @@ void Frame::updateHover(const Point& where, std::uint32_t buttons) {
 
 MouseResult Frame::platformMouseDown(Point device, std::uint32_t buttons) {
   Ref<Frame> keep(this);
+  DispatchScope dispatch(mouseDispatch_);
   Point where = deviceToLayout(device);
   lastMouse_ = where;
   lastButtons_ = buttons;
@@ -219,6 +247,7 @@ MouseResult Frame::platformMouseDown(Point device, std::uint32_t buttons) {
 
 MouseResult Frame::platformMouseMoved(Point device, std::uint32_t buttons) {
   Ref<Frame> keep(this);
+  DispatchScope dispatch(mouseDispatch_);
   Point where = deviceToLayout(device);
   if (buttons & kButtonBits) inputSeen_ = true;
   lastMouse_ = where;
@@ -252,6 +281,7 @@ MouseResult Frame::platformMouseMoved(Point device, std::uint32_t buttons) {
 
 MouseResult Frame::platformMouseUp(Point device, std::uint32_t buttons) {
   Ref<Frame> keep(this);
+  DispatchScope dispatch(mouseDispatch_);
   Point where = deviceToLayout(device);
   lastMouse_ = where;
   lastButtons_ = buttons;
@@ -276,6 +306,7 @@ void Frame::platformMouseExited() {
 
 bool Frame::platformWheel(Point device, float distance, std::uint32_t buttons) {
   Ref<Frame> keep(this);
+  DispatchScope dispatch(mouseDispatch_);
   Point where = deviceToLayout(device);
   lastMouse_ = where;
   modifiers_ = buttons & kModifierBits;

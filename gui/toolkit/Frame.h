@@ -60,16 +60,20 @@ class Frame : public ViewContainer {
   Point getLastMousePosition() const { return lastMouse_; }
   std::uint32_t getLastButtons() const { return lastButtons_; }
   std::uint32_t getCurrentModifiers() const { return modifiers_; }
+  // True while a mouse event is being dispatched; getLastMousePosition() is then that event's position.
+  bool isDispatchingMouse() const { return mouseDispatch_ > 0; }
   bool takeInputSeen() {
     bool s = inputSeen_;
     inputSeen_ = false;
     return s;
   }
 
-  // Tooltip drawn over everything, at a layout position.
+  // Tooltip drawn over everything, at a layout position; each line break starts a new line.
   void showTooltip(const Point& where, const std::string& text);
   void hideTooltip();
   const std::string& getTooltip() const { return tooltip_; }
+  const Rect& getTooltipRect() const { return tooltipRect_; }
+  static constexpr double kTooltipLineHeight = 14;
 
   // Views on the popup layer take the mouse before everything else (open option menus).
   void addPopup(View* view);
@@ -110,7 +114,9 @@ class Frame : public ViewContainer {
   std::uint32_t lastButtons_ = 0;
   std::uint32_t modifiers_ = 0;
   bool inputSeen_ = false;
+  int mouseDispatch_ = 0;
   std::string tooltip_;
+  std::vector<std::string> tooltipLines_;
   Point tooltipAt_;
   Rect tooltipRect_;
 };

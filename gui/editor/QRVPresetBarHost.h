@@ -1,0 +1,64 @@
+// The seam between the editor window and the preset bar. The window (QRVVSTGUIEditorWrapperV4_PresetBar)
+// builds and owns one bar through a factory and offers it the host-editor services below; the bar
+// answers the window's calls. Both sides run on the host's GUI thread only.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "gui/engine/QRVGraphics.h"
+
+namespace Quarrytone {
+
+// What the window offers the bar. Coordinates are window layout points (the bar's 78 included).
+class QRVPresetBarHost {
+ public:
+  virtual ~QRVPresetBarHost() = default;
+  // The window's graphics engine, for bitmaps and for containers of the product editor's area.
+  virtual QRVMasterGraphicalEngine& engine() = 0;
+  // A container that sits on the window's frame rather than in the product editor's container: the
+  // bar itself and its overlays. The window owns it once added; until then the caller does.
+  virtual QRVViewContainer* createOverlayContainer(const QRVRect& rect) = 0;
+  virtual bool addOverlay(QRVViewContainer* container) = 0;
+  virtual bool removeOverlay(QRVViewContainer* container) = 0;
+  virtual bool containsOverlay(QRVViewContainer* container) = 0;
+  // Pointer position at the last idle tick (or of the mouse event being dispatched) and the buttons
+  // then held (0 while a resize is deferred).
+  virtual QRVPoint windowMousePosition() = 0;
+  virtual int mouseButtons() = 0;
+  // Sets the process-wide hints flag and the window's copy of it.
+  virtual void setHintsFlag(int flag) = 0;
+  // Resizes the window to the zoom factor (limited to 0.7..4, 1.0 for 0.01 or less).
+  virtual void setZoom(double factor) = 0;
+  virtual double zoom() = 0;
+  // Redraws the whole window.
+  virtual void refresh() = 0;
+  // Notifications 89 (browser about to open), 90 (browser closed), 91 (configuration about to open),
+  // 92 and 94 (configuration closed) for the product editor.
+  virtual void notifyEditor(int index, double value) = 0;
+};
+
+// What the window asks of the bar.
+class QRVPresetBar {
+ public:
+  virtual ~QRVPresetBar() = default;
+  // Builds the bar for a product editor of width x height at zoom 1 and adds its containers.
+  virtual void build(double width, double height) = 0;
+  virtual void resize(double width, double height) = 0;
+  // A control event of one of the bar's controls (tags 29 and above).
+  virtual void controlEvent(int tag, double value) = 0;
+  // A parameter or message index from the controller side, after the product editor saw it.
+  virtual void parameterNotification(int index, double value) = 0;
+  virtual void idleTick() = 0;
+};
+
+// What the factory is given: the window's services and the objects the host binding attached
+// (attachPresetBar): the instance's PresetManager and the product controller. Either may be null.
+struct QRVPresetBarContext {
+  QRVPresetBarHost* host = nullptr;
+  void* presetManager = nullptr;
+  void* controller = nullptr;
+};
+using QRVPresetBarFactory = std::function<std::unique_ptr<QRVPresetBar>(const QRVPresetBarContext&)>;
+
+}  // namespace Quarrytone

@@ -1,0 +1,79 @@
+// The product's two custom-drawn controls: the gain-reduction needle meter and the about box.
+// GUI thread only; both belong to the product editor's view tree.
+#pragma once
+
+#include "gui/controls/QRVControls.h"
+
+namespace qrv {
+
+// Embedded images of the product panel.
+enum ProductImage : int {
+  kImagePanel = 11128,
+  kImageModeSwitch = 12129,
+  kImageAttackKnob = 12130,
+  kImageValveKnob = 12139,
+  kImageVuLit = 12151,
+  kImageVuCover = 12152,
+  kImageVuDark = 12153,
+  kImageCompressionKnob = 12171,
+  kImageTimeKnob = 12173,
+  kImageOutputKnob = 12177,
+  kImageRatioKnob = 12181,
+  kImageAbout = 12200,
+};
+
+// A needle over a lit or dark face; the value (0..1) is the gain reduction as 1 - gain. Reports
+// nothing: every mouse event falls through.
+class COldVuMeter2 : public QRVCustomControl {
+ public:
+  static constexpr int kTag = 15;
+  static constexpr QRVColor kNeedleLit{170, 165, 160, 255};
+  static constexpr QRVColor kNeedleDark{140, 135, 130, 255};
+  static constexpr QRVPoint kPivot{200, 155};
+  static constexpr double kInnerRadius = 3;
+  static constexpr double kOuterRadius = 86;
+
+  // Null faces draw only the needle.
+  COldVuMeter2(const QRVRect& rect, QRVBitmap* litFace, QRVBitmap* cover, QRVBitmap* darkFace);
+  ~COldVuMeter2() override;
+  void draw(QRVDrawContext* context) override;
+
+  void setLamp(bool lit) { lamp_ = lit ? 1 : 0; }
+  bool lamp() const { return lamp_ != 0; }
+  // Needle start and end for a value, in the product layout.
+  static void NeedleLine(double value, QRVPoint& start, QRVPoint& end);
+
+ private:
+  QRVBitmap* lit_;
+  QRVBitmap* cover_;
+  QRVBitmap* dark_;
+  QRVRect face_;
+  int lamp_ = 1;
+};
+
+// The about page: version, edition, the maker's address as a link. A click outside the link
+// toggles the value and reports it (the editor hides the box); a click on the link opens the address.
+class CInfo : public QRVCustomControl {
+ public:
+  static constexpr int kTag = 28;
+  static constexpr QRVRect kLinkRect{110, 130, 290, 154};
+  static constexpr QRVColor kTextColor{200, 200, 200, 255};
+  static constexpr QRVColor kLinkColor{54, 151, 206, 255};
+  static constexpr const char* kAddress = "https://www.quarry-tone.com/";
+  static constexpr const char* kEdition = "Linux edition: AAX-style and LV2";
+
+  CInfo(const QRVRect& rect, QRVBitmap* page);
+  void draw(QRVDrawContext* context) override;
+  int onMouseDown(QRVPoint where, int buttons) override;
+  int onMouseMoved(QRVPoint where, int buttons) override;
+
+  const char* versionText() const { return version_; }
+  bool hover() const { return hover_; }
+
+ private:
+  static bool InLink(const QRVPoint& p);
+  char version_[8] = {};
+  bool hover_ = false;
+};
+
+}  // namespace qrv
