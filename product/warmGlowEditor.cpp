@@ -25,7 +25,14 @@ struct KnobSpec {
   const char* tooltip;
 };
 
-// In the order they are added (later ones lie on top).
+// Positions of the stepped controls, from the parameter set's texts.
+constexpr int Positions(std::size_t texts) { return static_cast<int>(texts); }
+constexpr int kRatioPositions = Positions(kRatioTexts.size());
+constexpr int kAttackPositions = Positions(kAttackTexts.size());
+constexpr int kValvePositions = Positions(kValveTexts.size());
+
+// In the order they are added (later ones lie on top). The wheel steps of AttackRatio and ValveLevel are a
+// seventh, as the panel has always turned (a notch moves half a step: the knob's own wheel rule).
 constexpr KnobSpec kKnobs[] = {
     {kSlotTime, kImageTimeKnob, {28, 143}, 21, 5, 0.5, 0.1, 0.5, 300, 1500,
      "Sets up the combined attack and release time"},
@@ -34,15 +41,17 @@ constexpr KnobSpec kKnobs[] = {
     // A wheel notch of the output knob is one 0.5 dB step of its 0..30 dB.
     {kSlotOutput, kImageOutputKnob, {258, 143}, 61, 8, 0.0, 1.0 / 60, 0.2, 300, 1500,
      "Controls the level of the processed signal"},
-    {kSlotRatio, kImageRatioKnob, {50, 50}, 7, 1, 0.5, 1.0 / 6, 1.0, 150, 150, "Controls current compression ratio"},
-    {kSlotAttackRatio, kImageAttackKnob, {31, 123}, 7, 1, 0.5, 1.0 / 7, 1.0, 100, 100,
+    // One wheel step of the ratio knob is one of its positions.
+    {kSlotRatio, kImageRatioKnob, {50, 50}, kRatioPositions, 1, 0.5, 1.0 / (kRatioPositions - 1), 1.0, 150, 150,
+     "Controls current compression ratio"},
+    {kSlotAttackRatio, kImageAttackKnob, {31, 123}, kAttackPositions, 1, 0.5, 1.0 / 7, 1.0, 100, 100,
      "Controls the ratio between the attack and release"},
-    {kSlotValveLevel, kImageValveKnob, {267, 92}, 7, 1, 0.5, 1.0 / 7, 1.0, 100, 100,
+    {kSlotValveLevel, kImageValveKnob, {267, 92}, kValvePositions, 1, 0.5, 1.0 / 7, 1.0, 100, 100,
      "Sets up a valve processing reference level"},
 };
 
 constexpr QRVPoint kModeSwitchAt{262, 46};
-constexpr int kModePositions = 3;
+constexpr int kModePositions = Positions(kProcessTexts.size());
 constexpr QRVRect kMeterRect{150, 66, 250, 109};
 constexpr QRVRect kNameRect{85, 5, 313, 45};
 constexpr QRVRect kPanelRect{0, 0, kEditorWidth, kEditorHeight};

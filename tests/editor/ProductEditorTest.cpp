@@ -85,6 +85,26 @@ TEST_F(ProductEditor, ControllerValuesSetTheControlsAndTheMeterLamp) {
   Release(Centre(k));
 }
 
+TEST_F(ProductEditor, AWheelNotchMovesEachKnobByHalfItsStepAndShiftByTheFineShare) {
+  Open();
+  struct Case {
+    int slot;
+    double step, fine;
+  };
+  const Case cases[] = {{kSlotTime, 0.1, 0.5},        {kSlotCompression, 0.05, 0.2}, {kSlotOutput, 1.0 / 60, 0.2},
+                        {kSlotRatio, 1.0 / 6, 1.0},   {kSlotAttackRatio, 1.0 / 7, 1.0}, {kSlotValveLevel, 1.0 / 7, 1.0}};
+  for (const Case& c : cases) {
+    window->valueChangedByController(c.slot, 0.5);
+    const QRVPoint at = Centre(editor().knob(c.slot));
+    window->reports.clear();
+    headless().wheel(Device(at), 1.0f);
+    ASSERT_EQ(window->reports.size(), 1u) << c.slot;
+    EXPECT_NEAR(window->reports.back().second, 0.5 + c.step / 2, 1e-12) << c.slot;
+    headless().wheel(Device(at), -1.0f, kQRVShift);
+    EXPECT_NEAR(window->reports.back().second, 0.5 + c.step / 2 - c.step * c.fine / 2, 1e-12) << c.slot;
+  }
+}
+
 TEST_F(ProductEditor, AltClickAndDoubleClickResetKnobsToTheirDefaultsAndTheSwitchToValve) {
   Open();
   QRVAnimKnob* out = editor().knob(kSlotOutput);
