@@ -64,6 +64,16 @@ void BM_EditorOpen(benchmark::State& state) {
 }
 BENCHMARK(BM_EditorOpen)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
+// An open window at a zoom, drawn once.
+struct OpenWindow {
+  explicit OpenWindow(double percent) : window(&qrv::CreateProductEditor) {
+    window.open(tk::PlatformType::Headless);
+    window.setZoom(percent / 100.0);
+    tk::Headless(window.frame())->render();
+  }
+  Window window;
+};
+
 // One tick of the shared timer with a new reading, then the repaint of what changed.
 void TickWithReading(Environment& env, Window& window, int i) {
   window.valueChangedByController(qrv::kSlotGainReduction, 0.5 + 0.4 * ((i % 20) < 10 ? 1 : -1) * (i % 10) / 10.0);
@@ -75,23 +85,18 @@ void TickWithReading(Environment& env, Window& window, int i) {
 
 void BM_IdleTickNeedleMoving(benchmark::State& state) {
   Environment env;
-  Window window(&qrv::CreateProductEditor);
-  window.open(tk::PlatformType::Headless);
-  window.setZoom(state.range(0) / 100.0);
-  tk::Headless(window.frame())->render();
+  OpenWindow open(static_cast<double>(state.range(0)));
   int i = 0;
-  for (auto _ : state) TickWithReading(env, window, i++);
+  for (auto _ : state) TickWithReading(env, open.window, i++);
 }
 BENCHMARK(BM_IdleTickNeedleMoving)->Arg(100)->Arg(200)->Unit(benchmark::kMicrosecond);
 
 void BM_FullRedraw(benchmark::State& state) {
   Environment env;
-  Window window(&qrv::CreateProductEditor);
-  window.open(tk::PlatformType::Headless);
-  window.setZoom(state.range(0) / 100.0);
-  tk::HeadlessPlatformFrame* headless = tk::Headless(window.frame());
+  OpenWindow open(static_cast<double>(state.range(0)));
+  tk::HeadlessPlatformFrame* headless = tk::Headless(open.window.frame());
   for (auto _ : state) {
-    window.invalidateAll();
+    open.window.invalidateAll();
     headless->render();
   }
 }
@@ -101,16 +106,13 @@ BENCHMARK(BM_FullRedraw)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
 // the share of one core the open editor takes.
 void BM_GuiThreadLoad(benchmark::State& state) {
   Environment env;
-  Window window(&qrv::CreateProductEditor);
-  window.open(tk::PlatformType::Headless);
-  window.setZoom(state.range(0) / 100.0);
-  tk::Headless(window.frame())->render();
+  OpenWindow open(static_cast<double>(state.range(0)));
   constexpr int kTicks = 303;
   double cpu = 0.0;
   int i = 0;
   for (auto _ : state) {
     const double start = ThreadCpuSeconds();
-    for (int t = 0; t < kTicks; ++t) TickWithReading(env, window, i++);
+    for (int t = 0; t < kTicks; ++t) TickWithReading(env, open.window, i++);
     cpu += ThreadCpuSeconds() - start;
   }
   const double guiSeconds = static_cast<double>(state.iterations()) * kTicks * kTickMs / 1000.0;

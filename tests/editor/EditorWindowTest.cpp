@@ -49,6 +49,17 @@ TEST_F(EditorWindow, OpensAt400x353AndTheBrowserMessagesResizeIt) {
   EXPECT_EQ(window->windowHeight(), 706);
 }
 
+TEST_F(EditorWindow, WithoutAProductEditorTheWindowIs500x200AndDoesNotOpen) {
+  Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar empty(nullptr);
+  EXPECT_EQ(empty.windowWidth(), 500);
+  EXPECT_EQ(empty.windowHeight(), 200);
+  EXPECT_FALSE(empty.open(tk::PlatformType::Headless));
+  empty.setZoom(2.0);
+  empty.idle();
+  EXPECT_EQ(empty.createViewContainer(QRVRect{0, 0, 10, 10}), nullptr);
+  EXPECT_EQ(empty.getEditor(), nullptr);
+}
+
 TEST_F(EditorWindow, ZoomIsLimitedAndTheScaledHeightIsWholePixels) {
   Open();
   struct Case {
@@ -216,8 +227,17 @@ TEST_F(EditorWindow, HintsShowAfter26TicksAtRestAndHideOnMovement) {
   Tick(Quarrytone::QRVVSTGUIEditorWrapperV1::kHintDelayTicks + 1);
   ASSERT_TRUE(window->hintShown());
   EXPECT_EQ(window->frame()->getTooltip(), "first line\nsecond line");
-  // Two lines make the tooltip two lines high.
-  EXPECT_DOUBLE_EQ(window->frame()->getTooltipRect().height(), 2 * tk::Frame::kTooltipLineHeight + 4);
+  // Two lines make the tooltip two lines high, with text in each.
+  const tk::Rect tip = window->frame()->getTooltipRect();
+  EXPECT_DOUBLE_EQ(tip.height(), 2 * tk::Frame::kTooltipLineHeight + 4);
+  for (int line = 0; line < 2; ++line) {
+    int dark = 0;
+    const double top = tip.top + 2 + line * tk::Frame::kTooltipLineHeight;
+    for (double y = top + 2; y < top + tk::Frame::kTooltipLineHeight - 2; y += 1)
+      for (double x = tip.left + 5; x < tip.left + 50; x += 1)
+        if (WindowPixel(x, y).r < 120) ++dark;
+    EXPECT_GT(dark, 10) << "line " << line;
+  }
 }
 
 // Records what reaches it, for the window's own messages.
