@@ -146,7 +146,9 @@ void QRVVSTGUIEditorWrapperV1::getMousePosition(QRVPoint& where) { where = windo
 void QRVVSTGUIEditorWrapperV1::getMouseButtons(int& buttons) {
   const QRVPoint p = windowPointer();
   const bool over = frame_ && frame_->getViewSize().contains(tk::Point{p.x, p.y});
-  buttons = (!over || resizeDeferred_) ? 0 : static_cast<int>(buttons_ & kQRVButtonMask);
+  // Like the position: during a dispatch the event's own buttons, not those of the last tick.
+  const std::uint32_t held = frame_ && frame_->isDispatchingMouse() ? frame_->getLastButtons() : buttons_;
+  buttons = (!over || resizeDeferred_) ? 0 : static_cast<int>(held & kQRVButtonMask);
 }
 
 void QRVVSTGUIEditorWrapperV1::setBackground(QRVBitmap* bitmap) {

@@ -100,11 +100,13 @@ class PointerProbe : public QRVCustomControl {
   PointerProbe(const QRVRect& r, QRVMasterGraphicalEngine* engine) : QRVCustomControl(r, 40, nullptr), engine_(engine) {}
   int onMouseDown(QRVPoint where, int) override {
     engine_->getMousePosition(seen);
+    engine_->getMouseButtons(buttons);
     local = where;
     return kQRVMouseHandledNoMore;
   }
   QRVPoint seen{-100, -100};
   QRVPoint local;
+  int buttons = -1;
 
  private:
   QRVMasterGraphicalEngine* engine_;
@@ -124,7 +126,8 @@ TEST_F(EditorWindow, DuringAPressThePointerIsThePressNotTheLastTickAndItIsScaled
   EXPECT_DOUBLE_EQ(p.x, 10);
   EXPECT_DOUBLE_EQ(p.y, 10);
   // The press arrives before the next tick.
-  Press(QRVPoint{320, 250});
+  Press(QRVPoint{320, 250}, kQRVLButton | kQRVControl);
+  EXPECT_EQ(probe->buttons, kQRVLButton | kQRVControl);
   EXPECT_DOUBLE_EQ(probe->seen.x, 320);
   EXPECT_DOUBLE_EQ(probe->seen.y, 250);
   EXPECT_DOUBLE_EQ(probe->local.x, 320);
