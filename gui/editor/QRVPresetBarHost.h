@@ -41,6 +41,8 @@ class QRVPresetBarHost {
 // What the window asks of the bar.
 class QRVPresetBar {
  public:
+  // Called at the window's close while the window still stands: the containers the bar holds outside
+  // the window (containsOverlay false) are its own to delete; those inside go with the window.
   virtual ~QRVPresetBar() = default;
   // Builds the bar for a product editor of width x height at zoom 1 and adds its containers.
   virtual void build(double width, double height) = 0;
