@@ -151,10 +151,17 @@ class Instance::ViewContainer final : public AAX_IViewContainer {
   int32_t GetType() override { return type_; }
   void* GetPtr() override { return window_; }
   AAX_Result SetViewSize(double w, double h) override {
+    if (!(w > 0.0 && h > 0.0)) return AAX_ERROR_INVALID_ARGUMENT;
     i_.viewSize_ = {w, h};
+    if (i_.viewSizeHandler_) i_.viewSizeHandler_(w, h);
     return AAX_SUCCESS;
   }
-  AAX_Result HandleParameterMouseDown(AAX_CParamID, uint32_t) override { return AAX_SUCCESS; }
+  // The simulator offers no host-side actions; it records the offer and takes it.
+  AAX_Result HandleParameterMouseDown(AAX_CParamID id, uint32_t modifiers) override {
+    if (id == nullptr) return AAX_ERROR_INVALID_PARAMETER_ID;
+    i_.mouseDowns_.push_back({id, modifiers});
+    return AAX_SUCCESS;
+  }
 
  private:
   Instance& i_;
@@ -318,8 +325,15 @@ AAX_Result Instance::ValueString(const std::string& id, double value, std::strin
   return r;
 }
 
-AAX_Result Instance::SetParameter(const std::string& id, double value, int32_t source) {
+AAX_Result Instance::DeliverUpdate(const std::string& id, double value, int32_t source) {
+  if (updateListener_) updateListener_(id, value);
   const AAX_Result r = dataModel_->UpdateParameterNormalizedValue(id.c_str(), value, source);
+  if (r == AAX_SUCCESS && gui_ != nullptr) gui_->ParameterUpdated(id.c_str());
+  return r;
+}
+
+AAX_Result Instance::SetParameter(const std::string& id, double value, int32_t source) {
+  const AAX_Result r = DeliverUpdate(id, value, source);
   PumpUpdates();
   return r;
 }
@@ -334,8 +348,8 @@ int Instance::PumpUpdates() {
   while (!queue_.empty() && delivered < kMaxDeliveries) {
     delivering_ = queue_.front();
     queue_.pop_front();
-    dataModel_->UpdateParameterNormalizedValue(delivering_->id.c_str(), delivering_->value,
-                                               AAX_eUpdateSource_Unspecified);
+    const SetRequest request = *delivering_;
+    DeliverUpdate(request.id, request.value, AAX_eUpdateSource_Unspecified);
     delivering_.reset();
     ++delivered;
   }
@@ -570,6 +584,12 @@ AAX_Result Instance::AttachView(int32_t type, void* window) {
   if (view_ != nullptr) DetachView();
   view_ = std::make_unique<ViewContainer>(*this, type, window);
   return gui_->SetViewContainer(view_.get());
+}
+
+AAX_Result Instance::GuiTimerWakeup() { return gui_ != nullptr ? gui_->TimerWakeup() : AAX_ERROR_NULL_OBJECT; }
+
+AAX_Result Instance::NotifyView(AAX_CTypeID type, const void* data, uint32_t size) {
+  return gui_ != nullptr ? gui_->NotificationReceived(type, data, size) : AAX_ERROR_NULL_OBJECT;
 }
 
 AAX_Result Instance::DetachView() {
