@@ -8,6 +8,15 @@
 
 namespace qrv::aax {
 
+namespace {
+Quarrytone::QRVPresetBarFactory& BarFactory() {
+  static Quarrytone::QRVPresetBarFactory factory;
+  return factory;
+}
+}  // namespace
+
+void SetPresetBarFactory(Quarrytone::QRVPresetBarFactory factory) { BarFactory() = std::move(factory); }
+
 uint32_t HostModifiers(uint32_t buttons, uint32_t heldNow) {
   constexpr uint32_t kControlAltSuper = kQRVControl | kQRVAlt | kQRVCommand;
   if ((heldNow & kControlAltSuper) == kControlAltSuper)
@@ -20,7 +29,8 @@ uint32_t HostModifiers(uint32_t buttons, uint32_t heldNow) {
   return m;
 }
 
-QRV_AAX_EditorWrapper::QRV_AAX_EditorWrapper() : QRVVSTGUIEditorWrapperV4_PresetBar(&CreateProductEditor) {}
+QRV_AAX_EditorWrapper::QRV_AAX_EditorWrapper()
+    : QRVVSTGUIEditorWrapperV4_PresetBar(&CreateProductEditor, BarFactory()) {}
 
 QRV_AAX_EditorWrapper::~QRV_AAX_EditorWrapper() {
   // The hub must not keep a link to a window that is gone.

@@ -14,6 +14,10 @@ namespace qrv::aax {
 class QRV_AAX_ControllerWrapper;
 class QRV_QVWG_2300_QRV_AAXWrapper_GUI;
 
+// The preset bar every editor window made from now on builds (none: the bar area stays empty). Set once
+// by the layer that provides the bar, before instances exist.
+void SetPresetBarFactory(Quarrytone::QRVPresetBarFactory factory);
+
 // Host modifier bits of a parameter mouse-down from the toolkit's buttons and the keys held now.
 uint32_t HostModifiers(uint32_t buttons, uint32_t heldNow);
 

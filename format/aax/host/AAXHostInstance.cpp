@@ -265,22 +265,31 @@ bool Instance::Create() {
     directData_ = createDirectData();
     if (directData_ == nullptr || directData_->Initialize(hostObject_.get()) != AAX_SUCCESS) return false;
   }
-  if (createGUI != nullptr) {
-    gui_ = createGUI();
-    if (gui_ == nullptr || gui_->Initialize(hostObject_.get()) != AAX_SUCCESS) return false;
-  }
+  if (createGUI != nullptr && !CreateGUI()) return false;
   dataModel_->GenerateCoefficients();
   return true;
+}
+
+bool Instance::CreateGUI() {
+  if (gui_ != nullptr) return true;
+  auto createGUI = reinterpret_cast<AAX_CreateEffectGUIProc>(effect_.Proc(AAX_eProcPtrID_Create_EffectGUI));
+  if (createGUI == nullptr) return false;
+  gui_ = createGUI();
+  return gui_ != nullptr && gui_->Initialize(hostObject_.get()) == AAX_SUCCESS;
+}
+
+void Instance::DestroyGUI() {
+  if (gui_ == nullptr) return;
+  DetachView();
+  gui_->Uninitialize();
+  delete gui_;
+  gui_ = nullptr;
 }
 
 Instance::~Instance() {
   StopTimer();
   WaitRender();
-  if (gui_ != nullptr) {
-    DetachView();
-    gui_->Uninitialize();
-    delete gui_;
-  }
+  DestroyGUI();
   if (directData_ != nullptr) {
     directData_->Uninitialize();
     delete directData_;
@@ -571,6 +580,18 @@ float Instance::MeterValue(AAX_CTypeID id) const {
   float v = 0.0f;
   controller_->GetCurrentMeterValue(id, &v);
   return v;
+}
+
+bool Instance::PresentMeterValue(AAX_CTypeID id, float value) {
+  for (const FieldRecord& f : component_.fields) {
+    if (f.kind != FieldKind::Meters) continue;
+    for (std::size_t k = 0; k < f.meterIDs.size(); ++k) {
+      if (f.meterIDs[k] != id) continue;
+      meterValues_[k].store(value);
+      return true;
+    }
+  }
+  return false;
 }
 
 float Instance::MeterValueAt(std::size_t position) const {

@@ -134,8 +134,15 @@ class Instance {
   // The last value the render call left in a meter (the host resets its copy after every block).
   float MeterValue(AAX_CTypeID id) const;
   float MeterValueAt(std::size_t position) const;
+  // Leaves a meter value as if the last block had written it (main thread, between blocks): for the
+  // values a render hardly ever leaves, such as the "no value" mark.
+  bool PresentMeterValue(AAX_CTypeID id, float value);
 
   // ---- view (main thread) ----
+  // Hosts make the GUI object when the plug-in's window is opened and destroy it (view detached,
+  // uninitialised, deleted) when it is closed, while the data model lives on. Create() makes the first.
+  bool CreateGUI();
+  void DestroyGUI();
   AAX_Result AttachView(int32_t type, void* window);
   AAX_Result DetachView();
   bool ViewAttached() const { return view_ != nullptr; }
