@@ -3,6 +3,7 @@
 // the user's, views attached, detached and GUI objects recreated many times (run under the address
 // sanitizer), and the GUI timer beside the audio and direct-data threads (run under ThreadSanitizer).
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "format/aax/host/AAXHostView.h"
@@ -11,6 +12,9 @@
 
 // Last: Xlib's macros would break the headers above.
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 namespace qrv::aaxtest {
 namespace {
@@ -23,6 +27,7 @@ class XLook {
     if (d_) XCloseDisplay(d_);
   }
   bool ok() const { return d_ != nullptr; }
+  Display* display() const { return d_; }
   std::pair<int, int> Size(unsigned long w) {
     XWindowAttributes a{};
     if (!XGetWindowAttributes(d_, w, &a)) return {0, 0};
@@ -41,6 +46,18 @@ class XLook {
  private:
   Display* d_;
 };
+
+// The pixels of a window's rectangle (left, top, right, bottom), as the screen shows them.
+std::vector<unsigned long> Grab(Display* d, unsigned long w, int left, int top, int right, int bottom) {
+  std::vector<unsigned long> out;
+  XImage* image = XGetImage(d, w, left, top, static_cast<unsigned>(right - left), static_cast<unsigned>(bottom - top),
+                            AllPlanes, ZPixmap);
+  if (image == nullptr) return out;
+  for (int y = 0; y < bottom - top; ++y)
+    for (int x = 0; x < right - left; ++x) out.push_back(XGetPixel(image, x, y));
+  XDestroyImage(image);
+  return out;
+}
 
 // Runs the host's main loop until done() holds, for at most five seconds.
 template <class Done>
@@ -96,6 +113,117 @@ TEST(AaxEditorModule, TheHostWindowTakesTheViewSizeAtOpenAndAtEveryZoom) {
   ASSERT_EQ(instance->DetachView(), AAX_SUCCESS);
   EXPECT_TRUE(RunHost(view, [&] { return x.Children(view.window()).empty(); }));
   view.Close();
+}
+
+// An instance of the real module with its view open in a host window, painted.
+struct OpenEditor {
+  explicit OpenEditor(RegisteredHost& host, double ratio = -1.0) : instance(host->CreateInstance(1, 48000.0f)) {
+    if (instance == nullptr) return;
+    if (ratio >= 0.0) instance->SetParameter("2: Ratio", ratio);
+    view = std::make_unique<aaxhost::HostView>(*instance);
+    std::string error;
+    opened = view->Open(&error);
+    // Some timer ticks, so that the window is drawn and the needle settles.
+    for (int k = 0; opened && k < 20; ++k) {
+      view->Step(10);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  ~OpenEditor() { view.reset(); }
+  std::unique_ptr<aaxhost::Instance> instance;
+  std::unique_ptr<aaxhost::HostView> view;
+  bool opened = false;
+};
+
+TEST(AaxEditorModule, RealClicksOnHostParametersReachTheHostWithTheirModifiers) {
+  QRV_ASSERT_X_SERVER();
+  XLook x;
+  ASSERT_TRUE(x.ok());
+  Display* d = x.display();
+  auto loaded = LoadBundleHost();
+  ASSERT_NE(loaded, nullptr);
+  RegisteredHost host(std::move(loaded));
+  OpenEditor e(host);
+  ASSERT_TRUE(e.opened);
+  struct Case {
+    std::vector<KeySym> keys;
+    unsigned button;
+    uint32_t modifiers;
+  };
+  const Case cases[] = {{{}, 1, 0},
+                        {{XK_Control_L}, 1, AAX_eModifiers_Control},
+                        {{XK_Super_L}, 1, AAX_eModifiers_Command},
+                        {{XK_Alt_L}, 1, AAX_eModifiers_Option},
+                        {{}, 3, AAX_eModifiers_SecondaryButton},
+                        {{XK_Shift_L}, 1, 0},
+                        {{XK_Alt_L, XK_Shift_L}, 3, AAX_eModifiers_Option | AAX_eModifiers_SecondaryButton},
+                        {{XK_Control_L, XK_Alt_L, XK_Super_L}, 3, 14}};
+  int rootX = 0, rootY = 0;
+  Window child;
+  // The Time knob's centre.
+  XTranslateCoordinates(d, e.view->window(), DefaultRootWindow(d), 85, 78 + 200, &rootX, &rootY, &child);
+  for (const Case& c : cases) {
+    const std::size_t before = e.instance->mouseDowns().size();
+    XTestFakeMotionEvent(d, -1, rootX, rootY, CurrentTime);
+    for (KeySym k : c.keys) XTestFakeKeyEvent(d, XKeysymToKeycode(d, k), True, CurrentTime);
+    XTestFakeButtonEvent(d, c.button, True, CurrentTime);
+    XTestFakeButtonEvent(d, c.button, False, CurrentTime);
+    XFlush(d);
+    // The keys stay down until the window has seen the press: the chord is read from the keyboard.
+    const bool offered = RunHost(*e.view, [&] { return e.instance->mouseDowns().size() > before; });
+    for (KeySym k : c.keys) XTestFakeKeyEvent(d, XKeysymToKeycode(d, k), False, CurrentTime);
+    XFlush(d);
+    ASSERT_TRUE(offered) << c.button;
+    EXPECT_EQ(e.instance->mouseDowns().back().id, "4: Time");
+    EXPECT_EQ(e.instance->mouseDowns().back().modifiers, c.modifiers) << c.button << " with " << c.keys.size();
+  }
+}
+
+TEST(AaxEditorModule, HostUpdatesAndMetersShowInTheWindowButNoValueNever) {
+  QRV_ASSERT_X_SERVER();
+  XLook x;
+  ASSERT_TRUE(x.ok());
+  Display* d = x.display();
+  auto loaded = LoadBundleHost();
+  ASSERT_NE(loaded, nullptr);
+  RegisteredHost host(std::move(loaded));
+  OpenEditor e(host);
+  ASSERT_TRUE(e.opened);
+  // The Ratio knob and the meter, in window pixels at zoom 1.
+  auto ratio = [&](OpenEditor& which) { return Grab(d, which.view->window(), 50, 78 + 50, 120, 78 + 120); };
+  auto meter = [&] { return Grab(d, e.view->window(), 150, 78 + 66, 250, 78 + 109); };
+
+  const auto knobBefore = ratio(e);
+  ASSERT_FALSE(knobBefore.empty());
+  e.instance->SetParameter("2: Ratio", 1.0);
+  EXPECT_TRUE(RunHost(*e.view, [&] { return ratio(e) != knobBefore; }));
+  // The same frame as a window opened on that value (which lies over the first while it is open).
+  std::vector<unsigned long> expected;
+  {
+    OpenEditor other(host, 1.0);
+    ASSERT_TRUE(other.opened);
+    expected = ratio(other);
+  }
+  EXPECT_TRUE(RunHost(*e.view, [&] { return ratio(e) == expected; }));
+
+  // Meter readings: 0 settles the needle; the "no value" mark must leave it there.
+  const AAX_CTypeID grMeter = AAX_FourCC("mtcA");
+  ASSERT_TRUE(e.instance->PresentMeterValue(grMeter, 0.1f));
+  std::vector<unsigned long> rest;
+  ASSERT_TRUE(RunHost(*e.view, [&] {
+    const auto a = meter();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    e.view->Step(0);
+    rest = meter();
+    return a == rest;
+  }));
+  ASSERT_TRUE(e.instance->PresentMeterValue(grMeter, 1.2345679f));
+  const int wakeups = e.view->wakeups();
+  RunHost(*e.view, [&] { return e.view->wakeups() >= wakeups + 15; });
+  EXPECT_EQ(meter(), rest);
+  // A full reading moves it.
+  ASSERT_TRUE(e.instance->PresentMeterValue(grMeter, 1.1f));
+  EXPECT_TRUE(RunHost(*e.view, [&] { return meter() != rest; }));
 }
 
 TEST(AaxEditorModule, ViewsAndGuiObjectsComeAndGoManyTimes) {
