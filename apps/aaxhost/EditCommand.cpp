@@ -104,8 +104,6 @@ class RealtimeLoop {
   std::thread thread_;
 };
 
-}  // namespace
-
 // Keeps standard output for the log alone while it lives: what else is written to descriptor 1 goes to
 // standard error.
 class LogChannel {
@@ -138,38 +136,8 @@ class LogChannel {
   FILE* file_ = nullptr;
 };
 
-int RunEdit(const std::vector<std::string>& args, const std::string& defaultBundle, std::ostream& err) {
-  std::string inPath, bundle = defaultBundle;
-  double zoomPercent = 0.0;
-  bool log = false;
-  for (std::size_t k = 1; k < args.size(); ++k) {
-    const std::string& a = args[k];
-    if ((a == "--bundle" || a == "--zoom") && k + 1 >= args.size()) {
-      err << "aaxhost: " << a << " needs a value\n";
-      return 2;
-    }
-    if (a == "--bundle") {
-      bundle = args[++k];
-    } else if (a == "--zoom") {
-      const std::string& v = args[++k];
-      char* end = nullptr;
-      zoomPercent = std::strtod(v.c_str(), &end);
-      if (end == v.c_str() || *end != '\0' || !(zoomPercent > 0.0 && zoomPercent < 1e6)) {
-        err << "aaxhost: --zoom takes a percentage, not \"" << v << "\"\n";
-        return 2;
-      }
-    } else if (a == "--log") {
-      log = true;
-    } else if (!a.empty() && a[0] != '-' && inPath.empty()) {
-      inPath = a;
-    } else {
-      err << "aaxhost: unexpected argument " << a << "\n" << kEditUsage;
-      return 2;
-    }
-  }
-  Source source;
-  if (!inPath.empty() && !ReadSource(inPath, source, err)) return 2;
-
+// Module, instance, view and audio for one editing session; the exit status.
+int Session(const Source& source, const std::string& bundle, double zoomPercent, bool log, std::ostream& err) {
   std::unique_ptr<LogChannel> channel;
   if (log) channel = std::make_unique<LogChannel>();
   std::string error;
@@ -204,25 +172,64 @@ int RunEdit(const std::vector<std::string>& args, const std::string& defaultBund
         const double factor = zoomPercent / 100.0;
         instance->NotifyView(AAX_eNotificationEvent_ViewZoom, &factor, sizeof factor);
       }
-      gStop = 0;
-      struct sigaction action {};
-      action.sa_handler = &OnStopSignal;
-      sigemptyset(&action.sa_mask);
-      struct sigaction oldInt {}, oldTerm {};
-      sigaction(SIGINT, &action, &oldInt);
-      sigaction(SIGTERM, &action, &oldTerm);
       instance->StartTimer(std::chrono::milliseconds(5));
       {
         RealtimeLoop audio(*instance, source);
         while (gStop == 0 && !view.closeRequested()) view.Step(HostView::kGuiTimerMs);
       }
       instance->StopTimer();
-      sigaction(SIGINT, &oldInt, nullptr);
-      sigaction(SIGTERM, &oldTerm, nullptr);
       view.Close();
     }
   }
   host.Shutdown();
+  return status;
+}
+
+}  // namespace
+
+int RunEdit(const std::vector<std::string>& args, const std::string& defaultBundle, std::ostream& err) {
+  std::string inPath, bundle = defaultBundle;
+  double zoomPercent = 0.0;
+  bool log = false;
+  for (std::size_t k = 1; k < args.size(); ++k) {
+    const std::string& a = args[k];
+    if ((a == "--bundle" || a == "--zoom") && k + 1 >= args.size()) {
+      err << "aaxhost: " << a << " needs a value\n";
+      return 2;
+    }
+    if (a == "--bundle") {
+      bundle = args[++k];
+    } else if (a == "--zoom") {
+      const std::string& v = args[++k];
+      char* end = nullptr;
+      zoomPercent = std::strtod(v.c_str(), &end);
+      if (end == v.c_str() || *end != '\0' || !(zoomPercent > 0.0 && zoomPercent < 1e6)) {
+        err << "aaxhost: --zoom takes a percentage, not \"" << v << "\"\n";
+        return 2;
+      }
+    } else if (a == "--log") {
+      log = true;
+    } else if (!a.empty() && a[0] != '-' && inPath.empty()) {
+      inPath = a;
+    } else {
+      err << "aaxhost: unexpected argument " << a << "\n" << kEditUsage;
+      return 2;
+    }
+  }
+  Source source;
+  if (!inPath.empty() && !ReadSource(inPath, source, err)) return 2;
+
+  // From here on a signal ends the session cleanly, whenever it comes.
+  gStop = 0;
+  struct sigaction action {};
+  action.sa_handler = &OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  struct sigaction oldInt {}, oldTerm {};
+  sigaction(SIGINT, &action, &oldInt);
+  sigaction(SIGTERM, &action, &oldTerm);
+  const int status = Session(source, bundle, zoomPercent, log, err);
+  sigaction(SIGINT, &oldInt, nullptr);
+  sigaction(SIGTERM, &oldTerm, nullptr);
   return status;
 }
 

@@ -64,9 +64,10 @@ class EditProcess {
     for (ssize_t n; (n = read(out_, buffer, sizeof buffer)) > 0;) text_.append(buffer, static_cast<std::size_t>(n));
     return text_;
   }
-  // SIGTERM, then the exit status (-1 if it does not end within five seconds or ends otherwise).
-  int Terminate() {
-    kill(pid_, SIGTERM);
+  // The exit status once it ends by itself or after the signal (0: none), -1 if it does not end within
+  // five seconds or ends otherwise.
+  int Terminate(int signal = SIGTERM) {
+    if (signal != 0) kill(pid_, signal);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     int status = 0;
     while (std::chrono::steady_clock::now() < deadline) {
@@ -224,6 +225,42 @@ TEST(AaxHostEdit, ShowsTheEditorAndAnswersRealClicksAndDrags) {
   EXPECT_GT(compression.back(), compression.front() - 1e-9);
   EXPECT_GT(compression.back(), 0.5);
   EXPECT_EQ(logged.find("5: Compression="), std::string::npos);  // nothing before the drag
+  XCloseDisplay(d);
+}
+
+TEST(AaxHostEdit, EndsCleanlyWhenTheWindowIsClosedOrOnSigint) {
+  QRV_ASSERT_X_SERVER();
+  Display* d = XOpenDisplay(SharedXServer().name().c_str());
+  ASSERT_NE(d, nullptr);
+  {
+    EditProcess edit({"--zoom", "150"});
+    Window host = 0;
+    ASSERT_TRUE(WaitFor([&] { return (host = FindHostWindow(d)) != 0; }));
+    auto size = [&] {
+      XWindowAttributes a{};
+      XGetWindowAttributes(d, host, &a);
+      return std::make_pair(a.width, a.height);
+    };
+    EXPECT_TRUE(WaitFor([&] { return size() == std::make_pair(600, 529); })) << size().first << "x" << size().second;
+    // What a window manager sends for its close button.
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = host;
+    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, host, False, NoEventMask, &e);
+    XFlush(d);
+    EXPECT_EQ(edit.Terminate(0), 0);
+    EXPECT_EQ(edit.Output(), "");  // without --log nothing goes to standard output
+  }
+  {
+    EditProcess edit({});
+    ASSERT_TRUE(WaitFor([&] { return FindHostWindow(d) != 0; }));
+    EXPECT_EQ(edit.Terminate(SIGINT), 0);
+  }
+  EXPECT_TRUE(WaitFor([&] { return FindHostWindow(d) == 0; }));
   XCloseDisplay(d);
 }
 
