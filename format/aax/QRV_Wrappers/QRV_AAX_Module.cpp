@@ -7,6 +7,8 @@
 #include <new>
 
 #include "format/aax/QRV_Wrappers/QRV_AAX_Describe.h"
+#include "format/aax/QRV_Wrappers/QRV_QVWG_2300_QRV_AAXWrapper_GUI.h"
+#include "gui/backend/Resources.h"
 #include "format/aax/sdk/AAX_Exports.h"
 
 namespace qrv::aax {
@@ -19,6 +21,17 @@ PlatformLayer* gPlatformLayer = nullptr;
 __attribute__((constructor)) void SaveModuleHandle() {
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&SaveModuleHandle), &info) != 0) gModuleHandle = info.dli_fbase;
+}
+
+// The embedded images and shared fonts live from load to unload, like the module's other shared objects.
+__attribute__((constructor)) void BuildModuleResources() {
+  Quarrytone::InitializeResources();
+  InstallToolkitPlatformLayer();
+}
+
+__attribute__((destructor)) void FreeModuleResources() {
+  SetPlatformLayer(nullptr);
+  Quarrytone::ShutdownResources();
 }
 
 }  // namespace
