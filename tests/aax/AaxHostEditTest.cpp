@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
+#include <filesystem>
 #include <cstdlib>
 #include <regex>
 #include <set>
@@ -16,7 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "dsp/ParameterSet.h"
+#include "presets/PresetRecord.h"
 #include "tests/aax/AaxTestSupport.h"
+#include "tests/support/TempDir.h"
 #include "tests/aax/AaxXServer.h"
 
 // Last: Xlib's macros would break the headers above.
@@ -261,6 +266,143 @@ TEST(AaxHostEdit, EndsCleanlyWhenTheWindowIsClosedOrOnSigint) {
     EXPECT_EQ(edit.Terminate(SIGINT), 0);
   }
   EXPECT_TRUE(WaitFor([&] { return FindHostWindow(d) == 0; }));
+  XCloseDisplay(d);
+}
+
+}  // namespace
+}  // namespace qrv::aaxtest
+
+namespace qrv::aaxtest {
+namespace {
+
+void Click(Display* d, Window w, int x, int y) {
+  Press(d, w, x, y);
+  Release(d);
+  // Apart enough that the next click at the same place is no double click.
+  poll(nullptr, 0, 450);
+}
+
+void Key(Display* d, KeySym symbol) {
+  const KeyCode code = XKeysymToKeycode(d, symbol);
+  XTestFakeKeyEvent(d, code, True, CurrentTime);
+  XTestFakeKeyEvent(d, code, False, CurrentTime);
+  XFlush(d);
+}
+
+// Lower-case letters and digits.
+void Type(Display* d, const std::string& text) {
+  for (char c : text) Key(d, XStringToKeysym(std::string(1, c).c_str()));
+}
+
+std::string IdOf(int slot) {
+  for (const auto& [id, s] : kControls)
+    if (static_cast<int>(s) == slot) return id;
+  return "";
+}
+
+// The last value the log shows for a host parameter ID; -1 when none.
+double LastLogged(const std::string& log, const std::string& id) {
+  double value = -1.0;
+  std::istringstream lines(log);
+  for (std::string text; std::getline(lines, text);)
+    if (text.rfind(id + "=", 0) == 0) value = std::stod(text.substr(id.size() + 1));
+  return value;
+}
+
+// The preset bar of the real module in aaxhost edit, worked with real clicks and keys; the settings
+// store and the user preset folder in temporary folders of the child's environment.
+TEST(AaxHostEdit, ThePresetBarDrivesThePresetsZoomABAndSaving) {
+  QRV_ASSERT_X_SERVER();
+  test::TempDir config, profile;
+  setenv("QRV_CONFIG_DIR", config.path().c_str(), 1);
+  setenv("USERPROFILE", profile.path().c_str(), 1);
+  Display* d = XOpenDisplay(SharedXServer().name().c_str());
+  ASSERT_NE(d, nullptr);
+  EditProcess edit({"--log"});
+  unsetenv("QRV_CONFIG_DIR");
+  unsetenv("USERPROFILE");
+  ASSERT_TRUE(edit.running());
+  Window host = 0;
+  ASSERT_TRUE(WaitFor([&] { return (host = FindHostWindow(d)) != 0; })) << "no host window appeared";
+  ASSERT_TRUE(WaitFor([&] { return Capture(d, host).width == 400; }));
+  poll(nullptr, 0, 300);
+
+  // Next twice: the host's parameters take factory preset 2's values.
+  Click(d, host, 102, 13);
+  Click(d, host, 102, 13);
+  const PresetRecord target = FactoryRecord(2);
+  const std::string ratio = IdOf(kSlotRatio);
+  EXPECT_TRUE(WaitFor([&] { return std::abs(LastLogged(edit.Output(), ratio) - target.values[kSlotRatio]) < 1e-4; }))
+      << edit.Output();
+  for (int slot : {kSlotProcess, kSlotRatio, kSlotAttackRatio, kSlotTime, kSlotCompression, kSlotOutput,
+                   kSlotValveLevel}) {
+    const double logged = LastLogged(edit.Output(), IdOf(slot));
+    if (logged >= 0.0) {
+      EXPECT_NEAR(logged, target.values[slot], 1e-4) << IdOf(slot);
+    }
+  }
+
+  // B, a knob drag, then A: the first setup's Compression is back.
+  const double compressionA = target.values[kSlotCompression];
+  Click(d, host, 216, 39);
+  Press(d, host, 200, 78 + 200);
+  for (int step = 1; step <= 6; ++step) {
+    poll(nullptr, 0, 40);
+    int rx = 0, ry = 0;
+    Window child;
+    XTranslateCoordinates(d, host, DefaultRootWindow(d), 200, 78 + 200 - 10 * step, &rx, &ry, &child);
+    XTestFakeMotionEvent(d, -1, rx, ry, CurrentTime);
+    XFlush(d);
+  }
+  poll(nullptr, 0, 40);
+  Release(d);
+  const std::string compression = IdOf(kSlotCompression);
+  ASSERT_TRUE(WaitFor([&] { return std::abs(LastLogged(edit.Output(), compression) - compressionA) > 0.05; }))
+      << "the drag did not reach the host";
+  poll(nullptr, 0, 450);
+  Click(d, host, 216, 39);
+  EXPECT_TRUE(WaitFor([&] { return std::abs(LastLogged(edit.Output(), compression) - compressionA) < 1e-4; }))
+      << edit.Output();
+
+  // The name renamed by typing; the save dialog proposes it, and Return saves it as a file.
+  const std::filesystem::path folder =
+      profile.path() / "Documents" / "quarry-tone.com" / "User Presets" / "QRV warmGlow";
+  Window focus = 0;
+  int revert = 0;
+  Click(d, host, 135, 13);
+  // While the name is edited the plug-in's own window holds the keyboard; afterwards the host's does.
+  XGetInputFocus(d, &focus, &revert);
+  EXPECT_NE(focus, host);
+  EXPECT_NE(focus, static_cast<Window>(None));
+  Type(d, "crunch");
+  Key(d, XK_Return);
+  EXPECT_TRUE(WaitFor([&] {
+    XGetInputFocus(d, &focus, &revert);
+    return focus == host;
+  })) << "the keyboard did not go back to the host's window";
+  Click(d, host, 30, 39);
+  Key(d, XK_Return);
+  EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(folder / "crunch.qrv"); })) << "the renamed preset";
+  // A typed name.
+  Click(d, host, 30, 39);
+  Type(d, "typed");
+  Key(d, XK_Return);
+  EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(folder / "typed.qrv"); })) << "the typed name";
+  EXPECT_TRUE(WaitFor([&] {
+    XGetInputFocus(d, &focus, &revert);
+    return focus == host;
+  })) << "the dialog did not give the keyboard back";
+
+  // The zoom percentage, then "125%": the host's window follows.
+  Click(d, host, 30, 13);
+  Click(d, host, 40, 127);
+  auto size = [&] {
+    XWindowAttributes a{};
+    XGetWindowAttributes(d, host, &a);
+    return std::make_pair(a.width, a.height);
+  };
+  EXPECT_TRUE(WaitFor([&] { return size() == std::make_pair(500, 441); })) << size().first << "x" << size().second;
+  EXPECT_EQ(edit.Terminate(), 0);
   XCloseDisplay(d);
 }
 

@@ -12,6 +12,7 @@
 #include "format/aax/QRV_Wrappers/QRV_QVWG_2300_AAX_Parameters_Wrapper.h"
 #include "format/aax/QRV_Wrappers/QRV_QVWG_2300_QRV_AAXWrapper_GUI.h"
 #include "format/aax/host/AAXHostView.h"
+#include "gui/presetbar/QRVPresetBarEditor.h"
 #include "presets/SettingsStore.h"
 #include "product/warmGlowEditor.h"
 #include "tests/aax/AaxTestSupport.h"
@@ -58,7 +59,7 @@ class AaxEditorHosting : public ::testing::Test {
     view_.reset();
     instance_.reset();
     host_.reset();
-    aax::SetPresetBarFactory({});
+    aax::SetPresetBarFactory(Quarrytone::PresetBarEditorFactory());
   }
   void Open() {
     std::string error;

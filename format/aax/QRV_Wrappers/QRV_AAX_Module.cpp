@@ -7,8 +7,10 @@
 #include <new>
 
 #include "format/aax/QRV_Wrappers/QRV_AAX_Describe.h"
+#include "format/aax/QRV_Wrappers/QRV_AAX_EditorWrapper.h"
 #include "format/aax/QRV_Wrappers/QRV_QVWG_2300_QRV_AAXWrapper_GUI.h"
 #include "gui/backend/Resources.h"
+#include "gui/presetbar/QRVPresetBarEditor.h"
 #include "format/aax/sdk/AAX_Exports.h"
 
 namespace qrv::aax {
@@ -27,6 +29,8 @@ __attribute__((constructor)) void SaveModuleHandle() {
 __attribute__((constructor)) void BuildModuleResources() {
   Quarrytone::InitializeResources();
   InstallToolkitPlatformLayer();
+  // Every editor window of the module carries the product's preset bar.
+  SetPresetBarFactory(Quarrytone::PresetBarEditorFactory());
 }
 
 __attribute__((destructor)) void FreeModuleResources() {
