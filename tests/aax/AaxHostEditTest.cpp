@@ -408,3 +408,65 @@ TEST(AaxHostEdit, ThePresetBarDrivesThePresetsZoomABAndSaving) {
 
 }  // namespace
 }  // namespace qrv::aaxtest
+
+namespace qrv::aaxtest {
+namespace {
+
+std::pair<int, int> WindowSize(Display* d, Window w) {
+  XWindowAttributes a{};
+  XGetWindowAttributes(d, w, &a);
+  return std::make_pair(a.width, a.height);
+}
+
+// The preset browser of the real module in aaxhost edit: a real click on the preset name opens it and
+// the host's window grows to 420 x 493; a real click on a preset sets the host's parameters to its
+// values; the name closes it and the window returns to 400 x 353.
+TEST(AaxHostEdit, ThePresetBrowserLoadsAClickedPresetIntoTheHost) {
+  QRV_ASSERT_X_SERVER();
+  test::TempDir config, profile;
+  setenv("QRV_CONFIG_DIR", config.path().c_str(), 1);
+  setenv("USERPROFILE", profile.path().c_str(), 1);
+  Display* d = XOpenDisplay(SharedXServer().name().c_str());
+  ASSERT_NE(d, nullptr);
+  EditProcess edit({"--log"});
+  unsetenv("QRV_CONFIG_DIR");
+  unsetenv("USERPROFILE");
+  ASSERT_TRUE(edit.running());
+  Window host = 0;
+  ASSERT_TRUE(WaitFor([&] { return (host = FindHostWindow(d)) != 0; })) << "no host window appeared";
+  ASSERT_TRUE(WaitFor([&] { return WindowSize(d, host) == std::make_pair(400, 353); }));
+  poll(nullptr, 0, 300);
+
+  Click(d, host, 200, 13);
+  EXPECT_TRUE(WaitFor([&] { return WindowSize(d, host) == std::make_pair(420, 493); }))
+      << WindowSize(d, host).first << "x" << WindowSize(d, host).second;
+  poll(nullptr, 0, 200);
+  // Entry 8 of "All" (it differs from the default preset in Ratio, Time and Output): the list's cells
+  // start 4 points into it (overlay top 78, list top 31), 20 high.
+  constexpr int kEntry = 8;
+  Click(d, host, 300, 78 + 31 + 4 + 20 * kEntry + 10);
+  const PresetRecord target = FactoryRecord(kEntry);
+  EXPECT_TRUE(WaitFor([&] {
+    for (int slot : {kSlotRatio, kSlotTime, kSlotOutput})
+      if (std::abs(LastLogged(edit.Output(), IdOf(slot)) - target.values[slot]) > 1e-4) return false;
+    return true;
+  })) << edit.Output();
+  for (int slot : {kSlotProcess, kSlotRatio, kSlotAttackRatio, kSlotTime, kSlotCompression, kSlotOutput,
+                   kSlotValveLevel}) {
+    const double logged = LastLogged(edit.Output(), IdOf(slot));
+    // A value the host already held is not sent again; every value sent is the preset's.
+    if (logged >= 0.0) {
+      EXPECT_NEAR(logged, target.values[slot], 1e-4) << IdOf(slot);
+    }
+  }
+  // Still open after a single click; the name closes it.
+  EXPECT_EQ(WindowSize(d, host), std::make_pair(420, 493));
+  Click(d, host, 200, 13);
+  EXPECT_TRUE(WaitFor([&] { return WindowSize(d, host) == std::make_pair(400, 353); }))
+      << WindowSize(d, host).first << "x" << WindowSize(d, host).second;
+  EXPECT_EQ(edit.Terminate(), 0);
+  XCloseDisplay(d);
+}
+
+}  // namespace
+}  // namespace qrv::aaxtest

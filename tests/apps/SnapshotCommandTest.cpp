@@ -98,6 +98,22 @@ TEST_F(SnapshotCommand, TheOptionsChangeWhatThePanelShows) {
   EXPECT_EQ(ReadBytes(Out("again.png")), plain);
 }
 
+TEST_F(SnapshotCommand, TheBrowserGrowsTheWindowAndTheConfigurationMenuDoesNot) {
+  ASSERT_EQ(Run({Out("plain.png").string()}).status, 0);
+  const auto browser = Run({Out("browser.png").string(), "--show", "browser"});
+  ASSERT_EQ(browser.status, 0) << browser.err;
+  EXPECT_EQ(PngSize(Out("browser.png")), std::make_pair(420, 493));
+  EXPECT_NE(browser.out.find("420 x 493"), std::string::npos) << browser.out;
+  ASSERT_EQ(Run({Out("browser200.png").string(), "--show", "browser", "--zoom", "200"}).status, 0);
+  EXPECT_EQ(PngSize(Out("browser200.png")), std::make_pair(840, 986));
+  ASSERT_EQ(Run({Out("config.png").string(), "--show", "config"}).status, 0);
+  EXPECT_EQ(PngSize(Out("config.png")), std::make_pair(400, 353));
+  EXPECT_NE(ReadBytes(Out("config.png")), ReadBytes(Out("plain.png")));
+  // Another preset selected is another picture of the browser.
+  ASSERT_EQ(Run({Out("browser-vox.png").string(), "--show", "browser", "--preset", "Vox"}).status, 0);
+  EXPECT_NE(ReadBytes(Out("browser-vox.png")), ReadBytes(Out("browser.png")));
+}
+
 TEST_F(SnapshotCommand, BadArgumentsExitWith2AndWriteNothing) {
   const std::vector<std::vector<std::string>> bad = {
       {"--zoom", "69"},    {"--zoom", "401"},   {"--zoom", "150%"}, {"--zoom", "1e2"},
