@@ -77,6 +77,9 @@ int RunRender(const ParsedArgs& args, Io& io) {
     ProgressBar bar(io.err, io.errIsTerminal, "rendering");
     result = Render(options, [&](double f) { bar.Update(f); });
   }
+  if (const std::string warning = ShortInputWarning(options, result); !warning.empty()) {
+    io.err << "warmglow: warning: " << warning << "\n";
+  }
   if (result.rateClamped) {
     io.err << "warmglow: warning: sample rate " << result.sampleRate
            << " Hz is outside 22050..192000 Hz; the engine's time constants follow the nearest limit\n";
@@ -149,6 +152,7 @@ int RunArt(const ParsedArgs& args, Io& io) {
 
 int RunPresetShow(const ParsedArgs& args, Io& io) {
   const std::string& path = args.positionals[0];
+  RequireRegularFile(path);
   // A preset is 433 bytes; a megabyte is generous and keeps a wrong file from being read whole.
   const auto bytes = platform::ReadWholeFile(path, 1u << 20);
   if (!bytes) throw CliError("cannot read '" + path + "' (missing, unreadable, not a file or over 1 MiB)");

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "apps/warmglow/AudioFile.h"
 #include "apps/warmglow/Cli.h"
@@ -87,8 +88,11 @@ RenderResult Render(const RenderOptions& options, const ProgressFn& progress) {
   if (options.block < 1 || options.block > kMaxBlock) {
     throw CliError("block size " + std::to_string(options.block) + " is outside 1.." + std::to_string(kMaxBlock));
   }
-  // Rendering over its own input is allowed (the input is read before the rename); a plot that would
-  // replace the input or the rendered audio is not.
+  // Every output target is checked before anything is read or written: none may replace the input,
+  // and the plot cannot be OUT.
+  if (SameFile(options.output, options.input)) {
+    throw CliError("OUT '" + options.output + "' is the input file; the recording would be replaced");
+  }
   if (!options.plot.empty() && SameFile(options.plot, options.input)) {
     throw CliError("the plot '" + options.plot + "' would overwrite the input file");
   }
@@ -105,6 +109,8 @@ RenderResult Render(const RenderOptions& options, const ProgressFn& progress) {
   }
   const bool stereo = format.channels == 2;
   AudioWriter writer(options.output, format);
+  std::optional<TempOutput> plot;
+  if (!options.plot.empty()) plot.emplace(options.plot);
 
   RenderResult result;
   result.channels = format.channels;
@@ -170,21 +176,37 @@ RenderResult Render(const RenderOptions& options, const ProgressFn& progress) {
   }
   tracer.Finish();
   result.frames = done;
+  result.claimedFrames = reader.claimedFrames();
+  result.stopReason = reader.stopReason();
+  if (done == 0 && result.claimedFrames > 0) {
+    throw CliError("'" + options.input + "' holds no audio, though its header claims " +
+                   std::to_string(result.claimedFrames) + " frames (the file is damaged or cut)");
+  }
   result.clipped = writer.clipped();
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-  std::unique_ptr<TempOutput> plot;
-  if (!options.plot.empty()) {
-    plot = std::make_unique<TempOutput>(options.plot);
+  writer.Finish();
+  std::vector<TempOutput*> targets = {&writer.output()};
+  if (plot) {
     PlotLabels labels;
     labels.title = options.bypass ? "Bypass" : options.settings.presetName + (options.settings.changes.empty() ? "" : " (modified)");
     labels.subtitle = options.bypass ? "no processing" : DescribeValues(options.settings);
     labels.files = options.input + "  \u2192  " + options.output;
     WritePlot(result.trace, labels, plot->fd(), options.plot);
+    targets.push_back(&*plot);
   }
-  writer.Commit();
-  if (plot) plot->Commit();
+  CommitTogether(targets);
   return result;
+}
+
+std::string ShortInputWarning(const RenderOptions& options, const RenderResult& result) {
+  if (result.claimedFrames <= result.frames) return {};
+  char text[160];
+  std::snprintf(text, sizeof text, " claims %lld frames (%.2f s), only %lld (%.2f s) could be read",
+                static_cast<long long>(result.claimedFrames), static_cast<double>(result.claimedFrames) / result.sampleRate,
+                static_cast<long long>(result.frames), static_cast<double>(result.frames) / result.sampleRate);
+  return "'" + options.input + "' is cut short: its header" + text +
+         (result.stopReason.empty() ? std::string() : " (" + result.stopReason + ")") + "; the output holds what was read";
 }
 
 std::string SummaryLine(const RenderOptions& options, const RenderResult& result) {
