@@ -19,7 +19,9 @@ constexpr const char* kUsage =
     "       aaxhost render IN OUT [--bundle BUNDLE] [--set ID=VALUE]... [--block N]\n"
     "  ID is a host parameter ID (\"5: Compression\"), its name (Compression) or its index (5);\n"
     "  VALUE is normalised, 0 to 1. MasterBypassID (or bypass) takes 0 or 1.\n"
-    "  BUNDLE defaults to $QRV_AAX_BUNDLE, else the bundle of this build.\n";
+    "  BUNDLE defaults to $QRV_AAX_BUNDLE, else the bundle of this build.\n"
+    "Exit status: 0 on success, 2 for bad arguments or a file it cannot read, render or write,\n"
+    "1 when the module fails to load, register or make an instance.\n";
 
 std::string DefaultBundle() {
   if (const char* env = std::getenv("QRV_AAX_BUNDLE"); env != nullptr && *env != '\0') return env;
@@ -167,13 +169,13 @@ int Render(const std::vector<std::string>& args, std::ostream& out, std::ostream
     reader.emplace(inPath);
   } catch (const cli::CliError& e) {
     err << "aaxhost: " << e.what() << "\n";
-    return 1;
+    return 2;
   }
   const cli::AudioFormat format = reader->format();
   const int channels = format.channels;
   if (channels > 2) {
     err << "aaxhost: " << inPath << ": only mono and stereo files can be rendered\n";
-    return 1;
+    return 2;
   }
 
   auto host = OpenHost(bundle, err);
@@ -234,7 +236,7 @@ int Render(const std::vector<std::string>& args, std::ostream& out, std::ostream
       writer->Commit();
     } catch (const cli::CliError& e) {
       err << "aaxhost: " << e.what() << "\n";
-      status = 1;
+      status = 2;
     }
     instance->StopTimer();
     instance->TimerWakeup();

@@ -139,7 +139,14 @@ TEST(AaxHostCli, RefusesWhatItCannotDo) {
   EXPECT_EQ(RunAaxHost("render '" + in + "' '" + (dir / "o.wav").string() + "' --set Nothing=0.5", &log), 2);
   EXPECT_NE(log.find("cannot set \"Nothing\""), std::string::npos) << log;
   EXPECT_EQ(RunAaxHost("render '" + in + "' '" + (dir / "o.wav").string() + "' --set 5=1.5", &log), 2);
-  EXPECT_EQ(RunAaxHost("render '" + (dir / "missing.wav").string() + "' x.wav", &log), 1);
+  // Files it cannot render are the user's to fix, as in warmglow: status 2.
+  EXPECT_EQ(RunAaxHost("render '" + (dir / "missing.wav").string() + "' x.wav", &log), 2);
+  const std::string three = (dir / "three.wav").string();
+  ASSERT_TRUE(WriteWav(three, TestSignal(3, 100, 48000.0f), 48000));
+  log.clear();
+  EXPECT_EQ(RunAaxHost("render '" + three + "' '" + (dir / "o.wav").string() + "'", &log), 2);
+  EXPECT_NE(log.find("only mono and stereo"), std::string::npos) << log;
+  EXPECT_FALSE(std::filesystem::exists(dir / "o.wav"));
   EXPECT_EQ(RunAaxHost("render '" + in + "' '" + (dir / "o.wav").string() + "' --bundle '" + dir.path().string() + "'", &log), 1);
   EXPECT_NE(log.find("no module binary"), std::string::npos) << log;
   EXPECT_EQ(RunAaxHost("frobnicate", &log), 2);
