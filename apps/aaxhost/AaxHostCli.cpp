@@ -210,12 +210,7 @@ int Render(const std::vector<std::string>& args, std::ostream& out, std::ostream
     instance->StartTimer(std::chrono::milliseconds(5));
     int64_t frames = 0;
     try {
-      std::optional<cli::AudioWriter> writer;
-      try {
-        writer.emplace(outPath, format);
-      } catch (const cli::CliError&) {
-        writer.emplace(outPath, cli::AudioFormat{format.sampleRate, channels, cli::WavFormatCode(true)});
-      }
+      cli::AudioWriter writer(outPath, {format.sampleRate, channels, cli::OutputFormat(outPath, format)});
       const auto n = static_cast<std::size_t>(block);
       std::vector<float> interleaved(n * static_cast<std::size_t>(channels));
       std::vector<std::vector<float>> in(static_cast<std::size_t>(channels), std::vector<float>(n));
@@ -231,9 +226,9 @@ int Render(const std::vector<std::string>& args, std::ostream& out, std::ostream
         for (std::size_t i = 0; i < m; ++i) {
           for (std::size_t c = 0; c < in.size(); ++c) interleaved[i * in.size() + c] = outBuffers[c][i];
         }
-        writer->Write(interleaved.data(), got);
+        writer.Write(interleaved.data(), got);
       }
-      writer->Commit();
+      writer.Commit();
     } catch (const cli::CliError& e) {
       err << "aaxhost: " << e.what() << "\n";
       status = 2;

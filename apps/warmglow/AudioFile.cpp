@@ -403,6 +403,95 @@ void WriteAudioFile(const std::string& path, const AudioData& data) {
   writer.Commit();
 }
 
+namespace {
+
+// Names libsndfile's own table does not give (it lists one extension per container).
+constexpr std::pair<std::string_view, int> kContainerAliases[] = {
+    {"wav", SF_FORMAT_WAV},   {"aif", SF_FORMAT_AIFF},  {"aifc", SF_FORMAT_AIFF}, {"ogg", SF_FORMAT_OGG},
+    {"opus", SF_FORMAT_OGG},  {"snd", SF_FORMAT_AU},    {"mp3", SF_FORMAT_MPEG},  {"wavex", SF_FORMAT_WAVEX},
+};
+
+// The container an extension names (lower case, without the dot); 0 for none.
+int ContainerOf(const std::string& extension) {
+  for (const auto& [name, format] : kContainerAliases) {
+    if (name == extension) return format;
+  }
+  int count = 0;
+  sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+  for (int i = 0; i < count; ++i) {
+    SF_FORMAT_INFO info{};
+    info.format = i;
+    if (sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info) == 0 && info.extension != nullptr &&
+        extension == info.extension) {
+      return info.format;
+    }
+  }
+  return 0;
+}
+
+// Sample formats to try for an input's, nearest first; every subtype follows as a last resort, so a
+// container that holds only its own codec (Ogg: Vorbis) still finds one.
+std::vector<int> SubtypesNearest(int input) {
+  std::vector<int> order = {input};
+  switch (input) {
+    case SF_FORMAT_FLOAT:
+    case SF_FORMAT_DOUBLE:
+      order.insert(order.end(), {SF_FORMAT_FLOAT, SF_FORMAT_DOUBLE, SF_FORMAT_PCM_32, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16});
+      break;
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_ALAC_32:
+      order.insert(order.end(), {SF_FORMAT_PCM_32, SF_FORMAT_ALAC_32, SF_FORMAT_FLOAT, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16});
+      break;
+    case SF_FORMAT_PCM_24:
+    case SF_FORMAT_ALAC_24:
+    case SF_FORMAT_ALAC_20:
+    case SF_FORMAT_DWVW_24:
+      order.insert(order.end(), {SF_FORMAT_PCM_24, SF_FORMAT_ALAC_24, SF_FORMAT_PCM_32, SF_FORMAT_FLOAT, SF_FORMAT_PCM_16});
+      break;
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+      order.insert(order.end(), {SF_FORMAT_PCM_S8, SF_FORMAT_PCM_U8, SF_FORMAT_PCM_16, SF_FORMAT_PCM_24, SF_FORMAT_FLOAT});
+      break;
+    default:  // 16-bit PCM, and codecs that decode to about as much
+      order.insert(order.end(), {SF_FORMAT_PCM_16, SF_FORMAT_ALAC_16, SF_FORMAT_PCM_24, SF_FORMAT_PCM_32, SF_FORMAT_FLOAT});
+      break;
+  }
+  int count = 0;
+  sf_command(nullptr, SFC_GET_FORMAT_SUBTYPE_COUNT, &count, sizeof count);
+  for (int i = 0; i < count; ++i) {
+    SF_FORMAT_INFO info{};
+    info.format = i;
+    if (sf_command(nullptr, SFC_GET_FORMAT_SUBTYPE, &info, sizeof info) == 0) order.push_back(info.format);
+  }
+  return order;
+}
+
+}  // namespace
+
+int OutputFormat(const std::string& path, const AudioFormat& input) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  if (extension.size() <= 1) return input.format;
+  extension.erase(0, 1);
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  int container = ContainerOf(extension);
+  // Opus lives in Ogg; a ".opus" name asks for it rather than Vorbis.
+  const bool opus = extension == "opus";
+  if (container == 0 || container == SF_FORMAT_RAW) {
+    throw CliError("cannot write " + Quoted(path) + ": '." + extension +
+                   "' names no audio container that can be written (wav, flac, ogg, aiff, caf, w64, rf64, au, ...)");
+  }
+  SF_INFO info{};
+  info.samplerate = input.sampleRate;
+  info.channels = input.channels;
+  for (int subtype : opus ? std::vector<int>{SF_FORMAT_OPUS} : SubtypesNearest(input.format & SF_FORMAT_SUBMASK)) {
+    info.format = container | subtype;
+    if (sf_format_check(&info)) return info.format;
+  }
+  throw CliError("cannot write " + Quoted(path) + ": no '." + extension + "' file holds " +
+                 std::to_string(input.channels) + " channel(s) at " + std::to_string(input.sampleRate) + " Hz");
+}
+
 int WavFormatCode(bool floatSamples) {
   return SF_FORMAT_WAV | (floatSamples ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_16);
 }

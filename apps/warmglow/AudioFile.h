@@ -130,6 +130,13 @@ struct AudioData {
 AudioData ReadAudioFile(const std::string& path);
 void WriteAudioFile(const std::string& path, const AudioData& data);
 
+// The libsndfile format an output named `path` is written in: the container its extension names (wav,
+// flac, ogg, aiff, caf, w64, rf64, au, ... in any case), holding the input's sample format where that
+// container can, else the nearest it holds (float stays float, 24-bit stays 24-bit); the input's own
+// format when the name has no extension. Throws CliError for an extension that names no container
+// libsndfile writes, or a container that cannot take the input's rate and channels.
+int OutputFormat(const std::string& path, const AudioFormat& input);
+
 // The libsndfile format code of a WAV file with 16-bit PCM or 32-bit float samples.
 int WavFormatCode(bool floatSamples);
 

@@ -38,8 +38,11 @@ constexpr OptionSpec kGenerateOptions[] = {
 };
 
 std::string RenderDetails() {
-  return "\nThe file is read with libsndfile (WAV, AIFF, FLAC, Ogg, ...; mono or stereo) and written in the\n"
-         "same format and sample rate. The settings are in force from the first sample. A progress bar is\n"
+  return "\nThe file is read with libsndfile (WAV, AIFF, FLAC, Ogg, ...; mono or stereo). OUT is written at the\n"
+         "same sample rate in the container its extension names (.wav, .flac, .ogg, .aiff, .caf, .w64, ...),\n"
+         "keeping the input's sample format where that container holds it (float stays float, 24-bit stays\n"
+         "24-bit), else the nearest it holds; an OUT without extension keeps the input's format. The plot\n"
+         "must be a .png file. The settings are in force from the first sample. A progress bar is\n"
          "shown while standard error is a terminal; a summary line follows on standard output: peaks,\n"
          "largest gain reduction and the real-time factor (audio duration / render time).\n\n" +
          ParameterHelp() +

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -72,6 +73,13 @@ bool SameFile(const std::string& a, const std::string& b) {
   return !ea && !eb && ca == cb;
 }
 
+bool IsPngName(const std::string& path) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension == ".png";
+}
+
 }  // namespace
 
 double GainReductionDb(double meter) {
@@ -99,6 +107,9 @@ RenderResult Render(const RenderOptions& options, const ProgressFn& progress) {
   if (!options.plot.empty() && SameFile(options.plot, options.output)) {
     throw CliError("the plot '" + options.plot + "' and OUT are the same file");
   }
+  if (!options.plot.empty() && !IsPngName(options.plot)) {
+    throw CliError("the plot '" + options.plot + "' must be a .png file");
+  }
   const auto start = std::chrono::steady_clock::now();
 
   AudioReader reader(options.input);
@@ -108,7 +119,7 @@ RenderResult Render(const RenderOptions& options, const ProgressFn& progress) {
                    " channels; only mono and stereo files can be rendered");
   }
   const bool stereo = format.channels == 2;
-  AudioWriter writer(options.output, format);
+  AudioWriter writer(options.output, {format.sampleRate, format.channels, OutputFormat(options.output, format)});
   std::optional<TempOutput> plot;
   if (!options.plot.empty()) plot.emplace(options.plot);
 
