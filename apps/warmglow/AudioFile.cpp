@@ -468,16 +468,23 @@ std::vector<int> SubtypesNearest(int input) {
 
 }  // namespace
 
+bool NamesAudioContainer(std::string extension) {
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const int container = ContainerOf(extension);
+  return container != 0 && container != SF_FORMAT_RAW;
+}
+
 int OutputFormat(const std::string& path, const AudioFormat& input) {
   std::string extension = std::filesystem::path(path).extension().string();
   if (extension.size() <= 1) return input.format;
   extension.erase(0, 1);
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  int container = ContainerOf(extension);
+  const int container = ContainerOf(extension);
   // Opus lives in Ogg; a ".opus" name asks for it rather than Vorbis.
   const bool opus = extension == "opus";
-  if (container == 0 || container == SF_FORMAT_RAW) {
+  if (!NamesAudioContainer(extension)) {
     throw CliError("cannot write " + Quoted(path) + ": '." + extension +
                    "' names no audio container that can be written (wav, flac, ogg, aiff, caf, w64, rf64, au, ...)");
   }

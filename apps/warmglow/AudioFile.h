@@ -136,6 +136,8 @@ void WriteAudioFile(const std::string& path, const AudioData& data);
 // format when the name has no extension. Throws CliError for an extension that names no container
 // libsndfile writes, or a container that cannot take the input's rate and channels.
 int OutputFormat(const std::string& path, const AudioFormat& input);
+// Whether an extension (without the dot, any case) names a container OutputFormat writes.
+bool NamesAudioContainer(std::string extension);
 
 // The libsndfile format code of a WAV file with 16-bit PCM or 32-bit float samples.
 int WavFormatCode(bool floatSamples);

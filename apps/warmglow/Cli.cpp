@@ -4,6 +4,7 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <ostream>
 
 #include "apps/warmglow/Commands.h"
@@ -22,6 +23,8 @@ static_assert(std::atomic<bool>::is_always_lock_free, "RequestCancel runs in a s
 
 int RunHelp(const ParsedArgs& args, Io& io);
 
+constexpr std::size_t kAnyCount = std::numeric_limits<std::size_t>::max();
+
 constexpr OptionSpec kRenderOptions[] = {
     {"--preset", "NAME|NUMBER|FILE.qrv",
      "start from a factory preset, a user preset (by its listed name) or a .qrv file (default: 0, \"Default\")"},
@@ -29,6 +32,10 @@ constexpr OptionSpec kRenderOptions[] = {
     {"--block", "N", "process in blocks of N frames, 1..1048576 (default 512)"},
     {"--bypass", "", "pass the audio through unprocessed (the engine's bypass)"},
     {"--plot", "FILE.png", "also draw input level, output level and gain reduction over time"},
+    {"--out-dir", "DIR", "render every IN into DIR (created when missing): DIR/<IN's name><SUFFIX>.<EXT>"},
+    {"--suffix", "SUFFIX", "with --out-dir: appended to each output's name (default: none)"},
+    {"--format", "EXT", "with --out-dir: the outputs' container, e.g. wav or flac (default: each input's)"},
+    {"--plots", "", "with --out-dir: a plot <name><SUFFIX>.png beside each output"},
 };
 
 constexpr OptionSpec kGenerateOptions[] = {
@@ -49,7 +56,11 @@ std::string RenderDetails() {
          "\nExamples:\n"
          "  warmglow render mix.wav out.wav --preset \"Glue Things Together\"\n"
          "  warmglow render vocal.flac out.flac --preset Vox --set Output=0.2 --plot vocal.png\n"
-         "  warmglow render in.wav out.wav --preset 8 --set ratio=0.6667 --set Process=0.5\n";
+         "  warmglow render in.wav out.wav --preset 8 --set ratio=0.6667 --set Process=0.5\n"
+         "  warmglow render takes/*.wav --out-dir mixed --suffix -glued --format flac --plots --preset 10\n"
+         "\nWith --out-dir every IN is rendered with the same settings; two inputs that would write the same\n"
+         "file are refused before anything renders. One summary line per file and a total line follow; a\n"
+         "file that fails leaves no output and the others still render; the exit status is then 2.\n";
 }
 
 std::string PresetsDetails() {
@@ -77,8 +88,8 @@ std::string GenerateDetails() {
 }
 
 const Command kCommands[] = {
-    {{"render"}, "IN OUT", 2, 2, "process an audio file through the compressor", kRenderOptions, RenderDetails,
-     RunRender},
+    {{"render"}, "IN OUT | IN... --out-dir DIR", 1, kAnyCount, "process audio files through the compressor",
+     kRenderOptions, RenderDetails, RunRender},
     {{"presets"}, "", 0, 0, "list the factory presets with their settings", {}, PresetsDetails, RunPresets},
     {{"generate"}, "OUT.wav", 1, 1, "write the synthetic demo programme", kGenerateOptions, GenerateDetails,
      RunGenerate},

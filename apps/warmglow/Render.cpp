@@ -63,16 +63,6 @@ class Tracer {
   int filled_ = 0;
 };
 
-// Whether two paths name the same file, existing or not.
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code ec;
-  if (std::filesystem::equivalent(a, b, ec)) return true;
-  std::error_code ea, eb;
-  const auto ca = std::filesystem::weakly_canonical(a, ea);
-  const auto cb = std::filesystem::weakly_canonical(b, eb);
-  return !ea && !eb && ca == cb;
-}
-
 bool IsPngName(const std::string& path) {
   std::string extension = std::filesystem::path(path).extension().string();
   std::transform(extension.begin(), extension.end(), extension.begin(),
@@ -81,6 +71,15 @@ bool IsPngName(const std::string& path) {
 }
 
 }  // namespace
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  if (std::filesystem::equivalent(a, b, ec)) return true;
+  std::error_code ea, eb;
+  const auto ca = std::filesystem::weakly_canonical(a, ea);
+  const auto cb = std::filesystem::weakly_canonical(b, eb);
+  return !ea && !eb && ca == cb;
+}
 
 double GainReductionDb(double meter) {
   const double gain = 1.0 - std::clamp(meter, 0.0, 1.0);

@@ -49,6 +49,9 @@ struct RenderResult {
   double RealTimeFactor() const;
 };
 
+// Whether two paths name the same file, existing or not (through links, "..", "./" and the like).
+bool SameFile(const std::string& a, const std::string& b);
+
 // Gain reduction in dB of a GetMeter(13) reading (1 - smoothed gain).
 double GainReductionDb(double meter);
 

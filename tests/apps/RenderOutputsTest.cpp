@@ -99,5 +99,73 @@ TEST_F(RenderOutputsTest, OutsExtensionChoosesTheContainerAndTheNearestSampleFor
   EXPECT_EQ(Listing(dir_.path()), before);
 }
 
+std::string Bytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST_F(RenderOutputsTest, ABatchRendersEveryGoodFileAndReportsTheOthers) {
+  const std::string a = Input("a.wav", 0);
+  const std::string b = Input("b.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
+  std::ofstream(Path("bad.wav")) << "not audio";
+  const fs::path out = dir_ / "out" / "new";  // created, parents too
+
+  auto r = Run({"render", a, Path("bad.wav"), b, "--out-dir", out.string(), "--suffix", "-x", "--plots", "--preset", "Vox"});
+  EXPECT_EQ(r.status, 2);
+  auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 3u) << r.out;
+  EXPECT_EQ(lines[0].rfind((out / "a-x.wav").string() + " [Vox]: ", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[1].rfind((out / "b-x.flac").string() + " [Vox]: ", 0), 0u) << lines[1];
+  EXPECT_EQ(lines[2].rfind("total: 2 of 3 files rendered, 1 failed", 0), 0u) << lines[2];
+  const auto errors = Lines(r.err);
+  ASSERT_EQ(errors.size(), 1u) << r.err;
+  EXPECT_EQ(errors[0].rfind("warmglow: error: " + Path("bad.wav") + ": ", 0), 0u) << errors[0];
+  EXPECT_EQ(Listing(out), (std::set<std::string>{"a-x.wav", "a-x.png", "b-x.flac", "b-x.png"}));
+  EXPECT_EQ(FormatOf((out / "b-x.flac").string()), SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
+  // Each output is what a single render of that file gives.
+  ASSERT_EQ(Run({"render", a, Path("single.wav"), "--preset", "Vox"}).status, 0);
+  EXPECT_TRUE(Bytes(out / "a-x.wav") == Bytes(Path("single.wav")));
+
+  // --format chooses one container for all.
+  r = Run({"render", a, b, "--out-dir", Path("flacs"), "--format", "flac"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Lines(r.out).back().rfind("total: 2 of 2 files rendered;", 0), 0u) << r.out;
+  EXPECT_EQ(FormatOf(Path("flacs/a.flac")), SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+  EXPECT_EQ(FormatOf(Path("flacs/b.flac")), SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
+}
+
+TEST_F(RenderOutputsTest, ABatchThatWouldWriteAFileTwiceRendersNothing) {
+  const std::string a = Input("a.wav", 0);
+  fs::create_directory(dir_ / "sub");
+  fs::copy_file(a, dir_ / "sub" / "a.wav");
+  const std::string b = Input("a.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+  const std::set<std::string> before = Listing(dir_.path());
+  struct Case {
+    std::vector<std::string> args;
+    std::string mentions;
+  };
+  const std::vector<Case> cases = {
+      {{"render", a, Path("sub/a.wav"), "--out-dir", Path("out")}, "a.wav"},
+      {{"render", a, b, "--out-dir", Path("out"), "--format", "wav"}, "a.wav"},  // the same name once converted
+      {{"render", a, b, "--out-dir", Path("out"), "--plots"}, "a.png"},          // different outputs, one plot
+      {{"render", a, "--out-dir", dir_.path().string()}, "input"},              // would replace its input
+      {{"render", a, "--out-dir", Path("out"), "--format", "xyz"}, "xyz"},
+      {{"render", a, Path("x.wav"), "--plots"}, "--out-dir"},
+      {{"render", a, "--out-dir", Path("out"), "--plot", Path("p.png")}, "--plots"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[2] + " " + c.args.back());
+    const auto r = Run(c.args);
+    EXPECT_EQ(r.status, 2);
+    const auto lines = Lines(r.err);
+    ASSERT_EQ(lines.size(), 1u) << r.err;
+    EXPECT_NE(lines[0].find(c.mentions), std::string::npos) << lines[0];
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    EXPECT_EQ(Listing(dir_.path()), before);
+  }
+}
+
 }  // namespace
 }  // namespace qrv
