@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <iomanip>
 #include <optional>
 
@@ -19,12 +20,22 @@ constexpr const char* kUsage =
     "       aaxhost render IN OUT [--bundle BUNDLE] [--set ID=VALUE]... [--block N]\n"
     "  ID is a host parameter ID (\"5: Compression\"), its name (Compression) or its index (5);\n"
     "  VALUE is normalised, 0 to 1. MasterBypassID (or bypass) takes 0 or 1.\n"
-    "  BUNDLE defaults to $QRV_AAX_BUNDLE, else the bundle of this build.\n"
+    "  BUNDLE defaults to $QRV_AAX_BUNDLE, else the bundle installed beside this command, else the\n"
+    "  bundle of this build.\n"
     "Exit status: 0 on success, 2 for bad arguments or a file it cannot read, render or write,\n"
     "1 when the module fails to load, register or make an instance.\n";
 
+// $QRV_AAX_BUNDLE, else the bundle installed beside this command (PREFIX/bin/aaxhost and
+// PREFIX/lib/qrv-warmglow/), else the one of the build that made it.
 std::string DefaultBundle() {
   if (const char* env = std::getenv("QRV_AAX_BUNDLE"); env != nullptr && *env != '\0') return env;
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    const std::filesystem::path installed =
+        self.parent_path().parent_path() / "lib" / "qrv-warmglow" / std::filesystem::path(QRV_AAX_DEFAULT_BUNDLE).filename();
+    if (std::filesystem::is_directory(installed, ec)) return installed.string();
+  }
   return QRV_AAX_DEFAULT_BUNDLE;
 }
 
@@ -62,6 +73,7 @@ void PrintProperties(const PropertyRecord& p, std::ostream& out) {
 int Describe(const std::string& bundle, std::ostream& out, std::ostream& err) {
   auto host = OpenHost(bundle, err);
   if (host == nullptr) return 1;
+  out << "bundle: " << bundle << "\n";
   const Description& d = host->description();
   out << "manufacturer: " << d.manufacturer << "\n";
   for (std::size_t k = 0; k < d.packageNames.size(); ++k) out << "package name " << k << ": " << d.packageNames[k] << "\n";
