@@ -44,6 +44,14 @@ constexpr OptionSpec kGenerateOptions[] = {
     {"--float", "", "write 32-bit float samples instead of 16-bit PCM"},
 };
 
+// How the shown values and the engine's steps relate, so that nobody takes the design for a fault.
+std::string StepNotes() {
+  return "\nCompression shows 0.00 to 10.00 in 0.25 steps, linear in the knob, while the engine's drive moves\n"
+         "in 40 steps that follow the knob to the power 0.7071. The two grids do not line up, so neighbouring\n"
+         "shown values can select the same drive (5.00 and 5.25, 6.25 and 6.50, ...). Time shows half steps\n"
+         "while the engine follows the knob continuously. Both are the product's design.\n";
+}
+
 std::string RenderDetails() {
   return "\nThe file is read with libsndfile (WAV, AIFF, FLAC, Ogg, ...; mono or stereo). OUT is written at the\n"
          "same sample rate in the container its extension names (.wav, .flac, .ogg, .aiff, .caf, .w64, ...),\n"
@@ -52,7 +60,7 @@ std::string RenderDetails() {
          "must be a .png file. The settings are in force from the first sample. A progress bar is\n"
          "shown while standard error is a terminal; a summary line follows on standard output: peaks,\n"
          "largest gain reduction and the real-time factor (audio duration / render time).\n\n" +
-         ParameterHelp() +
+         ParameterHelp() + StepNotes() +
          "\nExamples:\n"
          "  warmglow render mix.wav out.wav --preset \"Glue Things Together\"\n"
          "  warmglow render vocal.flac out.flac --preset Vox --set Output=0.2 --plot vocal.png\n"

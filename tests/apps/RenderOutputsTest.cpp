@@ -106,6 +106,27 @@ std::string Bytes(const fs::path& path) {
   return s.str();
 }
 
+// The help says that Compression 5.00 and 5.25 select the same drive while Time is continuous; renders
+// show both: the two Compression values give the same audio, two Time values shown alike do not.
+TEST_F(RenderOutputsTest, TheHelpSaysHowShownStepsMeetTheEnginesSteps) {
+  const auto help = Run({"render", "--help"});
+  ASSERT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("(5.00 and 5.25, 6.25 and 6.50, ...)"), std::string::npos) << help.out;
+  EXPECT_NE(help.out.find("Time shows half steps"), std::string::npos) << help.out;
+
+  const std::string in = Input("in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  const auto render = [&](const std::string& name, const std::string& set) {
+    const auto r = Run({"render", in, Path(name), "--set", set});
+    EXPECT_EQ(r.status, 0) << r.err;
+    return ReadAudioFile(Path(name)).samples;
+  };
+  const auto c500 = render("c500.wav", "Compression=0.5");
+  EXPECT_EQ(render("c525.wav", "Compression=0.525"), c500);
+  EXPECT_NE(render("c550.wav", "Compression=0.55"), c500);
+  // Time 0.5 and 0.51 both show "5.00".
+  EXPECT_NE(render("t500.wav", "Time=0.5"), render("t501.wav", "Time=0.51"));
+}
+
 TEST_F(RenderOutputsTest, ABatchRendersEveryGoodFileAndReportsTheOthers) {
   const std::string a = Input("a.wav", 0);
   const std::string b = Input("b.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
