@@ -9,37 +9,24 @@
 
 #include "apps/warmglow/AudioFile.h"
 #include "tests/apps/RunProcess.h"
+#include "tests/apps/WarmglowFixture.h"
 #include "tests/support/TempDir.h"
 
 namespace qrv {
 namespace {
 
 namespace fs = std::filesystem;
-using cli::AudioData;
-using cli::ReadAudioFile;
-using cli::WriteAudioFile;
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-class RenderOutputsTest : public ::testing::Test {
+class RenderOutputsTest : public test::WarmglowProcessFixture {
  protected:
-  test::ProcessResult Run(const std::vector<std::string>& args) {
-    return test::RunProcess(WARMGLOW_BINARY, args, scratch_.path());
-  }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   // The generated programme, 16-bit stereo WAV, rewritten in `format` when that is not 0.
   std::string Input(const std::string& name, int format, double seconds = 0.5) {
     const auto r = Run({"generate", Path("gen.wav"), "--seconds", std::to_string(seconds)});
     EXPECT_EQ(r.status, 0) << r.err;
-    AudioData d = ReadAudioFile(Path("gen.wav"));
+    cli::AudioData d = cli::ReadAudioFile(Path("gen.wav"));
     fs::remove(Path("gen.wav"));
     if (format != 0) d.format.format = format;
-    WriteAudioFile(Path(name), d);
+    cli::WriteAudioFile(Path(name), d);
     return Path(name);
   }
   static int FormatOf(const std::string& path) {
@@ -49,13 +36,6 @@ class RenderOutputsTest : public ::testing::Test {
     sf_close(f);
     return info.format;
   }
-  std::set<std::string> Listing(const fs::path& folder) const {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
-    return names;
-  }
-
-  test::TempDir dir_, scratch_;
 };
 
 TEST_F(RenderOutputsTest, OutsExtensionChoosesTheContainerAndTheNearestSampleFormat) {
@@ -84,8 +64,8 @@ TEST_F(RenderOutputsTest, OutsExtensionChoosesTheContainerAndTheNearestSampleFor
     EXPECT_EQ(FormatOf(Path(c.out)), c.expected);
   }
   // The sample format kept, the samples are too.
-  EXPECT_EQ(ReadAudioFile(Path("a.wav")).samples, ReadAudioFile(flac24).samples);
-  EXPECT_EQ(ReadAudioFile(Path("e.caf")).samples, ReadAudioFile(flt).samples);
+  EXPECT_EQ(cli::ReadAudioFile(Path("a.wav")).samples, cli::ReadAudioFile(flac24).samples);
+  EXPECT_EQ(cli::ReadAudioFile(Path("e.caf")).samples, cli::ReadAudioFile(flt).samples);
 
   const std::set<std::string> before = Listing(dir_.path());
   for (const std::vector<std::string>& args :
@@ -94,16 +74,9 @@ TEST_F(RenderOutputsTest, OutsExtensionChoosesTheContainerAndTheNearestSampleFor
         {"render", pcm16, Path("out.wav"), "--plot", Path("plot")}}) {
     const auto r = Run(args);
     EXPECT_EQ(r.status, 2) << args[2];
-    EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
+    EXPECT_EQ(test::Lines(r.err).size(), 1u) << r.err;
   }
   EXPECT_EQ(Listing(dir_.path()), before);
-}
-
-std::string Bytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 // The help says that Compression 5.00 and 5.25 select the same drive while Time is continuous; renders
@@ -118,7 +91,7 @@ TEST_F(RenderOutputsTest, TheHelpSaysHowShownStepsMeetTheEnginesSteps) {
   const auto render = [&](const std::string& name, const std::string& set) {
     const auto r = Run({"render", in, Path(name), "--set", set});
     EXPECT_EQ(r.status, 0) << r.err;
-    return ReadAudioFile(Path(name)).samples;
+    return cli::ReadAudioFile(Path(name)).samples;
   };
   const auto c500 = render("c500.wav", "Compression=0.5");
   EXPECT_EQ(render("c525.wav", "Compression=0.525"), c500);
@@ -135,24 +108,24 @@ TEST_F(RenderOutputsTest, ABatchRendersEveryGoodFileAndReportsTheOthers) {
 
   auto r = Run({"render", a, Path("bad.wav"), b, "--out-dir", out.string(), "--suffix", "-x", "--plots", "--preset", "Vox"});
   EXPECT_EQ(r.status, 2);
-  auto lines = Lines(r.out);
+  auto lines = test::Lines(r.out);
   ASSERT_EQ(lines.size(), 3u) << r.out;
   EXPECT_EQ(lines[0].rfind((out / "a-x.wav").string() + " [Vox]: ", 0), 0u) << lines[0];
   EXPECT_EQ(lines[1].rfind((out / "b-x.flac").string() + " [Vox]: ", 0), 0u) << lines[1];
   EXPECT_EQ(lines[2].rfind("total: 2 of 3 files rendered, 1 failed", 0), 0u) << lines[2];
-  const auto errors = Lines(r.err);
+  const auto errors = test::Lines(r.err);
   ASSERT_EQ(errors.size(), 1u) << r.err;
   EXPECT_EQ(errors[0].rfind("warmglow: error: " + Path("bad.wav") + ": ", 0), 0u) << errors[0];
   EXPECT_EQ(Listing(out), (std::set<std::string>{"a-x.wav", "a-x.png", "b-x.flac", "b-x.png"}));
   EXPECT_EQ(FormatOf((out / "b-x.flac").string()), SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
   // Each output is what a single render of that file gives.
   ASSERT_EQ(Run({"render", a, Path("single.wav"), "--preset", "Vox"}).status, 0);
-  EXPECT_TRUE(Bytes(out / "a-x.wav") == Bytes(Path("single.wav")));
+  EXPECT_TRUE(test::FileBytes(out / "a-x.wav") == test::FileBytes(Path("single.wav")));
 
   // --format chooses one container for all.
   r = Run({"render", a, b, "--out-dir", Path("flacs"), "--format", "flac"});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(Lines(r.out).back().rfind("total: 2 of 2 files rendered;", 0), 0u) << r.out;
+  EXPECT_EQ(test::Lines(r.out).back().rfind("total: 2 of 2 files rendered;", 0), 0u) << r.out;
   EXPECT_EQ(FormatOf(Path("flacs/a.flac")), SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
   EXPECT_EQ(FormatOf(Path("flacs/b.flac")), SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
 }
@@ -180,7 +153,7 @@ TEST_F(RenderOutputsTest, ABatchThatWouldWriteAFileTwiceRendersNothing) {
     SCOPED_TRACE(c.args[2] + " " + c.args.back());
     const auto r = Run(c.args);
     EXPECT_EQ(r.status, 2);
-    const auto lines = Lines(r.err);
+    const auto lines = test::Lines(r.err);
     ASSERT_EQ(lines.size(), 1u) << r.err;
     EXPECT_NE(lines[0].find(c.mentions), std::string::npos) << lines[0];
     EXPECT_TRUE(r.out.empty()) << r.out;

@@ -15,64 +15,36 @@
 
 #include "apps/warmglow/AudioFile.h"
 #include "tests/apps/RunProcess.h"
+#include "tests/apps/WarmglowFixture.h"
 #include "tests/support/TempDir.h"
 
 namespace qrv {
 namespace {
 
 namespace fs = std::filesystem;
-using cli::AudioData;
-using cli::ReadAudioFile;
-using cli::WriteAudioFile;
 
-std::string Bytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-class RenderSafetyTest : public ::testing::Test {
+class RenderSafetyTest : public test::WarmglowProcessFixture {
  protected:
-  test::ProcessResult Run(const std::vector<std::string>& args,
-                          std::chrono::milliseconds timeout = std::chrono::minutes(2)) {
-    return test::ChildProcess(WARMGLOW_BINARY, args, scratch_.path()).Wait(timeout);
-  }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   std::string Programme(const std::string& name, double seconds) {
     const auto r = Run({"generate", Path(name), "--seconds", std::to_string(seconds)});
     EXPECT_EQ(r.status, 0) << r.err;
     return Path(name);
   }
-  std::set<std::string> Listing() const {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_.path())) names.insert(e.path().filename().string());
-    return names;
-  }
   // Exit 2 with one "warmglow: error:" line that mentions `mentions`, nothing on standard output.
   static void ExpectOneLineError(const test::ProcessResult& r, const std::string& mentions) {
     EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.status, 2);
-    const auto lines = Lines(r.err);
+    const auto lines = test::Lines(r.err);
     ASSERT_EQ(lines.size(), 1u) << r.err;
     EXPECT_EQ(lines[0].rfind("warmglow: error: ", 0), 0u) << lines[0];
     EXPECT_NE(lines[0].find(mentions), std::string::npos) << lines[0];
     EXPECT_TRUE(r.out.empty()) << r.out;
   }
-
-  test::TempDir dir_, scratch_;
 };
 
 TEST_F(RenderSafetyTest, OutNamingTheInputIsRefusedWhateverTheSpelling) {
   const std::string in = Programme("in.wav", 0.5);
-  const std::string original = Bytes(in);
+  const std::string original = test::FileBytes(in);
   fs::create_directory(dir_ / "sub");
   fs::create_symlink(in, dir_ / "link.wav");
   fs::create_hard_link(in, dir_ / "hard.wav");
@@ -82,12 +54,12 @@ TEST_F(RenderSafetyTest, OutNamingTheInputIsRefusedWhateverTheSpelling) {
                                  Path("link.wav"), Path("hard.wav")}) {
     SCOPED_TRACE(out);
     ExpectOneLineError(Run({"render", in, out, "--preset", "Vox"}), "input");
-    EXPECT_TRUE(Bytes(in) == original) << "the input changed";
+    EXPECT_TRUE(test::FileBytes(in) == original) << "the input changed";
     EXPECT_EQ(Listing(), before);
   }
   // Through the link as IN too.
   ExpectOneLineError(Run({"render", Path("link.wav"), in}), "input");
-  EXPECT_TRUE(Bytes(in) == original) << "the input changed";
+  EXPECT_TRUE(test::FileBytes(in) == original) << "the input changed";
 }
 
 TEST_F(RenderSafetyTest, AnOutputThatCannotBeWrittenLeavesEveryOutputAsItWas) {
@@ -108,8 +80,8 @@ TEST_F(RenderSafetyTest, AnOutputThatCannotBeWrittenLeavesEveryOutputAsItWas) {
   ExpectOneLineError(Run({"render", in, Path("out.wav"), "--plot", Path("plot-folder.png")}), "plot-folder.png");
   ExpectOneLineError(Run({"render", in, Path("out.wav"), "--plot", Path("no/such/folder/p.png")}), "p.png");
   ExpectOneLineError(Run({"render", in, Path("out-folder.wav"), "--plot", Path("p.png")}), "out-folder.wav");
-  EXPECT_EQ(Bytes(Path("out.wav")), "keep this OUT");
-  EXPECT_EQ(Bytes(Path("p.png")), "keep this plot");
+  EXPECT_EQ(test::FileBytes(Path("out.wav")), "keep this OUT");
+  EXPECT_EQ(test::FileBytes(Path("p.png")), "keep this plot");
   EXPECT_EQ(Listing(), withOld);
 }
 
@@ -197,23 +169,23 @@ std::size_t FlacAudioStart(const std::string& bytes, std::size_t* firstBlockEnd)
 TEST_F(RenderSafetyTest, DamagedInputsFailAndShortOnesRenderWithAWarning) {
   // A 16-bit stereo WAV of 1 s (44100 frames, 4 bytes each), cut to 10000 frames of data.
   const std::string wav = Programme("in.wav", 1.0);
-  const std::string whole = Bytes(wav);
+  const std::string whole = test::FileBytes(wav);
   const std::size_t dataStart = whole.find("data") + 8;
   std::ofstream(Path("short.wav"), std::ios::binary) << whole.substr(0, dataStart + 10000 * 4);
   auto r = Run({"render", Path("short.wav"), Path("short-out.wav")});
   ASSERT_EQ(r.status, 0) << r.err;
-  auto lines = Lines(r.err);
+  auto lines = test::Lines(r.err);
   ASSERT_EQ(lines.size(), 1u) << r.err;
   EXPECT_EQ(lines[0].rfind("warmglow: warning: ", 0), 0u) << lines[0];
   EXPECT_NE(lines[0].find("44100"), std::string::npos) << lines[0];
   EXPECT_NE(lines[0].find("10000"), std::string::npos) << lines[0];
-  EXPECT_EQ(ReadAudioFile(Path("short-out.wav")).frames(), 10000);
+  EXPECT_EQ(cli::ReadAudioFile(Path("short-out.wav")).frames(), 10000);
 
   // A FLAC of the same programme, cut inside its metadata, and cut in the middle of its audio.
-  AudioData flac = ReadAudioFile(wav);
+  cli::AudioData flac = cli::ReadAudioFile(wav);
   flac.format.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
-  WriteAudioFile(Path("in.flac"), flac);
-  const std::string flacBytes = Bytes(Path("in.flac"));
+  cli::WriteAudioFile(Path("in.flac"), flac);
+  const std::string flacBytes = test::FileBytes(Path("in.flac"));
   std::size_t streamInfoEnd = 0;
   const std::size_t audioStart = FlacAudioStart(flacBytes, &streamInfoEnd);
   const std::size_t metadataCut = audioStart > streamInfoEnd ? (streamInfoEnd + audioStart) / 2 : audioStart;
@@ -228,11 +200,11 @@ TEST_F(RenderSafetyTest, DamagedInputsFailAndShortOnesRenderWithAWarning) {
 
   r = Run({"render", Path("half.flac"), Path("half-out.flac")});
   ASSERT_EQ(r.status, 0) << r.err;
-  lines = Lines(r.err);
+  lines = test::Lines(r.err);
   ASSERT_EQ(lines.size(), 1u) << r.err;
   EXPECT_EQ(lines[0].rfind("warmglow: warning: ", 0), 0u) << lines[0];
   EXPECT_NE(lines[0].find("44100"), std::string::npos) << lines[0];
-  const int64_t got = ReadAudioFile(Path("half-out.flac")).frames();
+  const int64_t got = cli::ReadAudioFile(Path("half-out.flac")).frames();
   EXPECT_GT(got, 0);
   EXPECT_LT(got, 44100);
   EXPECT_NE(lines[0].find(std::to_string(got)), std::string::npos) << lines[0];

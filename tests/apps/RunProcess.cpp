@@ -15,16 +15,20 @@
 extern char** environ;
 
 namespace qrv::test {
-namespace {
 
-std::string Slurp(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
+std::string FileBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
 }
 
-}  // namespace
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
                            const std::filesystem::path& scratch) {
@@ -75,8 +79,8 @@ ProcessResult ChildProcess::Wait(std::chrono::milliseconds timeout) {
   }
   pid_ = -1;
   result.status = !result.timedOut && WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-  result.out = Slurp(outPath_);
-  result.err = Slurp(errPath_);
+  result.out = FileBytes(outPath_);
+  result.err = FileBytes(errPath_);
   std::filesystem::remove(outPath_);
   std::filesystem::remove(errPath_);
   return result;

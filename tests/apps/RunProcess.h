@@ -41,4 +41,9 @@ class ChildProcess {
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::filesystem::path& scratch);
 
+// The lines of a process's output, without their newlines.
+std::vector<std::string> Lines(const std::string& text);
+// A file's bytes; empty when it cannot be read.
+std::string FileBytes(const std::filesystem::path& path);
+
 }  // namespace qrv::test
