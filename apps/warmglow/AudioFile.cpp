@@ -16,6 +16,7 @@
 #include <filesystem>
 
 #include "apps/warmglow/Cli.h"
+#include "platform/AtomicFile.h"
 
 namespace qrv::cli {
 namespace {
@@ -249,18 +250,22 @@ void CommitTogether(std::span<TempOutput* const> outputs) {
 // ---------------------------------------------------------------------------------------------------
 
 AudioReader::AudioReader(const std::string& path) : path_(path) {
-  // Non-blocking, so that a FIFO cannot hold the open; then only a regular file is read.
-  fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd_ < 0) throw CliError("cannot read " + Quoted(path) + ": " + std::strerror(errno));
+  // Only a regular file, and opened without waiting, so that a FIFO cannot hold the command.
+  platform::FileStatus status = platform::FileStatus::Ok;
+  fd_ = platform::OpenRegularFile(path, &status);
+  if (fd_ < 0) {
+    std::error_code ec;
+    const std::string why = status == platform::FileStatus::NotRegularFile
+                                ? (std::filesystem::is_directory(path, ec) ? "is a folder" : "not a regular file")
+                                : std::strerror(errno);
+    throw CliError("cannot read " + Quoted(path) + ": " + why);
+  }
   // The destructor does not run for a constructor that throws.
   auto fail = [&](const std::string& why) {
     if (file_ != nullptr) sf_close(Sf(file_));
     close(fd_);
     throw CliError("cannot read " + Quoted(path) + ": " + why);
   };
-  struct stat st {};
-  if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) fail(S_ISDIR(st.st_mode) ? "is a folder" : "not a regular file");
-  fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
   SF_INFO info{};
   file_ = sf_open_fd(fd_, SFM_READ, &info, SF_FALSE);
   if (file_ == nullptr) fail(sf_strerror(nullptr));
@@ -375,13 +380,6 @@ void AudioWriter::Commit() {
 }
 
 // ---------------------------------------------------------------------------------------------------
-
-void RequireRegularFile(const std::string& path) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-    throw CliError("cannot read " + Quoted(path) + (S_ISDIR(st.st_mode) ? ": is a folder" : ": not a regular file"));
-  }
-}
 
 AudioData ReadAudioFile(const std::string& path) {
   AudioReader reader(path);

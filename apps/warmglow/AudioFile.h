@@ -116,11 +116,6 @@ class AudioWriter {
   std::vector<int32_t> scratch_;
 };
 
-// Throws CliError naming `path` when it exists but is not a regular file (a folder, a FIFO, a device),
-// without opening it, so that a FIFO cannot block the command. A missing path passes: the reader
-// reports it.
-void RequireRegularFile(const std::string& path);
-
 // Whole-file helpers for small files (tests, the demo programme).
 struct AudioData {
   AudioFormat format;

@@ -253,10 +253,11 @@ int RunArt(const ParsedArgs& args, Io& io) {
 
 int RunPresetShow(const ParsedArgs& args, Io& io) {
   const std::string& path = args.positionals[0];
-  RequireRegularFile(path);
   // A preset is 433 bytes; a megabyte is generous and keeps a wrong file from being read whole.
-  const auto bytes = platform::ReadWholeFile(path, 1u << 20);
-  if (!bytes) throw CliError("cannot read '" + path + "' (missing, unreadable, not a file or over 1 MiB)");
+  platform::FileStatus opened = platform::FileStatus::Ok;
+  const auto bytes = platform::ReadWholeFile(path, 1u << 20, &opened);
+  if (opened == platform::FileStatus::NotRegularFile) throw CliError("cannot read '" + path + "': not a regular file");
+  if (!bytes) throw CliError("cannot read '" + path + "' (missing, unreadable or over 1 MiB)");
   PresetBlobHeader header;
   if (const BlobStatus s = ReadPresetBlobHeader(*bytes, header); s != BlobStatus::Ok) {
     throw CliError("'" + path + "' is not a preset: " + DescribeBlobStatus(s));

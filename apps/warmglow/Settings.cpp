@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "apps/warmglow/AudioFile.h"
 #include "apps/warmglow/Cli.h"
 #include "dsp/FactoryPresets.h"
 #include "presets/PresetBlob.h"
@@ -94,7 +93,6 @@ int FindPreset(std::string_view text) {
 }
 
 Settings PresetFileSettings(const std::string& path) {
-  RequireRegularFile(path);
   const PresetFileContents file = LoadPresetFile(path);
   if (file.status != BlobStatus::Ok) {
     throw CliError("preset file '" + path + "' does not load: " + DescribeBlobStatus(file.status));
