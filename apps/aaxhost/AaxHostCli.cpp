@@ -240,6 +240,10 @@ int Render(const std::vector<std::string>& args, std::ostream& out, std::ostream
         }
         writer.Write(interleaved.data(), got);
       }
+      if (frames == 0 && reader->claimedFrames() > 0) {
+        throw cli::CliError(inPath + " holds no audio, though its header claims " +
+                            std::to_string(reader->claimedFrames()) + " frames (the file is damaged or cut)");
+      }
       writer.Commit();
     } catch (const cli::CliError& e) {
       err << "aaxhost: " << e.what() << "\n";

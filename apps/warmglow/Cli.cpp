@@ -176,7 +176,8 @@ std::string MainHelp() {
   }
   text += "\n" + ParameterHelp() +
           "\nExit status: 0 on success, 2 on any error (reported as one line \"warmglow: error: ...\" on\n"
-          "standard error; an output file is then neither created nor changed).\n\n"
+          "standard error; an output file is then neither created nor changed; in a batch, the outputs of\n"
+          "the files that failed).\n\n"
           "Examples:\n"
           "  warmglow generate programme.wav\n"
           "  warmglow render programme.wav glued.wav --preset \"Glue Things Together\" --plot glued.png\n"

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <ostream>
 
 #include "apps/warmglow/AudioFile.h"
@@ -88,6 +89,18 @@ std::vector<BatchItem> PlanBatch(const std::vector<std::string>& inputs, const s
                                  const std::string& suffix, const std::string* format, bool plots) {
   std::vector<BatchItem> items;
   std::map<std::string, std::size_t> writers;  // output or plot file name -> input index
+  std::set<std::filesystem::path> canonicalInputs;
+  for (const std::string& input : inputs) {
+    std::error_code ec;
+    canonicalInputs.insert(std::filesystem::weakly_canonical(input, ec));
+  }
+  // By name, and for a target that exists already also through links to an input.
+  const auto replacesInput = [&](const std::string& target) {
+    std::error_code ec;
+    if (canonicalInputs.count(std::filesystem::weakly_canonical(target, ec)) != 0) return true;
+    return std::filesystem::exists(target, ec) &&
+           std::any_of(inputs.begin(), inputs.end(), [&](const std::string& in) { return SameFile(target, in); });
+  };
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     const std::filesystem::path in(inputs[i]);
     const std::string stem = in.stem().string() + suffix;
@@ -100,10 +113,8 @@ std::vector<BatchItem> PlanBatch(const std::vector<std::string>& inputs, const s
         throw CliError("'" + inputs[at->second] + "' and '" + inputs[i] + "' would both write '" + *target +
                        "'; nothing was rendered");
       }
-      for (const std::string& other : inputs) {
-        if (SameFile(*target, other)) {
-          throw CliError("'" + *target + "' would replace the input '" + other + "'; nothing was rendered");
-        }
+      if (replacesInput(*target)) {
+        throw CliError("'" + *target + "' would replace an input file; nothing was rendered");
       }
     }
     items.push_back(std::move(item));

@@ -147,6 +147,17 @@ TEST(AaxHostCli, RefusesWhatItCannotDo) {
   EXPECT_EQ(RunAaxHost("render '" + three + "' '" + (dir / "o.wav").string() + "'", &log), 2);
   EXPECT_NE(log.find("only mono and stereo"), std::string::npos) << log;
   EXPECT_FALSE(std::filesystem::exists(dir / "o.wav"));
+  // A header claiming audio the file does not hold.
+  std::string bytes;
+  {
+    std::ifstream whole(in, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(whole), {});
+  }
+  std::ofstream((dir / "empty.wav").string(), std::ios::binary) << bytes.substr(0, bytes.find("data") + 8);
+  log.clear();
+  EXPECT_EQ(RunAaxHost("render '" + (dir / "empty.wav").string() + "' '" + (dir / "o.wav").string() + "'", &log), 2);
+  EXPECT_NE(log.find("holds no audio"), std::string::npos) << log;
+  EXPECT_FALSE(std::filesystem::exists(dir / "o.wav"));
   EXPECT_EQ(RunAaxHost("render '" + in + "' '" + (dir / "o.wav").string() + "' --bundle '" + dir.path().string() + "'", &log), 1);
   EXPECT_NE(log.find("no module binary"), std::string::npos) << log;
   EXPECT_EQ(RunAaxHost("frobnicate", &log), 2);
