@@ -58,10 +58,6 @@ std::string Pad(std::string s, std::size_t width) {
   return s;
 }
 
-}  // namespace
-
-namespace {
-
 // One render with its progress bar; the warnings go to standard error.
 RenderResult RenderWithProgress(const RenderOptions& options, Io& io, const std::string& label) {
   RenderResult result;
