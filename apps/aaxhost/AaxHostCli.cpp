@@ -32,8 +32,8 @@ std::string DefaultBundle() {
   std::error_code ec;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (!ec) {
-    const std::filesystem::path installed =
-        self.parent_path().parent_path() / "lib" / "qrv-warmglow" / std::filesystem::path(QRV_AAX_DEFAULT_BUNDLE).filename();
+    const std::filesystem::path installed = self.parent_path().parent_path() / "lib" / "qrv-warmglow" /
+                                            std::filesystem::path(QRV_AAX_DEFAULT_BUNDLE).filename();
     if (std::filesystem::is_directory(installed, ec)) return installed.string();
   }
   return QRV_AAX_DEFAULT_BUNDLE;
@@ -258,8 +258,8 @@ int Render(const std::vector<std::string>& args, std::ostream& out, std::ostream
       }
       out << "rendered " << frames << " frames, " << channels << " channel(s) at " << format.sampleRate
           << " Hz in blocks of " << block << "\n";
-      out << "latency: " << instance->HostLatency() << " samples" << (instance->LatencyReported() ? "" : " (not reported)")
-          << "\n";
+      out << "latency: " << instance->HostLatency() << " samples"
+          << (instance->LatencyReported() ? "" : " (not reported)") << "\n";
       out << "last block meters: input " << instance->MeterValueAt(0) << ", output " << instance->MeterValueAt(1)
           << ", gain reduction " << instance->MeterValueAt(2) << "\n";
     }

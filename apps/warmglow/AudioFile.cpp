@@ -434,24 +434,29 @@ std::vector<int> SubtypesNearest(int input) {
   switch (input) {
     case SF_FORMAT_FLOAT:
     case SF_FORMAT_DOUBLE:
-      order.insert(order.end(), {SF_FORMAT_FLOAT, SF_FORMAT_DOUBLE, SF_FORMAT_PCM_32, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16});
+      order.insert(order.end(),
+                   {SF_FORMAT_FLOAT, SF_FORMAT_DOUBLE, SF_FORMAT_PCM_32, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16});
       break;
     case SF_FORMAT_PCM_32:
     case SF_FORMAT_ALAC_32:
-      order.insert(order.end(), {SF_FORMAT_PCM_32, SF_FORMAT_ALAC_32, SF_FORMAT_FLOAT, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16});
+      order.insert(order.end(),
+                   {SF_FORMAT_PCM_32, SF_FORMAT_ALAC_32, SF_FORMAT_FLOAT, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16});
       break;
     case SF_FORMAT_PCM_24:
     case SF_FORMAT_ALAC_24:
     case SF_FORMAT_ALAC_20:
     case SF_FORMAT_DWVW_24:
-      order.insert(order.end(), {SF_FORMAT_PCM_24, SF_FORMAT_ALAC_24, SF_FORMAT_PCM_32, SF_FORMAT_FLOAT, SF_FORMAT_PCM_16});
+      order.insert(order.end(),
+                   {SF_FORMAT_PCM_24, SF_FORMAT_ALAC_24, SF_FORMAT_PCM_32, SF_FORMAT_FLOAT, SF_FORMAT_PCM_16});
       break;
     case SF_FORMAT_PCM_S8:
     case SF_FORMAT_PCM_U8:
-      order.insert(order.end(), {SF_FORMAT_PCM_S8, SF_FORMAT_PCM_U8, SF_FORMAT_PCM_16, SF_FORMAT_PCM_24, SF_FORMAT_FLOAT});
+      order.insert(order.end(),
+                   {SF_FORMAT_PCM_S8, SF_FORMAT_PCM_U8, SF_FORMAT_PCM_16, SF_FORMAT_PCM_24, SF_FORMAT_FLOAT});
       break;
     default:  // 16-bit PCM, and codecs that decode to about as much
-      order.insert(order.end(), {SF_FORMAT_PCM_16, SF_FORMAT_ALAC_16, SF_FORMAT_PCM_24, SF_FORMAT_PCM_32, SF_FORMAT_FLOAT});
+      order.insert(order.end(),
+                   {SF_FORMAT_PCM_16, SF_FORMAT_ALAC_16, SF_FORMAT_PCM_24, SF_FORMAT_PCM_32, SF_FORMAT_FLOAT});
       break;
   }
   int count = 0;

@@ -127,7 +127,8 @@ int RunBatch(const ParsedArgs& args, const RenderOptions& shared, Io& io) {
   if (const std::string* f = args.Value("--format")) {
     format = f->starts_with('.') ? f->substr(1) : *f;
     if (!NamesAudioContainer(format)) {
-      throw CliError("--format '" + *f + "' names no audio container that can be written (wav, flac, ogg, aiff, caf, ...)");
+      throw CliError("--format '" + *f +
+                     "' names no audio container that can be written (wav, flac, ogg, aiff, caf, ...)");
     }
   }
   const std::vector<BatchItem> items =

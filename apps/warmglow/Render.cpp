@@ -212,11 +212,13 @@ RenderResult Render(const RenderOptions& options, const ProgressFn& progress) {
 std::string ShortInputWarning(const RenderOptions& options, const RenderResult& result) {
   if (result.claimedFrames <= result.frames) return {};
   char text[160];
-  std::snprintf(text, sizeof text, " claims %lld frames (%.2f s), only %lld (%.2f s) could be read",
-                static_cast<long long>(result.claimedFrames), static_cast<double>(result.claimedFrames) / result.sampleRate,
-                static_cast<long long>(result.frames), static_cast<double>(result.frames) / result.sampleRate);
+  const auto claimed = static_cast<long long>(result.claimedFrames);
+  const auto read = static_cast<long long>(result.frames);
+  std::snprintf(text, sizeof text, " claims %lld frames (%.2f s), only %lld (%.2f s) could be read", claimed,
+                static_cast<double>(claimed) / result.sampleRate, read, static_cast<double>(read) / result.sampleRate);
   return "'" + options.input + "' is cut short: its header" + text +
-         (result.stopReason.empty() ? std::string() : " (" + result.stopReason + ")") + "; the output holds what was read";
+         (result.stopReason.empty() ? std::string() : " (" + result.stopReason + ")") +
+         "; the output holds what was read";
 }
 
 std::string SummaryLine(const RenderOptions& options, const RenderResult& result) {

@@ -106,7 +106,8 @@ TEST_F(RenderOutputsTest, ABatchRendersEveryGoodFileAndReportsTheOthers) {
   std::ofstream(Path("bad.wav")) << "not audio";
   const fs::path out = dir_ / "out" / "new";  // created, parents too
 
-  auto r = Run({"render", a, Path("bad.wav"), b, "--out-dir", out.string(), "--suffix", "-x", "--plots", "--preset", "Vox"});
+  auto r = Run(
+      {"render", a, Path("bad.wav"), b, "--out-dir", out.string(), "--suffix", "-x", "--plots", "--preset", "Vox"});
   EXPECT_EQ(r.status, 2);
   auto lines = test::Lines(r.out);
   ASSERT_EQ(lines.size(), 3u) << r.out;

@@ -113,20 +113,22 @@ std::string AwaitPart(int inotify, const fs::path& folder, const std::string& pr
 }
 
 TEST_F(RenderSafetyTest, ALaterRenderRemovesTheLeftoversOfKilledRendersOnly) {
-  const std::string in = Programme("in.wav", 30.0);
+  const std::string in = Programme("in.wav", 10.0);
   const int inotify = inotify_init1(IN_CLOEXEC);
   ASSERT_GE(inotify, 0);
   ASSERT_GE(inotify_add_watch(inotify, dir_.path().c_str(), IN_CREATE), 0);
 
-  // A render that is alive but stopped, and one killed in the middle of writing.
+  // A render that is alive but stopped, and one killed in the middle of writing; single-frame blocks
+  // keep both busy for seconds, far longer than the signals take to arrive.
   test::TempDir scratchLive, scratchKilled;
-  test::ChildProcess live(WARMGLOW_BINARY, {"render", in, Path("live.wav")}, scratchLive.path());
+  test::ChildProcess live(WARMGLOW_BINARY, {"render", in, Path("live.wav"), "--block", "1"}, scratchLive.path());
   const std::string livePart = AwaitPart(inotify, dir_.path(), ".live.wav.");
   ASSERT_FALSE(livePart.empty());
   live.Signal(SIGSTOP);
   std::string killedPart;
   {
-    test::ChildProcess killed(WARMGLOW_BINARY, {"render", in, Path("killed.wav")}, scratchKilled.path());
+    test::ChildProcess killed(WARMGLOW_BINARY, {"render", in, Path("killed.wav"), "--block", "1"},
+                              scratchKilled.path());
     killedPart = AwaitPart(inotify, dir_.path(), ".killed.wav.");
     ASSERT_FALSE(killedPart.empty());
     killed.Signal(SIGKILL);
