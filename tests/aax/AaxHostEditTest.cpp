@@ -1,6 +1,7 @@
 // `aaxhost edit` as a user runs it, on a private X server: the host window at the editor's size, a real
 // click (XTest) on the plug-in's name bringing up the about box (seen in the window's pixels) and taking
-// the keyboard focus, a real drag on a knob printed by --log, and a clean end on SIGTERM.
+// the keyboard focus, a real drag on a knob printed by --log, a clean end on SIGTERM, and the preset bar
+// worked with real clicks and keys.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -161,6 +162,21 @@ void Release(Display* d) {
   XFlush(d);
 }
 
+// A real drag upwards from (x, y), 10 pixels a step, 40 ms apart.
+void DragUp(Display* d, Window w, int x, int y, int steps) {
+  Press(d, w, x, y);
+  for (int step = 1; step <= steps; ++step) {
+    poll(nullptr, 0, 40);
+    int rx = 0, ry = 0;
+    Window child;
+    XTranslateCoordinates(d, w, DefaultRootWindow(d), x, y - 10 * step, &rx, &ry, &child);
+    XTestFakeMotionEvent(d, -1, rx, ry, CurrentTime);
+    XFlush(d);
+  }
+  poll(nullptr, 0, 40);
+  Release(d);
+}
+
 TEST(AaxHostEdit, ShowsTheEditorAndAnswersRealClicksAndDrags) {
   QRV_ASSERT_X_SERVER();
   Display* d = XOpenDisplay(SharedXServer().name().c_str());
@@ -200,17 +216,7 @@ TEST(AaxHostEdit, ShowsTheEditorAndAnswersRealClicksAndDrags) {
 
   // A real drag upwards on the Compression knob.
   const std::string logged = edit.Output();
-  Press(d, host, 200, 78 + 200);
-  for (int step = 1; step <= 8; ++step) {
-    poll(nullptr, 0, 40);
-    int rx = 0, ry = 0;
-    Window child;
-    XTranslateCoordinates(d, host, DefaultRootWindow(d), 200, 78 + 200 - 10 * step, &rx, &ry, &child);
-    XTestFakeMotionEvent(d, -1, rx, ry, CurrentTime);
-    XFlush(d);
-  }
-  poll(nullptr, 0, 40);
-  Release(d);
+  DragUp(d, host, 200, 78 + 200, 8);
   EXPECT_TRUE(WaitFor([&] { return edit.Output().find("5: Compression=") != std::string::npos; }))
       << "stdout: " << edit.Output();
   EXPECT_EQ(edit.Terminate(), 0);
@@ -345,17 +351,7 @@ TEST(AaxHostEdit, ThePresetBarDrivesThePresetsZoomABAndSaving) {
   // B, a knob drag, then A: the first setup's Compression is back.
   const double compressionA = target.values[kSlotCompression];
   Click(d, host, 216, 39);
-  Press(d, host, 200, 78 + 200);
-  for (int step = 1; step <= 6; ++step) {
-    poll(nullptr, 0, 40);
-    int rx = 0, ry = 0;
-    Window child;
-    XTranslateCoordinates(d, host, DefaultRootWindow(d), 200, 78 + 200 - 10 * step, &rx, &ry, &child);
-    XTestFakeMotionEvent(d, -1, rx, ry, CurrentTime);
-    XFlush(d);
-  }
-  poll(nullptr, 0, 40);
-  Release(d);
+  DragUp(d, host, 200, 78 + 200, 6);
   const std::string compression = IdOf(kSlotCompression);
   ASSERT_TRUE(WaitFor([&] { return std::abs(LastLogged(edit.Output(), compression) - compressionA) > 0.05; }))
       << "the drag did not reach the host";
