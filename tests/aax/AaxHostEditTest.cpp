@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <memory>
 #include <cstdlib>
 #include <regex>
 #include <set>
@@ -315,18 +316,26 @@ double LastLogged(const std::string& log, const std::string& id) {
   return value;
 }
 
+// aaxhost edit --log with the settings store and the user preset folder in the given temporary folders,
+// set in the child's environment only.
+std::unique_ptr<EditProcess> StartIsolated(const test::TempDir& config, const test::TempDir& profile) {
+  setenv("QRV_CONFIG_DIR", config.path().c_str(), 1);
+  setenv("USERPROFILE", profile.path().c_str(), 1);
+  auto edit = std::make_unique<EditProcess>(std::vector<std::string>{"--log"});
+  unsetenv("QRV_CONFIG_DIR");
+  unsetenv("USERPROFILE");
+  return edit;
+}
+
 // The preset bar of the real module in aaxhost edit, worked with real clicks and keys; the settings
 // store and the user preset folder in temporary folders of the child's environment.
 TEST(AaxHostEdit, ThePresetBarDrivesThePresetsZoomABAndSaving) {
   QRV_ASSERT_X_SERVER();
   test::TempDir config, profile;
-  setenv("QRV_CONFIG_DIR", config.path().c_str(), 1);
-  setenv("USERPROFILE", profile.path().c_str(), 1);
   Display* d = XOpenDisplay(SharedXServer().name().c_str());
   ASSERT_NE(d, nullptr);
-  EditProcess edit({"--log"});
-  unsetenv("QRV_CONFIG_DIR");
-  unsetenv("USERPROFILE");
+  const auto owned = StartIsolated(config, profile);
+  EditProcess& edit = *owned;
   ASSERT_TRUE(edit.running());
   Window host = 0;
   ASSERT_TRUE(WaitFor([&] { return (host = FindHostWindow(d)) != 0; })) << "no host window appeared";
@@ -420,13 +429,10 @@ std::pair<int, int> WindowSize(Display* d, Window w) {
 TEST(AaxHostEdit, ThePresetBrowserLoadsAClickedPresetIntoTheHost) {
   QRV_ASSERT_X_SERVER();
   test::TempDir config, profile;
-  setenv("QRV_CONFIG_DIR", config.path().c_str(), 1);
-  setenv("USERPROFILE", profile.path().c_str(), 1);
   Display* d = XOpenDisplay(SharedXServer().name().c_str());
   ASSERT_NE(d, nullptr);
-  EditProcess edit({"--log"});
-  unsetenv("QRV_CONFIG_DIR");
-  unsetenv("USERPROFILE");
+  const auto owned = StartIsolated(config, profile);
+  EditProcess& edit = *owned;
   ASSERT_TRUE(edit.running());
   Window host = 0;
   ASSERT_TRUE(WaitFor([&] { return (host = FindHostWindow(d)) != 0; })) << "no host window appeared";
