@@ -8,6 +8,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/Services.h"
+#include "platform/Utf8.h"
 #include "presets/QRVMasterController.h"
 #include "presets/SettingsStore.h"
 
@@ -326,8 +327,9 @@ bool PresetManager::PasteFromClipboard() {
 }
 
 void PresetManager::RenameCurrent(std::string_view text) {
-  if (text.empty() || text.size() > 255) return;
-  current_->SetName(text.substr(0, std::min<std::size_t>(text.size(), 63)));
+  // Lengths are characters: a name of 255 two-byte characters is as acceptable as one of bytes.
+  if (text.empty() || utf8::CountChars(text) > 255) return;
+  current_->SetName(text.substr(0, utf8::PrefixBytes(text, 63, text.size())));
   *modified_ = false;
 }
 
