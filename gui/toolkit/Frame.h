@@ -75,9 +75,14 @@ class Frame : public ViewContainer {
   const Rect& getTooltipRect() const { return tooltipRect_; }
   static constexpr double kTooltipLineHeight = 14;
 
-  // Views on the popup layer take the mouse before everything else (open option menus).
-  void addPopup(View* view);
-  void removePopup(View* view);
+  // Views on the pop-up layer take the mouse before everything else (open menus); they lie in
+  // window (layout) coordinates. A click outside every pop-up, or Escape, closes them: a pop-up
+  // with a dismiss callback is left to its owner to close, the others are removed. Within a
+  // pop-up, moves and enter/exit reach the views under the pointer as anywhere else.
+  void addPopup(View* view, std::function<void()> dismiss = {});
+  // With keep, the caller's reference survives (the frame drops only its own).
+  void removePopup(View* view, bool keep = false);
+  bool isPopup(const View* view) const;
 
   // Entry points for the platform window: device pixel positions.
   void platformDraw(cairo_t* cr, const Rect& deviceRect);
@@ -103,13 +108,19 @@ class Frame : public ViewContainer {
  private:
   void updateHover(const Point& where, std::uint32_t buttons);
   std::vector<View*> chainAt(const Point& where) const;
+  View* popupAt(const Point& where) const;
+  void dismissPopups();
   void collectDirty(ViewContainer* container, const Point& origin);
 
   std::unique_ptr<PlatformFrame> platform_;
   double zoom_ = 1.0;
   View* focus_ = nullptr;
   std::vector<View*> hover_;
-  std::vector<View*> popups_;
+  struct Popup {
+    View* view;
+    std::function<void()> dismiss;
+  };
+  std::vector<Popup> popups_;
   Point lastMouse_{-1, -1};
   std::uint32_t lastButtons_ = 0;
   std::uint32_t modifiers_ = 0;
