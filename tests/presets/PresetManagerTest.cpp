@@ -389,6 +389,13 @@ TEST_F(PresetManagerTest, RenameAndReference) {
   pm.RenameCurrent("");
   pm.RenameCurrent(std::string(256, 'x'));
   EXPECT_EQ(pm.current().Name(), "A name of thirty charac");
+  // The limit counts characters: 255 two-byte characters are a name, 256 are not.
+  std::string wide;
+  for (int i = 0; i < 255; ++i) wide += "\xC3\xB6";
+  pm.RenameCurrent(wide + "\xC3\xB6");
+  EXPECT_EQ(pm.current().Name(), "A name of thirty charac");
+  pm.RenameCurrent(wide);
+  EXPECT_EQ(pm.current().Name(), wide.substr(0, 22));
 
   // The reference is still the loaded preset, so the next edit compares with it.
   clock.Advance(100);
