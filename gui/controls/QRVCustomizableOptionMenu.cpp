@@ -24,7 +24,8 @@ QRVRect Normalised(QRVRect r) {
 // ---------------------------------------------------------------- QRVCustomizableOptionMenu
 
 QRVCustomizableOptionMenu::QRVCustomizableOptionMenu(const QRVRect& rect, int tag)
-    : QRVCustomControl(rect, tag, nullptr), listRect_(rect), entryWidth_(rect.getWidth() - 2 * marginX_) {
+    : QRVCustomControl(rect, tag, nullptr), listRect_(rect) {
+  entryWidth_ = rect.getWidth() - 2 * marginX_;
   setReportMouseDown(false);
   ownDefault_ = 0.5;
   nextEntryRect_ = QRVRect{rect.left + marginX_, rect.top + marginY_ - rowHeight_, rect.left + marginX_ + entryWidth_,
@@ -353,7 +354,12 @@ QRVCustomizableOptionMenuMouseCatcher::QRVCustomizableOptionMenuMouseCatcher(con
   setReportMouseDown(false);
 }
 
+bool QRVCustomizableOptionMenuPackageHandler::onCatcherMouseDown(QRVPoint, int) { return false; }
+
 int QRVCustomizableOptionMenuMouseCatcher::onMouseDown(QRVPoint where, int buttons) {
+  // The catchers' container lies at the window's origin: where is a window point.
+  if (list_ && list_->getOwner() && list_->getOwner()->onCatcherMouseDown(where, buttons))
+    return kQRVMouseHandledNoMore;
   if (list_) {
     // The list reads points in its own container's coordinates; this one lies outside it.
     QRVRect origin = list_->getContainer() ? list_->getContainer()->getViewSize() : QRVRect{};

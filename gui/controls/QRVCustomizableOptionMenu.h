@@ -60,7 +60,7 @@ class QRVCustomizableOptionMenu : public QRVCustomControl {
   int count_ = 0;
   QRVRect listRect_;
   double rowHeight_ = 20;
-  double entryWidth_;
+  double entryWidth_ = 0;
   double marginX_ = 4, marginY_ = 4;
   double textOffsetX_ = 5, textOffsetY_ = -1;
   QRVRect nextEntryRect_;
@@ -91,6 +91,9 @@ class QRVCustomizableOptionMenuPackageHandler : public QRVKickButton {
   virtual void openPopup();
   virtual void closePopup();
   virtual QRVCustomizableOptionMenu* newMenu();
+  // A press on a catcher, at a window point, before it closes the list as a click outside;
+  // true when the handler took it. Lets the opening button keep its own modified clicks.
+  virtual bool onCatcherMouseDown(QRVPoint windowPoint, int buttons);
 
   bool isOpen() const;
   QRVCustomizableOptionMenu* getMenu() const { return list_; }

@@ -512,6 +512,17 @@ void PresetBarScaleOptionMenuHandler::createMenu() {
   for (const auto& e : kEntries) list_->addEntry(e.title, e.id);
 }
 
+bool PresetBarScaleOptionMenuHandler::onCatcherMouseDown(QRVPoint windowPoint, int buttons) {
+  if (!button_ || !(buttons & (kQRVControl | kQRVAlt | kQRVDoubleClick))) return false;
+  QRVRect r = button_->getViewSize();
+  QRVPoint origin{r.left, r.top};
+  if (!Quarrytone::ControlToWindow(button_, origin)) return false;
+  QRVPoint local{windowPoint.x - origin.x + r.left, windowPoint.y - origin.y + r.top};
+  if (!r.contains(local)) return false;
+  button_->onMouseDown(local, buttons);
+  return true;
+}
+
 void PresetBarScaleOptionMenuHandler::openPopup() {
   QRVCustomizableOptionMenuPackageHandler::openPopup();
   if (!button_) return;

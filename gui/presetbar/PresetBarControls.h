@@ -185,6 +185,9 @@ class PresetBarScaleOptionMenuHandler : public QRVCustomizableOptionMenuPackageH
   // 5%" and "Decrease 5%" step the zoom and keep it open, anything else only closes.
   void closePopup() override;
   QRVCustomizableOptionMenu* newMenu() override;
+  // The catchers cover the zoom button too: a double click or a Control- or Alt-click on it
+  // still resets the zoom.
+  bool onCatcherMouseDown(QRVPoint windowPoint, int buttons) override;
   void forgetButton() { button_ = nullptr; }
 
  private:
