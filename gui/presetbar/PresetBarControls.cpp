@@ -616,20 +616,14 @@ int PresetBarArrowPairControl::onMouseEntered(QRVPoint where, int) {
   return kQRVMouseHandled;
 }
 
-int PresetBarArrowPairControl::onMouseUp(QRVPoint, int) {
-  pressed_ = false;
+int PresetBarArrowPairControl::onMouseUp(QRVPoint where, int buttons) {
   leftPressed_ = rightPressed_ = false;
-  invalidPeer();
-  return kQRVMouseHandled;
+  return PresetBarBasicControl::onMouseUp(where, buttons);
 }
 
-int PresetBarArrowPairControl::onMouseExited(QRVPoint, int) {
+int PresetBarArrowPairControl::onMouseExited(QRVPoint where, int buttons) {
   leftPressed_ = rightPressed_ = leftHover_ = rightHover_ = false;
-  pressed_ = false;
-  mouseInside_ = false;
-  releaseCountdown_ = kReleaseTicks;
-  invalidPeer();
-  return kQRVMouseHandled;
+  return PresetBarBasicControl::onMouseExited(where, buttons);
 }
 
 void PresetBarArrowPairControl::onIdleTick() {
