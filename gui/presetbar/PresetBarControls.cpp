@@ -132,6 +132,14 @@ int PresetBarBasicControl::press() {
   return kQRVMouseHandled;
 }
 
+void PresetBarBasicControl::reportClick() {
+  pressed_ = true;
+  releaseCountdown_ = kReleaseTicks;
+  notifyValueChanged();
+  pressed_ = false;
+  invalidPeer();
+}
+
 int PresetBarBasicControl::onMouseDown(QRVPoint, int buttons) {
   if (!(buttons & kQRVLButton)) return kQRVMouseHandled;
   return press();
@@ -750,12 +758,7 @@ void PresetBarConfigMenuButton::draw(QRVDrawContext* context) {
 }
 
 int PresetBarConfigMenuButton::onMouseDown(QRVPoint, int buttons) {
-  if (!(buttons & kQRVLButton)) return kQRVMouseHandledNoMore;
-  pressed_ = true;
-  releaseCountdown_ = kReleaseTicks;
-  notifyValueChanged();
-  pressed_ = false;
-  invalidPeer();
+  if (buttons & kQRVLButton) reportClick();
   return kQRVMouseHandledNoMore;
 }
 
@@ -867,11 +870,7 @@ int PresetBarNameControl::onMouseDown(QRVPoint where, int buttons) {
   }
   if (buttons & kQRVLButton) {
     toggle();
-    pressed_ = true;
-    releaseCountdown_ = kReleaseTicks;
-    notifyValueChanged();
-    pressed_ = false;
-    invalidPeer();
+    reportClick();
   }
   return kQRVMouseHandledNoMore;
 }
