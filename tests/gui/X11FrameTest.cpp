@@ -111,6 +111,25 @@ TEST(X11Frame, AChildWindowTakesRealPointerDragsOnAKnob) {
   EXPECT_STREQ(edit->getText(), "65");
   EXPECT_DOUBLE_EQ(edit->getValue(), 0.65);
 
+  // The host takes the keyboard while a new value is being typed: the edit is committed.
+  XTestFakeMotionEvent(host, -1, ex, ey, CurrentTime);
+  XTestFakeButtonEvent(host, 1, True, CurrentTime);
+  XTestFakeButtonEvent(host, 1, False, CurrentTime);
+  XFlush(host);
+  EXPECT_TRUE(PumpX11Until([&] { return frame->getFocusView() != nullptr; }));
+  for (KeySym sym : {XK_3, XK_2}) {
+    KeyCode code = XKeysymToKeycode(host, sym);
+    XTestFakeKeyEvent(host, code, True, CurrentTime);
+    XTestFakeKeyEvent(host, code, False, CurrentTime);
+  }
+  XFlush(host);
+  EXPECT_TRUE(PumpX11Until([&] { return dynamic_cast<tk::TextEdit*>(frame->getFocusView())->getText() == "32"; }));
+  XSetInputFocus(host, parent, RevertToParent, CurrentTime);
+  XFlush(host);
+  EXPECT_TRUE(PumpX11Until([&] { return frame->getFocusView() == nullptr; }));
+  EXPECT_STREQ(edit->getText(), "32");
+  EXPECT_DOUBLE_EQ(edit->getValue(), 0.32);
+
   frame->removeAll();
   frame->forget();
   XDestroyWindow(host, parent);
