@@ -123,7 +123,10 @@ TEST(X11Frame, AChildWindowTakesRealPointerDragsOnAKnob) {
     XTestFakeKeyEvent(host, code, False, CurrentTime);
   }
   XFlush(host);
-  EXPECT_TRUE(PumpX11Until([&] { return dynamic_cast<tk::TextEdit*>(frame->getFocusView())->getText() == "32"; }));
+  EXPECT_TRUE(PumpX11Until([&] {
+    auto* box = dynamic_cast<tk::TextEdit*>(frame->getFocusView());
+    return box && box->getText() == "32";
+  }));
   XSetInputFocus(host, parent, RevertToParent, CurrentTime);
   XFlush(host);
   EXPECT_TRUE(PumpX11Until([&] { return frame->getFocusView() == nullptr; }));
