@@ -533,7 +533,7 @@ bool PresetBarScaleOptionMenuHandler::onCatcherMouseDown(QRVPoint windowPoint, i
 
 void PresetBarScaleOptionMenuHandler::openPopup() {
   QRVCustomizableOptionMenuPackageHandler::openPopup();
-  if (!button_) return;
+  if (!button_ || !isOpen()) return;
   button_->setValue(1.0);
   button_->invalidPeer();
 }
