@@ -26,7 +26,7 @@ QRVColor WithAlpha(QRVColor c, int alpha) {
 // Copies text into a fixed field, cut between characters, always zero-terminated.
 template <std::size_t N>
 void CopyField(char (&field)[N], const char* text) {
-  std::string_view t = text ? std::string_view(text, strnlen(text, 4 * N)) : std::string_view();
+  std::string_view t = text ? std::string_view(text, strnlen(text, 4 * N)) : std::string_view("");
   std::size_t n = qrv::utf8::PrefixBytes(t, t.size(), N - 1);
   std::memset(field, 0, N);
   std::memcpy(field, t.data(), n);

@@ -146,10 +146,10 @@ void Frame::addPopup(View* view, std::function<void()> dismiss) {
   if (addView(view)) popups_.push_back(Popup{view, std::move(dismiss)});
 }
 
-void Frame::removePopup(View* view, bool keep) {
+void Frame::removePopup(View* view) {
   if (!isPopup(view)) return;
   std::erase_if(popups_, [view](const Popup& p) { return p.view == view; });
-  removeView(view, !keep);
+  removeView(view, true);
 }
 
 bool Frame::isPopup(const View* view) const {

@@ -79,9 +79,10 @@ class Frame : public ViewContainer {
   // window (layout) coordinates. A click outside every pop-up, or Escape, closes them: a pop-up
   // with a dismiss callback is left to its owner to close, the others are removed. Within a
   // pop-up, moves and enter/exit reach the views under the pointer as anywhere else.
+  // The frame holds one reference while the view is a pop-up; an owner that keeps the view
+  // across openings holds its own.
   void addPopup(View* view, std::function<void()> dismiss = {});
-  // With keep, the caller's reference survives (the frame drops only its own).
-  void removePopup(View* view, bool keep = false);
+  void removePopup(View* view);
   bool isPopup(const View* view) const;
 
   // Entry points for the platform window: device pixel positions.
