@@ -65,6 +65,25 @@ inline double StepEnvelope(FilterSection& f, double d, int n) {
   return y;
 }
 
+// One direct-form-I step on state {x1, x2, y1, y2} held in registers; the same expression as
+// FilterSection::Step.
+inline double Biquad(const FilterSection& f, double* s, double x) {
+  const double y = ((f.b1 * s[0] + f.b0 * x) + f.b2 * s[1]) - f.a1 * s[2] - f.a2 * s[3];
+  s[1] = s[0];
+  s[0] = x;
+  s[3] = s[2];
+  s[2] = y;
+  return y;
+}
+
+inline void StoreState(FilterSection& f, const double* s, double lastInput) {
+  f.x0 = lastInput;
+  f.x1 = s[0];
+  f.x2 = s[1];
+  f.y0 = f.y1 = s[2];
+  f.y2 = s[3];
+}
+
 }  // namespace
 
 double GainCurve(int ratioStep, double V) {
@@ -239,12 +258,29 @@ template <typename Sample, bool Stereo, bool Valve>
 void warmGlowEffect::Run(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int32_t count) {
   ratioStep_ = std::clamp(ratioStep_, 0, kRatioStepCount - 1);
   const RatioConstants& rc = kRatioConstants[static_cast<std::size_t>(ratioStep_)];
-  const double k = rc.inverse * valveDrive_;
-  const double m = rc.headroom * valveMakeUp_;
-  const int ratio = ratioStep_;
-  const int attackCount = (attackStep_ >= 0 && attackStep_ < kAttackStepCount)
-                              ? AttackSteps<Sample>()[static_cast<std::size_t>(attackStep_)]
-                              : kAttackStepsFallback;
+  BlockConstants c;
+  c.k = rc.inverse * valveDrive_;
+  c.m = rc.headroom * valveMakeUp_;
+  c.ratio = ratioStep_;
+  c.attackCount = (attackStep_ >= 0 && attackStep_ < kAttackStepCount)
+                      ? AttackSteps<Sample>()[static_cast<std::size_t>(attackStep_)]
+                      : kAttackStepsFallback;
+  if (count < kChunkMinFrames) {
+    RunFrames<Sample, Stereo, Valve>(c, inL, inR, outL, outR, count);
+  } else {
+    for (int32_t at = 0; at < count; at += kChunkFrames) {
+      const int n = static_cast<int>(std::min<int32_t>(kChunkFrames, count - at));
+      RunChunk<Sample, Stereo, Valve>(c, inL + at, inR + at, outL + at, outR + at, n);
+    }
+  }
+  RecoverNonFinite();
+}
+
+template <typename Sample, bool Stereo, bool Valve>
+void warmGlowEffect::RunFrames(const BlockConstants& c, const Sample* inL, const Sample* inR, Sample* outL,
+                               Sample* outR, int32_t count) {
+  const double k = c.k, m = c.m;
+  const int ratio = c.ratio, attackCount = c.attackCount;
 
   // Hot state in locals for the loop, written back once.
   FilterSection scL = *sections_[kSideChainLeft];
@@ -321,7 +357,128 @@ void warmGlowEffect::Run(const Sample* inL, const Sample* inR, Sample* outL, Sam
   outputGain_ = outputGain;
   envelope_ = envelope;
   meterGain_ = meterGain;
-  RecoverNonFinite();
+}
+
+// The same algorithm as RunFrames, laid out as passes over one chunk: the recursions (glides, dither,
+// side chain, level smoothers, envelope, meter) run as tight serial loops, and the work that depends
+// only on the frame (envelope coefficients, gain curve, output) runs over arrays in between.
+template <typename Sample, bool Stereo, bool Valve>
+void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const Sample* inR, Sample* outL,
+                              Sample* outR, int n) {
+  EngineChunk& ch = chunk_;
+
+  // Pass 1: glides, dither, side chain, detector and level smoothers. Every input of the chunk is
+  // read here, before pass 6 writes any output, so input and output may be the same memory.
+  {
+    FilterSection& scL = *sections_[kSideChainLeft];
+    FilterSection& scR = *sections_[kSideChainRight];
+    FilterSection& fast = *sections_[kFastLevel];
+    FilterSection& slow = *sections_[kSlowLevel];
+    double sl[4] = {scL.x1, scL.x2, scL.y1, scL.y2};
+    double sr[4] = {scR.x1, scR.x2, scR.y1, scR.y2};
+    double fa[4] = {fast.x1, fast.x2, fast.y1, fast.y2};
+    double so[4] = {slow.x1, slow.x2, slow.y1, slow.y2};
+    uint32_t n1 = noise_.n1, n2 = noise_.n2, n3 = noise_.n3;
+    double drive = drive_, outputGain = outputGain_;
+    const double driveTarget = driveTarget_, outputTarget = outputTarget_;
+    for (int i = 0; i < n; ++i) {
+      const double inLeft = static_cast<double>(inL[i]);
+      const double inRight = Stereo ? static_cast<double>(inR[i]) : 0.0;
+      drive = (driveTarget - drive) * 0.001 + drive;
+      outputGain = (outputTarget - outputGain) * 0.001 + outputGain;
+      ch.drive[i] = drive;
+      ch.gain[i] = outputGain;
+      const double xL = Dither(n1, n2, n3) + inLeft * drive;
+      ch.xL[i] = xL;
+      double d;
+      if constexpr (Stereo) {
+        const double xR = Dither(n1, n2, n3) + inRight * drive;
+        ch.xR[i] = xR;
+        const double yL = Biquad(scL, sl, xL);
+        const double yR = Biquad(scR, sr, xR);
+        d = (yL * yL + yR * yR) * 0.7071;
+      } else {
+        d = std::fabs(Biquad(scL, sl, xL));
+      }
+      ch.d[i] = d;
+      ch.fast[i] = Biquad(fast, fa, d);
+      ch.slow[i] = Biquad(slow, so, d);
+    }
+    StoreState(scL, sl, ch.xL[n - 1]);
+    if constexpr (Stereo) StoreState(scR, sr, ch.xR[n - 1]);
+    StoreState(fast, fa, ch.d[n - 1]);
+    StoreState(slow, so, ch.d[n - 1]);
+    noise_ = {n1, n2, n3};
+    drive_ = drive;
+    outputGain_ = outputGain;
+  }
+
+  // Pass 2: the envelope filter's coefficients for every frame.
+  FilterSection& env = *sections_[kEnvelope];
+  kernels_->envelopeCoefficients(ch, n, timeFactor_, env.q, env.sampleRate);
+
+  // Pass 3: the envelope, several held steps per frame while the level rises.
+  {
+    double x1 = env.x1, x2 = env.x2, y1 = env.y1, y2 = env.y2;
+    double envelope = envelope_;
+    const int attackCount = c.attackCount;
+    for (int i = 0; i < n; ++i) {
+      const double a1 = ch.a1[i], a2 = ch.a2[i], b0 = ch.b0[i], b1 = ch.b1[i], b2 = ch.b2[i];
+      const double d = ch.d[i];
+      double y;
+      if (d > envelope) {
+        // Plain held steps: bit for bit what StepHeld4 groups give.
+        y = y1;
+        for (int left = attackCount; left > 0; --left) {
+          y = ((b1 * x1 + b0 * d) + b2 * x2) - a1 * y1 - a2 * y2;
+          x2 = x1;
+          x1 = d;
+          y2 = y1;
+          y1 = y;
+        }
+      } else {
+        y = ((b1 * x1 + b0 * d) + b2 * x2) - a1 * y1 - a2 * y2;
+        x2 = x1;
+        x1 = d;
+        y2 = y1;
+        y1 = y;
+      }
+      envelope = y < 0.001 ? 0.001 : y;
+      ch.V[i] = std::sqrt(envelope);  // off the recursion's chain
+    }
+    const int last = n - 1;
+    env.frequency = ch.fc[last];
+    env.a0 = ch.a0[last];
+    env.a1 = ch.a1[last];
+    env.a2 = ch.a2[last];
+    env.b0 = ch.b0[last];
+    env.b1 = ch.b1[last];
+    env.b2 = ch.b2[last];
+    env.x0 = ch.d[last];
+    env.x1 = x1;
+    env.x2 = x2;
+    env.y0 = y1;
+    env.y1 = y1;
+    env.y2 = y2;
+    envelope_ = envelope;
+  }
+
+  // Pass 4: gain curve.
+  kernels_->gains(ch, n, c.ratio);
+
+  // Pass 5: meter ballistics.
+  {
+    FilterSection& meter = *sections_[kMeter];
+    double me[4] = {meter.x1, meter.x2, meter.y1, meter.y2};
+    double meterGain = meterGain_;
+    for (int i = 0; i < n; ++i) meterGain = Biquad(meter, me, ch.e[i]);
+    StoreState(meter, me, ch.e[n - 1]);
+    meterGain_ = meterGain;
+  }
+
+  // Pass 6: gain, valve stage, output gain.
+  kernels_->Outputs<Sample, Stereo, Valve>()(ch, n, c.k, c.m, outL, outR);
+  inverseDrive_ = 1.0 / drive_;
 }
 
 void warmGlowEffect::RecoverNonFinite() {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "dsp/EngineKernels.h"
 #include "dsp/FilterSection.h"
 #include "dsp/QRVBaseAudioProcessor.h"
 
@@ -83,8 +84,22 @@ class warmGlowEffect final : public QRVBaseAudioProcessor {
     uint32_t n1, n2, n3;
   };
 
+  // Per-block constants of the loops.
+  struct BlockConstants {
+    double k = 1.0, m = 1.0;  // valve drive and make-up with the ratio's headroom
+    int ratio = 0;
+    int attackCount = 1;
+  };
+
   template <typename Sample, bool Stereo, bool Valve>
   void Run(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int32_t count);
+  // Frame by frame: blocks shorter than kChunkMinFrames.
+  template <typename Sample, bool Stereo, bool Valve>
+  void RunFrames(const BlockConstants& c, const Sample* inL, const Sample* inR, Sample* outL, Sample* outR,
+                 int32_t count);
+  // One chunk of 1..kChunkFrames frames in passes.
+  template <typename Sample, bool Stereo, bool Valve>
+  void RunChunk(const BlockConstants& c, const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int n);
   template <typename Sample>
   void Process(const Sample* const inputs[2], Sample* const outputs[2], int32_t count, const Sample** rin,
                Sample** rout);
@@ -108,6 +123,8 @@ class warmGlowEffect final : public QRVBaseAudioProcessor {
   Noise noise_{592u, 153768u, 1526u};
   double envelope_ = 0.0001;
   double meterGain_ = 1.0;
+  const EngineKernels* kernels_ = &KernelsFor(BestInstructionSet());
+  EngineChunk chunk_{};
   alignas(8) unsigned char message_[kParameterMessageMaxSize] = {};
 };
 

@@ -1,0 +1,65 @@
+// The engine's array passes over one chunk of frames: envelope coefficients, gain curve and output
+// stage. One kernel set per instruction set, chosen at run time; the serial recursions stay in
+// warmGlowEffect. Audio thread only; nothing allocates.
+#pragma once
+
+#include <cstdint>
+
+namespace qrv {
+
+inline constexpr int kChunkFrames = 64;
+// Blocks shorter than this run the plain per-frame loop.
+inline constexpr int kChunkMinFrames = 8;
+
+// Per-frame values of one chunk, written and read by the passes in order.
+struct EngineChunk {
+  double drive[kChunkFrames];
+  double gain[kChunkFrames];  // output gain
+  double xL[kChunkFrames];    // driven input with dither
+  double xR[kChunkFrames];
+  double d[kChunkFrames];     // detector
+  double fast[kChunkFrames];  // level smoothers
+  double slow[kChunkFrames];
+  double fc[kChunkFrames];    // envelope corner as computed, and the section's coefficients
+  double a0[kChunkFrames];
+  double a1[kChunkFrames];
+  double a2[kChunkFrames];
+  double b0[kChunkFrames];
+  double b1[kChunkFrames];
+  double b2[kChunkFrames];
+  double V[kChunkFrames];  // square root of the envelope
+  double e[kChunkFrames];  // gain
+};
+
+enum class InstructionSet : int { kSse2 = 0, kAvx2 = 1, kAvx512 = 2 };
+inline constexpr int kInstructionSetCount = 3;
+
+struct EngineKernels {
+  template <typename Sample>
+  using Output = void (*)(const EngineChunk&, int n, double k, double m, Sample* outL, Sample* outR);
+
+  // fc, a0..b2 from fast and slow.
+  void (*envelopeCoefficients)(EngineChunk&, int n, double timeFactor, double q, double rate);
+  // e from V.
+  void (*gains)(EngineChunk&, int n, int ratio);
+  // [stereo][valve]: e * x, valve stage, output gain; mono writes both outputs.
+  Output<float> outputSingle[2][2];
+  Output<double> outputDouble[2][2];
+
+  template <typename Sample, bool Stereo, bool Valve>
+  Output<Sample> Outputs() const {
+    if constexpr (sizeof(Sample) == sizeof(float)) {
+      return outputSingle[Stereo][Valve];
+    } else {
+      return outputDouble[Stereo][Valve];
+    }
+  }
+};
+
+bool InstructionSetAvailable(InstructionSet isa);
+// The widest set this CPU has.
+InstructionSet BestInstructionSet();
+const char* InstructionSetName(InstructionSet isa);
+const EngineKernels& KernelsFor(InstructionSet isa);
+
+}  // namespace qrv
