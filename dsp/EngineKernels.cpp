@@ -1,59 +1,317 @@
+// The array passes written once over GCC vector types of W doubles and compiled three times: SSE2
+// (W = 2, the x86-64 baseline), AVX2 (W = 4) and AVX-512 (W = 8), each under its own target attribute,
+// so that one binary runs everywhere and takes the widest set the CPU has. The transcendental
+// functions are inline polynomials that agree with libm to an ulp or two over the ranges the engine
+// feeds them; sine and cosine keep the form cos w = 1 - h(w²), so 1 - cos w, which the envelope's
+// coefficients divide down to tiny values at long Times and high rates, is exact where libm's is.
 #include "dsp/EngineKernels.h"
 
-#include <algorithm>
 #include <cmath>
-
-#include "dsp/warmGlowEffect.h"
+#include <cstring>
 
 namespace qrv {
 namespace {
 
-void EnvelopeCoefficients(EngineChunk& c, int n, double timeFactor, double q, double rate) {
-  for (int i = 0; i < n; ++i) {
-    const double r = std::max(c.fast[i], 1e-6) * 0.2 / std::max(c.slow[i], 1e-6);
-    const double fc = (4.0 * r / (r + 1.0) * 0.7 + 0.06999999999999999) / timeFactor;
-    const double f = fc < 0.001 ? 0.001 : std::fmin(0.499 * rate, fc);
-    const double w = f * 6.283185307179586 / rate;
-    const double cw = std::cos(w);
-    const double alpha = std::sin(w) * (0.5 / q);
-    const double a0 = 1.0 + alpha;
-    const double r0 = 1.0 / a0;
-    c.fc[i] = fc;
-    c.a0[i] = a0;
-    c.a1[i] = (-2.0 * cw) * r0;
-    c.a2[i] = (1.0 - alpha) * r0;
-    c.b1[i] = (1.0 - cw) * r0;
-    c.b0[i] = c.b2[i] = ((1.0 - cw) * 0.5) * r0;
-  }
+// W lanes of double (D), of 64-bit integers (I, also the comparison masks) and of float (F). Spelled out
+// per width: GCC drops a vector_size that depends on a template argument.
+template <int W>
+struct Lanes;
+template <>
+struct Lanes<2> {
+  typedef double D __attribute__((vector_size(16)));
+  typedef long long I __attribute__((vector_size(16)));
+  typedef float F __attribute__((vector_size(8)));
+};
+template <>
+struct Lanes<4> {
+  typedef double D __attribute__((vector_size(32)));
+  typedef long long I __attribute__((vector_size(32)));
+  typedef float F __attribute__((vector_size(16)));
+};
+template <>
+struct Lanes<8> {
+  typedef double D __attribute__((vector_size(64)));
+  typedef long long I __attribute__((vector_size(64)));
+  typedef float F __attribute__((vector_size(32)));
+};
+
+#define QRV_INLINE [[gnu::always_inline]] inline
+
+template <int W>
+QRV_INLINE typename Lanes<W>::D Load(const double* p) {
+  typename Lanes<W>::D v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
 }
 
-void Gains(EngineChunk& c, int n, int ratio) {
-  for (int i = 0; i < n; ++i) c.e[i] = GainCurve(ratio, c.V[i]);
+template <int W>
+QRV_INLINE void Store(double* p, typename Lanes<W>::D v) {
+  std::memcpy(p, &v, sizeof v);
 }
 
-template <typename Sample, bool Stereo, bool Valve>
-void Outputs(const EngineChunk& c, int n, double k, double m, Sample* outL, Sample* outR) {
-  for (int i = 0; i < n; ++i) {
-    const double inverseDrive = 1.0 / c.drive[i];
-    double sL = c.e[i] * c.xL[i];
-    double sR = Stereo ? c.e[i] * c.xR[i] : 0.0;
-    if constexpr (Valve) {
-      sL = ValveShape(sL, k, m);
-      if constexpr (Stereo) sR = ValveShape(sR, k, m);
+// Stores the first `count` lanes (1..W) of v as Sample.
+template <int W, typename Sample>
+QRV_INLINE void StoreSamples(Sample* p, typename Lanes<W>::D v, int count) {
+  if constexpr (sizeof(Sample) == sizeof(float)) {
+    const typename Lanes<W>::F f = __builtin_convertvector(v, typename Lanes<W>::F);
+    if (count == W) {
+      std::memcpy(p, &f, sizeof f);
+    } else {
+      for (int j = 0; j < count; ++j) p[j] = f[j];
     }
-    const Sample left = static_cast<Sample>(inverseDrive * sL * c.gain[i]);
-    outL[i] = left;
-    outR[i] = Stereo ? static_cast<Sample>(inverseDrive * sR * c.gain[i]) : left;
+  } else if (count == W) {
+    std::memcpy(p, &v, sizeof v);
+  } else {
+    for (int j = 0; j < count; ++j) p[j] = v[j];
   }
 }
 
-constexpr EngineKernels kScalar = {
-    EnvelopeCoefficients,
-    Gains,
-    {{Outputs<float, false, false>, Outputs<float, false, true>},
-     {Outputs<float, true, false>, Outputs<float, true, true>}},
-    {{Outputs<double, false, false>, Outputs<double, false, true>},
-     {Outputs<double, true, false>, Outputs<double, true, true>}},
+// sin w and cos w for 0 <= w <= kSinCosLimit (Taylor series to w^19 and w^20).
+constexpr double kSinCosLimit = 0.8;
+template <int W>
+QRV_INLINE void SinCos(typename Lanes<W>::D w, typename Lanes<W>::D& s, typename Lanes<W>::D& c) {
+  const typename Lanes<W>::D z = w * w;
+  typename Lanes<W>::D p = -8.22063524662433e-18 + z * 0.0;
+  p = 2.8114572543455206e-15 + z * p;
+  p = -7.647163731819816e-13 + z * p;
+  p = 1.6059043836821613e-10 + z * p;
+  p = -2.505210838544172e-08 + z * p;
+  p = 2.7557319223985893e-06 + z * p;
+  p = -0.0001984126984126984 + z * p;
+  p = 0.008333333333333333 + z * p;
+  p = -0.16666666666666666 + z * p;
+  s = w + w * z * p;
+  typename Lanes<W>::D q = 4.110317623312165e-19 + z * 0.0;
+  q = -1.5619206968586225e-16 + z * q;
+  q = 4.779477332387385e-14 + z * q;
+  q = -1.1470745597729725e-11 + z * q;
+  q = 2.08767569878681e-09 + z * q;
+  q = -2.755731922398589e-07 + z * q;
+  q = 2.48015873015873e-05 + z * q;
+  q = -0.001388888888888889 + z * q;
+  q = 0.041666666666666664 + z * q;
+  // h = 1 - cos w, accurate to its own last bits; cos w is one rounding of 1 - h.
+  c = 1.0 - (z * 0.5 - z * z * q);
+}
+
+// atan x for x >= 0 (or NaN): reduction to |t| <= 0.66 and a rational approximation (Cephes).
+template <int W>
+QRV_INLINE typename Lanes<W>::D Atan(typename Lanes<W>::D x) {
+  using D = typename Lanes<W>::D;
+  constexpr double kMoreBits = 6.123233995736765886130e-17;
+  const auto big = x > 2.41421356237309504880;
+  const auto mid = x > 0.66;
+  const D one = x * 0.0 + 1.0;
+  const D num = big ? -one : (mid ? x - 1.0 : x);
+  const D den = big ? x : (mid ? x + 1.0 : one);
+  const D t = num / den;
+  const D base = big ? one * 1.5707963267948966 : (mid ? one * 0.7853981633974483 : one * 0.0);
+  const D more = big ? one * kMoreBits : (mid ? one * (0.5 * kMoreBits) : one * 0.0);
+  const D z = t * t;
+  const D p = (((-8.750608600031904122785e-01 * z - 1.615753718733365076637e+01) * z -
+                7.500855792314704667340e+01) * z - 1.228866684490136173410e+02) * z -
+              6.485021904942025371773e+01;
+  const D q = ((((z + 2.485846490142306297962e+01) * z + 1.650270098316988542046e+02) * z +
+                4.328810604912902668951e+02) * z + 4.853903996359136964868e+02) * z +
+              1.945506571482613964425e+02;
+  const D y = t * (z * p / q) + t;
+  return base + y + more;
+}
+
+// e^y - 1 for -40 <= y <= 0 (or NaN): y = n ln2 + r, |r| <= ln2 / 2, Taylor series of e^r - 1 to r^15.
+template <int W>
+QRV_INLINE typename Lanes<W>::D Expm1(typename Lanes<W>::D y) {
+  using D = typename Lanes<W>::D;
+  using I = typename Lanes<W>::I;
+  constexpr double kRound = 6755399441055744.0;  // 1.5 * 2^52: adding it rounds to an integer
+  const D t = y * 1.4426950408889634 + kRound;
+  const D n = t - kRound;
+  const D r = (y - n * 6.93147180369123816490e-01) - n * 1.90821492927058770002e-10;
+  D p = 7.647163731819816e-13 + r * 0.0;
+  p = 1.1470745597729725e-11 + r * p;
+  p = 1.6059043836821613e-10 + r * p;
+  p = 2.08767569878681e-09 + r * p;
+  p = 2.505210838544172e-08 + r * p;
+  p = 2.755731922398589e-07 + r * p;
+  p = 2.7557319223985893e-06 + r * p;
+  p = 2.48015873015873e-05 + r * p;
+  p = 0.0001984126984126984 + r * p;
+  p = 0.001388888888888889 + r * p;
+  p = 0.008333333333333333 + r * p;
+  p = 0.041666666666666664 + r * p;
+  p = 0.16666666666666666 + r * p;
+  p = 0.5 + r * p;
+  p = r + r * r * p;
+  const I k = (I)t - (I)(r * 0.0 + kRound);  // vector casts reinterpret the bits
+  const D scale = (D)((k + 1023) << 52);
+  return scale * p + (scale - 1.0);
+}
+
+// tanh x for x >= 0 (or NaN).
+template <int W>
+QRV_INLINE typename Lanes<W>::D Tanh(typename Lanes<W>::D x) {
+  using D = typename Lanes<W>::D;
+  const D xc = x > 20.0 ? x * 0.0 + 20.0 : x;  // tanh is 1.0 in double well before 20
+  const D u = Expm1<W>(-2.0 * xc);
+  return -u / (2.0 + u);
+}
+
+template <int W>
+QRV_INLINE void CoefficientsT(EngineChunk& c, int n, double timeFactor, double q, double rate) {
+  using D = typename Lanes<W>::D;
+  const double limit = 0.499 * rate;
+  const double alphaScale = 0.5 / q;
+  for (int i = 0; i < n; i += W) {
+    const D F = Load<W>(c.fast + i), S = Load<W>(c.slow + i);
+    const D Fm = F < 1e-6 ? F * 0.0 + 1e-6 : F;  // std::max(F, 1e-6), NaN kept
+    const D Sm = S < 1e-6 ? S * 0.0 + 1e-6 : S;
+    const D r = Fm * 0.2 / Sm;
+    const D fc = (4.0 * r / (r + 1.0) * 0.7 + 0.06999999999999999) / timeFactor;
+    const D f = fc < 0.001 ? fc * 0.0 + 0.001 : (fc < limit ? fc : fc * 0.0 + limit);  // fmin: NaN gives the limit
+    const D w = f * 6.283185307179586 / rate;
+    D s, cw;
+    SinCos<W>(w, s, cw);
+    const auto outside = w > kSinCosLimit;
+    for (int j = 0; j < W; ++j) {
+      if (outside[j]) {  // a corner near Nyquist (Time far outside its range): libm for that frame
+        s[j] = std::sin(w[j]);
+        cw[j] = std::cos(w[j]);
+      }
+    }
+    const D alpha = s * alphaScale;
+    const D a0 = 1.0 + alpha;
+    const D r0 = 1.0 / a0;
+    const D oneMinusCos = 1.0 - cw;
+    Store<W>(c.fc + i, fc);
+    Store<W>(c.a0 + i, a0);
+    Store<W>(c.a1 + i, (-2.0 * cw) * r0);
+    Store<W>(c.a2 + i, (1.0 - alpha) * r0);
+    Store<W>(c.b1 + i, oneMinusCos * r0);
+    const D b0 = (oneMinusCos * 0.5) * r0;
+    Store<W>(c.b0 + i, b0);
+    Store<W>(c.b2 + i, b0);
+  }
+}
+
+// The seven gain curves, in the operation order of GainCurve.
+template <int W, int Ratio>
+QRV_INLINE typename Lanes<W>::D Gain(typename Lanes<W>::D V) {
+  if constexpr (Ratio == 0) {
+    return 0.6 / (1.0 + 0.4 * V) + 0.4;
+  } else if constexpr (Ratio == 1) {
+    return 0.8 / (1.0 + 0.4 * V) + 0.2;
+  } else if constexpr (Ratio == 2) {
+    return (0.23 * Atan<W>(1.2 * V) + 0.9 * V / (1.0 + 0.35 * V) * 0.7 + 0.094 * V) / V;
+  } else if constexpr (Ratio == 3) {
+    return (0.5145833333333333 * Atan<W>(1.2 * V) + 0.95 * V / (1.0 + 0.35 * V) * 0.35 + 0.05 * V) / V;
+  } else if constexpr (Ratio == 4) {
+    return (0.8083333333333333 * Atan<W>(1.2 * V) + 0.03 * V) / V;
+  } else if constexpr (Ratio == 5) {
+    return (0.4091666666666667 * Atan<W>(1.2 * V) + 0.009 * V + 0.491 * Tanh<W>(V) + 0.009 * V) / V;
+  } else {
+    return (0.99 * Tanh<W>(V) + 0.01 * V) / V;
+  }
+}
+
+template <int W, int Ratio>
+QRV_INLINE void GainsLoop(EngineChunk& c, int n) {
+  for (int i = 0; i < n; i += W) Store<W>(c.e + i, Gain<W, Ratio>(Load<W>(c.V + i)));
+}
+
+template <int W>
+QRV_INLINE void GainsT(EngineChunk& c, int n, int ratio) {
+  switch (ratio) {
+    case 0: GainsLoop<W, 0>(c, n); break;
+    case 1: GainsLoop<W, 1>(c, n); break;
+    case 2: GainsLoop<W, 2>(c, n); break;
+    case 3: GainsLoop<W, 3>(c, n); break;
+    case 4: GainsLoop<W, 4>(c, n); break;
+    case 5: GainsLoop<W, 5>(c, n); break;
+    default: GainsLoop<W, 6>(c, n); break;
+  }
+}
+
+// The valve stage of ValveShape: m atan(k s) above zero, -1.5625 m tanh(-0.64 k s) below.
+template <int W>
+QRV_INLINE typename Lanes<W>::D Valve(typename Lanes<W>::D s, double k, double m) {
+  using D = typename Lanes<W>::D;
+  const auto up = s >= 0.0;
+  const D zero = s * 0.0;
+  const D a = Atan<W>(up ? k * s : zero);
+  const D t = Tanh<W>(up ? zero : -0.64 * k * s);
+  return up ? m * a : -1.5625 * m * t;
+}
+
+template <int W, typename Sample, bool Stereo, bool Valve>
+QRV_INLINE void OutputsT(const EngineChunk& c, int n, double k, double m, Sample* outL, Sample* outR) {
+  using D = typename Lanes<W>::D;
+  for (int i = 0; i < n; i += W) {
+    const int count = n - i < W ? n - i : W;
+    const D inverseDrive = 1.0 / Load<W>(c.drive + i);
+    const D e = Load<W>(c.e + i), gain = Load<W>(c.gain + i);
+    D sL = e * Load<W>(c.xL + i);
+    if constexpr (Valve) sL = qrv::Valve<W>(sL, k, m);
+    const D left = inverseDrive * sL * gain;
+    StoreSamples<W>(outL + i, left, count);
+    if constexpr (Stereo) {
+      D sR = e * Load<W>(c.xR + i);
+      if constexpr (Valve) sR = qrv::Valve<W>(sR, k, m);
+      StoreSamples<W>(outR + i, inverseDrive * sR * gain, count);
+    } else {
+      StoreSamples<W>(outR + i, left, count);
+    }
+  }
+}
+
+#undef QRV_INLINE
+
+// The entry points of each instruction set: the same templates under the set's target attribute.
+void Coefficients2(EngineChunk& c, int n, double t, double q, double r) { CoefficientsT<2>(c, n, t, q, r); }
+void Gains2(EngineChunk& c, int n, int ratio) { GainsT<2>(c, n, ratio); }
+template <typename Sample, bool Stereo, bool Valve>
+void Outputs2(const EngineChunk& c, int n, double k, double m, Sample* l, Sample* r) {
+  OutputsT<2, Sample, Stereo, Valve>(c, n, k, m, l, r);
+}
+
+__attribute__((target("avx2"))) void Coefficients4(EngineChunk& c, int n, double t, double q, double r) {
+  CoefficientsT<4>(c, n, t, q, r);
+}
+__attribute__((target("avx2"))) void Gains4(EngineChunk& c, int n, int ratio) { GainsT<4>(c, n, ratio); }
+template <typename Sample, bool Stereo, bool Valve>
+__attribute__((target("avx2"))) void Outputs4(const EngineChunk& c, int n, double k, double m, Sample* l,
+                                               Sample* r) {
+  OutputsT<4, Sample, Stereo, Valve>(c, n, k, m, l, r);
+}
+
+__attribute__((target("avx512f"))) void Coefficients8(EngineChunk& c, int n, double t, double q, double r) {
+  CoefficientsT<8>(c, n, t, q, r);
+}
+__attribute__((target("avx512f"))) void Gains8(EngineChunk& c, int n, int ratio) { GainsT<8>(c, n, ratio); }
+template <typename Sample, bool Stereo, bool Valve>
+__attribute__((target("avx512f"))) void Outputs8(const EngineChunk& c, int n, double k, double m, Sample* l,
+                                                  Sample* r) {
+  OutputsT<8, Sample, Stereo, Valve>(c, n, k, m, l, r);
+}
+
+const EngineKernels kKernels[kInstructionSetCount] = {
+    {Coefficients2,
+     Gains2,
+     {{Outputs2<float, false, false>, Outputs2<float, false, true>},
+      {Outputs2<float, true, false>, Outputs2<float, true, true>}},
+     {{Outputs2<double, false, false>, Outputs2<double, false, true>},
+      {Outputs2<double, true, false>, Outputs2<double, true, true>}}},
+    {Coefficients4,
+     Gains4,
+     {{Outputs4<float, false, false>, Outputs4<float, false, true>},
+      {Outputs4<float, true, false>, Outputs4<float, true, true>}},
+     {{Outputs4<double, false, false>, Outputs4<double, false, true>},
+      {Outputs4<double, true, false>, Outputs4<double, true, true>}}},
+    {Coefficients8,
+     Gains8,
+     {{Outputs8<float, false, false>, Outputs8<float, false, true>},
+      {Outputs8<float, true, false>, Outputs8<float, true, true>}},
+     {{Outputs8<double, false, false>, Outputs8<double, false, true>},
+      {Outputs8<double, true, false>, Outputs8<double, true, true>}}},
 };
 
 }  // namespace
@@ -82,6 +340,9 @@ const char* InstructionSetName(InstructionSet isa) {
   return "?";
 }
 
-const EngineKernels& KernelsFor(InstructionSet) { return kScalar; }
+const EngineKernels& KernelsFor(InstructionSet isa) {
+  const int i = static_cast<int>(isa);
+  return kKernels[i >= 0 && i < kInstructionSetCount ? i : 0];
+}
 
 }  // namespace qrv

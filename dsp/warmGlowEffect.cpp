@@ -225,6 +225,13 @@ void warmGlowEffect::SetParameter(unsigned index, double v) {
   }
 }
 
+bool warmGlowEffect::ForceInstructionSet(InstructionSet isa) {
+  if (!InstructionSetAvailable(isa)) return false;
+  isa_ = isa;
+  kernels_ = &KernelsFor(isa);
+  return true;
+}
+
 bool warmGlowEffect::GetMeter(unsigned index, double* value) {
   if (index != kSlotGainReduction || value == nullptr) return false;
   *value = std::clamp(1.0 - meterGain_, 0.0, 1.0);

@@ -75,6 +75,10 @@ class warmGlowEffect final : public QRVBaseAudioProcessor {
   double valveMakeUp() const { return valveMakeUp_; }
   double envelope() const { return envelope_; }
   double meterGain() const { return meterGain_; }
+  // The instruction set of the chunked passes: the widest the CPU has unless one is forced. Forcing a
+  // set this CPU lacks changes nothing and returns false.
+  InstructionSet instructionSet() const { return isa_; }
+  bool ForceInstructionSet(InstructionSet isa);
   const FilterSection& section(int i) const { return *sections_[static_cast<std::size_t>(i)]; }
 
   enum SectionIndex : int { kMeter, kFastLevel, kSlowLevel, kEnvelope, kSideChainLeft, kSideChainRight };
@@ -123,7 +127,8 @@ class warmGlowEffect final : public QRVBaseAudioProcessor {
   Noise noise_{592u, 153768u, 1526u};
   double envelope_ = 0.0001;
   double meterGain_ = 1.0;
-  const EngineKernels* kernels_ = &KernelsFor(BestInstructionSet());
+  InstructionSet isa_ = BestInstructionSet();
+  const EngineKernels* kernels_ = &KernelsFor(isa_);
   EngineChunk chunk_{};
   alignas(8) unsigned char message_[kParameterMessageMaxSize] = {};
 };
