@@ -156,8 +156,39 @@ QRV_INLINE typename Lanes<W>::D Tanh(typename Lanes<W>::D x) {
   return -u / (2.0 + u);
 }
 
+// An affine map y -> M y + v c of the envelope's two last outputs, in lanes.
 template <int W>
-QRV_INLINE void CoefficientsT(EngineChunk& c, int n, double timeFactor, double q, double rate) {
+struct Affine {
+  typename Lanes<W>::D m11, m12, m21, m22, v1, v2;
+};
+
+// a after b: (M_a M_b, M_a v_b + v_a).
+template <int W>
+QRV_INLINE Affine<W> Compose(const Affine<W>& a, const Affine<W>& b) {
+  return {a.m11 * b.m11 + a.m12 * b.m21, a.m11 * b.m12 + a.m12 * b.m22,
+          a.m21 * b.m11 + a.m22 * b.m21, a.m21 * b.m12 + a.m22 * b.m22,
+          (a.m11 * b.v1 + a.m12 * b.v2) + a.v1, (a.m21 * b.v1 + a.m22 * b.v2) + a.v2};
+}
+
+// `count` held steps y_k = c - a1 y_(k-1) - a2 y_(k-2), by repeated squaring of the one-step map.
+template <int W>
+QRV_INLINE Affine<W> HeldSteps(typename Lanes<W>::D a1, typename Lanes<W>::D a2, int count) {
+  const typename Lanes<W>::D zero = a1 * 0.0, one = zero + 1.0;
+  Affine<W> step{-a1, -a2, one, zero, one, zero};
+  Affine<W> result = step;
+  bool first = true;
+  for (int k = count; k > 0; k >>= 1) {
+    if (k & 1) {
+      result = first ? step : Compose<W>(step, result);
+      first = false;
+    }
+    if (k > 1) step = Compose<W>(step, step);
+  }
+  return result;
+}
+
+template <int W>
+QRV_INLINE void CoefficientsT(EngineChunk& c, int n, double timeFactor, double q, double rate, int heldSteps) {
   using D = typename Lanes<W>::D;
   const double limit = 0.499 * rate;
   const double alphaScale = 0.5 / q;
@@ -190,6 +221,15 @@ QRV_INLINE void CoefficientsT(EngineChunk& c, int n, double timeFactor, double q
     const D b0 = (oneMinusCos * 0.5) * r0;
     Store<W>(c.b0 + i, b0);
     Store<W>(c.b2 + i, b0);
+    if (heldSteps > 0) {
+      const Affine<W> held = HeldSteps<W>((-2.0 * cw) * r0, (1.0 - alpha) * r0, heldSteps);
+      Store<W>(c.p11 + i, held.m11);
+      Store<W>(c.p12 + i, held.m12);
+      Store<W>(c.p21 + i, held.m21);
+      Store<W>(c.p22 + i, held.m22);
+      Store<W>(c.g1 + i, held.v1);
+      Store<W>(c.g2 + i, held.v2);
+    }
   }
 }
 
@@ -266,15 +306,15 @@ QRV_INLINE void OutputsT(const EngineChunk& c, int n, double k, double m, Sample
 #undef QRV_INLINE
 
 // The entry points of each instruction set: the same templates under the set's target attribute.
-void Coefficients2(EngineChunk& c, int n, double t, double q, double r) { CoefficientsT<2>(c, n, t, q, r); }
+void Coefficients2(EngineChunk& c, int n, double t, double q, double r, int held) { CoefficientsT<2>(c, n, t, q, r, held); }
 void Gains2(EngineChunk& c, int n, int ratio) { GainsT<2>(c, n, ratio); }
 template <typename Sample, bool Stereo, bool Valve>
 void Outputs2(const EngineChunk& c, int n, double k, double m, Sample* l, Sample* r) {
   OutputsT<2, Sample, Stereo, Valve>(c, n, k, m, l, r);
 }
 
-__attribute__((target("avx2"))) void Coefficients4(EngineChunk& c, int n, double t, double q, double r) {
-  CoefficientsT<4>(c, n, t, q, r);
+__attribute__((target("avx2"))) void Coefficients4(EngineChunk& c, int n, double t, double q, double r, int held) {
+  CoefficientsT<4>(c, n, t, q, r, held);
 }
 __attribute__((target("avx2"))) void Gains4(EngineChunk& c, int n, int ratio) { GainsT<4>(c, n, ratio); }
 template <typename Sample, bool Stereo, bool Valve>
@@ -283,8 +323,8 @@ __attribute__((target("avx2"))) void Outputs4(const EngineChunk& c, int n, doubl
   OutputsT<4, Sample, Stereo, Valve>(c, n, k, m, l, r);
 }
 
-__attribute__((target("avx512f"))) void Coefficients8(EngineChunk& c, int n, double t, double q, double r) {
-  CoefficientsT<8>(c, n, t, q, r);
+__attribute__((target("avx512f"))) void Coefficients8(EngineChunk& c, int n, double t, double q, double r, int held) {
+  CoefficientsT<8>(c, n, t, q, r, held);
 }
 __attribute__((target("avx512f"))) void Gains8(EngineChunk& c, int n, int ratio) { GainsT<8>(c, n, ratio); }
 template <typename Sample, bool Stereo, bool Valve>

@@ -27,6 +27,14 @@ struct EngineChunk {
   double b0[kChunkFrames];
   double b1[kChunkFrames];
   double b2[kChunkFrames];
+  // All but the first two of the held attack steps as one affine map of the last two outputs and the
+  // held step's input term c: y_N = p11 y_2 + p12 y_1 + g1 c, y_(N-1) = p21 y_2 + p22 y_1 + g2 c.
+  double p11[kChunkFrames];
+  double p12[kChunkFrames];
+  double p21[kChunkFrames];
+  double p22[kChunkFrames];
+  double g1[kChunkFrames];
+  double g2[kChunkFrames];
   double V[kChunkFrames];  // square root of the envelope
   double e[kChunkFrames];  // gain
 };
@@ -38,8 +46,8 @@ struct EngineKernels {
   template <typename Sample>
   using Output = void (*)(const EngineChunk&, int n, double k, double m, Sample* outL, Sample* outR);
 
-  // fc, a0..b2 from fast and slow.
-  void (*envelopeCoefficients)(EngineChunk&, int n, double timeFactor, double q, double rate);
+  // fc, a0..b2 from fast and slow; with heldSteps > 0 also the affine map of that many held steps.
+  void (*envelopeCoefficients)(EngineChunk&, int n, double timeFactor, double q, double rate, int heldSteps);
   // e from V.
   void (*gains)(EngineChunk&, int n, int ratio);
   // [stereo][valve]: e * x, valve stage, output gain; mono writes both outputs.

@@ -422,27 +422,32 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
 
   // Pass 2: the envelope filter's coefficients for every frame.
   FilterSection& env = *sections_[kEnvelope];
-  kernels_->envelopeCoefficients(ch, n, timeFactor_, env.q, env.sampleRate);
+  const int attackCount = c.attackCount;
+  kernels_->envelopeCoefficients(ch, n, timeFactor_, env.q, env.sampleRate, std::max(attackCount - 2, 0));
 
   // Pass 3: the envelope, several held steps per frame while the level rises.
   {
     double x1 = env.x1, x2 = env.x2, y1 = env.y1, y2 = env.y2;
     double envelope = envelope_;
-    const int attackCount = c.attackCount;
     for (int i = 0; i < n; ++i) {
       const double a1 = ch.a1[i], a2 = ch.a2[i], b0 = ch.b0[i], b1 = ch.b1[i], b2 = ch.b2[i];
       const double d = ch.d[i];
       double y;
-      if (d > envelope) {
-        // Plain held steps: bit for bit what StepHeld4 groups give.
-        y = y1;
-        for (int left = attackCount; left > 0; --left) {
-          y = ((b1 * x1 + b0 * d) + b2 * x2) - a1 * y1 - a2 * y2;
-          x2 = x1;
-          x1 = d;
-          y2 = y1;
-          y1 = y;
+      if (d > envelope && attackCount >= 2) {
+        // The first two steps still see the previous inputs; from the third on x1 = x2 = d, and the
+        // rest is the precomputed affine map, so the chain is three steps long instead of N.
+        const double ya = ((b1 * x1 + b0 * d) + b2 * x2) - a1 * y1 - a2 * y2;
+        const double yb = ((b1 * d + b0 * d) + b2 * x1) - a1 * ya - a2 * y1;
+        if (attackCount == 2) {
+          y = yb;
+          y2 = ya;
+        } else {
+          const double held = (b1 * d + b0 * d) + b2 * d;
+          y = (ch.p11[i] * yb + ch.p12[i] * ya) + ch.g1[i] * held;
+          y2 = (ch.p21[i] * yb + ch.p22[i] * ya) + ch.g2[i] * held;
         }
+        y1 = y;
+        x1 = x2 = d;
       } else {
         y = ((b1 * x1 + b0 * d) + b2 * x2) - a1 * y1 - a2 * y2;
         x2 = x1;
