@@ -65,23 +65,48 @@ inline double StepEnvelope(FilterSection& f, double d, int n) {
   return y;
 }
 
-// One direct-form-I step on state {x1, x2, y1, y2} held in registers; the same expression as
-// FilterSection::Step.
-inline double Biquad(const FilterSection& f, double* s, double x) {
-  const double y = ((f.b1 * s[0] + f.b0 * x) + f.b2 * s[1]) - f.a1 * s[2] - f.a2 * s[3];
-  s[1] = s[0];
-  s[0] = x;
-  s[3] = s[2];
-  s[2] = y;
-  return y;
-}
+// Sections stepped in lanes: T = double for one, Pair for two side by side (left and right side
+// chain; fast and slow smoother). Coefficients and state live in locals the compiler keeps in
+// registers; each lane computes FilterSection::Step's expression in its order, so the results are the
+// same bits.
+typedef double Pair __attribute__((vector_size(16)));
 
-inline void StoreState(FilterSection& f, const double* s, double lastInput) {
-  f.x0 = lastInput;
-  f.x1 = s[0];
-  f.x2 = s[1];
-  f.y0 = f.y1 = s[2];
-  f.y2 = s[3];
+template <typename T>
+struct Sections {
+  T b0, b1, b2, a1, a2, x1, x2, y1, y2;
+
+  T Step(T x) {
+    const T y = ((b1 * x1 + b0 * x) + b2 * x2) - a1 * y1 - a2 * y2;
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
+    return y;
+  }
+};
+
+inline Sections<double> Load(const FilterSection& f) {
+  return {f.b0, f.b1, f.b2, f.a1, f.a2, f.x1, f.x2, f.y1, f.y2};
+}
+inline Sections<Pair> Load(const FilterSection& l, const FilterSection& r) {
+  return {Pair{l.b0, r.b0}, Pair{l.b1, r.b1}, Pair{l.b2, r.b2}, Pair{l.a1, r.a1}, Pair{l.a2, r.a2},
+          Pair{l.x1, r.x1}, Pair{l.x2, r.x2}, Pair{l.y1, r.y1}, Pair{l.y2, r.y2}};
+}
+inline void Store(FilterSection& f, const Sections<double>& s) {
+  f.x0 = f.x1 = s.x1;
+  f.x2 = s.x2;
+  f.y0 = f.y1 = s.y1;
+  f.y2 = s.y2;
+}
+inline void Store(FilterSection& l, FilterSection& r, const Sections<Pair>& s) {
+  l.x0 = l.x1 = s.x1[0];
+  l.x2 = s.x2[0];
+  l.y0 = l.y1 = s.y1[0];
+  l.y2 = s.y2[0];
+  r.x0 = r.x1 = s.x1[1];
+  r.x2 = s.x2[1];
+  r.y0 = r.y1 = s.y1[1];
+  r.y2 = s.y2[1];
 }
 
 }  // namespace
@@ -108,18 +133,17 @@ double OutputGainOfStep(int k) { return std::pow(31.622776601683793, k * 0.01666
 
 warmGlowEffect::warmGlowEffect() {
   sampleRate_ = 44100.0;
-  for (auto& s : sections_) s = std::make_unique<FilterSection>();
-  sections_[kMeter]->Create(FilterSection::kLowPass, 2.0, 0.583);
+  sections_[kMeter].Create(FilterSection::kLowPass, 2.0, 0.583);
   noise_ = {592u, 153768u, 1526u};
-  sections_[kFastLevel]->Create(FilterSection::kLowPass, 5.0, 0.5);
-  sections_[kSlowLevel]->Create(FilterSection::kLowPass, 20.0, 0.5);
-  sections_[kEnvelope]->Create(FilterSection::kLowPass, 1.0, 0.1);
-  sections_[kSideChainLeft]->Create(FilterSection::kHighPass, 40.0, 0.3);
-  sections_[kSideChainRight]->Create(FilterSection::kHighPass, 40.0, 0.3);
+  sections_[kFastLevel].Create(FilterSection::kLowPass, 5.0, 0.5);
+  sections_[kSlowLevel].Create(FilterSection::kLowPass, 20.0, 0.5);
+  sections_[kEnvelope].Create(FilterSection::kLowPass, 1.0, 0.1);
+  sections_[kSideChainLeft].Create(FilterSection::kHighPass, 40.0, 0.3);
+  sections_[kSideChainRight].Create(FilterSection::kHighPass, 40.0, 0.3);
 
   // Start the meter settled at a gain of 1, so a fresh instance shows no reduction.
   meterGain_ = 1.0;
-  FilterSection& meter = *sections_[kMeter];
+  FilterSection& meter = sections_[kMeter];
   meter.Clear();
   meter.Compute();
   for (int i = 0; i < 44100; ++i) meter.Step(1.0);
@@ -151,8 +175,8 @@ void warmGlowEffect::ResetState() {
   drive_ = driveTarget_;
   outputGain_ = outputTarget_;
   for (int i : {kSideChainLeft, kSideChainRight, kEnvelope, kFastLevel, kSlowLevel}) {
-    sections_[static_cast<std::size_t>(i)]->Compute();
-    sections_[static_cast<std::size_t>(i)]->Clear();
+    sections_[static_cast<std::size_t>(i)].Compute();
+    sections_[static_cast<std::size_t>(i)].Clear();
   }
   meterGain_ = 1.0;
   envelope_ = 0.0001;
@@ -160,30 +184,30 @@ void warmGlowEffect::ResetState() {
 
 void warmGlowEffect::SetUpForSampleRate() {
   const double rate = sampleRate_;
-  FilterSection& meter = *sections_[kMeter];
+  FilterSection& meter = sections_[kMeter];
   meter.SetSampleRate(rate);
   meter.frequency = 2.3333333333333335;
   meter.Compute();
 
   const double r = (rate >= 20000.0 && rate <= 200000.0) ? rate : 44100.0;
-  FilterSection& env = *sections_[kEnvelope];
+  FilterSection& env = sections_[kEnvelope];
   env.SetSampleRate(r);
   env.Compute();
   env.Clear();
-  FilterSection& fast = *sections_[kFastLevel];
+  FilterSection& fast = sections_[kFastLevel];
   fast.SetSampleRate(r);
   fast.frequency = 5.0;
   fast.q = 0.5;
   fast.Compute();
   fast.Clear();
-  FilterSection& slow = *sections_[kSlowLevel];
+  FilterSection& slow = sections_[kSlowLevel];
   slow.SetSampleRate(r);
   slow.frequency = 2.0;
   slow.q = 0.5;
   slow.Compute();
   slow.Clear();
   for (int i : {kSideChainLeft, kSideChainRight}) {
-    FilterSection& sc = *sections_[static_cast<std::size_t>(i)];
+    FilterSection& sc = sections_[static_cast<std::size_t>(i)];
     sc.SetSampleRate(r);
     sc.Compute();
     sc.Clear();
@@ -290,12 +314,12 @@ void warmGlowEffect::RunFrames(const BlockConstants& c, const Sample* inL, const
   const int ratio = c.ratio, attackCount = c.attackCount;
 
   // Hot state in locals for the loop, written back once.
-  FilterSection scL = *sections_[kSideChainLeft];
-  FilterSection scR = *sections_[kSideChainRight];
-  FilterSection fast = *sections_[kFastLevel];
-  FilterSection slow = *sections_[kSlowLevel];
-  FilterSection env = *sections_[kEnvelope];
-  FilterSection meter = *sections_[kMeter];
+  FilterSection scL = sections_[kSideChainLeft];
+  FilterSection scR = sections_[kSideChainRight];
+  FilterSection fast = sections_[kFastLevel];
+  FilterSection slow = sections_[kSlowLevel];
+  FilterSection env = sections_[kEnvelope];
+  FilterSection meter = sections_[kMeter];
   uint32_t n1 = noise_.n1, n2 = noise_.n2, n3 = noise_.n3;
   double drive = drive_, inverseDrive = inverseDrive_, outputGain = outputGain_;
   double envelope = envelope_, meterGain = meterGain_;
@@ -352,12 +376,12 @@ void warmGlowEffect::RunFrames(const BlockConstants& c, const Sample* inL, const
     }
   }
 
-  *sections_[kSideChainLeft] = scL;
-  *sections_[kSideChainRight] = scR;
-  *sections_[kFastLevel] = fast;
-  *sections_[kSlowLevel] = slow;
-  *sections_[kEnvelope] = env;
-  *sections_[kMeter] = meter;
+  sections_[kSideChainLeft] = scL;
+  sections_[kSideChainRight] = scR;
+  sections_[kFastLevel] = fast;
+  sections_[kSlowLevel] = slow;
+  sections_[kEnvelope] = env;
+  sections_[kMeter] = meter;
   noise_ = {n1, n2, n3};
   drive_ = drive;
   inverseDrive_ = inverseDrive;
@@ -377,14 +401,13 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
   // Pass 1: glides, dither, side chain, detector and level smoothers. Every input of the chunk is
   // read here, before pass 6 writes any output, so input and output may be the same memory.
   {
-    FilterSection& scL = *sections_[kSideChainLeft];
-    FilterSection& scR = *sections_[kSideChainRight];
-    FilterSection& fast = *sections_[kFastLevel];
-    FilterSection& slow = *sections_[kSlowLevel];
-    double sl[4] = {scL.x1, scL.x2, scL.y1, scL.y2};
-    double sr[4] = {scR.x1, scR.x2, scR.y1, scR.y2};
-    double fa[4] = {fast.x1, fast.x2, fast.y1, fast.y2};
-    double so[4] = {slow.x1, slow.x2, slow.y1, slow.y2};
+    FilterSection& scL = sections_[kSideChainLeft];
+    FilterSection& scR = sections_[kSideChainRight];
+    FilterSection& fast = sections_[kFastLevel];
+    FilterSection& slow = sections_[kSlowLevel];
+    Sections<Pair> sideChain = Load(scL, scR);
+    Sections<double> sideChainMono = Load(scL);
+    Sections<Pair> levels = Load(fast, slow);
     uint32_t n1 = noise_.n1, n2 = noise_.n2, n3 = noise_.n3;
     double drive = drive_, outputGain = outputGain_;
     const double driveTarget = driveTarget_, outputTarget = outputTarget_;
@@ -401,27 +424,30 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
       if constexpr (Stereo) {
         const double xR = Dither(n1, n2, n3) + inRight * drive;
         ch.xR[i] = xR;
-        const double yL = Biquad(scL, sl, xL);
-        const double yR = Biquad(scR, sr, xR);
-        d = (yL * yL + yR * yR) * 0.7071;
+        const Pair y = sideChain.Step(Pair{xL, xR});
+        const Pair power = y * y;
+        d = (power[0] + power[1]) * 0.7071;
       } else {
-        d = std::fabs(Biquad(scL, sl, xL));
+        d = std::fabs(sideChainMono.Step(xL));
       }
       ch.d[i] = d;
-      ch.fast[i] = Biquad(fast, fa, d);
-      ch.slow[i] = Biquad(slow, so, d);
+      const Pair level = levels.Step(Pair{d, d});
+      ch.fast[i] = level[0];
+      ch.slow[i] = level[1];
     }
-    StoreState(scL, sl, ch.xL[n - 1]);
-    if constexpr (Stereo) StoreState(scR, sr, ch.xR[n - 1]);
-    StoreState(fast, fa, ch.d[n - 1]);
-    StoreState(slow, so, ch.d[n - 1]);
+    if constexpr (Stereo) {
+      Store(scL, scR, sideChain);
+    } else {
+      Store(scL, sideChainMono);
+    }
+    Store(fast, slow, levels);
     noise_ = {n1, n2, n3};
     drive_ = drive;
     outputGain_ = outputGain;
   }
 
   // Pass 2: the envelope filter's coefficients for every frame.
-  FilterSection& env = *sections_[kEnvelope];
+  FilterSection& env = sections_[kEnvelope];
   const int attackCount = c.attackCount;
   kernels_->envelopeCoefficients(ch, n, timeFactor_, env.q, env.sampleRate, std::max(attackCount - 2, 0));
 
@@ -458,6 +484,7 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
       envelope = y < 0.001 ? 0.001 : y;
       ch.V[i] = std::sqrt(envelope);  // off the recursion's chain
     }
+
     const int last = n - 1;
     env.frequency = ch.fc[last];
     env.a0 = ch.a0[last];
@@ -480,11 +507,10 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
 
   // Pass 5: meter ballistics.
   {
-    FilterSection& meter = *sections_[kMeter];
-    double me[4] = {meter.x1, meter.x2, meter.y1, meter.y2};
+    Sections<double> meter = Load(sections_[kMeter]);
     double meterGain = meterGain_;
-    for (int i = 0; i < n; ++i) meterGain = Biquad(meter, me, ch.e[i]);
-    StoreState(meter, me, ch.e[n - 1]);
+    for (int i = 0; i < n; ++i) meterGain = meter.Step(ch.e[i]);
+    Store(sections_[kMeter], meter);
     meterGain_ = meterGain;
   }
 
@@ -498,14 +524,14 @@ void warmGlowEffect::RecoverNonFinite() {
   // next block of finite input comes out finite again. The meter restarts at rest (no reduction).
   bool cleared = false;
   for (int i : {kSideChainLeft, kSideChainRight, kFastLevel, kSlowLevel, kEnvelope}) {
-    FilterSection& s = *sections_[static_cast<std::size_t>(i)];
+    FilterSection& s = sections_[static_cast<std::size_t>(i)];
     if (!s.IsFinite()) {
       s.Clear();
       cleared = true;
     }
   }
   if (cleared || !std::isfinite(envelope_)) envelope_ = 0.0001;
-  FilterSection& meter = *sections_[kMeter];
+  FilterSection& meter = sections_[kMeter];
   if (!meter.IsFinite() || !std::isfinite(meterGain_)) {
     meter.Settle(1.0);
     meterGain_ = 1.0;
@@ -552,7 +578,7 @@ void warmGlowEffect::Bypass(const Sample* const inputs[2], Sample* const outputs
   rin[1] = in1;
   rout[0] = out0;
   rout[1] = out1;
-  FilterSection& meter = *sections_[kMeter];
+  FilterSection& meter = sections_[kMeter];
   double meterGain = meterGain_;
   for (int32_t i = 0; i < count; ++i) {
     const Sample s1 = in1[i];

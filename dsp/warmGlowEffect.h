@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 
 #include "dsp/EngineKernels.h"
 #include "dsp/FilterSection.h"
@@ -79,7 +78,7 @@ class warmGlowEffect final : public QRVBaseAudioProcessor {
   // set this CPU lacks changes nothing and returns false.
   InstructionSet instructionSet() const { return isa_; }
   bool ForceInstructionSet(InstructionSet isa);
-  const FilterSection& section(int i) const { return *sections_[static_cast<std::size_t>(i)]; }
+  const FilterSection& section(int i) const { return sections_[static_cast<std::size_t>(i)]; }
 
   enum SectionIndex : int { kMeter, kFastLevel, kSlowLevel, kEnvelope, kSideChainLeft, kSideChainRight };
 
@@ -115,7 +114,7 @@ class warmGlowEffect final : public QRVBaseAudioProcessor {
   void RecoverNonFinite();
   bool IsOff() const { return mode_ != 1 && mode_ != 2; }
 
-  std::array<std::unique_ptr<FilterSection>, 6> sections_;
+  std::array<FilterSection, 6> sections_;  // held by value: the loops reach them without a pointer chase
   int mode_ = 2;
   int ratioStep_ = 3;
   int attackStep_ = 3;
