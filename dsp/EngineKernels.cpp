@@ -94,19 +94,24 @@ QRV_INLINE void SinCos(typename Lanes<W>::D w, typename Lanes<W>::D& s, typename
   c = 1.0 - (z * 0.5 - z * z * q);
 }
 
-// atan x for x >= 0 (or NaN): reduction to |t| <= 0.66 and a rational approximation (Cephes).
+// atan x for x >= 0 (or NaN): reduction to |t| <= 0.66 and a rational approximation (Cephes),
+// split so that a caller can share the rational's division: AtanReduce gives t, z = t², the
+// rational's numerator z p(z) and denominator q(z), and the pieces to add back.
 template <int W>
-QRV_INLINE typename Lanes<W>::D Atan(typename Lanes<W>::D x) {
+struct AtanParts {
+  typename Lanes<W>::D t, num, den, base, more;
+};
+
+template <int W>
+QRV_INLINE AtanParts<W> AtanReduce(typename Lanes<W>::D x) {
   using D = typename Lanes<W>::D;
   constexpr double kMoreBits = 6.123233995736765886130e-17;
   const auto big = x > 2.41421356237309504880;
   const auto mid = x > 0.66;
   const D one = x * 0.0 + 1.0;
-  const D num = big ? -one : (mid ? x - 1.0 : x);
-  const D den = big ? x : (mid ? x + 1.0 : one);
-  const D t = num / den;
-  const D base = big ? one * 1.5707963267948966 : (mid ? one * 0.7853981633974483 : one * 0.0);
-  const D more = big ? one * kMoreBits : (mid ? one * (0.5 * kMoreBits) : one * 0.0);
+  const D n = big ? -one : (mid ? x - 1.0 : x);
+  const D d = big ? x : (mid ? x + 1.0 : one);
+  const D t = n / d;
   const D z = t * t;
   const D p = (((-8.750608600031904122785e-01 * z - 1.615753718733365076637e+01) * z -
                 7.500855792314704667340e+01) * z - 1.228866684490136173410e+02) * z -
@@ -114,8 +119,20 @@ QRV_INLINE typename Lanes<W>::D Atan(typename Lanes<W>::D x) {
   const D q = ((((z + 2.485846490142306297962e+01) * z + 1.650270098316988542046e+02) * z +
                 4.328810604912902668951e+02) * z + 4.853903996359136964868e+02) * z +
               1.945506571482613964425e+02;
-  const D y = t * (z * p / q) + t;
-  return base + y + more;
+  return {t, z * p, q, big ? one * 1.5707963267948966 : (mid ? one * 0.7853981633974483 : one * 0.0),
+          big ? one * kMoreBits : (mid ? one * (0.5 * kMoreBits) : one * 0.0)};
+}
+
+// atan from its parts and the rational's value r = num / den.
+template <int W>
+QRV_INLINE typename Lanes<W>::D AtanFinish(const AtanParts<W>& a, typename Lanes<W>::D r) {
+  return a.base + (a.t * r + a.t) + a.more;
+}
+
+template <int W>
+QRV_INLINE typename Lanes<W>::D Atan(typename Lanes<W>::D x) {
+  const AtanParts<W> a = AtanReduce<W>(x);
+  return AtanFinish<W>(a, a.num / a.den);
 }
 
 // e^y - 1 for -40 <= y <= 0 (or NaN): y = n ln2 + r, |r| <= ln2 / 2, Taylor series of e^r - 1 to r^15.
@@ -147,12 +164,17 @@ QRV_INLINE typename Lanes<W>::D Expm1(typename Lanes<W>::D y) {
   return scale * p + (scale - 1.0);
 }
 
-// tanh x for x >= 0 (or NaN).
+// tanh x = -u / (2 + u) with u = e^(-2x) - 1, for x >= 0 (or NaN); TanhU gives u.
 template <int W>
-QRV_INLINE typename Lanes<W>::D Tanh(typename Lanes<W>::D x) {
+QRV_INLINE typename Lanes<W>::D TanhU(typename Lanes<W>::D x) {
   using D = typename Lanes<W>::D;
   const D xc = x > 20.0 ? x * 0.0 + 20.0 : x;  // tanh is 1.0 in double well before 20
-  const D u = Expm1<W>(-2.0 * xc);
+  return Expm1<W>(-2.0 * xc);
+}
+
+template <int W>
+QRV_INLINE typename Lanes<W>::D Tanh(typename Lanes<W>::D x) {
+  const typename Lanes<W>::D u = TanhU<W>(x);
   return -u / (2.0 + u);
 }
 
@@ -272,14 +294,16 @@ QRV_INLINE void GainsT(EngineChunk& c, int n, int ratio) {
 }
 
 // The valve stage of ValveShape: m atan(k s) above zero, -1.5625 m tanh(-0.64 k s) below.
+// Each lane needs only one of the two, so their last divisions are shared.
 template <int W>
 QRV_INLINE typename Lanes<W>::D Valve(typename Lanes<W>::D s, double k, double m) {
   using D = typename Lanes<W>::D;
   const auto up = s >= 0.0;
   const D zero = s * 0.0;
-  const D a = Atan<W>(up ? k * s : zero);
-  const D t = Tanh<W>(up ? zero : -0.64 * k * s);
-  return up ? m * a : -1.5625 * m * t;
+  const AtanParts<W> a = AtanReduce<W>(up ? k * s : zero);
+  const D u = TanhU<W>(up ? zero : -0.64 * k * s);
+  const D r = (up ? a.num : -u) / (up ? a.den : 2.0 + u);
+  return up ? m * AtanFinish<W>(a, r) : -1.5625 * m * r;
 }
 
 template <int W, typename Sample, bool Stereo, bool Valve>

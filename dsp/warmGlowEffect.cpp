@@ -10,6 +10,7 @@ namespace qrv {
 namespace {
 
 constexpr double kMinRate = 22050.0;
+constexpr double kEnvelopeFloor = 0.001;
 constexpr double kMaxRate = 192000.0;
 
 struct RatioConstants {
@@ -398,6 +399,7 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
                               Sample* outR, int n) {
   EngineChunk& ch = chunk_;
 
+  double loudest = 0.0;  // the largest detector value of the chunk
   // Pass 1: glides, dither, side chain, detector and level smoothers. Every input of the chunk is
   // read here, before pass 6 writes any output, so input and output may be the same memory.
   {
@@ -431,6 +433,7 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
         d = std::fabs(sideChainMono.Step(xL));
       }
       ch.d[i] = d;
+      loudest = d > loudest ? d : loudest;
       const Pair level = levels.Step(Pair{d, d});
       ch.fast[i] = level[0];
       ch.slow[i] = level[1];
@@ -449,17 +452,23 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
   // Pass 2: the envelope filter's coefficients for every frame.
   FilterSection& env = sections_[kEnvelope];
   const int attackCount = c.attackCount;
-  kernels_->envelopeCoefficients(ch, n, timeFactor_, env.q, env.sampleRate, std::max(attackCount - 2, 0));
+  // After a frame the envelope is never below its floor, so a chunk whose detector stays below both
+  // the floor and the envelope it starts from has no attack.
+  const bool mayAttack = loudest > std::min(envelope_, kEnvelopeFloor);
+  kernels_->envelopeCoefficients(ch, n, timeFactor_, env.q, env.sampleRate,
+                                 mayAttack ? std::max(attackCount - 2, 0) : 0);
 
+  bool atFloor;  // the envelope rested at its floor throughout the chunk
   // Pass 3: the envelope, several held steps per frame while the level rises.
   {
     double x1 = env.x1, x2 = env.x2, y1 = env.y1, y2 = env.y2;
     double envelope = envelope_;
+    atFloor = true;
     for (int i = 0; i < n; ++i) {
       const double a1 = ch.a1[i], a2 = ch.a2[i], b0 = ch.b0[i], b1 = ch.b1[i], b2 = ch.b2[i];
       const double d = ch.d[i];
       double y;
-      if (d > envelope && attackCount >= 2) {
+      if (d > envelope && attackCount >= 2 && mayAttack) {
         // The first two steps still see the previous inputs; from the third on x1 = x2 = d, and the
         // rest is the precomputed affine map, so the chain is three steps long instead of N.
         const double ya = ((b1 * x1 + b0 * d) + b2 * x2) - a1 * y1 - a2 * y2;
@@ -481,7 +490,8 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
         y2 = y1;
         y1 = y;
       }
-      envelope = y < 0.001 ? 0.001 : y;
+      envelope = y < kEnvelopeFloor ? kEnvelopeFloor : y;
+      atFloor &= envelope == kEnvelopeFloor;
       ch.V[i] = std::sqrt(envelope);  // off the recursion's chain
     }
 
@@ -502,8 +512,13 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
     envelope_ = envelope;
   }
 
-  // Pass 4: gain curve.
-  kernels_->gains(ch, n, c.ratio);
+  // Pass 4: gain curve; at the floor the gain is one constant, evaluated once by the same kernel.
+  if (atFloor) {
+    kernels_->gains(ch, 1, c.ratio);
+    std::fill(ch.e + 1, ch.e + n, ch.e[0]);
+  } else {
+    kernels_->gains(ch, n, c.ratio);
+  }
 
   // Pass 5: meter ballistics.
   {
