@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "dsp/EngineSections.h"
+
 namespace qrv {
 namespace {
 
@@ -327,9 +329,60 @@ QRV_INLINE void OutputsT(const EngineChunk& c, int n, double k, double m, Sample
   }
 }
 
+template <int W, typename Sample, bool Stereo>
+QRV_INLINE double FrontT(EngineChunk& c, int n, FrontState& st, const Sample* inL, const Sample* inR) {
+  Sections<Pair> sideChain = Load(*st.sideChainLeft, *st.sideChainRight);
+  Sections<double> sideChainMono = Load(*st.sideChainLeft);
+  Sections<Pair> levels = Load(*st.fast, *st.slow);
+  uint32_t n1 = st.noise[0], n2 = st.noise[1], n3 = st.noise[2];
+  double drive = st.drive, outputGain = st.outputGain, loudest = 0.0;
+  const double driveTarget = st.driveTarget, outputTarget = st.outputTarget;
+  for (int i = 0; i < n; ++i) {
+    const double inLeft = static_cast<double>(inL[i]);
+    const double inRight = Stereo ? static_cast<double>(inR[i]) : 0.0;
+    drive = (driveTarget - drive) * 0.001 + drive;
+    outputGain = (outputTarget - outputGain) * 0.001 + outputGain;
+    c.drive[i] = drive;
+    c.gain[i] = outputGain;
+    const double xL = Dither(n1, n2, n3) + inLeft * drive;
+    c.xL[i] = xL;
+    double d;
+    if constexpr (Stereo) {
+      const double xR = Dither(n1, n2, n3) + inRight * drive;
+      c.xR[i] = xR;
+      const Pair y = sideChain.Step(Pair{xL, xR});
+      const Pair power = y * y;
+      d = (power[0] + power[1]) * 0.7071;
+    } else {
+      d = std::fabs(sideChainMono.Step(xL));
+    }
+    c.d[i] = d;
+    loudest = d > loudest ? d : loudest;
+    const Pair level = levels.Step(Pair{d, d});
+    c.fast[i] = level[0];
+    c.slow[i] = level[1];
+  }
+  if constexpr (Stereo) {
+    Store(*st.sideChainLeft, *st.sideChainRight, sideChain);
+  } else {
+    Store(*st.sideChainLeft, sideChainMono);
+  }
+  Store(*st.fast, *st.slow, levels);
+  st.noise[0] = n1;
+  st.noise[1] = n2;
+  st.noise[2] = n3;
+  st.drive = drive;
+  st.outputGain = outputGain;
+  return loudest;
+}
+
 #undef QRV_INLINE
 
 // The entry points of each instruction set: the same templates under the set's target attribute.
+template <typename Sample, bool Stereo>
+double Front2(EngineChunk& c, int n, FrontState& st, const Sample* l, const Sample* r) {
+  return FrontT<2, Sample, Stereo>(c, n, st, l, r);
+}
 void Coefficients2(EngineChunk& c, int n, double t, double q, double r, int held) { CoefficientsT<2>(c, n, t, q, r, held); }
 void Gains2(EngineChunk& c, int n, int ratio) { GainsT<2>(c, n, ratio); }
 template <typename Sample, bool Stereo, bool Valve>
@@ -337,6 +390,11 @@ void Outputs2(const EngineChunk& c, int n, double k, double m, Sample* l, Sample
   OutputsT<2, Sample, Stereo, Valve>(c, n, k, m, l, r);
 }
 
+template <typename Sample, bool Stereo>
+__attribute__((target("avx2"))) double Front4(EngineChunk& c, int n, FrontState& st, const Sample* l,
+                                               const Sample* r) {
+  return FrontT<4, Sample, Stereo>(c, n, st, l, r);
+}
 __attribute__((target("avx2"))) void Coefficients4(EngineChunk& c, int n, double t, double q, double r, int held) {
   CoefficientsT<4>(c, n, t, q, r, held);
 }
@@ -347,6 +405,11 @@ __attribute__((target("avx2"))) void Outputs4(const EngineChunk& c, int n, doubl
   OutputsT<4, Sample, Stereo, Valve>(c, n, k, m, l, r);
 }
 
+template <typename Sample, bool Stereo>
+__attribute__((target("avx512f"))) double Front8(EngineChunk& c, int n, FrontState& st, const Sample* l,
+                                                  const Sample* r) {
+  return FrontT<8, Sample, Stereo>(c, n, st, l, r);
+}
 __attribute__((target("avx512f"))) void Coefficients8(EngineChunk& c, int n, double t, double q, double r, int held) {
   CoefficientsT<8>(c, n, t, q, r, held);
 }
@@ -358,19 +421,25 @@ __attribute__((target("avx512f"))) void Outputs8(const EngineChunk& c, int n, do
 }
 
 const EngineKernels kKernels[kInstructionSetCount] = {
-    {Coefficients2,
+    {{Front2<float, false>, Front2<float, true>},
+     {Front2<double, false>, Front2<double, true>},
+     Coefficients2,
      Gains2,
      {{Outputs2<float, false, false>, Outputs2<float, false, true>},
       {Outputs2<float, true, false>, Outputs2<float, true, true>}},
      {{Outputs2<double, false, false>, Outputs2<double, false, true>},
       {Outputs2<double, true, false>, Outputs2<double, true, true>}}},
-    {Coefficients4,
+    {{Front4<float, false>, Front4<float, true>},
+     {Front4<double, false>, Front4<double, true>},
+     Coefficients4,
      Gains4,
      {{Outputs4<float, false, false>, Outputs4<float, false, true>},
       {Outputs4<float, true, false>, Outputs4<float, true, true>}},
      {{Outputs4<double, false, false>, Outputs4<double, false, true>},
       {Outputs4<double, true, false>, Outputs4<double, true, true>}}},
-    {Coefficients8,
+    {{Front8<float, false>, Front8<float, true>},
+     {Front8<double, false>, Front8<double, true>},
+     Coefficients8,
      Gains8,
      {{Outputs8<float, false, false>, Outputs8<float, false, true>},
       {Outputs8<float, true, false>, Outputs8<float, true, true>}},

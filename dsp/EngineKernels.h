@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "dsp/FilterSection.h"
+
 namespace qrv {
 
 inline constexpr int kChunkFrames = 64;
@@ -39,13 +41,30 @@ struct EngineChunk {
   double e[kChunkFrames];  // gain
 };
 
+// The recursions of the first pass, carried from chunk to chunk.
+struct FrontState {
+  double drive, outputGain;
+  double driveTarget, outputTarget;
+  uint32_t noise[3];
+  FilterSection* sideChainLeft;
+  FilterSection* sideChainRight;
+  FilterSection* fast;
+  FilterSection* slow;
+};
+
 enum class InstructionSet : int { kSse2 = 0, kAvx2 = 1, kAvx512 = 2 };
 inline constexpr int kInstructionSetCount = 3;
 
 struct EngineKernels {
+  // Pass 1: glides, dither, side chain, detector, level smoothers (drive .. slow); returns the
+  // largest detector value.
+  template <typename Sample>
+  using FrontPass = double (*)(EngineChunk&, int n, FrontState&, const Sample* inL, const Sample* inR);
   template <typename Sample>
   using Output = void (*)(const EngineChunk&, int n, double k, double m, Sample* outL, Sample* outR);
 
+  FrontPass<float> frontSingle[2];  // [stereo]
+  FrontPass<double> frontDouble[2];
   // fc, a0..b2 from fast and slow; with heldSteps > 0 also the affine map of that many held steps.
   void (*envelopeCoefficients)(EngineChunk&, int n, double timeFactor, double q, double rate, int heldSteps);
   // e from V.
@@ -54,6 +73,14 @@ struct EngineKernels {
   Output<float> outputSingle[2][2];
   Output<double> outputDouble[2][2];
 
+  template <typename Sample, bool Stereo>
+  FrontPass<Sample> Front() const {
+    if constexpr (sizeof(Sample) == sizeof(float)) {
+      return frontSingle[Stereo];
+    } else {
+      return frontDouble[Stereo];
+    }
+  }
   template <typename Sample, bool Stereo, bool Valve>
   Output<Sample> Outputs() const {
     if constexpr (sizeof(Sample) == sizeof(float)) {

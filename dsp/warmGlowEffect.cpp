@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "dsp/EngineSections.h"
 #include "dsp/ParameterSet.h"
 
 namespace qrv {
@@ -40,15 +41,6 @@ constexpr std::array<ValvePair, kValveStepCount> kValvePairs = {{
     {2.5, 0.4},
 }};
 
-// Three xorshift-like generators; their XOR is scaled to a dither below 1e-10 that keeps the
-// recursive sections out of denormals.
-inline double Dither(uint32_t& s1, uint32_t& s2, uint32_t& s3) {
-  s1 = ((((s1 >> 9) ^ s1) >> 6) & 0x1fffu) ^ (s1 << 13);
-  s2 = ((((s2 >> 2) ^ s2) >> 7) & 0xfffffu) ^ (s2 << 20);
-  s3 = ((((s3 >> 6) ^ s3) >> 8) & 0x1ffffu) ^ (s3 << 17);
-  return static_cast<double>(s1 ^ s2 ^ s3) * 4.6566128730000005e-20 - 1e-10;
-}
-
 template <typename Sample>
 constexpr const std::array<int, kAttackStepCount>& AttackSteps() {
   if constexpr (sizeof(Sample) == sizeof(float)) {
@@ -64,50 +56,6 @@ inline double StepEnvelope(FilterSection& f, double d, int n) {
   for (; n >= 4; n -= 4) y = f.StepHeld4(d);
   for (; n > 0; --n) y = f.Step(d);
   return y;
-}
-
-// Sections stepped in lanes: T = double for one, Pair for two side by side (left and right side
-// chain; fast and slow smoother). Coefficients and state live in locals the compiler keeps in
-// registers; each lane computes FilterSection::Step's expression in its order, so the results are the
-// same bits.
-typedef double Pair __attribute__((vector_size(16)));
-
-template <typename T>
-struct Sections {
-  T b0, b1, b2, a1, a2, x1, x2, y1, y2;
-
-  T Step(T x) {
-    const T y = ((b1 * x1 + b0 * x) + b2 * x2) - a1 * y1 - a2 * y2;
-    x2 = x1;
-    x1 = x;
-    y2 = y1;
-    y1 = y;
-    return y;
-  }
-};
-
-inline Sections<double> Load(const FilterSection& f) {
-  return {f.b0, f.b1, f.b2, f.a1, f.a2, f.x1, f.x2, f.y1, f.y2};
-}
-inline Sections<Pair> Load(const FilterSection& l, const FilterSection& r) {
-  return {Pair{l.b0, r.b0}, Pair{l.b1, r.b1}, Pair{l.b2, r.b2}, Pair{l.a1, r.a1}, Pair{l.a2, r.a2},
-          Pair{l.x1, r.x1}, Pair{l.x2, r.x2}, Pair{l.y1, r.y1}, Pair{l.y2, r.y2}};
-}
-inline void Store(FilterSection& f, const Sections<double>& s) {
-  f.x0 = f.x1 = s.x1;
-  f.x2 = s.x2;
-  f.y0 = f.y1 = s.y1;
-  f.y2 = s.y2;
-}
-inline void Store(FilterSection& l, FilterSection& r, const Sections<Pair>& s) {
-  l.x0 = l.x1 = s.x1[0];
-  l.x2 = s.x2[0];
-  l.y0 = l.y1 = s.y1[0];
-  l.y2 = s.y2[0];
-  r.x0 = r.x1 = s.x1[1];
-  r.x2 = s.x2[1];
-  r.y0 = r.y1 = s.y1[1];
-  r.y2 = s.y2[1];
 }
 
 }  // namespace
@@ -399,55 +347,21 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
                               Sample* outR, int n) {
   EngineChunk& ch = chunk_;
 
-  double loudest = 0.0;  // the largest detector value of the chunk
   // Pass 1: glides, dither, side chain, detector and level smoothers. Every input of the chunk is
   // read here, before pass 6 writes any output, so input and output may be the same memory.
-  {
-    FilterSection& scL = sections_[kSideChainLeft];
-    FilterSection& scR = sections_[kSideChainRight];
-    FilterSection& fast = sections_[kFastLevel];
-    FilterSection& slow = sections_[kSlowLevel];
-    Sections<Pair> sideChain = Load(scL, scR);
-    Sections<double> sideChainMono = Load(scL);
-    Sections<Pair> levels = Load(fast, slow);
-    uint32_t n1 = noise_.n1, n2 = noise_.n2, n3 = noise_.n3;
-    double drive = drive_, outputGain = outputGain_;
-    const double driveTarget = driveTarget_, outputTarget = outputTarget_;
-    for (int i = 0; i < n; ++i) {
-      const double inLeft = static_cast<double>(inL[i]);
-      const double inRight = Stereo ? static_cast<double>(inR[i]) : 0.0;
-      drive = (driveTarget - drive) * 0.001 + drive;
-      outputGain = (outputTarget - outputGain) * 0.001 + outputGain;
-      ch.drive[i] = drive;
-      ch.gain[i] = outputGain;
-      const double xL = Dither(n1, n2, n3) + inLeft * drive;
-      ch.xL[i] = xL;
-      double d;
-      if constexpr (Stereo) {
-        const double xR = Dither(n1, n2, n3) + inRight * drive;
-        ch.xR[i] = xR;
-        const Pair y = sideChain.Step(Pair{xL, xR});
-        const Pair power = y * y;
-        d = (power[0] + power[1]) * 0.7071;
-      } else {
-        d = std::fabs(sideChainMono.Step(xL));
-      }
-      ch.d[i] = d;
-      loudest = d > loudest ? d : loudest;
-      const Pair level = levels.Step(Pair{d, d});
-      ch.fast[i] = level[0];
-      ch.slow[i] = level[1];
-    }
-    if constexpr (Stereo) {
-      Store(scL, scR, sideChain);
-    } else {
-      Store(scL, sideChainMono);
-    }
-    Store(fast, slow, levels);
-    noise_ = {n1, n2, n3};
-    drive_ = drive;
-    outputGain_ = outputGain;
-  }
+  FrontState front{drive_,
+                   outputGain_,
+                   driveTarget_,
+                   outputTarget_,
+                   {noise_.n1, noise_.n2, noise_.n3},
+                   &sections_[kSideChainLeft],
+                   &sections_[kSideChainRight],
+                   &sections_[kFastLevel],
+                   &sections_[kSlowLevel]};
+  const double loudest = kernels_->Front<Sample, Stereo>()(ch, n, front, inL, inR);
+  drive_ = front.drive;
+  outputGain_ = front.outputGain;
+  noise_ = {front.noise[0], front.noise[1], front.noise[2]};
 
   // Pass 2: the envelope filter's coefficients for every frame.
   FilterSection& env = sections_[kEnvelope];
