@@ -323,7 +323,7 @@ QRV_INLINE void OutputsT(const EngineChunk& c, int n, double k, double m, Sample
       D sR = e * Load<W>(c.xR + i);
       if constexpr (Valve) sR = qrv::Valve<W>(sR, k, m);
       StoreSamples<W>(outR + i, inverseDrive * sR * gain, count);
-    } else {
+    } else if (outR != outL) {
       StoreSamples<W>(outR + i, left, count);
     }
   }
