@@ -135,14 +135,7 @@ Divergence RunOne(InstructionSet isa, const Setting& setting, bool stereo, doubl
   return d;
 }
 
-class FidelityMatrix : public testing::TestWithParam<InstructionSet> {
- protected:
-  void SetUp() override {
-    if (!InstructionSetAvailable(GetParam())) {
-      GTEST_SKIP() << "this CPU lacks " << InstructionSetName(GetParam()) << ": path not run";
-    }
-  }
-};
+class FidelityMatrix : public test::EveryPath {};
 
 TEST_P(FidelityMatrix, EverySettingRateAndBlockPatternStaysWithinFidelity) {
   const char* full = std::getenv("QRV_FIDELITY_FULL");
@@ -168,15 +161,8 @@ TEST_P(FidelityMatrix, EverySettingRateAndBlockPatternStaysWithinFidelity) {
               runs, total.Summary().c_str());
 }
 
-std::string IsaName(const testing::TestParamInfo<InstructionSet>& info) {
-  std::string name = InstructionSetName(info.param);
-  name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
-  return name;
-}
 
-INSTANTIATE_TEST_SUITE_P(EveryPath, FidelityMatrix,
-                         testing::Values(InstructionSet::kSse2, InstructionSet::kAvx2, InstructionSet::kAvx512),
-                         IsaName);
+INSTANTIATE_TEST_SUITE_P(EveryPath, FidelityMatrix, test::kEveryPath, test::PathName);
 
 }  // namespace
 }  // namespace qrv

@@ -2,12 +2,16 @@
 // chunked and vectorised passes are held against. Tests only.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+
+#include "dsp/EngineKernels.h"
 
 namespace qrv::test {
 
@@ -325,5 +329,25 @@ struct Divergence {
     return text;
   }
 };
+
+// Tests run once on each instruction-set path of the chunked passes; a path this CPU lacks is
+// reported as not run.
+class EveryPath : public testing::TestWithParam<InstructionSet> {
+ protected:
+  void SetUp() override {
+    if (!InstructionSetAvailable(GetParam())) {
+      GTEST_SKIP() << "this CPU lacks " << InstructionSetName(GetParam()) << ": path not run";
+    }
+  }
+};
+
+inline const auto kEveryPath =
+    testing::Values(InstructionSet::kSse2, InstructionSet::kAvx2, InstructionSet::kAvx512);
+
+inline std::string PathName(const testing::TestParamInfo<InstructionSet>& info) {
+  std::string name = InstructionSetName(info.param);
+  name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+  return name;
+}
 
 }  // namespace qrv::test

@@ -164,14 +164,7 @@ std::vector<Action> Script() {
   return s;
 }
 
-class ReferenceModel : public testing::TestWithParam<InstructionSet> {
- protected:
-  void SetUp() override {
-    if (!InstructionSetAvailable(GetParam())) {
-      GTEST_SKIP() << "this CPU lacks " << InstructionSetName(GetParam()) << ": path not run";
-    }
-  }
-};
+class ReferenceModel : public test::EveryPath {};
 
 TEST_P(ReferenceModel, StereoLoopStaysWithinFidelity) { Check<float>(Script(), true, true, GetParam()); }
 
@@ -209,15 +202,8 @@ TEST_P(ReferenceModel, ShortBlocksMatchBitForBit) {
   }
 }
 
-std::string IsaName(const testing::TestParamInfo<InstructionSet>& info) {
-  std::string name = InstructionSetName(info.param);
-  name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
-  return name;
-}
 
-INSTANTIATE_TEST_SUITE_P(EveryPath, ReferenceModel,
-                         testing::Values(InstructionSet::kSse2, InstructionSet::kAvx2, InstructionSet::kAvx512),
-                         IsaName);
+INSTANTIATE_TEST_SUITE_P(EveryPath, ReferenceModel, test::kEveryPath, test::PathName);
 
 }  // namespace
 }  // namespace qrv
