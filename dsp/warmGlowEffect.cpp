@@ -262,13 +262,14 @@ void warmGlowEffect::RunFrames(const BlockConstants& c, const Sample* inL, const
   const double k = c.k, m = c.m;
   const int ratio = c.ratio, attackCount = c.attackCount;
 
-  // Hot state in locals for the loop, written back once.
-  FilterSection scL = sections_[kSideChainLeft];
-  FilterSection scR = sections_[kSideChainRight];
-  FilterSection fast = sections_[kFastLevel];
-  FilterSection slow = sections_[kSlowLevel];
-  FilterSection env = sections_[kEnvelope];
-  FilterSection meter = sections_[kMeter];
+  // Hot state in locals for the loop, written back once; only what the steps use, so that a short
+  // block pays little for the copies. The envelope's coefficients change every frame: stepped in place.
+  Sections<double> scL = Load(sections_[kSideChainLeft]);
+  Sections<double> scR = Load(sections_[kSideChainRight]);
+  Sections<double> fast = Load(sections_[kFastLevel]);
+  Sections<double> slow = Load(sections_[kSlowLevel]);
+  Sections<double> meter = Load(sections_[kMeter]);
+  FilterSection& env = sections_[kEnvelope];
   uint32_t n1 = noise_.n1, n2 = noise_.n2, n3 = noise_.n3;
   double drive = drive_, inverseDrive = inverseDrive_, outputGain = outputGain_;
   double envelope = envelope_, meterGain = meterGain_;
@@ -325,12 +326,11 @@ void warmGlowEffect::RunFrames(const BlockConstants& c, const Sample* inL, const
     }
   }
 
-  sections_[kSideChainLeft] = scL;
-  sections_[kSideChainRight] = scR;
-  sections_[kFastLevel] = fast;
-  sections_[kSlowLevel] = slow;
-  sections_[kEnvelope] = env;
-  sections_[kMeter] = meter;
+  Store(sections_[kSideChainLeft], scL);
+  if constexpr (Stereo) Store(sections_[kSideChainRight], scR);
+  Store(sections_[kFastLevel], fast);
+  Store(sections_[kSlowLevel], slow);
+  Store(sections_[kMeter], meter);
   noise_ = {n1, n2, n3};
   drive_ = drive;
   inverseDrive_ = inverseDrive;

@@ -10,13 +10,14 @@
 # INSTALL_PEERS=1 through sudo), otherwise named and skipped.
 #
 # Usage: scripts/bench-lv2.sh [BUILD_DIR]   (default build/release; the bundle is built there first)
-# Environment: BLOCK (256), FRAMES (960000), ROUNDS (9), RATE (48000), CPU (core to pin to, 1).
+# Environment: BLOCK (256), FRAMES (24064), ROUNDS (101), RATE (48000), CPU (core to pin to, 1). Many short
+# rounds keep the median clear of the scheduler's time slices on a machine shared with builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build/release}"
 block="${BLOCK:-256}"
-frames="${FRAMES:-960000}"
-rounds="${ROUNDS:-9}"
+frames="${FRAMES:-24064}"
+rounds="${ROUNDS:-101}"
 rate="${RATE:-48000}"
 cpu="${CPU:-1}"
 
