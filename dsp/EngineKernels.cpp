@@ -450,6 +450,7 @@ const EngineKernels kKernels[kInstructionSetCount] = {
 }  // namespace
 
 bool InstructionSetAvailable(InstructionSet isa) {
+  __builtin_cpu_init();  // idempotent; the answer must not depend on constructor order at load time
   switch (isa) {
     case InstructionSet::kSse2: return true;
     case InstructionSet::kAvx2: return __builtin_cpu_supports("avx2");
