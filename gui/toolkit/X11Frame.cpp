@@ -223,6 +223,12 @@ struct X11PlatformFrame::Impl {
       case ClientMessage:
         if (deleteWindow != 0 && static_cast<Atom>(e.xclient.data.l[0]) == deleteWindow && onClose) onClose();
         break;
+      case FocusOut:
+        // The keyboard went to another window (the host's, say): an edit in progress is committed,
+        // as a click elsewhere in the window would. Grabs and moves within our window do not count.
+        if (e.xfocus.mode == NotifyNormal && e.xfocus.detail != NotifyInferior && e.xfocus.detail != NotifyPointer)
+          frame->setFocusView(nullptr);
+        break;
       case KeyPress: {
         KeyEvent k = TranslateKey(&e.xkey);
         frame->platformKeyDown(k);
@@ -255,7 +261,7 @@ std::unique_ptr<X11PlatformFrame> X11PlatformFrame::create(Frame* frame, unsigne
   XSetWindowAttributes attrs{};
   attrs.background_pixel = BlackPixel(gDisplay, screen);
   attrs.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | EnterWindowMask |
-                     LeaveWindowMask | KeyPressMask | KeyReleaseMask | StructureNotifyMask;
+                     LeaveWindowMask | KeyPressMask | KeyReleaseMask | StructureNotifyMask | FocusChangeMask;
   impl->window = XCreateWindow(gDisplay, parentWindow, 0, 0, impl->width, impl->height, 0, CopyFromParent,
                                InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &attrs);
   if (!impl->window) return nullptr;

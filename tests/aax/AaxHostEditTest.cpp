@@ -119,7 +119,8 @@ struct Pixels {
 Pixels Capture(Display* d, Window w) {
   Pixels p;
   XWindowAttributes a{};
-  if (!XGetWindowAttributes(d, w, &a)) return p;
+  // An image of a window that is not (yet) viewable is an X error, which would end the test program.
+  if (!XGetWindowAttributes(d, w, &a) || a.map_state != IsViewable) return p;
   XImage* image = XGetImage(d, w, 0, 0, static_cast<unsigned>(a.width), static_cast<unsigned>(a.height), AllPlanes,
                             ZPixmap);
   if (image == nullptr) return p;
