@@ -317,29 +317,33 @@ double LastLogged(const std::string& log, const std::string& id) {
   return value;
 }
 
-// aaxhost edit --log with the settings store and the user preset folder in the given temporary folders,
-// set in the child's environment only.
-std::unique_ptr<EditProcess> StartIsolated(const test::TempDir& config, const test::TempDir& profile) {
-  setenv("QRV_CONFIG_DIR", config.path().c_str(), 1);
-  setenv("USERPROFILE", profile.path().c_str(), 1);
-  auto edit = std::make_unique<EditProcess>(std::vector<std::string>{"--log"});
-  unsetenv("QRV_CONFIG_DIR");
-  unsetenv("USERPROFILE");
-  return edit;
-}
+// aaxhost edit --log with a settings store and a user preset folder of its own (temporary folders, set in
+// the child's environment only), and its host window.
+struct IsolatedEdit {
+  // False when the process did not start or its window did not appear.
+  bool Start(Display* d) {
+    setenv("QRV_CONFIG_DIR", config.path().c_str(), 1);
+    setenv("USERPROFILE", profile.path().c_str(), 1);
+    process = std::make_unique<EditProcess>(std::vector<std::string>{"--log"});
+    unsetenv("QRV_CONFIG_DIR");
+    unsetenv("USERPROFILE");
+    return process->running() && WaitFor([&] { return (host = FindHostWindow(d)) != 0; });
+  }
+  test::TempDir config, profile;
+  std::unique_ptr<EditProcess> process;
+  Window host = 0;
+};
 
 // The preset bar of the real module in aaxhost edit, worked with real clicks and keys; the settings
 // store and the user preset folder in temporary folders of the child's environment.
 TEST(AaxHostEdit, ThePresetBarDrivesThePresetsZoomABAndSaving) {
   QRV_ASSERT_X_SERVER();
-  test::TempDir config, profile;
   Display* d = XOpenDisplay(SharedXServer().name().c_str());
   ASSERT_NE(d, nullptr);
-  const auto owned = StartIsolated(config, profile);
-  EditProcess& edit = *owned;
-  ASSERT_TRUE(edit.running());
-  Window host = 0;
-  ASSERT_TRUE(WaitFor([&] { return (host = FindHostWindow(d)) != 0; })) << "no host window appeared";
+  IsolatedEdit session;
+  ASSERT_TRUE(session.Start(d)) << "no host window appeared";
+  EditProcess& edit = *session.process;
+  const Window host = session.host;
   ASSERT_TRUE(WaitFor([&] { return Capture(d, host).width == 400; }));
   poll(nullptr, 0, 300);
 
@@ -372,7 +376,7 @@ TEST(AaxHostEdit, ThePresetBarDrivesThePresetsZoomABAndSaving) {
 
   // The name renamed by typing; the save dialog proposes it, and Return saves it as a file.
   const std::filesystem::path folder =
-      profile.path() / "Documents" / "quarry-tone.com" / "User Presets" / "QRV warmGlow";
+      session.profile.path() / "Documents" / "quarry-tone.com" / "User Presets" / "QRV warmGlow";
   Window focus = 0;
   int revert = 0;
   Click(d, host, 135, 13);
@@ -429,14 +433,12 @@ std::pair<int, int> WindowSize(Display* d, Window w) {
 // values; the name closes it and the window returns to 400 x 353.
 TEST(AaxHostEdit, ThePresetBrowserLoadsAClickedPresetIntoTheHost) {
   QRV_ASSERT_X_SERVER();
-  test::TempDir config, profile;
   Display* d = XOpenDisplay(SharedXServer().name().c_str());
   ASSERT_NE(d, nullptr);
-  const auto owned = StartIsolated(config, profile);
-  EditProcess& edit = *owned;
-  ASSERT_TRUE(edit.running());
-  Window host = 0;
-  ASSERT_TRUE(WaitFor([&] { return (host = FindHostWindow(d)) != 0; })) << "no host window appeared";
+  IsolatedEdit session;
+  ASSERT_TRUE(session.Start(d)) << "no host window appeared";
+  EditProcess& edit = *session.process;
+  const Window host = session.host;
   ASSERT_TRUE(WaitFor([&] { return WindowSize(d, host) == std::make_pair(400, 353); }));
   poll(nullptr, 0, 300);
 
