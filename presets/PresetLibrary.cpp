@@ -241,8 +241,12 @@ int PresetLibrary::FindUserGroup(std::string_view folder) const {
 
 int PresetLibrary::FindItem(int bank, int group, const std::filesystem::path& path) const {
   if (path.empty()) return -1;
-  for (int i = 0; i < ItemCount(bank, group); ++i)
-    if (ItemPath(bank, group, i) == path) return i;
+  // The file name first: only an item of that name has its whole path made and compared.
+  const std::string stem = path.stem().string();
+  for (int i = 0; i < ItemCount(bank, group); ++i) {
+    const PresetItem* it = Item(bank, group, i);
+    if (it->factoryIndex < 0 && it->fileName == stem && ItemPath(bank, group, i) == path) return i;
+  }
   return -1;
 }
 
