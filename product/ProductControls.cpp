@@ -1,7 +1,7 @@
 #include "product/ProductControls.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "gui/backend/Resources.h"

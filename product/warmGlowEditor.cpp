@@ -31,6 +31,7 @@ constexpr int kRatioPositions = Positions(kRatioTexts.size());
 constexpr int kAttackPositions = Positions(kAttackTexts.size());
 constexpr int kValvePositions = Positions(kValveTexts.size());
 
+// clang-format off
 // In the order they are added (later ones lie on top). The wheel steps of AttackRatio and ValveLevel are a
 // seventh, as the panel has always turned (a notch moves half a step: the knob's own wheel rule).
 constexpr KnobSpec kKnobs[] = {
@@ -49,6 +50,7 @@ constexpr KnobSpec kKnobs[] = {
     {kSlotValveLevel, kImageValveKnob, {267, 92}, kValvePositions, 1, 0.5, 1.0 / 7, 1.0, 100, 100,
      "Sets up a valve processing reference level"},
 };
+// clang-format on
 
 constexpr QRVPoint kModeSwitchAt{262, 46};
 constexpr int kModePositions = Positions(kProcessTexts.size());
@@ -78,9 +80,7 @@ warmGlowEditor::~warmGlowEditor() {
   if (aboutContainer_ && engine_ && !engine_->containsContainer(aboutContainer_)) delete aboutContainer_;
 }
 
-QRVAnimKnob* warmGlowEditor::knob(int slot) const {
-  return slot >= 0 && slot < 8 ? knobs_[slot] : nullptr;
-}
+QRVAnimKnob* warmGlowEditor::knob(int slot) const { return slot >= 0 && slot < 8 ? knobs_[slot] : nullptr; }
 
 uint32_t warmGlowEditor::Now() { return platform::GetClock().TickCount(); }
 
@@ -112,8 +112,8 @@ bool warmGlowEditor::Open() {
   for (const KnobSpec& k : kKnobs) {
     QRVBitmap* b = Quarrytone::GetSharedBitmap(k.image);
     if (!b) continue;
-    auto* knob = new QRVAnimKnob(FrameRect(b, k.at, k.frames, k.columns), static_cast<int>(k.slot), b, k.frames,
-                                 k.columns);
+    auto* knob =
+        new QRVAnimKnob(FrameRect(b, k.at, k.frames, k.columns), static_cast<int>(k.slot), b, k.frames, k.columns);
     knob->setDefaultValue(k.defaultValue);
     knob->wheelStep_ = k.wheelStep;
     knob->fineFactor_ = k.fineFactor;
@@ -220,16 +220,25 @@ void warmGlowEditor::ControllerValueChanged(int index, double value) {
 void warmGlowEditor::ControlValueChanged(int tag, double value) {
   if (!engine_) return;
   switch (tag) {
-    case kSlotProcess: engine_->parameterChanged(kSlotProcess, SwitchFromMode(value)); break;
+    case kSlotProcess:
+      engine_->parameterChanged(kSlotProcess, SwitchFromMode(value));
+      break;
     case kSlotRatio:
     case kSlotAttackRatio:
     case kSlotTime:
     case kSlotCompression:
     case kSlotOutput:
-    case kSlotValveLevel: engine_->parameterChanged(tag, value); break;
-    case kTagNameButton: engine_->parameterChanged(kMessageShowAbout, 1.0); break;
-    case kTagAbout: engine_->parameterChanged(kMessageHideAbout, 1.0); break;
-    default: break;
+    case kSlotValveLevel:
+      engine_->parameterChanged(tag, value);
+      break;
+    case kTagNameButton:
+      engine_->parameterChanged(kMessageShowAbout, 1.0);
+      break;
+    case kTagAbout:
+      engine_->parameterChanged(kMessageHideAbout, 1.0);
+      break;
+    default:
+      break;
   }
 }
 
@@ -249,7 +258,8 @@ void warmGlowEditor::Idle() {
   t = std::min(t, latestTime_);
   double value = previousReading_;
   if (latestTime_ > previousTime_)
-    value = previousReading_ + (latestReading_ - previousReading_) * (t - previousTime_) / (latestTime_ - previousTime_);
+    value =
+        previousReading_ + (latestReading_ - previousReading_) * (t - previousTime_) / (latestTime_ - previousTime_);
   meter_->setValue(value);
   Redraw(meter_);
 }

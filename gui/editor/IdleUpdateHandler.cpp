@@ -3,9 +3,11 @@
 namespace Quarrytone {
 
 IdleUpdate_QRV_Handler::IdleUpdate_QRV_Handler()
-    : timer_([this](tk::Timer*) {
-        if (tick_) tick_();
-      }, kIntervalMs, false) {}
+    : timer_([this](tk::Timer*) { runTick(); }, kIntervalMs, false) {}
+
+void IdleUpdate_QRV_Handler::runTick() {
+  if (tick_) tick_();
+}
 
 IdleUpdate_QRV_Handler& IdleUpdate_QRV_Handler::Get() {
   // The run loop first, so that it outlives the handler's timer at exit.

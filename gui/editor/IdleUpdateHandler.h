@@ -28,6 +28,7 @@ class IdleUpdate_QRV_Handler {
 
  private:
   IdleUpdate_QRV_Handler();
+  void runTick();
   tk::Timer timer_;
   std::function<void()> tick_;
   int users_ = 0;

@@ -32,7 +32,9 @@ std::optional<std::pair<int, int>> PngSize(const fs::path& p) {
   const auto b = ReadBytes(p);
   static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
   if (b.size() < 24 || !std::equal(std::begin(kSignature), std::end(kSignature), b.begin())) return std::nullopt;
-  auto be32 = [&](std::size_t at) { return int(b[at]) << 24 | int(b[at + 1]) << 16 | int(b[at + 2]) << 8 | int(b[at + 3]); };
+  auto be32 = [&](std::size_t at) {
+    return int(b[at]) << 24 | int(b[at + 1]) << 16 | int(b[at + 2]) << 8 | int(b[at + 3]);
+  };
   return std::make_pair(be32(16), be32(20));
 }
 

@@ -66,9 +66,9 @@ TEST_F(EditorWindow, ZoomIsLimitedAndTheScaledHeightIsWholePixels) {
     double asked, requested;
     int width, height;
   };
-  const Case cases[] = {{0.5, 0.7, 280, 247},  {5.0, 4.0, 1600, 1412}, {0.0, 1.0, 400, 353},
-                        {1.5, 1.5, 600, 529},  {2.0, 2.0, 800, 706},   {0.7, 0.7, 280, 247},
-                        {NAN, 1.0, 400, 353},  {4.0, 4.0, 1600, 1412}, {1.0, 1.0, 400, 353}};
+  const Case cases[] = {{0.5, 0.7, 280, 247}, {5.0, 4.0, 1600, 1412}, {0.0, 1.0, 400, 353},
+                        {1.5, 1.5, 600, 529}, {2.0, 2.0, 800, 706},   {0.7, 0.7, 280, 247},
+                        {NAN, 1.0, 400, 353}, {4.0, 4.0, 1600, 1412}, {1.0, 1.0, 400, 353}};
   for (const Case& c : cases) {
     window->setZoom(c.asked);
     EXPECT_DOUBLE_EQ(window->requestedZoom(), c.requested) << c.asked;
@@ -97,7 +97,8 @@ TEST_F(EditorWindow, ZoomIsLimitedAndTheScaledHeightIsWholePixels) {
 // Records where the engine says the pointer is when it is pressed.
 class PointerProbe : public QRVCustomControl {
  public:
-  PointerProbe(const QRVRect& r, QRVMasterGraphicalEngine* engine) : QRVCustomControl(r, 40, nullptr), engine_(engine) {}
+  PointerProbe(const QRVRect& r, QRVMasterGraphicalEngine* engine)
+      : QRVCustomControl(r, 40, nullptr), engine_(engine) {}
   int onMouseDown(QRVPoint where, int) override {
     engine_->getMousePosition(seen);
     engine_->getMouseButtons(buttons);

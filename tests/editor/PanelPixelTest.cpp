@@ -66,7 +66,8 @@ class PanelPixels : public EditorFixture {
         tk::Color want = img.at(static_cast<int>(offset.x * 2) + x, static_cast<int>(offset.y * 2) + y);
         if (want.a != 255) continue;
         ++opaque;
-        tk::Color got = headless().pixel(static_cast<int>(rect.left * 2) + x, static_cast<int>((rect.top + kBar) * 2) + y);
+        tk::Color got =
+            headless().pixel(static_cast<int>(rect.left * 2) + x, static_cast<int>((rect.top + kBar) * 2) + y);
         if (Near(got, want, 2)) ++same;
       }
     EXPECT_GT(opaque, 50);
@@ -149,8 +150,8 @@ TEST_F(PanelPixels, TheSwitchAndKnobsShowTheFrameOfTheirValue) {
         EXPECT_LT(share, 0.95) << mode << " frame " << f;
     }
   }
-  const std::pair<int, int> knobs[] = {{kSlotTime, kImageTimeKnob},         {kSlotCompression, kImageCompressionKnob},
-                                       {kSlotOutput, kImageOutputKnob},     {kSlotRatio, kImageRatioKnob},
+  const std::pair<int, int> knobs[] = {{kSlotTime, kImageTimeKnob},          {kSlotCompression, kImageCompressionKnob},
+                                       {kSlotOutput, kImageOutputKnob},      {kSlotRatio, kImageRatioKnob},
                                        {kSlotAttackRatio, kImageAttackKnob}, {kSlotValveLevel, kImageValveKnob}};
   for (auto [slot, image] : knobs) {
     QRVAnimKnob* k = editor().knob(slot);
@@ -213,7 +214,8 @@ TEST_F(PanelPixels, TheWholeWindowAt100And200PercentShowsTheBarAreaAndThePanel) 
         if (zoom == 1.0) {
           // Two by two image pixels make one window pixel.
           tk::Color b = panel.at(ix + 1, iy), c = panel.at(ix, iy + 1), d = panel.at(ix + 1, iy + 1);
-          want = tk::Color{std::uint8_t((want.r + b.r + c.r + d.r + 2) / 4), std::uint8_t((want.g + b.g + c.g + d.g + 2) / 4),
+          want = tk::Color{std::uint8_t((want.r + b.r + c.r + d.r + 2) / 4),
+                           std::uint8_t((want.g + b.g + c.g + d.g + 2) / 4),
                            std::uint8_t((want.b + b.b + c.b + d.b + 2) / 4), 255};
         }
         const tk::Color got = WindowPixel(dx / zoom, dy / zoom + kBar);

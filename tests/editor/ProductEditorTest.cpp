@@ -91,8 +91,8 @@ TEST_F(ProductEditor, AWheelNotchMovesEachKnobByHalfItsStepAndShiftByTheFineShar
     int slot;
     double step, fine;
   };
-  const Case cases[] = {{kSlotTime, 0.1, 0.5},        {kSlotCompression, 0.05, 0.2}, {kSlotOutput, 1.0 / 60, 0.2},
-                        {kSlotRatio, 1.0 / 6, 1.0},   {kSlotAttackRatio, 1.0 / 7, 1.0}, {kSlotValveLevel, 1.0 / 7, 1.0}};
+  const Case cases[] = {{kSlotTime, 0.1, 0.5},      {kSlotCompression, 0.05, 0.2},    {kSlotOutput, 1.0 / 60, 0.2},
+                        {kSlotRatio, 1.0 / 6, 1.0}, {kSlotAttackRatio, 1.0 / 7, 1.0}, {kSlotValveLevel, 1.0 / 7, 1.0}};
   for (const Case& c : cases) {
     window->valueChangedByController(c.slot, 0.5);
     const QRVPoint at = Centre(editor().knob(c.slot));
@@ -123,7 +123,8 @@ TEST_F(ProductEditor, AltClickAndDoubleClickResetKnobsToTheirDefaultsAndTheSwitc
     window->valueChangedByController(kSlotProcess, from);
     window->reports.clear();
     Click(Centre(s), kQRVLButton | kQRVAlt);
-    EXPECT_EQ(window->reports, (std::vector<std::pair<int, double>>{{kSlotProcess, GetParameterDefault(kSlotProcess)}}));
+    EXPECT_EQ(window->reports,
+              (std::vector<std::pair<int, double>>{{kSlotProcess, GetParameterDefault(kSlotProcess)}}));
     EXPECT_DOUBLE_EQ(s->getValue(), 0.0);  // the Valve frame
   }
   window->valueChangedByController(kSlotProcess, 0.0);

@@ -37,8 +37,8 @@ class PrivateXServer {
       return;
     }
     std::string fd = std::to_string(fds[1]);
-    const char* argv[] = {xvfb.c_str(), "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp",
-                          nullptr};
+    const char* argv[] = {xvfb.c_str(), "-displayfd", fd.c_str(), "-screen", "0",
+                          "800x600x24", "-nolisten",  "tcp",      nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
