@@ -68,6 +68,11 @@ void Redraw(QRVBaseControl* control) {
   if (control) control->invalidPeer();
 }
 
+// Slots 2..7: the six knobs, each reporting its own slot.
+bool IsKnobSlot(int index) {
+  return index >= static_cast<int>(kSlotRatio) && index <= static_cast<int>(kSlotValveLevel);
+}
+
 // The mode switch runs Valve..Off from left to right, the parameter Off..Valve: one is 1 minus the other.
 double SwitchFromMode(double mode) { return 1.0 - mode; }
 
@@ -159,6 +164,13 @@ void warmGlowEditor::Close() {
 }
 
 void warmGlowEditor::ControllerValueChanged(int index, double value) {
+  if (IsKnobSlot(index)) {
+    if (QRVAnimKnob* k = knobs_[index]) {
+      k->setValue(value);
+      Redraw(k);
+    }
+    return;
+  }
   switch (index) {
     case kSlotProcess:
       if (mode_) {
@@ -168,17 +180,6 @@ void warmGlowEditor::ControllerValueChanged(int index, double value) {
       if (meter_) {
         meter_->setLamp(StepOf(value, 2) != 0);
         Redraw(meter_);
-      }
-      break;
-    case kSlotRatio:
-    case kSlotAttackRatio:
-    case kSlotTime:
-    case kSlotCompression:
-    case kSlotOutput:
-    case kSlotValveLevel:
-      if (QRVAnimKnob* k = knobs_[index]) {
-        k->setValue(value);
-        Redraw(k);
       }
       break;
     case kSlotGainReduction:
@@ -219,17 +220,13 @@ void warmGlowEditor::ControllerValueChanged(int index, double value) {
 
 void warmGlowEditor::ControlValueChanged(int tag, double value) {
   if (!engine_) return;
+  if (IsKnobSlot(tag)) {
+    engine_->parameterChanged(tag, value);
+    return;
+  }
   switch (tag) {
     case kSlotProcess:
       engine_->parameterChanged(kSlotProcess, SwitchFromMode(value));
-      break;
-    case kSlotRatio:
-    case kSlotAttackRatio:
-    case kSlotTime:
-    case kSlotCompression:
-    case kSlotOutput:
-    case kSlotValveLevel:
-      engine_->parameterChanged(tag, value);
       break;
     case kTagNameButton:
       engine_->parameterChanged(kMessageShowAbout, 1.0);
