@@ -29,6 +29,7 @@ constexpr std::array<Layout, 2> kLayouts = {Layout::kMono, Layout::kStereo};
 constexpr std::string_view kPrefixes =
     "@prefix doap:   <http://usefulinc.com/ns/doap#> .\n"
     "@prefix foaf:   <http://xmlns.com/foaf/0.1/> .\n"
+    "@prefix idpy:   <http://harrisonconsoles.com/lv2/inlinedisplay#> .\n"
     "@prefix lv2:    <http://lv2plug.in/ns/lv2core#> .\n"
     "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
     "@prefix pset:   <http://lv2plug.in/ns/ext/presets#> .\n"
@@ -120,6 +121,8 @@ void OutputControl(std::ostringstream& o, uint32_t index, std::string_view symbo
 std::string PluginTurtle() {
   std::ostringstream o;
   o << kPrefixes;
+  // The inline display is not in the installed schemas; say what its two terms are.
+  o << "idpy:queue_draw a lv2:Feature .\nidpy:interface a lv2:ExtensionData .\n\n";
   o << Iri(std::string(kUriBase)) << "\n  a doap:Project ;\n  doap:name \"QRV warmGlow\" ;\n"
     << "  doap:maintainer [ a foaf:Person ; foaf:name \"Quarry-tone\" ] .\n\n";
   for (Layout layout : kLayouts) {
@@ -130,8 +133,8 @@ std::string PluginTurtle() {
          "saturation.\" ;\n"
       << "  lv2:project " << Iri(std::string(kUriBase)) << " ;\n"
       << "  lv2:minorVersion 2 ;\n  lv2:microVersion 0 ;\n"
-      << "  lv2:optionalFeature lv2:hardRTCapable , urid:map ;\n"
-      << "  lv2:extensionData state:interface ;\n"
+      << "  lv2:optionalFeature lv2:hardRTCapable , urid:map , idpy:queue_draw ;\n"
+      << "  lv2:extensionData state:interface , idpy:interface ;\n"
       << "  lv2:port [\n";
     bool first = true;
     auto next = [&] {

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "dsp/warmGlowEffect.h"
+#include "format/lv2/Lv2InlineDisplay.h"
 #include "format/lv2/Lv2Ports.h"
 #include "format/lv2/Lv2State.h"
 
@@ -17,8 +18,9 @@ namespace qrv::lv2 {
 
 class Lv2Instance {
  public:
-  // map may be null; the instance then runs but refuses state.
-  Lv2Instance(Layout layout, double sampleRate, const LV2_URID_Map* map);
+  // map may be null; the instance then runs but refuses state. queue (the inline display's queue_draw)
+  // may be null.
+  Lv2Instance(Layout layout, double sampleRate, const LV2_URID_Map* map, const InlineDisplayQueue* queue = nullptr);
 
   Layout layout() const { return layout_; }
   void ConnectPort(uint32_t port, void* data);
@@ -28,6 +30,7 @@ class Lv2Instance {
 
   warmGlowEffect& engine() { return *engine_; }
   Lv2State& state() { return state_; }
+  Lv2InlineDisplay& inlineDisplay() { return inlineDisplay_; }
 
  private:
   void ApplyControls(bool all);
@@ -43,6 +46,7 @@ class Lv2Instance {
   std::array<float, kControlPorts.size()> applied_{};  // port values last handed to the engine
   PublishedValues published_;                          // and their normalised values, for state saves
   Lv2State state_;
+  Lv2InlineDisplay inlineDisplay_;
   const float* enabled_ = nullptr;
   float* latency_ = nullptr;
   float* gainReduction_ = nullptr;
