@@ -1,0 +1,332 @@
+// The LV2 UI binary as a host loads it: dlopen, instantiation inside a parent window on a private Xvfb
+// server, the idle interface driving it, real pointer events through XTest, port events from the host.
+// What the host sees is only what the UI writes, touches and asks for.
+#include <gtest/gtest.h>
+#include <time.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+#include "dsp/ParameterSet.h"
+#include "format/lv2/Lv2Ports.h"
+#include "format/lv2/Lv2Uris.h"
+#include "gui/backend/Resources.h"
+#include "gui/editor/EditorWrapperV4.h"
+#include "presets/SettingsStore.h"
+#include "product/warmGlowEditor.h"
+#include "tests/lv2ui/UiHost.h"
+#include "tests/support/PrivateXServer.h"
+#include "tests/support/TempDir.h"
+
+// Last: Xlib's macros (None, Bool, True) would break the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+namespace qrv::lv2::test {
+namespace {
+
+using qrv::test::PrivateXServer;
+using qrv::test::TempDir;
+
+constexpr double kBar = Quarrytone::QRVVSTGUIEditorWrapperV1::kBarHeight;
+
+// One settings folder for the whole program: the UI binary may stay loaded between tests and keep
+// the path it found first.
+const TempDir& ConfigDir() {
+  static const TempDir dir;
+  static const bool set = [] {
+    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    setenv("USERPROFILE", dir.path().c_str(), 1);
+    // GLib's slice allocator hides freed and leaked objects from the leak checker.
+    setenv("G_SLICE", "always-malloc", 1);
+    return true;
+  }();
+  (void)set;
+  return dir;
+}
+
+// Rectangles of the panel in editor layout points, read from the real product editor on a headless
+// window, so that the test follows the panel's layout.
+struct PanelLayout {
+  QRVRect compression, meter;
+};
+const PanelLayout& Layout() {
+  static const PanelLayout layout = [] {
+    Quarrytone::InitializeResources();
+    Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar window(&CreateProductEditor);
+    PanelLayout l{};
+    if (window.open(tk::PlatformType::Headless)) {
+      auto* editor = static_cast<warmGlowEditor*>(window.productEditor());
+      if (editor->knob(kSlotCompression)) l.compression = editor->knob(kSlotCompression)->getViewSize();
+      if (editor->meter()) l.meter = editor->meter()->getViewSize();
+      window.close();
+    }
+    return l;
+  }();
+  return layout;
+}
+
+void Nap() {
+  timespec t{0, 5'000'000};
+  nanosleep(&t, nullptr);
+}
+
+class Lv2Ui : public testing::Test {
+ protected:
+  void SetUp() override {
+    ConfigDir();
+    std::filesystem::remove_all(ConfigDir().path() / "Quarry-tone");
+    ASSERT_TRUE(server.ok()) << "the UI tests need Xvfb: " << server.reason();
+    setenv("DISPLAY", server.name().c_str(), 1);
+    display = XOpenDisplay(server.name().c_str());
+    ASSERT_NE(display, nullptr);
+    int event, error, major, minor;
+    ASSERT_TRUE(XTestQueryExtension(display, &event, &error, &major, &minor)) << "the X server has no XTest";
+    parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1000, 900, 0, 0, 0);
+    XMapWindow(display, parent);
+    XSync(display, False);
+    ASSERT_NE(library.descriptor(), nullptr) << library.error();
+  }
+  void TearDown() override {
+    ui.reset();
+    if (display != nullptr) {
+      XDestroyWindow(display, parent);
+      XCloseDisplay(display);
+    }
+    unsetenv("DISPLAY");
+  }
+
+  void Open(UiHost::Options options = {}) {
+    options.parent = parent;
+    ui.emplace(library, options);
+  }
+
+  // Idles the UI as a host's UI thread does until done() or five seconds.
+  template <class Done>
+  bool Pump(Done done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+      ui->Idle();
+      Nap();
+    }
+    return done();
+  }
+  void PumpFor(std::chrono::milliseconds span) {
+    const auto end = std::chrono::steady_clock::now() + span;
+    Pump([&] { return std::chrono::steady_clock::now() >= end; });
+  }
+
+  std::pair<int, int> WidgetSize() {
+    XWindowAttributes a{};
+    XGetWindowAttributes(display, ui->widget(), &a);
+    return {a.width, a.height};
+  }
+  std::vector<Window> Children() {
+    Window root, up;
+    Window* children = nullptr;
+    unsigned count = 0;
+    XQueryTree(display, parent, &root, &up, &children, &count);
+    std::vector<Window> out(children, children + count);
+    if (children) XFree(children);
+    return out;
+  }
+  // Pixels of an editor rectangle (layout points at zoom 1) as the X server shows them.
+  std::vector<unsigned long> Capture(QRVRect r) {
+    const int x = static_cast<int>(r.left), y = static_cast<int>(r.top + kBar);
+    const int w = static_cast<int>(r.right - r.left), h = static_cast<int>(r.bottom - r.top);
+    XImage* image = XGetImage(display, ui->widget(), x, y, w, h, AllPlanes, ZPixmap);
+    std::vector<unsigned long> out;
+    if (image == nullptr) return out;
+    for (int j = 0; j < h; ++j)
+      for (int i = 0; i < w; ++i) out.push_back(XGetPixel(image, i, j));
+    XDestroyImage(image);
+    return out;
+  }
+  // Lets the window settle: mapped, drawn, the same pixels twice in a row.
+  std::vector<unsigned long> Settled(QRVRect r) {
+    std::vector<unsigned long> last = Capture(r);
+    for (int i = 0; i < 50; ++i) {
+      PumpFor(std::chrono::milliseconds(40));
+      std::vector<unsigned long> now = Capture(r);
+      if (now == last && !now.empty()) return now;
+      last = now;
+    }
+    return last;
+  }
+  void Pointer(double x, double y) {
+    int rootX = 0, rootY = 0;
+    Window unused;
+    XTranslateCoordinates(display, ui->widget(), DefaultRootWindow(display), 0, 0, &rootX, &rootY, &unused);
+    XTestFakeMotionEvent(display, -1, rootX + static_cast<int>(x), rootY + static_cast<int>(y), CurrentTime);
+    XFlush(display);
+    PumpFor(std::chrono::milliseconds(30));
+  }
+  void Button(bool down) {
+    XTestFakeButtonEvent(display, 1, down ? True : False, CurrentTime);
+    XFlush(display);
+    PumpFor(std::chrono::milliseconds(30));
+  }
+
+  PrivateXServer server;
+  Display* display = nullptr;
+  Window parent = 0;
+  UiLibrary library;
+  std::optional<UiHost> ui;
+};
+
+TEST_F(Lv2Ui, OpensInsideTheParentAtTheEditorsSizeAndAsksTheHostForIt) {
+  Open();
+  ASSERT_TRUE(ui->ok());
+  EXPECT_EQ(Children(), std::vector<Window>{ui->widget()});
+  const std::pair<int, int> editorSize{static_cast<int>(kEditorWidth), static_cast<int>(kEditorHeight + kBar)};
+  EXPECT_TRUE(Pump([&] { return WidgetSize() == editorSize; })) << WidgetSize().first << "x" << WidgetSize().second;
+  ASSERT_FALSE(ui->sizes.empty());
+  EXPECT_EQ(ui->sizes.back(), editorSize);
+  EXPECT_EQ(ui->Idle(), 0);
+  EXPECT_TRUE(ui->events.empty()) << "opening writes no port";
+}
+
+TEST_F(Lv2Ui, TheHostsScaleFactorIsTheStartingZoomUnlessAZoomIsStored) {
+  Open({.scaleFactor = 2.0f});
+  ASSERT_TRUE(ui->ok());
+  EXPECT_TRUE(Pump([&] { return WidgetSize() == std::make_pair(800, 706); }));
+  ASSERT_FALSE(ui->sizes.empty());
+  EXPECT_EQ(ui->sizes.back(), std::make_pair(800, 706));
+  ui.reset();
+
+  // A scale factor beyond the zoom range is limited as every zoom is.
+  Open({.scaleFactor = 9.0f});
+  ASSERT_FALSE(ui->sizes.empty());
+  EXPECT_EQ(ui->sizes.back(), std::make_pair(1600, 1412));
+  ui.reset();
+
+  ASSERT_TRUE(settings::SaveZoom(150));
+  Open({.scaleFactor = 2.0f});
+  ASSERT_FALSE(ui->sizes.empty());
+  EXPECT_EQ(ui->sizes.back(), std::make_pair(600, 529));
+  EXPECT_TRUE(Pump([&] { return WidgetSize() == std::make_pair(600, 529); }));
+}
+
+TEST_F(Lv2Ui, ARealDragOnAKnobWritesItsPortInPortUnitsInsideATouchBracket) {
+  for (bool touch : {true, false}) {
+    Open({.touch = touch});
+    ASSERT_TRUE(ui->ok());
+    const QRVRect k = Layout().compression;
+    ASSERT_GT(k.right, k.left) << "the panel has a Compression knob";
+    Settled(k);
+    const double cx = (k.left + k.right) / 2, cy = (k.top + k.bottom) / 2 + kBar;
+    Pointer(cx, cy);
+    Button(true);
+    for (int dy = 10; dy <= 60; dy += 10) Pointer(cx, cy - dy);
+    Button(false);
+
+    std::vector<float> written;
+    for (const HostEvent& e : ui->events) {
+      if (e.kind == HostEvent::kWrite) {
+        EXPECT_EQ(e.port, kPortCompression);
+        written.push_back(e.value);
+      }
+    }
+    ASSERT_GE(written.size(), 2u) << "every move of the drag is written";
+    const float start = DefaultValue(kControlPorts[kPortCompression]);
+    for (std::size_t i = 0; i < written.size(); ++i) {
+      EXPECT_GE(written[i], 0.0f);
+      EXPECT_LE(written[i], 10.0f);
+      if (i > 0) {
+        EXPECT_GE(written[i], written[i - 1]) << "dragging up only raises the value";
+      }
+    }
+    EXPECT_GT(written.back(), start);
+    if (touch) {
+      ASSERT_GE(ui->events.size(), written.size() + 2);
+      EXPECT_EQ(ui->events.front().kind, HostEvent::kGrab);
+      EXPECT_EQ(ui->events.front().port, kPortCompression);
+      EXPECT_EQ(ui->events.back().kind, HostEvent::kRelease);
+      EXPECT_EQ(ui->events.back().port, kPortCompression);
+    } else {
+      EXPECT_EQ(ui->events.size(), written.size()) << "without ui:touch only the writes";
+    }
+    ui.reset();
+  }
+}
+
+TEST_F(Lv2Ui, PortEventsMoveTheKnobAndTheDragStartsFromThere) {
+  Open();
+  ASSERT_TRUE(ui->ok());
+  const QRVRect k = Layout().compression;
+  const std::vector<unsigned long> atDefault = Settled(k);
+  ui->PortEvent(kPortCompression, 9.0f);
+  const std::vector<unsigned long> moved = Settled(k);
+  EXPECT_NE(moved, atDefault);
+  ui->PortEvent(kPortCompression, DefaultValue(kControlPorts[kPortCompression]));
+  EXPECT_EQ(Settled(k), atDefault);
+
+  // Automation left the knob at 2: a drag continues from 2, not from where the knob was.
+  ui->PortEvent(kPortCompression, 2.0f);
+  Settled(k);
+  const double cx = (k.left + k.right) / 2, cy = (k.top + k.bottom) / 2 + kBar;
+  Pointer(cx, cy);
+  Button(true);
+  Pointer(cx, cy - 10);
+  Button(false);
+  float first = -1;
+  for (const HostEvent& e : ui->events) {
+    if (e.kind == HostEvent::kWrite && first < 0) first = e.value;
+  }
+  EXPECT_GT(first, 2.0f);
+  EXPECT_LT(first, 3.0f);
+}
+
+TEST_F(Lv2Ui, TheNeedleFollowsTheGainReductionPort) {
+  Open();
+  ASSERT_TRUE(ui->ok());
+  const QRVRect m = Layout().meter;
+  ASSERT_GT(m.right, m.left);
+  ui->PortEvent(kPortGainReduction, 0.0f);
+  const std::vector<unsigned long> rest = Settled(m);
+  // The host delivers the output port at its own rate; the needle eases between readings.
+  auto feed = [&](float db) {
+    for (int i = 0; i < 20; ++i) {
+      ui->PortEvent(kPortGainReduction, db);
+      PumpFor(std::chrono::milliseconds(30));
+    }
+    return Settled(m);
+  };
+  const std::vector<unsigned long> reducing = feed(-12.0f);
+  EXPECT_NE(reducing, rest);
+  EXPECT_NE(feed(-3.0f), reducing);
+  EXPECT_EQ(feed(0.0f), rest);
+  EXPECT_TRUE(ui->events.empty()) << "an output port is never written";
+}
+
+TEST_F(Lv2Ui, OpenAndCloseAgainLeaveNoWindowBehind) {
+  for (int cycle = 0; cycle < 3; ++cycle) {
+    Open({.scaleFactor = cycle == 1 ? 1.5f : 0.0f});
+    ASSERT_TRUE(ui->ok()) << cycle;
+    EXPECT_EQ(Children().size(), 1u);
+    PumpFor(std::chrono::milliseconds(100));
+    ui.reset();
+    XSync(display, False);
+    EXPECT_TRUE(Children().empty()) << cycle;
+  }
+}
+
+TEST_F(Lv2Ui, RefusesAForeignPluginAndAHostWithoutWriteFunction) {
+  Open({.pluginUri = "urn:example:other"});
+  EXPECT_FALSE(ui->ok());
+  EXPECT_TRUE(Children().empty());
+  LV2UI_Widget widget = nullptr;
+  const LV2UI_Descriptor* d = library.descriptor();
+  EXPECT_EQ(d->instantiate(d, kPluginUriMono, BundleDir().c_str(), nullptr, nullptr, &widget, nullptr), nullptr);
+  EXPECT_EQ(std::string(d->URI), kUiUri);
+  // Only the idle interface is offered as extension data.
+  EXPECT_NE(d->extension_data(LV2_UI__idleInterface), nullptr);
+  EXPECT_EQ(d->extension_data(LV2_UI__resize), nullptr);
+}
+
+}  // namespace
+}  // namespace qrv::lv2::test
