@@ -63,3 +63,38 @@ reg = (
 )
 write("fuzz_reg_file", "settings.reg", reg.encode())
 write("fuzz_reg_file", "truncated.reg", reg.encode()[:120])
+
+# LV2 state: flags byte (0x15: chunk, other slot and active slot present, each of its right type), then the
+# chunk and the other slot with 16-bit lengths, then the active slot's 32-bit value.
+state_prefix = b"\0\0\0\x02GWVQ"
+
+
+def lv2_state(flags, chunk, other, active):
+    return bytes([flags]) + struct.pack("<H", len(chunk)) + chunk + struct.pack("<H", len(other)) + other + active
+
+
+write("fuzz_lv2_state", "a-active", lv2_state(0x15, state_prefix + host, single, struct.pack("<i", 0)))
+write("fuzz_lv2_state", "b-active", lv2_state(0x15, state_prefix + host, blob([default], 0x22), struct.pack("<i", 1)))
+write("fuzz_lv2_state", "chunk-only", lv2_state(0x01, state_prefix + blob([warm, warm, warm], 0x38, big=True), b"", b""))
+write("fuzz_lv2_state", "wrong-types", lv2_state(0x3F, state_prefix + host, single, struct.pack("<i", 1)))
+
+
+# AAX chunks: selector byte (bits 0-1 chunk ID: 0 'elck', 1 'All '; bits 2-3 notification: 1 session being
+# opened, 2 preset opened; bit 4 compare), then the chunk data. 'All ' is the state prefix, the host-state
+# blob and an 8-byte trailer; 'elck' is a count and (name length, name, type 0, 64-bit double) entries.
+def controls(values):
+    out = struct.pack("<I", len(values))
+    for name, value in values:
+        out += bytes([len(name)]) + name.encode() + b"\0" + struct.pack("<d", value)
+    return out
+
+
+elck = controls([("MasterBypassID", 0.0), ("0: Process", 1.0), ("2: Ratio", 0.5), ("5: Compression", 0.75),
+                 ("6: Output", 0.2), ("PresetSTART", 0.0)])
+all_chunk = state_prefix + host + b"\0" * 8
+write("fuzz_aax_chunks", "elck", bytes([0x00]) + elck)
+write("fuzz_aax_chunks", "all", bytes([0x01]) + all_chunk)
+write("fuzz_aax_chunks", "all-session-opening", bytes([0x05]) + all_chunk)
+write("fuzz_aax_chunks", "all-preset-opened", bytes([0x09]) + all_chunk)
+write("fuzz_aax_chunks", "all-compare", bytes([0x11]) + all_chunk)
+write("fuzz_aax_chunks", "all-defaults-be", bytes([0x01]) + state_prefix + blob([default] * 3, 0x38, big=True) + b"\0" * 8)

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <string>
 
@@ -34,11 +35,48 @@ void SyncFolder(const std::filesystem::path& folder) {
 
 }  // namespace
 
-std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& path, std::size_t maxSize) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
+int OpenRegularFile(const std::filesystem::path& path, FileStatus* status) {
+  FileStatus ignored;
+  FileStatus& why = status != nullptr ? *status : ignored;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > maxSize) {
+  if (::stat(path.c_str(), &st) != 0) {
+    why = FileStatus::CannotOpen;
+    return -1;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    why = FileStatus::NotRegularFile;
+    return -1;
+  }
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    why = FileStatus::CannotOpen;
+    return -1;
+  }
+  const bool looked = ::fstat(fd, &st) == 0;
+  if (!looked || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    why = looked ? FileStatus::NotRegularFile : FileStatus::CannotOpen;
+    return -1;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    why = FileStatus::CannotOpen;
+    return -1;
+  }
+  why = FileStatus::Ok;
+  return fd;
+}
+
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& path, std::size_t maxSize,
+                                                  FileStatus* status) {
+  FileStatus ignored;
+  FileStatus& why = status != nullptr ? *status : ignored;
+  const int fd = OpenRegularFile(path, &why);
+  if (fd < 0) return std::nullopt;
+  why = FileStatus::CannotOpen;  // until the whole file is read
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || static_cast<uint64_t>(st.st_size) > maxSize) {
     ::close(fd);
     return std::nullopt;
   }
@@ -59,12 +97,29 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& p
     data.insert(data.end(), buf, buf + r);
   }
   ::close(fd);
+  why = FileStatus::Ok;
   return data;
 }
 
+bool TempFileName::Matches(std::string_view name) const {
+  constexpr std::size_t kRandom = 6;  // mkstemp's "XXXXXX"
+  if (name.size() != prefix.size() + kRandom + suffix.size() || !name.starts_with(prefix) ||
+      !name.ends_with(suffix))
+    return false;
+  for (const char c : name.substr(prefix.size(), kRandom)) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
+
 bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
-  std::string tmp = path.string() + ".XXXXXX";
-  const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+  return WriteFileAtomically(path, bytes, TempFileName{path.filename().string() + ".", ""});
+}
+
+bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes,
+                         const TempFileName& temp) {
+  std::string tmp = (path.parent_path() / (temp.prefix + "XXXXXX" + temp.suffix)).string();
+  const int fd = ::mkostemps(tmp.data(), static_cast<int>(temp.suffix.size()), O_CLOEXEC);
   if (fd < 0) return false;
   bool ok = WriteAll(fd, bytes.data(), bytes.size());
   ok = ok && ::fchmod(fd, 0644) == 0;

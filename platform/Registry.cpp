@@ -254,6 +254,12 @@ bool MemoryRegistry::Remove(std::string_view key, std::string_view name) {
 
 std::filesystem::path DefaultRegistryFile() { return ConfigFolder() / "settings.reg"; }
 
+// Hidden and named apart from anything a user would call a copy of the file, since the clean-up after a
+// dead writer removes every file of this pattern.
+TempFileName RegistryTempFileName(const std::filesystem::path& file) {
+  return {"." + file.filename().string() + ".writing-", ".tmp"};
+}
+
 FileRegistry::FileRegistry(std::filesystem::path file) : file_(std::move(file)) {}
 
 std::filesystem::path FileRegistry::File() const { return file_.empty() ? DefaultRegistryFile() : file_; }
@@ -280,17 +286,19 @@ bool FileRegistry::Modify(Change&& change) {
   if (!lock.locked()) return false;
 
   // Under the lock no other writer is active: a temporary file left now belongs to one that died.
-  const std::string tmpPrefix = file.filename().string() + ".";
+  const TempFileName temp = RegistryTempFileName(file);
   for (const auto& entry : std::filesystem::directory_iterator(file.parent_path(), ec)) {
-    const std::string name = entry.path().filename().string();
-    if (name.size() == tmpPrefix.size() + 6 && name.starts_with(tmpPrefix) && !name.ends_with(".lock"))
+    if (temp.Matches(entry.path().filename().string()) && entry.is_regular_file(ec) && !entry.is_symlink(ec))
       std::filesystem::remove(entry.path(), ec);
   }
 
   RegistryDocument doc;
   bool exists = std::filesystem::exists(file, ec);
   if (exists) {
-    const auto bytes = ReadWholeFile(file, 16u << 20);
+    FileStatus status = FileStatus::Ok;
+    const auto bytes = ReadWholeFile(file, 16u << 20, &status);
+    // A FIFO, device or folder where the file belongs is not ours to read, move or replace.
+    if (status == FileStatus::NotRegularFile) return false;
     std::optional<RegistryDocument> parsed;
     if (bytes)
       parsed = ParseRegFile(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
@@ -307,7 +315,7 @@ bool FileRegistry::Modify(Change&& change) {
   }
   if (!change(doc)) return false;
   const std::string text = FormatRegFile(doc);
-  return WriteFileAtomically(file, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+  return WriteFileAtomically(file, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), temp);
 }
 
 bool FileRegistry::Write(std::string_view key, std::string_view name, const RegistryValue& value) {

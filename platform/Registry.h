@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/AtomicFile.h"
+
 namespace qrv::platform {
 
 enum class RegistryType : uint8_t { Binary, String, Number };
@@ -63,7 +65,9 @@ class MemoryRegistry final : public Registry {
 // One ".reg" text file. Every change is a read-modify-write under an exclusive flock on a sibling
 // ".lock" file, replacing the file atomically (temporary file, fsync, rename), so concurrent writers in
 // other processes keep each other's values and a crash leaves the old or the new file, never a mix.
-// An unreadable file reads as empty; the next change moves it aside with a ".corrupt" suffix.
+// An unreadable file reads as empty; the next change moves it aside with a ".corrupt" suffix. Anything
+// but a regular file where the file belongs (a FIFO, a folder) reads as empty and is left alone: no
+// change is stored then, and no read or write waits on it.
 class FileRegistry final : public Registry {
  public:
   // An empty path resolves DefaultRegistryFile() on every call, so the environment can move it.
@@ -81,5 +85,9 @@ class FileRegistry final : public Registry {
 
 // "settings.reg" in ConfigFolder() (platform/Environment.h).
 std::filesystem::path DefaultRegistryFile();
+
+// The names of a FileRegistry's temporary files beside `file`. The clean-up after a writer that died
+// removes files of this pattern and no others.
+TempFileName RegistryTempFileName(const std::filesystem::path& file);
 
 }  // namespace qrv::platform

@@ -171,6 +171,7 @@ const char* DescribeBlobStatus(BlobStatus status) {
     case BlobStatus::MalformedChunk: return "a chunk is too small for its type";
     case BlobStatus::ValueOutOfRange: return "a parameter value lies outside 0..1";
     case BlobStatus::MissingProcess: return "no valid value for \"Process\"";
+    case BlobStatus::NotAFile: return "not a regular file";
   }
   return "unknown";
 }
@@ -245,7 +246,9 @@ BlobStatus ReadPresetFileBytes(std::span<const uint8_t> bytes, PresetRecord& rec
 
 BlobStatus ReadPresetFile(const std::filesystem::path& path, PresetRecord& record) {
   // A preset is 433 bytes; anything far larger is not one.
-  const auto bytes = platform::ReadWholeFile(path, 1u << 20);
+  platform::FileStatus status = platform::FileStatus::Ok;
+  const auto bytes = platform::ReadWholeFile(path, 1u << 20, &status);
+  if (status == platform::FileStatus::NotRegularFile) return BlobStatus::NotAFile;
   if (!bytes) return BlobStatus::CannotOpen;
   return ReadPresetFileBytes(*bytes, record);
 }

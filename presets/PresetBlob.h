@@ -49,6 +49,7 @@ enum class BlobStatus {
   MalformedChunk,     // a payload too small for its chunk type
   ValueOutOfRange,    // a parameter value outside 0..1 (favourites and clipboard)
   MissingProcess,     // no valid value for parameter 0 (files)
+  NotAFile,           // a FIFO, device or folder where a preset file was expected
 };
 
 // A short English reason, e.g. "chunk runs past the end of the data".

@@ -191,6 +191,11 @@ std::string_view PresetLibrary::GroupName(int bank, int group) const {
   return banks_[bank].groups[static_cast<std::size_t>(group)].name;
 }
 
+std::string_view PresetLibrary::GroupFolder(int bank, int group) const {
+  if (group < 0 || group >= GroupCount(bank)) return {};
+  return banks_[bank].groups[static_cast<std::size_t>(group)].folder;
+}
+
 int PresetLibrary::ItemCount(int bank, int group) const {
   if (group < 0 || group >= GroupCount(bank)) return 0;
   return static_cast<int>(banks_[bank].groups[static_cast<std::size_t>(group)].items.size());

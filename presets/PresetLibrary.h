@@ -78,6 +78,8 @@ class PresetLibrary {
   int GroupCount(int bank) const;
   // "" for an empty or invalid slot.
   std::string_view GroupName(int bank, int group) const;
+  // Bank 2: the group's folder name below the user folder, uncut ("" for "All" and other banks).
+  std::string_view GroupFolder(int bank, int group) const;
   int ItemCount(int bank, int group) const;
   // nullptr for an invalid position.
   const PresetItem* Item(int bank, int group, int item) const;

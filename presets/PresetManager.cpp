@@ -8,6 +8,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/Services.h"
+#include "platform/Utf8.h"
 #include "presets/QRVMasterController.h"
 #include "presets/SettingsStore.h"
 
@@ -326,9 +327,12 @@ bool PresetManager::PasteFromClipboard() {
 }
 
 void PresetManager::RenameCurrent(std::string_view text) {
-  if (text.empty() || text.size() > 255) return;
-  current_->SetName(text.substr(0, std::min<std::size_t>(text.size(), 63)));
-  *modified_ = false;
+  // Lengths are characters: a name of 255 two-byte characters is as acceptable as one of bytes.
+  if (text.empty() || utf8::CountChars(text) > 255) return;
+  current_->SetName(text.substr(0, utf8::PrefixBytes(text, 63, text.size())));
+  // The mark stands for values that differ from the preset as loaded; a new name leaves the values
+  // as they are, so the mark keeps telling the truth about them.
+  *modified_ = !current_->SameValues(*reference_);
 }
 
 void PresetManager::AcceptCurrentAsReference() {
@@ -344,22 +348,26 @@ std::string PresetManager::DefaultSaveFileName() const {
 bool PresetManager::SavePresetFile(const std::filesystem::path& chosenPath) {
   const std::filesystem::path path = ApplyPresetExtension(chosenPath.string());
   const auto blob = WriteSinglePresetBlob(*current_, hostStateWord_, zoom_);
-  const bool written = platform::WriteFileAtomically(path, blob);
+  // A file that could not be written leaves the preset as it was: no new name, no rescan.
+  if (!platform::WriteFileAtomically(path, blob)) return false;
   // The preset takes the file's name; the blob above carries the name it had before.
   std::string base = path.filename().string();
   if (const auto dot = base.rfind('.'); dot != std::string::npos) base.resize(dot);
-  if (base.size() > 63) base.resize(63);
+  base.resize(utf8::PrefixBytes(base, 63, base.size()));
   RenameCurrent(base);
+  // What is on disk now is the preset as loaded from its file.
+  *reference_ = *current_;
+  *modified_ = false;
   library_.RescanUserPresets();
-  return written;
+  return true;
 }
 
 double PresetManager::ZoomFactor() const { return settings::LimitZoomFactor(zoom_ / 100.0); }
 
-void PresetManager::SetZoom(double factor) {
+void PresetManager::SetZoom(double factor, bool store) {
   zoom_ = static_cast<int32_t>(std::lround(settings::LimitZoomFactor(factor) * 100.0));
   settings::SetProcessZoom(zoom_);
-  settings::SaveZoom(zoom_);
+  if (store) settings::SaveZoom(zoom_);
 }
 
 std::vector<uint8_t> PresetManager::WriteHostState() {

@@ -102,18 +102,22 @@ class PresetManager {
   bool PasteFromClipboard();
 
   // ---- name, reference, files ----
-  // 1..255 characters, else ignored; clears the modified mark.
+  // 1..255 characters, else ignored. The modified mark then says whether the values differ from the
+  // reference record (the name is not compared).
   void RenameCurrent(std::string_view text);
   void AcceptCurrentAsReference();
   // The save dialog's proposal: the current name (or "current") with the ".qrv" rule applied.
   std::string DefaultSaveFileName() const;
   // Writes the current record to chosenPath (".qrv" rule applied to its file name), renames the preset
-  // after the file and rescans bank 2. False when the file could not be written (the rest still runs).
+  // after the file, takes it as the reference (unmodified) and rescans bank 2. False when the file
+  // could not be written; then nothing else changes.
   bool SavePresetFile(const std::filesystem::path& chosenPath);
 
   // ---- zoom ----
   double ZoomFactor() const;
-  void SetZoom(double factor);
+  // store false: the instance and the process take the zoom, the settings store is not written (a
+  // corner drag writes once, when it ends).
+  void SetZoom(double factor, bool store = true);
   int32_t zoom() const { return zoom_; }
 
   // ---- host state ----

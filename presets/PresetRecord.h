@@ -9,6 +9,7 @@
 
 #include "dsp/FactoryPresets.h"
 #include "dsp/ParameterSet.h"
+#include "platform/Utf8.h"
 
 namespace qrv {
 
@@ -18,10 +19,12 @@ struct PresetRecord {
   char name[kPresetNameSize] = {};  // zero-terminated; byte 23 is always 0
   float values[kPresetValueCount] = {};
 
-  // Zeroes the whole field, then copies at most 23 characters (up to an embedded zero).
+  // Zeroes the whole field, then copies as many whole characters as fit 23 bytes (up to an
+  // embedded zero); a multi-byte character that would straddle the end is left out entirely.
   void SetName(std::string_view text) {
     std::memset(name, 0, sizeof name);
-    const std::size_t n = std::min(text.substr(0, text.find('\0')).size(), kPresetNameMax);
+    text = text.substr(0, text.find('\0'));
+    const std::size_t n = utf8::PrefixBytes(text, kPresetNameMax, kPresetNameMax);
     std::memcpy(name, text.data(), n);
   }
   std::string_view Name() const { return {name, strnlen(name, kPresetNameMax)}; }

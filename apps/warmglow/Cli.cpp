@@ -64,7 +64,8 @@ std::string PresetShowDetails() {
 std::string ArtDetails() {
   return "\nWrites \"<id>.png\" for each of the thirteen images compiled into the plug-in (panel, knob and\n"
          "switch film strips, VU faces, about page, logo) at their stored size (twice the layout size), and\n"
-         "\"knob-frames.png\", every frame of every film strip on one sheet. DIR is created when missing.\n";
+         "\"knob-frames.png\", every frame of every film strip on one sheet, and \"bar-controls.png\", every\n"
+         "preset-bar control in each of its looks with the zoom list open. DIR is created when missing.\n";
 }
 
 std::string GenerateDetails() {

@@ -10,7 +10,9 @@
 #include "apps/warmglow/Render.h"
 #include "apps/warmglow/Settings.h"
 #include "dsp/FactoryPresets.h"
+#include "gui/backend/ArtworkExport.h"
 #include "gui/backend/Resources.h"
+#include "gui/presetbar/BarControlsSheet.h"
 #include "platform/AtomicFile.h"
 #include "presets/PresetBlob.h"
 #include "presets/PresetLibrary.h"
@@ -142,8 +144,11 @@ int RunArt(const ParsedArgs& args, Io& io) {
   std::filesystem::create_directories(dir, ec);
   if (ec) throw CliError("cannot create folder '" + dir + "': " + ec.message());
   std::string error;
-  if (!Quarrytone::WriteArtwork(dir, &error)) throw CliError(error);
-  io.out << "artwork written to " << dir << "/ (one PNG per image id, knob-frames.png: every knob and switch frame)\n";
+  const std::vector<Quarrytone::ArtworkSheet> sheets = {{"bar-controls.png", qrv::presetbar::WriteBarControlsSheet}};
+  if (!Quarrytone::WriteArtwork(dir, sheets, &error)) throw CliError(error);
+  io.out << "artwork written to " << dir
+         << "/ (one PNG per image id, knob-frames.png: every knob and switch frame, bar-controls.png: the preset-bar "
+            "controls in each look)\n";
   return kExitOk;
 }
 

@@ -7,7 +7,11 @@
 #include "apps/warmglow/Settings.h"
 #include "gui/backend/Resources.h"
 #include "gui/editor/EditorWrapperV4.h"
+#include "gui/presetbar/QRVPresetBarEditor.h"
 #include "gui/toolkit/HeadlessFrame.h"
+#include "platform/Registry.h"
+#include "platform/Services.h"
+#include "presets/PresetManager.h"
 #include "product/warmGlowEditor.h"
 
 namespace qrv::cli {
@@ -21,8 +25,31 @@ constexpr OptionSpec kSnapshotOptions[] = {
     {"--preset", "NAME|NUMBER|FILE.qrv", "the settings the panel shows, as for 'render' (default: 0, \"Default\")"},
     {"--set", "NAME=VALUE", "set a control to a normalised value 0..1, after the preset; repeatable", true},
     {"--meter", "VALUE", "gain reduction the needle shows, 0..1 (default 0)"},
-    {"--show", "about", "draw the about box over the panel"},
+    {"--show", "about|zoom-menu|save", "draw the about box, the open zoom list or the save dialog"},
 };
+
+// The settings store as the snapshot sees it: read, never written (the preset manager stores the
+// zoom and the hints when it goes).
+class ReadOnlyRegistry final : public platform::Registry {
+ public:
+  explicit ReadOnlyRegistry(platform::Registry& store) : store_(store) {}
+  std::optional<platform::RegistryValue> Read(std::string_view key, std::string_view name) override {
+    return store_.Read(key, name);
+  }
+  bool Write(std::string_view, std::string_view, const platform::RegistryValue&) override { return true; }
+  bool Remove(std::string_view, std::string_view) override { return true; }
+
+ private:
+  platform::Registry& store_;
+};
+
+// A click at a window layout point, as the user would make it.
+void ClickAt(tk::HeadlessPlatformFrame& headless, double zoom, QRVPoint p) {
+  const tk::Point d{p.x * zoom, p.y * zoom};
+  headless.mouseMove(d, 0);
+  headless.mouseDown(d, kQRVLButton);
+  headless.mouseUp(d, kQRVLButton);
+}
 
 }  // namespace
 
@@ -35,7 +62,9 @@ std::string SnapshotDetails() {
          "Examples:\n"
          "  warmglow snapshot editor.png\n"
          "  warmglow snapshot big.png --zoom 200 --preset Vox --meter 0.5\n"
-         "  warmglow snapshot about.png --show about\n";
+         "  warmglow snapshot about.png --show about\n"
+         "  warmglow snapshot zoom.png --show zoom-menu\n"
+         "  warmglow snapshot save.png --show save\n";
 }
 
 int RunSnapshot(const ParsedArgs& args, Io& io) {
@@ -49,23 +78,47 @@ int RunSnapshot(const ParsedArgs& args, Io& io) {
   double meter = 0.0;
   if (const std::string* m = args.Value("--meter")) meter = ParseNormalised(*m, "meter");
   const std::string* show = args.Value("--show");
-  if (show && *show != "about") throw CliError("--show takes 'about', not '" + *show + "'");
+  if (show && *show != "about" && *show != "zoom-menu" && *show != "save")
+    throw CliError("--show takes 'about', 'zoom-menu' or 'save', not '" + *show + "'");
 
   TempOutput png(out);
   int width = 0, height = 0;
   {
     Quarrytone::InitializeResources();
-    Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar window(&CreateProductEditor);
+    ReadOnlyRegistry store(platform::GetRegistry());
+    platform::Services services;
+    services.registry = &store;
+    platform::ScopedServices scoped(services);
+    // The bar shows the preset as an instance would: its number and name, marked when --set
+    // changed it.
+    PresetManager manager(nullptr);
+    manager.SetZoom(percent / 100.0, false);
+    const PresetLibrary& library = manager.library();
+    for (int i = 0; i < library.ItemCount(kBankApplication, 0); ++i)
+      if (const PresetItem* item = library.Item(kBankApplication, 0, i); item && item->factoryIndex == settings.preset) {
+        manager.LoadPosition(i);
+        break;
+      }
+    for (unsigned slot : kControlSlots) manager.ParameterChanged(static_cast<int>(slot), settings.values[slot]);
+    // A preset file shows as loaded: its name, unmarked unless --set changed it.
+    if (settings.preset < 0) {
+      manager.RenameCurrent(settings.presetName);
+      if (settings.changes.empty()) manager.AcceptCurrentAsReference();
+    }
+    Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar window(&CreateProductEditor, Quarrytone::PresetBarEditorFactory());
+    window.attachPresetBar(nullptr, &manager, nullptr);
     if (!window.open(tk::PlatformType::Headless)) throw CliError("cannot make a headless window");
-    window.setZoom(percent / 100.0);
     // What a host sends after opening the window: every control value, then meter readings. The
     // needle shows the reading before the latest one, so the value goes out twice before the tick.
     for (unsigned slot : kControlSlots) window.valueChangedByController(static_cast<int>(slot), settings.values[slot]);
     window.valueChangedByController(kSlotGainReduction, meter);
     window.valueChangedByController(kSlotGainReduction, meter);
     window.idle();
-    if (show) window.valueChangedByController(kMessageShowAbout, 1.0);
     tk::HeadlessPlatformFrame* headless = tk::Headless(window.frame());
+    if (show && *show == "about") window.valueChangedByController(kMessageShowAbout, 1.0);
+    // The zoom button and the Save button, clicked where they lie in the bar.
+    if (show && *show == "zoom-menu") ClickAt(*headless, window.effectiveZoom(), QRVPoint{30, 13});
+    if (show && *show == "save") ClickAt(*headless, window.effectiveZoom(), QRVPoint{30, 39});
     headless->render();
     width = cairo_image_surface_get_width(headless->surface());
     height = cairo_image_surface_get_height(headless->surface());

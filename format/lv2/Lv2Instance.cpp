@@ -54,12 +54,16 @@ void Lv2Instance::ApplyControls(bool all) {
   for (std::size_t i = 0; i < kControlPorts.size(); ++i) {
     if (controls_[i] == nullptr) continue;
     const float v = *controls_[i];
-    // Bitwise, so that a NaN left on a port is not taken for a new value at every block.
-    if (!all && std::bit_cast<uint32_t>(v) == std::bit_cast<uint32_t>(applied_[i])) continue;
+    std::atomic<double>& published = published_[kControlPorts[i].slot];
+    // Bitwise, so that a NaN left on a port is not taken for a new value at every block. A restore
+    // clears the published value; the port is the truth again from the next block on.
+    if (!all && std::bit_cast<uint32_t>(v) == std::bit_cast<uint32_t>(applied_[i]) &&
+        !std::isnan(published.load(std::memory_order_relaxed)))
+      continue;
     applied_[i] = v;
     const double normalised = ToNormalised(kControlPorts[i], v);
     engine_->SetParameter(kControlPorts[i].slot, normalised);
-    published_[kControlPorts[i].slot].store(normalised, std::memory_order_relaxed);
+    published.store(normalised, std::memory_order_relaxed);
   }
 }
 

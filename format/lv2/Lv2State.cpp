@@ -42,7 +42,7 @@ bool ChunkReads(const uint8_t* data, std::size_t size) {
 // `active` selected.
 }  // namespace
 
-Lv2State::Lv2State(const LV2_URID_Map* map, const PublishedValues& published) : published_(published) {
+Lv2State::Lv2State(const LV2_URID_Map* map, PublishedValues& published) : published_(published) {
   if (map == nullptr) return;
   keyChunk_ = map->map(map->handle, kStateKeyChunk);
   keyOtherSlot_ = map->map(map->handle, kStateKeyOtherSlot);
@@ -153,6 +153,8 @@ LV2_State_Status Lv2State::Restore(LV2_State_Retrieve_Function retrieve, LV2_Sta
   controller_->SetStateChunk(static_cast<const uint8_t*>(chunk), size);
   if (active == kSlotB) manager_->SelectSlot(kSlotB);
   if (haveOther) manager_->SetInactiveSlotRecord(active == kSlotA ? kSlotB : kSlotA, otherRecord);
+  // Run publishes every port again at its next block (Lv2Instance::ApplyControls).
+  for (auto& v : published_) v.store(std::nan(""), std::memory_order_relaxed);
   return LV2_STATE_SUCCESS;
 }
 

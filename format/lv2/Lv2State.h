@@ -6,10 +6,10 @@
 // slot as a single-preset blob and which slot was active, so that A/B compare survives a reload.
 //
 // Threads: Save may run beside Run (it reads the engine's values only through the atomics Run
-// publishes); Restore and destruction run in the instantiation class. Neither is called on the audio
-// thread. The PresetManager is built at the first save or restore, so that a host that only scans
-// plug-ins leaves the user's folders and settings alone. A process-wide mutex serialises every use of
-// the preset objects, which share one library per process.
+// publishes); Restore and destruction run in the instantiation class, never beside Run. Neither is
+// called on the audio thread. The PresetManager is built at the first save or restore, so that a host
+// that only scans plug-ins leaves the user's folders and settings alone. A process-wide mutex serialises
+// every use of the preset objects, which share one library per process.
 #pragma once
 
 #include <lv2/state/state.h>
@@ -30,20 +30,23 @@ class warmGlowController;
 
 namespace qrv::lv2 {
 
-// The normalised values Run last handed to the engine, per parameter slot 0..11; NaN before the first.
+// The normalised values Run last handed to the engine, per parameter slot 0..11; NaN before the first
+// and after a restore, until Run hands the port's value to the engine again.
 using PublishedValues = std::array<std::atomic<double>, kPresetValueCount>;
 
 class Lv2State final : public QRVMasterController {
  public:
   // map may be null: state is then refused with LV2_STATE_ERR_NO_FEATURE.
-  Lv2State(const LV2_URID_Map* map, const PublishedValues& published);
+  Lv2State(const LV2_URID_Map* map, PublishedValues& published);
   ~Lv2State() override;
   Lv2State(const Lv2State&) = delete;
   Lv2State& operator=(const Lv2State&) = delete;
 
   LV2_State_Status Save(LV2_State_Store_Function store, LV2_State_Handle handle);
   // A state without our chunk (a preset of port values) restores nothing and succeeds. A corrupt,
-  // truncated or foreign chunk, or a malformed slot, is refused before anything changes.
+  // truncated or foreign chunk, or a malformed slot, is refused before anything changes. A restored
+  // chunk clears the published values: the values the engine ran with before are not edits of the new
+  // state, so a save before the next Run gives the restored state as it is.
   LV2_State_Status Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
 
   // The preset state, built on first use. For tests and the future editor; main thread.
@@ -63,7 +66,7 @@ class Lv2State final : public QRVMasterController {
   void EnsureManager();
   void TakePublishedValues();
 
-  const PublishedValues& published_;
+  PublishedValues& published_;
   LV2_URID keyChunk_ = 0, keyOtherSlot_ = 0, keyActiveSlot_ = 0, atomChunk_ = 0, atomInt_ = 0;
   std::unique_ptr<PresetManager> manager_;
   std::unique_ptr<warmGlowController> controller_;

@@ -5,7 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "gui/backend/ArtworkExport.h"
+#include "gui/backend/QRVFrame.h"
 #include "gui/backend/Resources.h"
+#include "gui/backend/ViewContainerWrapper.h"
+#include "gui/toolkit/HeadlessFrame.h"
 #include "gui/toolkit/Resources.h"
 
 namespace Quarrytone {
@@ -93,6 +97,66 @@ bool WriteArtwork(const std::string& directory, std::string* error) {
   cairo_surface_destroy(sheet);
   if (status != CAIRO_STATUS_SUCCESS) return fail("cannot write " + path);
   return true;
+}
+
+bool WriteArtwork(const std::string& directory, const std::vector<ArtworkSheet>& sheets, std::string* error) {
+  if (!WriteArtwork(directory, error)) return false;
+  for (const ArtworkSheet& sheet : sheets) {
+    if (!sheet.write) continue;
+    if (!sheet.write(directory + "/" + sheet.fileName, error)) return false;
+  }
+  return true;
+}
+
+namespace {
+struct SilentListener : tk::IControlListener {
+  void valueChanged(tk::Control*) override {}
+};
+}  // namespace
+
+struct ArtworkWindow::Impl {
+  SilentListener listener;
+  QRVFrame* frame = nullptr;
+  tk::HeadlessPlatformFrame* headless = nullptr;
+  CQRVViewContainerWrapper* container = nullptr;
+  double scale = 1;
+  bool ownsResources = false;
+  tk::Point device(QRVPoint p) const { return tk::Point{p.x * scale, p.y * scale}; }
+};
+
+ArtworkWindow::ArtworkWindow(double width, double height, double scale, QRVColor background)
+    : impl_(std::make_unique<Impl>()) {
+  // A tool that draws one sheet and exits leaves nothing of the fonts behind.
+  impl_->ownsResources = GetSharedFont(SharedFont::Arial14) == nullptr;
+  InitializeResources();
+  impl_->scale = scale > 0 ? scale : 1;
+  impl_->frame = new QRVFrame(tk::Rect{0, 0, width, height});
+  impl_->frame->setZoom(impl_->scale);
+  impl_->frame->open(tk::PlatformType::Headless);
+  impl_->headless = tk::Headless(impl_->frame);
+  impl_->container = new CQRVViewContainerWrapper(nullptr, &impl_->listener, QRVRect{0, 0, width, height});
+  impl_->container->setBackgroundColor(background);
+  impl_->container->attachTo(impl_->frame);
+}
+
+ArtworkWindow::~ArtworkWindow() {
+  impl_->frame->removeAll();
+  impl_->frame->forget();
+  if (impl_->ownsResources) {
+    ShutdownResources();
+    tk::ReleaseFontCaches();
+  }
+}
+
+QRVViewContainer* ArtworkWindow::container() const { return impl_->container; }
+void ArtworkWindow::mouseDown(QRVPoint where, int buttons) { impl_->headless->mouseDown(impl_->device(where), buttons); }
+void ArtworkWindow::mouseUp(QRVPoint where, int buttons) { impl_->headless->mouseUp(impl_->device(where), buttons); }
+void ArtworkWindow::mouseMove(QRVPoint where, int buttons) { impl_->headless->mouseMove(impl_->device(where), buttons); }
+
+bool ArtworkWindow::writePng(const std::string& path, std::string* error) {
+  if (impl_->headless && impl_->headless->writePng(path)) return true;
+  if (error) *error = "cannot write " + path;
+  return false;
 }
 
 }  // namespace Quarrytone

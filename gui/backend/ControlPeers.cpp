@@ -205,12 +205,22 @@ void CQRVEditBox::notifyChange() {
   // The control's end of edit is its commit: it reads the text back and converts it. The listener
   // hears of the commit once, from the control when it reports a value, else from here.
   reported = false;
+  committed = true;
   if (QRVBaseControl* c = wrapper_->control()) {
     c->beginEdit();
     c->endEdit();
   }
   if (!reported) tk::TextEdit::notifyChange();
   reported = false;
+}
+
+void CQRVEditBox::looseFocus() {
+  tk::Ref<tk::View> keep(this);
+  bool wasEditing = isEditing();
+  committed = false;
+  tk::TextEdit::looseFocus();
+  if (wasEditing && !committed)
+    if (QRVBaseControl* c = wrapper_->control()) c->editCancelled();
 }
 
 bool CQRVEditBox::onWheel(const tk::Point&, float distance, std::uint32_t) {
@@ -256,6 +266,18 @@ void CQRVEditBoxWrapper::takeFocus() {
     f->setFocusView(box_);
   else
     box_->takeFocus();
+}
+
+void CQRVEditBoxWrapper::setPlaceholder(const char* text) {
+  box_->setPlaceholder(text ? text : "");
+  box_->invalid();
+}
+
+void CQRVEditBoxWrapper::setMaxLength(int characters) {
+  if (characters < 1) return;
+  box_->setMaxLength(static_cast<std::size_t>(characters));
+  // The limit applies to the text already there as well.
+  box_->setText(box_->getText());
 }
 
 void CQRVEditBoxWrapper::setExtra(int i, QRVColor c) {
@@ -362,6 +384,8 @@ tk::Control* CreatePeer(QRVBaseControl* control, tk::IControlListener* listener,
       if (t->precision >= 0) peer->setPrecision(t->precision);
       peer->setRange(t->rangeMin, t->rangeMax);
       peer->setStyle(t->style);
+      peer->setMaxLength(t->maxLength);
+      if (t->placeholder[0]) peer->setPlaceholder(t->placeholder);
     }
     return view;
   }

@@ -113,6 +113,8 @@ class CQRVTextLabelWrapper : public PeerBase<QRVEngineTextEdit> {
   void setStyle(unsigned) override {}
   void setFlag(std::uint8_t) override {}
   void setHorizontalAlign(int align) override { label_->setHoriAlign(align); }
+  void setPlaceholder(const char*) override {}
+  void setMaxLength(int) override {}
 
  private:
   CQRVTextLabel* label_;
@@ -130,6 +132,8 @@ class CQRVEditBox : public tk::TextEdit {
   void notifyChange() override;
   bool onWheel(const tk::Point& where, float distance, std::uint32_t buttons) override;
   void draw(tk::DrawContext& context) override;
+  // An edit that ends without a commit (Escape) is reported to the control as cancelled.
+  void looseFocus() override;
 
   tk::Color extraColors[4];
   bool hasExtraColor[4] = {false, false, false, false};
@@ -139,6 +143,8 @@ class CQRVEditBox : public tk::TextEdit {
   std::uint8_t flag = 0;
   // Set when the control reported the committed value itself.
   bool reported = false;
+  // Set by a commit; read when the focus goes.
+  bool committed = false;
 
  private:
   CQRVEditBoxWrapper* wrapper_;
@@ -167,6 +173,8 @@ class CQRVEditBoxWrapper : public PeerBase<QRVEngineTextEdit> {
   void setStyle(unsigned bits) override;
   void setFlag(std::uint8_t flag) override { box_->flag = flag; }
   void setHorizontalAlign(int align) override { box_->setHoriAlign(align); }
+  void setPlaceholder(const char* text) override;
+  void setMaxLength(int characters) override;
 
  private:
   void setExtra(int i, QRVColor c);

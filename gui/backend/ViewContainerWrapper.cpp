@@ -61,6 +61,7 @@ CQRVViewContainerWrapper::CQRVViewContainerWrapper(QRVMasterGraphicalEngine* eng
 
 CQRVViewContainerWrapper::~CQRVViewContainerWrapper() {
   if (!container_) return;  // destroyed by its container
+  closePopup();
   CQRVViewContainer* c = container_;
   c->wrapper_ = nullptr;
   container_ = nullptr;
@@ -85,6 +86,24 @@ bool CQRVViewContainerWrapper::detachFrom(tk::ViewContainer* parent) {
   if (!parent->removeView(container_, false)) return false;
   ownsContainer_ = true;
   return true;
+}
+
+bool CQRVViewContainerWrapper::openAsPopup(tk::Frame* frame, std::function<void()> dismiss) {
+  if (!container_ || !frame || !ownsContainer_ || container_->getParent()) return false;
+  frame->addPopup(container_, std::move(dismiss));
+  return frame->isPopup(container_);
+}
+
+bool CQRVViewContainerWrapper::closePopup() {
+  if (!isOpenAsPopup()) return false;
+  static_cast<tk::Frame*>(container_->getParent())->removePopup(container_, true);
+  return true;
+}
+
+bool CQRVViewContainerWrapper::isOpenAsPopup() const {
+  if (!container_ || !ownsContainer_) return false;
+  auto* frame = dynamic_cast<tk::Frame*>(container_->getParent());
+  return frame && frame->isPopup(container_);
 }
 
 void CQRVViewContainerWrapper::setViewSize(const QRVRect& rect) {

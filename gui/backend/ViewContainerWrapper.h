@@ -3,8 +3,11 @@
 // wrapper holds the container. GUI thread only.
 #pragma once
 
+#include <functional>
+
 #include "gui/backend/DrawContextWrapper.h"
 #include "gui/engine/QRVBaseControl.h"
+#include "gui/toolkit/Frame.h"
 #include "gui/toolkit/View.h"
 
 namespace Quarrytone {
@@ -69,6 +72,12 @@ class CQRVViewContainerWrapper : public QRVViewContainer {
   // editor's container) and take it out again without destroying it.
   bool attachTo(tk::ViewContainer* parent);
   bool detachFrom(tk::ViewContainer* parent);
+  // Shows this container on the frame's pop-up layer, its rectangle in window coordinates; the
+  // wrapper keeps its own reference, so the container outlives the frame's. dismiss runs when
+  // the frame closes its pop-ups on its own (Escape).
+  bool openAsPopup(tk::Frame* frame, std::function<void()> dismiss);
+  bool closePopup();
+  bool isOpenAsPopup() const;
 
   CQRVViewContainer* container() const { return container_; }
   QRVMasterGraphicalEngine* engine() const { return engine_; }

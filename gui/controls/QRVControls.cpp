@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string_view>
 
 #include "gui/backend/Resources.h"
+#include "platform/Utf8.h"
 
 // ---------------------------------------------------------------- QRVCustomControl
 
@@ -308,11 +310,16 @@ void QRVTextEdit::setText(const char* text) {
   settingText_ = true;
   if (!text) text = "";
   if (peer_) textPeer()->setText(text);
+  storeText(text);
+  settingText_ = false;
+}
+
+void QRVTextEdit::storeText(const char* text) {
   std::memcpy(previousText_, props_.text, sizeof(previousText_));
-  std::size_t n = strnlen(text, sizeof(props_.text) - 1);
+  std::string_view all(text, strnlen(text, sizeof(props_.text) * 2));
+  std::size_t n = qrv::utf8::PrefixBytes(all, static_cast<std::size_t>(props_.maxLength), sizeof(props_.text) - 1);
   std::memcpy(props_.text, text, n);
   props_.text[n] = '\0';
-  settingText_ = false;
 }
 
 void QRVTextEdit::setValue(double value) {
@@ -334,12 +341,7 @@ void QRVTextEdit::endEdit() {
   // The field's text is what the user typed; take it before converting.
   if (peer_) {
     const char* typed = textPeer()->getText();
-    if (typed && std::strncmp(typed, props_.text, sizeof(props_.text)) != 0) {
-      std::memcpy(previousText_, props_.text, sizeof(previousText_));
-      std::size_t n = strnlen(typed, sizeof(props_.text) - 1);
-      std::memcpy(props_.text, typed, n);
-      props_.text[n] = '\0';
-    }
+    if (typed && std::strncmp(typed, props_.text, sizeof(props_.text)) != 0) storeText(typed);
   }
   editing_ = false;
   if (!textToValue_) return;
@@ -412,6 +414,21 @@ void QRVTextEdit::setExtraColor(int index, QRVColor color) {
 void QRVTextEdit::setPrecision(float digits) {
   props_.precision = (digits >= 0 && digits <= 15) ? digits : -1.0f;
   if (peer_) textPeer()->setPrecision(digits);
+}
+
+void QRVTextEdit::setPlaceholder(const char* text) {
+  std::string_view all = text ? std::string_view(text, strnlen(text, 4 * sizeof(props_.placeholder))) : "";
+  std::size_t n = qrv::utf8::PrefixBytes(all, all.size(), sizeof(props_.placeholder) - 1);
+  std::memcpy(props_.placeholder, all.data(), n);
+  props_.placeholder[n] = '\0';
+  if (peer_) textPeer()->setPlaceholder(props_.placeholder);
+}
+
+void QRVTextEdit::setMaxLength(int characters) {
+  props_.maxLength = std::clamp(characters, 1, QRVTextProperties::kMaxCharacters);
+  if (peer_) textPeer()->setMaxLength(props_.maxLength);
+  props_.text[qrv::utf8::PrefixBytes(props_.text, static_cast<std::size_t>(props_.maxLength), sizeof(props_.text) - 1)] =
+      '\0';
 }
 
 void QRVTextEdit::setRange(double minimum, double maximum) {

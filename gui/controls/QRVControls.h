@@ -115,6 +115,11 @@ class QRVTextEdit : public QRVBaseControl {
   void setExtraColor(int index, QRVColor color);
   void setPrecision(float digits);
   void setRange(double minimum, double maximum);
+  void setPlaceholder(const char* text);
+  const char* getPlaceholder() const { return props_.placeholder; }
+  // 1..255 characters.
+  void setMaxLength(int characters);
+  int getMaxLength() const { return props_.maxLength; }
   unsigned getStyle() const { return props_.style; }
   void setValueToText(ValueToText f) { valueToText_ = f; }
   void setTextToValue(TextToValue f) { textToValue_ = f; }
@@ -122,11 +127,13 @@ class QRVTextEdit : public QRVBaseControl {
 
  private:
   QRVEngineTextEdit* textPeer() const { return static_cast<QRVEngineTextEdit*>(peer_); }
+  // Keeps the previous text and stores text cut to the length limit between characters.
+  void storeText(const char* text);
 
   ValueToText valueToText_ = nullptr;
   TextToValue textToValue_ = nullptr;
   QRVTextProperties props_;
-  char previousText_[256] = {};
+  char previousText_[sizeof(QRVTextProperties::text)] = {};
   QRVFont* unzoomedFont_ = nullptr;
   QRVBaseControl* linkedValueControl_ = nullptr;
   bool settingText_ = false;

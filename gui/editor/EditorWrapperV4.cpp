@@ -119,9 +119,11 @@ bool QRVVSTGUIEditorWrapperV4_PresetBar::removeOverlay(QRVViewContainer* contain
 }
 
 int QRVVSTGUIEditorWrapperV4_PresetBar::mouseButtons() {
-  int buttons = 0;
-  getMouseButtons(buttons);
-  return buttons;
+  // Unlike getMouseButtons, a button held outside the window counts: a corner drag that enlarges
+  // the window runs ahead of it between two ticks.
+  if (!frame_ || resizeDeferred_) return 0;
+  const std::uint32_t held = frame_->isDispatchingMouse() ? frame_->getLastButtons() : buttons_;
+  return static_cast<int>(held & kQRVButtonMask);
 }
 
 void QRVVSTGUIEditorWrapperV4_PresetBar::setHintsFlag(int flag) {

@@ -41,6 +41,8 @@ class QRVVSTGUIEditorWrapperV4_PresetBar : public QRVVSTGUIEditorWrapperV2, publ
   bool containsOverlay(QRVViewContainer* container) override { return containsContainer(container); }
   QRVPoint windowMousePosition() override { return windowPointer(); }
   int mouseButtons() override;
+  bool dispatchingMouse() override { return frame_ && frame_->isDispatchingMouse(); }
+  double pixelsPerPoint() override { return effectiveZoom_; }
   void setHintsFlag(int flag) override;
   // Limits the factor, makes the scaled height a whole number of pixels (the effective zoom) and
   // resizes the window to the requested factor. Without a window or a product editor nothing happens.

@@ -23,9 +23,14 @@ class QRVPresetBarHost {
   virtual bool removeOverlay(QRVViewContainer* container) = 0;
   virtual bool containsOverlay(QRVViewContainer* container) = 0;
   // Pointer position at the last idle tick (or of the mouse event being dispatched) and the buttons
-  // then held (0 while a resize is deferred).
+  // then held, inside the window or not (0 while a resize is deferred).
   virtual QRVPoint windowMousePosition() = 0;
   virtual int mouseButtons() = 0;
+  // True while a mouse event is being dispatched: a text edit that ends then was ended by a click
+  // elsewhere, not by Return.
+  virtual bool dispatchingMouse() = 0;
+  // Device pixels per layout point: the window's effective zoom.
+  virtual double pixelsPerPoint() = 0;
   // Sets the process-wide hints flag and the window's copy of it.
   virtual void setHintsFlag(int flag) = 0;
   // Resizes the window to the zoom factor (limited to 0.7..4, 1.0 for 0.01 or less).

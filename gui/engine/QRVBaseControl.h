@@ -24,7 +24,11 @@ struct QRVControlColor {
 // What a text peer is built from; a text control fills it and the back-end reads it when it
 // creates the peer.
 struct QRVTextProperties {
-  char text[256] = {};
+  static constexpr int kMaxCharacters = 255;
+  // 255 characters of up to four UTF-8 bytes each.
+  char text[kMaxCharacters * 4 + 1] = {};
+  char placeholder[64] = {};
+  int maxLength = kMaxCharacters;
   QRVControlColor fontColor{255, 255, 255, 255};
   QRVFont* font = nullptr;
   int horizontalAlign = 1;
@@ -73,6 +77,8 @@ class QRVBaseControl {
   virtual void setMouseableArea(QRVRect rect);
   virtual QRVRect getMouseableArea();
   virtual void setValueAndNotify(double value);
+  // Called by the peer when the user abandons an edit (Escape): nothing was committed.
+  virtual void editCancelled() {}
 
   void setTooltip(const char* text);
   void setHint(const char* text);

@@ -272,6 +272,10 @@ class QRVEngineTextEdit : public QRVEngineView {
   virtual void setStyle(unsigned bits) = 0;
   virtual void setFlag(std::uint8_t flag) = 0;
   virtual void setHorizontalAlign(int align) = 0;  // toolkit-internal
+  // Shown, dimmed, while the field is empty and not being edited.
+  virtual void setPlaceholder(const char* text) = 0;
+  // Characters (not bytes) the field takes; typed and set texts are cut between characters.
+  virtual void setMaxLength(int characters) = 0;
 };
 
 class QRVEngineOptionMenu : public QRVEngineView {

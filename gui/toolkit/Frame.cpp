@@ -1,5 +1,6 @@
 #include "gui/toolkit/Frame.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -100,6 +101,8 @@ void Frame::setFocusView(View* view) {
   focus_ = view;
   if (old) old->looseFocus();
   if (focus_ == view && view) view->takeFocus();
+  // A view losing the focus may hand it on; only the outcome counts.
+  if ((old != nullptr) != (focus_ != nullptr) && platform_) platform_->keyboardFocusChanged(focus_ != nullptr);
 }
 
 void Frame::viewWillBeRemoved(View* view) {
@@ -108,9 +111,12 @@ void Frame::viewWillBeRemoved(View* view) {
       if (p == view) return true;
     return false;
   };
-  if (focus_ && inside(focus_)) focus_ = nullptr;
+  if (focus_ && inside(focus_)) {
+    focus_ = nullptr;
+    if (platform_) platform_->keyboardFocusChanged(false);
+  }
   std::erase_if(hover_, inside);
-  std::erase(popups_, view);
+  std::erase_if(popups_, [view](const Popup& p) { return p.view == view; });
 }
 
 void Frame::showTooltip(const Point& where, const std::string& text) {
@@ -141,13 +147,36 @@ void Frame::hideTooltip() {
   invalidateLayoutRect(tooltipRect_);
 }
 
-void Frame::addPopup(View* view) {
-  if (addView(view)) popups_.push_back(view);
+void Frame::addPopup(View* view, std::function<void()> dismiss) {
+  if (addView(view)) popups_.push_back(Popup{view, std::move(dismiss)});
 }
 
-void Frame::removePopup(View* view) {
-  std::erase(popups_, view);
-  removeView(view, true);
+void Frame::removePopup(View* view, bool keep) {
+  if (!isPopup(view)) return;
+  std::erase_if(popups_, [view](const Popup& p) { return p.view == view; });
+  removeView(view, !keep);
+}
+
+bool Frame::isPopup(const View* view) const {
+  return std::any_of(popups_.begin(), popups_.end(), [view](const Popup& p) { return p.view == view; });
+}
+
+View* Frame::popupAt(const Point& where) const {
+  for (auto it = popups_.rbegin(); it != popups_.rend(); ++it)
+    if (it->view->getViewSize().contains(where)) return it->view;
+  return nullptr;
+}
+
+void Frame::dismissPopups() {
+  // Owners close their own pop-ups; a callback may close others too, so work on a copy.
+  std::vector<Popup> open = popups_;
+  for (auto it = open.rbegin(); it != open.rend(); ++it) {
+    if (!isPopup(it->view)) continue;
+    if (it->dismiss)
+      it->dismiss();
+    else
+      removePopup(it->view);
+  }
 }
 
 void Frame::draw(DrawContext& context) {
@@ -187,6 +216,13 @@ std::vector<View*> Frame::chainAt(const Point& where) const {
   std::vector<View*> chain;
   const ViewContainer* c = this;
   Point p = where;
+  // While pop-ups are open only they see the pointer.
+  if (!popups_.empty()) {
+    View* top = popupAt(where);
+    if (!top) return chain;
+    chain.push_back(top);
+    c = top->asContainer();
+  }
   while (c) {
     View* v = c->getViewAt(p, false);
     if (!v) break;
@@ -227,16 +263,18 @@ MouseResult Frame::platformMouseDown(Point device, std::uint32_t buttons) {
   onFrameMouseEvent(buttons);
   hideTooltip();
   if (!popups_.empty()) {
-    View* top = nullptr;
-    for (auto it = popups_.rbegin(); it != popups_.rend() && !top; ++it)
-      if ((*it)->getViewSize().contains(where)) top = *it;
+    mouseDownView_ = nullptr;
+    View* top = popupAt(where);
     if (!top) {
-      while (!popups_.empty()) removePopup(popups_.back());
+      dismissPopups();
+      updateHover(where, buttons & ~kButtonBits);
       return MouseResult::Handled;
     }
     Ref<View> v(top);
     Point p = where;
-    return v->onMouseDown(p, buttons);
+    MouseResult r = v->onMouseDown(p, buttons);
+    if (r == MouseResult::Handled && v->getParent() == this) mouseDownView_ = v.get();
+    return r;
   }
   std::vector<View*> chain = chainAt(where);
   if (focus_ && std::find(chain.begin(), chain.end(), focus_) == chain.end()) setFocusView(nullptr);
@@ -257,15 +295,6 @@ MouseResult Frame::platformMouseMoved(Point device, std::uint32_t buttons) {
   if (mouseDownView_) {
     Point p = where;
     return ViewContainer::onMouseMoved(p, buttons);
-  }
-  if (!popups_.empty()) {
-    for (auto it = popups_.rbegin(); it != popups_.rend(); ++it)
-      if ((*it)->getViewSize().contains(where)) {
-        Ref<View> v(*it);
-        Point p = where;
-        return v->onMouseMoved(p, buttons);
-      }
-    return MouseResult::NotHandled;
   }
   // Without a capture the view under the pointer sees the move for hover effects only: a button
   // held since a press that no view took is not a drag of whatever the pointer crosses.
@@ -293,7 +322,7 @@ MouseResult Frame::platformMouseUp(Point device, std::uint32_t buttons) {
     Point p = where;
     r = ViewContainer::onMouseUp(p, buttons);
   }
-  if (popups_.empty()) updateHover(where, buttons & ~kButtonBits);
+  updateHover(where, buttons & ~kButtonBits);
   return r;
 }
 
@@ -320,7 +349,7 @@ bool Frame::platformKeyDown(const KeyEvent& key) {
   modifiers_ = key.modifiers & kModifierBits;
   inputSeen_ = true;
   if (key.key == VirtualKey::Escape && !popups_.empty()) {
-    while (!popups_.empty()) removePopup(popups_.back());
+    dismissPopups();
     return true;
   }
   if (focus_) {

@@ -26,6 +26,9 @@ class PlatformFrame {
   // Buttons and modifiers held now, as the platform sees them.
   virtual std::uint32_t queryButtons() const = 0;
   virtual bool getScreenSize(int& width, int& height) const = 0;
+  // The frame got its first focus view (wanted) or lost its last: a window takes the keyboard from
+  // its host while a view edits text and gives it back when editing ends.
+  virtual void keyboardFocusChanged(bool /*wanted*/) {}
 };
 
 enum class PlatformType { Headless, X11 };
@@ -55,6 +58,7 @@ class Frame : public ViewContainer {
   // Repaints views marked dirty; the platform calls it on its refresh tick.
   void idle();
 
+  // The platform hears when the frame starts or stops wanting the keyboard.
   void setFocusView(View* view);
   View* getFocusView() const { return focus_; }
   Point getLastMousePosition() const { return lastMouse_; }
@@ -75,9 +79,14 @@ class Frame : public ViewContainer {
   const Rect& getTooltipRect() const { return tooltipRect_; }
   static constexpr double kTooltipLineHeight = 14;
 
-  // Views on the popup layer take the mouse before everything else (open option menus).
-  void addPopup(View* view);
-  void removePopup(View* view);
+  // Views on the pop-up layer take the mouse before everything else (open menus); they lie in
+  // window (layout) coordinates. A click outside every pop-up, or Escape, closes them: a pop-up
+  // with a dismiss callback is left to its owner to close, the others are removed. Within a
+  // pop-up, moves and enter/exit reach the views under the pointer as anywhere else.
+  void addPopup(View* view, std::function<void()> dismiss = {});
+  // With keep, the caller's reference survives (the frame drops only its own).
+  void removePopup(View* view, bool keep = false);
+  bool isPopup(const View* view) const;
 
   // Entry points for the platform window: device pixel positions.
   void platformDraw(cairo_t* cr, const Rect& deviceRect);
@@ -103,13 +112,19 @@ class Frame : public ViewContainer {
  private:
   void updateHover(const Point& where, std::uint32_t buttons);
   std::vector<View*> chainAt(const Point& where) const;
+  View* popupAt(const Point& where) const;
+  void dismissPopups();
   void collectDirty(ViewContainer* container, const Point& origin);
 
   std::unique_ptr<PlatformFrame> platform_;
   double zoom_ = 1.0;
   View* focus_ = nullptr;
   std::vector<View*> hover_;
-  std::vector<View*> popups_;
+  struct Popup {
+    View* view;
+    std::function<void()> dismiss;
+  };
+  std::vector<Popup> popups_;
   Point lastMouse_{-1, -1};
   std::uint32_t lastButtons_ = 0;
   std::uint32_t modifiers_ = 0;

@@ -19,6 +19,9 @@ class HeadlessPlatformFrame : public PlatformFrame {
   bool setPosition(double x, double y) override;
   std::uint32_t queryButtons() const override { return buttons_; }
   bool getScreenSize(int& width, int& height) const override;
+  void keyboardFocusChanged(bool wanted) override { keyboardHeld_ = wanted; }
+  // Whether a window would hold the keyboard now (a view of the frame edits text).
+  bool keyboardHeld() const { return keyboardHeld_; }
   void setScreenSize(int width, int height) {
     screenWidth_ = width;
     screenHeight_ = height;
@@ -50,6 +53,7 @@ class HeadlessPlatformFrame : public PlatformFrame {
   Point position_;
   std::uint32_t buttons_ = 0;
   int screenWidth_ = 1920, screenHeight_ = 1080;
+  bool keyboardHeld_ = false;
 };
 
 // The headless platform of a frame opened with PlatformType::Headless, else null.

@@ -1,5 +1,7 @@
 #include "gui/toolkit/Resources.h"
 
+#include <pango/pangocairo.h>
+
 #include <cmath>
 #include <cstring>
 
@@ -311,6 +313,8 @@ Rect GraphicsPath::getBoundingBox() const {
   cairo_destroy(cr);
   return r;
 }
+
+void ReleaseFontCaches() { pango_cairo_font_map_set_default(nullptr); }
 
 }  // namespace tk
 

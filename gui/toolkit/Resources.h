@@ -91,6 +91,9 @@ class Font : public RefCounted {
 
 // The toolkit's standard font (Arial 12).
 Font* standardFont();
+// Drops pango's process-wide font map with the cairo fonts it caches, for a tool that draws
+// once and then releases cairo's own caches; the next text drawn builds a new map.
+void ReleaseFontCaches();
 
 class Gradient : public RefCounted {
  public:

@@ -297,6 +297,28 @@ bool X11PlatformFrame::getScreenSize(int& width, int& height) const {
   return true;
 }
 
+void X11PlatformFrame::keyboardFocusChanged(bool wanted) {
+  if (!gDisplay || !impl_->window) return;
+  if (wanted) {
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(gDisplay, impl_->window, &attributes) && attributes.map_state == IsViewable)
+      XSetInputFocus(gDisplay, impl_->window, RevertToParent, CurrentTime);
+  } else {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(gDisplay, &focus, &revert);
+    if (focus == impl_->window) {
+      Window root = 0, parent = 0, *children = nullptr;
+      unsigned count = 0;
+      if (XQueryTree(gDisplay, impl_->window, &root, &parent, &children, &count)) {
+        if (children) XFree(children);
+        XSetInputFocus(gDisplay, parent == root ? PointerRoot : parent, RevertToParent, CurrentTime);
+      }
+    }
+  }
+  XFlush(gDisplay);
+}
+
 unsigned long X11PlatformFrame::window() const { return impl_->window; }
 void* X11PlatformFrame::display() const { return gDisplay; }
 

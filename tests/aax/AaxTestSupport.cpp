@@ -1,6 +1,9 @@
 #include "tests/aax/AaxTestSupport.h"
 
+#include <cstddef>
 #include <cstdlib>
+
+#include "format/aax/QRV_Wrappers/QRV_AAX_RenderContext.h"
 
 #include "tests/support/TempDir.h"
 
@@ -24,6 +27,32 @@ class ScratchUser final : public ::testing::Environment {
 const auto* const gScratchUser = ::testing::AddGlobalTestEnvironment(new ScratchUser);
 
 }  // namespace
+
+std::string WritesOutsideOwnedFields(const std::vector<aaxhost::Instance::PrivateWrite>& writes) {
+  struct Field {
+    AAX_CFieldIndex field;
+    std::size_t offset, size;
+  };
+  using aax::HiddenBlock;
+  using aax::MessageBus;
+  std::vector<Field> owned = {
+      {aax::kFieldMessageBus, offsetof(MessageBus, toEngine), sizeof MessageBus::toEngine},
+      {aax::kFieldMessageBus, offsetof(MessageBus, toEngineLength), sizeof MessageBus::toEngineLength},
+      {aax::kFieldMessageBus, offsetof(MessageBus, toController), sizeof MessageBus::toController},
+      {aax::kFieldMessageBus, offsetof(MessageBus, toControllerLength), sizeof MessageBus::toControllerLength}};
+  for (int k = 0; k < aax::kHiddenCount; ++k)
+    owned.push_back({aax::kFieldHidden, offsetof(HiddenBlock, pending) + sizeof(float) * k, sizeof(float)});
+  std::string out;
+  for (const auto& w : writes) {
+    bool inside = false;
+    for (const Field& f : owned)
+      inside |= w.field == f.field && w.offset >= f.offset && w.offset + w.size <= f.offset + f.size;
+    if (!inside)
+      out += "field " + std::to_string(w.field) + " offset " + std::to_string(w.offset) + " size " +
+             std::to_string(w.size) + "\n";
+  }
+  return out;
+}
 
 std::unique_ptr<aaxhost::Host> LoadBundleHost() {
   std::string error;

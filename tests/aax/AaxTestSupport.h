@@ -38,6 +38,10 @@ class RegisteredHost {
   std::unique_ptr<aaxhost::Host> host_;
 };
 
+// The direct-data object's writes that do not lie inside one field it owns (QRV_AAX_RenderContext.h),
+// one line each; empty when every write does.
+std::string WritesOutsideOwnedFields(const std::vector<aaxhost::Instance::PrivateWrite>& writes);
+
 // Deterministic test signal: a decaying mixture loud enough to make the compressor work.
 std::vector<std::vector<float>> TestSignal(int channels, std::size_t frames, float rate);
 

@@ -133,18 +133,59 @@ TEST_F(AaxHub, HiddenValuesReachTheEngineThroughPrivateData) {
   EXPECT_EQ(h.pending[20 - 12], -1.0f);
   EXPECT_EQ(h.pending[27 - 12], -1.0f);
 
-  // A value a failed read could not deliver goes at the next wake-up.
+  // A value a failed write could not deliver goes at the next wake-up, with those that came meanwhile.
   hub.SetParameter(15, 0.5);
   instance_->FailPrivateDataAccess(aax::kFieldHidden, AAX_ERROR_DIRECT_ACCESS_OUT_OF_BOUNDS);
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(instance_->TimerWakeup(), AAX_ERROR_DIRECT_ACCESS_OUT_OF_BOUNDS);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "hidden read lastResult -20018\n");
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   instance_->FailPrivateDataAccess(aax::kFieldHidden, AAX_SUCCESS);
+  hub.SetParameter(16, 0.125);
   ASSERT_EQ(instance_->TimerWakeup(), AAX_SUCCESS);
   EXPECT_EQ(Hidden(*instance_).pending[15 - 12], 0.5f);
+  EXPECT_EQ(Hidden(*instance_).pending[16 - 12], 0.125f);
   bool reported = false;
   for (const auto& a : (*host_)->diagnostics().assertions()) reported |= a.text == "lastResult == AAX_SUCCESS";
   EXPECT_TRUE(reported);
+}
+
+// The wake-up writes the pending values and the message halves it owns, each at its own place: the
+// ports' last values, the markers and the live master object beside them are the render call's.
+TEST_F(AaxHub, DirectDataWritesOnlyTheFieldsItOwns) {
+  QRV_AAX_ControllerWrapper& hub = Hub(*instance_);
+  RenderSilence(*instance_);
+  auto* hidden = static_cast<aax::HiddenBlock*>(instance_->PrivateDataPointer(aax::kFieldHidden));
+  ASSERT_NE(hidden, nullptr);
+  // The render side's fields, as a wake-up must leave them even where the host's copy differs from
+  // what the direct-data object last saw.
+  hidden->lastPort[kSlotTime] = 0.375f;
+  hidden->lastStart = 0.25f;
+  const char note[] = "to the controller";
+  ASSERT_TRUE(hidden->Master()->PostMessage(note, sizeof note));
+  const aax::HiddenBlock before = Hidden(*instance_);
+
+  instance_->RecordPrivateWrites(true);
+  hub.SetParameter(20, 0.75);
+  const std::vector<uint8_t> message = ParameterMessage(kSlotCompression, 1.0);
+  ASSERT_TRUE(hub.SendMessageToProcessor(message.data(), message.size()));
+  ASSERT_EQ(instance_->TimerWakeup(), AAX_SUCCESS);
+  EXPECT_EQ(WritesOutsideOwnedFields(instance_->PrivateWrites()), "");
+  EXPECT_FALSE(instance_->PrivateWrites().empty());
+
+  const aax::HiddenBlock after = Hidden(*instance_);
+  EXPECT_EQ(after.pending[20 - 12], 0.75f);
+  EXPECT_EQ(std::memcmp(after.lastPort, before.lastPort, sizeof after.lastPort), 0);
+  EXPECT_EQ(after.lastStart, 0.25f);
+  EXPECT_EQ(std::memcmp(after.master, before.master, sizeof after.master), 0);
+  EXPECT_EQ(hidden->Master()->messageLength(), sizeof note);
+  EXPECT_EQ(Bus(*instance_).toEngineLength, message.size());
+
+  // With nothing to deliver, a wake-up writes nothing at all.
+  RenderSilence(*instance_);
+  ASSERT_EQ(instance_->TimerWakeup(), AAX_SUCCESS);
+  instance_->RecordPrivateWrites(true);
+  ASSERT_EQ(instance_->TimerWakeup(), AAX_SUCCESS);
+  EXPECT_TRUE(instance_->PrivateWrites().empty());
 }
 
 TEST_F(AaxHub, MessagesCrossOnceInEachDirection) {
@@ -184,18 +225,26 @@ TEST_F(AaxHub, MessagesCrossOnceInEachDirection) {
   EXPECT_EQ(Bus(*instance_).toControllerLength, 0u);
 }
 
-TEST_F(AaxHub, FailedPrivateDataAccessIsPrintedAndReported) {
+TEST_F(AaxHub, FailedPrivateDataAccessIsReportedToTheHostAndNotPrinted) {
   RenderSilence(*instance_);
   instance_->FailPrivateDataAccess(aax::kFieldLatency, AAX_ERROR_DIRECT_ACCESS_OUT_OF_BOUNDS);
   instance_->FailPrivateDataAccess(aax::kFieldMessageBus, AAX_ERROR_NULL_OBJECT);
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(instance_->TimerWakeup(), AAX_ERROR_NULL_OBJECT);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-            "Latency lastResult -20018\nbus recived lastResult -20004\n");
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   EXPECT_FALSE(instance_->LatencyReported());
   int reports = 0;
   for (const auto& a : (*host_)->diagnostics().assertions()) reports += a.text == "lastResult == AAX_SUCCESS";
   EXPECT_EQ(reports, 2);
+
+  // A message the bus refused is written at the first wake-up the host allows.
+  instance_->FailPrivateDataAccess(aax::kFieldLatency, AAX_SUCCESS);
+  const std::vector<uint8_t> message = ParameterMessage(kSlotCompression, 1.0);
+  ASSERT_TRUE(Hub(*instance_).SendMessageToProcessor(message.data(), message.size()));
+  EXPECT_EQ(instance_->TimerWakeup(), AAX_ERROR_NULL_OBJECT);
+  instance_->FailPrivateDataAccess(aax::kFieldMessageBus, AAX_SUCCESS);
+  ASSERT_EQ(instance_->TimerWakeup(), AAX_SUCCESS);
+  EXPECT_EQ(Bus(*instance_).toEngineLength, message.size());
 }
 
 TEST_F(AaxHub, ResetFieldDataChecksSizes) {

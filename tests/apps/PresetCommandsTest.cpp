@@ -2,6 +2,7 @@
 // the user presets in 'warmglow presets', and 'warmglow preset show'.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -220,7 +221,8 @@ TEST(WarmglowArt, WritesEveryImageAndTheContactSheet) {
   ASSERT_EQ(r.status, 0) << r.err;
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(out)) names.push_back(e.path().filename().string());
-  EXPECT_EQ(names.size(), 14u);
+  EXPECT_EQ(names.size(), 15u);
+  EXPECT_NE(std::find(names.begin(), names.end(), "bar-controls.png"), names.end());
   const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
   for (const auto& name : names) {
     const auto bytes = platform::ReadWholeFile(out / name).value();
@@ -230,6 +232,10 @@ TEST(WarmglowArt, WritesEveryImageAndTheContactSheet) {
   // The panel is stored at twice its 400 x 275 layout size; the compression strip holds 7 x 6 cells.
   EXPECT_EQ(PngSize(platform::ReadWholeFile(out / "11128.png").value()), (std::pair<uint32_t, uint32_t>{800, 550}));
   EXPECT_EQ(PngSize(platform::ReadWholeFile(out / "12171.png").value()), (std::pair<uint32_t, uint32_t>{1596, 1368}));
+  // The bar controls are drawn at twice their layout size as well.
+  const auto sheet = PngSize(platform::ReadWholeFile(out / "bar-controls.png").value());
+  EXPECT_EQ(sheet.first % 2, 0u);
+  EXPECT_EQ(sheet.second % 2, 0u);
 
   // A file where the folder should be: one line, exit 2.
   const fs::path file = dir / "plain";

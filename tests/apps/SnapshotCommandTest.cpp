@@ -80,7 +80,8 @@ TEST_F(SnapshotCommand, TheOptionsChangeWhatThePanelShows) {
   ASSERT_EQ(Run({Out("plain.png").string()}).status, 0);
   const auto plain = ReadBytes(Out("plain.png"));
   for (const std::vector<std::string>& extra :
-       {std::vector<std::string>{"--preset", "Vox"}, {"--set", "Output=1"}, {"--meter", "0.8"}, {"--show", "about"}}) {
+       {std::vector<std::string>{"--preset", "Vox"}, {"--set", "Output=1"}, {"--meter", "0.8"}, {"--show", "about"},
+        {"--show", "zoom-menu"}, {"--show", "save"}}) {
     std::vector<std::string> args = {Out("other.png").string()};
     args.insert(args.end(), extra.begin(), extra.end());
     const auto r = Run(args);
@@ -88,6 +89,10 @@ TEST_F(SnapshotCommand, TheOptionsChangeWhatThePanelShows) {
     EXPECT_NE(ReadBytes(Out("other.png")), plain) << extra[0];
     EXPECT_EQ(PngSize(Out("other.png")), std::make_pair(400, 353));
   }
+  // The zoom list and the save dialog are pictures of their own.
+  ASSERT_EQ(Run({Out("menu.png").string(), "--show", "zoom-menu"}).status, 0);
+  ASSERT_EQ(Run({Out("save.png").string(), "--show", "save"}).status, 0);
+  EXPECT_NE(ReadBytes(Out("menu.png")), ReadBytes(Out("save.png")));
   // The same arguments draw the same picture.
   ASSERT_EQ(Run({Out("again.png").string()}).status, 0);
   EXPECT_EQ(ReadBytes(Out("again.png")), plain);

@@ -96,6 +96,18 @@ void RunOnce(Instance& inst) {
   inst.RunBlock(64);
 }
 
+// What a host keeps of an instance through lilv: the control ports' values and the state properties.
+LilvState* SaveThroughLilv(Instance& inst) {
+  World& w = World::Get();
+  auto getPort = [](const char* symbol, void* user, uint32_t* size, uint32_t* type) -> const void* {
+    *size = sizeof(float);
+    *type = World::Get().urids().Map(LV2_ATOM__Float);
+    return &static_cast<Instance*>(user)->control(symbol);
+  };
+  return lilv_state_new_from_instance(inst.plugin(), inst.get(), w.urids().map(), nullptr, nullptr, nullptr, nullptr,
+                                      getPort, &inst, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, w.urids().features());
+}
+
 TEST(Lv2State, TheChunkIsTheControllerPrefixAndTheHostStateBlob) {
   Instance inst(Layout::kStereo, 48000);
   inst.control(kPortRatio) = 6.0f;
@@ -134,20 +146,7 @@ TEST(Lv2State, RoundTripThroughLilvRestoresPortsAndChunk) {
     a.control(kPortValveLevel) = 0.0f;
     RunOnce(a);
 
-    struct Ports {
-      Instance* inst;
-      float value = 0;
-    } ports{&a};
-    auto getPort = [](const char* symbol, void* user, uint32_t* size, uint32_t* type) -> const void* {
-      auto* p = static_cast<Ports*>(user);
-      p->value = p->inst->control(symbol);
-      *size = sizeof(float);
-      *type = World::Get().urids().Map(LV2_ATOM__Float);
-      return &p->value;
-    };
-    LilvState* saved =
-        lilv_state_new_from_instance(a.plugin(), a.get(), w.urids().map(), nullptr, nullptr, nullptr, nullptr, getPort,
-                                     &ports, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, w.urids().features());
+    LilvState* saved = SaveThroughLilv(a);
     ASSERT_NE(saved, nullptr);
     EXPECT_EQ(lilv_state_get_num_properties(saved), 3u);
     char* text = lilv_state_to_string(w.world(), w.urids().map(), w.urids().unmap(), saved, "urn:test:state", nullptr);
@@ -160,16 +159,56 @@ TEST(Lv2State, RoundTripThroughLilvRestoresPortsAndChunk) {
     ASSERT_TRUE(b.ApplyState(loaded));
     for (const ControlPort& p : kControlPorts) EXPECT_EQ(b.control(p.port), a.control(p.port)) << p.symbol;
     RunOnce(b);
-    ports.inst = &b;
-    LilvState* again =
-        lilv_state_new_from_instance(b.plugin(), b.get(), w.urids().map(), nullptr, nullptr, nullptr, nullptr, getPort,
-                                     &ports, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, w.urids().features());
+    LilvState* again = SaveThroughLilv(b);
     EXPECT_TRUE(lilv_state_equals(saved, again));
     EXPECT_EQ(Save(a).properties[kStateKeyChunk].bytes, Save(b).properties[kStateKeyChunk].bytes);
     lilv_state_free(again);
     lilv_state_free(loaded);
     lilv_state_free(saved);
   }
+}
+
+// A host that saves right after a restore, before the next run, must get the state it restored, not the
+// values the instance ran with before, marked as edits.
+TEST(Lv2State, ASaveRightAfterARestoreGivesTheRestoredState) {
+  auto setAndRun = [](Instance& inst, float ratio, float compression, float output) {
+    SetDefaults(inst);
+    inst.control(kPortRatio) = ratio;
+    inst.control(kPortCompression) = compression;
+    inst.control(kPortOutput) = output;
+    RunOnce(inst);
+  };
+  Instance source(Layout::kStereo, 48000);
+  setAndRun(source, 2.0f, 3.0f, 6.0f);
+  LilvState* state = SaveThroughLilv(source);
+  ASSERT_NE(state, nullptr);
+  const MemoryState expected = Save(source);
+
+  Instance target(Layout::kStereo, 48000);
+  setAndRun(target, 6.0f, 9.0f, 20.0f);
+  ASSERT_TRUE(target.ApplyState(state));
+  lilv_state_free(state);
+  for (const char* key : {kStateKeyChunk, kStateKeyOtherSlot, kStateKeyActiveSlot}) {
+    EXPECT_EQ(Save(target).properties[key].bytes, expected.properties.at(key).bytes) << key << ", before a run";
+  }
+  // Running with the restored ports keeps it so.
+  target.RunBlock(64);
+  EXPECT_EQ(Save(target).properties[kStateKeyChunk].bytes, expected.properties.at(kStateKeyChunk).bytes);
+
+  // A host that restores the chunk but leaves the ports as they were: from the next run on, the ports the
+  // engine runs with count as edits again.
+  Instance other(Layout::kStereo, 48000);
+  setAndRun(other, 6.0f, 9.0f, 20.0f);
+  MemoryState chunkOnly = expected;
+  ASSERT_EQ(Restore(other, chunkOnly), LV2_STATE_SUCCESS);
+  EXPECT_EQ(Save(other).properties[kStateKeyChunk].bytes, expected.properties.at(kStateKeyChunk).bytes);
+  other.RunBlock(64);
+  const Property chunk = Save(other).properties[kStateKeyChunk];
+  std::array<PresetRecord, kProgramCount> programs{};
+  HostStateHeader header;
+  ASSERT_EQ(RestoreHostStateBlob(std::span<const uint8_t>(chunk.bytes).subspan(8), programs, FactoryRecord(0), header),
+            BlobStatus::Ok);
+  EXPECT_EQ(programs[0].values[kSlotOutput], static_cast<float>(20.0 / 30.0));
 }
 
 TEST(Lv2State, CorruptTruncatedAndForeignStateIsRefusedAndChangesNothing) {

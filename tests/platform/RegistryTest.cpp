@@ -9,6 +9,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Clipboard.h"
 #include "platform/Registry.h"
+#include "tests/support/Fifo.h"
 #include "tests/support/TempDir.h"
 
 namespace qrv::platform {
@@ -125,6 +126,72 @@ TEST(FileRegistry, UnreadableFileReadsAsNotSetAndIsKeptAsideOnTheNextWrite) {
   EXPECT_EQ(ReadText(dir / "settings.reg.corrupt"), truncated);
   EXPECT_EQ(ReadText(dir / "settings.reg.corrupt.1"), "\x01\x02 not a settings file");
   EXPECT_TRUE(reg.Read(kKey, "MemoA"));
+}
+
+// The clean-up after a dead writer removes the store's own leftovers, never a user's file that merely
+// shares the settings file's name.
+TEST(FileRegistry, WritesRemoveOnlyTheirOwnLeftoversAndNoUserFile) {
+  test::TempDir dir;
+  const auto file = dir / "settings.reg";
+  const std::vector<std::string> userFiles = {"settings.reg.backup",  "settings.reg.old-01", "settings.reg.ABC123",
+                                              "settings.reg.tmp",     "settings.reg.lock2",  ".settings.reg.swp",
+                                              "settings.reg.corrupt", "settings.reg.XXXXXX.tmp"};
+  for (const std::string& name : userFiles) WriteText(dir / name, "user data: " + name);
+  // What a writer killed between creating and renaming its temporary file leaves.
+  const TempFileName temp = RegistryTempFileName(file);
+  std::string leftover = (dir / (temp.prefix + "XXXXXX" + temp.suffix)).string();
+  const int fd = mkstemps(leftover.data(), static_cast<int>(temp.suffix.size()));
+  ASSERT_GE(fd, 0);
+  close(fd);
+  ASSERT_TRUE(temp.Matches(std::filesystem::path(leftover).filename().string()));
+
+  FileRegistry reg(file);
+  auto userFilesIntact = [&](const char* step) {
+    for (const std::string& name : userFiles)
+      EXPECT_EQ(ReadText(dir / name), "user data: " + name) << name << " after " << step;
+  };
+  ASSERT_TRUE(reg.Write(kKey, "MemoA", RegistryValue::Binary(Bytes(433, 5))));
+  userFilesIntact("the first write");
+  EXPECT_FALSE(std::filesystem::exists(leftover));
+  ASSERT_TRUE(reg.Write("SOFTWARE\\Quarry-tone\\QRVWGME1", "QRVWG1: 59", RegistryValue::Binary({0, 0, 0x80, 0x3e})));
+  userFilesIntact("the zoom write");
+  ASSERT_TRUE(reg.Remove(kKey, "MemoA"));
+  userFilesIntact("a removal");
+  // A damaged settings file is moved aside beside the user's files, not over them.
+  WriteText(file, "damaged");
+  ASSERT_TRUE(reg.Write(kKey, "MemoA", RegistryValue::Binary(Bytes(41, 1))));
+  userFilesIntact("moving a damaged file aside");
+  EXPECT_EQ(ReadText(dir / "settings.reg.corrupt.1"), "damaged");
+  EXPECT_EQ(reg.Read(kKey, "MemoA")->bytes, Bytes(41, 1));
+}
+
+// Nothing may wait on a FIFO where the settings file belongs: reads find nothing set, writes store nothing
+// and leave the FIFO where it is.
+TEST(FileRegistry, AFifoWhereTheFileBelongsReadsAsNotSetAndBlocksNoWriter) {
+  test::TempDir dir;
+  const auto file = dir / "settings.reg";
+  ASSERT_TRUE(test::MakeFifo(file));
+  FileRegistry reg(file);
+  std::optional<RegistryValue> read;
+  bool written = true, removed = true;
+  EXPECT_TRUE(test::ReturnsWithoutWaitingOn(file, [&] { read = reg.Read(kKey, "MemoA"); }));
+  EXPECT_FALSE(read);
+  EXPECT_TRUE(test::ReturnsWithoutWaitingOn(
+      file, [&] { written = reg.Write(kKey, "MemoA", RegistryValue::Binary(Bytes(433, 5))); }));
+  EXPECT_FALSE(written);
+  EXPECT_TRUE(test::ReturnsWithoutWaitingOn(file, [&] { removed = reg.Remove(kKey, "MemoA"); }));
+  EXPECT_FALSE(removed);
+  EXPECT_TRUE(std::filesystem::is_fifo(file));
+  EXPECT_FALSE(std::filesystem::exists(dir / "settings.reg.corrupt"));
+
+  // The plain file reader refuses it and says why.
+  FileStatus status = FileStatus::Ok;
+  EXPECT_TRUE(test::ReturnsWithoutWaitingOn(file, [&] { EXPECT_FALSE(ReadWholeFile(file, 1024, &status)); }));
+  EXPECT_EQ(status, FileStatus::NotRegularFile);
+  EXPECT_EQ(OpenRegularFile(dir.path(), &status), -1);
+  EXPECT_EQ(status, FileStatus::NotRegularFile);
+  EXPECT_EQ(OpenRegularFile(dir / "missing", &status), -1);
+  EXPECT_EQ(status, FileStatus::CannotOpen);
 }
 
 TEST(FileRegistry, TwoProcessesWritingAtOnceKeepEachOthersValues) {

@@ -363,6 +363,14 @@ TEST(PresetBlob, NamesAndExtensions) {
   r.SetName(std::string_view("Cut\0hidden", 10));
   EXPECT_EQ(r.Name(), "Cut");
   EXPECT_TRUE(std::all_of(r.name + 3, r.name + 24, [](char c) { return c == 0; }));
+  // A two-byte character that would straddle byte 23 is left out whole.
+  std::string accents;
+  for (int i = 0; i < 12; ++i) accents += "\xC3\xA9";
+  r.SetName("a" + accents);
+  EXPECT_EQ(r.Name(), "a" + accents.substr(0, 22));
+  r.SetName("ab" + accents);
+  EXPECT_EQ(r.Name(), "ab" + accents.substr(0, 20));
+  EXPECT_EQ(r.name[22], 0);
 
   EXPECT_EQ(ApplyPresetExtension("Mix.qrv.qrv"), "Mix.qrv");
   EXPECT_EQ(ApplyPresetExtension("Mix"), "Mix.qrv");

@@ -4,6 +4,7 @@
 
 #include "presets/PresetLibrary.h"
 #include "tests/presets/PresetTestSupport.h"
+#include "tests/support/Fifo.h"
 
 namespace qrv {
 namespace {
@@ -118,6 +119,30 @@ TEST_F(PresetLibraryTest, AFileThatFailsKeepsTheValuesAndSaysSo) {
   EXPECT_EQ(r.Name(), "error loading preset");
   EXPECT_TRUE(r.SameValues(before));
   EXPECT_FALSE(lib.LoadPosition(kBankUser, 0, 7, r));
+}
+
+// A FIFO named like a preset is listed (the scan does not open files) but never waited on: choosing it
+// fails as a broken file does, and the reader says it is not a file.
+TEST_F(PresetLibraryTest, AFifoNamedLikeAPresetIsRefusedWithoutWaiting) {
+  const auto fifo = UserFolder() / "Pipe.qrv";
+  ASSERT_TRUE(CreateUserPresetFolder(UserFolder().string()));
+  ASSERT_TRUE(test::MakeFifo(fifo));
+  PresetLibrary lib(UserFolder().string());
+  ASSERT_EQ(lib.ItemCount(kBankUser, 0), 1);
+  const PresetRecord before = MakeRecord("keep", 0.4f);
+  PresetRecord r = before;
+  bool loaded = true;
+  EXPECT_TRUE(test::ReturnsWithoutWaitingOn(fifo, [&] { loaded = lib.LoadPosition(kBankUser, 0, 0, r); }));
+  EXPECT_FALSE(loaded);
+  EXPECT_EQ(r.Name(), "error loading preset");
+  EXPECT_TRUE(r.SameValues(before));
+
+  PresetFileContents contents;
+  EXPECT_TRUE(test::ReturnsWithoutWaitingOn(fifo, [&] { contents = LoadPresetFile(fifo); }));
+  EXPECT_EQ(contents.status, BlobStatus::NotAFile);
+  EXPECT_STREQ(DescribeBlobStatus(contents.status), "not a regular file");
+  EXPECT_EQ(LoadPresetFile(UserFolder()).status, BlobStatus::NotAFile);
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 }
 
 TEST_F(PresetLibraryTest, FolderAndItemLimits) {

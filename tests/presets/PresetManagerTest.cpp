@@ -384,12 +384,26 @@ TEST_F(PresetManagerTest, RenameAndReference) {
   ASSERT_TRUE(pm.modified());
   pm.RenameCurrent("A name of thirty characters!!!");
   EXPECT_EQ(pm.current().Name(), "A name of thirty charac");
-  EXPECT_FALSE(pm.modified());
+  // The values still differ from the preset as loaded: a new name does not hide that.
+  EXPECT_TRUE(pm.modified());
   EXPECT_EQ(pm.reference().Name(), "Default");
   pm.RenameCurrent("");
   pm.RenameCurrent(std::string(256, 'x'));
   EXPECT_EQ(pm.current().Name(), "A name of thirty charac");
+  // The limit counts characters: 255 two-byte characters are a name, 256 are not.
+  std::string wide;
+  for (int i = 0; i < 255; ++i) wide += "\xC3\xB6";
+  pm.RenameCurrent(wide + "\xC3\xB6");
+  EXPECT_EQ(pm.current().Name(), "A name of thirty charac");
+  pm.RenameCurrent(wide);
+  EXPECT_EQ(pm.current().Name(), wide.substr(0, 22));
 
+  // Turned back to the loaded values, the renamed preset is unmodified, and renaming keeps it so.
+  clock.Advance(100);
+  Turn(kSlotTime, 0.9, 0.5);
+  EXPECT_FALSE(pm.modified());
+  pm.RenameCurrent("Other");
+  EXPECT_FALSE(pm.modified());
   // The reference is still the loaded preset, so the next edit compares with it.
   clock.Advance(100);
   fake.SetParameter(kSlotRatio, 0.1);
@@ -416,8 +430,28 @@ TEST_F(PresetManagerTest, SavingAFileRenamesThePresetAfterIt) {
   pm.SetBank(kBankUser);
   pm.LoadPosition(1);
   EXPECT_EQ(pm.current().Name(), "Warm");
+  // A file that cannot be written renames nothing and rescans nothing.
   EXPECT_FALSE(pm.SavePresetFile(profile / "no-such-folder" / "x"));
-  EXPECT_EQ(pm.current().Name(), "x");
+  EXPECT_EQ(pm.current().Name(), "Warm");
+  EXPECT_EQ(pm.library().ItemCount(kBankUser, 0), 2);
+
+  // Saving an edited preset: the file holds the edit, and the preset shown is that file, unmodified.
+  clock.Advance(100);
+  Turn(kSlotTime, 0.5, 0.8);
+  ASSERT_TRUE(pm.modified());
+  ASSERT_TRUE(pm.SavePresetFile(UserFolder() / "Edited"));
+  EXPECT_FALSE(pm.modified());
+  EXPECT_EQ(pm.reference(), pm.current());
+}
+
+TEST_F(PresetManagerTest, ZoomWithoutStoringReachesTheProcessButNotTheFile) {
+  pm.SetZoom(1.5);
+  pm.SetZoom(2.0, false);
+  EXPECT_EQ(pm.zoom(), 200);
+  EXPECT_EQ(settings::ProcessZoom(), 200);
+  double stored = 0;
+  ASSERT_TRUE(settings::ReadNumber(settings::kSettingZoom, stored));
+  EXPECT_FLOAT_EQ(static_cast<float>(stored), 0.15f);
 }
 
 TEST_F(PresetManagerTest, ZoomIsLimitedSharedAndStored) {

@@ -6,6 +6,7 @@
 
 #include "presets/SettingsStore.h"
 #include "tests/presets/PresetTestSupport.h"
+#include "tests/support/Fifo.h"
 
 namespace qrv::settings {
 namespace {
@@ -186,6 +187,38 @@ TEST(SettingsStoreOnDisk, ACorruptFileReadsAsDefaultsAndIsKept) {
   EXPECT_TRUE(stored);
   EXPECT_TRUE(kept);
   EXPECT_TRUE(now);
+}
+
+// A FIFO where the settings file belongs: every setting reads as not set and no writer waits on it.
+TEST(SettingsStoreOnDisk, AFifoInPlaceOfTheFileReadsAsNotSetWithoutWaiting) {
+  test::TempDir dir;
+  const auto fifo = dir / "settings.reg";
+  ASSERT_TRUE(test::MakeFifo(fifo));
+  const char* saved = std::getenv("QRV_CONFIG_DIR");
+  const std::string restore = saved != nullptr ? saved : "";
+  setenv("QRV_CONFIG_DIR", dir.path().c_str(), 1);
+  double zoom = 0.3;
+  bool read = true, wrote = true, favourite = true;
+  int processZoom = 0;
+  const bool inTime = test::ReturnsWithoutWaitingOn(fifo, [&] {
+    wrote = SaveZoom(250);
+    read = ReadNumber(kSettingZoom, zoom);
+    favourite = FavoriteExists(0);
+    LoadProcessSettings();
+    processZoom = ProcessZoom();
+  });
+  if (saved != nullptr)
+    setenv("QRV_CONFIG_DIR", restore.c_str(), 1);
+  else
+    unsetenv("QRV_CONFIG_DIR");
+  LoadProcessSettings();
+  EXPECT_TRUE(inTime);
+  EXPECT_FALSE(wrote);
+  EXPECT_FALSE(read);
+  EXPECT_EQ(zoom, 0.3);
+  EXPECT_FALSE(favourite);
+  EXPECT_EQ(processZoom, 100);
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 }
 
 }  // namespace

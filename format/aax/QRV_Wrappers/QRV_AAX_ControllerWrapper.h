@@ -68,7 +68,8 @@ class QRV_AAX_ControllerWrapper final : public QRVMasterController {
   bool TakeOutgoingMessage(unsigned char (&bytes)[kParameterMessageMaxSize], uint64_t& length) {
     return outgoing_.Take(bytes, length);
   }
-  // The MessageBus image, used by the direct-data timer thread only.
+  // The MessageBus image: the direct-data timer thread's copy of the halves it reads and writes; used
+  // by that thread only.
   MessageBus& BusImage() { return *bus_; }
 
  private:

@@ -1,5 +1,17 @@
 // The record the host fills for each instance before each render call, and the byte layouts of the
 // private-data fields the render procedure and the direct-data object share with the host.
+//
+// Who writes what. The host promises that a render call and a direct-data timer wake-up of one instance
+// never overlap, so the private data needs no lock; each side still writes only the fields listed here
+// for it, the direct-data side by offset through WritePortDirect, never a whole block.
+// - Main thread: every field, once, in the data model's ResetFieldData, before the first render call.
+// - Audio thread (render procedure): HiddenBlock lastPort, lastStart, lastStop and the master object
+//   (TimeInfo, outgoing message); a pending value back to -1.0 once the engine took it; latency, last
+//   rate and the engine; MessageBus toEngineLength back to 0 once the engine took the message, and
+//   toController with toControllerLength.
+// - Direct-data timer thread: a HiddenBlock pending value (0 or more) it delivers; MessageBus toEngine
+//   with toEngineLength; toController zeroed and toControllerLength back to 0 once the message was handed
+//   on. It reads latency and toController, and nothing else.
 #pragma once
 
 #include <array>
@@ -83,8 +95,8 @@ enum TimeInfoFlags : int32_t {
   kTempoValid = 0x400,
 };
 
-// The host binding's handle for the engine (QRVMasterAudioProcessor); lives inside the HiddenBlock, so
-// the direct-data object moves it with the block's bytes.
+// The host binding's handle for the engine (QRVMasterAudioProcessor); lives inside the HiddenBlock, built
+// there by ResetFieldData and then used by the audio thread only.
 class QRV_AAX_MasterAudioEffectWrapper final : public QRVMasterAudioProcessor {
  public:
   QRV_AAX_MasterAudioEffectWrapper() = default;
@@ -123,6 +135,10 @@ static_assert(offsetof(HiddenBlock, lastStart) == 116);
 static_assert(offsetof(HiddenBlock, master) == 152);
 inline constexpr int kHiddenFirstIndex = 12;
 inline constexpr int kHiddenCount = 17;  // indices 12..28
+// Where the pending value of index kHiddenFirstIndex + k lies in the HiddenBlock.
+constexpr uint32_t HiddenPendingOffset(int k) {
+  return static_cast<uint32_t>(offsetof(HiddenBlock, pending) + sizeof(float) * static_cast<std::size_t>(k));
+}
 
 // Private-data field 25.
 struct MessageBus {

@@ -111,6 +111,7 @@ class Instance::PrivateAccess final : public AAX_IPrivateDataAccess {
     if (buffer == nullptr || offset > f->size || size > f->size - offset) return AAX_ERROR_DIRECT_ACCESS_OUT_OF_BOUNDS;
     unsigned char* p = static_cast<unsigned char*>(f->data()) + offset;
     if (write) {
+      if (i_.recordWrites_) i_.privateWrites_.push_back({field, offset, size});
       std::memcpy(p, buffer, size);
     } else {
       std::memcpy(buffer, p, size);
@@ -539,6 +540,17 @@ bool Instance::ReadPrivateData(AAX_CFieldIndex field, uint32_t offset, uint32_t 
   if (f == nullptr || out == nullptr || offset > f->size || size > f->size - offset) return false;
   std::memcpy(out, static_cast<unsigned char*>(f->data()) + offset, size);
   return true;
+}
+
+void Instance::RecordPrivateWrites(bool on) {
+  std::lock_guard<std::mutex> g(privateLock_);
+  recordWrites_ = on;
+  privateWrites_.clear();
+}
+
+std::vector<Instance::PrivateWrite> Instance::PrivateWrites() {
+  std::lock_guard<std::mutex> g(privateLock_);
+  return privateWrites_;
 }
 
 float Instance::MeterValue(AAX_CTypeID id) const {

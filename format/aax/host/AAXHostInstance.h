@@ -115,6 +115,14 @@ class Instance {
   void* PrivateDataPointer(AAX_CFieldIndex field);
   // A copy of private data, taken between render calls.
   bool ReadPrivateData(AAX_CFieldIndex field, uint32_t offset, uint32_t size, void* out);
+  // Where the direct-data object wrote private data, once a test switched the record on; any thread.
+  struct PrivateWrite {
+    AAX_CFieldIndex field;
+    uint32_t offset;
+    uint32_t size;
+  };
+  void RecordPrivateWrites(bool on);
+  std::vector<PrivateWrite> PrivateWrites();
 
   // ---- what the plug-in told the host ----
   int32_t HostLatency() const { return latency_.load(); }
@@ -178,6 +186,8 @@ class Instance {
   std::unique_ptr<std::atomic<float>[]> meterValues_;
   std::vector<PrivateField> private_;
   std::map<AAX_CFieldIndex, AAX_Result> privateFaults_;
+  bool recordWrites_ = false;
+  std::vector<PrivateWrite> privateWrites_;
   std::mutex privateLock_;  // render call vs timer wake-up
 
   std::atomic<float> sampleRate_;

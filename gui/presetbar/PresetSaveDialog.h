@@ -1,0 +1,120 @@
+// The save-file dialog the preset bar asks for a preset file's path, and the one the editor draws
+// itself: an overlay over the panel area in the bar's style (the window keeps its size) with the
+// title, a name field, the user folder and its group folders, Save and Cancel, and a confirmation
+// before a file is replaced. Return saves, Escape cancels. Tests put a stand-in behind the
+// interface. GUI thread only.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "gui/editor/QRVPresetBarHost.h"
+
+namespace Quarrytone {
+
+struct PresetSaveRequest {
+  std::string title;                // "Save preset"
+  std::filesystem::path folder;     // the user folder, where the choice starts
+  std::vector<std::string> groups;  // its group folders, in listing order
+  std::string defaultName;          // the proposed file name, extension included
+  std::string typeDescription;      // "QRV Preset"
+  std::string extension;            // "qrv", without the dot
+};
+
+class PresetSaveDialog {
+ public:
+  // Called once when the dialog closes: the chosen path, or nothing when the user cancelled.
+  using Done = std::function<void(std::optional<std::filesystem::path>)>;
+
+  virtual ~PresetSaveDialog() = default;
+  // False (and done never called) when the dialog is open already or cannot be shown.
+  virtual bool open(const PresetSaveRequest& request, Done done) = 0;
+  virtual bool isOpen() const = 0;
+  // Closes an open dialog as Cancel would.
+  virtual void cancel() = 0;
+  // The product editor's size at zoom 1 changed.
+  virtual void resize(double /*width*/, double /*height*/) {}
+};
+
+class SaveDialogView;
+class SaveDialogNameEdit;
+
+// The editor's own dialog, over the panel area of the window the host gives.
+class PresetBarSaveDialog final : public PresetSaveDialog {
+ public:
+  static constexpr int kNameCharacters = 64;
+  static constexpr int kNameTag = 37;  // the name field's tag; the bar leaves it alone
+  static constexpr QRVColor kShade{25, 25, 25, 200};
+  static constexpr QRVColor kBox{44, 44, 47, 255};
+  static constexpr QRVColor kMessage{236, 128, 112, 255};
+  static constexpr const char* kEmptyName = "Enter a name for the preset file.";
+  static constexpr const char* kSlashInName = "A file name cannot contain \"/\".";
+  static constexpr const char* kLeadingDot = "A file name cannot begin with \".\".";
+
+  PresetBarSaveDialog(QRVPresetBarHost& host, double width, double height);
+  ~PresetBarSaveDialog() override;
+
+  bool open(const PresetSaveRequest& request, Done done) override;
+  bool isOpen() const override { return open_; }
+  void cancel() override;
+  void resize(double width, double height) override;
+
+  // ---- what the user does; the view and the name field call these
+  // Return in the name field or the Save (Replace) button.
+  void accept();
+  // Cancel, or Escape in the name field. While a replacement is asked about, Cancel only ends
+  // the question.
+  void cancelButton();
+  void escape() { cancel(); }
+  void selectFolder(int row);
+  void nameEditEnded();
+
+  // ---- state, for drawing and tests
+  // "" when the name is acceptable, else the line the dialog shows.
+  static const char* RefusalFor(const std::string& name);
+  const PresetSaveRequest& request() const { return request_; }
+  const std::string& message() const { return message_; }
+  bool confirming() const { return confirming_; }
+  int selectedFolder() const { return folder_; }
+  std::string name() const;
+  std::filesystem::path chosenPath() const;
+  QRVViewContainer* container() const { return container_; }
+  SaveDialogView* view() const { return view_; }
+  SaveDialogNameEdit* nameEdit() const { return edit_; }
+  // The dialog's rectangles in window coordinates.
+  QRVRect boxRect() const;
+  QRVRect nameRect() const;
+  QRVRect folderRowRect(int row) const;
+  QRVRect saveButtonRect() const;
+  QRVRect cancelButtonRect() const;
+  int visibleFolderRows() const { return kFolderRows; }
+  int folderScroll() const { return scroll_; }
+  void scrollFolders(int rows);
+
+ private:
+  static constexpr int kFolderRows = 6;
+  void build();
+  void finish(std::optional<std::filesystem::path> result);
+  void focusName();
+
+  QRVPresetBarHost& host_;
+  double width_, height_;
+  PresetSaveRequest request_;
+  Done done_;
+  bool open_ = false;
+  bool confirming_ = false;
+  int folder_ = 0;  // 0 the user folder, k the group folder k - 1
+  int scroll_ = 0;
+  std::string message_;
+  QRVViewContainer* container_ = nullptr;
+  // A closed dialog's container is deleted at the next open or with the dialog, never from inside
+  // one of its own controls' events.
+  QRVViewContainer* retired_ = nullptr;
+  SaveDialogView* view_ = nullptr;
+  SaveDialogNameEdit* edit_ = nullptr;
+};
+
+}  // namespace Quarrytone

@@ -1,0 +1,143 @@
+// The editor's own save dialog over the panel, driven by clicks and keys through the frame.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "presets/PresetBlob.h"
+#include "tests/presetbar/BarEditorFixture.h"
+
+namespace qrv::test {
+namespace {
+
+using Quarrytone::PresetBarSaveDialog;
+
+std::vector<char> Bytes(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::vector<char>(std::istreambuf_iterator<char>(in), {});
+}
+
+class SaveDialogTest : public BarEditorFixture {
+ protected:
+  void SetUp() override { Open(); }
+  PresetBarSaveDialog& OpenDialog() {
+    Click(bar().saveButton());
+    auto* d = dynamic_cast<PresetBarSaveDialog*>(bar().saveDialog());
+    EXPECT_NE(d, nullptr);
+    EXPECT_TRUE(d && d->isOpen());
+    return *d;
+  }
+  void TypeAndReturn(const std::string& text) {
+    headless().type(text);
+    Key(tk::VirtualKey::Return);
+  }
+  void ClickIn(const QRVRect& r) { Click(Centre(r)); }
+};
+
+TEST_F(SaveDialogTest, ReturnSavesTheTypedNameAndTheKeyboardGoesBackToTheHost) {
+  PresetBarSaveDialog& d = OpenDialog();
+  EXPECT_TRUE(Shown(d.container()));
+  EXPECT_EQ(d.name(), "Default.qrv");
+  EXPECT_EQ(d.request().title, "Save preset");
+  // The window holds the keyboard while the dialog asks; the default name is selected, so typing
+  // replaces it.
+  EXPECT_TRUE(headless().keyboardHeld());
+  TypeAndReturn("Warm");
+  EXPECT_FALSE(d.isOpen());
+  EXPECT_FALSE(Shown(d.container()));
+  EXPECT_FALSE(headless().keyboardHeld());
+  PresetRecord stored;
+  ASSERT_EQ(ReadPresetFile(UserFolder() / "Warm.qrv", stored), BlobStatus::Ok);
+  EXPECT_EQ(stored.Name(), "Default");  // the file carries the name from before the save
+  EXPECT_EQ(Label(), "00: Warm");
+
+  // The extension rule: a typed ".qrv" is not doubled.
+  OpenDialog();
+  TypeAndReturn("Mix.qrv.qrv");
+  EXPECT_TRUE(std::filesystem::exists(UserFolder() / "Mix.qrv"));
+  EXPECT_FALSE(std::filesystem::exists(UserFolder() / "Mix.qrv.qrv"));
+}
+
+TEST_F(SaveDialogTest, EscapeAndCancelSaveNothing) {
+  OpenDialog();
+  headless().type("Gone");
+  Key(tk::VirtualKey::Escape);
+  EXPECT_FALSE(bar().saveDialog()->isOpen());
+  EXPECT_FALSE(headless().keyboardHeld());
+  PresetBarSaveDialog& d = OpenDialog();
+  headless().type("Gone");
+  ClickIn(d.cancelButtonRect());
+  EXPECT_FALSE(d.isOpen());
+  EXPECT_TRUE(std::filesystem::is_empty(UserFolder()));
+  EXPECT_EQ(Label(), "00: Default");
+}
+
+TEST_F(SaveDialogTest, RefusedNamesKeepTheDialogWithALine) {
+  PresetBarSaveDialog& d = OpenDialog();
+  const std::pair<const char*, const char*> cases[] = {{"a/b", PresetBarSaveDialog::kSlashInName},
+                                                       {".hidden", PresetBarSaveDialog::kLeadingDot},
+                                                       {"   ", PresetBarSaveDialog::kEmptyName}};
+  for (const auto& [name, line] : cases) {
+    TypeAndReturn(name);
+    EXPECT_TRUE(d.isOpen()) << name;
+    EXPECT_EQ(d.message(), line) << name;
+    EXPECT_TRUE(headless().keyboardHeld()) << name;
+  }
+  // Emptied, then the Save button.
+  Key(tk::VirtualKey::Delete);
+  ClickIn(d.saveButtonRect());
+  EXPECT_EQ(d.message(), PresetBarSaveDialog::kEmptyName);
+  EXPECT_TRUE(std::filesystem::is_empty(UserFolder()));
+  // The field takes 64 characters.
+  ClickIn(d.nameRect());
+  headless().type(std::string(70, 'x'));
+  EXPECT_EQ(d.name(), std::string(64, 'x'));
+}
+
+TEST_F(SaveDialogTest, AGroupFolderAndAConfirmationBeforeReplacing) {
+  std::filesystem::create_directories(UserFolder() / "Drums");
+  pm().library().RescanUserPresets();
+  PresetBarSaveDialog& d = OpenDialog();
+  ASSERT_EQ(d.request().groups, std::vector<std::string>{"Drums"});
+  ClickIn(d.folderRowRect(1));
+  EXPECT_EQ(d.selectedFolder(), 1);
+  EXPECT_TRUE(d.isOpen());
+  EXPECT_TRUE(headless().keyboardHeld());  // the name keeps the keyboard
+  TypeAndReturn("Kick");
+  const auto kick = UserFolder() / "Drums" / "Kick.qrv";
+  ASSERT_TRUE(std::filesystem::exists(kick));
+  const auto first = Bytes(kick);
+
+  // Saved again under the same name after a change: first a question, then the file is replaced.
+  window().parameterChanged(kSlotCompression, 0.9);  // a knob turned on the panel
+  OpenDialog();
+  ClickIn(d.folderRowRect(1));
+  TypeAndReturn("Kick");
+  EXPECT_TRUE(d.confirming());
+  EXPECT_EQ(d.message(), "\"Kick.qrv\" exists. Replace it?");
+  EXPECT_EQ(Bytes(kick), first);
+  ClickIn(d.cancelButtonRect());  // not replaced; the dialog stays
+  EXPECT_TRUE(d.isOpen());
+  EXPECT_FALSE(d.confirming());
+  Key(tk::VirtualKey::Return);
+  ASSERT_TRUE(d.confirming());
+  Key(tk::VirtualKey::Return);
+  EXPECT_FALSE(d.isOpen());
+  EXPECT_NE(Bytes(kick), first);
+  EXPECT_EQ(pm().current().Name(), "Kick");
+}
+
+TEST_F(SaveDialogTest, TheDialogFollowsTheWindowAndClosesWithIt) {
+  PresetBarSaveDialog& d = OpenDialog();
+  window().resizeEditor(500, 300);
+  EXPECT_DOUBLE_EQ(d.container()->getViewSize().right, 500);
+  EXPECT_DOUBLE_EQ(d.boxRect().left, 90);  // centred: (500 - 320) / 2
+  // The corner never shows over the dialog.
+  Move(Centre(bar().cornerRect()));
+  Tick();
+  EXPECT_FALSE(bar().cornerShown());
+  first.reset();  // closing the window with the dialog open
+}
+
+}  // namespace
+}  // namespace qrv::test
