@@ -230,10 +230,12 @@ std::string PresetTurtle() {
 // gain-reduction output delivered to it.
 std::string UiTurtle() {
   std::ostringstream o;
-  o << kPrefixes << "@prefix opts:   <http://lv2plug.in/ns/ext/options#> .\n\n";
+  o << kPrefixes << "@prefix log:    <http://lv2plug.in/ns/ext/log#> .\n"
+    << "@prefix opts:   <http://lv2plug.in/ns/ext/options#> .\n\n";
   o << Iri(kUiUri) << "\n  a ui:X11UI ;\n"
     << "  lv2:requiredFeature ui:idleInterface ;\n"
-    << "  lv2:optionalFeature ui:parent , ui:resize , ui:touch , opts:options , urid:map ;\n"
+    << "  lv2:optionalFeature ui:parent , ui:resize , ui:touch , opts:options , urid:map , log:log ,\n"
+    << "    <http://lv2plug.in/ns/ext/instance-access> ;\n"
     << "  lv2:extensionData ui:idleInterface ;\n"
     << "  opts:supportedOption ui:scaleFactor";
   for (Layout layout : kLayouts) {

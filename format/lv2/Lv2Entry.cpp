@@ -14,7 +14,7 @@
 namespace qrv::lv2 {
 namespace {
 
-Lv2Instance* Self(LV2_Handle handle) { return static_cast<Lv2Instance*>(handle); }
+Lv2Instance* Self(LV2_Handle handle) { return Lv2Instance::FromHandle(handle); }
 
 template <Layout L>
 LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features) {
@@ -28,7 +28,7 @@ LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV
     }
   }
   try {
-    return new Lv2Instance(L, rate, map, queue);
+    return (new Lv2Instance(L, rate, map, queue))->Handle();
   } catch (...) {
     return nullptr;
   }

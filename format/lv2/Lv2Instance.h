@@ -16,7 +16,9 @@
 
 namespace qrv::lv2 {
 
-class Lv2Instance {
+// The instance is what the host's LV2_Handle points to, as its Lv2InstanceAccess base (Handle(),
+// FromHandle()), so that the UI can reach it through instance-access.
+class Lv2Instance final : public Lv2InstanceAccess {
  public:
   // map may be null; the instance then runs but refuses state. queue (the inline display's queue_draw)
   // may be null.
@@ -31,6 +33,18 @@ class Lv2Instance {
   warmGlowEffect& engine() { return *engine_; }
   Lv2State& state() { return state_; }
   Lv2InlineDisplay& inlineDisplay() { return inlineDisplay_; }
+
+  void* Handle() { return static_cast<Lv2InstanceAccess*>(this); }
+  static Lv2Instance* FromHandle(void* handle) {
+    return static_cast<Lv2Instance*>(static_cast<Lv2InstanceAccess*>(handle));
+  }
+
+  // Lv2InstanceAccess, for the UI.
+  PresetManager* AttachEditor(Lv2EditorLink* link) override { return state_.AttachEditor(link); }
+  void DetachEditor(Lv2EditorLink* link) override { state_.DetachEditor(link); }
+  void LockPresets() override { Lv2State::LockPresets(); }
+  void UnlockPresets() override { Lv2State::UnlockPresets(); }
+  uint32_t RestoreCount() const override { return state_.RestoreCount(); }
 
  private:
   void ApplyControls(bool all);

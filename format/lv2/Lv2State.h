@@ -21,6 +21,7 @@
 #include <memory>
 
 #include "dsp/ParameterSet.h"
+#include "format/lv2/Lv2InstanceAccess.h"
 #include "presets/QRVMasterController.h"
 
 namespace qrv {
@@ -49,11 +50,19 @@ class Lv2State final : public QRVMasterController {
   // state, so a save before the next Run gives the restored state as it is.
   LV2_State_Status Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
 
-  // The preset state, built on first use. For tests and the future editor; main thread.
+  // The preset state, built on first use. For tests; main thread.
   PresetManager& presetManager();
 
-  // QRVMasterController. Values sent by the preset side cannot move an LV2 host's input ports; the
-  // ports and the host's stored port values stay the truth, so they are not acted upon here.
+  // The UI's link (Lv2InstanceAccess); UI thread.
+  PresetManager* AttachEditor(Lv2EditorLink* link);
+  void DetachEditor(Lv2EditorLink* link);
+  static void LockPresets();
+  static void UnlockPresets();
+  uint32_t RestoreCount() const { return restores_.load(std::memory_order_acquire); }
+
+  // QRVMasterController. Values the preset side sends while the UI acts on it go to the UI, which
+  // writes them to the host's ports; during the host's save and restore they go nowhere, since the
+  // host's stored port values are the truth then.
   void SetParameter(int index, double value) override;
   int32_t WriteSetting(int index, double value) override;
   int32_t ReadSetting(int index, double* value) override;
@@ -70,6 +79,10 @@ class Lv2State final : public QRVMasterController {
   LV2_URID keyChunk_ = 0, keyOtherSlot_ = 0, keyActiveSlot_ = 0, atomChunk_ = 0, atomInt_ = 0;
   std::unique_ptr<PresetManager> manager_;
   std::unique_ptr<warmGlowController> controller_;
+  // Guarded by the preset lock.
+  Lv2EditorLink* link_ = nullptr;
+  bool hostCall_ = false;
+  std::atomic<uint32_t> restores_{0};
 };
 
 }  // namespace qrv::lv2

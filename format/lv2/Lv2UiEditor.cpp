@@ -5,7 +5,9 @@
 
 #include "dsp/ParameterSet.h"
 #include "format/lv2/Lv2Ports.h"
+#include "gui/presetbar/QRVPresetBarEditor.h"
 #include "gui/toolkit/X11Frame.h"
+#include "presets/PresetManager.h"
 #include "presets/SettingsStore.h"
 #include "product/warmGlowEditor.h"
 
@@ -28,11 +30,23 @@ double StartingZoom(float hostScaleFactor) {
 }
 
 Lv2UiEditor::Lv2UiEditor(const Lv2UiHost& host)
-    : QRVVSTGUIEditorWrapperV4_PresetBar(&CreateProductEditor), host_(host) {}
+    : QRVVSTGUIEditorWrapperV4_PresetBar(&CreateProductEditor, Quarrytone::PresetBarEditorFactory()), host_(host) {}
 
-Lv2UiEditor::~Lv2UiEditor() { Lv2UiEditor::close(); }
+Lv2UiEditor::~Lv2UiEditor() {
+  {
+    const PresetLock lock(host_.instance);
+    Lv2UiEditor::close();
+  }
+  if (host_.instance != nullptr) host_.instance->DetachEditor(this);
+}
 
 bool Lv2UiEditor::OpenIn(unsigned long parent, double zoom) {
+  if (host_.instance != nullptr) {
+    manager_ = host_.instance->AttachEditor(this);
+    attachPresetBar(nullptr, manager_, nullptr);
+  }
+  const PresetLock lock(host_.instance);
+  if (host_.instance != nullptr) restoresSeen_ = host_.instance->RestoreCount();
   if (!open(tk::PlatformType::X11, parent)) return false;
   if (zoom != 1.0) setZoom(zoom);
   if (host_.resize != nullptr) host_.resize->ui_resize(host_.resize->handle, windowWidth(), windowHeight());
@@ -48,25 +62,55 @@ void Lv2UiEditor::PortEvent(uint32_t port, uint32_t size, uint32_t format, const
   if (format != 0 || size != sizeof(float) || buffer == nullptr) return;
   float value;
   std::memcpy(&value, buffer, sizeof value);
+  const PresetLock lock(host_.instance);
   if (port < kControlPorts.size()) {
+    // Automation, a generic UI or one of our LV2 presets: an external edit for the preset state, so
+    // that the bar's modified mark and undo follow it.
     const ControlPort& p = kControlPorts[port];
-    valueChangedByController(static_cast<int>(p.slot), ToNormalised(p, value));
+    const double v = ToNormalised(p, value);
+    if (manager_ != nullptr) manager_->ParameterChanged(static_cast<int>(p.slot), v);
+    valueChangedByController(static_cast<int>(p.slot), v);
   } else if (port == kPortGainReduction) {
     valueChangedByController(static_cast<int>(kSlotGainReduction), ReadingFromDb(value));
   }
 }
 
-void Lv2UiEditor::Idle() { tk::X11PlatformFrame::processEvents(0); }
+void Lv2UiEditor::Idle() {
+  const PresetLock lock(host_.instance);
+  if (host_.instance != nullptr && host_.instance->RestoreCount() != restoresSeen_) {
+    restoresSeen_ = host_.instance->RestoreCount();
+    valueChangedByController(Quarrytone::QRVPresetBarEditor::kRefreshAll, 0.0);
+  }
+  tk::X11PlatformFrame::processEvents(0);
+}
+
+void Lv2UiEditor::WritePort(uint32_t port, float value) {
+  if (host_.write != nullptr) host_.write(host_.controller, port, sizeof value, 0, &value);
+}
 
 void Lv2UiEditor::parameterChanged(int index, double value) {
   if (index >= 0) {
     if (const ControlPort* p = FindControlPort(static_cast<unsigned>(index))) {
-      const float portValue = FromNormalised(*p, value);
-      if (host_.write != nullptr) host_.write(host_.controller, p->port, sizeof portValue, 0, &portValue);
+      WritePort(p->port, FromNormalised(*p, value));
+      // The edit reaches the preset state now, whether or not the host echoes the port.
+      if (manager_ != nullptr) manager_->ParameterChanged(index, value);
+      if (presetBar() != nullptr) presetBar()->parameterNotification(index, value);
       return;
     }
   }
   // Messages (about box, browser) come back to the window as the host binding's echo.
+  valueChangedByController(index, value);
+}
+
+void Lv2UiEditor::PresetValue(int index, double value) {
+  if (index >= 0) {
+    if (const ControlPort* p = FindControlPort(static_cast<unsigned>(index))) {
+      WritePort(p->port, FromNormalised(*p, value));
+      // The panel follows at once; the bar reads the preset state when its action is done.
+      QRVVSTGUIEditorWrapperV2::valueChangedByController(index, value);
+      return;
+    }
+  }
   valueChangedByController(index, value);
 }
 

@@ -3,10 +3,13 @@
 
 #include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>
+#include <lv2/instance-access/instance-access.h>
+#include <lv2/log/log.h>
 #include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -47,6 +50,23 @@ float HostScaleFactor(const LV2_Feature* const* features) {
   return 0.0f;
 }
 
+// Said once per process, in the host's log when it offers one.
+void SayNoInstanceAccess(const LV2_Feature* const* features) {
+  static bool said = false;
+  if (said) return;
+  said = true;
+  constexpr const char* kText =
+      "QRV warmGlow: the host offers no instance access; the editor works, but its preset bar cannot reach "
+      "this instance's presets\n";
+  const auto* log = static_cast<const LV2_Log_Log*>(Feature(features, LV2_LOG__log));
+  const auto* map = static_cast<const LV2_URID_Map*>(Feature(features, LV2_URID__map));
+  if (log != nullptr && log->printf != nullptr && map != nullptr) {
+    log->printf(log->handle, map->map(map->handle, LV2_LOG__Note), "%s", kText);
+  } else {
+    std::fputs(kText, stderr);
+  }
+}
+
 LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char* pluginUri, const char*, LV2UI_Write_Function write,
                          LV2UI_Controller controller, LV2UI_Widget* widget, const LV2_Feature* const* features) {
   if (pluginUri == nullptr || widget == nullptr || write == nullptr) return nullptr;
@@ -56,6 +76,9 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
   host.controller = controller;
   host.touch = static_cast<const LV2UI_Touch*>(Feature(features, LV2_UI__touch));
   host.resize = static_cast<const LV2UI_Resize*>(Feature(features, LV2_UI__resize));
+  // The instance's handle is its Lv2InstanceAccess (Lv2Instance::Handle).
+  host.instance = static_cast<Lv2InstanceAccess*>(const_cast<void*>(Feature(features, LV2_INSTANCE_ACCESS_URI)));
+  if (host.instance == nullptr) SayNoInstanceAccess(features);
   const auto parent = reinterpret_cast<unsigned long>(Feature(features, LV2_UI__parent));
   Quarrytone::InitializeResources();
   ++gLiveUis;

@@ -3,11 +3,31 @@
 #include <dlfcn.h>
 #include <lv2/atom/atom.h>
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
 #include "format/lv2/Lv2Uris.h"
 
 namespace qrv::lv2::test {
+namespace {
+
+int LogV(LV2_Log_Handle h, LV2_URID, const char* format, va_list args) {
+  char text[1024];
+  const int n = std::vsnprintf(text, sizeof text, format, args);
+  static_cast<UiHost*>(h)->logged.emplace_back(text);
+  return n;
+}
+
+int LogF(LV2_Log_Handle h, LV2_URID type, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const int n = LogV(h, type, format, args);
+  va_end(args);
+  return n;
+}
+
+}  // namespace
 
 std::string BundleDir() { return QRV_LV2_BUNDLE_DIR; }
 
@@ -49,6 +69,7 @@ UiHost::UiHost(const UiLibrary& library, const Options& o) : descriptor_(library
   touch_.touch = [](LV2UI_Feature_Handle h, uint32_t port, bool grabbed) {
     static_cast<UiHost*>(h)->events.push_back({grabbed ? HostEvent::kGrab : HostEvent::kRelease, port, 0.0f});
   };
+  log_ = {this, LogF, LogV};
   scale_ = o.scaleFactor;
   if (o.scaleFactor > 0) {
     options_.push_back({LV2_OPTIONS_INSTANCE, 0, Map(LV2_UI__scaleFactor), sizeof(float), Map(LV2_ATOM__Float), &scale_});
@@ -61,6 +82,8 @@ UiHost::UiHost(const UiLibrary& library, const Options& o) : descriptor_(library
   if (o.parent != 0) features_.push_back({LV2_UI__parent, reinterpret_cast<void*>(o.parent)});
   if (o.resize) features_.push_back({LV2_UI__resize, &resize_});
   if (o.touch) features_.push_back({LV2_UI__touch, &touch_});
+  if (o.log) features_.push_back({LV2_LOG__log, &log_});
+  if (o.instance != nullptr) features_.push_back({"http://lv2plug.in/ns/ext/instance-access", o.instance});
   std::vector<const LV2_Feature*> list;
   for (const LV2_Feature& f : features_) list.push_back(&f);
   list.push_back(nullptr);

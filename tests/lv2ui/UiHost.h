@@ -3,6 +3,7 @@
 // what the UI asks of it: port writes, gesture brackets and size requests.
 #pragma once
 
+#include <lv2/log/log.h>
 #include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
@@ -47,6 +48,8 @@ class UiHost {
     bool touch = true;
     bool resize = true;
     const char* pluginUri = nullptr;  // default: the stereo plug-in
+    void* instance = nullptr;          // the plug-in's LV2_Handle, offered through instance-access
+    bool log = true;
   };
 
   UiHost(const UiLibrary& library, const Options& options);
@@ -62,6 +65,7 @@ class UiHost {
 
   std::vector<HostEvent> events;
   std::vector<std::pair<int, int>> sizes;
+  std::vector<std::string> logged;
 
  private:
   LV2_URID Map(const char* uri);
@@ -74,6 +78,7 @@ class UiHost {
   LV2_URID_Map map_{};
   LV2UI_Resize resize_{};
   LV2UI_Touch touch_{};
+  LV2_Log_Log log_{};
   float scale_ = 0;
   std::vector<LV2_Options_Option> options_;
   std::vector<LV2_Feature> features_;
