@@ -1,7 +1,7 @@
 # Front door. Everything goes through CMake presets; see README.md.
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test test-sanitize test-tsan fuzz bench demo install-lv2 clean
+.PHONY: all deps build test test-sanitize test-tsan fuzz bench demo install install-lv2 clean
 
 FUZZ_SECONDS ?= 30
 
@@ -36,13 +36,30 @@ test-tsan: deps
 fuzz: deps
 	bash scripts/run-fuzz.sh $(FUZZ_SECONDS)
 
-install-lv2: build
-	cmake --build --preset release --target install-lv2
+# Only what each needs, without the tests and benchmarks: the demo runs warmglow and installs the LV2
+# bundle; `make install` adds aaxhost (which brings the module bundle).
+DEMO_TARGETS = warmglow qrv_lv2_bundle
+INSTALL_TARGETS = warmglow aaxhost qrv_lv2_bundle
+PREFIX ?= $(HOME)/.local
+
+# PREFIX/bin/warmglow and aaxhost (with the module bundle in PREFIX/lib/qrv-warmglow); the LV2 bundle
+# into ~/.lv2 for a per-user PREFIX (the default ~/.local), else into PREFIX/lib/lv2.
+install: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target $(INSTALL_TARGETS)
+	cmake --install build/release --prefix "$(PREFIX)" --component tools
+	cmake --install build/release --prefix "$(PREFIX)" --component lv2
+
+install-lv2: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target install-lv2
 
 bench: build
 	build/release/bench/warmglow_bench --benchmark_min_time=0.2
 
-demo: build
+demo: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target $(DEMO_TARGETS)
 	bash scripts/demo.sh
 
 clean:

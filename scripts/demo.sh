@@ -38,7 +38,8 @@ if cmake --build build/release --target install-lv2 >/dev/null; then
   echo "  Ardour: Mixer strip > New Plugin > Plugin Selector, search \"warmGlow\"."
   echo "  Carla: Add Plugin > LV2 > \"QRV warmGlow Stereo\"."
   echo "  jalv: jalv.gtk3 urn:quarry-tone:warmglow:stereo (with a running JACK server)."
-  echo "  Files: lv2apply -i $out/programme.wav -o out.wav -c ratio 5 urn:quarry-tone:warmglow:stereo"
+  echo "  Files: lv2apply -i $out/programme.wav -o out.wav -c ratio 4 urn:quarry-tone:warmglow:stereo"
+  echo "         (ratio 4 is 4:1: Ratio, AttackRatio, ValveLevel and Process take the step index)"
 else
   echo "  (installing the LV2 bundle failed; see the message above)" >&2
 fi

@@ -1,13 +1,15 @@
 #include "apps/aaxhost/AaxHostCli.h"
 
-#include <sndfile.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <iomanip>
+#include <optional>
 
+#include "apps/warmglow/AudioFile.h"
+#include "apps/warmglow/Cli.h"
 #include "format/aax/host/AAXHost.h"
 
 namespace qrv::aaxhost {
@@ -18,10 +20,22 @@ constexpr const char* kUsage =
     "       aaxhost render IN OUT [--bundle BUNDLE] [--set ID=VALUE]... [--block N]\n"
     "  ID is a host parameter ID (\"5: Compression\"), its name (Compression) or its index (5);\n"
     "  VALUE is normalised, 0 to 1. MasterBypassID (or bypass) takes 0 or 1.\n"
-    "  BUNDLE defaults to $QRV_AAX_BUNDLE, else the bundle of this build.\n";
+    "  BUNDLE defaults to $QRV_AAX_BUNDLE, else the bundle installed beside this command, else the\n"
+    "  bundle of this build.\n"
+    "Exit status: 0 on success, 2 for bad arguments or a file it cannot read, render or write,\n"
+    "1 when the module fails to load, register or make an instance.\n";
 
+// $QRV_AAX_BUNDLE, else the bundle installed beside this command (PREFIX/bin/aaxhost and
+// PREFIX/lib/qrv-warmglow/), else the one of the build that made it.
 std::string DefaultBundle() {
   if (const char* env = std::getenv("QRV_AAX_BUNDLE"); env != nullptr && *env != '\0') return env;
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    const std::filesystem::path installed = self.parent_path().parent_path() / "lib" / "qrv-warmglow" /
+                                            std::filesystem::path(QRV_AAX_DEFAULT_BUNDLE).filename();
+    if (std::filesystem::is_directory(installed, ec)) return installed.string();
+  }
   return QRV_AAX_DEFAULT_BUNDLE;
 }
 
@@ -59,6 +73,7 @@ void PrintProperties(const PropertyRecord& p, std::ostream& out) {
 int Describe(const std::string& bundle, std::ostream& out, std::ostream& err) {
   auto host = OpenHost(bundle, err);
   if (host == nullptr) return 1;
+  out << "bundle: " << bundle << "\n";
   const Description& d = host->description();
   out << "manufacturer: " << d.manufacturer << "\n";
   for (std::size_t k = 0; k < d.packageNames.size(); ++k) out << "package name " << k << ": " << d.packageNames[k] << "\n";
@@ -159,32 +174,27 @@ int Render(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
   }
 
-  SF_INFO info{};
-  SNDFILE* in = sf_open(inPath.c_str(), SFM_READ, &info);
-  if (in == nullptr) {
-    err << "aaxhost: cannot read " << inPath << ": " << sf_strerror(nullptr) << "\n";
-    return 1;
+  // The file is read, rendered and written in blocks, so that a header claiming more audio than the
+  // file holds costs nothing; the output appears only when complete.
+  std::optional<cli::AudioReader> reader;
+  try {
+    reader.emplace(inPath);
+  } catch (const cli::CliError& e) {
+    err << "aaxhost: " << e.what() << "\n";
+    return 2;
   }
-  if (info.channels < 1 || info.channels > 2 || info.frames < 0 || info.samplerate <= 0) {
+  const cli::AudioFormat format = reader->format();
+  const int channels = format.channels;
+  if (channels > 2) {
     err << "aaxhost: " << inPath << ": only mono and stereo files can be rendered\n";
-    sf_close(in);
-    return 1;
-  }
-  const int channels = info.channels;
-  const auto frames = static_cast<std::size_t>(info.frames);
-  std::vector<float> interleaved(frames * static_cast<std::size_t>(channels));
-  const sf_count_t got = sf_readf_float(in, interleaved.data(), info.frames);
-  sf_close(in);
-  std::vector<std::vector<float>> input(static_cast<std::size_t>(channels), std::vector<float>(frames));
-  for (std::size_t i = 0; i < static_cast<std::size_t>(got); ++i) {
-    for (int c = 0; c < channels; ++c) input[static_cast<std::size_t>(c)][i] = interleaved[i * channels + c];
+    return 2;
   }
 
   auto host = OpenHost(bundle, err);
   if (host == nullptr) return 1;
   int status = 0;
   {
-    auto instance = host->CreateInstance(static_cast<std::size_t>(channels - 1), static_cast<float>(info.samplerate));
+    auto instance = host->CreateInstance(static_cast<std::size_t>(channels - 1), static_cast<float>(format.sampleRate));
     if (instance == nullptr) {
       err << "aaxhost: the module made no " << (channels == 1 ? "mono" : "stereo") << " instance\n";
       host->Shutdown();
@@ -208,37 +218,50 @@ int Render(const std::vector<std::string>& args, std::ostream& out, std::ostream
       instance->ValueString(id, instance->ParameterValue(id), &shown);
       out << "\"" << id << "\" = " << instance->ParameterValue(id) << (shown.empty() ? "" : " (" + shown + ")") << "\n";
     }
-    std::vector<std::vector<float>> output;
+    // This thread is the audio thread while it renders; the direct-data timer runs beside it.
     instance->StartTimer(std::chrono::milliseconds(5));
-    instance->Render(input, output, {block});
+    int64_t frames = 0;
+    try {
+      cli::AudioWriter writer(outPath, {format.sampleRate, channels, cli::OutputFormat(outPath, format)});
+      const auto n = static_cast<std::size_t>(block);
+      std::vector<float> interleaved(n * static_cast<std::size_t>(channels));
+      std::vector<std::vector<float>> in(static_cast<std::size_t>(channels), std::vector<float>(n));
+      std::vector<std::vector<float>> outBuffers = in;
+      const float* ip[2] = {in[0].data(), in.back().data()};
+      float* op[2] = {outBuffers[0].data(), outBuffers.back().data()};
+      for (int64_t got; (got = reader->Read(interleaved.data(), block)) > 0; frames += got) {
+        const auto m = static_cast<std::size_t>(got);
+        for (std::size_t i = 0; i < m; ++i) {
+          for (std::size_t c = 0; c < in.size(); ++c) in[c][i] = interleaved[i * in.size() + c];
+        }
+        instance->RenderBlock(ip, op, static_cast<int32_t>(got));
+        for (std::size_t i = 0; i < m; ++i) {
+          for (std::size_t c = 0; c < in.size(); ++c) interleaved[i * in.size() + c] = outBuffers[c][i];
+        }
+        writer.Write(interleaved.data(), got);
+      }
+      if (frames == 0 && reader->claimedFrames() > 0) {
+        throw cli::CliError(inPath + " holds no audio, though its header claims " +
+                            std::to_string(reader->claimedFrames()) + " frames (the file is damaged or cut)");
+      }
+      writer.Commit();
+    } catch (const cli::CliError& e) {
+      err << "aaxhost: " << e.what() << "\n";
+      status = 2;
+    }
     instance->StopTimer();
     instance->TimerWakeup();
-    out << "rendered " << frames << " frames, " << channels << " channel(s) at " << info.samplerate << " Hz in blocks of "
-        << block << "\n";
-    out << "latency: " << instance->HostLatency() << " samples" << (instance->LatencyReported() ? "" : " (not reported)")
-        << "\n";
-    out << "last block meters: input " << instance->MeterValueAt(0) << ", output " << instance->MeterValueAt(1)
-        << ", gain reduction " << instance->MeterValueAt(2) << "\n";
-
-    SF_INFO outInfo = info;
-    SNDFILE* o = sf_open(outPath.c_str(), SFM_WRITE, &outInfo);
-    if (o == nullptr) {
-      outInfo = info;
-      outInfo.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-      o = sf_open(outPath.c_str(), SFM_WRITE, &outInfo);
-    }
-    if (o == nullptr) {
-      err << "aaxhost: cannot write " << outPath << ": " << sf_strerror(nullptr) << "\n";
-      status = 1;
-    } else {
-      for (std::size_t i = 0; i < frames; ++i) {
-        for (int c = 0; c < channels; ++c) interleaved[i * channels + c] = output[static_cast<std::size_t>(c)][i];
+    if (status == 0) {
+      if (reader->claimedFrames() > frames) {
+        err << "aaxhost: warning: " << inPath << " claims " << reader->claimedFrames() << " frames, " << frames
+            << " could be read\n";
       }
-      if (sf_writef_float(o, interleaved.data(), static_cast<sf_count_t>(frames)) != static_cast<sf_count_t>(frames)) {
-        err << "aaxhost: writing " << outPath << " failed\n";
-        status = 1;
-      }
-      sf_close(o);
+      out << "rendered " << frames << " frames, " << channels << " channel(s) at " << format.sampleRate
+          << " Hz in blocks of " << block << "\n";
+      out << "latency: " << instance->HostLatency() << " samples"
+          << (instance->LatencyReported() ? "" : " (not reported)") << "\n";
+      out << "last block meters: input " << instance->MeterValueAt(0) << ", output " << instance->MeterValueAt(1)
+          << ", gain reduction " << instance->MeterValueAt(2) << "\n";
     }
   }
   host->Shutdown();

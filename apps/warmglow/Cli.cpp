@@ -4,6 +4,7 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <ostream>
 
 #include "apps/warmglow/Commands.h"
@@ -22,6 +23,8 @@ static_assert(std::atomic<bool>::is_always_lock_free, "RequestCancel runs in a s
 
 int RunHelp(const ParsedArgs& args, Io& io);
 
+constexpr std::size_t kAnyCount = std::numeric_limits<std::size_t>::max();
+
 constexpr OptionSpec kRenderOptions[] = {
     {"--preset", "NAME|NUMBER|FILE.qrv",
      "start from a factory preset, a user preset (by its listed name) or a .qrv file (default: 0, \"Default\")"},
@@ -29,6 +32,10 @@ constexpr OptionSpec kRenderOptions[] = {
     {"--block", "N", "process in blocks of N frames, 1..1048576 (default 512)"},
     {"--bypass", "", "pass the audio through unprocessed (the engine's bypass)"},
     {"--plot", "FILE.png", "also draw input level, output level and gain reduction over time"},
+    {"--out-dir", "DIR", "render every IN into DIR (created when missing): DIR/<IN's name><SUFFIX>.<EXT>"},
+    {"--suffix", "SUFFIX", "with --out-dir: appended to each output's name (default: none)"},
+    {"--format", "EXT", "with --out-dir: the outputs' container, e.g. wav or flac (default: each input's)"},
+    {"--plots", "", "with --out-dir: a plot <name><SUFFIX>.png beside each output"},
 };
 
 constexpr OptionSpec kGenerateOptions[] = {
@@ -37,16 +44,31 @@ constexpr OptionSpec kGenerateOptions[] = {
     {"--float", "", "write 32-bit float samples instead of 16-bit PCM"},
 };
 
+// How the shown values and the engine's steps relate, so that nobody takes the design for a fault.
+std::string StepNotes() {
+  return "\nCompression shows 0.00 to 10.00 in 0.25 steps, linear in the knob, while the engine's drive moves\n"
+         "in 40 steps that follow the knob to the power 0.7071. The two grids do not line up, so neighbouring\n"
+         "shown values can select the same drive (5.00 and 5.25, 6.25 and 6.50, ...). Time shows half steps\n"
+         "while the engine follows the knob continuously. Both are the product's design.\n";
+}
+
 std::string RenderDetails() {
-  return "\nThe file is read with libsndfile (WAV, AIFF, FLAC, Ogg, ...; mono or stereo) and written in the\n"
-         "same format and sample rate. The settings are in force from the first sample. A progress bar is\n"
+  return "\nThe file is read with libsndfile (WAV, AIFF, FLAC, Ogg, ...; mono or stereo). OUT is written at the\n"
+         "same sample rate in the container its extension names (.wav, .flac, .ogg, .aiff, .caf, .w64, ...),\n"
+         "keeping the input's sample format where that container holds it (float stays float, 24-bit stays\n"
+         "24-bit), else the nearest it holds; an OUT without extension keeps the input's format. The plot\n"
+         "must be a .png file. The settings are in force from the first sample. A progress bar is\n"
          "shown while standard error is a terminal; a summary line follows on standard output: peaks,\n"
          "largest gain reduction and the real-time factor (audio duration / render time).\n\n" +
-         ParameterHelp() +
+         ParameterHelp() + StepNotes() +
          "\nExamples:\n"
          "  warmglow render mix.wav out.wav --preset \"Glue Things Together\"\n"
          "  warmglow render vocal.flac out.flac --preset Vox --set Output=0.2 --plot vocal.png\n"
-         "  warmglow render in.wav out.wav --preset 8 --set ratio=0.6667 --set Process=0.5\n";
+         "  warmglow render in.wav out.wav --preset 8 --set ratio=0.6667 --set Process=0.5\n"
+         "  warmglow render takes/*.wav --out-dir mixed --suffix -glued --format flac --plots --preset 10\n"
+         "\nWith --out-dir every IN is rendered with the same settings; two inputs that would write the same\n"
+         "file are refused before anything renders. One summary line per file and a total line follow; a\n"
+         "file that fails leaves no output and the others still render; the exit status is then 2.\n";
 }
 
 std::string PresetsDetails() {
@@ -75,8 +97,8 @@ std::string GenerateDetails() {
 }
 
 const Command kCommands[] = {
-    {{"render"}, "IN OUT", 2, 2, "process an audio file through the compressor", kRenderOptions, RenderDetails,
-     RunRender},
+    {{"render"}, "IN OUT | IN... --out-dir DIR", 1, kAnyCount, "process audio files through the compressor",
+     kRenderOptions, RenderDetails, RunRender},
     {{"presets"}, "", 0, 0, "list the factory presets with their settings", {}, PresetsDetails, RunPresets},
     {{"generate"}, "OUT.wav", 1, 1, "write the synthetic demo programme", kGenerateOptions, GenerateDetails,
      RunGenerate},
@@ -155,7 +177,8 @@ std::string MainHelp() {
   }
   text += "\n" + ParameterHelp() +
           "\nExit status: 0 on success, 2 on any error (reported as one line \"warmglow: error: ...\" on\n"
-          "standard error; an output file is then neither created nor changed).\n\n"
+          "standard error; an output file is then neither created nor changed; in a batch, the outputs of\n"
+          "the files that failed).\n\n"
           "Examples:\n"
           "  warmglow generate programme.wav\n"
           "  warmglow render programme.wav glued.wav --preset \"Glue Things Together\" --plot glued.png\n"

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <map>
+#include <set>
 #include <ostream>
 
 #include "apps/warmglow/AudioFile.h"
@@ -57,32 +60,141 @@ std::string Pad(std::string s, std::size_t width) {
   return s;
 }
 
+// One render with its progress bar; the warnings go to standard error.
+RenderResult RenderWithProgress(const RenderOptions& options, Io& io, const std::string& label) {
+  RenderResult result;
+  {
+    ProgressBar bar(io.err, io.errIsTerminal, label);
+    result = Render(options, [&](double f) { bar.Update(f); });
+  }
+  if (const std::string warning = ShortInputWarning(options, result); !warning.empty()) {
+    io.err << "warmglow: warning: " << warning << "\n";
+  }
+  if (result.rateClamped) {
+    io.err << "warmglow: warning: sample rate " << result.sampleRate
+           << " Hz is outside 22050..192000 Hz; the engine's time constants follow the nearest limit\n";
+  }
+  return result;
+}
+
+struct BatchItem {
+  std::string input, output, plot;
+};
+
+// Where each input of a batch goes; two inputs that would write the same file, or an output that
+// would replace an input, are an error before anything renders.
+std::vector<BatchItem> PlanBatch(const std::vector<std::string>& inputs, const std::filesystem::path& dir,
+                                 const std::string& suffix, const std::string* format, bool plots) {
+  std::vector<BatchItem> items;
+  std::map<std::string, std::size_t> writers;  // output or plot file name -> input index
+  std::set<std::filesystem::path> canonicalInputs;
+  for (const std::string& input : inputs) {
+    std::error_code ec;
+    canonicalInputs.insert(std::filesystem::weakly_canonical(input, ec));
+  }
+  // By name, and for a target that exists already also through links to an input.
+  const auto replacesInput = [&](const std::string& target) {
+    std::error_code ec;
+    if (canonicalInputs.count(std::filesystem::weakly_canonical(target, ec)) != 0) return true;
+    return std::filesystem::exists(target, ec) &&
+           std::any_of(inputs.begin(), inputs.end(), [&](const std::string& in) { return SameFile(target, in); });
+  };
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    const std::filesystem::path in(inputs[i]);
+    const std::string stem = in.stem().string() + suffix;
+    const std::string extension = format != nullptr ? "." + *format : in.extension().string();
+    BatchItem item{inputs[i], (dir / (stem + extension)).string(), plots ? (dir / (stem + ".png")).string() : ""};
+    for (const std::string* target : {&item.output, &item.plot}) {
+      if (target->empty()) continue;
+      const auto [at, fresh] = writers.emplace(std::filesystem::path(*target).filename().string(), i);
+      if (!fresh) {
+        throw CliError("'" + inputs[at->second] + "' and '" + inputs[i] + "' would both write '" + *target +
+                       "'; nothing was rendered");
+      }
+      if (replacesInput(*target)) {
+        throw CliError("'" + *target + "' would replace an input file; nothing was rendered");
+      }
+    }
+    items.push_back(std::move(item));
+  }
+  return items;
+}
+
+int RunBatch(const ParsedArgs& args, const RenderOptions& shared, Io& io) {
+  if (args.Has("--plot")) throw CliError("--plot names one plot; with --out-dir use --plots");
+  const std::filesystem::path dir(*args.Value("--out-dir"));
+  const std::string suffix = args.Value("--suffix") ? *args.Value("--suffix") : "";
+  if (suffix.find('/') != std::string::npos) throw CliError("--suffix '" + suffix + "' may not hold a '/'");
+  std::string format;
+  if (const std::string* f = args.Value("--format")) {
+    format = f->starts_with('.') ? f->substr(1) : *f;
+    if (!NamesAudioContainer(format)) {
+      throw CliError("--format '" + *f +
+                     "' names no audio container that can be written (wav, flac, ogg, aiff, caf, ...)");
+    }
+  }
+  const std::vector<BatchItem> items =
+      PlanBatch(args.positionals, dir, suffix, format.empty() ? nullptr : &format, args.Has("--plots"));
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  if (ec || !std::filesystem::is_directory(dir)) {
+    throw CliError("cannot create folder '" + dir.string() + "': " + (ec ? ec.message() : "a file has that name"));
+  }
+
+  std::size_t failed = 0, done = 0;
+  double audioSeconds = 0.0;
+  const auto start = std::chrono::steady_clock::now();
+  for (std::size_t i = 0; i < items.size() && !CancelRequested(); ++i) {
+    RenderOptions options = shared;
+    options.input = items[i].input;
+    options.output = items[i].output;
+    options.plot = items[i].plot;
+    try {
+      const std::string label = "rendering " + std::to_string(i + 1) + "/" + std::to_string(items.size());
+      const RenderResult result = RenderWithProgress(options, io, label);
+      io.out << SummaryLine(options, result) << "\n";
+      audioSeconds += static_cast<double>(result.frames) / result.sampleRate;
+      ++done;
+    } catch (const CliError& e) {
+      io.err << "warmglow: error: " << items[i].input << ": " << e.what() << "\n";
+      ++failed;
+    }
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  char tail[96];
+  std::snprintf(tail, sizeof tail, "; %.2f s of audio in %.3f s", audioSeconds, seconds);
+  const std::size_t skipped = items.size() - done - failed;
+  io.out << "total: " << done << " of " << items.size() << " file" << (items.size() == 1 ? "" : "s") << " rendered"
+         << (failed > 0 ? ", " + std::to_string(failed) + " failed" : "")
+         << (skipped > 0 ? ", " + std::to_string(skipped) + " not started (interrupted)" : "") << tail << "\n";
+  return failed > 0 || skipped > 0 ? kExitError : kExitOk;
+}
+
 }  // namespace
 
 int RunRender(const ParsedArgs& args, Io& io) {
   RenderOptions options;
-  options.input = args.positionals[0];
-  options.output = args.positionals[1];
   if (const std::string* preset = args.Value("--preset")) options.settings = ResolvePreset(*preset);
   for (const std::string& assignment : args.Values("--set")) ApplyAssignment(options.settings, assignment);
   if (const std::string* block = args.Value("--block")) {
     options.block = static_cast<int>(ParseInteger(*block, 1, kMaxBlock, "block size"));
   }
   options.bypass = args.Has("--bypass");
+  if (args.Has("--out-dir")) return RunBatch(args, options, io);
+
+  if (args.Has("--suffix") || args.Has("--format") || args.Has("--plots")) {
+    throw CliError("--suffix, --format and --plots go with --out-dir (see 'warmglow render --help')");
+  }
+  if (args.positionals.size() != 2) {
+    throw CliError("'render' expects IN OUT, or IN... --out-dir DIR (see 'warmglow render --help')");
+  }
+  options.input = args.positionals[0];
+  options.output = args.positionals[1];
   if (const std::string* plot = args.Value("--plot")) {
     if (plot->empty()) throw CliError("--plot needs a file name");
     options.plot = *plot;
   }
-
-  RenderResult result;
-  {
-    ProgressBar bar(io.err, io.errIsTerminal, "rendering");
-    result = Render(options, [&](double f) { bar.Update(f); });
-  }
-  if (result.rateClamped) {
-    io.err << "warmglow: warning: sample rate " << result.sampleRate
-           << " Hz is outside 22050..192000 Hz; the engine's time constants follow the nearest limit\n";
-  }
+  const RenderResult result = RenderWithProgress(options, io, "rendering");
   io.out << SummaryLine(options, result) << "\n";
   if (!options.plot.empty()) io.out << "plot: " << options.plot << "\n";
   return kExitOk;
@@ -155,8 +267,10 @@ int RunArt(const ParsedArgs& args, Io& io) {
 int RunPresetShow(const ParsedArgs& args, Io& io) {
   const std::string& path = args.positionals[0];
   // A preset is 433 bytes; a megabyte is generous and keeps a wrong file from being read whole.
-  const auto bytes = platform::ReadWholeFile(path, 1u << 20);
-  if (!bytes) throw CliError("cannot read '" + path + "' (missing, unreadable, not a file or over 1 MiB)");
+  platform::FileStatus opened = platform::FileStatus::Ok;
+  const auto bytes = platform::ReadWholeFile(path, 1u << 20, &opened);
+  if (opened == platform::FileStatus::NotRegularFile) throw CliError("cannot read '" + path + "': not a regular file");
+  if (!bytes) throw CliError("cannot read '" + path + "' (missing, unreadable or over 1 MiB)");
   PresetBlobHeader header;
   if (const BlobStatus s = ReadPresetBlobHeader(*bytes, header); s != BlobStatus::Ok) {
     throw CliError("'" + path + "' is not a preset: " + DescribeBlobStatus(s));

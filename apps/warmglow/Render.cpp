@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "apps/warmglow/AudioFile.h"
 #include "apps/warmglow/Cli.h"
@@ -61,7 +63,15 @@ class Tracer {
   int filled_ = 0;
 };
 
-// Whether two paths name the same file, existing or not.
+bool IsPngName(const std::string& path) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension == ".png";
+}
+
+}  // namespace
+
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code ec;
   if (std::filesystem::equivalent(a, b, ec)) return true;
@@ -70,8 +80,6 @@ bool SameFile(const std::string& a, const std::string& b) {
   const auto cb = std::filesystem::weakly_canonical(b, eb);
   return !ea && !eb && ca == cb;
 }
-
-}  // namespace
 
 double GainReductionDb(double meter) {
   const double gain = 1.0 - std::clamp(meter, 0.0, 1.0);
@@ -87,13 +95,19 @@ RenderResult Render(const RenderOptions& options, const ProgressFn& progress) {
   if (options.block < 1 || options.block > kMaxBlock) {
     throw CliError("block size " + std::to_string(options.block) + " is outside 1.." + std::to_string(kMaxBlock));
   }
-  // Rendering over its own input is allowed (the input is read before the rename); a plot that would
-  // replace the input or the rendered audio is not.
+  // Every output target is checked before anything is read or written: none may replace the input,
+  // and the plot cannot be OUT.
+  if (SameFile(options.output, options.input)) {
+    throw CliError("OUT '" + options.output + "' is the input file; the recording would be replaced");
+  }
   if (!options.plot.empty() && SameFile(options.plot, options.input)) {
     throw CliError("the plot '" + options.plot + "' would overwrite the input file");
   }
   if (!options.plot.empty() && SameFile(options.plot, options.output)) {
     throw CliError("the plot '" + options.plot + "' and OUT are the same file");
+  }
+  if (!options.plot.empty() && !IsPngName(options.plot)) {
+    throw CliError("the plot '" + options.plot + "' must be a .png file");
   }
   const auto start = std::chrono::steady_clock::now();
 
@@ -104,7 +118,9 @@ RenderResult Render(const RenderOptions& options, const ProgressFn& progress) {
                    " channels; only mono and stereo files can be rendered");
   }
   const bool stereo = format.channels == 2;
-  AudioWriter writer(options.output, format);
+  AudioWriter writer(options.output, {format.sampleRate, format.channels, OutputFormat(options.output, format)});
+  std::optional<TempOutput> plot;
+  if (!options.plot.empty()) plot.emplace(options.plot);
 
   RenderResult result;
   result.channels = format.channels;
@@ -170,21 +186,39 @@ RenderResult Render(const RenderOptions& options, const ProgressFn& progress) {
   }
   tracer.Finish();
   result.frames = done;
+  result.claimedFrames = reader.claimedFrames();
+  result.stopReason = reader.stopReason();
+  if (done == 0 && result.claimedFrames > 0) {
+    throw CliError("'" + options.input + "' holds no audio, though its header claims " +
+                   std::to_string(result.claimedFrames) + " frames (the file is damaged or cut)");
+  }
   result.clipped = writer.clipped();
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-  std::unique_ptr<TempOutput> plot;
-  if (!options.plot.empty()) {
-    plot = std::make_unique<TempOutput>(options.plot);
+  writer.Finish();
+  std::vector<TempOutput*> targets = {&writer.output()};
+  if (plot) {
     PlotLabels labels;
     labels.title = options.bypass ? "Bypass" : options.settings.presetName + (options.settings.changes.empty() ? "" : " (modified)");
     labels.subtitle = options.bypass ? "no processing" : DescribeValues(options.settings);
     labels.files = options.input + "  \u2192  " + options.output;
     WritePlot(result.trace, labels, plot->fd(), options.plot);
+    targets.push_back(&*plot);
   }
-  writer.Commit();
-  if (plot) plot->Commit();
+  CommitTogether(targets);
   return result;
+}
+
+std::string ShortInputWarning(const RenderOptions& options, const RenderResult& result) {
+  if (result.claimedFrames <= result.frames) return {};
+  char text[160];
+  const auto claimed = static_cast<long long>(result.claimedFrames);
+  const auto read = static_cast<long long>(result.frames);
+  std::snprintf(text, sizeof text, " claims %lld frames (%.2f s), only %lld (%.2f s) could be read", claimed,
+                static_cast<double>(claimed) / result.sampleRate, read, static_cast<double>(read) / result.sampleRate);
+  return "'" + options.input + "' is cut short: its header" + text +
+         (result.stopReason.empty() ? std::string() : " (" + result.stopReason + ")") +
+         "; the output holds what was read";
 }
 
 std::string SummaryLine(const RenderOptions& options, const RenderResult& result) {

@@ -43,9 +43,14 @@ struct RenderResult {
   int64_t clipped = 0;
   double seconds = 0.0;  // wall time of the whole render: read, process, write
   bool rateClamped = false;
+  int64_t claimedFrames = -1;  // what the input's header claims; more than frames for a cut file
+  std::string stopReason;      // the decoder's word when the audio ended early
   LevelTrace trace;
   double RealTimeFactor() const;
 };
+
+// Whether two paths name the same file, existing or not (through links, "..", "./" and the like).
+bool SameFile(const std::string& a, const std::string& b);
 
 // Gain reduction in dB of a GetMeter(13) reading (1 - smoothed gain).
 double GainReductionDb(double meter);
@@ -56,6 +61,9 @@ using ProgressFn = std::function<void(double)>;
 // Renders options.input to options.output (and the plot), replacing the targets only on success.
 // Throws CliError for bad input or output; nothing is left behind then.
 RenderResult Render(const RenderOptions& options, const ProgressFn& progress = {});
+
+// A warning (without newline) when the input held less audio than its header claims; else empty.
+std::string ShortInputWarning(const RenderOptions& options, const RenderResult& result);
 
 // The summary line printed after a render (without newline).
 std::string SummaryLine(const RenderOptions& options, const RenderResult& result);

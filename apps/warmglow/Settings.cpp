@@ -76,10 +76,20 @@ int FindPreset(std::string_view text) {
     }
     return number;
   }
+  std::vector<int> matches;
   for (int i = 0; i < kFactoryPresetCount; ++i) {
-    if (EqualsIgnoreCase(FactoryPresetName(i), t)) return i;
+    if (EqualsIgnoreCase(FactoryPresetName(i), t)) matches.push_back(i);
   }
-  throw CliError("unknown preset '" + std::string(text) + "' (see 'warmglow presets')");
+  if (matches.size() > 1) {
+    std::string numbers;
+    for (std::size_t k = 0; k < matches.size(); ++k) {
+      numbers += (k == 0 ? "" : k + 1 == matches.size() ? " and " : ", ") + std::to_string(matches[k]);
+    }
+    throw CliError("preset name '" + std::string(t) + "' matches factory presets " + numbers +
+                   "; give the number instead");
+  }
+  if (matches.empty()) throw CliError("unknown preset '" + std::string(text) + "' (see 'warmglow presets')");
+  return matches.front();
 }
 
 Settings PresetFileSettings(const std::string& path) {
@@ -100,9 +110,12 @@ Settings ResolvePreset(std::string_view text) {
   if (t.ends_with(".qrv") || (t.find('/') != std::string::npos && std::filesystem::is_regular_file(t, ec))) {
     return PresetFileSettings(t);
   }
+  bool factoryName = false;
+  for (int i = 0; i < kFactoryPresetCount; ++i) factoryName = factoryName || EqualsIgnoreCase(FactoryPresetName(i), t);
   try {
     return PresetSettings(FindPreset(t));
   } catch (const CliError&) {
+    if (factoryName) throw;  // an ambiguous factory name stays an error, whatever the user presets hold
     for (const UserPresetEntry& user : ScanUserPresets()) {
       if (EqualsIgnoreCase(user.name, t)) return PresetFileSettings(user.path.string());
     }

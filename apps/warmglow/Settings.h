@@ -23,8 +23,8 @@ struct Settings {
 // Factory preset `index` (0..33).
 Settings PresetSettings(int index);
 
-// A factory preset by number ("23") or by name, case-insensitively ("vox"); the first entry wins when
-// two share a name. Throws CliError for anything else.
+// A factory preset by number ("23") or by name, case-insensitively ("vox"). Throws CliError for
+// anything else, and for a name that several entries share (the message lists their numbers).
 int FindPreset(std::string_view text);
 
 // What --preset names: a ".qrv" file (a path ending in ".qrv" or naming an existing file), a factory

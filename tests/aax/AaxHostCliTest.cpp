@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include "dsp/ParameterSet.h"
 #include "dsp/ScopedFlushToZero.h"
@@ -86,6 +88,49 @@ TEST(AaxHostCli, RendersAFileAsTheEngineWould) {
   EXPECT_EQ(differing, 0u);
 }
 
+// A FLAC whose stream header declares 2^36 - 1 frames holds one second: the host reads it in blocks
+// instead of allocating for the declared length, and renders what is there.
+TEST(AaxHostCli, AFileDeclaringAHugeLengthRendersWhatItHolds) {
+  test::TempDir dir;
+  const std::string in = (dir / "in.flac").string(), out = (dir / "out.flac").string();
+  {
+    const auto signal = TestSignal(2, 44100, 44100.0f);
+    SF_INFO info{};
+    info.channels = 2;
+    info.samplerate = 44100;
+    info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+    SNDFILE* f = sf_open(in.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr);
+    std::vector<float> interleaved;
+    for (std::size_t i = 0; i < signal[0].size(); ++i) {
+      interleaved.push_back(signal[0][i] * 0.5f);
+      interleaved.push_back(signal[1][i] * 0.5f);
+    }
+    sf_writef_float(f, interleaved.data(), 44100);
+    sf_close(f);
+  }
+  std::fstream file(in, std::ios::in | std::ios::out | std::ios::binary);
+  // STREAMINFO follows "fLaC" and its block header; the 36-bit total frame count starts in the low
+  // nibble of its byte 13.
+  file.seekg(8 + 13);
+  const int nibbleByte = file.get();
+  file.seekp(8 + 13);
+  file.put(static_cast<char>(nibbleByte | 0x0f));
+  for (int k = 0; k < 4; ++k) file.put(static_cast<char>(0xff));
+  file.close();
+  SF_INFO declared{};
+  SNDFILE* check = sf_open(in.c_str(), SFM_READ, &declared);
+  ASSERT_NE(check, nullptr);
+  sf_close(check);
+  ASSERT_EQ(declared.frames, (int64_t{1} << 36) - 1);
+
+  std::string log;
+  ASSERT_EQ(RunAaxHost("render '" + in + "' '" + out + "'", &log), 0) << log;
+  EXPECT_NE(log.find("rendered 44100 frames"), std::string::npos) << log;
+  SF_INFO info{};
+  EXPECT_EQ(ReadWav(out, &info).size(), 2u * 44100u);
+}
+
 TEST(AaxHostCli, RefusesWhatItCannotDo) {
   test::TempDir dir;
   const std::string in = (dir / "in.wav").string();
@@ -94,7 +139,25 @@ TEST(AaxHostCli, RefusesWhatItCannotDo) {
   EXPECT_EQ(RunAaxHost("render '" + in + "' '" + (dir / "o.wav").string() + "' --set Nothing=0.5", &log), 2);
   EXPECT_NE(log.find("cannot set \"Nothing\""), std::string::npos) << log;
   EXPECT_EQ(RunAaxHost("render '" + in + "' '" + (dir / "o.wav").string() + "' --set 5=1.5", &log), 2);
-  EXPECT_EQ(RunAaxHost("render '" + (dir / "missing.wav").string() + "' x.wav", &log), 1);
+  // Files it cannot render are the user's to fix, as in warmglow: status 2.
+  EXPECT_EQ(RunAaxHost("render '" + (dir / "missing.wav").string() + "' x.wav", &log), 2);
+  const std::string three = (dir / "three.wav").string();
+  ASSERT_TRUE(WriteWav(three, TestSignal(3, 100, 48000.0f), 48000));
+  log.clear();
+  EXPECT_EQ(RunAaxHost("render '" + three + "' '" + (dir / "o.wav").string() + "'", &log), 2);
+  EXPECT_NE(log.find("only mono and stereo"), std::string::npos) << log;
+  EXPECT_FALSE(std::filesystem::exists(dir / "o.wav"));
+  // A header claiming audio the file does not hold.
+  std::string bytes;
+  {
+    std::ifstream whole(in, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(whole), {});
+  }
+  std::ofstream((dir / "empty.wav").string(), std::ios::binary) << bytes.substr(0, bytes.find("data") + 8);
+  log.clear();
+  EXPECT_EQ(RunAaxHost("render '" + (dir / "empty.wav").string() + "' '" + (dir / "o.wav").string() + "'", &log), 2);
+  EXPECT_NE(log.find("holds no audio"), std::string::npos) << log;
+  EXPECT_FALSE(std::filesystem::exists(dir / "o.wav"));
   EXPECT_EQ(RunAaxHost("render '" + in + "' '" + (dir / "o.wav").string() + "' --bundle '" + dir.path().string() + "'", &log), 1);
   EXPECT_NE(log.find("no module binary"), std::string::npos) << log;
   EXPECT_EQ(RunAaxHost("frobnicate", &log), 2);

@@ -162,6 +162,22 @@ TEST_F(PresetCommandsTest, UserPresetsAreListedAndRenderByName) {
   EXPECT_FALSE(fs::exists(Path("never.wav")));
 }
 
+// "Init" names factory presets 32 and 33: the name alone is refused with both numbers, even when a user
+// preset has the name too; the numbers render.
+TEST_F(PresetCommandsTest, AFactoryNameSharedByTwoPresetsIsRefusedWithTheirNumbers) {
+  WriteBytes(UserFolder() / "Init.qrv", WriteSinglePresetBlob(Warm(), 0, 0));
+  const std::string in = Programme();
+  for (const char* name : {"Init", "init", " INIT "}) {
+    SCOPED_TRACE(name);
+    const auto r = Run({"render", in, Path("out.wav"), "--preset", name});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    EXPECT_NE(r.err.find("32 and 33"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(Path("out.wav")));
+  }
+  EXPECT_EQ(Run({"render", in, Path("out.wav"), "--preset", "33"}).status, 0);
+}
+
 TEST_F(PresetCommandsTest, PresetShowPrintsHeaderNameAndValuesOrTheReason) {
   const fs::path file = dir_ / "Warm.qrv";
   WriteBytes(file, WriteSinglePresetBlob(Warm(), 0, 0));

@@ -22,7 +22,7 @@ TEST(CliSettings, PresetsAndControlsAreFoundByNumberOrNameInAnyCase) {
   EXPECT_EQ(FindPreset("FASTLIM"), 8);
   EXPECT_EQ(FindPreset("0"), 0);
   EXPECT_EQ(FindPreset("33"), 33);
-  EXPECT_EQ(FindPreset("Init"), 32);  // two entries share the name: the first wins
+  EXPECT_EQ(FindPreset("32"), 32);
   EXPECT_THROW(FindPreset("Glue"), CliError);
   EXPECT_THROW(FindPreset("8x"), CliError);
   EXPECT_THROW(FindPreset(""), CliError);
@@ -110,6 +110,47 @@ TEST(CliFiles, TempOutputReplacesTheTargetOnlyOnCommit) {
   std::ifstream(target) >> content;
   EXPECT_EQ(content, "new");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+// When the second rename fails, the first target gets its previous content back, or goes again when it
+// was new; no temporary file stays.
+TEST(CliFiles, OutputsCommittedTogetherAreAllReplacedOrNone) {
+  test::TempDir dir;
+  const auto read = [](const std::filesystem::path& p) {
+    std::string content;
+    std::ifstream(p) >> content;
+    return content;
+  };
+  for (const bool firstExisted : {true, false}) {
+    SCOPED_TRACE(firstExisted);
+    const std::filesystem::path first = dir / "first.bin", second = dir / "second";
+    if (firstExisted) std::ofstream(first) << "old";
+    {
+      TempOutput a(first.string()), b(second.string());
+      ASSERT_EQ(write(a.fd(), "new", 3), 3);
+      ASSERT_EQ(write(b.fd(), "new", 3), 3);
+      std::filesystem::create_directory(second);  // appears after the checks: its rename fails
+      TempOutput* both[] = {&a, &b};
+      EXPECT_THROW(CommitTogether(both), CliError);
+    }
+    EXPECT_EQ(std::filesystem::exists(first), firstExisted);
+    if (firstExisted) {
+      EXPECT_EQ(read(first), "old");
+    }
+    std::filesystem::remove(second);
+    std::filesystem::remove(first);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 0);
+  }
+  // And both replaced when nothing is in the way.
+  std::ofstream(dir / "first.bin") << "old";
+  TempOutput a((dir / "first.bin").string()), b((dir / "second").string());
+  ASSERT_EQ(write(a.fd(), "new", 3), 3);
+  ASSERT_EQ(write(b.fd(), "two", 3), 3);
+  TempOutput* both[] = {&a, &b};
+  CommitTogether(both);
+  EXPECT_EQ(read(dir / "first.bin"), "new");
+  EXPECT_EQ(read(dir / "second"), "two");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
 }
 
 TEST(CliFiles, IntegerFormatsClipInsteadOfWrapping) {

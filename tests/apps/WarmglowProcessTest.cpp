@@ -19,6 +19,7 @@
 #include "dsp/ScopedFlushToZero.h"
 #include "dsp/warmGlowEffect.h"
 #include "tests/apps/RunProcess.h"
+#include "tests/apps/WarmglowFixture.h"
 #include "tests/support/TempDir.h"
 
 namespace qrv {
@@ -31,13 +32,8 @@ using cli::WriteAudioFile;
 
 constexpr int kStereoFloatWav = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
 
-class WarmglowTest : public ::testing::Test {
+class WarmglowTest : public test::WarmglowProcessFixture {
  protected:
-  test::ProcessResult Run(const std::vector<std::string>& args) {
-    return test::RunProcess(WARMGLOW_BINARY, args, scratch_.path());
-  }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
   // The demo programme, short, written by the binary itself.
   std::string Programme(const std::string& name, double seconds, bool floatSamples) {
     std::vector<std::string> args = {"generate", Path(name), "--seconds", std::to_string(seconds)};
@@ -46,15 +42,6 @@ class WarmglowTest : public ::testing::Test {
     EXPECT_EQ(r.status, 0) << r.err;
     return Path(name);
   }
-
-  std::set<std::string> Listing() const {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_.path())) names.insert(e.path().filename().string());
-    return names;
-  }
-
-  test::TempDir dir_;
-  test::TempDir scratch_;
 };
 
 // Drives the engine the way a render does: rate, control values, reset, then fixed blocks.
@@ -106,13 +93,6 @@ double RmsDb(const AudioData& d, double from, double to) {
   double sum = 0.0;
   for (std::size_t i = a; i < b; ++i) sum += static_cast<double>(d.samples[i]) * d.samples[i];
   return 10.0 * std::log10(sum / static_cast<double>(b - a));
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
 }
 
 TEST_F(WarmglowTest, GenerateWritesADeterministicStereoProgrammeWithQuietAndLoudPassages) {
@@ -168,7 +148,7 @@ TEST_F(WarmglowTest, RenderEqualsTheEngineDrivenDirectlyForStereoAndMono) {
     std::snprintf(expected, sizeof expected, "max gain reduction %.2f dB", direct.maxGainReductionDb);
     EXPECT_NE(r.out.find(expected), std::string::npos) << r.out;
     EXPECT_GT(direct.maxGainReductionDb, 3.0);
-    EXPECT_EQ(Lines(r.out).size(), 1u) << r.out;
+    EXPECT_EQ(test::Lines(r.out).size(), 1u) << r.out;
   }
 }
 
@@ -275,7 +255,7 @@ TEST_F(WarmglowTest, BadInputFailsWithOneLineAndLeavesNoFileBehind) {
     SCOPED_TRACE(joined);
     const auto r = Run(c.args);
     EXPECT_EQ(r.status, 2);
-    const auto lines = Lines(r.err);
+    const auto lines = test::Lines(r.err);
     ASSERT_EQ(lines.size(), 1u) << r.err;
     EXPECT_EQ(lines[0].rfind("warmglow: error: ", 0), 0u) << lines[0];
     EXPECT_NE(lines[0].find(c.mentions), std::string::npos) << lines[0];
@@ -297,7 +277,7 @@ TEST_F(WarmglowTest, BadInputFailsWithOneLineAndLeavesNoFileBehind) {
 TEST_F(WarmglowTest, PresetsListsAllFactoryPresetsWithDisplayTexts) {
   const auto r = Run({"presets"});
   ASSERT_EQ(r.status, 0) << r.err;
-  const auto lines = Lines(r.out);
+  const auto lines = test::Lines(r.out);
   // The factory table, then the user presets section.
   ASSERT_GT(lines.size(), 1u + kFactoryPresetCount);
   ASSERT_GT(lines.size(), 2u + kFactoryPresetCount);
