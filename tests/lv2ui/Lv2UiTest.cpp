@@ -39,6 +39,23 @@ TEST_F(Lv2Ui, TheHostsScaleFactorIsTheStartingZoomUnlessAZoomIsStored) {
   EXPECT_TRUE(Pump([&] { return WidgetSize() == std::make_pair(600, 529); }));
 }
 
+TEST_F(Lv2Ui, ResizeRequestsFollowTheZoomTheBarSets) {
+  Open();
+  ASSERT_TRUE(ui->ok());
+  const QRVRect z = Layout().zoom;
+  ASSERT_GT(z.right, z.left) << "the bar has its zoom percentage";
+  Settled(z, 0);
+  Pointer((z.left + z.right) / 2, (z.top + z.bottom) / 2);
+  // A notch up is 5 % more: the window and the host's size follow, in whole pixels.
+  Wheel(true);
+  ASSERT_FALSE(ui->sizes.empty());
+  EXPECT_EQ(ui->sizes.back(), std::make_pair(420, 370));
+  EXPECT_TRUE(Pump([&] { return WidgetSize() == std::make_pair(420, 370); }));
+  Wheel(false);
+  EXPECT_EQ(ui->sizes.back(), std::make_pair(400, 353));
+  EXPECT_TRUE(Pump([&] { return WidgetSize() == std::make_pair(400, 353); }));
+}
+
 TEST_F(Lv2Ui, ARealDragOnAKnobWritesItsPortInPortUnitsInsideATouchBracket) {
   for (bool touch : {true, false}) {
     Open({.touch = touch});

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -57,7 +58,7 @@ inline const TempDir& ConfigDir() {
 // window, so that the test follows the panel's layout.
 // Panel rectangles are in editor layout points, bar rectangles in window layout points.
 struct PanelLayout {
-  QRVRect compression, meter, name, nameIcon, nudge, undoRedo;
+  QRVRect compression, meter, name, nameIcon, nudge, undoRedo, zoom;
 };
 inline const PanelLayout& Layout() {
   static const PanelLayout layout = [] {
@@ -76,6 +77,7 @@ inline const PanelLayout& Layout() {
         }
         if (bar->nudge()) l.nudge = bar->nudge()->getViewSize();
         if (bar->undoRedo()) l.undoRedo = bar->undoRedo()->getViewSize();
+        if (bar->zoomButton()) l.zoom = bar->zoomButton()->getViewSize();
       }
       window.close();
     }
@@ -98,6 +100,12 @@ class Lv2Ui : public testing::Test {
     setenv("DISPLAY", server.name().c_str(), 1);
     display = XOpenDisplay(server.name().c_str());
     ASSERT_NE(display, nullptr);
+    // An X error fails the test instead of ending the process (which would leave the server running).
+    XSetErrorHandler([](Display*, XErrorEvent* e) {
+      ADD_FAILURE() << "X error " << static_cast<int>(e->error_code) << " on request "
+                    << static_cast<int>(e->request_code);
+      return 0;
+    });
     int event, error, major, minor;
     ASSERT_TRUE(XTestQueryExtension(display, &event, &error, &major, &minor)) << "the X server has no XTest";
     parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1000, 900, 0, 0, 0);
@@ -151,10 +159,14 @@ class Lv2Ui : public testing::Test {
   // Pixels of an editor rectangle (layout points at zoom 1) as the X server shows them; top is the
   // offset of the rectangle's coordinates from the window's top (the bar's height for the panel).
   std::vector<unsigned long> Capture(QRVRect r, double top = kBar) {
-    const int x = static_cast<int>(r.left), y = static_cast<int>(r.top + top);
-    const int w = static_cast<int>(r.right - r.left), h = static_cast<int>(r.bottom - r.top);
-    XImage* image = XGetImage(display, ui->widget(), x, y, w, h, AllPlanes, ZPixmap);
+    // Within the window: X refuses a read beyond its edges.
+    const auto [width, height] = WidgetSize();
+    const int x = std::max(0, static_cast<int>(r.left)), y = std::max(0, static_cast<int>(r.top + top));
+    const int w = std::min(static_cast<int>(r.right - r.left), width - x);
+    const int h = std::min(static_cast<int>(r.bottom - r.top), height - y);
     std::vector<unsigned long> out;
+    if (w <= 0 || h <= 0) return out;
+    XImage* image = XGetImage(display, ui->widget(), x, y, w, h, AllPlanes, ZPixmap);
     if (image == nullptr) return out;
     for (int j = 0; j < h; ++j)
       for (int i = 0; i < w; ++i) out.push_back(XGetPixel(image, i, j));
@@ -182,6 +194,13 @@ class Lv2Ui : public testing::Test {
   }
   void Button(bool down) {
     XTestFakeButtonEvent(display, 1, down ? True : False, CurrentTime);
+    XFlush(display);
+    PumpFor(std::chrono::milliseconds(30));
+  }
+  // One notch of the wheel (X buttons 4 and 5) at the pointer.
+  void Wheel(bool up) {
+    XTestFakeButtonEvent(display, up ? 4 : 5, True, CurrentTime);
+    XTestFakeButtonEvent(display, up ? 4 : 5, False, CurrentTime);
     XFlush(display);
     PumpFor(std::chrono::milliseconds(30));
   }
