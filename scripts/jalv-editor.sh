@@ -5,7 +5,6 @@
 #
 # Usage: scripts/jalv-editor.sh LV2_PATH [SCREENSHOT.png]
 # Fails when Xvfb, jackd, jalv.gtk3 or xwininfo (or import, for a screenshot) is missing.
-# QRV_JALV_PRELOAD: a library preloaded into jalv (the sanitizer runtime of a sanitized build).
 set -euo pipefail
 
 lv2_path=$(realpath "${1:?usage: jalv-editor.sh LV2_PATH [SCREENSHOT.png]}")
@@ -42,7 +41,7 @@ pids+=($!)
 # jalv needs the JACK server up; it gives up at once when there is none yet.
 jalv_pid=
 for _ in $(seq 1 50); do
-  LD_PRELOAD=${QRV_JALV_PRELOAD:-} jalv.gtk3 "$uri" >"$scratch/jalv.log" 2>&1 &
+  jalv.gtk3 "$uri" >"$scratch/jalv.log" 2>&1 &
   jalv_pid=$!
   sleep 0.5
   kill -0 "$jalv_pid" 2>/dev/null && break
