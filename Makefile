@@ -1,7 +1,7 @@
 # Front door. Everything goes through CMake presets; see README.md.
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test test-sanitize test-tsan fuzz bench demo install install-lv2 clean
+.PHONY: all deps build test test-sanitize test-tsan test-fidelity fuzz bench demo install install-lv2 clean
 
 FUZZ_SECONDS ?= 30
 
@@ -65,3 +65,9 @@ demo: deps
 
 clean:
 	rm -rf build demo-output
+
+# The engine against its per-frame model over the whole matrix (`make test` runs a sample of it).
+test-fidelity: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target test_dsp
+	QRV_FIDELITY_FULL=1 build/release/tests/dsp/test_dsp --gtest_filter='*FidelityMatrix*:*ReferenceModel*'

@@ -4,12 +4,14 @@
 #include <cmath>
 #include <cstring>
 
+#include "dsp/EngineSections.h"
 #include "dsp/ParameterSet.h"
 
 namespace qrv {
 namespace {
 
 constexpr double kMinRate = 22050.0;
+constexpr double kEnvelopeFloor = 0.001;
 constexpr double kMaxRate = 192000.0;
 
 struct RatioConstants {
@@ -38,15 +40,6 @@ constexpr std::array<ValvePair, kValveStepCount> kValvePairs = {{
     {2.0, 0.5},
     {2.5, 0.4},
 }};
-
-// Three xorshift-like generators; their XOR is scaled to a dither below 1e-10 that keeps the
-// recursive sections out of denormals.
-inline double Dither(uint32_t& s1, uint32_t& s2, uint32_t& s3) {
-  s1 = ((((s1 >> 9) ^ s1) >> 6) & 0x1fffu) ^ (s1 << 13);
-  s2 = ((((s2 >> 2) ^ s2) >> 7) & 0xfffffu) ^ (s2 << 20);
-  s3 = ((((s3 >> 6) ^ s3) >> 8) & 0x1ffffu) ^ (s3 << 17);
-  return static_cast<double>(s1 ^ s2 ^ s3) * 4.6566128730000005e-20 - 1e-10;
-}
 
 template <typename Sample>
 constexpr const std::array<int, kAttackStepCount>& AttackSteps() {
@@ -89,18 +82,17 @@ double OutputGainOfStep(int k) { return std::pow(31.622776601683793, k * 0.01666
 
 warmGlowEffect::warmGlowEffect() {
   sampleRate_ = 44100.0;
-  for (auto& s : sections_) s = std::make_unique<FilterSection>();
-  sections_[kMeter]->Create(FilterSection::kLowPass, 2.0, 0.583);
+  sections_[kMeter].Create(FilterSection::kLowPass, 2.0, 0.583);
   noise_ = {592u, 153768u, 1526u};
-  sections_[kFastLevel]->Create(FilterSection::kLowPass, 5.0, 0.5);
-  sections_[kSlowLevel]->Create(FilterSection::kLowPass, 20.0, 0.5);
-  sections_[kEnvelope]->Create(FilterSection::kLowPass, 1.0, 0.1);
-  sections_[kSideChainLeft]->Create(FilterSection::kHighPass, 40.0, 0.3);
-  sections_[kSideChainRight]->Create(FilterSection::kHighPass, 40.0, 0.3);
+  sections_[kFastLevel].Create(FilterSection::kLowPass, 5.0, 0.5);
+  sections_[kSlowLevel].Create(FilterSection::kLowPass, 20.0, 0.5);
+  sections_[kEnvelope].Create(FilterSection::kLowPass, 1.0, 0.1);
+  sections_[kSideChainLeft].Create(FilterSection::kHighPass, 40.0, 0.3);
+  sections_[kSideChainRight].Create(FilterSection::kHighPass, 40.0, 0.3);
 
   // Start the meter settled at a gain of 1, so a fresh instance shows no reduction.
   meterGain_ = 1.0;
-  FilterSection& meter = *sections_[kMeter];
+  FilterSection& meter = sections_[kMeter];
   meter.Clear();
   meter.Compute();
   for (int i = 0; i < 44100; ++i) meter.Step(1.0);
@@ -132,8 +124,8 @@ void warmGlowEffect::ResetState() {
   drive_ = driveTarget_;
   outputGain_ = outputTarget_;
   for (int i : {kSideChainLeft, kSideChainRight, kEnvelope, kFastLevel, kSlowLevel}) {
-    sections_[static_cast<std::size_t>(i)]->Compute();
-    sections_[static_cast<std::size_t>(i)]->Clear();
+    sections_[static_cast<std::size_t>(i)].Compute();
+    sections_[static_cast<std::size_t>(i)].Clear();
   }
   meterGain_ = 1.0;
   envelope_ = 0.0001;
@@ -141,30 +133,30 @@ void warmGlowEffect::ResetState() {
 
 void warmGlowEffect::SetUpForSampleRate() {
   const double rate = sampleRate_;
-  FilterSection& meter = *sections_[kMeter];
+  FilterSection& meter = sections_[kMeter];
   meter.SetSampleRate(rate);
   meter.frequency = 2.3333333333333335;
   meter.Compute();
 
   const double r = (rate >= 20000.0 && rate <= 200000.0) ? rate : 44100.0;
-  FilterSection& env = *sections_[kEnvelope];
+  FilterSection& env = sections_[kEnvelope];
   env.SetSampleRate(r);
   env.Compute();
   env.Clear();
-  FilterSection& fast = *sections_[kFastLevel];
+  FilterSection& fast = sections_[kFastLevel];
   fast.SetSampleRate(r);
   fast.frequency = 5.0;
   fast.q = 0.5;
   fast.Compute();
   fast.Clear();
-  FilterSection& slow = *sections_[kSlowLevel];
+  FilterSection& slow = sections_[kSlowLevel];
   slow.SetSampleRate(r);
   slow.frequency = 2.0;
   slow.q = 0.5;
   slow.Compute();
   slow.Clear();
   for (int i : {kSideChainLeft, kSideChainRight}) {
-    FilterSection& sc = *sections_[static_cast<std::size_t>(i)];
+    FilterSection& sc = sections_[static_cast<std::size_t>(i)];
     sc.SetSampleRate(r);
     sc.Compute();
     sc.Clear();
@@ -206,6 +198,13 @@ void warmGlowEffect::SetParameter(unsigned index, double v) {
   }
 }
 
+bool warmGlowEffect::ForceInstructionSet(InstructionSet isa) {
+  if (!InstructionSetAvailable(isa)) return false;
+  isa_ = isa;
+  kernels_ = &KernelsFor(isa);
+  return true;
+}
+
 bool warmGlowEffect::GetMeter(unsigned index, double* value) {
   if (index != kSlotGainReduction || value == nullptr) return false;
   *value = std::clamp(1.0 - meterGain_, 0.0, 1.0);
@@ -239,20 +238,38 @@ template <typename Sample, bool Stereo, bool Valve>
 void warmGlowEffect::Run(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int32_t count) {
   ratioStep_ = std::clamp(ratioStep_, 0, kRatioStepCount - 1);
   const RatioConstants& rc = kRatioConstants[static_cast<std::size_t>(ratioStep_)];
-  const double k = rc.inverse * valveDrive_;
-  const double m = rc.headroom * valveMakeUp_;
-  const int ratio = ratioStep_;
-  const int attackCount = (attackStep_ >= 0 && attackStep_ < kAttackStepCount)
-                              ? AttackSteps<Sample>()[static_cast<std::size_t>(attackStep_)]
-                              : kAttackStepsFallback;
+  BlockConstants c;
+  c.k = rc.inverse * valveDrive_;
+  c.m = rc.headroom * valveMakeUp_;
+  c.ratio = ratioStep_;
+  c.attackCount = (attackStep_ >= 0 && attackStep_ < kAttackStepCount)
+                      ? AttackSteps<Sample>()[static_cast<std::size_t>(attackStep_)]
+                      : kAttackStepsFallback;
+  if (count < kChunkMinFrames) {
+    RunFrames<Sample, Stereo, Valve>(c, inL, inR, outL, outR, count);
+  } else {
+    for (int32_t at = 0; at < count; at += kChunkFrames) {
+      const int n = static_cast<int>(std::min<int32_t>(kChunkFrames, count - at));
+      RunChunk<Sample, Stereo, Valve>(c, inL + at, inR + at, outL + at, outR + at, n);
+    }
+  }
+  RecoverNonFinite();
+}
 
-  // Hot state in locals for the loop, written back once.
-  FilterSection scL = *sections_[kSideChainLeft];
-  FilterSection scR = *sections_[kSideChainRight];
-  FilterSection fast = *sections_[kFastLevel];
-  FilterSection slow = *sections_[kSlowLevel];
-  FilterSection env = *sections_[kEnvelope];
-  FilterSection meter = *sections_[kMeter];
+template <typename Sample, bool Stereo, bool Valve>
+void warmGlowEffect::RunFrames(const BlockConstants& c, const Sample* inL, const Sample* inR, Sample* outL,
+                               Sample* outR, int32_t count) {
+  const double k = c.k, m = c.m;
+  const int ratio = c.ratio, attackCount = c.attackCount;
+
+  // Hot state in locals for the loop, written back once; only what the steps use, so that a short
+  // block pays little for the copies. The envelope's coefficients change every frame: stepped in place.
+  Sections<double> scL = Load(sections_[kSideChainLeft]);
+  Sections<double> scR = Load(sections_[kSideChainRight]);
+  Sections<double> fast = Load(sections_[kFastLevel]);
+  Sections<double> slow = Load(sections_[kSlowLevel]);
+  Sections<double> meter = Load(sections_[kMeter]);
+  FilterSection& env = sections_[kEnvelope];
   uint32_t n1 = noise_.n1, n2 = noise_.n2, n3 = noise_.n3;
   double drive = drive_, inverseDrive = inverseDrive_, outputGain = outputGain_;
   double envelope = envelope_, meterGain = meterGain_;
@@ -309,19 +326,126 @@ void warmGlowEffect::Run(const Sample* inL, const Sample* inR, Sample* outL, Sam
     }
   }
 
-  *sections_[kSideChainLeft] = scL;
-  *sections_[kSideChainRight] = scR;
-  *sections_[kFastLevel] = fast;
-  *sections_[kSlowLevel] = slow;
-  *sections_[kEnvelope] = env;
-  *sections_[kMeter] = meter;
+  Store(sections_[kSideChainLeft], scL);
+  if constexpr (Stereo) Store(sections_[kSideChainRight], scR);
+  Store(sections_[kFastLevel], fast);
+  Store(sections_[kSlowLevel], slow);
+  Store(sections_[kMeter], meter);
   noise_ = {n1, n2, n3};
   drive_ = drive;
   inverseDrive_ = inverseDrive;
   outputGain_ = outputGain;
   envelope_ = envelope;
   meterGain_ = meterGain;
-  RecoverNonFinite();
+}
+
+// The same algorithm as RunFrames, laid out as passes over one chunk: the recursions (glides, dither,
+// side chain, level smoothers, envelope, meter) run as tight serial loops, and the work that depends
+// only on the frame (envelope coefficients, gain curve, output) runs over arrays in between.
+template <typename Sample, bool Stereo, bool Valve>
+void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const Sample* inR, Sample* outL,
+                              Sample* outR, int n) {
+  EngineChunk& ch = chunk_;
+
+  // Pass 1: glides, dither, side chain, detector and level smoothers. Every input of the chunk is
+  // read here, before pass 6 writes any output, so input and output may be the same memory.
+  FrontState front{drive_,
+                   outputGain_,
+                   driveTarget_,
+                   outputTarget_,
+                   {noise_.n1, noise_.n2, noise_.n3},
+                   &sections_[kSideChainLeft],
+                   &sections_[kSideChainRight],
+                   &sections_[kFastLevel],
+                   &sections_[kSlowLevel]};
+  const double loudest = kernels_->Front<Sample, Stereo>()(ch, n, front, inL, inR);
+  drive_ = front.drive;
+  outputGain_ = front.outputGain;
+  noise_ = {front.noise[0], front.noise[1], front.noise[2]};
+
+  // Pass 2: the envelope filter's coefficients for every frame.
+  FilterSection& env = sections_[kEnvelope];
+  const int attackCount = c.attackCount;
+  // After a frame the envelope is never below its floor, so a chunk whose detector stays below both
+  // the floor and the envelope it starts from has no attack.
+  const bool mayAttack = loudest > std::min(envelope_, kEnvelopeFloor);
+  kernels_->envelopeCoefficients(ch, n, timeFactor_, env.q, env.sampleRate,
+                                 mayAttack ? std::max(attackCount - 2, 0) : 0);
+
+  bool atFloor;  // the envelope rested at its floor throughout the chunk
+  // Pass 3: the envelope, several held steps per frame while the level rises.
+  {
+    double x1 = env.x1, x2 = env.x2, y1 = env.y1, y2 = env.y2;
+    double envelope = envelope_;
+    atFloor = true;
+    for (int i = 0; i < n; ++i) {
+      const double a1 = ch.a1[i], a2 = ch.a2[i], b0 = ch.b0[i], b1 = ch.b1[i], b2 = ch.b2[i];
+      const double d = ch.d[i];
+      double y;
+      if (d > envelope && attackCount >= 2 && mayAttack) {
+        // The first two steps still see the previous inputs; from the third on x1 = x2 = d, and the
+        // rest is the precomputed affine map, so the chain is three steps long instead of N.
+        const double ya = ((b1 * x1 + b0 * d) + b2 * x2) - a1 * y1 - a2 * y2;
+        const double yb = ((b1 * d + b0 * d) + b2 * x1) - a1 * ya - a2 * y1;
+        if (attackCount == 2) {
+          y = yb;
+          y2 = ya;
+        } else {
+          const double held = (b1 * d + b0 * d) + b2 * d;
+          y = (ch.p11[i] * yb + ch.p12[i] * ya) + ch.g1[i] * held;
+          y2 = (ch.p21[i] * yb + ch.p22[i] * ya) + ch.g2[i] * held;
+        }
+        y1 = y;
+        x1 = x2 = d;
+      } else {
+        y = ((b1 * x1 + b0 * d) + b2 * x2) - a1 * y1 - a2 * y2;
+        x2 = x1;
+        x1 = d;
+        y2 = y1;
+        y1 = y;
+      }
+      envelope = y < kEnvelopeFloor ? kEnvelopeFloor : y;
+      atFloor &= envelope == kEnvelopeFloor;
+      ch.V[i] = std::sqrt(envelope);  // off the recursion's chain
+    }
+
+    const int last = n - 1;
+    env.frequency = ch.fc[last];
+    env.a0 = ch.a0[last];
+    env.a1 = ch.a1[last];
+    env.a2 = ch.a2[last];
+    env.b0 = ch.b0[last];
+    env.b1 = ch.b1[last];
+    env.b2 = ch.b2[last];
+    env.x0 = ch.d[last];
+    env.x1 = x1;
+    env.x2 = x2;
+    env.y0 = y1;
+    env.y1 = y1;
+    env.y2 = y2;
+    envelope_ = envelope;
+  }
+
+  // Pass 4: gain curve; at the floor the gain is one constant, evaluated once by the same kernel.
+  if (atFloor) {
+    kernels_->gains(ch, 1, c.ratio);
+    std::fill(ch.e + 1, ch.e + n, ch.e[0]);
+  } else {
+    kernels_->gains(ch, n, c.ratio);
+  }
+
+  // Pass 5: meter ballistics.
+  {
+    Sections<double> meter = Load(sections_[kMeter]);
+    double meterGain = meterGain_;
+    for (int i = 0; i < n; ++i) meterGain = meter.Step(ch.e[i]);
+    Store(sections_[kMeter], meter);
+    meterGain_ = meterGain;
+  }
+
+  // Pass 6: gain, valve stage, output gain.
+  kernels_->Outputs<Sample, Stereo, Valve>()(ch, n, c.k, c.m, outL, outR);
+  inverseDrive_ = 1.0 / drive_;
 }
 
 void warmGlowEffect::RecoverNonFinite() {
@@ -329,14 +453,14 @@ void warmGlowEffect::RecoverNonFinite() {
   // next block of finite input comes out finite again. The meter restarts at rest (no reduction).
   bool cleared = false;
   for (int i : {kSideChainLeft, kSideChainRight, kFastLevel, kSlowLevel, kEnvelope}) {
-    FilterSection& s = *sections_[static_cast<std::size_t>(i)];
+    FilterSection& s = sections_[static_cast<std::size_t>(i)];
     if (!s.IsFinite()) {
       s.Clear();
       cleared = true;
     }
   }
   if (cleared || !std::isfinite(envelope_)) envelope_ = 0.0001;
-  FilterSection& meter = *sections_[kMeter];
+  FilterSection& meter = sections_[kMeter];
   if (!meter.IsFinite() || !std::isfinite(meterGain_)) {
     meter.Settle(1.0);
     meterGain_ = 1.0;
@@ -383,7 +507,7 @@ void warmGlowEffect::Bypass(const Sample* const inputs[2], Sample* const outputs
   rin[1] = in1;
   rout[0] = out0;
   rout[1] = out1;
-  FilterSection& meter = *sections_[kMeter];
+  FilterSection& meter = sections_[kMeter];
   double meterGain = meterGain_;
   for (int32_t i = 0; i < count; ++i) {
     const Sample s1 = in1[i];

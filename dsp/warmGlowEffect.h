@@ -5,8 +5,8 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 
+#include "dsp/EngineKernels.h"
 #include "dsp/FilterSection.h"
 #include "dsp/QRVBaseAudioProcessor.h"
 
@@ -74,7 +74,11 @@ class warmGlowEffect final : public QRVBaseAudioProcessor {
   double valveMakeUp() const { return valveMakeUp_; }
   double envelope() const { return envelope_; }
   double meterGain() const { return meterGain_; }
-  const FilterSection& section(int i) const { return *sections_[static_cast<std::size_t>(i)]; }
+  // The instruction set of the chunked passes: the widest the CPU has unless one is forced. Forcing a
+  // set this CPU lacks changes nothing and returns false.
+  InstructionSet instructionSet() const { return isa_; }
+  bool ForceInstructionSet(InstructionSet isa);
+  const FilterSection& section(int i) const { return sections_[static_cast<std::size_t>(i)]; }
 
   enum SectionIndex : int { kMeter, kFastLevel, kSlowLevel, kEnvelope, kSideChainLeft, kSideChainRight };
 
@@ -83,8 +87,22 @@ class warmGlowEffect final : public QRVBaseAudioProcessor {
     uint32_t n1, n2, n3;
   };
 
+  // Per-block constants of the loops.
+  struct BlockConstants {
+    double k = 1.0, m = 1.0;  // valve drive and make-up with the ratio's headroom
+    int ratio = 0;
+    int attackCount = 1;
+  };
+
   template <typename Sample, bool Stereo, bool Valve>
   void Run(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int32_t count);
+  // Frame by frame: blocks shorter than kChunkMinFrames.
+  template <typename Sample, bool Stereo, bool Valve>
+  void RunFrames(const BlockConstants& c, const Sample* inL, const Sample* inR, Sample* outL, Sample* outR,
+                 int32_t count);
+  // One chunk of 1..kChunkFrames frames in passes.
+  template <typename Sample, bool Stereo, bool Valve>
+  void RunChunk(const BlockConstants& c, const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int n);
   template <typename Sample>
   void Process(const Sample* const inputs[2], Sample* const outputs[2], int32_t count, const Sample** rin,
                Sample** rout);
@@ -96,7 +114,7 @@ class warmGlowEffect final : public QRVBaseAudioProcessor {
   void RecoverNonFinite();
   bool IsOff() const { return mode_ != 1 && mode_ != 2; }
 
-  std::array<std::unique_ptr<FilterSection>, 6> sections_;
+  std::array<FilterSection, 6> sections_;  // held by value: the loops reach them without a pointer chase
   int mode_ = 2;
   int ratioStep_ = 3;
   int attackStep_ = 3;
@@ -108,6 +126,9 @@ class warmGlowEffect final : public QRVBaseAudioProcessor {
   Noise noise_{592u, 153768u, 1526u};
   double envelope_ = 0.0001;
   double meterGain_ = 1.0;
+  InstructionSet isa_ = BestInstructionSet();
+  const EngineKernels* kernels_ = &KernelsFor(isa_);
+  EngineChunk chunk_{};
   alignas(8) unsigned char message_[kParameterMessageMaxSize] = {};
 };
 

@@ -8,6 +8,7 @@
 #include <iomanip>
 #include <optional>
 
+#include "apps/aaxhost/EditCommand.h"
 #include "apps/warmglow/AudioFile.h"
 #include "apps/warmglow/Cli.h"
 #include "format/aax/host/AAXHost.h"
@@ -18,6 +19,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: aaxhost describe [BUNDLE]\n"
     "       aaxhost render IN OUT [--bundle BUNDLE] [--set ID=VALUE]... [--block N]\n"
+    "       aaxhost edit [IN] [--bundle BUNDLE] [--zoom PERCENT] [--log]\n"
     "  ID is a host parameter ID (\"5: Compression\"), its name (Compression) or its index (5);\n"
     "  VALUE is normalised, 0 to 1. MasterBypassID (or bypass) takes 0 or 1.\n"
     "  BUNDLE defaults to $QRV_AAX_BUNDLE, else the bundle installed beside this command, else the\n"
@@ -283,6 +285,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return Describe(args.size() == 2 ? args[1] : DefaultBundle(), out, err);
   }
   if (args[0] == "render") return Render(args, out, err);
+  if (args[0] == "edit") return RunEdit(args, DefaultBundle(), err);
   err << "aaxhost: unknown command " << args[0] << "\n" << kUsage;
   return 2;
 }

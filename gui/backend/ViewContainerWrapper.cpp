@@ -96,7 +96,7 @@ bool CQRVViewContainerWrapper::openAsPopup(tk::Frame* frame, std::function<void(
 
 bool CQRVViewContainerWrapper::closePopup() {
   if (!isOpenAsPopup()) return false;
-  static_cast<tk::Frame*>(container_->getParent())->removePopup(container_, true);
+  static_cast<tk::Frame*>(container_->getParent())->removePopup(container_);
   return true;
 }
 

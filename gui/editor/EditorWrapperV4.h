@@ -41,7 +41,7 @@ class QRVVSTGUIEditorWrapperV4_PresetBar : public QRVVSTGUIEditorWrapperV2, publ
   bool containsOverlay(QRVViewContainer* container) override { return containsContainer(container); }
   QRVPoint windowMousePosition() override { return windowPointer(); }
   int mouseButtons() override;
-  bool dispatchingMouse() override { return frame_ && frame_->isDispatchingMouse(); }
+  bool dispatchingKey() override { return frame_ && frame_->isDispatchingKey(); }
   double pixelsPerPoint() override { return effectiveZoom_; }
   void setHintsFlag(int flag) override;
   // Limits the factor, makes the scaled height a whole number of pixels (the effective zoom) and

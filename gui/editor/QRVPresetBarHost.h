@@ -26,9 +26,9 @@ class QRVPresetBarHost {
   // then held, inside the window or not (0 while a resize is deferred).
   virtual QRVPoint windowMousePosition() = 0;
   virtual int mouseButtons() = 0;
-  // True while a mouse event is being dispatched: a text edit that ends then was ended by a click
-  // elsewhere, not by Return.
-  virtual bool dispatchingMouse() = 0;
+  // True while a key press is being dispatched: a text edit that ends then was ended by Return, not
+  // by a click elsewhere or by the window losing the keyboard.
+  virtual bool dispatchingKey() = 0;
   // Device pixels per layout point: the window's effective zoom.
   virtual double pixelsPerPoint() = 0;
   // Sets the process-wide hints flag and the window's copy of it.

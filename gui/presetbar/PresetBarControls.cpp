@@ -26,7 +26,7 @@ QRVColor WithAlpha(QRVColor c, int alpha) {
 // Copies text into a fixed field, cut between characters, always zero-terminated.
 template <std::size_t N>
 void CopyField(char (&field)[N], const char* text) {
-  std::string_view t = text ? std::string_view(text, strnlen(text, 4 * N)) : std::string_view();
+  std::string_view t = text ? std::string_view(text, strnlen(text, 4 * N)) : std::string_view("");
   std::size_t n = qrv::utf8::PrefixBytes(t, t.size(), N - 1);
   std::memset(field, 0, N);
   std::memcpy(field, t.data(), n);
@@ -130,6 +130,14 @@ int PresetBarBasicControl::press() {
     return kQRVMouseHandledNoMore;
   }
   return kQRVMouseHandled;
+}
+
+void PresetBarBasicControl::reportClick() {
+  pressed_ = true;
+  releaseCountdown_ = kReleaseTicks;
+  notifyValueChanged();
+  pressed_ = false;
+  invalidPeer();
 }
 
 int PresetBarBasicControl::onMouseDown(QRVPoint, int buttons) {
@@ -525,7 +533,7 @@ bool PresetBarScaleOptionMenuHandler::onCatcherMouseDown(QRVPoint windowPoint, i
 
 void PresetBarScaleOptionMenuHandler::openPopup() {
   QRVCustomizableOptionMenuPackageHandler::openPopup();
-  if (!button_) return;
+  if (!button_ || !isOpen()) return;
   button_->setValue(1.0);
   button_->invalidPeer();
 }
@@ -616,20 +624,14 @@ int PresetBarArrowPairControl::onMouseEntered(QRVPoint where, int) {
   return kQRVMouseHandled;
 }
 
-int PresetBarArrowPairControl::onMouseUp(QRVPoint, int) {
-  pressed_ = false;
+int PresetBarArrowPairControl::onMouseUp(QRVPoint where, int buttons) {
   leftPressed_ = rightPressed_ = false;
-  invalidPeer();
-  return kQRVMouseHandled;
+  return PresetBarBasicControl::onMouseUp(where, buttons);
 }
 
-int PresetBarArrowPairControl::onMouseExited(QRVPoint, int) {
+int PresetBarArrowPairControl::onMouseExited(QRVPoint where, int buttons) {
   leftPressed_ = rightPressed_ = leftHover_ = rightHover_ = false;
-  pressed_ = false;
-  mouseInside_ = false;
-  releaseCountdown_ = kReleaseTicks;
-  invalidPeer();
-  return kQRVMouseHandled;
+  return PresetBarBasicControl::onMouseExited(where, buttons);
 }
 
 void PresetBarArrowPairControl::onIdleTick() {
@@ -756,12 +758,7 @@ void PresetBarConfigMenuButton::draw(QRVDrawContext* context) {
 }
 
 int PresetBarConfigMenuButton::onMouseDown(QRVPoint, int buttons) {
-  if (!(buttons & kQRVLButton)) return kQRVMouseHandledNoMore;
-  pressed_ = true;
-  releaseCountdown_ = kReleaseTicks;
-  notifyValueChanged();
-  pressed_ = false;
-  invalidPeer();
+  if (buttons & kQRVLButton) reportClick();
   return kQRVMouseHandledNoMore;
 }
 
@@ -873,11 +870,7 @@ int PresetBarNameControl::onMouseDown(QRVPoint where, int buttons) {
   }
   if (buttons & kQRVLButton) {
     toggle();
-    pressed_ = true;
-    releaseCountdown_ = kReleaseTicks;
-    notifyValueChanged();
-    pressed_ = false;
-    invalidPeer();
+    reportClick();
   }
   return kQRVMouseHandledNoMore;
 }

@@ -57,6 +57,8 @@ class PresetBarBasicControl : public QRVCustomControl {
   void drawHoverBackground(QRVDrawContext* context);
   // The common press: pressed look, release countdown, the value reported unchanged.
   int press();
+  // A click that ends at once: reported, the release countdown running, no pressed look kept.
+  void reportClick();
   // Label colour for the state: pressed, hovered or normal, with 0.3 times the alpha when dimmed.
   QRVColor labelColor() const;
   QRVColor dimmed(QRVColor c) const;

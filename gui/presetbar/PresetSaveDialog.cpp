@@ -229,8 +229,9 @@ std::filesystem::path PresetBarSaveDialog::chosenPath() const {
 
 void PresetBarSaveDialog::nameEditEnded() {
   if (!open_) return;
-  // Return commits outside a mouse event; a click elsewhere ends the edit from within one.
-  if (host_.dispatchingMouse()) return;
+  // Only Return saves: a click elsewhere in the dialog, or the window losing the keyboard, ends the
+  // edit too and keeps the text.
+  if (!host_.dispatchingKey()) return;
   accept();
 }
 

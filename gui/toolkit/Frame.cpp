@@ -151,10 +151,10 @@ void Frame::addPopup(View* view, std::function<void()> dismiss) {
   if (addView(view)) popups_.push_back(Popup{view, std::move(dismiss)});
 }
 
-void Frame::removePopup(View* view, bool keep) {
+void Frame::removePopup(View* view) {
   if (!isPopup(view)) return;
   std::erase_if(popups_, [view](const Popup& p) { return p.view == view; });
-  removeView(view, !keep);
+  removeView(view, true);
 }
 
 bool Frame::isPopup(const View* view) const {
@@ -346,6 +346,7 @@ bool Frame::platformWheel(Point device, float distance, std::uint32_t buttons) {
 
 bool Frame::platformKeyDown(const KeyEvent& key) {
   Ref<Frame> keep(this);
+  DispatchScope dispatch(keyDispatch_);
   modifiers_ = key.modifiers & kModifierBits;
   inputSeen_ = true;
   if (key.key == VirtualKey::Escape && !popups_.empty()) {

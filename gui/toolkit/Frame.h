@@ -66,6 +66,9 @@ class Frame : public ViewContainer {
   std::uint32_t getCurrentModifiers() const { return modifiers_; }
   // True while a mouse event is being dispatched; getLastMousePosition() is then that event's position.
   bool isDispatchingMouse() const { return mouseDispatch_ > 0; }
+  // True while a key press is being dispatched: an edit that ends then was ended from the keyboard
+  // (Return), not by a click or by the window losing the keyboard.
+  bool isDispatchingKey() const { return keyDispatch_ > 0; }
   bool takeInputSeen() {
     bool s = inputSeen_;
     inputSeen_ = false;
@@ -83,9 +86,10 @@ class Frame : public ViewContainer {
   // window (layout) coordinates. A click outside every pop-up, or Escape, closes them: a pop-up
   // with a dismiss callback is left to its owner to close, the others are removed. Within a
   // pop-up, moves and enter/exit reach the views under the pointer as anywhere else.
+  // The frame holds one reference while the view is a pop-up; an owner that keeps the view
+  // across openings holds its own.
   void addPopup(View* view, std::function<void()> dismiss = {});
-  // With keep, the caller's reference survives (the frame drops only its own).
-  void removePopup(View* view, bool keep = false);
+  void removePopup(View* view);
   bool isPopup(const View* view) const;
 
   // Entry points for the platform window: device pixel positions.
@@ -130,6 +134,7 @@ class Frame : public ViewContainer {
   std::uint32_t modifiers_ = 0;
   bool inputSeen_ = false;
   int mouseDispatch_ = 0;
+  int keyDispatch_ = 0;
   std::string tooltip_;
   std::vector<std::string> tooltipLines_;
   Point tooltipAt_;

@@ -16,6 +16,14 @@ namespace {
 
 Display* gDisplay = nullptr;
 std::vector<X11PlatformFrame::Impl*> gFrames;
+int gConnectionHolders = 0;
+
+void CloseConnectionIfUnused() {
+  if (gDisplay && gFrames.empty() && gConnectionHolders == 0) {
+    XCloseDisplay(gDisplay);
+    gDisplay = nullptr;
+  }
+}
 
 constexpr unsigned long kDoubleClickMs = 400;
 constexpr int kDoubleClickDistance = 4;
@@ -100,6 +108,9 @@ struct X11PlatformFrame::Impl {
   unsigned lastPressButton = 0;
   int lastPressX = -100, lastPressY = -100;
   bool pressWasDouble = false;
+  std::function<void()> onClose;
+  Atom deleteWindow = 0;
+  bool focusOnClick = false;
 
   void resizeSurfaces() {
     if (xsurface) cairo_xlib_surface_set_size(xsurface, width, height);
@@ -145,6 +156,16 @@ struct X11PlatformFrame::Impl {
         }
         break;
       case ButtonPress: {
+        if (focusOnClick && e.xbutton.window == window && e.xbutton.subwindow != 0) {
+          // Our passive grab caught a press aimed at a child: take the focus, then let the press go on.
+          XSetInputFocus(gDisplay, window, RevertToParent, e.xbutton.time);
+          XAllowEvents(gDisplay, ReplayPointer, e.xbutton.time);
+          break;
+        }
+        if (focusOnClick) {
+          XSetInputFocus(gDisplay, window, RevertToParent, e.xbutton.time);
+          XAllowEvents(gDisplay, AsyncPointer, e.xbutton.time);
+        }
         Point p{double(e.xbutton.x), double(e.xbutton.y)};
         std::uint32_t mods = Modifiers(e.xbutton.state);
         if (e.xbutton.button == 4 || e.xbutton.button == 5) {
@@ -199,6 +220,15 @@ struct X11PlatformFrame::Impl {
       case LeaveNotify:
         if (e.xcrossing.mode == NotifyNormal) frame->platformMouseExited();
         break;
+      case ClientMessage:
+        if (deleteWindow != 0 && static_cast<Atom>(e.xclient.data.l[0]) == deleteWindow && onClose) onClose();
+        break;
+      case FocusOut:
+        // The keyboard went to another window (the host's, say): an edit in progress is committed,
+        // as a click elsewhere in the window would. Grabs and moves within our window do not count.
+        if (e.xfocus.mode == NotifyNormal && e.xfocus.detail != NotifyInferior && e.xfocus.detail != NotifyPointer)
+          frame->setFocusView(nullptr);
+        break;
       case KeyPress: {
         KeyEvent k = TranslateKey(&e.xkey);
         frame->platformKeyDown(k);
@@ -231,7 +261,7 @@ std::unique_ptr<X11PlatformFrame> X11PlatformFrame::create(Frame* frame, unsigne
   XSetWindowAttributes attrs{};
   attrs.background_pixel = BlackPixel(gDisplay, screen);
   attrs.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | EnterWindowMask |
-                     LeaveWindowMask | KeyPressMask | KeyReleaseMask | StructureNotifyMask;
+                     LeaveWindowMask | KeyPressMask | KeyReleaseMask | StructureNotifyMask | FocusChangeMask;
   impl->window = XCreateWindow(gDisplay, parentWindow, 0, 0, impl->width, impl->height, 0, CopyFromParent,
                                InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &attrs);
   if (!impl->window) return nullptr;
@@ -250,12 +280,39 @@ X11PlatformFrame::~X11PlatformFrame() {
   if (impl_->back) cairo_surface_destroy(impl_->back);
   if (impl_->xsurface) cairo_surface_destroy(impl_->xsurface);
   if (gDisplay && impl_->window) XDestroyWindow(gDisplay, impl_->window);
-  if (gDisplay && gFrames.empty()) {
-    XCloseDisplay(gDisplay);
-    gDisplay = nullptr;
-  } else if (gDisplay) {
+  if (gDisplay) XFlush(gDisplay);
+  CloseConnectionIfUnused();
+}
+
+void X11PlatformFrame::retainConnection() {
+  ++gConnectionHolders;
+  if (!gDisplay) gDisplay = XOpenDisplay(nullptr);
+}
+
+void X11PlatformFrame::releaseConnection() {
+  if (gConnectionHolders > 0) --gConnectionHolders;
+  CloseConnectionIfUnused();
+}
+
+void X11PlatformFrame::setCloseHandler(std::function<void()> handler) {
+  impl_->onClose = std::move(handler);
+  if (impl_->deleteWindow == 0) {
+    impl_->deleteWindow = XInternAtom(gDisplay, "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(gDisplay, impl_->window, &impl_->deleteWindow, 1);
     XFlush(gDisplay);
   }
+}
+
+void X11PlatformFrame::setFocusOnClick(bool on) {
+  if (on == impl_->focusOnClick) return;
+  impl_->focusOnClick = on;
+  // A synchronous passive grab freezes the pointer at a press until the handler replays it.
+  if (on)
+    XGrabButton(gDisplay, AnyButton, AnyModifier, impl_->window, False, ButtonPressMask, GrabModeSync, GrabModeAsync,
+                None, None);
+  else
+    XUngrabButton(gDisplay, AnyButton, AnyModifier, impl_->window);
+  XFlush(gDisplay);
 }
 
 void X11PlatformFrame::invalidRect(const Rect& deviceRect) { impl_->dirty = impl_->dirty.unite(deviceRect); }

@@ -3,6 +3,7 @@
 // opened with the first and closed with the last. Xlib headers stay out of this header.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "gui/toolkit/Frame.h"
@@ -27,6 +28,17 @@ class X11PlatformFrame : public PlatformFrame {
 
   unsigned long window() const;
   void* display() const;  // Display*
+
+  // A top-level window: the window manager's close button calls this instead of ending the process.
+  void setCloseHandler(std::function<void()> handler);
+  // A top-level window takes the keyboard focus when a button is pressed anywhere inside it, child
+  // windows of other clients included; the press itself goes on to where it was aimed.
+  void setFocusOnClick(bool on);
+
+  // Holds the shared display connection open while no frame needs it (the platform layer of a module
+  // whose editors come and go); the connection closes when neither frames nor holders are left.
+  static void retainConnection();
+  static void releaseConnection();
 
   // Handles pending events of every X11 frame, runs due timers and deferred work, repaints;
   // waits up to timeoutMs for something to happen. False when no X11 frame is open.

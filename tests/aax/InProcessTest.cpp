@@ -9,6 +9,7 @@
 #include "format/aax/QRV_Wrappers/QRV_AAX_Module.h"
 #include "format/aax/QRV_Wrappers/QRV_AAX_RenderContext.h"
 #include "format/aax/QRV_Wrappers/QRV_QVWG_2300_AAX_Parameters_Wrapper.h"
+#include "format/aax/QRV_Wrappers/QRV_QVWG_2300_QRV_AAXWrapper_GUI.h"
 #include "tests/aax/AaxTestSupport.h"
 #include "tests/aax/InProcessHost.h"
 
@@ -334,22 +335,23 @@ TEST_F(AaxHub, PlatformLayerFollowsItsUsers) {
   EXPECT_TRUE((*host_)->InitDll());
   EXPECT_EQ(layer.ups, 1);
   EXPECT_NE(layer.handle, nullptr);
-  int window = 0;
-  EXPECT_EQ(instance_->AttachView(AAX_eViewContainer_Type_HWND, &window), AAX_SUCCESS);
+  // No parent window: the editor gets none here, but the container counts.
+  EXPECT_EQ(instance_->AttachView(AAX_eViewContainer_Type_HWND, nullptr), AAX_SUCCESS);
   EXPECT_EQ(aax::ToolkitUserCount(), 2);
   EXPECT_TRUE((*host_)->ExitDll());
   EXPECT_EQ(layer.downs, 0);  // the open view still uses it
   EXPECT_EQ(instance_->DetachView(), AAX_SUCCESS);
   EXPECT_EQ(layer.downs, 1);
+  int window = 0;
   EXPECT_EQ(instance_->AttachView(2, &window), AAX_SUCCESS);  // not a window container: nothing to count
   EXPECT_EQ(aax::ToolkitUserCount(), 0);
   EXPECT_EQ(instance_->DetachView(), AAX_SUCCESS);
   EXPECT_EQ(layer.ups, 1);
   double w = 0.0, h = 0.0;
   EXPECT_EQ(instance_->gui()->GetViewSize(&w, &h), AAX_SUCCESS);
-  EXPECT_EQ(w, 1024.0);
-  EXPECT_EQ(h, 768.0);
-  aax::SetPlatformLayer(nullptr);
+  EXPECT_EQ(w, 400.0);  // the editor's window, never opened
+  EXPECT_EQ(h, 353.0);
+  aax::InstallToolkitPlatformLayer();
 }
 
 // Main thread and direct-data timer thread share the hub's pending values and outgoing message; the

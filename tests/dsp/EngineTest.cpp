@@ -6,6 +6,7 @@
 
 #include "dsp/ParameterSet.h"
 #include "dsp/warmGlowEffect.h"
+#include "tests/dsp/ReferenceModel.h"
 
 namespace qrv {
 namespace {
@@ -201,13 +202,17 @@ TEST(Engine, OutputIsIndependentOfBlockSizeAndInPlaceProcessing) {
     fx.SetParameter(kSlotAttackRatio, 0.0);
     ProcessStereo(fx, l, r, refL, refR, 30000);
   }
-  for (int block : {1, 7, 64, 512}) {
+  // Short blocks run the per-frame loop, longer ones the chunked passes: the same within the fidelity
+  // the engine keeps to its per-frame model.
+  for (int block : {1, 7, 8, 64, 512}) {
     warmGlowEffect fx;
     fx.SetParameter(kSlotAttackRatio, 0.0);
     std::vector<float> outL, outR;
     ProcessStereo(fx, l, r, outL, outR, block);
-    EXPECT_EQ(outL, refL) << block;
-    EXPECT_EQ(outR, refR) << block;
+    test::Divergence d;
+    d.AddOutputs(outL.data(), refL.data(), refL.size());
+    d.AddOutputs(outR.data(), refR.data(), refR.size());
+    EXPECT_TRUE(d.Within()) << block << ": " << d.Summary();
   }
   warmGlowEffect fx;
   fx.SetParameter(kSlotAttackRatio, 0.0);

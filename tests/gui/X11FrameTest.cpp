@@ -11,6 +11,7 @@
 #include "gui/backend/ViewContainerWrapper.h"
 #include "gui/controls/QRVControls.h"
 #include "gui/toolkit/X11Frame.h"
+#include "tests/gui/X11Pump.h"
 #include "tests/support/PrivateXServer.h"
 
 // Last: Xlib's macros (None, Bool, True) would break the headers above.
@@ -64,11 +65,6 @@ TEST(X11Frame, AChildWindowTakesRealPointerDragsOnAKnob) {
   if (children) XFree(children);
   EXPECT_EQ(child, platform->window());
 
-  auto pump = [&](auto done) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done() && std::chrono::steady_clock::now() < deadline) tk::X11PlatformFrame::processEvents(20);
-    return done();
-  };
   // Let the windows map and draw once.
   for (int i = 0; i < 5; ++i) tk::X11PlatformFrame::processEvents(20);
 
@@ -80,10 +76,10 @@ TEST(X11Frame, AChildWindowTakesRealPointerDragsOnAKnob) {
   XTestFakeButtonEvent(host, 1, True, CurrentTime);
   for (int step = 1; step <= 10; ++step) XTestFakeMotionEvent(host, -1, cx, cy - 15 * step, CurrentTime);
   XFlush(host);
-  EXPECT_TRUE(pump([&] { return knob->getValue() > 0.69; }));
+  EXPECT_TRUE(PumpX11Until([&] { return knob->getValue() > 0.69; }));
   XTestFakeButtonEvent(host, 1, False, CurrentTime);
   XFlush(host);
-  EXPECT_TRUE(pump([&] { return !knob->isEditing(); }));
+  EXPECT_TRUE(PumpX11Until([&] { return !knob->isEditing(); }));
   EXPECT_NEAR(knob->getValue(), 0.7, 1e-9);
   EXPECT_GT(listener.changes, 0);
 
@@ -92,7 +88,7 @@ TEST(X11Frame, AChildWindowTakesRealPointerDragsOnAKnob) {
   XTestFakeButtonEvent(host, 4, True, CurrentTime);
   XTestFakeButtonEvent(host, 4, False, CurrentTime);
   XFlush(host);
-  EXPECT_TRUE(pump([&] { return knob->getValue() > 0.7 + 1e-9; }));
+  EXPECT_TRUE(PumpX11Until([&] { return knob->getValue() > 0.7 + 1e-9; }));
   EXPECT_NEAR(knob->getValue(), 0.75, 1e-9);
 
   // Real key events: click into a text field, type, commit with Return.
@@ -104,16 +100,38 @@ TEST(X11Frame, AChildWindowTakesRealPointerDragsOnAKnob) {
   XTestFakeButtonEvent(host, 1, True, CurrentTime);
   XTestFakeButtonEvent(host, 1, False, CurrentTime);
   XFlush(host);
-  EXPECT_TRUE(pump([&] { return frame->getFocusView() != nullptr; }));
+  EXPECT_TRUE(PumpX11Until([&] { return frame->getFocusView() != nullptr; }));
   for (KeySym sym : {XK_6, XK_4, XK_BackSpace, XK_5, XK_Return}) {
     KeyCode code = XKeysymToKeycode(host, sym);
     XTestFakeKeyEvent(host, code, True, CurrentTime);
     XTestFakeKeyEvent(host, code, False, CurrentTime);
   }
   XFlush(host);
-  EXPECT_TRUE(pump([&] { return frame->getFocusView() == nullptr; }));
+  EXPECT_TRUE(PumpX11Until([&] { return frame->getFocusView() == nullptr; }));
   EXPECT_STREQ(edit->getText(), "65");
   EXPECT_DOUBLE_EQ(edit->getValue(), 0.65);
+
+  // The host takes the keyboard while a new value is being typed: the edit is committed.
+  XTestFakeMotionEvent(host, -1, ex, ey, CurrentTime);
+  XTestFakeButtonEvent(host, 1, True, CurrentTime);
+  XTestFakeButtonEvent(host, 1, False, CurrentTime);
+  XFlush(host);
+  EXPECT_TRUE(PumpX11Until([&] { return frame->getFocusView() != nullptr; }));
+  for (KeySym sym : {XK_3, XK_2}) {
+    KeyCode code = XKeysymToKeycode(host, sym);
+    XTestFakeKeyEvent(host, code, True, CurrentTime);
+    XTestFakeKeyEvent(host, code, False, CurrentTime);
+  }
+  XFlush(host);
+  EXPECT_TRUE(PumpX11Until([&] {
+    auto* box = dynamic_cast<tk::TextEdit*>(frame->getFocusView());
+    return box && box->getText() == "32";
+  }));
+  XSetInputFocus(host, parent, RevertToParent, CurrentTime);
+  XFlush(host);
+  EXPECT_TRUE(PumpX11Until([&] { return frame->getFocusView() == nullptr; }));
+  EXPECT_STREQ(edit->getText(), "32");
+  EXPECT_DOUBLE_EQ(edit->getValue(), 0.32);
 
   frame->removeAll();
   frame->forget();

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,7 @@
 #include "dsp/ScopedFlushToZero.h"
 #include "dsp/warmGlowEffect.h"
 #include "format/lv2/Lv2Uris.h"
+#include "tests/dsp/ReferenceModel.h"
 #include "tests/lv2/LilvHost.h"
 #include "tests/support/TempDir.h"
 
@@ -122,16 +122,17 @@ TEST(Lv2Apply, RendersAFileLikeTheEngine) {
       ScopedFlushToZero ftz;
       fx.ProcessBlock(ip, op, kFrames);
     }
-    int mismatches = 0;
-    for (int i = 0; i < kFrames; ++i) {
-      for (int ch = 0; ch < channels; ++ch) {
-        const float got = rendered[static_cast<std::size_t>(i * channels + ch)];
-        if (std::memcmp(&got, &expected[static_cast<std::size_t>(ch)][static_cast<std::size_t>(i)], sizeof got) != 0) {
-          ++mismatches;
-        }
+    // lv2apply hands the engine blocks of its own size; the engine's output depends on the split only
+    // within its fidelity to the per-frame algorithm.
+    qrv::test::Divergence divergence;
+    for (int ch = 0; ch < channels; ++ch) {
+      std::vector<float> got(static_cast<std::size_t>(kFrames));
+      for (int i = 0; i < kFrames; ++i) {
+        got[static_cast<std::size_t>(i)] = rendered[static_cast<std::size_t>(i * channels + ch)];
       }
+      divergence.AddOutputs(got.data(), expected[static_cast<std::size_t>(ch)].data(), got.size());
     }
-    EXPECT_EQ(mismatches, 0) << PluginUri(layout);
+    EXPECT_TRUE(divergence.Within()) << PluginUri(layout) << ": " << divergence.Summary();
     // The command-line values arrived: the defaults would sound different.
     warmGlowEffect defaults;
     defaults.SetSampleRate(kRate);

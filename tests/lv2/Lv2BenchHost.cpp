@@ -1,9 +1,13 @@
-// A small lilv timing host: runs each given LV2 plug-in over the same programme material, interleaved in
-// rounds so that every plug-in sees the same machine conditions, and prints the median and the best
-// per-frame cost. Unlike lv2bench it offers the options and buffer-size features most compressors require.
+// A small lilv timing host: runs each given LV2 plug-in over the same material, interleaved in rounds so
+// that every plug-in sees the same machine conditions, and prints the median and the best per-frame
+// cost, and the median's ratio to x42 darc's with the same channel count when darc is in the run.
+// Unlike lv2bench it offers the options and buffer-size features most compressors require.
 //
-// Usage: qrv_lv2_bench [-b BLOCK] [-n FRAMES] [-r ROUNDS] [-s RATE] PLUGIN_URI...
-// LV2_PATH decides which bundles are seen.
+// Usage: qrv_lv2_bench [-b BLOCK] [-n FRAMES] [-r ROUNDS] [-s RATE] [-p programme|tone|silence]
+//                      PLUGIN_URI[,SYMBOL=VALUE...]...
+// Material: drum-like noise bursts, a kick and a 220 Hz sine at -12 dBFS peak (programme), the sine
+// alone (tone) or digital silence. SYMBOL=VALUE sets a control port of that plug-in; the others keep
+// their defaults. LV2_PATH decides which bundles are seen.
 
 #include <lilv/lilv.h>
 #include <lv2/atom/atom.h>
@@ -66,18 +70,26 @@ struct Host {
   }
 };
 
-// Programme material: noise through a gentle low-pass with a level that moves every 100 ms between
-// quiet and hot, so that a compressor attacks and releases throughout.
-std::vector<float> Programme(std::size_t frames, float rate, unsigned seed) {
+enum class Material { kProgramme, kTone, kSilence };
+
+// A kick on every beat (120 bpm), a noise burst on the off-beat, and a 220 Hz sine at -12 dBFS peak
+// underneath, so that a compressor attacks and releases throughout.
+std::vector<float> Make(Material material, std::size_t frames, float rate, unsigned seed) {
   std::mt19937 gen(seed);
-  std::uniform_real_distribution<float> white(-1.0f, 1.0f);
-  std::vector<float> x(frames);
-  float lp = 0.0f;
-  const auto segment = static_cast<std::size_t>(rate * 0.1f);
+  std::uniform_real_distribution<double> white(-1.0, 1.0);
+  std::vector<float> x(frames, 0.0f);
+  if (material == Material::kSilence) return x;
+  const double twoPi = 6.283185307179586;
+  const auto beat = static_cast<std::size_t>(rate * 0.5f);
   for (std::size_t i = 0; i < frames; ++i) {
-    lp += 0.2f * (white(gen) - lp);
-    const float level = (i / segment) % 3 == 0 ? 0.02f : ((i / segment) % 3 == 1 ? 0.7f : 0.25f);
-    x[i] = level * lp * 2.0f;
+    double s = 0.2512 * std::sin(twoPi * 220.0 * static_cast<double>(i) / rate);
+    if (material == Material::kProgramme) {
+      const double t = static_cast<double>(i % beat) / rate;
+      s += 0.6 * std::exp(-t * 25.0) * std::sin(twoPi * 50.0 * t);  // kick
+      const std::size_t off = (i + beat / 2) % beat;
+      s += 0.5 * std::exp(-static_cast<double>(off) / rate * 40.0) * white(gen);  // snare-like burst
+    }
+    x[i] = static_cast<float>(s);
   }
   return x;
 }
@@ -94,6 +106,7 @@ struct AtomOut {
 
 struct Plugin {
   std::string uri;
+  std::vector<std::pair<std::string, float>> settings;  // control port symbol and value
   std::vector<AudioPort> audio;
   std::vector<AtomOut> atomOutputs;
   LilvInstance* instance = nullptr;
@@ -143,6 +156,10 @@ bool Prepare(LilvWorld* world, Host& host, Plugin& p, const std::vector<float>& 
       p.audio.push_back({i, bank.back().get()});
     } else if (lilv_port_is_a(plugin, port, control)) {
       if (std::isnan(p.controls[i])) p.controls[i] = 0.0f;
+      const char* symbol = lilv_node_as_string(lilv_port_get_symbol(plugin, port));
+      for (const auto& [name, value] : p.settings) {
+        if (name == symbol) p.controls[i] = value;
+      }
       lilv_instance_connect_port(p.instance, i, &p.controls[i]);
     } else if (lilv_port_is_a(plugin, port, cvPort)) {
       p.cv.emplace_back(static_cast<std::size_t>(host.block), 0.0f);
@@ -175,9 +192,13 @@ int main(int argc, char** argv) {
   std::size_t frames = 480000;
   int rounds = 7;
   std::vector<std::string> uris;
+  Material material = Material::kProgramme;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    if ((a == "-b" || a == "-n" || a == "-r" || a == "-s") && i + 1 < argc) {
+    if (a == "-p" && i + 1 < argc) {
+      const std::string m = argv[++i];
+      material = m == "tone" ? Material::kTone : m == "silence" ? Material::kSilence : Material::kProgramme;
+    } else if ((a == "-b" || a == "-n" || a == "-r" || a == "-s") && i + 1 < argc) {
       const double v = std::atof(argv[++i]);
       if (a == "-b") host.block = static_cast<int32_t>(v);
       if (a == "-n") frames = static_cast<std::size_t>(v);
@@ -188,18 +209,28 @@ int main(int argc, char** argv) {
     }
   }
   if (uris.empty() || host.block <= 0 || frames < static_cast<std::size_t>(host.block) || rounds <= 0) {
-    std::fprintf(stderr, "usage: qrv_lv2_bench [-b BLOCK] [-n FRAMES] [-r ROUNDS] [-s RATE] PLUGIN_URI...\n");
+    std::fprintf(stderr,
+                 "usage: qrv_lv2_bench [-b BLOCK] [-n FRAMES] [-r ROUNDS] [-s RATE] [-p programme|tone|silence] "
+                 "PLUGIN_URI[,SYMBOL=VALUE...]...\n");
     return 2;
   }
   host.Init();
   LilvWorld* world = lilv_world_new();
   lilv_world_load_all(world);
-  const std::vector<float> left = Programme(frames, host.rate, 1), right = Programme(frames, host.rate, 2);
+  const std::vector<float> left = Make(material, frames, host.rate, 1), right = Make(material, frames, host.rate, 2);
 
   std::vector<std::unique_ptr<Plugin>> plugins;
-  for (const std::string& uri : uris) {
+  for (const std::string& arg : uris) {
     auto p = std::make_unique<Plugin>();
-    p->uri = uri;
+    std::size_t comma = arg.find(',');
+    p->uri = arg.substr(0, comma);
+    while (comma != std::string::npos) {
+      const std::size_t next = arg.find(',', comma + 1);
+      const std::string item = arg.substr(comma + 1, next == std::string::npos ? std::string::npos : next - comma - 1);
+      const std::size_t eq = item.find('=');
+      if (eq != std::string::npos) p->settings.emplace_back(item.substr(0, eq), std::stof(item.substr(eq + 1)));
+      comma = next;
+    }
     if (Prepare(world, host, *p, left, right)) plugins.push_back(std::move(p));
   }
   const auto block = static_cast<uint32_t>(host.block);
@@ -217,12 +248,31 @@ int main(int argc, char** argv) {
       }
     }
   }
-  std::printf("# block %d, %zu frames, %d rounds at %.0f Hz\n", host.block, frames, rounds, host.rate);
-  std::printf("%-45s %12s %12s\n", "plugin", "median ns/f", "best ns/f");
+  const char* names[] = {"programme", "tone", "silence"};
+  std::printf("# %s, block %d, %zu frames, %d rounds at %.0f Hz\n", names[static_cast<int>(material)], host.block,
+              frames, rounds, host.rate);
+  std::printf("%-45s %3s %12s %12s %9s\n", "plugin", "ch", "median ns/f", "best ns/f", "/ darc");
+  auto median = [](std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+  };
   for (auto& p : plugins) {
     std::vector<double> v = p->nsPerFrame;
     std::sort(v.begin(), v.end());
-    std::printf("%-45s %12.2f %12.2f\n", p->uri.c_str(), v[v.size() / 2], v.front());
+    double darc = 0.0;
+    for (auto& q : plugins) {
+      if (q->uri.find("/darc#") != std::string::npos && q->audioIn.size() == p->audioIn.size()) {
+        darc = median(q->nsPerFrame);
+      }
+    }
+    std::printf("%-45s %3zu %12.2f %12.2f", p->uri.c_str(), p->audioIn.size(), v[v.size() / 2], v.front());
+    if (darc > 0.0) {
+      std::printf(" %9.2f\n", v[v.size() / 2] / darc);
+    } else {
+      std::printf(" %9s\n", "-");
+    }
+  }
+  for (auto& p : plugins) {
     lilv_instance_deactivate(p->instance);
     lilv_instance_free(p->instance);
   }

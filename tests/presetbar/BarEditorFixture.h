@@ -27,11 +27,10 @@
 #include "presets/QRVMasterController.h"
 #include "presets/SettingsStore.h"
 #include "product/warmGlowEditor.h"
+#include "tests/editor/EditorTestSupport.h"
 #include "tests/support/TempDir.h"
 
 namespace qrv::test {
-
-inline const bool kBarGSliceUsesMalloc = setenv("G_SLICE", "always-malloc", 0) == 0;
 
 // Counts the writes of each value name.
 class CountingRegistry final : public platform::Registry {
@@ -58,15 +57,6 @@ class RecordingMessageBox final : public platform::MessageBox {
     return 1;
   }
   std::vector<std::pair<std::string, std::string>> shown;
-};
-
-class NoShell final : public platform::Shell {
- public:
-  int Open(const std::string& target) override {
-    opened.push_back(target);
-    return platform::kShellOpenOk;
-  }
-  std::vector<std::string> opened;
 };
 
 // Answers when the test says so.
@@ -242,7 +232,7 @@ class BarEditorFixture : public testing::Test {
   TempDir dir;
   CountingRegistry registry;
   platform::ManualClock clock;
-  NoShell shell;
+  RecordingShell shell;
   RecordingMessageBox messageBox;
   std::optional<platform::ScopedServices> services;
   std::optional<BarInstance> first, second;

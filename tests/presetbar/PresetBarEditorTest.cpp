@@ -2,6 +2,8 @@
 // PresetManager, library and settings store on temporary files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <fstream>
 
@@ -375,6 +377,71 @@ TEST_F(PresetBarEditorTest, TwoInstancesShareTheLibraryAndTheSettings) {
   // Each instance keeps its own A/B and its own edits.
   Click(bar().abSwitch());
   EXPECT_EQ(second->manager.ActiveSlot(), kSlotA);
+}
+
+// Records what the bar hands to an overlay's content.
+struct RecordingContent : Quarrytone::PresetBarOverlayContent {
+  explicit RecordingContent(std::vector<std::string>& log, const char* who) : log_(log), who_(who) {}
+  void opened() override { log_.push_back(who_ + " opened"); }
+  void closed() override { log_.push_back(who_ + " closed"); }
+  void refresh() override { log_.push_back(who_ + " refresh"); }
+  void controlEvent(int tag, double) override { log_.push_back(who_ + " tag " + std::to_string(tag)); }
+  void parameterNotification(int index, double) override { log_.push_back(who_ + " note " + std::to_string(index)); }
+  bool stayOpen() override { return stay; }
+  std::vector<std::string>& log_;
+  std::string who_;
+  bool stay = false;
+};
+
+TEST_F(PresetBarEditorTest, OverlayContentHooksAndTheControllersNotifications) {
+  std::vector<std::string> log;
+  bar().setBrowserContent(std::make_unique<RecordingContent>(log, "browser"));
+  auto config = std::make_unique<RecordingContent>(log, "config");
+  RecordingContent* cfg = config.get();
+  bar().setConfigContent(std::move(config));
+  auto has = [&](const std::string& line) { return std::find(log.begin(), log.end(), line) != log.end(); };
+
+  Click(bar().nameControl());
+  EXPECT_TRUE(has("browser opened"));
+  EXPECT_TRUE(has("browser refresh"));
+  for (int tag : {75, 76, 77, 78, 79, 84, 85, 88}) {
+    bar().controlEvent(tag, 1.0);
+    EXPECT_TRUE(has("browser tag " + std::to_string(tag))) << tag;
+  }
+  for (int tag : {55, 57, 62}) {
+    bar().controlEvent(tag, 1.0);
+    EXPECT_TRUE(has("config tag " + std::to_string(tag))) << tag;
+  }
+  Click(bar().configButton());
+  EXPECT_TRUE(has("browser closed"));
+  EXPECT_TRUE(has("config opened"));
+  EXPECT_TRUE(has("config note 57"));  // the hints switch shows the process-wide flag
+
+  // 94 closes the configuration unless its content asks to stay; 93 shows it again.
+  cfg->stay = true;
+  window().valueChangedByController(94, 1.0);
+  EXPECT_TRUE(bar().configOpen());
+  cfg->stay = false;
+  window().valueChangedByController(94, 1.0);
+  EXPECT_FALSE(bar().configOpen());
+  window().valueChangedByController(93, 1.0);
+  EXPECT_TRUE(bar().configOpen());
+  EXPECT_TRUE(Shown(bar().configContainer()));
+
+  // 54 accepts the edited preset as the reference: the mark goes.
+  bar().controlEvent(QRVPresetBarEditor::kTagCloseOverlay, 1.0);
+  EXPECT_FALSE(Shown(bar().configContainer()));
+  TurnCompression(30);
+  ASSERT_TRUE(pm().modified());
+  window().valueChangedByController(54, 1.0);
+  EXPECT_FALSE(pm().modified());
+  EXPECT_EQ(Label(), "00: Default");
+
+  // After a host-state restore the item is -1: "CP:" and the restored name, on notification 69.
+  std::array<PresetRecord, 3> programs = {FactoryRecord(5), FactoryRecord(1), FactoryRecord(2)};
+  ASSERT_EQ(pm().RestoreHostState(WriteHostStateBlob(programs, 0, 100)), BlobStatus::Ok);
+  window().valueChangedByController(69, 1.0);
+  EXPECT_EQ(Label(), "CP:" + std::string(FactoryRecord(5).Name()));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "gui/backend/ViewContainerWrapper.h"
 #include "gui/presetbar/PresetBarControls.h"
 #include "gui/toolkit/X11Frame.h"
+#include "tests/gui/X11Pump.h"
 #include "tests/support/PrivateXServer.h"
 
 // Last: Xlib's macros (None, Bool, True) would break the headers above.
@@ -55,11 +56,6 @@ TEST(ZoomMenuWindow, RealClicksOpenTheListAtItsWindowPlaceAndChooseAZoom) {
   listener.zoom = zoom;
   bar->addControl(zoom);
 
-  auto pump = [&](auto done) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done() && std::chrono::steady_clock::now() < deadline) tk::X11PlatformFrame::processEvents(20);
-    return done();
-  };
   for (int i = 0; i < 5; ++i) tk::X11PlatformFrame::processEvents(20);
   int rootX = 0, rootY = 0;
   Window unused;
@@ -72,7 +68,7 @@ TEST(ZoomMenuWindow, RealClicksOpenTheListAtItsWindowPlaceAndChooseAZoom) {
   };
 
   click(30, 13);
-  ASSERT_TRUE(pump([&] { return zoom->getMenuHandler()->isOpen(); }));
+  ASSERT_TRUE(PumpX11Until([&] { return zoom->getMenuHandler()->isOpen(); }));
   QRVRect p = zoom->getMenuHandler()->getPopupRect();
   EXPECT_DOUBLE_EQ(p.left, 1);
   EXPECT_DOUBLE_EQ(p.top, 54);
@@ -83,7 +79,7 @@ TEST(ZoomMenuWindow, RealClicksOpenTheListAtItsWindowPlaceAndChooseAZoom) {
   EXPECT_STREQ(e->title, "125%");
   listener.zooms.clear();
   click(p.left + 30, p.top + (e->rect.top + e->rect.bottom) / 2);
-  ASSERT_TRUE(pump([&] { return !zoom->getMenuHandler()->isOpen(); }));
+  ASSERT_TRUE(PumpX11Until([&] { return !zoom->getMenuHandler()->isOpen(); }));
   ASSERT_FALSE(listener.zooms.empty());
   EXPECT_DOUBLE_EQ(listener.zooms.front(), 1.25);
   EXPECT_DOUBLE_EQ(zoom->getZoomFactor(), 1.25);

@@ -7,6 +7,10 @@
 #include <new>
 
 #include "format/aax/QRV_Wrappers/QRV_AAX_Describe.h"
+#include "format/aax/QRV_Wrappers/QRV_AAX_EditorWrapper.h"
+#include "format/aax/QRV_Wrappers/QRV_QVWG_2300_QRV_AAXWrapper_GUI.h"
+#include "gui/backend/Resources.h"
+#include "gui/presetbar/QRVPresetBarEditor.h"
 #include "format/aax/sdk/AAX_Exports.h"
 
 namespace qrv::aax {
@@ -19,6 +23,19 @@ PlatformLayer* gPlatformLayer = nullptr;
 __attribute__((constructor)) void SaveModuleHandle() {
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&SaveModuleHandle), &info) != 0) gModuleHandle = info.dli_fbase;
+}
+
+// The embedded images and shared fonts live from load to unload, like the module's other shared objects.
+__attribute__((constructor)) void BuildModuleResources() {
+  Quarrytone::InitializeResources();
+  InstallToolkitPlatformLayer();
+  // Every editor window of the module carries the product's preset bar.
+  SetPresetBarFactory(Quarrytone::PresetBarEditorFactory());
+}
+
+__attribute__((destructor)) void FreeModuleResources() {
+  SetPlatformLayer(nullptr);
+  Quarrytone::ShutdownResources();
 }
 
 }  // namespace

@@ -151,10 +151,17 @@ class Instance::ViewContainer final : public AAX_IViewContainer {
   int32_t GetType() override { return type_; }
   void* GetPtr() override { return window_; }
   AAX_Result SetViewSize(double w, double h) override {
+    if (!(w > 0.0 && h > 0.0)) return AAX_ERROR_INVALID_ARGUMENT;
     i_.viewSize_ = {w, h};
+    if (i_.viewSizeHandler_) i_.viewSizeHandler_(w, h);
     return AAX_SUCCESS;
   }
-  AAX_Result HandleParameterMouseDown(AAX_CParamID, uint32_t) override { return AAX_SUCCESS; }
+  // The simulator offers no host-side actions; it records the offer and takes it.
+  AAX_Result HandleParameterMouseDown(AAX_CParamID id, uint32_t modifiers) override {
+    if (id == nullptr) return AAX_ERROR_INVALID_PARAMETER_ID;
+    i_.mouseDowns_.push_back({id, modifiers});
+    return AAX_SUCCESS;
+  }
 
  private:
   Instance& i_;
@@ -258,22 +265,31 @@ bool Instance::Create() {
     directData_ = createDirectData();
     if (directData_ == nullptr || directData_->Initialize(hostObject_.get()) != AAX_SUCCESS) return false;
   }
-  if (createGUI != nullptr) {
-    gui_ = createGUI();
-    if (gui_ == nullptr || gui_->Initialize(hostObject_.get()) != AAX_SUCCESS) return false;
-  }
+  if (createGUI != nullptr && !CreateGUI()) return false;
   dataModel_->GenerateCoefficients();
   return true;
+}
+
+bool Instance::CreateGUI() {
+  if (gui_ != nullptr) return true;
+  auto createGUI = reinterpret_cast<AAX_CreateEffectGUIProc>(effect_.Proc(AAX_eProcPtrID_Create_EffectGUI));
+  if (createGUI == nullptr) return false;
+  gui_ = createGUI();
+  return gui_ != nullptr && gui_->Initialize(hostObject_.get()) == AAX_SUCCESS;
+}
+
+void Instance::DestroyGUI() {
+  if (gui_ == nullptr) return;
+  DetachView();
+  gui_->Uninitialize();
+  delete gui_;
+  gui_ = nullptr;
 }
 
 Instance::~Instance() {
   StopTimer();
   WaitRender();
-  if (gui_ != nullptr) {
-    DetachView();
-    gui_->Uninitialize();
-    delete gui_;
-  }
+  DestroyGUI();
   if (directData_ != nullptr) {
     directData_->Uninitialize();
     delete directData_;
@@ -318,8 +334,15 @@ AAX_Result Instance::ValueString(const std::string& id, double value, std::strin
   return r;
 }
 
-AAX_Result Instance::SetParameter(const std::string& id, double value, int32_t source) {
+AAX_Result Instance::DeliverUpdate(const std::string& id, double value, int32_t source) {
+  if (updateListener_) updateListener_(id, value);
   const AAX_Result r = dataModel_->UpdateParameterNormalizedValue(id.c_str(), value, source);
+  if (r == AAX_SUCCESS && gui_ != nullptr) gui_->ParameterUpdated(id.c_str());
+  return r;
+}
+
+AAX_Result Instance::SetParameter(const std::string& id, double value, int32_t source) {
+  const AAX_Result r = DeliverUpdate(id, value, source);
   PumpUpdates();
   return r;
 }
@@ -334,8 +357,8 @@ int Instance::PumpUpdates() {
   while (!queue_.empty() && delivered < kMaxDeliveries) {
     delivering_ = queue_.front();
     queue_.pop_front();
-    dataModel_->UpdateParameterNormalizedValue(delivering_->id.c_str(), delivering_->value,
-                                               AAX_eUpdateSource_Unspecified);
+    const SetRequest request = *delivering_;
+    DeliverUpdate(request.id, request.value, AAX_eUpdateSource_Unspecified);
     delivering_.reset();
     ++delivered;
   }
@@ -559,6 +582,18 @@ float Instance::MeterValue(AAX_CTypeID id) const {
   return v;
 }
 
+bool Instance::PresentMeterValue(AAX_CTypeID id, float value) {
+  for (const FieldRecord& f : component_.fields) {
+    if (f.kind != FieldKind::Meters) continue;
+    for (std::size_t k = 0; k < f.meterIDs.size(); ++k) {
+      if (f.meterIDs[k] != id) continue;
+      meterValues_[k].store(value);
+      return true;
+    }
+  }
+  return false;
+}
+
 float Instance::MeterValueAt(std::size_t position) const {
   return position < meters_.size() ? meterValues_[position].load() : 0.0f;
 }
@@ -570,6 +605,12 @@ AAX_Result Instance::AttachView(int32_t type, void* window) {
   if (view_ != nullptr) DetachView();
   view_ = std::make_unique<ViewContainer>(*this, type, window);
   return gui_->SetViewContainer(view_.get());
+}
+
+AAX_Result Instance::GuiTimerWakeup() { return gui_ != nullptr ? gui_->TimerWakeup() : AAX_ERROR_NULL_OBJECT; }
+
+AAX_Result Instance::NotifyView(AAX_CTypeID type, const void* data, uint32_t size) {
+  return gui_ != nullptr ? gui_->NotificationReceived(type, data, size) : AAX_ERROR_NULL_OBJECT;
 }
 
 AAX_Result Instance::DetachView() {

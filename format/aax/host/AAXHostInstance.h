@@ -3,7 +3,8 @@
 // meters, latency, transport, chunks, notifications and a view container.
 //
 // Threads, as a real host uses them:
-// - main thread: parameters, automation, chunks, notifications, views (everything not listed below);
+// - main thread: parameters, automation, chunks, notifications, the view and the GUI timer wake-up
+//   (everything not listed below);
 // - audio thread: RenderBlock (Render/BeginRender start one of their own);
 // - direct-data timer thread: TimerWakeup (StartTimer starts one of its own).
 // A render call and a timer wake-up of the same instance never overlap: both hold the instance's
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -132,11 +134,37 @@ class Instance {
   // The last value the render call left in a meter (the host resets its copy after every block).
   float MeterValue(AAX_CTypeID id) const;
   float MeterValueAt(std::size_t position) const;
+  // Leaves a meter value as if the last block had written it (main thread, between blocks): for the
+  // values a render hardly ever leaves, such as the "no value" mark.
+  bool PresentMeterValue(AAX_CTypeID id, float value);
 
-  // ---- view ----
+  // ---- view (main thread) ----
+  // Hosts make the GUI object when the plug-in's window is opened and destroy it (view detached,
+  // uninitialised, deleted) when it is closed, while the data model lives on. Create() makes the first.
+  bool CreateGUI();
+  void DestroyGUI();
   AAX_Result AttachView(int32_t type, void* window);
   AAX_Result DetachView();
+  bool ViewAttached() const { return view_ != nullptr; }
   std::pair<double, double> LastViewSize() const { return viewSize_; }
+  // Called when the plug-in asks the view to take a new size.
+  void SetViewSizeHandler(std::function<void(double width, double height)> handler) {
+    viewSizeHandler_ = std::move(handler);
+  }
+  struct MouseDown {
+    std::string id;
+    uint32_t modifiers;
+  };
+  // Every parameter mouse-down the plug-in offered the view, in order.
+  const std::vector<MouseDown>& mouseDowns() const { return mouseDowns_; }
+  // The host's periodic GUI call.
+  AAX_Result GuiTimerWakeup();
+  AAX_Result NotifyView(AAX_CTypeID type, const void* data, uint32_t size);
+  // Called with every parameter value the host delivers to the data model (its own changes and the
+  // plug-in's set requests), in order, before the GUI object hears of it.
+  void SetUpdateListener(std::function<void(const std::string& id, double value)> listener) {
+    updateListener_ = std::move(listener);
+  }
 
  private:
   class HostObject;
@@ -157,6 +185,7 @@ class Instance {
   };
   PrivateField* FindPrivate(AAX_CFieldIndex field);
   void RenderLocked(const float* const* in, float* const* out, int32_t frames);
+  AAX_Result DeliverUpdate(const std::string& id, double value, int32_t source);
 
   EffectRecord effect_;
   ComponentRecord component_;
@@ -205,6 +234,9 @@ class Instance {
   std::thread audioThread_, timerThread_;
   std::atomic<bool> timerRunning_{false};
   std::pair<double, double> viewSize_{0.0, 0.0};
+  std::function<void(double, double)> viewSizeHandler_;
+  std::vector<MouseDown> mouseDowns_;
+  std::function<void(const std::string&, double)> updateListener_;
 };
 
 }  // namespace qrv::aaxhost

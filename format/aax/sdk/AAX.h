@@ -120,11 +120,23 @@ enum AAX_EViewContainer_Type : int32_t {
   AAX_eViewContainer_Type_HWND = 3,
 };
 
+// Modifier bits of a parameter mouse-down: Command (here the Super key), Option (Alt), Control and the
+// secondary (right) button. Shift is not reported.
+enum AAX_EModifiers : uint32_t {
+  AAX_eModifiers_Command = 2,
+  AAX_eModifiers_Option = 4,
+  AAX_eModifiers_Control = 8,
+  AAX_eModifiers_SecondaryButton = 16,
+};
+
 // Notifications the host sends to the data model.
 inline constexpr AAX_CTypeID AAX_eNotificationEvent_SessionBeingOpened = AAX_FourCC("AXso");
 inline constexpr AAX_CTypeID AAX_eNotificationEvent_PresetOpened = AAX_FourCC("AXpo");
 inline constexpr AAX_CTypeID AAX_eNotificationEvent_SideChainBeingConnected = AAX_FourCC("AXsc");
 inline constexpr AAX_CTypeID AAX_eNotificationEvent_PreviewState = AAX_FourCC("ASPv");
+// To the GUI object: the user chose a zoom factor for the view in the host (data: one double); the view
+// takes it as if chosen in its own zoom control.
+inline constexpr AAX_CTypeID AAX_eNotificationEvent_ViewZoom = AAX_FourCC("AXvz");
 
 // Interfaces a host object answers through QueryInterface.
 inline constexpr AAX_CTypeID AAX_IID_HostServices = AAX_FourCC("Ihsv");

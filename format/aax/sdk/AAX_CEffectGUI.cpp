@@ -47,3 +47,4 @@ AAX_Result AAX_CEffectGUI::GetViewSize(double* width, double* height) const {
 
 AAX_Result AAX_CEffectGUI::ParameterUpdated(AAX_CParamID) { return AAX_SUCCESS; }
 AAX_Result AAX_CEffectGUI::TimerWakeup() { return AAX_SUCCESS; }
+AAX_Result AAX_CEffectGUI::NotificationReceived(AAX_CTypeID, const void*, uint32_t) { return AAX_SUCCESS; }

@@ -19,6 +19,7 @@ class AAX_CEffectGUI : public AAX_IEffectGUI, public AAX_CModuleObject {
   AAX_Result GetViewSize(double* width, double* height) const override;
   AAX_Result ParameterUpdated(AAX_CParamID id) override;
   AAX_Result TimerWakeup() override;
+  AAX_Result NotificationReceived(AAX_CTypeID type, const void* data, uint32_t size) override;
 
  protected:
   virtual void CreateViewContents() {}

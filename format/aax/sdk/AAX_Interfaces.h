@@ -151,11 +151,20 @@ class AAX_IPrivateDataAccess {
   ~AAX_IPrivateDataAccess() = default;
 };
 
+// The host's view for a plug-in's GUI object. Main thread only: the plug-in calls it from within the
+// host's calls into its GUI object (view-container attach, parameter updates, GUI timer wake-ups, which
+// also deliver the window's events), never from another thread, and the host never calls into the GUI
+// object while one of these calls is in progress.
 class AAX_IViewContainer {
  public:
+  // AAX_eViewContainer_Type_*: for 3 (and 1) GetPtr carries the native parent window, here an X11
+  // Window id converted to a pointer.
   virtual int32_t GetType() = 0;
   virtual void* GetPtr() = 0;
+  // The plug-in's view takes this size in pixels; the host resizes its window to fit.
   virtual AAX_Result SetViewSize(double width, double height) = 0;
+  // A mouse-down on the control of a host parameter, with AAX_eModifiers_* bits; the host may answer
+  // it with host-side actions (automation menus). AAX_SUCCESS when the host took it.
   virtual AAX_Result HandleParameterMouseDown(AAX_CParamID id, uint32_t modifiers) = 0;
 
  protected:
@@ -221,16 +230,26 @@ class AAX_IEffectDirectData {
   virtual AAX_Result TimerWakeup(AAX_IPrivateDataAccess* access) = 0;
 };
 
-// The GUI object of one instance (factory procedure 1); main thread.
+// The GUI object of one instance (factory procedure 1). Every call comes on the host's main thread and
+// no two of them overlap; they may overlap with the render procedure (audio thread) and the direct-data
+// wake-up (its timer thread), with which the GUI object shares nothing but what the host hands over
+// (parameter values, meter values).
 class AAX_IEffectGUI {
  public:
   virtual ~AAX_IEffectGUI() = default;
+  // host: answers AAX_IID_Controller and AAX_IID_EffectParameters.
   virtual AAX_Result Initialize(AAX_IACFUnknown* host) = 0;
   virtual AAX_Result Uninitialize() = 0;
-  virtual AAX_Result SetViewContainer(AAX_IViewContainer* container) = 0;  // null detaches
+  // Attaches the host's view (null detaches); the container stays valid until it is detached.
+  virtual AAX_Result SetViewContainer(AAX_IViewContainer* container) = 0;
   virtual AAX_Result GetViewSize(double* width, double* height) const = 0;
+  // After the data model took a new value of the parameter (whatever caused it).
   virtual AAX_Result ParameterUpdated(AAX_CParamID id) = 0;
+  // The host's periodic GUI call (about every 30 ms while a view is attached): the plug-in reads its
+  // meters and runs its window's timers and events here, since it has no GUI thread of its own.
   virtual AAX_Result TimerWakeup() = 0;
+  // A host notification for the view (AAX_eNotificationEvent_ViewZoom); 0 also for types it ignores.
+  virtual AAX_Result NotificationReceived(AAX_CTypeID type, const void* data, uint32_t size) = 0;
 };
 
 using AAX_CreateEffectParametersProc = AAX_IEffectParameters* (*)();

@@ -1,0 +1,482 @@
+// The array passes written once over GCC vector types of W doubles and compiled three times: SSE2
+// (W = 2, the x86-64 baseline), AVX2 (W = 4) and AVX-512 (W = 8), each under its own target attribute,
+// so that one binary runs everywhere and takes the widest set the CPU has. The transcendental
+// functions are inline polynomials that agree with libm to an ulp or two over the ranges the engine
+// feeds them; sine and cosine keep the form cos w = 1 - h(w²), so 1 - cos w, which the envelope's
+// coefficients divide down to tiny values at long Times and high rates, is exact where libm's is.
+#include "dsp/EngineKernels.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "dsp/EngineSections.h"
+
+namespace qrv {
+namespace {
+
+// W lanes of double (D), of 64-bit integers (I, also the comparison masks) and of float (F). Spelled out
+// per width: GCC drops a vector_size that depends on a template argument.
+template <int W>
+struct Lanes;
+template <>
+struct Lanes<2> {
+  typedef double D __attribute__((vector_size(16)));
+  typedef long long I __attribute__((vector_size(16)));
+  typedef float F __attribute__((vector_size(8)));
+};
+template <>
+struct Lanes<4> {
+  typedef double D __attribute__((vector_size(32)));
+  typedef long long I __attribute__((vector_size(32)));
+  typedef float F __attribute__((vector_size(16)));
+};
+template <>
+struct Lanes<8> {
+  typedef double D __attribute__((vector_size(64)));
+  typedef long long I __attribute__((vector_size(64)));
+  typedef float F __attribute__((vector_size(32)));
+};
+
+#define QRV_INLINE [[gnu::always_inline]] inline
+
+template <int W>
+QRV_INLINE typename Lanes<W>::D Load(const double* p) {
+  typename Lanes<W>::D v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+template <int W>
+QRV_INLINE void Store(double* p, typename Lanes<W>::D v) {
+  std::memcpy(p, &v, sizeof v);
+}
+
+// Stores the first `count` lanes (1..W) of v as Sample.
+template <int W, typename Sample>
+QRV_INLINE void StoreSamples(Sample* p, typename Lanes<W>::D v, int count) {
+  if constexpr (sizeof(Sample) == sizeof(float)) {
+    const typename Lanes<W>::F f = __builtin_convertvector(v, typename Lanes<W>::F);
+    if (count == W) {
+      std::memcpy(p, &f, sizeof f);
+    } else {
+      for (int j = 0; j < count; ++j) p[j] = f[j];
+    }
+  } else if (count == W) {
+    std::memcpy(p, &v, sizeof v);
+  } else {
+    for (int j = 0; j < count; ++j) p[j] = v[j];
+  }
+}
+
+// sin w and cos w for 0 <= w <= kSinCosLimit (Taylor series to w^19 and w^20).
+constexpr double kSinCosLimit = 0.8;
+template <int W>
+QRV_INLINE void SinCos(typename Lanes<W>::D w, typename Lanes<W>::D& s, typename Lanes<W>::D& c) {
+  const typename Lanes<W>::D z = w * w;
+  typename Lanes<W>::D p = -8.22063524662433e-18 + z * 0.0;
+  p = 2.8114572543455206e-15 + z * p;
+  p = -7.647163731819816e-13 + z * p;
+  p = 1.6059043836821613e-10 + z * p;
+  p = -2.505210838544172e-08 + z * p;
+  p = 2.7557319223985893e-06 + z * p;
+  p = -0.0001984126984126984 + z * p;
+  p = 0.008333333333333333 + z * p;
+  p = -0.16666666666666666 + z * p;
+  s = w + w * z * p;
+  typename Lanes<W>::D q = 4.110317623312165e-19 + z * 0.0;
+  q = -1.5619206968586225e-16 + z * q;
+  q = 4.779477332387385e-14 + z * q;
+  q = -1.1470745597729725e-11 + z * q;
+  q = 2.08767569878681e-09 + z * q;
+  q = -2.755731922398589e-07 + z * q;
+  q = 2.48015873015873e-05 + z * q;
+  q = -0.001388888888888889 + z * q;
+  q = 0.041666666666666664 + z * q;
+  // h = 1 - cos w, accurate to its own last bits; cos w is one rounding of 1 - h.
+  c = 1.0 - (z * 0.5 - z * z * q);
+}
+
+// atan x for x >= 0 (or NaN): reduction to |t| <= 0.66 and a rational approximation (Cephes),
+// split so that a caller can share the rational's division: AtanReduce gives t, z = t², the
+// rational's numerator z p(z) and denominator q(z), and the pieces to add back.
+template <int W>
+struct AtanParts {
+  typename Lanes<W>::D t, num, den, base, more;
+};
+
+template <int W>
+QRV_INLINE AtanParts<W> AtanReduce(typename Lanes<W>::D x) {
+  using D = typename Lanes<W>::D;
+  constexpr double kMoreBits = 6.123233995736765886130e-17;
+  const auto big = x > 2.41421356237309504880;
+  const auto mid = x > 0.66;
+  const D one = x * 0.0 + 1.0;
+  const D n = big ? -one : (mid ? x - 1.0 : x);
+  const D d = big ? x : (mid ? x + 1.0 : one);
+  const D t = n / d;
+  const D z = t * t;
+  const D p = (((-8.750608600031904122785e-01 * z - 1.615753718733365076637e+01) * z -
+                7.500855792314704667340e+01) * z - 1.228866684490136173410e+02) * z -
+              6.485021904942025371773e+01;
+  const D q = ((((z + 2.485846490142306297962e+01) * z + 1.650270098316988542046e+02) * z +
+                4.328810604912902668951e+02) * z + 4.853903996359136964868e+02) * z +
+              1.945506571482613964425e+02;
+  return {t, z * p, q, big ? one * 1.5707963267948966 : (mid ? one * 0.7853981633974483 : one * 0.0),
+          big ? one * kMoreBits : (mid ? one * (0.5 * kMoreBits) : one * 0.0)};
+}
+
+// atan from its parts and the rational's value r = num / den.
+template <int W>
+QRV_INLINE typename Lanes<W>::D AtanFinish(const AtanParts<W>& a, typename Lanes<W>::D r) {
+  return a.base + (a.t * r + a.t) + a.more;
+}
+
+template <int W>
+QRV_INLINE typename Lanes<W>::D Atan(typename Lanes<W>::D x) {
+  const AtanParts<W> a = AtanReduce<W>(x);
+  return AtanFinish<W>(a, a.num / a.den);
+}
+
+// e^y - 1 for -40 <= y <= 0 (or NaN): y = n ln2 + r, |r| <= ln2 / 2, Taylor series of e^r - 1 to r^15.
+template <int W>
+QRV_INLINE typename Lanes<W>::D Expm1(typename Lanes<W>::D y) {
+  using D = typename Lanes<W>::D;
+  using I = typename Lanes<W>::I;
+  constexpr double kRound = 6755399441055744.0;  // 1.5 * 2^52: adding it rounds to an integer
+  const D t = y * 1.4426950408889634 + kRound;
+  const D n = t - kRound;
+  const D r = (y - n * 6.93147180369123816490e-01) - n * 1.90821492927058770002e-10;
+  D p = 7.647163731819816e-13 + r * 0.0;
+  p = 1.1470745597729725e-11 + r * p;
+  p = 1.6059043836821613e-10 + r * p;
+  p = 2.08767569878681e-09 + r * p;
+  p = 2.505210838544172e-08 + r * p;
+  p = 2.755731922398589e-07 + r * p;
+  p = 2.7557319223985893e-06 + r * p;
+  p = 2.48015873015873e-05 + r * p;
+  p = 0.0001984126984126984 + r * p;
+  p = 0.001388888888888889 + r * p;
+  p = 0.008333333333333333 + r * p;
+  p = 0.041666666666666664 + r * p;
+  p = 0.16666666666666666 + r * p;
+  p = 0.5 + r * p;
+  p = r + r * r * p;
+  const I k = (I)t - (I)(r * 0.0 + kRound);  // vector casts reinterpret the bits
+  const D scale = (D)((k + 1023) << 52);
+  return scale * p + (scale - 1.0);
+}
+
+// tanh x = -u / (2 + u) with u = e^(-2x) - 1, for x >= 0 (or NaN); TanhU gives u.
+template <int W>
+QRV_INLINE typename Lanes<W>::D TanhU(typename Lanes<W>::D x) {
+  using D = typename Lanes<W>::D;
+  const D xc = x > 20.0 ? x * 0.0 + 20.0 : x;  // tanh is 1.0 in double well before 20
+  return Expm1<W>(-2.0 * xc);
+}
+
+template <int W>
+QRV_INLINE typename Lanes<W>::D Tanh(typename Lanes<W>::D x) {
+  const typename Lanes<W>::D u = TanhU<W>(x);
+  return -u / (2.0 + u);
+}
+
+// An affine map y -> M y + v c of the envelope's two last outputs, in lanes.
+template <int W>
+struct Affine {
+  typename Lanes<W>::D m11, m12, m21, m22, v1, v2;
+};
+
+// a after b: (M_a M_b, M_a v_b + v_a).
+template <int W>
+QRV_INLINE Affine<W> Compose(const Affine<W>& a, const Affine<W>& b) {
+  return {a.m11 * b.m11 + a.m12 * b.m21, a.m11 * b.m12 + a.m12 * b.m22,
+          a.m21 * b.m11 + a.m22 * b.m21, a.m21 * b.m12 + a.m22 * b.m22,
+          (a.m11 * b.v1 + a.m12 * b.v2) + a.v1, (a.m21 * b.v1 + a.m22 * b.v2) + a.v2};
+}
+
+// `count` held steps y_k = c - a1 y_(k-1) - a2 y_(k-2), by repeated squaring of the one-step map.
+template <int W>
+QRV_INLINE Affine<W> HeldSteps(typename Lanes<W>::D a1, typename Lanes<W>::D a2, int count) {
+  const typename Lanes<W>::D zero = a1 * 0.0, one = zero + 1.0;
+  Affine<W> step{-a1, -a2, one, zero, one, zero};
+  Affine<W> result = step;
+  bool first = true;
+  for (int k = count; k > 0; k >>= 1) {
+    if (k & 1) {
+      result = first ? step : Compose<W>(step, result);
+      first = false;
+    }
+    if (k > 1) step = Compose<W>(step, step);
+  }
+  return result;
+}
+
+template <int W>
+QRV_INLINE void CoefficientsT(EngineChunk& c, int n, double timeFactor, double q, double rate, int heldSteps) {
+  using D = typename Lanes<W>::D;
+  const double limit = 0.499 * rate;
+  const double alphaScale = 0.5 / q;
+  for (int i = 0; i < n; i += W) {
+    const D F = Load<W>(c.fast + i), S = Load<W>(c.slow + i);
+    const D Fm = F < 1e-6 ? F * 0.0 + 1e-6 : F;  // std::max(F, 1e-6), NaN kept
+    const D Sm = S < 1e-6 ? S * 0.0 + 1e-6 : S;
+    const D r = Fm * 0.2 / Sm;
+    const D fc = (4.0 * r / (r + 1.0) * 0.7 + 0.06999999999999999) / timeFactor;
+    const D f = fc < 0.001 ? fc * 0.0 + 0.001 : (fc < limit ? fc : fc * 0.0 + limit);  // fmin: NaN gives the limit
+    const D w = f * 6.283185307179586 / rate;
+    D s, cw;
+    SinCos<W>(w, s, cw);
+    const auto outside = w > kSinCosLimit;
+    for (int j = 0; j < W; ++j) {
+      if (outside[j]) {  // a corner near Nyquist (Time far outside its range): libm for that frame
+        s[j] = std::sin(w[j]);
+        cw[j] = std::cos(w[j]);
+      }
+    }
+    const D alpha = s * alphaScale;
+    const D a0 = 1.0 + alpha;
+    const D r0 = 1.0 / a0;
+    const D oneMinusCos = 1.0 - cw;
+    Store<W>(c.fc + i, fc);
+    Store<W>(c.a0 + i, a0);
+    Store<W>(c.a1 + i, (-2.0 * cw) * r0);
+    Store<W>(c.a2 + i, (1.0 - alpha) * r0);
+    Store<W>(c.b1 + i, oneMinusCos * r0);
+    const D b0 = (oneMinusCos * 0.5) * r0;
+    Store<W>(c.b0 + i, b0);
+    Store<W>(c.b2 + i, b0);
+    if (heldSteps > 0) {
+      const Affine<W> held = HeldSteps<W>((-2.0 * cw) * r0, (1.0 - alpha) * r0, heldSteps);
+      Store<W>(c.p11 + i, held.m11);
+      Store<W>(c.p12 + i, held.m12);
+      Store<W>(c.p21 + i, held.m21);
+      Store<W>(c.p22 + i, held.m22);
+      Store<W>(c.g1 + i, held.v1);
+      Store<W>(c.g2 + i, held.v2);
+    }
+  }
+}
+
+// The seven gain curves, in the operation order of GainCurve.
+template <int W, int Ratio>
+QRV_INLINE typename Lanes<W>::D Gain(typename Lanes<W>::D V) {
+  if constexpr (Ratio == 0) {
+    return 0.6 / (1.0 + 0.4 * V) + 0.4;
+  } else if constexpr (Ratio == 1) {
+    return 0.8 / (1.0 + 0.4 * V) + 0.2;
+  } else if constexpr (Ratio == 2) {
+    return (0.23 * Atan<W>(1.2 * V) + 0.9 * V / (1.0 + 0.35 * V) * 0.7 + 0.094 * V) / V;
+  } else if constexpr (Ratio == 3) {
+    return (0.5145833333333333 * Atan<W>(1.2 * V) + 0.95 * V / (1.0 + 0.35 * V) * 0.35 + 0.05 * V) / V;
+  } else if constexpr (Ratio == 4) {
+    return (0.8083333333333333 * Atan<W>(1.2 * V) + 0.03 * V) / V;
+  } else if constexpr (Ratio == 5) {
+    return (0.4091666666666667 * Atan<W>(1.2 * V) + 0.009 * V + 0.491 * Tanh<W>(V) + 0.009 * V) / V;
+  } else {
+    return (0.99 * Tanh<W>(V) + 0.01 * V) / V;
+  }
+}
+
+template <int W, int Ratio>
+QRV_INLINE void GainsLoop(EngineChunk& c, int n) {
+  for (int i = 0; i < n; i += W) Store<W>(c.e + i, Gain<W, Ratio>(Load<W>(c.V + i)));
+}
+
+template <int W>
+QRV_INLINE void GainsT(EngineChunk& c, int n, int ratio) {
+  switch (ratio) {
+    case 0: GainsLoop<W, 0>(c, n); break;
+    case 1: GainsLoop<W, 1>(c, n); break;
+    case 2: GainsLoop<W, 2>(c, n); break;
+    case 3: GainsLoop<W, 3>(c, n); break;
+    case 4: GainsLoop<W, 4>(c, n); break;
+    case 5: GainsLoop<W, 5>(c, n); break;
+    default: GainsLoop<W, 6>(c, n); break;
+  }
+}
+
+// The valve stage of ValveShape: m atan(k s) above zero, -1.5625 m tanh(-0.64 k s) below.
+// Each lane needs only one of the two, so their last divisions are shared.
+template <int W>
+QRV_INLINE typename Lanes<W>::D Valve(typename Lanes<W>::D s, double k, double m) {
+  using D = typename Lanes<W>::D;
+  const auto up = s >= 0.0;
+  const D zero = s * 0.0;
+  const AtanParts<W> a = AtanReduce<W>(up ? k * s : zero);
+  const D u = TanhU<W>(up ? zero : -0.64 * k * s);
+  const D r = (up ? a.num : -u) / (up ? a.den : 2.0 + u);
+  return up ? m * AtanFinish<W>(a, r) : -1.5625 * m * r;
+}
+
+template <int W, typename Sample, bool Stereo, bool Valve>
+QRV_INLINE void OutputsT(const EngineChunk& c, int n, double k, double m, Sample* outL, Sample* outR) {
+  using D = typename Lanes<W>::D;
+  for (int i = 0; i < n; i += W) {
+    const int count = n - i < W ? n - i : W;
+    const D inverseDrive = 1.0 / Load<W>(c.drive + i);
+    const D e = Load<W>(c.e + i), gain = Load<W>(c.gain + i);
+    D sL = e * Load<W>(c.xL + i);
+    if constexpr (Valve) sL = qrv::Valve<W>(sL, k, m);
+    const D left = inverseDrive * sL * gain;
+    StoreSamples<W>(outL + i, left, count);
+    if constexpr (Stereo) {
+      D sR = e * Load<W>(c.xR + i);
+      if constexpr (Valve) sR = qrv::Valve<W>(sR, k, m);
+      StoreSamples<W>(outR + i, inverseDrive * sR * gain, count);
+    } else if (outR != outL) {
+      StoreSamples<W>(outR + i, left, count);
+    }
+  }
+}
+
+template <int W, typename Sample, bool Stereo>
+QRV_INLINE double FrontT(EngineChunk& c, int n, FrontState& st, const Sample* inL, const Sample* inR) {
+  Sections<Pair> sideChain = Load(*st.sideChainLeft, *st.sideChainRight);
+  Sections<double> sideChainMono = Load(*st.sideChainLeft);
+  Sections<Pair> levels = Load(*st.fast, *st.slow);
+  uint32_t n1 = st.noise[0], n2 = st.noise[1], n3 = st.noise[2];
+  double drive = st.drive, outputGain = st.outputGain, loudest = 0.0;
+  const double driveTarget = st.driveTarget, outputTarget = st.outputTarget;
+  for (int i = 0; i < n; ++i) {
+    const double inLeft = static_cast<double>(inL[i]);
+    const double inRight = Stereo ? static_cast<double>(inR[i]) : 0.0;
+    drive = (driveTarget - drive) * 0.001 + drive;
+    outputGain = (outputTarget - outputGain) * 0.001 + outputGain;
+    c.drive[i] = drive;
+    c.gain[i] = outputGain;
+    const double xL = Dither(n1, n2, n3) + inLeft * drive;
+    c.xL[i] = xL;
+    double d;
+    if constexpr (Stereo) {
+      const double xR = Dither(n1, n2, n3) + inRight * drive;
+      c.xR[i] = xR;
+      const Pair y = sideChain.Step(Pair{xL, xR});
+      const Pair power = y * y;
+      d = (power[0] + power[1]) * 0.7071;
+    } else {
+      d = std::fabs(sideChainMono.Step(xL));
+    }
+    c.d[i] = d;
+    loudest = d > loudest ? d : loudest;
+    const Pair level = levels.Step(Pair{d, d});
+    c.fast[i] = level[0];
+    c.slow[i] = level[1];
+  }
+  if constexpr (Stereo) {
+    Store(*st.sideChainLeft, *st.sideChainRight, sideChain);
+  } else {
+    Store(*st.sideChainLeft, sideChainMono);
+  }
+  Store(*st.fast, *st.slow, levels);
+  st.noise[0] = n1;
+  st.noise[1] = n2;
+  st.noise[2] = n3;
+  st.drive = drive;
+  st.outputGain = outputGain;
+  return loudest;
+}
+
+#undef QRV_INLINE
+
+// The entry points of each instruction set: the same templates under the set's target attribute.
+template <typename Sample, bool Stereo>
+double Front2(EngineChunk& c, int n, FrontState& st, const Sample* l, const Sample* r) {
+  return FrontT<2, Sample, Stereo>(c, n, st, l, r);
+}
+void Coefficients2(EngineChunk& c, int n, double t, double q, double r, int held) { CoefficientsT<2>(c, n, t, q, r, held); }
+void Gains2(EngineChunk& c, int n, int ratio) { GainsT<2>(c, n, ratio); }
+template <typename Sample, bool Stereo, bool Valve>
+void Outputs2(const EngineChunk& c, int n, double k, double m, Sample* l, Sample* r) {
+  OutputsT<2, Sample, Stereo, Valve>(c, n, k, m, l, r);
+}
+
+template <typename Sample, bool Stereo>
+__attribute__((target("avx2"))) double Front4(EngineChunk& c, int n, FrontState& st, const Sample* l,
+                                               const Sample* r) {
+  return FrontT<4, Sample, Stereo>(c, n, st, l, r);
+}
+__attribute__((target("avx2"))) void Coefficients4(EngineChunk& c, int n, double t, double q, double r, int held) {
+  CoefficientsT<4>(c, n, t, q, r, held);
+}
+__attribute__((target("avx2"))) void Gains4(EngineChunk& c, int n, int ratio) { GainsT<4>(c, n, ratio); }
+template <typename Sample, bool Stereo, bool Valve>
+__attribute__((target("avx2"))) void Outputs4(const EngineChunk& c, int n, double k, double m, Sample* l,
+                                               Sample* r) {
+  OutputsT<4, Sample, Stereo, Valve>(c, n, k, m, l, r);
+}
+
+template <typename Sample, bool Stereo>
+__attribute__((target("avx512f"))) double Front8(EngineChunk& c, int n, FrontState& st, const Sample* l,
+                                                  const Sample* r) {
+  return FrontT<8, Sample, Stereo>(c, n, st, l, r);
+}
+__attribute__((target("avx512f"))) void Coefficients8(EngineChunk& c, int n, double t, double q, double r, int held) {
+  CoefficientsT<8>(c, n, t, q, r, held);
+}
+__attribute__((target("avx512f"))) void Gains8(EngineChunk& c, int n, int ratio) { GainsT<8>(c, n, ratio); }
+template <typename Sample, bool Stereo, bool Valve>
+__attribute__((target("avx512f"))) void Outputs8(const EngineChunk& c, int n, double k, double m, Sample* l,
+                                                  Sample* r) {
+  OutputsT<8, Sample, Stereo, Valve>(c, n, k, m, l, r);
+}
+
+const EngineKernels kKernels[kInstructionSetCount] = {
+    {{Front2<float, false>, Front2<float, true>},
+     {Front2<double, false>, Front2<double, true>},
+     Coefficients2,
+     Gains2,
+     {{Outputs2<float, false, false>, Outputs2<float, false, true>},
+      {Outputs2<float, true, false>, Outputs2<float, true, true>}},
+     {{Outputs2<double, false, false>, Outputs2<double, false, true>},
+      {Outputs2<double, true, false>, Outputs2<double, true, true>}}},
+    {{Front4<float, false>, Front4<float, true>},
+     {Front4<double, false>, Front4<double, true>},
+     Coefficients4,
+     Gains4,
+     {{Outputs4<float, false, false>, Outputs4<float, false, true>},
+      {Outputs4<float, true, false>, Outputs4<float, true, true>}},
+     {{Outputs4<double, false, false>, Outputs4<double, false, true>},
+      {Outputs4<double, true, false>, Outputs4<double, true, true>}}},
+    {{Front8<float, false>, Front8<float, true>},
+     {Front8<double, false>, Front8<double, true>},
+     Coefficients8,
+     Gains8,
+     {{Outputs8<float, false, false>, Outputs8<float, false, true>},
+      {Outputs8<float, true, false>, Outputs8<float, true, true>}},
+     {{Outputs8<double, false, false>, Outputs8<double, false, true>},
+      {Outputs8<double, true, false>, Outputs8<double, true, true>}}},
+};
+
+}  // namespace
+
+bool InstructionSetAvailable(InstructionSet isa) {
+  __builtin_cpu_init();  // idempotent; the answer must not depend on constructor order at load time
+  switch (isa) {
+    case InstructionSet::kSse2: return true;
+    case InstructionSet::kAvx2: return __builtin_cpu_supports("avx2");
+    case InstructionSet::kAvx512: return __builtin_cpu_supports("avx512f");
+  }
+  return false;
+}
+
+InstructionSet BestInstructionSet() {
+  if (InstructionSetAvailable(InstructionSet::kAvx512)) return InstructionSet::kAvx512;
+  if (InstructionSetAvailable(InstructionSet::kAvx2)) return InstructionSet::kAvx2;
+  return InstructionSet::kSse2;
+}
+
+const char* InstructionSetName(InstructionSet isa) {
+  switch (isa) {
+    case InstructionSet::kSse2: return "SSE2";
+    case InstructionSet::kAvx2: return "AVX2";
+    case InstructionSet::kAvx512: return "AVX-512";
+  }
+  return "?";
+}
+
+const EngineKernels& KernelsFor(InstructionSet isa) {
+  const int i = static_cast<int>(isa);
+  return kKernels[i >= 0 && i < kInstructionSetCount ? i : 0];
+}
+
+}  // namespace qrv

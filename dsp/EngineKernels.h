@@ -1,0 +1,100 @@
+// The engine's array passes over one chunk of frames: envelope coefficients, gain curve and output
+// stage. One kernel set per instruction set, chosen at run time; the serial recursions stay in
+// warmGlowEffect. Audio thread only; nothing allocates.
+#pragma once
+
+#include <cstdint>
+
+#include "dsp/FilterSection.h"
+
+namespace qrv {
+
+inline constexpr int kChunkFrames = 64;
+// Blocks shorter than this run the plain per-frame loop.
+inline constexpr int kChunkMinFrames = 8;
+
+// Per-frame values of one chunk, written and read by the passes in order.
+struct EngineChunk {
+  double drive[kChunkFrames];
+  double gain[kChunkFrames];  // output gain
+  double xL[kChunkFrames];    // driven input with dither
+  double xR[kChunkFrames];
+  double d[kChunkFrames];     // detector
+  double fast[kChunkFrames];  // level smoothers
+  double slow[kChunkFrames];
+  double fc[kChunkFrames];    // envelope corner as computed, and the section's coefficients
+  double a0[kChunkFrames];
+  double a1[kChunkFrames];
+  double a2[kChunkFrames];
+  double b0[kChunkFrames];
+  double b1[kChunkFrames];
+  double b2[kChunkFrames];
+  // All but the first two of the held attack steps as one affine map of the last two outputs and the
+  // held step's input term c: y_N = p11 y_2 + p12 y_1 + g1 c, y_(N-1) = p21 y_2 + p22 y_1 + g2 c.
+  double p11[kChunkFrames];
+  double p12[kChunkFrames];
+  double p21[kChunkFrames];
+  double p22[kChunkFrames];
+  double g1[kChunkFrames];
+  double g2[kChunkFrames];
+  double V[kChunkFrames];  // square root of the envelope
+  double e[kChunkFrames];  // gain
+};
+
+// The recursions of the first pass, carried from chunk to chunk.
+struct FrontState {
+  double drive, outputGain;
+  double driveTarget, outputTarget;
+  uint32_t noise[3];
+  FilterSection* sideChainLeft;
+  FilterSection* sideChainRight;
+  FilterSection* fast;
+  FilterSection* slow;
+};
+
+enum class InstructionSet : int { kSse2 = 0, kAvx2 = 1, kAvx512 = 2 };
+inline constexpr int kInstructionSetCount = 3;
+
+struct EngineKernels {
+  // Pass 1: glides, dither, side chain, detector, level smoothers (drive .. slow); returns the
+  // largest detector value.
+  template <typename Sample>
+  using FrontPass = double (*)(EngineChunk&, int n, FrontState&, const Sample* inL, const Sample* inR);
+  template <typename Sample>
+  using Output = void (*)(const EngineChunk&, int n, double k, double m, Sample* outL, Sample* outR);
+
+  FrontPass<float> frontSingle[2];  // [stereo]
+  FrontPass<double> frontDouble[2];
+  // fc, a0..b2 from fast and slow; with heldSteps > 0 also the affine map of that many held steps.
+  void (*envelopeCoefficients)(EngineChunk&, int n, double timeFactor, double q, double rate, int heldSteps);
+  // e from V.
+  void (*gains)(EngineChunk&, int n, int ratio);
+  // [stereo][valve]: e * x, valve stage, output gain; mono writes both outputs.
+  Output<float> outputSingle[2][2];
+  Output<double> outputDouble[2][2];
+
+  template <typename Sample, bool Stereo>
+  FrontPass<Sample> Front() const {
+    if constexpr (sizeof(Sample) == sizeof(float)) {
+      return frontSingle[Stereo];
+    } else {
+      return frontDouble[Stereo];
+    }
+  }
+  template <typename Sample, bool Stereo, bool Valve>
+  Output<Sample> Outputs() const {
+    if constexpr (sizeof(Sample) == sizeof(float)) {
+      return outputSingle[Stereo][Valve];
+    } else {
+      return outputDouble[Stereo][Valve];
+    }
+  }
+};
+
+bool InstructionSetAvailable(InstructionSet isa);
+// The widest set this CPU has.
+InstructionSet BestInstructionSet();
+const char* InstructionSetName(InstructionSet isa);
+const EngineKernels& KernelsFor(InstructionSet isa);
+
+}  // namespace qrv
