@@ -136,19 +136,44 @@ TEST_F(Lv2UiPresets, BarPresetLoadsAndUndoReachTheHostsPorts) {
   EXPECT_GE(loaded, 0) << "the ports hold a factory preset's values";
   EXPECT_NE(Ports(), before);
 
-  // An external change (automation, a generic UI) is an edit the bar can undo.
+  // An external change (automation, a generic UI, one of our LV2 presets) marks the preset modified
+  // and is an edit the bar can undo.
   const PortValues preset = Ports();
+  const std::vector<unsigned long> unmodified = Settled(Layout().name, 0);
   instance->control(kPortCompression) = 9.5f;
   ui->PortEvent(kPortCompression, 9.5f);
+  const std::vector<unsigned long> modified = Settled(Layout().name, 0);
+  EXPECT_NE(modified, unmodified);
   Undo();
   writes = Deliver();
   ASSERT_FALSE(writes.empty());
   EXPECT_EQ(Ports(), preset) << "undo puts the preset's Compression back";
 
+  EXPECT_EQ(Settled(Layout().name, 0), unmodified) << "the mark goes with the edit";
+
   // And the preset load itself is undone too.
   Undo();
   Deliver();
   EXPECT_EQ(Ports(), before);
+}
+
+TEST_F(Lv2UiPresets, ABSwitchesTheHostsPortsBetweenTheTwoSlots) {
+  OpenWithInstance();
+  ASSERT_TRUE(ui->ok());
+  ASSERT_GT(Layout().ab.right, Layout().ab.left);
+  Settled(Layout().name, 0);
+  const PortValues before = Ports();
+  NextPreset();
+  Deliver();
+  const PortValues a = Ports();
+  ASSERT_NE(a, before);
+  // B still holds what the instance had; A keeps the loaded preset.
+  ClickCentre(Layout().ab);
+  Deliver();
+  EXPECT_EQ(Ports(), before);
+  ClickCentre(Layout().ab);
+  Deliver();
+  EXPECT_EQ(Ports(), a);
 }
 
 TEST_F(Lv2UiPresets, TypingRenamesThePresetAndTheSessionKeepsIt) {

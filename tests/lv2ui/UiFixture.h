@@ -58,7 +58,7 @@ inline const TempDir& ConfigDir() {
 // window, so that the test follows the panel's layout.
 // Panel rectangles are in editor layout points, bar rectangles in window layout points.
 struct PanelLayout {
-  QRVRect compression, meter, name, nameIcon, nudge, undoRedo, zoom;
+  QRVRect compression, meter, name, nameIcon, nudge, undoRedo, zoom, ab;
 };
 inline const PanelLayout& Layout() {
   static const PanelLayout layout = [] {
@@ -78,6 +78,7 @@ inline const PanelLayout& Layout() {
         if (bar->nudge()) l.nudge = bar->nudge()->getViewSize();
         if (bar->undoRedo()) l.undoRedo = bar->undoRedo()->getViewSize();
         if (bar->zoomButton()) l.zoom = bar->zoomButton()->getViewSize();
+        if (bar->abSwitch()) l.ab = bar->abSwitch()->getViewSize();
       }
       window.close();
     }
