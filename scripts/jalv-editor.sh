@@ -47,7 +47,11 @@ for _ in $(seq 1 50); do
   kill -0 "$jalv_pid" 2>/dev/null && break
   jalv_pid=
 done
-[ -n "$jalv_pid" ] || { echo "error: jalv.gtk3 did not stay up" >&2; cat "$scratch/jalv.log" "$scratch/jackd.log" >&2; exit 1; }
+if [ -z "$jalv_pid" ]; then
+  echo "error: jalv.gtk3 did not stay up" >&2
+  cat "$scratch/jalv.log" "$scratch/jackd.log" >&2
+  exit 1
+fi
 pids+=("$jalv_pid")
 
 # jalv's top-level window, then the editor's 400 x 353 window somewhere inside it.

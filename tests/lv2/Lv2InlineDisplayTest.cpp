@@ -32,7 +32,9 @@ const InlineDisplayInterface* Interface(Instance& instance) {
 void Feed(Instance& instance, float level, int blocks, double& phase) {
   for (int b = 0; b < blocks; ++b) {
     for (uint32_t ch = 0; ch < ChannelCount(instance.layout()); ++ch) {
-      for (uint32_t i = 0; i < kBlock; ++i) instance.In(ch)[i] = level * static_cast<float>(std::sin(phase + i * 2 * M_PI * 1000 / kRate));
+      for (uint32_t i = 0; i < kBlock; ++i) {
+        instance.In(ch)[i] = level * static_cast<float>(std::sin(phase + i * 2 * M_PI * 1000 / kRate));
+      }
     }
     phase += kBlock * 2 * M_PI * 1000 / kRate;
     instance.RunBlock(kBlock);

@@ -28,7 +28,8 @@ struct SavedState {
 };
 
 const LV2_State_Interface* StateInterface(Instance& instance) {
-  return static_cast<const LV2_State_Interface*>(lilv_instance_get_extension_data(instance.get(), LV2_STATE__interface));
+  return static_cast<const LV2_State_Interface*>(
+      lilv_instance_get_extension_data(instance.get(), LV2_STATE__interface));
 }
 
 SavedState Save(Instance& instance) {

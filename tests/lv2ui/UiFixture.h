@@ -63,8 +63,7 @@ struct PanelLayout {
 inline const PanelLayout& Layout() {
   static const PanelLayout layout = [] {
     Quarrytone::InitializeResources();
-    Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar window(&CreateProductEditor,
-                                                           Quarrytone::PresetBarEditorFactory());
+    Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar window(&CreateProductEditor, Quarrytone::PresetBarEditorFactory());
     PanelLayout l{};
     if (window.open(tk::PlatformType::Headless)) {
       auto* editor = static_cast<warmGlowEditor*>(window.productEditor());

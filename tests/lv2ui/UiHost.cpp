@@ -72,7 +72,8 @@ UiHost::UiHost(const UiLibrary& library, const Options& o) : descriptor_(library
   log_ = {this, LogF, LogV};
   scale_ = o.scaleFactor;
   if (o.scaleFactor > 0) {
-    options_.push_back({LV2_OPTIONS_INSTANCE, 0, Map(LV2_UI__scaleFactor), sizeof(float), Map(LV2_ATOM__Float), &scale_});
+    options_.push_back(
+        {LV2_OPTIONS_INSTANCE, 0, Map(LV2_UI__scaleFactor), sizeof(float), Map(LV2_ATOM__Float), &scale_});
   }
   options_.push_back({LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr});
 

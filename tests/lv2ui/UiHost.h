@@ -48,7 +48,7 @@ class UiHost {
     bool touch = true;
     bool resize = true;
     const char* pluginUri = nullptr;  // default: the stereo plug-in
-    void* instance = nullptr;          // the plug-in's LV2_Handle, offered through instance-access
+    void* instance = nullptr;         // the plug-in's LV2_Handle, offered through instance-access
     bool log = true;
   };
 
