@@ -8,8 +8,9 @@
 // Threads: Save may run beside Run (it reads the engine's values only through the atomics Run
 // publishes); Restore and destruction run in the instantiation class, never beside Run. Neither is
 // called on the audio thread. The PresetManager is built at the first save or restore, so that a host
-// that only scans plug-ins leaves the user's folders and settings alone. A process-wide mutex serialises
-// every use of the preset objects, which share one library per process.
+// that only scans plug-ins leaves the user's folders and settings alone (or when a UI attaches). A
+// process-wide mutex serialises every use of the preset objects, which share one library per process;
+// the UI, on the host's UI thread, takes it too (Lv2InstanceAccess).
 #pragma once
 
 #include <lv2/state/state.h>
