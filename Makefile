@@ -23,9 +23,10 @@ test-sanitize: deps
 	ctest --preset sanitize -j $(JOBS)
 
 # The suites whose code runs threads or processes side by side: the engine, the settings store, both host
-# bindings. The GUI stays out: pango's font-loading thread inside uninstrumented fontconfig is reported
-# as racing with itself.
-TSAN_SUITES = test_dsp test_platform test_presets test_aax test_aax_inprocess test_lv2
+# bindings, the LV2 UI beside its instance's audio thread. The other GUI suites stay out: pango's
+# font-loading thread inside uninstrumented fontconfig is reported as racing with itself (test_lv2ui
+# suppresses those libraries' reports).
+TSAN_SUITES = test_dsp test_platform test_presets test_aax test_aax_inprocess test_lv2 test_lv2ui
 empty :=
 space := $(empty) $(empty)
 test-tsan: deps

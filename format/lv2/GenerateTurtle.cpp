@@ -2,7 +2,7 @@
 // (the factory table for both plug-ins), all from the parameter set, the port table and the factory
 // presets, so that no range, name or preset value is written by hand.
 //
-// Usage: qrv_lv2_turtle OUTPUT_DIR BINARY_FILE_NAME
+// Usage: qrv_lv2_turtle OUTPUT_DIR BINARY_FILE_NAME UI_BINARY_FILE_NAME
 
 #include <array>
 #include <charconv>
@@ -25,16 +25,19 @@ using namespace qrv;
 using namespace qrv::lv2;
 
 constexpr std::array<Layout, 2> kLayouts = {Layout::kMono, Layout::kStereo};
+constexpr std::string_view kGainReductionSymbol = "gain_reduction";
 
 constexpr std::string_view kPrefixes =
     "@prefix doap:   <http://usefulinc.com/ns/doap#> .\n"
     "@prefix foaf:   <http://xmlns.com/foaf/0.1/> .\n"
+    "@prefix idpy:   <http://harrisonconsoles.com/lv2/inlinedisplay#> .\n"
     "@prefix lv2:    <http://lv2plug.in/ns/lv2core#> .\n"
     "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
     "@prefix pset:   <http://lv2plug.in/ns/ext/presets#> .\n"
     "@prefix rdf:    <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
     "@prefix rdfs:   <http://www.w3.org/2000/01/rdf-schema#> .\n"
     "@prefix state:  <http://lv2plug.in/ns/ext/state#> .\n"
+    "@prefix ui:     <http://lv2plug.in/ns/extensions/ui#> .\n"
     "@prefix units:  <http://lv2plug.in/ns/extensions/units#> .\n"
     "@prefix urid:   <http://lv2plug.in/ns/ext/urid#> .\n\n";
 
@@ -64,9 +67,11 @@ std::string PluginName(Layout layout) {
   return layout == Layout::kStereo ? "QRV warmGlow Stereo" : "QRV warmGlow Mono";
 }
 
-std::string Manifest(std::string_view binary) {
+std::string Manifest(std::string_view binary, std::string_view uiBinary) {
   std::ostringstream o;
   o << kPrefixes;
+  o << Iri(kUiUri) << "\n  a ui:X11UI ;\n  ui:binary " << Iri(uiBinary) << " ;\n  rdfs:seeAlso " << Iri(kUiFile)
+    << " .\n\n";
   for (Layout layout : kLayouts) {
     o << Iri(PluginUri(layout)) << "\n  a lv2:Plugin ;\n  lv2:binary " << Iri(binary) << " ;\n  rdfs:seeAlso "
       << Iri(kPluginFile) << " .\n\n";
@@ -120,6 +125,8 @@ void OutputControl(std::ostringstream& o, uint32_t index, std::string_view symbo
 std::string PluginTurtle() {
   std::ostringstream o;
   o << kPrefixes;
+  // The inline display is not in the installed schemas; say what its two terms are.
+  o << "idpy:queue_draw a lv2:Feature .\nidpy:interface a lv2:ExtensionData .\n\n";
   o << Iri(std::string(kUriBase)) << "\n  a doap:Project ;\n  doap:name \"QRV warmGlow\" ;\n"
     << "  doap:maintainer [ a foaf:Person ; foaf:name \"Quarry-tone\" ] .\n\n";
   for (Layout layout : kLayouts) {
@@ -129,9 +136,10 @@ std::string PluginTurtle() {
       << "  rdfs:comment \"Opto compressor with programme-dependent release, seven ratio curves and valve "
          "saturation.\" ;\n"
       << "  lv2:project " << Iri(std::string(kUriBase)) << " ;\n"
+      << "  ui:ui " << Iri(kUiUri) << " ;\n"
       << "  lv2:minorVersion 2 ;\n  lv2:microVersion 0 ;\n"
-      << "  lv2:optionalFeature lv2:hardRTCapable , urid:map ;\n"
-      << "  lv2:extensionData state:interface ;\n"
+      << "  lv2:optionalFeature lv2:hardRTCapable , urid:map , idpy:queue_draw ;\n"
+      << "  lv2:extensionData state:interface , idpy:interface ;\n"
       << "  lv2:port [\n";
     bool first = true;
     auto next = [&] {
@@ -154,7 +162,7 @@ std::string PluginTurtle() {
                   "    lv2:designation lv2:latency ;\n"
                   "    lv2:portProperty lv2:reportsLatency , lv2:integer ;\n    units:unit units:frame ;\n");
     next();
-    OutputControl(o, kPortGainReduction, "gain_reduction", ParameterName(kSlotGainReduction), kGainReductionFloorDb,
+    OutputControl(o, kPortGainReduction, kGainReductionSymbol, ParameterName(kSlotGainReduction), kGainReductionFloorDb,
                   0.0f, "    units:unit units:db ;\n");
     next();
     OutputControl(o, kPortInputLevel, "input_level", "Input Level", kLevelFloorDb, kLevelCeilingDb,
@@ -226,6 +234,27 @@ std::string PresetTurtle() {
   return o.str();
 }
 
+// The UI's needs: the idle interface as a feature and as extension data, as the UI extension asks;
+// the parent window, resizing, gestures, options (the scale factor) and URID map when offered; the
+// gain-reduction output delivered to it.
+std::string UiTurtle() {
+  std::ostringstream o;
+  o << kPrefixes << "@prefix log:    <http://lv2plug.in/ns/ext/log#> .\n"
+    << "@prefix opts:   <http://lv2plug.in/ns/ext/options#> .\n\n";
+  o << Iri(kUiUri) << "\n  a ui:X11UI ;\n"
+    << "  lv2:requiredFeature ui:idleInterface ;\n"
+    << "  lv2:optionalFeature ui:parent , ui:resize , ui:touch , opts:options , urid:map , log:log ,\n"
+    << "    <http://lv2plug.in/ns/ext/instance-access> ;\n"
+    << "  lv2:extensionData ui:idleInterface ;\n"
+    << "  opts:supportedOption ui:scaleFactor";
+  for (Layout layout : kLayouts) {
+    o << " ;\n  ui:portNotification [\n    ui:plugin " << Iri(PluginUri(layout)) << " ;\n    lv2:symbol "
+      << Quoted(kGainReductionSymbol) << " ;\n    ui:protocol ui:floatProtocol\n  ]";
+  }
+  o << " .\n";
+  return o.str();
+}
+
 bool WriteFile(const std::string& path, const std::string& text) {
   std::ofstream f(path, std::ios::binary | std::ios::trunc);
   f << text;
@@ -240,12 +269,13 @@ bool WriteFile(const std::string& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::cerr << "usage: qrv_lv2_turtle OUTPUT_DIR BINARY_FILE_NAME\n";
+  if (argc != 4) {
+    std::cerr << "usage: qrv_lv2_turtle OUTPUT_DIR BINARY_FILE_NAME UI_BINARY_FILE_NAME\n";
     return 2;
   }
   const std::string dir = argv[1];
-  const bool ok = WriteFile(dir + "/" + std::string(kManifestFile), Manifest(argv[2])) &&
+  const bool ok = WriteFile(dir + "/" + std::string(kManifestFile), Manifest(argv[2], argv[3])) &&
+                  WriteFile(dir + "/" + std::string(kUiFile), UiTurtle()) &&
                   WriteFile(dir + "/" + std::string(kPluginFile), PluginTurtle()) &&
                   WriteFile(dir + "/" + std::string(kPresetFile), PresetTurtle());
   return ok ? 0 : 1;

@@ -14,17 +14,21 @@
 namespace qrv::lv2 {
 namespace {
 
-Lv2Instance* Self(LV2_Handle handle) { return static_cast<Lv2Instance*>(handle); }
+Lv2Instance* Self(LV2_Handle handle) { return Lv2Instance::FromHandle(handle); }
 
 template <Layout L>
 LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features) {
   if (!std::isfinite(rate) || rate <= 0.0) return nullptr;
   const LV2_URID_Map* map = nullptr;
+  const InlineDisplayQueue* queue = nullptr;
   for (int i = 0; features != nullptr && features[i] != nullptr; ++i) {
     if (std::strcmp(features[i]->URI, LV2_URID__map) == 0) map = static_cast<const LV2_URID_Map*>(features[i]->data);
+    if (std::strcmp(features[i]->URI, kInlineDisplayQueueDrawUri) == 0) {
+      queue = static_cast<const InlineDisplayQueue*>(features[i]->data);
+    }
   }
   try {
-    return new Lv2Instance(L, rate, map);
+    return (new Lv2Instance(L, rate, map, queue))->Handle();
   } catch (...) {
     return nullptr;
   }
@@ -55,8 +59,21 @@ LV2_State_Status Restore(LV2_Handle h, LV2_State_Retrieve_Function retrieve, LV2
 
 const LV2_State_Interface kStateInterface = {Save, Restore};
 
+InlineDisplayImageSurface* Render(LV2_Handle h, uint32_t width, uint32_t maxHeight) {
+  try {
+    return Self(h)->inlineDisplay().Render(width, maxHeight);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+const InlineDisplayInterface kInlineDisplayInterface = {Render};
+
 const void* ExtensionData(const char* uri) {
-  return uri != nullptr && std::strcmp(uri, LV2_STATE__interface) == 0 ? &kStateInterface : nullptr;
+  if (uri == nullptr) return nullptr;
+  if (std::strcmp(uri, LV2_STATE__interface) == 0) return &kStateInterface;
+  if (std::strcmp(uri, kInlineDisplayInterfaceUri) == 0) return &kInlineDisplayInterface;
+  return nullptr;
 }
 
 const LV2_Descriptor kDescriptors[2] = {

@@ -22,8 +22,8 @@ float Peak(const float* samples, uint32_t frames) {
 
 static_assert(std::atomic<double>::is_always_lock_free, "Run publishes values without a lock");
 
-Lv2Instance::Lv2Instance(Layout layout, double sampleRate, const LV2_URID_Map* map)
-    : layout_(layout), engine_(std::make_unique<warmGlowEffect>()), state_(map, published_) {
+Lv2Instance::Lv2Instance(Layout layout, double sampleRate, const LV2_URID_Map* map, const InlineDisplayQueue* queue)
+    : layout_(layout), engine_(std::make_unique<warmGlowEffect>()), state_(map, published_), inlineDisplay_(queue) {
   for (auto& v : published_) v.store(std::nan(""), std::memory_order_relaxed);
   engine_->SetSampleRate(sampleRate);
   engine_->Reset();
@@ -115,11 +115,10 @@ void Lv2Instance::Run(uint32_t frames) {
     if (inputLevel_ != nullptr) *inputLevel_ = LevelDb(inPeak);
     if (outputLevel_ != nullptr) *outputLevel_ = LevelDb(OutputPeak(frames));
   }
-  if (gainReduction_ != nullptr) {
-    double reading = 0.0;
-    engine_->GetMeter(kSlotGainReduction, &reading);
-    *gainReduction_ = GainReductionDb(reading);
-  }
+  double reading = 0.0;
+  engine_->GetMeter(kSlotGainReduction, &reading);
+  if (gainReduction_ != nullptr) *gainReduction_ = GainReductionDb(reading);
+  inlineDisplay_.Publish(reading);
   if (latency_ != nullptr) *latency_ = static_cast<float>(engine_->GetLatency());
 }
 

@@ -10,15 +10,19 @@
 #include <memory>
 
 #include "dsp/warmGlowEffect.h"
+#include "format/lv2/Lv2InlineDisplay.h"
 #include "format/lv2/Lv2Ports.h"
 #include "format/lv2/Lv2State.h"
 
 namespace qrv::lv2 {
 
-class Lv2Instance {
+// The instance is what the host's LV2_Handle points to, as its Lv2InstanceAccess base (Handle(),
+// FromHandle()), so that the UI can reach it through instance-access.
+class Lv2Instance final : public Lv2InstanceAccess {
  public:
-  // map may be null; the instance then runs but refuses state.
-  Lv2Instance(Layout layout, double sampleRate, const LV2_URID_Map* map);
+  // map may be null; the instance then runs but refuses state. queue (the inline display's queue_draw)
+  // may be null.
+  Lv2Instance(Layout layout, double sampleRate, const LV2_URID_Map* map, const InlineDisplayQueue* queue = nullptr);
 
   Layout layout() const { return layout_; }
   void ConnectPort(uint32_t port, void* data);
@@ -28,6 +32,19 @@ class Lv2Instance {
 
   warmGlowEffect& engine() { return *engine_; }
   Lv2State& state() { return state_; }
+  Lv2InlineDisplay& inlineDisplay() { return inlineDisplay_; }
+
+  void* Handle() { return static_cast<Lv2InstanceAccess*>(this); }
+  static Lv2Instance* FromHandle(void* handle) {
+    return static_cast<Lv2Instance*>(static_cast<Lv2InstanceAccess*>(handle));
+  }
+
+  // Lv2InstanceAccess, for the UI.
+  PresetManager* AttachEditor(Lv2EditorLink* link) override { return state_.AttachEditor(link); }
+  void DetachEditor(Lv2EditorLink* link) override { state_.DetachEditor(link); }
+  void LockPresets() override { Lv2State::LockPresets(); }
+  void UnlockPresets() override { Lv2State::UnlockPresets(); }
+  uint32_t RestoreCount() const override { return state_.RestoreCount(); }
 
  private:
   void ApplyControls(bool all);
@@ -43,6 +60,7 @@ class Lv2Instance {
   std::array<float, kControlPorts.size()> applied_{};  // port values last handed to the engine
   PublishedValues published_;                          // and their normalised values, for state saves
   Lv2State state_;
+  Lv2InlineDisplay inlineDisplay_;
   const float* enabled_ = nullptr;
   float* latency_ = nullptr;
   float* gainReduction_ = nullptr;

@@ -21,6 +21,18 @@ namespace {
 // different instances on different threads.
 std::mutex g_presetMutex;
 
+// Marks a save or restore of the host's for its duration.
+class HostCall {
+ public:
+  explicit HostCall(bool& flag) : flag_(flag) { flag_ = true; }
+  ~HostCall() { flag_ = false; }
+  HostCall(const HostCall&) = delete;
+  HostCall& operator=(const HostCall&) = delete;
+
+ private:
+  bool& flag_;
+};
+
 uint32_t Read32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
          static_cast<uint32_t>(p[3]) << 24;
@@ -71,7 +83,25 @@ PresetManager& Lv2State::presetManager() {
 
 QRVBaseParametersController* Lv2State::GetParametersController() { return controller_.get(); }
 
-void Lv2State::SetParameter(int, double) {}
+void Lv2State::SetParameter(int index, double value) {
+  if (link_ != nullptr && !hostCall_) link_->PresetValue(index, value);
+}
+
+PresetManager* Lv2State::AttachEditor(Lv2EditorLink* link) {
+  const std::lock_guard lock(g_presetMutex);
+  EnsureManager();
+  TakePublishedValues();
+  link_ = link;
+  return manager_.get();
+}
+
+void Lv2State::DetachEditor(Lv2EditorLink* link) {
+  const std::lock_guard lock(g_presetMutex);
+  if (link_ == link) link_ = nullptr;
+}
+
+void Lv2State::LockPresets() { g_presetMutex.lock(); }
+void Lv2State::UnlockPresets() { g_presetMutex.unlock(); }
 
 int32_t Lv2State::WriteSetting(int index, double value) { return settings::WriteNumber(index, value) ? 0 : -1; }
 
@@ -94,6 +124,7 @@ LV2_State_Status Lv2State::Save(LV2_State_Store_Function store, LV2_State_Handle
   if (keyChunk_ == 0) return LV2_STATE_ERR_NO_FEATURE;
   if (store == nullptr) return LV2_STATE_ERR_UNKNOWN;
   const std::lock_guard lock(g_presetMutex);
+  const HostCall hostCall(hostCall_);
   EnsureManager();
   TakePublishedValues();
 
@@ -147,6 +178,7 @@ LV2_State_Status Lv2State::Restore(LV2_State_Retrieve_Function retrieve, LV2_Sta
   }
 
   const std::lock_guard lock(g_presetMutex);
+  const HostCall hostCall(hostCall_);
   EnsureManager();
   // Both slots now hold the chunk's record, A selected. The chunk's record belongs to the slot that was
   // active; the other one comes from its own key.
@@ -155,6 +187,7 @@ LV2_State_Status Lv2State::Restore(LV2_State_Retrieve_Function retrieve, LV2_Sta
   if (haveOther) manager_->SetInactiveSlotRecord(active == kSlotA ? kSlotB : kSlotA, otherRecord);
   // Run publishes every port again at its next block (Lv2Instance::ApplyControls).
   for (auto& v : published_) v.store(std::nan(""), std::memory_order_relaxed);
+  restores_.fetch_add(1, std::memory_order_release);
   return LV2_STATE_SUCCESS;
 }
 

@@ -8,8 +8,9 @@
 // Threads: Save may run beside Run (it reads the engine's values only through the atomics Run
 // publishes); Restore and destruction run in the instantiation class, never beside Run. Neither is
 // called on the audio thread. The PresetManager is built at the first save or restore, so that a host
-// that only scans plug-ins leaves the user's folders and settings alone. A process-wide mutex serialises
-// every use of the preset objects, which share one library per process.
+// that only scans plug-ins leaves the user's folders and settings alone (or when a UI attaches). A
+// process-wide mutex serialises every use of the preset objects, which share one library per process;
+// the UI, on the host's UI thread, takes it too (Lv2InstanceAccess).
 #pragma once
 
 #include <lv2/state/state.h>
@@ -21,6 +22,7 @@
 #include <memory>
 
 #include "dsp/ParameterSet.h"
+#include "format/lv2/Lv2InstanceAccess.h"
 #include "presets/QRVMasterController.h"
 
 namespace qrv {
@@ -49,11 +51,19 @@ class Lv2State final : public QRVMasterController {
   // state, so a save before the next Run gives the restored state as it is.
   LV2_State_Status Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
 
-  // The preset state, built on first use. For tests and the future editor; main thread.
+  // The preset state, built on first use. For tests; main thread.
   PresetManager& presetManager();
 
-  // QRVMasterController. Values sent by the preset side cannot move an LV2 host's input ports; the
-  // ports and the host's stored port values stay the truth, so they are not acted upon here.
+  // The UI's link (Lv2InstanceAccess); UI thread.
+  PresetManager* AttachEditor(Lv2EditorLink* link);
+  void DetachEditor(Lv2EditorLink* link);
+  static void LockPresets();
+  static void UnlockPresets();
+  uint32_t RestoreCount() const { return restores_.load(std::memory_order_acquire); }
+
+  // QRVMasterController. Values the preset side sends while the UI acts on it go to the UI, which
+  // writes them to the host's ports; during the host's save and restore they go nowhere, since the
+  // host's stored port values are the truth then.
   void SetParameter(int index, double value) override;
   int32_t WriteSetting(int index, double value) override;
   int32_t ReadSetting(int index, double* value) override;
@@ -70,6 +80,10 @@ class Lv2State final : public QRVMasterController {
   LV2_URID keyChunk_ = 0, keyOtherSlot_ = 0, keyActiveSlot_ = 0, atomChunk_ = 0, atomInt_ = 0;
   std::unique_ptr<PresetManager> manager_;
   std::unique_ptr<warmGlowController> controller_;
+  // Guarded by the preset lock.
+  Lv2EditorLink* link_ = nullptr;
+  bool hostCall_ = false;
+  std::atomic<uint32_t> restores_{0};
 };
 
 }  // namespace qrv::lv2

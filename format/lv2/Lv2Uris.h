@@ -11,6 +11,8 @@ namespace qrv::lv2 {
 inline constexpr std::string_view kUriBase = "urn:quarry-tone:warmglow";
 inline constexpr const char* kPluginUriMono = "urn:quarry-tone:warmglow:mono";
 inline constexpr const char* kPluginUriStereo = "urn:quarry-tone:warmglow:stereo";
+// The X11 UI of both plug-ins.
+inline constexpr const char* kUiUri = "urn:quarry-tone:warmglow:ui";
 
 // State keys: the 'All ' chunk (controller prefix and host-state blob, carrying the active A/B slot), the
 // other A/B slot as a single-preset blob, and which slot was active (atom:Int, 0 = A, 1 = B).
@@ -22,6 +24,7 @@ inline constexpr std::string_view kBundleName = "QRV warmGlow.lv2";
 inline constexpr std::string_view kManifestFile = "manifest.ttl";
 inline constexpr std::string_view kPluginFile = "warmglow.ttl";
 inline constexpr std::string_view kPresetFile = "presets.ttl";
+inline constexpr std::string_view kUiFile = "ui.ttl";
 
 inline const char* PluginUri(Layout layout) { return layout == Layout::kStereo ? kPluginUriStereo : kPluginUriMono; }
 

@@ -175,8 +175,9 @@ void BitmapPixelAccess::setColor(Color c) {
 }
 
 Font* standardFont() {
-  static Font* font = new Font("Arial", 12);
-  return font;
+  // Released when the module unloads: a host may load and unload a plug-in UI many times.
+  static const Ref<Font> font = Ref<Font>::adopt(new Font("Arial", 12));
+  return font.get();
 }
 
 void Gradient::addColorStop(double offset, Color color) {

@@ -58,9 +58,14 @@ const LilvPlugin* World::Plugin(Layout layout) {
   return p;
 }
 
-Instance::Instance(Layout layout, double rate) : layout_(layout), plugin_(World::Get().Plugin(layout)) {
+Instance::Instance(Layout layout, double rate, const std::vector<const LV2_Feature*>& extra)
+    : layout_(layout), plugin_(World::Get().Plugin(layout)) {
   if (plugin_ == nullptr) throw std::runtime_error("plug-in not found");
-  instance_ = lilv_plugin_instantiate(plugin_, rate, World::Get().urids().features());
+  std::vector<const LV2_Feature*> features;
+  for (const LV2_Feature* const* f = World::Get().urids().features(); *f != nullptr; ++f) features.push_back(*f);
+  features.insert(features.end(), extra.begin(), extra.end());
+  features.push_back(nullptr);
+  instance_ = lilv_plugin_instantiate(plugin_, rate, features.data());
   if (instance_ == nullptr) throw std::runtime_error("instantiation failed");
   for (uint32_t p = 0; p < kPortAudioStart; ++p) lilv_instance_connect_port(instance_, p, &controls_[p]);
   for (uint32_t ch = 0; ch < ChannelCount(layout); ++ch) {

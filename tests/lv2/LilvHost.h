@@ -57,7 +57,8 @@ using Audio = std::vector<std::vector<float>>;
 
 class Instance {
  public:
-  Instance(Layout layout, double rate);
+  // extra: features offered beside the URID map.
+  Instance(Layout layout, double rate, const std::vector<const LV2_Feature*>& extra = {});
   ~Instance();
   Instance(const Instance&) = delete;
   Instance& operator=(const Instance&) = delete;

@@ -1,0 +1,45 @@
+// What the LV2 UI reaches of its plug-in instance through the instance-access feature. The UI and the
+// plug-in are separate binaries of the same build: every operation here is virtual, so that it runs
+// the plug-in binary's code on the plug-in binary's process-wide state (the lock that guards the preset
+// objects). The PresetManager handed out is called directly by the UI binary's copy of the same code.
+//
+// Threads: every operation is called on the host's UI thread. The lock is the one the instance's state
+// save and restore take on the host's threads; the audio thread never takes it.
+#pragma once
+
+#include <cstdint>
+
+namespace qrv {
+class PresetManager;
+}
+
+namespace qrv::lv2 {
+
+// The UI side, told of each value the instance's preset state sends while the UI holds the lock:
+// the preset-load markers 70 and 71 and the stored slots between them, and messages.
+class Lv2EditorLink {
+ public:
+  virtual void PresetValue(int index, double value) = 0;
+
+ protected:
+  ~Lv2EditorLink() = default;
+};
+
+class Lv2InstanceAccess {
+ public:
+  // Builds the instance's preset state when needed, lets it learn the current port values and links
+  // the UI to it. Returns the instance's PresetManager. Takes the lock itself.
+  virtual PresetManager* AttachEditor(Lv2EditorLink* link) = 0;
+  // Unlinks link if it is the linked one. Takes the lock itself.
+  virtual void DetachEditor(Lv2EditorLink* link) = 0;
+  // The lock around every use of the preset state from the UI.
+  virtual void LockPresets() = 0;
+  virtual void UnlockPresets() = 0;
+  // Counts the host's state restores that changed the preset state; the UI refreshes when it moves.
+  virtual uint32_t RestoreCount() const = 0;
+
+ protected:
+  ~Lv2InstanceAccess() = default;
+};
+
+}  // namespace qrv::lv2

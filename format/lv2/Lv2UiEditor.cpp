@@ -1,0 +1,134 @@
+#include "format/lv2/Lv2UiEditor.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "dsp/ParameterSet.h"
+#include "format/lv2/Lv2Ports.h"
+#include "gui/presetbar/QRVPresetBarEditor.h"
+#include "gui/toolkit/X11Frame.h"
+#include "presets/PresetManager.h"
+#include "presets/SettingsStore.h"
+#include "product/warmGlowEditor.h"
+
+namespace qrv::lv2 {
+namespace {
+
+// The engine's reading (1 - gain) from the port's dB, the inverse of GainReductionDb.
+double ReadingFromDb(float db) {
+  if (!std::isfinite(db) || db >= 0.0f) return 0.0;
+  return 1.0 - std::pow(10.0, static_cast<double>(db) / 20.0);
+}
+
+}  // namespace
+
+double StartingZoom(float hostScaleFactor) {
+  double stored = 0.0;
+  if (settings::ReadNumber(settings::kSettingZoom, stored)) return settings::ZoomPercentFromSetting(stored) / 100.0;
+  if (std::isfinite(hostScaleFactor) && hostScaleFactor > 0.0f) return settings::LimitZoomFactor(hostScaleFactor);
+  return 1.0;
+}
+
+Lv2UiEditor::Lv2UiEditor(const Lv2UiHost& host)
+    : QRVVSTGUIEditorWrapperV4_PresetBar(&CreateProductEditor, Quarrytone::PresetBarEditorFactory()), host_(host) {}
+
+Lv2UiEditor::~Lv2UiEditor() {
+  {
+    const PresetLock lock(host_.instance);
+    Lv2UiEditor::close();
+  }
+  if (host_.instance != nullptr) host_.instance->DetachEditor(this);
+}
+
+bool Lv2UiEditor::OpenIn(unsigned long parent, double zoom) {
+  if (host_.instance != nullptr) {
+    manager_ = host_.instance->AttachEditor(this);
+    attachPresetBar(nullptr, manager_, nullptr);
+  }
+  const PresetLock lock(host_.instance);
+  if (host_.instance != nullptr) restoresSeen_ = host_.instance->RestoreCount();
+  if (!open(tk::PlatformType::X11, parent)) return false;
+  if (zoom != 1.0) setZoom(zoom);
+  if (host_.resize != nullptr) host_.resize->ui_resize(host_.resize->handle, windowWidth(), windowHeight());
+  return true;
+}
+
+unsigned long Lv2UiEditor::Widget() const {
+  const auto* x11 = frame_ != nullptr ? dynamic_cast<tk::X11PlatformFrame*>(frame_->platform()) : nullptr;
+  return x11 != nullptr ? x11->window() : 0;
+}
+
+void Lv2UiEditor::PortEvent(uint32_t port, uint32_t size, uint32_t format, const void* buffer) {
+  if (format != 0 || size != sizeof(float) || buffer == nullptr) return;
+  float value;
+  std::memcpy(&value, buffer, sizeof value);
+  const PresetLock lock(host_.instance);
+  if (port < kControlPorts.size()) {
+    // Automation, a generic UI or one of our LV2 presets: an external edit for the preset state, so
+    // that the bar's modified mark and undo follow it.
+    const ControlPort& p = kControlPorts[port];
+    const double v = ToNormalised(p, value);
+    if (manager_ != nullptr) manager_->ParameterChanged(static_cast<int>(p.slot), v);
+    valueChangedByController(static_cast<int>(p.slot), v);
+  } else if (port == kPortGainReduction) {
+    valueChangedByController(static_cast<int>(kSlotGainReduction), ReadingFromDb(value));
+  }
+}
+
+void Lv2UiEditor::Idle() {
+  const PresetLock lock(host_.instance);
+  if (host_.instance != nullptr && host_.instance->RestoreCount() != restoresSeen_) {
+    restoresSeen_ = host_.instance->RestoreCount();
+    valueChangedByController(Quarrytone::QRVPresetBarEditor::kRefreshAll, 0.0);
+  }
+  tk::X11PlatformFrame::processEvents(0);
+}
+
+void Lv2UiEditor::WritePort(uint32_t port, float value) {
+  if (host_.write != nullptr) host_.write(host_.controller, port, sizeof value, 0, &value);
+}
+
+void Lv2UiEditor::parameterChanged(int index, double value) {
+  if (index >= 0) {
+    if (const ControlPort* p = FindControlPort(static_cast<unsigned>(index))) {
+      WritePort(p->port, FromNormalised(*p, value));
+      // The edit reaches the preset state now, whether or not the host echoes the port.
+      if (manager_ != nullptr) manager_->ParameterChanged(index, value);
+      if (presetBar() != nullptr) presetBar()->parameterNotification(index, value);
+      return;
+    }
+  }
+  // Messages (about box, browser) come back to the window as the host binding's echo.
+  valueChangedByController(index, value);
+}
+
+void Lv2UiEditor::PresetValue(int index, double value) {
+  if (index >= 0) {
+    if (const ControlPort* p = FindControlPort(static_cast<unsigned>(index))) {
+      WritePort(p->port, FromNormalised(*p, value));
+      // The panel follows at once; the bar reads the preset state when its action is done.
+      QRVVSTGUIEditorWrapperV2::valueChangedByController(index, value);
+      return;
+    }
+  }
+  valueChangedByController(index, value);
+}
+
+void Lv2UiEditor::resizeEditor(int width, int height) {
+  QRVVSTGUIEditorWrapperV4_PresetBar::resizeEditor(width, height);
+  if (frame_ != nullptr && !isResizeDeferred() && host_.resize != nullptr) {
+    host_.resize->ui_resize(host_.resize->handle, windowWidth(), windowHeight());
+  }
+}
+
+void Lv2UiEditor::Touch(tk::Control* control, bool grabbed) {
+  if (control == nullptr || host_.touch == nullptr || control->getTag() < 0) return;
+  if (const ControlPort* p = FindControlPort(static_cast<unsigned>(control->getTag()))) {
+    host_.touch->touch(host_.touch->handle, p->port, grabbed);
+  }
+}
+
+void Lv2UiEditor::controlBeginEdit(tk::Control* control) { Touch(control, true); }
+void Lv2UiEditor::controlEndEdit(tk::Control* control) { Touch(control, false); }
+
+}  // namespace qrv::lv2

@@ -1,0 +1,86 @@
+// The LV2 UI's editor window: the host-independent window (V4 with the preset-bar area) embedded in
+// the host's parent window, with the host's UI callbacks. The editor's knob and switch edits leave as
+// port writes in port units, bracketed by ui:touch gestures; port events from the host move the
+// controls and the gain-reduction output drives the needle; zoom and browser sizes are asked of the
+// host through ui:resize. The preset bar works on the instance's PresetManager, reached through
+// instance-access: preset loads, A/B, undo and the rest reach the host as port writes, port events
+// reach the preset state as external edits, and a host's state restore refreshes the bar.
+//
+// Threads: everything here runs on the host's UI thread (instantiation, port_event, idle, cleanup).
+// Each of those entry points holds the instance's preset lock while it works, so that the bar never
+// runs beside the host's state save or restore.
+#pragma once
+
+#include <lv2/ui/ui.h>
+
+#include <cstdint>
+
+#include "format/lv2/Lv2InstanceAccess.h"
+#include "gui/editor/EditorWrapperV4.h"
+
+namespace qrv::lv2 {
+
+// What the host gave the UI at instantiation; any pointer but write may be null.
+struct Lv2UiHost {
+  LV2UI_Write_Function write = nullptr;
+  LV2UI_Controller controller = nullptr;
+  const LV2UI_Touch* touch = nullptr;
+  const LV2UI_Resize* resize = nullptr;
+  // The plug-in instance (instance-access); without it the preset bar has no PresetManager.
+  Lv2InstanceAccess* instance = nullptr;
+};
+
+// The zoom a new window opens at: the stored zoom when there is one, else the host's scale factor
+// (limited as every zoom is), else 1.
+double StartingZoom(float hostScaleFactor);
+
+class Lv2UiEditor final : public Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar, public Lv2EditorLink {
+ public:
+  explicit Lv2UiEditor(const Lv2UiHost& host);
+  ~Lv2UiEditor() override;
+
+  // Opens the window inside parent (0: a top-level window) at the given zoom and tells the host its
+  // size. False without an X display.
+  bool OpenIn(unsigned long parent, double zoom);
+  // The X window the host embeds; 0 while closed.
+  unsigned long Widget() const;
+
+  // A port event in the float protocol; other protocols and unknown ports are ignored.
+  void PortEvent(uint32_t port, uint32_t size, uint32_t format, const void* buffer);
+  // One idle call of the host: X events, due timers (the shared 33 ms tick) and repaints.
+  void Idle();
+
+  // ---- the window's reports
+  void parameterChanged(int index, double value) override;
+  void resizeEditor(int width, int height) override;
+  void controlBeginEdit(tk::Control* control) override;
+  void controlEndEdit(tk::Control* control) override;
+
+  // Lv2EditorLink: a value the preset state sends (under the lock, from an action of the bar).
+  void PresetValue(int index, double value) override;
+
+ private:
+  // Holds the instance's preset lock, when there is an instance.
+  class PresetLock {
+   public:
+    explicit PresetLock(Lv2InstanceAccess* instance) : instance_(instance) {
+      if (instance_ != nullptr) instance_->LockPresets();
+    }
+    ~PresetLock() {
+      if (instance_ != nullptr) instance_->UnlockPresets();
+    }
+    PresetLock(const PresetLock&) = delete;
+    PresetLock& operator=(const PresetLock&) = delete;
+
+   private:
+    Lv2InstanceAccess* instance_;
+  };
+
+  void Touch(tk::Control* control, bool grabbed);
+  void WritePort(uint32_t port, float value);
+  Lv2UiHost host_;
+  PresetManager* manager_ = nullptr;
+  uint32_t restoresSeen_ = 0;
+};
+
+}  // namespace qrv::lv2

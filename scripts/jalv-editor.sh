@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Opens the stereo plug-in's editor in jalv.gtk3 on a private Xvfb server with a dummy JACK server and
+# checks that the editor's window (400 x 353 at zoom 1) is embedded in jalv's window. With a second
+# argument, saves a screenshot of jalv's window there (docs/lv2-editor-jalv.png comes from this).
+#
+# Usage: scripts/jalv-editor.sh LV2_PATH [SCREENSHOT.png]
+# Fails when Xvfb, jackd, jalv.gtk3 or xwininfo (or import, for a screenshot) is missing.
+set -euo pipefail
+
+lv2_path=$(realpath "${1:?usage: jalv-editor.sh LV2_PATH [SCREENSHOT.png]}")
+shot=${2:-}
+uri=urn:quarry-tone:warmglow:stereo
+need=(Xvfb jackd jalv.gtk3 xwininfo)
+[ -n "$shot" ] && need+=(import)
+for tool in "${need[@]}"; do
+  command -v "$tool" >/dev/null || { echo "error: $tool is not installed (scripts/install-deps.sh)" >&2; exit 1; }
+done
+
+scratch=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+# The user's settings and presets stay untouched.
+export HOME=$scratch XDG_CONFIG_HOME=$scratch/config USERPROFILE=$scratch LV2_PATH=$lv2_path
+
+exec {displayfd}<> <(:)
+Xvfb -displayfd "$displayfd" -screen 0 1024x768x24 -nolisten tcp 2>"$scratch/xvfb.log" &
+pids+=($!)
+read -r -t 10 -u "$displayfd" number || { echo "error: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=:$number
+
+export JACK_DEFAULT_SERVER=qrv-jalv-$$ JACK_NO_AUDIO_RESERVATION=1
+jackd -n "$JACK_DEFAULT_SERVER" -r -d dummy -r 48000 -p 256 >"$scratch/jackd.log" 2>&1 &
+pids+=($!)
+
+# jalv needs the JACK server up; it gives up at once when there is none yet.
+jalv_pid=
+for _ in $(seq 1 50); do
+  jalv.gtk3 "$uri" >"$scratch/jalv.log" 2>&1 &
+  jalv_pid=$!
+  sleep 0.5
+  kill -0 "$jalv_pid" 2>/dev/null && break
+  jalv_pid=
+done
+if [ -z "$jalv_pid" ]; then
+  echo "error: jalv.gtk3 did not stay up" >&2
+  cat "$scratch/jalv.log" "$scratch/jackd.log" >&2
+  exit 1
+fi
+pids+=("$jalv_pid")
+
+# jalv's top-level window, then the editor's 400 x 353 window somewhere inside it.
+found=
+for _ in $(seq 1 60); do
+  tree=$(xwininfo -root -tree 2>/dev/null || true)
+  top=$(grep -m1 '"QRV warmGlow Stereo"' <<<"$tree" | awk '{print $1}' || true)
+  if [ -n "$top" ] && xwininfo -id "$top" -tree 2>/dev/null | grep -q ' 400x353+'; then
+    found=$top
+    break
+  fi
+  sleep 0.25
+done
+if [ -z "$found" ]; then
+  echo "error: no editor window inside jalv's window" >&2
+  xwininfo -root -tree >&2 || true
+  cat "$scratch/jalv.log" >&2
+  exit 1
+fi
+echo "jalv.gtk3 shows the editor in window $found"
+
+if [ -n "$shot" ]; then
+  sleep 1  # let the first repaint land
+  import -window "$found" "$shot"
+  echo "screenshot: $shot"
+fi

@@ -1,0 +1,285 @@
+// The preset bar of the LV2 UI on the instance's own PresetManager, reached through instance-access:
+// a plug-in instance loaded by liblilv, its UI loaded beside it as a host does, the host's part
+// (port writes into the instance's ports, port events back) played by the test. Without
+// instance-access the UI opens, says so once and its bar reaches no presets.
+#include <lilv/lilv.h>
+#include <lv2/state/state.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <thread>
+
+#include "dsp/FactoryPresets.h"
+#include "tests/lv2/LilvHost.h"
+#include "tests/lv2ui/UiFixture.h"
+
+namespace qrv::lv2::test {
+namespace {
+
+constexpr double kRate = 48000.0;
+
+using PortValues = std::array<float, kControlPorts.size()>;
+
+// The instance's saved state, as the host keeps it: key -> bytes.
+struct SavedState {
+  std::vector<std::pair<uint32_t, std::vector<uint8_t>>> values;
+  std::vector<uint32_t> types;
+};
+
+const LV2_State_Interface* StateInterface(Instance& instance) {
+  return static_cast<const LV2_State_Interface*>(
+      lilv_instance_get_extension_data(instance.get(), LV2_STATE__interface));
+}
+
+SavedState Save(Instance& instance) {
+  SavedState s;
+  auto store = [](LV2_State_Handle h, uint32_t key, const void* value, size_t size, uint32_t type, uint32_t) {
+    auto* state = static_cast<SavedState*>(h);
+    const auto* bytes = static_cast<const uint8_t*>(value);
+    state->values.emplace_back(key, std::vector<uint8_t>(bytes, bytes + size));
+    state->types.push_back(type);
+    return LV2_STATE_SUCCESS;
+  };
+  StateInterface(instance)->save(instance.get()->lv2_handle, store, &s, 0, nullptr);
+  return s;
+}
+
+LV2_State_Status Restore(Instance& instance, SavedState& s) {
+  auto retrieve = [](LV2_State_Handle h, uint32_t key, size_t* size, uint32_t* type, uint32_t* flags) -> const void* {
+    auto* state = static_cast<SavedState*>(h);
+    for (std::size_t i = 0; i < state->values.size(); ++i) {
+      if (state->values[i].first != key) continue;
+      *size = state->values[i].second.size();
+      *type = state->types[i];
+      *flags = 0;
+      return state->values[i].second.data();
+    }
+    return nullptr;
+  };
+  return StateInterface(instance)->restore(instance.get()->lv2_handle, retrieve, &s, 0, nullptr);
+}
+
+bool Contains(const SavedState& s, const std::string& text) {
+  for (const auto& [key, bytes] : s.values) {
+    if (std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end()) return true;
+  }
+  return false;
+}
+
+// The factory preset whose port values these are; -1 when none.
+int FactoryPresetOf(const PortValues& values) {
+  for (int i = 0; i < kFactoryPresetCount; ++i) {
+    std::array<double, kPresetValueCount> v{};
+    GetFactoryPreset(i, v.data(), nullptr, nullptr);
+    bool same = true;
+    for (const ControlPort& p : kControlPorts) same = same && FromNormalised(p, v[p.slot]) == values[p.port];
+    if (same) return i;
+  }
+  return -1;
+}
+
+class Lv2UiPresets : public Lv2Ui {
+ protected:
+  void SetUp() override {
+    Lv2Ui::SetUp();
+    instance.emplace(Layout::kStereo, kRate);
+    instance->Activate();
+    instance->RunBlock(256);
+  }
+  void TearDown() override {
+    Lv2Ui::TearDown();
+    instance.reset();
+  }
+  void OpenWithInstance(UiHost::Options options = {}) {
+    options.instance = instance->get()->lv2_handle;
+    Open(options);
+  }
+  // The host's part: the UI's writes since the last call go into the instance's ports, which run a
+  // block; returns the ports written, in port units.
+  std::vector<HostEvent> Deliver() {
+    std::vector<HostEvent> writes;
+    for (std::size_t i = delivered; i < ui->events.size(); ++i) {
+      const HostEvent& e = ui->events[i];
+      if (e.kind != HostEvent::kWrite) continue;
+      instance->control(e.port) = e.value;
+      writes.push_back(e);
+    }
+    delivered = ui->events.size();
+    instance->RunBlock(256);
+    return writes;
+  }
+  PortValues Ports() {
+    PortValues v{};
+    for (const ControlPort& p : kControlPorts) v[p.port] = instance->control(p.port);
+    return v;
+  }
+  void ClickCentre(QRVRect r, double dx = 0) { ClickAt((r.left + r.right) / 2 + dx, (r.top + r.bottom) / 2); }
+  void NextPreset() { ClickCentre(Layout().nudge, 10); }
+  void Undo() { ClickAt(Layout().undoRedo.left + 4, (Layout().undoRedo.top + Layout().undoRedo.bottom) / 2); }
+
+  std::optional<Instance> instance;
+  std::size_t delivered = 0;
+};
+
+TEST_F(Lv2UiPresets, BarPresetLoadsAndUndoReachTheHostsPorts) {
+  OpenWithInstance();
+  ASSERT_TRUE(ui->ok());
+  ASSERT_GT(Layout().nudge.right, Layout().nudge.left) << "the bar has its nudge arrows";
+  EXPECT_TRUE(ui->logged.empty()) << "with instance-access there is nothing to say";
+  Settled(Layout().name, 0);
+  const PortValues before = Ports();
+
+  NextPreset();
+  std::vector<HostEvent> writes = Deliver();
+  EXPECT_GE(writes.size(), kControlPorts.size()) << "a preset load writes every control port";
+  const int loaded = FactoryPresetOf(Ports());
+  EXPECT_GE(loaded, 0) << "the ports hold a factory preset's values";
+  EXPECT_NE(Ports(), before);
+
+  // An external change (automation, a generic UI, one of our LV2 presets) marks the preset modified
+  // and is an edit the bar can undo.
+  const PortValues preset = Ports();
+  const std::vector<unsigned long> unmodified = Settled(Layout().name, 0);
+  instance->control(kPortCompression) = 9.5f;
+  ui->PortEvent(kPortCompression, 9.5f);
+  const std::vector<unsigned long> modified = Settled(Layout().name, 0);
+  EXPECT_NE(modified, unmodified);
+  Undo();
+  writes = Deliver();
+  ASSERT_FALSE(writes.empty());
+  EXPECT_EQ(Ports(), preset) << "undo puts the preset's Compression back";
+
+  EXPECT_EQ(Settled(Layout().name, 0), unmodified) << "the mark goes with the edit";
+
+  // And the preset load itself is undone too.
+  Undo();
+  Deliver();
+  EXPECT_EQ(Ports(), before);
+}
+
+TEST_F(Lv2UiPresets, ABSwitchesTheHostsPortsBetweenTheTwoSlots) {
+  OpenWithInstance();
+  ASSERT_TRUE(ui->ok());
+  ASSERT_GT(Layout().ab.right, Layout().ab.left);
+  Settled(Layout().name, 0);
+  const PortValues before = Ports();
+  NextPreset();
+  Deliver();
+  const PortValues a = Ports();
+  ASSERT_NE(a, before);
+  // B still holds what the instance had; A keeps the loaded preset.
+  ClickCentre(Layout().ab);
+  Deliver();
+  EXPECT_EQ(Ports(), before);
+  ClickCentre(Layout().ab);
+  Deliver();
+  EXPECT_EQ(Ports(), a);
+}
+
+TEST_F(Lv2UiPresets, TypingRenamesThePresetAndTheSessionKeepsIt) {
+  OpenWithInstance();
+  ASSERT_TRUE(ui->ok());
+  Settled(Layout().name, 0);
+  ClickCentre(Layout().nameIcon);
+  Type("Crunch");
+  Key(XK_Return);
+  PumpFor(std::chrono::milliseconds(100));
+  SavedState saved = Save(*instance);
+  EXPECT_TRUE(Contains(saved, "Crunch")) << "the name is the instance's, saved with the session";
+  const std::vector<unsigned long> crunch = Settled(Layout().name, 0);
+
+  // Renamed again, then the host restores the session: the bar no longer shows the name it had.
+  ClickCentre(Layout().nameIcon);
+  Type("Other");
+  Key(XK_Return);
+  const std::vector<unsigned long> other = Settled(Layout().name, 0);
+  EXPECT_NE(other, crunch);
+  EXPECT_TRUE(Contains(Save(*instance), "Other"));
+  ASSERT_EQ(Restore(*instance, saved), LV2_STATE_SUCCESS);
+  EXPECT_TRUE(Contains(Save(*instance), "Crunch"));
+  EXPECT_NE(Settled(Layout().name, 0), other);
+}
+
+TEST_F(Lv2UiPresets, TheBrowserAsksTheHostForItsSize) {
+  OpenWithInstance();
+  ASSERT_TRUE(ui->ok());
+  Settled(Layout().name, 0);
+  const QRVRect name = Layout().name;
+  // The name's text, away from its icon, opens the browser.
+  ClickAt(name.right - 10, (name.top + name.bottom) / 2);
+  ASSERT_FALSE(ui->sizes.empty());
+  const std::pair<int, int> browser{static_cast<int>(kBrowserEditorWidth),
+                                    static_cast<int>(kBrowserEditorHeight + kBar)};
+  EXPECT_EQ(ui->sizes.back(), browser);
+  EXPECT_TRUE(Pump([&] { return WidgetSize() == browser; }));
+  ClickAt(name.right - 10, (name.top + name.bottom) / 2);
+  EXPECT_EQ(ui->sizes.back(), std::make_pair(400, 353));
+}
+
+TEST_F(Lv2UiPresets, WithoutInstanceAccessTheUiOpensSaysSoOnceAndTheBarReachesNoPresets) {
+  Open();
+  ASSERT_TRUE(ui->ok());
+  ASSERT_EQ(ui->logged.size(), 1u);
+  EXPECT_NE(ui->logged[0].find("no instance access"), std::string::npos) << ui->logged[0];
+  Settled(Layout().name, 0);
+  NextPreset();
+  Undo();
+  EXPECT_TRUE(ui->events.empty()) << "the bar's preset actions do nothing";
+  // The panel still works.
+  ui->PortEvent(kPortCompression, 9.0f);
+  ui.reset();
+
+  Open();
+  ASSERT_TRUE(ui->ok());
+  EXPECT_TRUE(ui->logged.empty()) << "said once";
+}
+
+// The UI thread loads presets through the bar while the host's audio thread runs the instance and
+// another thread of the host saves its state; run under the thread sanitizer (make test-tsan).
+TEST_F(Lv2UiPresets, TheBarLoadsPresetsWhileTheAudioThreadRunsAndTheHostSaves) {
+  OpenWithInstance();
+  ASSERT_TRUE(ui->ok());
+  Settled(Layout().name, 0);
+
+  // The host's port buffers are the audio thread's; values cross in atomics.
+  std::array<std::atomic<float>, kControlPorts.size()> pending;
+  for (const ControlPort& p : kControlPorts) pending[p.port].store(instance->control(p.port));
+  std::atomic<bool> stop{false};
+  std::atomic<int> blocks{0}, saves{0};
+  std::thread audio([&] {
+    while (!stop.load()) {
+      for (const ControlPort& p : kControlPorts) instance->control(p.port) = pending[p.port].load();
+      instance->RunBlock(64);
+      blocks.fetch_add(1);
+    }
+  });
+  std::thread saver([&] {
+    while (!stop.load()) {
+      Save(*instance);
+      saves.fetch_add(1);
+      std::this_thread::yield();
+    }
+  });
+  int loads = 0;
+  for (int i = 0; i < 8; ++i) {
+    NextPreset();
+    for (std::size_t k = delivered; k < ui->events.size(); ++k) {
+      if (ui->events[k].kind == HostEvent::kWrite) pending[ui->events[k].port].store(ui->events[k].value);
+    }
+    delivered = ui->events.size();
+    ++loads;
+  }
+  stop.store(true);
+  audio.join();
+  saver.join();
+  EXPECT_EQ(loads, 8);
+  EXPECT_GT(blocks.load(), 0);
+  EXPECT_GT(saves.load(), 0);
+  PortValues last{};
+  for (const ControlPort& p : kControlPorts) last[p.port] = pending[p.port].load();
+  EXPECT_GE(FactoryPresetOf(last), 0) << "the last load's values reached the ports whole";
+}
+
+}  // namespace
+}  // namespace qrv::lv2::test

@@ -1,0 +1,177 @@
+// The LV2 UI binary as a host loads it: dlopen, instantiation inside a parent window on a private Xvfb
+// server, the idle interface driving it, real pointer events through XTest, port events from the host.
+// What the host sees is only what the UI writes, touches and asks for.
+#include "tests/lv2ui/UiFixture.h"
+
+namespace qrv::lv2::test {
+namespace {
+
+TEST_F(Lv2Ui, OpensInsideTheParentAtTheEditorsSizeAndAsksTheHostForIt) {
+  Open();
+  ASSERT_TRUE(ui->ok());
+  EXPECT_EQ(Children(), std::vector<Window>{ui->widget()});
+  const std::pair<int, int> editorSize{static_cast<int>(kEditorWidth), static_cast<int>(kEditorHeight + kBar)};
+  EXPECT_TRUE(Pump([&] { return WidgetSize() == editorSize; })) << WidgetSize().first << "x" << WidgetSize().second;
+  ASSERT_FALSE(ui->sizes.empty());
+  EXPECT_EQ(ui->sizes.back(), editorSize);
+  EXPECT_EQ(ui->Idle(), 0);
+  EXPECT_TRUE(ui->events.empty()) << "opening writes no port";
+}
+
+TEST_F(Lv2Ui, TheHostsScaleFactorIsTheStartingZoomUnlessAZoomIsStored) {
+  Open({.scaleFactor = 2.0f});
+  ASSERT_TRUE(ui->ok());
+  EXPECT_TRUE(Pump([&] { return WidgetSize() == std::make_pair(800, 706); }));
+  ASSERT_FALSE(ui->sizes.empty());
+  EXPECT_EQ(ui->sizes.back(), std::make_pair(800, 706));
+  ui.reset();
+
+  // A scale factor beyond the zoom range is limited as every zoom is.
+  Open({.scaleFactor = 9.0f});
+  ASSERT_FALSE(ui->sizes.empty());
+  EXPECT_EQ(ui->sizes.back(), std::make_pair(1600, 1412));
+  ui.reset();
+
+  ASSERT_TRUE(settings::SaveZoom(150));
+  Open({.scaleFactor = 2.0f});
+  ASSERT_FALSE(ui->sizes.empty());
+  EXPECT_EQ(ui->sizes.back(), std::make_pair(600, 529));
+  EXPECT_TRUE(Pump([&] { return WidgetSize() == std::make_pair(600, 529); }));
+}
+
+TEST_F(Lv2Ui, ResizeRequestsFollowTheZoomTheBarSets) {
+  Open();
+  ASSERT_TRUE(ui->ok());
+  const QRVRect z = Layout().zoom;
+  ASSERT_GT(z.right, z.left) << "the bar has its zoom percentage";
+  Settled(z, 0);
+  Pointer((z.left + z.right) / 2, (z.top + z.bottom) / 2);
+  // A notch up is 5 % more: the window and the host's size follow, in whole pixels.
+  Wheel(true);
+  ASSERT_FALSE(ui->sizes.empty());
+  EXPECT_EQ(ui->sizes.back(), std::make_pair(420, 370));
+  EXPECT_TRUE(Pump([&] { return WidgetSize() == std::make_pair(420, 370); }));
+  Wheel(false);
+  EXPECT_EQ(ui->sizes.back(), std::make_pair(400, 353));
+  EXPECT_TRUE(Pump([&] { return WidgetSize() == std::make_pair(400, 353); }));
+}
+
+TEST_F(Lv2Ui, ARealDragOnAKnobWritesItsPortInPortUnitsInsideATouchBracket) {
+  for (bool touch : {true, false}) {
+    Open({.touch = touch});
+    ASSERT_TRUE(ui->ok());
+    const QRVRect k = Layout().compression;
+    ASSERT_GT(k.right, k.left) << "the panel has a Compression knob";
+    Settled(k);
+    const double cx = (k.left + k.right) / 2, cy = (k.top + k.bottom) / 2 + kBar;
+    Pointer(cx, cy);
+    Button(true);
+    for (int dy = 10; dy <= 60; dy += 10) Pointer(cx, cy - dy);
+    Button(false);
+
+    std::vector<float> written;
+    for (const HostEvent& e : ui->events) {
+      if (e.kind == HostEvent::kWrite) {
+        EXPECT_EQ(e.port, kPortCompression);
+        written.push_back(e.value);
+      }
+    }
+    ASSERT_GE(written.size(), 2u) << "every move of the drag is written";
+    const float start = DefaultValue(kControlPorts[kPortCompression]);
+    for (std::size_t i = 0; i < written.size(); ++i) {
+      EXPECT_GE(written[i], 0.0f);
+      EXPECT_LE(written[i], 10.0f);
+      if (i > 0) {
+        EXPECT_GE(written[i], written[i - 1]) << "dragging up only raises the value";
+      }
+    }
+    EXPECT_GT(written.back(), start);
+    if (touch) {
+      ASSERT_GE(ui->events.size(), written.size() + 2);
+      EXPECT_EQ(ui->events.front().kind, HostEvent::kGrab);
+      EXPECT_EQ(ui->events.front().port, kPortCompression);
+      EXPECT_EQ(ui->events.back().kind, HostEvent::kRelease);
+      EXPECT_EQ(ui->events.back().port, kPortCompression);
+    } else {
+      EXPECT_EQ(ui->events.size(), written.size()) << "without ui:touch only the writes";
+    }
+    ui.reset();
+  }
+}
+
+TEST_F(Lv2Ui, PortEventsMoveTheKnobAndTheDragStartsFromThere) {
+  Open();
+  ASSERT_TRUE(ui->ok());
+  const QRVRect k = Layout().compression;
+  const std::vector<unsigned long> atDefault = Settled(k);
+  ui->PortEvent(kPortCompression, 9.0f);
+  const std::vector<unsigned long> moved = Settled(k);
+  EXPECT_NE(moved, atDefault);
+  ui->PortEvent(kPortCompression, DefaultValue(kControlPorts[kPortCompression]));
+  EXPECT_EQ(Settled(k), atDefault);
+
+  // Automation left the knob at 2: a drag continues from 2, not from where the knob was.
+  ui->PortEvent(kPortCompression, 2.0f);
+  Settled(k);
+  const double cx = (k.left + k.right) / 2, cy = (k.top + k.bottom) / 2 + kBar;
+  Pointer(cx, cy);
+  Button(true);
+  Pointer(cx, cy - 10);
+  Button(false);
+  float first = -1;
+  for (const HostEvent& e : ui->events) {
+    if (e.kind == HostEvent::kWrite && first < 0) first = e.value;
+  }
+  EXPECT_GT(first, 2.0f);
+  EXPECT_LT(first, 3.0f);
+}
+
+TEST_F(Lv2Ui, TheNeedleFollowsTheGainReductionPort) {
+  Open();
+  ASSERT_TRUE(ui->ok());
+  const QRVRect m = Layout().meter;
+  ASSERT_GT(m.right, m.left);
+  ui->PortEvent(kPortGainReduction, 0.0f);
+  const std::vector<unsigned long> rest = Settled(m);
+  // The host delivers the output port at its own rate; the needle eases between readings.
+  auto feed = [&](float db) {
+    for (int i = 0; i < 20; ++i) {
+      ui->PortEvent(kPortGainReduction, db);
+      PumpFor(std::chrono::milliseconds(30));
+    }
+    return Settled(m);
+  };
+  const std::vector<unsigned long> reducing = feed(-12.0f);
+  EXPECT_NE(reducing, rest);
+  EXPECT_NE(feed(-3.0f), reducing);
+  EXPECT_EQ(feed(0.0f), rest);
+  EXPECT_TRUE(ui->events.empty()) << "an output port is never written";
+}
+
+TEST_F(Lv2Ui, OpenAndCloseAgainLeaveNoWindowBehind) {
+  for (int cycle = 0; cycle < 3; ++cycle) {
+    Open({.scaleFactor = cycle == 1 ? 1.5f : 0.0f});
+    ASSERT_TRUE(ui->ok()) << cycle;
+    EXPECT_EQ(Children().size(), 1u);
+    PumpFor(std::chrono::milliseconds(100));
+    ui.reset();
+    XSync(display, False);
+    EXPECT_TRUE(Children().empty()) << cycle;
+  }
+}
+
+TEST_F(Lv2Ui, RefusesAForeignPluginAndAHostWithoutWriteFunction) {
+  Open({.pluginUri = "urn:example:other"});
+  EXPECT_FALSE(ui->ok());
+  EXPECT_TRUE(Children().empty());
+  LV2UI_Widget widget = nullptr;
+  const LV2UI_Descriptor* d = library.descriptor();
+  EXPECT_EQ(d->instantiate(d, kPluginUriMono, BundleDir().c_str(), nullptr, nullptr, &widget, nullptr), nullptr);
+  EXPECT_EQ(std::string(d->URI), kUiUri);
+  // Only the idle interface is offered as extension data.
+  EXPECT_NE(d->extension_data(LV2_UI__idleInterface), nullptr);
+  EXPECT_EQ(d->extension_data(LV2_UI__resize), nullptr);
+}
+
+}  // namespace
+}  // namespace qrv::lv2::test
