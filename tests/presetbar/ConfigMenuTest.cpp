@@ -127,6 +127,23 @@ TEST_F(ConfigMenuTest, TheHintsSwitchReachesTheStoreAndEveryOpenEditorAtOnce) {
   EXPECT_EQ(settings::ProcessHints(), 0);
 }
 
+// The choice is stored when it changes; closing an instance then writes only a value that differs.
+TEST_F(ConfigMenuTest, ClosingAnInstanceRewritesNoStoredHints) {
+  OpenConfig();
+  ClickHints(0);
+  const int stored = HintWrites();
+  first.reset();
+  EXPECT_EQ(HintWrites(), stored);
+  // A flag that differs from the store (set without the menu) is still written on closing.
+  Open();
+  settings::SetProcessHints(1);
+  first.reset();
+  EXPECT_EQ(HintWrites(), stored + 1);
+  double value = -1;
+  ASSERT_TRUE(settings::ReadNumber(settings::kSettingHints, value));
+  EXPECT_EQ(value, 1.0);
+}
+
 TEST_F(ConfigMenuTest, ManualMessages) {
   OpenConfig();
   // No path stored: the message, and the shell is not asked.
