@@ -170,23 +170,23 @@ void warmGlowEffect::SetParameter(unsigned index, double v) {
   if (!std::isfinite(v)) return;
   const float vf = static_cast<float>(v);
   switch (index) {
-    case kSlotProcess: mode_ = StepOfSingle(v, 2); break;
-    case kSlotRatio: ratioStep_ = StepOfSingle(v, 6); break;
-    case kSlotAttackRatio: attackStep_ = StepOf(v, 6); break;
+    case kSlotProcess: mode_ = EngineStep(index, v); break;
+    case kSlotRatio: ratioStep_ = EngineStep(index, v); break;
+    case kSlotAttackRatio: attackStep_ = EngineStep(index, v); break;
     case kSlotTime: timeFactor_ = std::pow(100.0, static_cast<double>(vf)) * 0.005; break;
     // A gain that overflows would make the glide inf and then NaN for good: keep the one set.
     case kSlotCompression: {
-      const double target = DriveOfStep(CompressionStep(v));
+      const double target = DriveOfStep(EngineStep(index, v));
       if (std::isfinite(target)) driveTarget_ = target;
       break;
     }
     case kSlotOutput: {
-      const double target = OutputGainOfStep(StepOf(vf, 60));
+      const double target = OutputGainOfStep(EngineStep(index, v));
       if (std::isfinite(target)) outputTarget_ = target;
       break;
     }
     case kSlotValveLevel: {
-      valveStep_ = StepOfSingle(v, 6);
+      valveStep_ = EngineStep(index, v);
       valveDrive_ = valveMakeUp_ = 1.0;
       if (valveStep_ >= 0 && valveStep_ < kValveStepCount) {
         valveDrive_ = kValvePairs[static_cast<std::size_t>(valveStep_)].drive;

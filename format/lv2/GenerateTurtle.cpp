@@ -15,7 +15,6 @@
 
 #include "dsp/FactoryPresets.h"
 #include "dsp/ParameterSet.h"
-#include "dsp/warmGlowEffect.h"
 #include "format/lv2/Lv2Ports.h"
 #include "format/lv2/Lv2Uris.h"
 
@@ -102,12 +101,8 @@ void ControlPortTurtle(std::ostringstream& o, const ControlPort& p) {
       o << "    lv2:scalePoint [ rdfs:label " << Quoted(label) << " ; rdf:value " << Number(static_cast<float>(n))
         << " ] ;\n";
     }
-  } else if (p.slot == kSlotOutput) {
-    // One position per engine step (0.5 dB).
-    o << "    pprops:rangeSteps " << kOutputStepMax + 1 << " ;\n";
-  } else if (GetParameterSteps(p.slot) > 0) {
-    // The step count every other host binding is given.
-    o << "    pprops:rangeSteps " << GetParameterSteps(p.slot) + 1 << " ;\n";
+  } else if (p.rangeSteps > 0) {
+    o << "    pprops:rangeSteps " << p.rangeSteps << " ;\n";
   }
 }
 

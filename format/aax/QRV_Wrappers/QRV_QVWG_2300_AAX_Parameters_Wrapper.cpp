@@ -34,8 +34,13 @@ std::unique_ptr<AAX_CParameter> FloatParameter(const char* id, double defaultVal
       std::make_unique<AAX_CLinearTaperDelegate>(0.0, 1.0), std::make_unique<AAX_CNumberDisplayDelegate>(2));
 }
 
-// Host step counts of the seven controls, in kControlSlots order.
-constexpr int32_t kControlSteps[7] = {128, 128, 128, 100, 100, 300, 128};
+// Controls without a step hint (the stepped ones) are given the host's usual fine resolution.
+constexpr int32_t kDefaultHostSteps = 128;
+constexpr int32_t HostSteps(unsigned slot) {
+  const int steps = ControlShapeOf(slot).hostSteps;
+  return steps > 0 ? steps : kDefaultHostSteps;
+}
+static_assert(HostSteps(kSlotProcess) == 128 && HostSteps(kSlotTime) == 100 && HostSteps(kSlotOutput) == 300);
 
 }  // namespace
 
@@ -71,12 +76,11 @@ AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::EffectInit() {
   double defaults[kPresetValueCount];
   for (unsigned i = 0; i < kPresetValueCount; ++i) defaults[i] = GetParameterDefault(i);
   GetFactoryPreset(0, defaults, nullptr, nullptr);
-  for (std::size_t k = 0; k < kControlSlots.size(); ++k) {
-    const unsigned index = kControlSlots[k];
+  for (const unsigned index : kControlSlots) {
     const char* id = GetParameterId(index);
     if (mParameterManager.GetParameterByID(id) != nullptr) continue;
     mParameterManager.AddParameter(
-        FloatParameter(id, defaults[index], kControlSteps[k], AAX_eParameterType_Continuous, true));
+        FloatParameter(id, defaults[index], HostSteps(index), AAX_eParameterType_Continuous, true));
   }
   mParameterManager.AddParameter(FloatParameter(kPresetStartID, 0.0, 2, AAX_eParameterType_Discrete, false));
   mParameterManager.AddParameter(FloatParameter(kPresetStopID, 0.0, 2, AAX_eParameterType_Discrete, false));
