@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "dsp/EngineSections.h"
+#include "dsp/LittleEndian.h"
 #include "dsp/ParameterSet.h"
 
 namespace qrv {
@@ -223,10 +224,8 @@ bool warmGlowEffect::ApplyMessage(const void* block, std::size_t size) {
   for (int i = 0; i < count; ++i) {
     const std::size_t at = kHeader + static_cast<std::size_t>(i) * kEntry;
     if (at + kEntry > n) break;  // entries beyond the block (or past 63) are not read
-    uint32_t index = 0;
-    uint64_t bits = 0;
-    for (int b = 0; b < 4; ++b) index |= static_cast<uint32_t>(message_[at + b]) << (8 * b);
-    for (int b = 0; b < 8; ++b) bits |= static_cast<uint64_t>(message_[at + 8 + b]) << (8 * b);
+    const uint32_t index = le::Load32(message_ + at);
+    const uint64_t bits = le::Load64(message_ + at + 8);
     double value;
     std::memcpy(&value, &bits, sizeof value);
     SetParameter(index, value);

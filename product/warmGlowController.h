@@ -7,12 +7,9 @@
 #include <cstdint>
 
 #include "presets/QRVBaseParametersController.h"
+#include "presets/StateChunk.h"
 
 namespace qrv {
-
-// The prefix: 0x02000000, then the product code, both little-endian.
-inline constexpr uint32_t kStateChunkVersion = 0x02000000u;
-inline constexpr std::size_t kStateChunkPrefixSize = 8;
 
 class warmGlowController final : public QRVBaseParametersController {
  public:
