@@ -81,7 +81,7 @@ class PresetManager {
   int ActiveSlot() const { return active_; }
   void CopySlot();
   // The current record of slot A or B, whichever is active.
-  const PresetRecord& SlotRecord(int slot) const { return slot == kSlotB ? bCurrent_ : aCurrent_; }
+  const PresetRecord& SlotRecord(int slot) const { return slots_[slot == kSlotB ? kSlotB : kSlotA].current; }
   // Puts record into the inactive slot as its current and reference record, unmodified, without
   // sending anything or touching the undo history (a session restoring the slot its chunk does not
   // carry). False, and nothing changed, for the active slot.
@@ -140,6 +140,7 @@ class PresetManager {
   QRVMasterController* controller() const { return controller_; }
 
  private:
+  void PointAtActiveSlot();
   void RecomputeUndoFlags();
   void BeginPresetChange();
   void FinishPresetChange();
@@ -157,13 +158,15 @@ class PresetManager {
   bool editOpen_ = false;  // the newest step is a parameter edit that a change within 50 ms extends
   int32_t savedOldest_ = 0, savedCursor_ = 0;  // history before the preset change being recorded
   bool canUndo_ = false, canRedo_ = false;
-  PresetRecord aCurrent_, aReference_;
-  bool aModified_ = false;
-  PresetRecord bCurrent_, bReference_;
-  bool bModified_ = false;
-  PresetRecord* current_ = &aCurrent_;
-  PresetRecord* reference_ = &aReference_;
-  bool* modified_ = &aModified_;
+  // A/B compare: each slot's record as edited, the record it was loaded as, and whether they differ.
+  struct AbSlot {
+    PresetRecord current, reference;
+    bool modified = false;
+  };
+  std::array<AbSlot, 2> slots_{};  // kSlotA, kSlotB
+  PresetRecord* current_ = &slots_[kSlotA].current;
+  PresetRecord* reference_ = &slots_[kSlotA].reference;
+  bool* modified_ = &slots_[kSlotA].modified;
   int active_ = kSlotA;
   std::vector<uint8_t> hostStateBuffer_;
   std::array<PresetRecord, kProgramCount> programs_{};

@@ -154,7 +154,13 @@ void SetProcessHints(int hints) { Process().hints = hints != 0 ? 1 : 0; }
 int ProcessZoom() { return Process().zoom; }
 void SetProcessZoom(int percent) { Process().zoom = percent; }
 
-bool SaveZoom(int percent) { return WriteNumber(kSettingZoom, LimitZoomFactor(percent / 100.0) * 0.1); }
-bool SaveHints() { return WriteNumber(kSettingHints, ProcessHints() != 0 ? 1.0 : 0.0); }
+bool WriteNumberIfChanged(int index, double value) {
+  double stored = 0.0;
+  if (ReadNumber(index, stored) && static_cast<float>(stored) == static_cast<float>(value)) return true;
+  return WriteNumber(index, value);
+}
+
+bool SaveZoom(int percent) { return WriteNumberIfChanged(kSettingZoom, LimitZoomFactor(percent / 100.0) * 0.1); }
+bool SaveHints() { return WriteNumberIfChanged(kSettingHints, ProcessHints() != 0 ? 1.0 : 0.0); }
 
 }  // namespace qrv::settings

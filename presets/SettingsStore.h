@@ -37,6 +37,9 @@ std::string FavoriteValueName(int slot);
 bool WriteNumber(int index, double value);
 // Replaces value only with a stored 4-byte single within 0..1; true when it did.
 bool ReadNumber(int index, double& value);
+// WriteNumber, skipped when the store already holds the same single: a write is a locked, synced
+// read-modify-write of the whole file.
+bool WriteNumberIfChanged(int index, double value);
 
 // A binary value longer than 40 bytes.
 bool FavoriteExists(int slot);
