@@ -228,7 +228,7 @@ bool CQRVEditBox::onWheel(const tk::Point&, float distance, std::uint32_t) {
   // The field's own bounds: the range given by setRange, or 0..1 while none is set.
   double lo = std::min(getMin(), getMax()), hi = std::max(getMin(), getMax());
   double v = std::clamp(getValue() + static_cast<double>(distance) / wheelSteps, lo, hi);
-  value_ = v;
+  storeValue(v);
   if (precision >= 0) {
     char text[64];
     std::snprintf(text, sizeof(text), "%.*f", static_cast<int>(precision), v);
