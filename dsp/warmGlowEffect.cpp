@@ -213,19 +213,19 @@ bool warmGlowEffect::GetMeter(unsigned index, double* value) {
 }
 
 bool warmGlowEffect::ApplyMessage(const void* block, std::size_t size) {
-  constexpr std::size_t kHeader = 10;
-  constexpr std::size_t kEntry = 16;
+  constexpr std::size_t kHeader = kParameterMessageHeaderSize;
+  constexpr std::size_t kEntry = kParameterMessageEntrySize;
   if (block == nullptr) return true;
   const std::size_t n = std::min(size, kParameterMessageMaxSize);
   std::memset(message_, 0, sizeof message_);
   std::memcpy(message_, block, n);
-  if (n < kHeader || message_[8] != 9) return true;
-  const int count = static_cast<int8_t>(message_[9]);
+  if (n < kHeader || message_[kParameterMessageKindOffset] != kParameterMessageKindValues) return true;
+  const int count = static_cast<int8_t>(message_[kParameterMessageCountOffset]);
   for (int i = 0; i < count; ++i) {
     const std::size_t at = kHeader + static_cast<std::size_t>(i) * kEntry;
-    if (at + kEntry > n) break;  // entries beyond the block (or past 63) are not read
+    if (at + kEntry > n) break;  // entries beyond the block (or past kParameterMessageMaxEntries) are not read
     const uint32_t index = le::Load32(message_ + at);
-    const uint64_t bits = le::Load64(message_ + at + 8);
+    const uint64_t bits = le::Load64(message_ + at + kParameterMessageValueOffset);
     double value;
     std::memcpy(&value, &bits, sizeof value);
     SetParameter(index, value);

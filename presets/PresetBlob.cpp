@@ -57,7 +57,7 @@ void PutHeader(std::vector<uint8_t>& out, uint8_t kind, int32_t chunks, int32_t 
   Put32(out, static_cast<uint32_t>(chunks));
   Put32(out, static_cast<uint32_t>(selected));
   Put32(out, static_cast<uint32_t>(dataSize));
-  Put32(out, 13);
+  Put32(out, kBlobHeaderWord25);
   Put32(out, static_cast<uint32_t>(hostStateWord));
   Put32(out, static_cast<uint32_t>(zoom));
   Put32(out, 0);
@@ -76,9 +76,9 @@ void PutRecord(std::vector<uint8_t>& out, const PresetRecord& r, int32_t tag) {
     Put32(out, kParameterChunkPayload);
     Put32(out, static_cast<uint32_t>(tag));
     Put32(out, static_cast<uint32_t>(i));
-    PutZeros(out, 8);
+    PutZeros(out, kParameterValueOffset - sizeof(uint32_t));
     PutFloat(out, r.values[i]);
-    PutZeros(out, 4);
+    PutZeros(out, kParameterChunkPayload - kParameterValueOffset - sizeof(float));
   }
 }
 
@@ -129,10 +129,6 @@ BlobStatus WalkChunks(std::span<const uint8_t> data, int32_t count, bool swap, F
   return BlobStatus::Ok;
 }
 
-// Where a parameter chunk keeps its slot index and its value.
-constexpr std::size_t kParameterIndexOffset = 0;
-constexpr std::size_t kParameterValueOffset = 12;
-constexpr std::size_t kParameterFieldsSize = 16;  // a parameter payload must hold both
 // A host state claiming more chunks than this is not compared with the defaults: it reads as defaults.
 constexpr int32_t kDefaultsCheckChunkLimit = 140;
 
@@ -166,7 +162,7 @@ struct SingleHeader {
 
 // Magic, marker and header of a single-preset blob.
 BlobStatus CheckSingleHeader(std::span<const uint8_t> bytes, SingleHeader& h) {
-  if (bytes.size() < 5) return BlobStatus::TooShort;
+  if (bytes.size() < kBlobKindOffset + 1) return BlobStatus::TooShort;
   const ByteOrder order = OrderOf(bytes);
   if (order == ByteOrder::Unknown) return BlobStatus::BadMagic;
   if (bytes[kBlobKindOffset] != kSinglePresetMarker) return BlobStatus::WrongKind;
@@ -217,8 +213,8 @@ BlobStatus ReadPresetBlobHeader(std::span<const uint8_t> bytes, PresetBlobHeader
   const bool swap = order == ByteOrder::Big;
   header.bigEndian = swap;
   header.kind = bytes[kBlobKindOffset];
-  header.formatWord = Get32(&bytes[kBlobKindOffset + 1], swap);
-  header.parameterCount = GetI32(&bytes[kBlobKindOffset + 5], swap);
+  header.formatWord = Get32(&bytes[kBlobFormatOffset], swap);
+  header.parameterCount = GetI32(&bytes[kBlobParameterCountOffset], swap);
   header.chunkCount = GetI32(&bytes[kBlobChunkCountOffset], swap);
   header.selected = GetI32(&bytes[kBlobSelectedOffset], swap);
   header.dataSize = GetI32(&bytes[kBlobDataSizeOffset], swap);

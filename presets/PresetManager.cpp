@@ -322,8 +322,8 @@ bool PresetManager::PasteFromClipboard() {
 
 void PresetManager::RenameCurrent(std::string_view text) {
   // Lengths are characters: a name of 255 two-byte characters is as acceptable as one of bytes.
-  if (text.empty() || utf8::CountChars(text) > 255) return;
-  current_->SetName(text.substr(0, utf8::PrefixBytes(text, 63, text.size())));
+  if (text.empty() || utf8::CountChars(text) > kRenameTextMax) return;
+  current_->SetName(text.substr(0, utf8::PrefixBytes(text, kItemNameMax, text.size())));
   // The mark stands for values that differ from the preset as loaded; a new name leaves the values
   // as they are, so the mark keeps telling the truth about them.
   *modified_ = !current_->SameValues(*reference_);
@@ -347,7 +347,7 @@ bool PresetManager::SavePresetFile(const std::filesystem::path& chosenPath) {
   // The preset takes the file's name; the blob above carries the name it had before.
   std::string base = path.filename().string();
   if (const auto dot = base.rfind('.'); dot != std::string::npos) base.resize(dot);
-  base.resize(utf8::PrefixBytes(base, 63, base.size()));
+  base.resize(utf8::PrefixBytes(base, kItemNameMax, base.size()));
   RenameCurrent(base);
   // What is on disk now is the preset as loaded from its file.
   *reference_ = *current_;

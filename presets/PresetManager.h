@@ -25,7 +25,10 @@ class QRVMasterController;
 
 inline constexpr int kUndoRingSize = 32;
 inline constexpr uint32_t kUndoMergeMs = 50;  // changes closer than this form one step
+// The state chunk is built in this buffer: the prefix and a host-state blob, with room to spare.
 inline constexpr std::size_t kHostStateBufferSize = 19201;
+// A rename longer than this is no name and is ignored.
+inline constexpr std::size_t kRenameTextMax = 255;
 inline constexpr int kSlotA = 0;
 inline constexpr int kSlotB = 1;
 

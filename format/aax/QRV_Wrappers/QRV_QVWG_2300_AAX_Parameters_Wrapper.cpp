@@ -15,6 +15,8 @@
 namespace qrv::aax {
 namespace {
 
+// The chunks a host saves: the controls chunk (index 0) and the 'All ' state chunk (index 1).
+constexpr int32_t kChunkCount = 2;
 constexpr int32_t kStateMinimumSessionOpening = 12;
 constexpr int32_t kStateMinimum = 53;
 constexpr std::size_t kHiddenUnsetWords = 37;
@@ -193,7 +195,7 @@ AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::ResetFieldData(AAX_CFieldIndex 
 
 AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::GetNumberOfChunks(int32_t* count) const {
   if (count == nullptr) return AAX_ERROR_NULL_OBJECT;
-  *count = 2;
+  *count = kChunkCount;
   return AAX_SUCCESS;
 }
 
