@@ -120,6 +120,13 @@ constexpr int WheelCoarseSteps(const ControlShape& s) {
 }
 constexpr int WheelFineSteps(const ControlShape& s) { return s.hostSteps > 0 ? s.hostSteps : kWheelStepsUnscaled; }
 
+// Frames of the control's film strip (knob or switch): one per display step.
+constexpr int KnobFrames(const ControlShape& s) { return s.displaySteps + 1; }
+static_assert(KnobFrames(kControlShapes[0]) == 3 && KnobFrames(kControlShapes[1]) == 7 &&
+              KnobFrames(kControlShapes[2]) == 7 && KnobFrames(kControlShapes[3]) == 21 &&
+              KnobFrames(kControlShapes[4]) == 41 && KnobFrames(kControlShapes[5]) == 61 &&
+              KnobFrames(kControlShapes[6]) == 7);
+
 // Whether the engine's steps are evenly spaced in the normalised value.
 constexpr bool HasEvenSteps(const ControlShape& s) {
   return s.rounding == StepRounding::kDouble || s.rounding == StepRounding::kSingle ||

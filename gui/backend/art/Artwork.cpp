@@ -802,16 +802,19 @@ void Strip(cairo_t* cr, const ImageInfo& s, FramePainter paint) {
 
 }  // namespace
 
+// A strip's frame count comes from the control table; the pixel sizes above are laid out for it.
+constexpr int Frames(unsigned slot) { return qrv::KnobFrames(qrv::ControlShapeOf(slot)); }
+
 const std::vector<ImageInfo>& ImageTable() {
   static const std::vector<ImageInfo> images = {
       {11128, 800, 550, 1, 1, 1, "panel"},
-      {12129, 212, 468, 3, 1, 3, "mode switch"},
-      {12181, 140, 980, 7, 1, 7, "ratio knob"},
-      {12130, 62, 434, 7, 1, 7, "attack ratio knob"},
-      {12139, 62, 434, 7, 1, 7, "valve level knob"},
-      {12173, 1140, 1140, 21, 5, 5, "time knob"},
-      {12171, 1596, 1368, 41, 7, 6, "compression knob"},
-      {12177, 1824, 1824, 61, 8, 8, "output knob"},
+      {12129, 212, 468, Frames(qrv::kSlotProcess), 1, 3, "mode switch"},
+      {12181, 140, 980, Frames(qrv::kSlotRatio), 1, 7, "ratio knob"},
+      {12130, 62, 434, Frames(qrv::kSlotAttackRatio), 1, 7, "attack ratio knob"},
+      {12139, 62, 434, Frames(qrv::kSlotValveLevel), 1, 7, "valve level knob"},
+      {12173, 1140, 1140, Frames(qrv::kSlotTime), 5, 5, "time knob"},
+      {12171, 1596, 1368, Frames(qrv::kSlotCompression), 7, 6, "compression knob"},
+      {12177, 1824, 1824, Frames(qrv::kSlotOutput), 8, 8, "output knob"},
       {12151, 200, 86, 1, 1, 1, "vu face lit"},
       {12152, 226, 92, 1, 1, 1, "vu cover"},
       {12153, 200, 86, 1, 1, 1, "vu face dark"},
