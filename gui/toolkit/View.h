@@ -241,6 +241,9 @@ class TextEdit : public TextLabel {
   void setText(const std::string& text) override;
   // Whether the field has the keyboard: from taking focus to commit, cancel or losing focus.
   bool isTyping() const { return typing_; }
+  // A text field's "editing" is ambiguous: isTyping() for the keyboard, Control::isEditing() for the
+  // gesture bracket.
+  bool isEditing() const = delete;
   void setMaxLength(std::size_t n) { maxLength_ = n; }
   void setPlaceholder(const std::string& s) { placeholder_ = s; }
   void setSelectionColor(Color c) { selectionColor_ = c; }
