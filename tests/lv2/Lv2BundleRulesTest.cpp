@@ -75,18 +75,20 @@ std::vector<std::string> NeededLibraries(const std::string& path) {
   return needed;
 }
 
-TEST(Lv2BundleRules, ThePlugInNeedsNoSharedCxxRuntime) {
-  const std::string binary = test::BundleParent() + "/" + std::string(kBundleName) + "/warmglow.so";
-  const std::vector<std::string> needed = NeededLibraries(binary);
-  ASSERT_FALSE(needed.empty()) << binary << " is not a readable shared object";
-  bool libc = false;
-  for (const std::string& lib : needed) {
-    libc = libc || lib.starts_with("libc.so");
+TEST(Lv2BundleRules, ThePlugInAndItsUiNeedNoSharedCxxRuntime) {
+  for (const char* file : {"warmglow.so", "warmglow_ui.so"}) {
+    const std::string binary = test::BundleParent() + "/" + std::string(kBundleName) + "/" + file;
+    const std::vector<std::string> needed = NeededLibraries(binary);
+    ASSERT_FALSE(needed.empty()) << binary << " is not a readable shared object";
+    bool libc = false;
+    for (const std::string& lib : needed) {
+      libc = libc || lib.starts_with("libc.so");
 #if QRV_LV2_STATIC_RUNTIME
-    EXPECT_FALSE(lib.starts_with("libstdc++") || lib.starts_with("libgcc_s")) << lib;
+      EXPECT_FALSE(lib.starts_with("libstdc++") || lib.starts_with("libgcc_s")) << file << ": " << lib;
 #endif
+    }
+    EXPECT_TRUE(libc) << file;
   }
-  EXPECT_TRUE(libc);
 }
 
 TEST(Lv2BundleRules, EachPlugInHasALicenceAMakerToReachAShortDescriptionAndIsLive) {
