@@ -38,7 +38,7 @@ struct Panel {
 
 void BM_DrawWholePanel(benchmark::State& state) {
   Panel panel;
-  panel.frame->zoom(state.range(0) / 100.0);
+  panel.frame->zoom(static_cast<double>(state.range(0)) / 100.0);
   tk::HeadlessPlatformFrame* headless = tk::Headless(panel.frame);
   for (auto _ : state) {
     panel.frame->invalid();

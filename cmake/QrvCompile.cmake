@@ -1,5 +1,10 @@
 # Warnings, sanitizers and the helper every library target uses.
 add_compile_options(-Wall -Wextra -Wimplicit-fallthrough)
+# GCC's shadowing and value-changing conversion checks: the tree builds clean with them, so they stay on.
+# (clang's -Wconversion also checks sign changes, which the tree does not promise.)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-Wshadow> $<$<COMPILE_LANGUAGE:CXX>:-Wconversion>)
+endif()
 if(QRV_WERROR)
   add_compile_options(-Werror)
 endif()

@@ -13,23 +13,22 @@ struct SlotInfo {
   std::string_view name;
   int flags;
   double defaultValue;
-  int steps;
 };
 
-constexpr SlotInfo kUnnamed{" ", 0, 0.5, 0};
+constexpr SlotInfo kUnnamed{" ", 0, 0.5};
 
 constexpr std::array<SlotInfo, kParameterCount> MakeSlotTable() {
   std::array<SlotInfo, kParameterCount> t{};
   for (auto& s : t) s = kUnnamed;
   constexpr int kHostStored = kParameterFlagHost | kParameterFlagStored;
-  t[0] = {"Process", kHostStored, 1.0, 0};
-  t[2] = {"Ratio", kHostStored, 0.5, 0};
-  t[3] = {"AttackRatio", kHostStored, 0.5, 0};
-  t[4] = {"Time", kHostStored, 0.5, 100};
-  t[5] = {"Compression", kHostStored, 0.5, 100};
-  t[6] = {"Output", kHostStored, 0.15, 300};
-  t[7] = {"ValveLevel", kHostStored, 0.5, 0};
-  t[13] = {"Gain Reduction", kParameterFlagMeter, 0.0, 0};
+  t[kSlotProcess] = {"Process", kHostStored, 1.0};
+  t[kSlotRatio] = {"Ratio", kHostStored, 0.5};
+  t[kSlotAttackRatio] = {"AttackRatio", kHostStored, 0.5};
+  t[kSlotTime] = {"Time", kHostStored, 0.5};
+  t[kSlotCompression] = {"Compression", kHostStored, 0.5};
+  t[kSlotOutput] = {"Output", kHostStored, 0.15};
+  t[kSlotValveLevel] = {"ValveLevel", kHostStored, 0.5};
+  t[kSlotGainReduction] = {"Gain Reduction", kParameterFlagMeter, 0.0};
   return t;
 }
 constexpr auto kSlots = MakeSlotTable();
@@ -65,9 +64,8 @@ void CopyText(std::string_view s, char* text, std::size_t size) {
   text[n] = '\0';
 }
 
-template <std::size_t N>
-void CopyStepText(const std::array<std::string_view, N>& texts, int n, char* text, std::size_t size) {
-  if (n >= 0 && n < static_cast<int>(N)) CopyText(texts[static_cast<std::size_t>(n)], text, size);
+void CopyStepText(std::span<const std::string_view> texts, int n, char* text, std::size_t size) {
+  if (n >= 0 && static_cast<std::size_t>(n) < texts.size()) CopyText(texts[static_cast<std::size_t>(n)], text, size);
 }
 
 }  // namespace
@@ -88,7 +86,7 @@ int FindParameterId(std::string_view id) {
 }
 
 double GetParameterDefault(unsigned index) { return index < kParameterCount ? kSlots[index].defaultValue : 0.5; }
-int GetParameterSteps(unsigned index) { return index < kParameterCount ? kSlots[index].steps : 0; }
+int GetParameterSteps(unsigned index) { return IsControlSlot(index) ? ControlShapeOf(index).hostSteps : 0; }
 int GetParameterFlags(unsigned index) { return index < kParameterCount ? kSlots[index].flags : 0; }
 
 int TruncToInt(double x) {
@@ -102,7 +100,24 @@ int CompressionStep(double v) {
   const float vf = static_cast<float>(v);
   // A negative value has no real power; it drives like 0.
   const double p = vf > 0.0f ? std::pow(static_cast<double>(vf), 0.7071) : 0.0;
-  return TruncToInt(40.0 * p + 0.5);
+  return TruncToInt(ControlShapeOf(kSlotCompression).engineSteps * p + 0.5);
+}
+
+int EngineStep(unsigned slot, double v) {
+  if (!IsControlSlot(slot)) return -1;
+  const ControlShape& s = ControlShapeOf(slot);
+  switch (s.rounding) {
+    case StepRounding::kContinuous: return -1;
+    case StepRounding::kDouble: return StepOf(v, s.engineSteps);
+    case StepRounding::kSingle: return StepOfSingle(v, s.engineSteps);
+    case StepRounding::kSingleValue: return StepOf(static_cast<float>(v), s.engineSteps);
+    case StepRounding::kDrivePower: return CompressionStep(v);
+  }
+  return -1;
+}
+
+double GainDb(double gain) {
+  return gain > 0.0 ? 20.0 * std::log10(gain) : -std::numeric_limits<double>::infinity();
 }
 
 void FormatTwoDecimals(float x, char* text, std::size_t size) {
@@ -146,22 +161,23 @@ void FormatTwoDecimals(float x, char* text, std::size_t size) {
 
 void GetParameterDisplay(unsigned index, double v, char* text, std::size_t size) {
   if (text == nullptr || size == 0) return;
-  switch (index) {
-    case kSlotProcess: {
-      const int n = StepOf(v, 2);
-      CopyText(n == 2 ? "Valve" : n == 1 ? "Clear" : "Off", text, size);
-      break;
+  if (IsControlSlot(index)) {
+    const ControlShape& s = ControlShapeOf(index);
+    int n = StepOf(v, s.displaySteps);
+    if (!s.texts.empty()) {
+      // The engine is off at any mode step but Clear and Valve; the display says so.
+      if ((n < 0 || n > s.displaySteps) && s.outsideStep >= 0) n = s.outsideStep;
+      CopyStepText(s.texts, n, text, size);
+    } else {
+      FormatTwoDecimals(static_cast<float>(n * s.displayUnit), text, size);
     }
-    case kSlotRatio: CopyStepText(kRatioTexts, StepOf(v, 6), text, size); break;
-    case kSlotAttackRatio: CopyStepText(kAttackTexts, StepOf(v, 6), text, size); break;
-    case kSlotValveLevel: CopyStepText(kValveTexts, StepOf(v, 6), text, size); break;
-    case kSlotTime: FormatTwoDecimals(static_cast<float>(StepOf(v, 20) * 0.5), text, size); break;
-    case kSlotCompression: FormatTwoDecimals(static_cast<float>(StepOf(v, 40) * 0.25), text, size); break;
-    case kSlotOutput: FormatTwoDecimals(static_cast<float>(StepOf(v, 60) * 0.5), text, size); break;
+    return;
+  }
+  switch (index) {
     case kSlotGainReduction: {
       if (v >= 0.0001) {
         char buf[32];
-        std::snprintf(buf, sizeof buf, "%4.2f", 20.0 * std::log10(v));
+        std::snprintf(buf, sizeof buf, "%4.2f", GainDb(v));
         CopyText(std::string_view(buf).substr(0, kParameterDisplayMax), text, size);
       } else {
         CopyText("-oo", text, size);

@@ -9,6 +9,19 @@ namespace qrv {
 
 inline constexpr std::size_t kParameterMessageMaxSize = 1024;
 
+// The parameter message: a header whose byte 8 is the kind and byte 9 the entry count (signed), then
+// entries of a 32-bit index at 0 and a 64-bit double value at 8, both little-endian. At most 63 entries
+// fit the 1024 bytes.
+inline constexpr std::size_t kParameterMessageHeaderSize = 10;
+inline constexpr std::size_t kParameterMessageKindOffset = 8;
+inline constexpr std::size_t kParameterMessageCountOffset = 9;
+inline constexpr uint8_t kParameterMessageKindValues = 9;
+inline constexpr std::size_t kParameterMessageEntrySize = 16;
+inline constexpr std::size_t kParameterMessageValueOffset = 8;
+inline constexpr std::size_t kParameterMessageMaxEntries =
+    (kParameterMessageMaxSize - kParameterMessageHeaderSize) / kParameterMessageEntrySize;
+static_assert(kParameterMessageMaxEntries == 63);
+
 // Implemented by the host binding; handed to the processor before every block.
 class QRVMasterAudioProcessor {
  public:
@@ -39,8 +52,8 @@ class QRVBaseAudioProcessor {
   virtual bool SupportsDoublePrecision() = 0;
   virtual void SetParameter(unsigned index, double value) = 0;
   virtual bool GetMeter(unsigned index, double* value) = 0;
-  // Applies a parameter message block (kind 9: list of index/value entries); never reads beyond
-  // size or beyond 1024 bytes. Always true.
+  // Applies a parameter message block (kParameterMessageKindValues: list of index/value entries); never
+  // reads beyond size or beyond kParameterMessageMaxSize bytes. Always true.
   virtual bool ApplyMessage(const void* block, std::size_t size) = 0;
 
   void SetMaster(QRVMasterAudioProcessor* master) { master_ = master; }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "dsp/EngineSections.h"
+#include "dsp/LittleEndian.h"
 #include "dsp/ParameterSet.h"
 
 namespace qrv {
@@ -170,23 +171,23 @@ void warmGlowEffect::SetParameter(unsigned index, double v) {
   if (!std::isfinite(v)) return;
   const float vf = static_cast<float>(v);
   switch (index) {
-    case kSlotProcess: mode_ = StepOfSingle(v, 2); break;
-    case kSlotRatio: ratioStep_ = StepOfSingle(v, 6); break;
-    case kSlotAttackRatio: attackStep_ = StepOf(v, 6); break;
+    case kSlotProcess: mode_ = EngineStep(index, v); break;
+    case kSlotRatio: ratioStep_ = EngineStep(index, v); break;
+    case kSlotAttackRatio: attackStep_ = EngineStep(index, v); break;
     case kSlotTime: timeFactor_ = std::pow(100.0, static_cast<double>(vf)) * 0.005; break;
     // A gain that overflows would make the glide inf and then NaN for good: keep the one set.
     case kSlotCompression: {
-      const double target = DriveOfStep(CompressionStep(v));
+      const double target = DriveOfStep(EngineStep(index, v));
       if (std::isfinite(target)) driveTarget_ = target;
       break;
     }
     case kSlotOutput: {
-      const double target = OutputGainOfStep(StepOf(vf, 60));
+      const double target = OutputGainOfStep(EngineStep(index, v));
       if (std::isfinite(target)) outputTarget_ = target;
       break;
     }
     case kSlotValveLevel: {
-      valveStep_ = StepOfSingle(v, 6);
+      valveStep_ = EngineStep(index, v);
       valveDrive_ = valveMakeUp_ = 1.0;
       if (valveStep_ >= 0 && valveStep_ < kValveStepCount) {
         valveDrive_ = kValvePairs[static_cast<std::size_t>(valveStep_)].drive;
@@ -212,21 +213,19 @@ bool warmGlowEffect::GetMeter(unsigned index, double* value) {
 }
 
 bool warmGlowEffect::ApplyMessage(const void* block, std::size_t size) {
-  constexpr std::size_t kHeader = 10;
-  constexpr std::size_t kEntry = 16;
+  constexpr std::size_t kHeader = kParameterMessageHeaderSize;
+  constexpr std::size_t kEntry = kParameterMessageEntrySize;
   if (block == nullptr) return true;
   const std::size_t n = std::min(size, kParameterMessageMaxSize);
   std::memset(message_, 0, sizeof message_);
   std::memcpy(message_, block, n);
-  if (n < kHeader || message_[8] != 9) return true;
-  const int count = static_cast<int8_t>(message_[9]);
+  if (n < kHeader || message_[kParameterMessageKindOffset] != kParameterMessageKindValues) return true;
+  const int count = static_cast<int8_t>(message_[kParameterMessageCountOffset]);
   for (int i = 0; i < count; ++i) {
     const std::size_t at = kHeader + static_cast<std::size_t>(i) * kEntry;
-    if (at + kEntry > n) break;  // entries beyond the block (or past 63) are not read
-    uint32_t index = 0;
-    uint64_t bits = 0;
-    for (int b = 0; b < 4; ++b) index |= static_cast<uint32_t>(message_[at + b]) << (8 * b);
-    for (int b = 0; b < 8; ++b) bits |= static_cast<uint64_t>(message_[at + 8 + b]) << (8 * b);
+    if (at + kEntry > n) break;  // entries beyond the block (or past kParameterMessageMaxEntries) are not read
+    const uint32_t index = le::Load32(message_ + at);
+    const uint64_t bits = le::Load64(message_ + at + kParameterMessageValueOffset);
     double value;
     std::memcpy(&value, &bits, sizeof value);
     SetParameter(index, value);

@@ -8,17 +8,21 @@
 
 #include "dsp/EngineKernels.h"
 #include "dsp/FilterSection.h"
+#include "dsp/ParameterSet.h"
 #include "dsp/QRVBaseAudioProcessor.h"
 
 namespace qrv {
 
 enum class ProcessMode : int { kOff = 0, kClear = 1, kValve = 2 };
 
-inline constexpr int kRatioStepCount = 7;
-inline constexpr int kAttackStepCount = 7;
-inline constexpr int kValveStepCount = 7;
-inline constexpr int kDriveStepMax = 40;
-inline constexpr int kOutputStepMax = 60;
+// Step counts of the stepped controls, from the control table.
+inline constexpr int kRatioStepCount = ControlShapeOf(kSlotRatio).engineSteps + 1;
+inline constexpr int kAttackStepCount = ControlShapeOf(kSlotAttackRatio).engineSteps + 1;
+inline constexpr int kValveStepCount = ControlShapeOf(kSlotValveLevel).engineSteps + 1;
+inline constexpr int kDriveStepMax = ControlShapeOf(kSlotCompression).engineSteps;
+inline constexpr int kOutputStepMax = ControlShapeOf(kSlotOutput).engineSteps;
+// The engine's tables below hold one entry per step.
+static_assert(kRatioStepCount == 7 && kAttackStepCount == 7 && kValveStepCount == 7);
 
 // Envelope-filter steps per frame while the level rises, per attack step.
 inline constexpr std::array<int, kAttackStepCount> kAttackStepsSingle = {56, 33, 20, 10, 5, 3, 1};

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <optional>
 
+#include "dsp/LittleEndian.h"
 #include "platform/AtomicFile.h"
 
 namespace qrv {
@@ -22,9 +23,7 @@ namespace {
 
 // ---- byte access -------------------------------------------------------------------------------
 
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
+void Put32(std::vector<uint8_t>& out, uint32_t v) { le::Append32(out, v); }
 void PutFloat(std::vector<uint8_t>& out, float v) { Put32(out, std::bit_cast<uint32_t>(v)); }
 void PutZeros(std::vector<uint8_t>& out, std::size_t n) { out.insert(out.end(), n, 0); }
 
@@ -32,9 +31,8 @@ uint32_t Swap32(uint32_t v) { return __builtin_bswap32(v); }
 
 // Callers check that p[0..3] lies inside the data.
 uint32_t Get32(const uint8_t* p, bool swap) {
-  const uint32_t le = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                      static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-  return swap ? Swap32(le) : le;
+  const uint32_t v = le::Load32(p);
+  return swap ? Swap32(v) : v;
 }
 int32_t GetI32(const uint8_t* p, bool swap) { return static_cast<int32_t>(Get32(p, swap)); }
 
@@ -59,7 +57,7 @@ void PutHeader(std::vector<uint8_t>& out, uint8_t kind, int32_t chunks, int32_t 
   Put32(out, static_cast<uint32_t>(chunks));
   Put32(out, static_cast<uint32_t>(selected));
   Put32(out, static_cast<uint32_t>(dataSize));
-  Put32(out, 13);
+  Put32(out, kBlobHeaderWord25);
   Put32(out, static_cast<uint32_t>(hostStateWord));
   Put32(out, static_cast<uint32_t>(zoom));
   Put32(out, 0);
@@ -78,9 +76,9 @@ void PutRecord(std::vector<uint8_t>& out, const PresetRecord& r, int32_t tag) {
     Put32(out, kParameterChunkPayload);
     Put32(out, static_cast<uint32_t>(tag));
     Put32(out, static_cast<uint32_t>(i));
-    PutZeros(out, 8);
+    PutZeros(out, kParameterValueOffset - sizeof(uint32_t));
     PutFloat(out, r.values[i]);
-    PutZeros(out, 4);
+    PutZeros(out, kParameterChunkPayload - kParameterValueOffset - sizeof(float));
   }
 }
 
@@ -93,35 +91,67 @@ std::size_t RecordDataSize() {
 
 enum class OutOfRange { UseDefault, Reject };
 
+// One chunk as the walker hands it on: the header fields and the payload bytes present.
+struct ChunkView {
+  int32_t type = 0;
+  int32_t size = 0;  // as claimed
+  int32_t tag = 0;   // the record tag is never byte-swapped
+  std::span<const uint8_t> payload;
+};
+
+// How the walk treats a chunk that does not fit: Strict stops with TruncatedChunk; Lenient (the defaults
+// check, which only reads) ends the walk there with Ok, after handing on a chunk whose header fits and
+// whose claimed size runs past the data with the bytes that are present.
+enum class Fit { Strict, Lenient };
+
+// Walks `count` chunks from the start of `data` and hands each to `visit`, which returns Ok to go on or the
+// status to stop with. Nothing outside `data` is read.
+template <typename Visit>
+BlobStatus WalkChunks(std::span<const uint8_t> data, int32_t count, bool swap, Fit fit, Visit&& visit) {
+  std::size_t pos = 0;
+  for (int32_t c = 0; c < count; ++c) {
+    if (data.size() - pos < kChunkHeaderSize) return fit == Fit::Strict ? BlobStatus::TruncatedChunk : BlobStatus::Ok;
+    const uint8_t* h = data.data() + pos;
+    ChunkView chunk;
+    chunk.type = GetI32(h, swap);
+    chunk.size = GetI32(h + 4, swap);
+    chunk.tag = GetI32(h + 8, false);
+    const std::size_t left = data.size() - pos - kChunkHeaderSize;
+    // A negative size would walk backwards.
+    if (chunk.size < 0) return fit == Fit::Strict ? BlobStatus::TruncatedChunk : BlobStatus::Ok;
+    const bool fits = static_cast<std::size_t>(chunk.size) <= left;
+    if (!fits && fit == Fit::Strict) return BlobStatus::TruncatedChunk;
+    chunk.payload = data.subspan(pos + kChunkHeaderSize, fits ? static_cast<std::size_t>(chunk.size) : left);
+    if (const BlobStatus s = visit(chunk); s != BlobStatus::Ok) return s;
+    if (!fits) return BlobStatus::Ok;
+    pos += kChunkHeaderSize + static_cast<std::size_t>(chunk.size);
+  }
+  return BlobStatus::Ok;
+}
+
+// A host state claiming more chunks than this is not compared with the defaults: it reads as defaults.
+constexpr int32_t kDefaultsCheckChunkLimit = 140;
+
 // Walks `count` chunks of `data`. Every chunk header and payload must lie inside `data`.
 BlobStatus ParseRecordChunks(std::span<const uint8_t> data, int32_t count, bool swap, OutOfRange policy,
                              PresetRecord& work) {
-  std::size_t pos = 0;
-  for (int32_t c = 0; c < count; ++c) {
-    if (data.size() - pos < kChunkHeaderSize) return BlobStatus::TruncatedChunk;
-    const uint8_t* h = data.data() + pos;
-    const int32_t type = GetI32(h, swap);
-    const int32_t size = GetI32(h + 4, swap);
-    if (size < 0 || static_cast<std::size_t>(size) > data.size() - pos - kChunkHeaderSize)
-      return BlobStatus::TruncatedChunk;
-    const uint8_t* payload = h + kChunkHeaderSize;
-    if (type == static_cast<int32_t>(ChunkType::Name)) {
-      if (static_cast<std::size_t>(size) < kPresetNameSize) return BlobStatus::MalformedChunk;
-      std::memcpy(work.name, payload, kPresetNameSize);
+  return WalkChunks(data, count, swap, Fit::Strict, [&](const ChunkView& c) {
+    if (c.type == static_cast<int32_t>(ChunkType::Name)) {
+      if (c.payload.size() < kPresetNameSize) return BlobStatus::MalformedChunk;
+      std::memcpy(work.name, c.payload.data(), kPresetNameSize);
       work.name[kPresetNameMax] = 0;
-    } else if (type == static_cast<int32_t>(ChunkType::Parameter)) {
-      if (size < 16) return BlobStatus::MalformedChunk;
-      const int32_t index = GetI32(payload, swap);
-      float value = std::bit_cast<float>(Get32(payload + 12, swap));
+    } else if (c.type == static_cast<int32_t>(ChunkType::Parameter)) {
+      if (c.payload.size() < kParameterFieldsSize) return BlobStatus::MalformedChunk;
+      const int32_t index = GetI32(&c.payload[kParameterIndexOffset], swap);
+      float value = std::bit_cast<float>(Get32(&c.payload[kParameterValueOffset], swap));
       if (!(value >= 0.0f && value <= 1.0f)) {  // NaN fails both
         if (policy == OutOfRange::Reject) return BlobStatus::ValueOutOfRange;
         value = index >= 0 ? static_cast<float>(GetParameterDefault(static_cast<unsigned>(index))) : 0.5f;
       }
       if (index >= 0 && index < static_cast<int32_t>(kPresetValueCount)) work.values[index] = value;
     }
-    pos += kChunkHeaderSize + static_cast<std::size_t>(size);
-  }
-  return BlobStatus::Ok;
+    return BlobStatus::Ok;
+  });
 }
 
 struct SingleHeader {
@@ -132,7 +162,7 @@ struct SingleHeader {
 
 // Magic, marker and header of a single-preset blob.
 BlobStatus CheckSingleHeader(std::span<const uint8_t> bytes, SingleHeader& h) {
-  if (bytes.size() < 5) return BlobStatus::TooShort;
+  if (bytes.size() < kBlobKindOffset + 1) return BlobStatus::TooShort;
   const ByteOrder order = OrderOf(bytes);
   if (order == ByteOrder::Unknown) return BlobStatus::BadMagic;
   if (bytes[kBlobKindOffset] != kSinglePresetMarker) return BlobStatus::WrongKind;
@@ -183,8 +213,8 @@ BlobStatus ReadPresetBlobHeader(std::span<const uint8_t> bytes, PresetBlobHeader
   const bool swap = order == ByteOrder::Big;
   header.bigEndian = swap;
   header.kind = bytes[kBlobKindOffset];
-  header.formatWord = Get32(&bytes[kBlobKindOffset + 1], swap);
-  header.parameterCount = GetI32(&bytes[kBlobKindOffset + 5], swap);
+  header.formatWord = Get32(&bytes[kBlobFormatOffset], swap);
+  header.parameterCount = GetI32(&bytes[kBlobParameterCountOffset], swap);
   header.chunkCount = GetI32(&bytes[kBlobChunkCountOffset], swap);
   header.selected = GetI32(&bytes[kBlobSelectedOffset], swap);
   header.dataSize = GetI32(&bytes[kBlobDataSizeOffset], swap);
@@ -285,35 +315,25 @@ BlobStatus RestoreHostStateBlob(std::span<const uint8_t> bytes, std::span<Preset
   // Parse into copies so that a broken state changes nothing.
   std::array<PresetRecord, kProgramCount> work;
   std::copy(programs.begin(), programs.end(), work.begin());
-  const std::span<const uint8_t> data = bytes.subspan(kBlobHeaderSize);
-  std::size_t pos = 0;
-  for (int32_t c = 0; c < count; ++c) {
-    if (data.size() - pos < kChunkHeaderSize) return BlobStatus::TruncatedChunk;
-    const uint8_t* h = data.data() + pos;
-    const int32_t type = GetI32(h, swap);
-    const int32_t size = GetI32(h + 4, swap);
-    const int32_t tag = GetI32(h + 8, false);  // the record tag is never swapped
-    if (size < 0 || static_cast<std::size_t>(size) > data.size() - pos - kChunkHeaderSize)
-      return BlobStatus::TruncatedChunk;
-    const uint8_t* payload = h + kChunkHeaderSize;
-    if (tag >= 0 && tag < kProgramCount) {
-      PresetRecord& r = work[static_cast<std::size_t>(tag)];
-      if (type == static_cast<int32_t>(ChunkType::Name)) {
-        if (static_cast<std::size_t>(size) < kPresetNameSize) return BlobStatus::MalformedChunk;
-        r = initial;
-        if (payload[0] != 0)
-          r.SetName(std::string_view(reinterpret_cast<const char*>(payload),
-                                     strnlen(reinterpret_cast<const char*>(payload), kPresetNameMax)));
-      } else if (type == static_cast<int32_t>(ChunkType::Parameter)) {
-        if (size < 16) return BlobStatus::MalformedChunk;
-        const int32_t index = GetI32(payload, swap);
-        float value = std::bit_cast<float>(Get32(payload + 12, swap));
-        value = std::isnan(value) ? 0.0f : std::clamp(value, 0.0f, 1.0f);
-        if (index >= 0 && index < static_cast<int32_t>(kPresetValueCount)) r.values[index] = value;
-      }
-    }
-    pos += kChunkHeaderSize + static_cast<std::size_t>(size);
-  }
+  const BlobStatus walked =
+      WalkChunks(bytes.subspan(kBlobHeaderSize), count, swap, Fit::Strict, [&](const ChunkView& c) {
+        if (c.tag < 0 || c.tag >= kProgramCount) return BlobStatus::Ok;
+        PresetRecord& r = work[static_cast<std::size_t>(c.tag)];
+        if (c.type == static_cast<int32_t>(ChunkType::Name)) {
+          if (c.payload.size() < kPresetNameSize) return BlobStatus::MalformedChunk;
+          r = initial;
+          const auto* name = reinterpret_cast<const char*>(c.payload.data());
+          if (name[0] != 0) r.SetName(std::string_view(name, strnlen(name, kPresetNameMax)));
+        } else if (c.type == static_cast<int32_t>(ChunkType::Parameter)) {
+          if (c.payload.size() < kParameterFieldsSize) return BlobStatus::MalformedChunk;
+          const int32_t index = GetI32(&c.payload[kParameterIndexOffset], swap);
+          float value = std::bit_cast<float>(Get32(&c.payload[kParameterValueOffset], swap));
+          value = std::isnan(value) ? 0.0f : std::clamp(value, 0.0f, 1.0f);
+          if (index >= 0 && index < static_cast<int32_t>(kPresetValueCount)) r.values[index] = value;
+        }
+        return BlobStatus::Ok;
+      });
+  if (walked != BlobStatus::Ok) return walked;
   std::copy(work.begin(), work.end(), programs.begin());
   header.hostStateWord = GetI32(&bytes[kBlobHostWordOffset], swap);
   header.zoom = GetI32(&bytes[kBlobZoomOffset], swap);
@@ -328,31 +348,27 @@ bool HostStateEqualsDefaults(std::span<const uint8_t> bytes) {
   if (order == ByteOrder::Unknown) return true;
   const bool swap = order == ByteOrder::Big;
   const int32_t count = GetI32(&bytes[kBlobChunkCountOffset], swap);
-  if (count > 140) return true;
-  std::size_t pos = kBlobHeaderSize;
-  for (int32_t c = 0; c < count && bytes.size() - pos >= kChunkHeaderSize; ++c) {
-    const uint8_t* h = bytes.data() + pos;
-    const int32_t type = GetI32(h, swap);
-    const int32_t size = GetI32(h + 4, swap);
-    const int32_t tag = GetI32(h + 8, false);
-    // Only the header has to lie inside: a chunk whose size claims more than is left still counts when
-    // the fields read from it are present, and the next header then lies outside and ends the walk.
-    if (size < 0) break;  // would walk backwards
-    const std::size_t left = bytes.size() - pos - kChunkHeaderSize;
-    if (type == static_cast<int32_t>(ChunkType::Parameter) && tag == 0 && size >= 16) {
-      if (left < 16) break;
-      const int32_t index = GetI32(h + kChunkHeaderSize, swap);
-      if (IsStoredSlot(index)) {
-        float value = std::bit_cast<float>(Get32(h + kChunkHeaderSize + 12, swap));
-        value = std::isnan(value) ? 0.0f : std::clamp(value, 0.0f, 1.0f);
-        const double def = GetParameterDefault(static_cast<unsigned>(index));
-        if (std::llround(static_cast<double>(value) * 1000000.0) != std::llround(def * 1000000.0)) return false;
-      }
+  if (count > kDefaultsCheckChunkLimit) return true;
+  bool equal = true;
+  // A chunk whose size claims more than is left still counts when the fields read from it are present.
+  WalkChunks(bytes.subspan(kBlobHeaderSize), count, swap, Fit::Lenient, [&](const ChunkView& c) {
+    if (c.type != static_cast<int32_t>(ChunkType::Parameter) || c.tag != 0 ||
+        c.size < static_cast<int32_t>(kParameterFieldsSize))
+      return BlobStatus::Ok;
+    if (c.payload.size() < kParameterFieldsSize) return BlobStatus::TruncatedChunk;  // ends the walk
+    const int32_t index = GetI32(&c.payload[kParameterIndexOffset], swap);
+    if (!IsStoredSlot(index)) return BlobStatus::Ok;
+    float value = std::bit_cast<float>(Get32(&c.payload[kParameterValueOffset], swap));
+    value = std::isnan(value) ? 0.0f : std::clamp(value, 0.0f, 1.0f);
+    const double def = GetParameterDefault(static_cast<unsigned>(index));
+    constexpr double kResolution = 1000000.0;
+    if (std::llround(static_cast<double>(value) * kResolution) != std::llround(def * kResolution)) {
+      equal = false;
+      return BlobStatus::ValueOutOfRange;  // ends the walk: the answer is known
     }
-    if (static_cast<std::size_t>(size) > left) break;
-    pos += kChunkHeaderSize + static_cast<std::size_t>(size);
-  }
-  return true;
+    return BlobStatus::Ok;
+  });
+  return equal;
 }
 
 std::string ApplyPresetExtension(std::string_view fileName) {

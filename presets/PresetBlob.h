@@ -28,11 +28,19 @@ inline constexpr int kProgramCount = kFactoryPresetCount;  // record tags of a h
 
 // Header field offsets.
 inline constexpr std::size_t kBlobKindOffset = 4;
+inline constexpr std::size_t kBlobFormatOffset = 5;
+inline constexpr std::size_t kBlobParameterCountOffset = 9;
 inline constexpr std::size_t kBlobChunkCountOffset = 13;
 inline constexpr std::size_t kBlobSelectedOffset = 17;
 inline constexpr std::size_t kBlobDataSizeOffset = 21;
 inline constexpr std::size_t kBlobHostWordOffset = 29;
 inline constexpr std::size_t kBlobZoomOffset = 33;
+// The header word at 25 always holds this value.
+inline constexpr uint32_t kBlobHeaderWord25 = 13;
+// A parameter payload: slot index at 0, eight zero bytes, the value (a single) at 12, four zero bytes.
+inline constexpr std::size_t kParameterIndexOffset = 0;
+inline constexpr std::size_t kParameterValueOffset = 12;
+inline constexpr std::size_t kParameterFieldsSize = 16;  // what a payload must hold to be read
 
 enum class ChunkType : int32_t { Name = 0, Parameter = 1 };
 

@@ -24,11 +24,11 @@ PresetManager::PresetManager(QRVMasterController* controller)
     : controller_(controller), library_(PresetLibrary::Acquire()) {
   zoom_ = settings::ProcessZoom();
   hostStateBuffer_.assign(kHostStateBufferSize, 0);
-  std::fill(std::begin(aCurrent_.values), std::end(aCurrent_.values), 0.5f);
-  library_.LoadPosition(0, 0, 0, aCurrent_);  // "Default", the first item of "All"
-  aReference_ = aCurrent_;
-  bCurrent_ = aCurrent_;
-  bReference_ = aCurrent_;
+  PresetRecord& a = slots_[kSlotA].current;
+  std::fill(std::begin(a.values), std::end(a.values), 0.5f);
+  library_.LoadPosition(0, 0, 0, a);  // "Default", the first item of "All"
+  slots_[kSlotA].reference = a;
+  slots_[kSlotB] = slots_[kSlotA];
   const char* debug = std::getenv("QRV_PRESET_DEBUG");
   if (debug != nullptr && *debug != '\0' && *debug != '0')
     std::fputs("\n\n#############   Validation of preset names   #############\n", stderr);
@@ -269,11 +269,16 @@ void PresetManager::Redo() {
   undoSuspended_ = false;
 }
 
+void PresetManager::PointAtActiveSlot() {
+  AbSlot& slot = slots_[static_cast<std::size_t>(active_)];
+  current_ = &slot.current;
+  reference_ = &slot.reference;
+  modified_ = &slot.modified;
+}
+
 void PresetManager::SelectSlot(int slot) {
   active_ = slot == kSlotB ? kSlotB : kSlotA;
-  current_ = active_ == kSlotB ? &bCurrent_ : &aCurrent_;
-  reference_ = active_ == kSlotB ? &bReference_ : &aReference_;
-  modified_ = active_ == kSlotB ? &bModified_ : &aModified_;
+  PointAtActiveSlot();
   editOpen_ = false;
   ApplyRecord(*current_);
 }
@@ -281,23 +286,12 @@ void PresetManager::SelectSlot(int slot) {
 bool PresetManager::SetInactiveSlotRecord(int slot, const PresetRecord& record) {
   if (slot != kSlotA && slot != kSlotB) return false;
   if (slot == active_) return false;
-  PresetRecord& current = slot == kSlotB ? bCurrent_ : aCurrent_;
-  current = record;
-  (slot == kSlotB ? bReference_ : aReference_) = record;
-  (slot == kSlotB ? bModified_ : aModified_) = false;
+  slots_[static_cast<std::size_t>(slot)] = AbSlot{record, record, false};
   return true;
 }
 
 void PresetManager::CopySlot() {
-  if (active_ == kSlotA) {
-    bCurrent_ = aCurrent_;
-    bReference_ = aReference_;
-    bModified_ = aModified_;
-  } else {
-    aCurrent_ = bCurrent_;
-    aReference_ = bReference_;
-    aModified_ = bModified_;
-  }
+  slots_[active_ == kSlotA ? kSlotB : kSlotA] = slots_[static_cast<std::size_t>(active_)];
 }
 
 bool PresetManager::FavoriteExists(int slot) const { return settings::FavoriteExists(slot); }
@@ -367,8 +361,8 @@ bool PresetManager::PasteFromClipboard() {
 
 void PresetManager::RenameCurrent(std::string_view text) {
   // Lengths are characters: a name of 255 two-byte characters is as acceptable as one of bytes.
-  if (text.empty() || utf8::CountChars(text) > 255) return;
-  current_->SetName(text.substr(0, utf8::PrefixBytes(text, 63, text.size())));
+  if (text.empty() || utf8::CountChars(text) > kRenameTextMax) return;
+  current_->SetName(text.substr(0, utf8::PrefixBytes(text, kItemNameMax, text.size())));
   // The mark stands for values that differ from the preset as loaded; a new name leaves the values
   // as they are, so the mark keeps telling the truth about them.
   *modified_ = !current_->SameValues(*reference_);
@@ -392,7 +386,7 @@ bool PresetManager::SavePresetFile(const std::filesystem::path& chosenPath) {
   // The preset takes the file's name; the blob above carries the name it had before.
   std::string base = path.filename().string();
   if (const auto dot = base.rfind('.'); dot != std::string::npos) base.resize(dot);
-  base.resize(utf8::PrefixBytes(base, 63, base.size()));
+  base.resize(utf8::PrefixBytes(base, kItemNameMax, base.size()));
   RenameCurrent(base);
   // What is on disk now is the preset as loaded from its file.
   *reference_ = *current_;
@@ -423,12 +417,9 @@ BlobStatus PresetManager::RestoreHostState(std::span<const uint8_t> blob) {
   // A saved zoom is taken within the editor's limits, so a damaged state cannot carry an absurd one on.
   if (header.zoom > 0) zoom_ = static_cast<int32_t>(std::lround(settings::LimitZoomFactor(header.zoom / 100.0) * 100.0));
   active_ = kSlotA;
-  current_ = &aCurrent_;
-  reference_ = &aReference_;
-  modified_ = &aModified_;
+  PointAtActiveSlot();
   const PresetRecord& selected = programs_[static_cast<std::size_t>(header.selected)];
-  aCurrent_ = aReference_ = bCurrent_ = bReference_ = selected;
-  aModified_ = bModified_ = false;
+  slots_.fill(AbSlot{selected, selected, false});
   editOpen_ = false;
   item_ = -1;
   return BlobStatus::Ok;

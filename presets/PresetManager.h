@@ -25,7 +25,10 @@ class QRVMasterController;
 
 inline constexpr int kUndoRingSize = 32;
 inline constexpr uint32_t kUndoMergeMs = 50;  // changes closer than this form one step
+// The state chunk is built in this buffer: the prefix and a host-state blob, with room to spare.
 inline constexpr std::size_t kHostStateBufferSize = 19201;
+// A rename longer than this is no name and is ignored.
+inline constexpr std::size_t kRenameTextMax = 255;
 inline constexpr int kSlotA = 0;
 inline constexpr int kSlotB = 1;
 
@@ -83,7 +86,7 @@ class PresetManager final : private PresetLibraryObserver {
   int ActiveSlot() const { return active_; }
   void CopySlot();
   // The current record of slot A or B, whichever is active.
-  const PresetRecord& SlotRecord(int slot) const { return slot == kSlotB ? bCurrent_ : aCurrent_; }
+  const PresetRecord& SlotRecord(int slot) const { return slots_[slot == kSlotB ? kSlotB : kSlotA].current; }
   // Puts record into the inactive slot as its current and reference record, unmodified, without
   // sending anything or touching the undo history (a session restoring the slot its chunk does not
   // carry). False, and nothing changed, for the active slot.
@@ -142,6 +145,7 @@ class PresetManager final : private PresetLibraryObserver {
   QRVMasterController* controller() const { return controller_; }
 
  private:
+  void PointAtActiveSlot();
   void RecomputeUndoFlags();
   void BeginPresetChange();
   void FinishPresetChange();
@@ -169,13 +173,15 @@ class PresetManager final : private PresetLibraryObserver {
   bool editOpen_ = false;  // the newest step is a parameter edit that a change within 50 ms extends
   int32_t savedOldest_ = 0, savedCursor_ = 0;  // history before the preset change being recorded
   bool canUndo_ = false, canRedo_ = false;
-  PresetRecord aCurrent_, aReference_;
-  bool aModified_ = false;
-  PresetRecord bCurrent_, bReference_;
-  bool bModified_ = false;
-  PresetRecord* current_ = &aCurrent_;
-  PresetRecord* reference_ = &aReference_;
-  bool* modified_ = &aModified_;
+  // A/B compare: each slot's record as edited, the record it was loaded as, and whether they differ.
+  struct AbSlot {
+    PresetRecord current, reference;
+    bool modified = false;
+  };
+  std::array<AbSlot, 2> slots_{};  // kSlotA, kSlotB
+  PresetRecord* current_ = &slots_[kSlotA].current;
+  PresetRecord* reference_ = &slots_[kSlotA].reference;
+  bool* modified_ = &slots_[kSlotA].modified;
   int active_ = kSlotA;
   std::vector<uint8_t> hostStateBuffer_;
   std::array<PresetRecord, kProgramCount> programs_{};

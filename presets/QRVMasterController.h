@@ -20,10 +20,11 @@ class QRVMasterController {
  public:
   virtual ~QRVMasterController() = default;
 
-  // Slot 1. A new normalised value for a parameter slot 0..28, or a message index (70/71 preset-load
-  // start/end, 29 host-state word, 59 zoom, 57 hints, ...). Called by the PresetManager for every value it
-  // applies (70, the stored slots 0 and 2..7 in order, 71), by warmGlowController after a state restore
-  // (29, 59, then slots 0..11) and by the editor. The implementation passes stored-slot changes that
+  // Slot 1. A new normalised value for a parameter slot 0..28, or a message index (MessageIndex:
+  // kMessagePresetStart/kMessagePresetStop around a preset load, kMessageHostState, kMessageZoom,
+  // kMessageHints, ...). Called by the PresetManager for every value it applies (kMessagePresetStart, the
+  // stored slots 0 and 2..7 in order, kMessagePresetStop), by warmGlowController after a state restore
+  // (kMessageHostState, kMessageZoom, then slots 0..11) and by the editor. The implementation passes stored-slot changes that
   // did not come from a preset load back to PresetManager::ParameterChanged.
   virtual void SetParameter(int index, double value) = 0;
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "dsp/LittleEndian.h"
 #include "platform/Services.h"
 
 namespace qrv::settings {
@@ -45,7 +46,7 @@ std::string FavoriteValueName(int slot) {
 bool WriteNumber(int index, double value) {
   const uint32_t bits = std::bit_cast<uint32_t>(static_cast<float>(value));
   std::vector<uint8_t> bytes(4);
-  for (int i = 0; i < 4; ++i) bytes[static_cast<std::size_t>(i)] = static_cast<uint8_t>(bits >> (8 * i));
+  le::Store32(bytes.data(), bits);
   return GetRegistry().Write(kNumericKey, NumericValueName(index), RegistryValue::Binary(std::move(bytes)));
 }
 
@@ -54,7 +55,7 @@ bool ReadNumber(int index, double& value) {
   if (!v) return false;
   uint32_t bits = 0;
   if (v->type == RegistryType::Binary && v->bytes.size() == 4) {
-    for (int i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(v->bytes[static_cast<std::size_t>(i)]) << (8 * i);
+    bits = le::Load32(v->bytes.data());
   } else if (v->type == RegistryType::Number) {
     bits = v->number;
   } else {

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "dsp/ParameterSet.h"
+
 namespace qrv::settings {
 
 inline constexpr std::string_view kNumericKey = "SOFTWARE\\Quarry-tone\\QRVWGME1";
@@ -18,8 +20,9 @@ inline constexpr std::string_view kPresetKey = "SOFTWARE\\Quarry-tone\\QRVWG1";
 inline constexpr std::string_view kMemoValue = "MemoA";
 inline constexpr std::string_view kManualPathValue = "ManualPath";
 
-inline constexpr int kSettingHints = 57;
-inline constexpr int kSettingZoom = 59;
+// Settings stored under the message index that carries them.
+inline constexpr int kSettingHints = kMessageHints;
+inline constexpr int kSettingZoom = kMessageZoom;
 
 // Favourite slots 0..3 and the user default.
 inline constexpr int kFavoriteSlots = 4;

@@ -7,12 +7,9 @@
 #include <cstdint>
 
 #include "presets/QRVBaseParametersController.h"
+#include "presets/StateChunk.h"
 
 namespace qrv {
-
-// The prefix: 0x02000000, then the product code, both little-endian.
-inline constexpr uint32_t kStateChunkVersion = 0x02000000u;
-inline constexpr std::size_t kStateChunkPrefixSize = 8;
 
 class warmGlowController final : public QRVBaseParametersController {
  public:
@@ -23,7 +20,7 @@ class warmGlowController final : public QRVBaseParametersController {
   // Writes prefix + host-state blob into the PresetManager's host-state buffer; 0 without a manager.
   int32_t GetStateChunk(const uint8_t** data) override;
   // Checks the prefix's product code (either byte order), restores the PresetManager from the blob
-  // behind it and reports the host-state word (29) and zoom (59); then, whether or not anything was
+  // behind it and reports the host-state word (kMessageHostState) and zoom (kMessageZoom); then, whether or not anything was
   // restored, hands the current record's 12 values to the owner, slot 0 first.
   void SetStateChunk(const uint8_t* data, std::size_t size) override;
   bool ReceiveMessage(const void*, std::size_t) override { return true; }

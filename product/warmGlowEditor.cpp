@@ -25,22 +25,23 @@ struct KnobSpec {
   const char* tooltip;
 };
 
-// Positions of the stepped controls, from the parameter set's texts.
-constexpr int Positions(std::size_t texts) { return static_cast<int>(texts); }
-constexpr int kRatioPositions = Positions(kRatioTexts.size());
-constexpr int kAttackPositions = Positions(kAttackTexts.size());
-constexpr int kValvePositions = Positions(kValveTexts.size());
+// Film-strip frames (positions of the stepped controls), from the control table.
+constexpr int Frames(unsigned slot) { return KnobFrames(ControlShapeOf(slot)); }
+constexpr int kRatioPositions = Frames(kSlotRatio);
+constexpr int kAttackPositions = Frames(kSlotAttackRatio);
+constexpr int kValvePositions = Frames(kSlotValveLevel);
 
 // clang-format off
 // In the order they are added (later ones lie on top). The wheel steps of AttackRatio and ValveLevel are a
 // seventh, as the panel has always turned (a notch moves half a step: the knob's own wheel rule).
 constexpr KnobSpec kKnobs[] = {
-    {kSlotTime, kImageTimeKnob, {28, 143}, 21, 5, 0.5, 0.1, 0.5, 300, 1500,
+    {kSlotTime, kImageTimeKnob, {28, 143}, Frames(kSlotTime), 5, 0.5, 0.1, 0.5, 300, 1500,
      "Sets up the combined attack and release time"},
-    {kSlotCompression, kImageCompressionKnob, {143, 143}, 41, 7, 0.5, 0.05, 0.2, 300, 1500,
+    {kSlotCompression, kImageCompressionKnob, {143, 143}, Frames(kSlotCompression), 7, 0.5, 0.05, 0.2, 300, 1500,
      "Controls the amount of gain reduction by adjusting the threshold point"},
     // A wheel notch of the output knob is one 0.5 dB step of its 0..30 dB.
-    {kSlotOutput, kImageOutputKnob, {258, 143}, 61, 8, 0.0, 1.0 / 60, 0.2, 300, 1500,
+    {kSlotOutput, kImageOutputKnob, {258, 143}, Frames(kSlotOutput), 8, 0.0,
+     1.0 / ControlShapeOf(kSlotOutput).engineSteps, 0.2, 300, 1500,
      "Controls the level of the processed signal"},
     // One wheel step of the ratio knob is one of its positions.
     {kSlotRatio, kImageRatioKnob, {50, 50}, kRatioPositions, 1, 0.5, 1.0 / (kRatioPositions - 1), 1.0, 150, 150,
@@ -53,7 +54,7 @@ constexpr KnobSpec kKnobs[] = {
 // clang-format on
 
 constexpr QRVPoint kModeSwitchAt{262, 46};
-constexpr int kModePositions = Positions(kProcessTexts.size());
+constexpr int kModePositions = Frames(kSlotProcess);
 constexpr QRVRect kMeterRect{150, 66, 250, 109};
 constexpr QRVRect kNameRect{85, 5, 313, 45};
 constexpr QRVRect kPanelRect{0, 0, kEditorWidth, kEditorHeight};

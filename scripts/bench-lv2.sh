@@ -60,7 +60,7 @@ done
 
 pin=()
 if command -v taskset >/dev/null; then pin=(taskset -c "$cpu"); fi
-run() { "${pin[@]}" "$build/tests/lv2/qrv_lv2_bench" -b "$block" -n "$frames" -r "$rounds" -s "$rate" "$@"; }
+run() { "${pin[@]}" "$build/bench/qrv_lv2_bench" -b "$block" -n "$frames" -r "$rounds" -s "$rate" "$@"; }
 
 run -p programme urn:quarry-tone:warmglow:mono urn:quarry-tone:warmglow:stereo "${present[@]}"
 echo

@@ -14,6 +14,8 @@ packages=(
   xvfb xauth
   # LV2 headers, host library, tools and validators
   lv2-dev liblilv-dev lilv-utils sordi
+  # scripts/compare-outputs.sh: mono and resampled inputs
+  sox
   # an LV2 host that embeds the X11 UI, its JACK server, window listing and screenshots
   jalv jackd2 x11-utils imagemagick
 )

@@ -144,7 +144,7 @@ std::vector<float> SynthesiseProgramme(double seconds, int sampleRate) {
   const std::size_t fade = std::min(frames, static_cast<std::size_t>(0.02 * rate));
   std::vector<float> out(frames * 2);
   for (std::size_t i = 0; i < frames; ++i) {
-    const double g = gain * (i + fade >= frames && fade > 0 ? static_cast<double>(frames - i) / fade : 1.0);
+    const double g = gain * (i + fade >= frames && fade > 0 ? static_cast<double>(frames - i) / static_cast<double>(fade) : 1.0);
     out[2 * i] = static_cast<float>(left[i] * g);
     out[2 * i + 1] = static_cast<float>(right[i] * g);
   }

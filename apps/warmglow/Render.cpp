@@ -82,8 +82,9 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 double GainReductionDb(double meter) {
-  const double gain = 1.0 - std::clamp(meter, 0.0, 1.0);
-  return gain > 1e-12 ? -20.0 * std::log10(gain) : 240.0;
+  // Full reduction (no gain left) reads as 240 dB, the reduction of a gain of 1e-12.
+  constexpr double kFullReductionDb = 240.0;
+  return std::min(-qrv::GainReductionDb(meter), kFullReductionDb);
 }
 
 double RenderResult::RealTimeFactor() const {

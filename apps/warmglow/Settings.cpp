@@ -39,22 +39,6 @@ std::string FormatValue(double v) {
   return text;
 }
 
-// The distinct display texts of a slot over 0..1, each with the first value that shows it.
-struct TextRun {
-  std::string text;
-  double first;
-};
-std::vector<TextRun> DisplayRuns(unsigned slot) {
-  constexpr int kSamples = 2400;  // finer than any control's step count
-  std::vector<TextRun> runs;
-  for (int i = 0; i <= kSamples; ++i) {
-    const double v = static_cast<double>(i) / kSamples;
-    std::string text = DisplayText(slot, v);
-    if (runs.empty() || runs.back().text != text) runs.push_back({std::move(text), v});
-  }
-  return runs;
-}
-
 }  // namespace
 
 Settings PresetSettings(int index) {
@@ -175,27 +159,25 @@ std::string DescribeValues(const Settings& settings) {
 }
 
 std::string ParameterHelp() {
-  constexpr std::size_t kMaxListed = 8;  // controls with more texts are shown as a range
   std::size_t width = 0;
   for (unsigned slot : kControlSlots) width = std::max(width, ParameterName(slot).size());
   std::string text = "Parameters (--set NAME=VALUE, VALUE normalised 0..1, NAME in any case):\n";
-  for (unsigned slot : kControlSlots) {
-    const std::string name(ParameterName(slot));
-    const std::vector<TextRun> runs = DisplayRuns(slot);
+  for (const ControlShape& shape : kControlShapes) {
+    const std::string name(ParameterName(shape.slot));
     std::string values;
-    if (runs.size() <= kMaxListed) {
-      for (std::size_t n = 0; n < runs.size(); ++n) {
-        // The step's centre selects it most robustly; fall back to where the text begins.
-        double v = static_cast<double>(n) / static_cast<double>(runs.size() - 1);
-        if (DisplayText(slot, v) != runs[n].text) v = runs[n].first;
-        values += (n ? ", " : "") + FormatValue(v) + " " + runs[n].text;
+    if (!shape.texts.empty()) {
+      // Named steps: each with the value at its centre, which selects it most robustly.
+      for (int n = 0; n <= shape.displaySteps; ++n) {
+        const double v = StepValue(n, shape.displaySteps);
+        values += (n ? ", " : "") + FormatValue(v) + " " + DisplayText(shape.slot, v);
       }
     } else {
-      values = runs.front().text + " .. " + runs.back().text + " in " + std::to_string(runs.size()) + " steps";
+      values = DisplayText(shape.slot, 0.0) + " .. " + DisplayText(shape.slot, 1.0) + " in " +
+               std::to_string(shape.displaySteps + 1) + " steps";
     }
-    const double def = GetParameterDefault(slot);
+    const double def = GetParameterDefault(shape.slot);
     text += "  " + name + std::string(width - name.size() + 2, ' ') + values + "; default " + FormatValue(def) +
-            " (" + DisplayText(slot, def) + ")\n";
+            " (" + DisplayText(shape.slot, def) + ")\n";
   }
   return text;
 }

@@ -15,7 +15,6 @@
 
 #include "dsp/FactoryPresets.h"
 #include "dsp/ParameterSet.h"
-#include "dsp/warmGlowEffect.h"
 #include "format/lv2/Lv2Ports.h"
 #include "format/lv2/Lv2Uris.h"
 
@@ -32,6 +31,7 @@ constexpr std::string_view kPrefixes =
     "@prefix foaf:   <http://xmlns.com/foaf/0.1/> .\n"
     "@prefix idpy:   <http://harrisonconsoles.com/lv2/inlinedisplay#> .\n"
     "@prefix lv2:    <http://lv2plug.in/ns/lv2core#> .\n"
+    "@prefix pg:     <http://lv2plug.in/ns/ext/port-groups#> .\n"
     "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
     "@prefix pset:   <http://lv2plug.in/ns/ext/presets#> .\n"
     "@prefix rdf:    <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
@@ -63,6 +63,9 @@ std::string Number(float x) {
   return s;
 }
 
+// An integer literal for ports with lv2:integer (Turtle reads it as xsd:integer).
+std::string Integer(float x) { return std::to_string(static_cast<long>(x)); }
+
 std::string PluginName(Layout layout) {
   return layout == Layout::kStereo ? "QRV warmGlow Stereo" : "QRV warmGlow Mono";
 }
@@ -85,41 +88,59 @@ std::string Manifest(std::string_view binary, std::string_view uiBinary) {
   return o.str();
 }
 
+// What each control does, for hosts that show a port's comment.
+std::string_view PortComment(unsigned slot) {
+  switch (slot) {
+    case kSlotProcess: return "Off passes the audio through; Clear compresses; Valve adds the asymmetric valve stage.";
+    case kSlotRatio: return "One of seven fixed ratio curves, 1.2:1 to 10:1.";
+    case kSlotAttackRatio: return "How fast the envelope follows a rising level, x0.25 (slowest) to x4.";
+    case kSlotTime: return "Release time scale, 0 (fast) to 10 (slow).";
+    case kSlotCompression: return "Input drive into the fixed threshold, 0 to 10.";
+    case kSlotOutput: return "Output gain, 0 to 30 dB in 0.5 dB steps.";
+    case kSlotValveLevel: return "Drive of the valve stage, -3 to +3.";
+    default: return "";
+  }
+}
+
 void ControlPortTurtle(std::ostringstream& o, const ControlPort& p) {
+  const bool integer = p.kind == ControlKind::kEnumeration;
+  auto value = [&](float x) { return integer ? Integer(x) : Number(x); };
   o << "    a lv2:InputPort , lv2:ControlPort ;\n"
     << "    lv2:index " << p.port << " ;\n"
     << "    lv2:symbol " << Quoted(p.symbol) << " ;\n"
     << "    lv2:name " << Quoted(ParameterName(p.slot)) << " ;\n"
-    << "    lv2:default " << Number(DefaultValue(p)) << " ;\n"
-    << "    lv2:minimum 0.0 ;\n"
-    << "    lv2:maximum " << Number(p.maximum) << " ;\n";
+    << "    rdfs:comment " << Quoted(PortComment(p.slot)) << " ;\n"
+    << "    lv2:default " << value(DefaultValue(p)) << " ;\n"
+    << "    lv2:minimum " << value(0.0f) << " ;\n"
+    << "    lv2:maximum " << value(p.maximum) << " ;\n";
   if (!p.unit.empty()) o << "    units:unit units:" << p.unit << " ;\n";
-  if (p.kind == ControlKind::kEnumeration) {
+  if (integer) {
     o << "    lv2:portProperty lv2:integer , lv2:enumeration ;\n";
     for (int n = 0; n < ScalePointCount(p); ++n) {
       char label[16] = {};
       ScalePointLabel(p, n, label, sizeof label);
-      o << "    lv2:scalePoint [ rdfs:label " << Quoted(label) << " ; rdf:value " << Number(static_cast<float>(n))
-        << " ] ;\n";
+      o << "    lv2:scalePoint [ rdfs:label " << Quoted(label) << " ; rdf:value " << n << " ] ;\n";
     }
-  } else if (p.slot == kSlotOutput) {
-    // One position per engine step (0.5 dB).
-    o << "    pprops:rangeSteps " << kOutputStepMax + 1 << " ;\n";
-  } else if (GetParameterSteps(p.slot) > 0) {
-    // The step count every other host binding is given.
-    o << "    pprops:rangeSteps " << GetParameterSteps(p.slot) + 1 << " ;\n";
+  } else if (p.rangeSteps > 0) {
+    o << "    pprops:rangeSteps " << p.rangeSteps << " ;\n";
   }
 }
 
-void OutputControl(std::ostringstream& o, uint32_t index, std::string_view symbol, std::string_view name, float minimum,
-                   float maximum, std::string_view extra) {
+void OutputControl(std::ostringstream& o, uint32_t index, std::string_view symbol, std::string_view name,
+                   std::string_view comment, std::string minimum, std::string maximum, std::string_view extra) {
   o << "    a lv2:OutputPort , lv2:ControlPort ;\n"
     << "    lv2:index " << index << " ;\n"
     << "    lv2:symbol " << Quoted(symbol) << " ;\n"
     << "    lv2:name " << Quoted(name) << " ;\n"
-    << "    lv2:minimum " << Number(minimum) << " ;\n"
-    << "    lv2:maximum " << Number(maximum) << " ;\n"
+    << "    rdfs:comment " << Quoted(comment) << " ;\n"
+    << "    lv2:minimum " << minimum << " ;\n"
+    << "    lv2:maximum " << maximum << " ;\n"
     << extra;
+}
+
+// The plug-in's main input and output as port groups: a mono or a stereo group each.
+std::string GroupUri(Layout layout, bool output) {
+  return std::string(PluginUri(layout)) + (output ? "#out" : "#in");
 }
 
 std::string PluginTurtle() {
@@ -127,18 +148,33 @@ std::string PluginTurtle() {
   o << kPrefixes;
   // The inline display is not in the installed schemas; say what its two terms are.
   o << "idpy:queue_draw a lv2:Feature .\nidpy:interface a lv2:ExtensionData .\n\n";
+  // The maker, reached through each plug-in's lv2:project.
   o << Iri(std::string(kUriBase)) << "\n  a doap:Project ;\n  doap:name \"QRV warmGlow\" ;\n"
-    << "  doap:maintainer [ a foaf:Person ; foaf:name \"Quarry-tone\" ] .\n\n";
+    << "  doap:license <https://quarry-tone.com/license> ;\n"
+    << "  doap:maintainer [ a foaf:Person ; foaf:name \"Quarry-tone\" ; foaf:mbox <mailto:support@quarry-tone.com> ;"
+       " foaf:homepage <https://quarry-tone.com/> ] .\n\n";
+  for (Layout layout : kLayouts) {
+    const bool stereo = layout == Layout::kStereo;
+    for (bool output : {false, true}) {
+      o << Iri(GroupUri(layout, output)) << "\n  a " << (stereo ? "pg:StereoGroup" : "pg:MonoGroup") << " , "
+        << (output ? "pg:OutputGroup" : "pg:InputGroup") << " ;\n  lv2:symbol " << Quoted(output ? "out" : "in")
+        << " ;\n  rdfs:label " << Quoted(output ? "Output" : "Input") << " .\n\n";
+    }
+  }
   for (Layout layout : kLayouts) {
     o << Iri(PluginUri(layout)) << "\n"
       << "  a lv2:Plugin , lv2:CompressorPlugin ;\n"
       << "  doap:name " << Quoted(PluginName(layout)) << " ;\n"
       << "  rdfs:comment \"Opto compressor with programme-dependent release, seven ratio curves and valve "
          "saturation.\" ;\n"
+      << "  doap:shortdesc \"Opto compressor\" ;\n"
+      << "  doap:license <https://quarry-tone.com/license> ;\n"
       << "  lv2:project " << Iri(std::string(kUriBase)) << " ;\n"
       << "  ui:ui " << Iri(kUiUri) << " ;\n"
+      << "  pg:mainInput " << Iri(GroupUri(layout, false)) << " ;\n"
+      << "  pg:mainOutput " << Iri(GroupUri(layout, true)) << " ;\n"
       << "  lv2:minorVersion 2 ;\n  lv2:microVersion 0 ;\n"
-      << "  lv2:optionalFeature lv2:hardRTCapable , urid:map , idpy:queue_draw ;\n"
+      << "  lv2:optionalFeature lv2:hardRTCapable , lv2:isLive , urid:map , idpy:queue_draw ;\n"
       << "  lv2:extensionData state:interface , idpy:interface ;\n"
       << "  lv2:port [\n";
     bool first = true;
@@ -154,22 +190,24 @@ std::string PluginTurtle() {
     o << "    a lv2:InputPort , lv2:ControlPort ;\n"
       << "    lv2:index " << kPortEnabled << " ;\n"
       << "    lv2:symbol \"enabled\" ;\n    lv2:name \"Enabled\" ;\n"
+      << "    rdfs:comment \"0 bypasses the plug-in, 1 processes.\" ;\n"
       << "    lv2:designation lv2:enabled ;\n"
       << "    lv2:portProperty lv2:toggled , lv2:integer ;\n"
-      << "    lv2:default 1.0 ;\n    lv2:minimum 0.0 ;\n    lv2:maximum 1.0 ;\n";
+      << "    lv2:default 1 ;\n    lv2:minimum 0 ;\n    lv2:maximum 1 ;\n";
     next();
-    OutputControl(o, kPortLatency, "latency", "Latency", 0.0f, 1.0f,
+    OutputControl(o, kPortLatency, "latency", "Latency", "Processing latency in frames: none.", "0", "1",
                   "    lv2:designation lv2:latency ;\n"
                   "    lv2:portProperty lv2:reportsLatency , lv2:integer ;\n    units:unit units:frame ;\n");
     next();
-    OutputControl(o, kPortGainReduction, kGainReductionSymbol, ParameterName(kSlotGainReduction), kGainReductionFloorDb,
-                  0.0f, "    units:unit units:db ;\n");
-    next();
-    OutputControl(o, kPortInputLevel, "input_level", "Input Level", kLevelFloorDb, kLevelCeilingDb,
+    OutputControl(o, kPortGainReduction, kGainReductionSymbol, ParameterName(kSlotGainReduction),
+                  "The gain the compressor applies, in dB (0 or less).", Number(kGainReductionFloorDb), Number(0.0f),
                   "    units:unit units:db ;\n");
     next();
-    OutputControl(o, kPortOutputLevel, "output_level", "Output Level", kLevelFloorDb, kLevelCeilingDb,
-                  "    units:unit units:db ;\n");
+    OutputControl(o, kPortInputLevel, "input_level", "Input Level", "Peak input level of the block, in dBFS.",
+                  Number(kLevelFloorDb), Number(kLevelCeilingDb), "    units:unit units:db ;\n");
+    next();
+    OutputControl(o, kPortOutputLevel, "output_level", "Output Level", "Peak output level of the block, in dBFS.",
+                  Number(kLevelFloorDb), Number(kLevelCeilingDb), "    units:unit units:db ;\n");
     const bool stereo = layout == Layout::kStereo;
     constexpr std::array<std::string_view, 2> kSuffix = {"_l", "_r"};
     constexpr std::array<std::string_view, 2> kSide = {" Left", " Right"};
@@ -186,7 +224,11 @@ std::string PluginTurtle() {
         o << "    a lv2:AudioPort , " << (output ? "lv2:OutputPort" : "lv2:InputPort") << " ;\n"
           << "    lv2:index " << index << " ;\n"
           << "    lv2:symbol " << Quoted(symbol) << " ;\n"
-          << "    lv2:name " << Quoted(name) << " ;\n";
+          << "    lv2:name " << Quoted(name) << " ;\n"
+          << "    rdfs:comment " << Quoted(std::string(output ? "Processed audio" : "Audio to compress") +
+                                       (stereo ? (ch ? ", right channel." : ", left channel.") : ".")) << " ;\n"
+          << "    pg:group " << Iri(GroupUri(layout, output != 0)) << " ;\n"
+          << "    lv2:designation " << (stereo ? (ch ? "pg:right" : "pg:left") : "pg:center") << " ;\n";
       }
     }
     o << "  ] .\n\n";

@@ -50,20 +50,34 @@ struct ControlPort {
   unsigned slot;            // parameter slot the port drives
   std::string_view symbol;  // LV2 symbol
   ControlKind kind;
-  // The range starts at 0 and normalised value = port value / maximum: the step count of an
-  // enumeration, 10 for the 0..10 scales, 30 dB for Output (0.5 dB per engine step, 60 steps).
+  // The range starts at 0 and normalised value = port value / maximum: the control's display maximum, that
+  // is its last step for an enumeration, 10 for the 0..10 scales, 30 dB for Output.
   float maximum;
   std::string_view unit;  // LV2 units suffix ("db") or empty
+  int rangeSteps;         // pprops:rangeSteps of a continuous port; 0 for none
 };
 
+namespace detail {
+constexpr std::string_view UnitSuffix(std::string_view unit) { return unit == "dB" ? "db" : ""; }
+// Every port shape comes from the control table; only the symbol is the port's own.
+constexpr ControlPort MakeControlPort(PortIndex port, std::string_view symbol) {
+  const ControlShape& s = kControlShapes[port];
+  const bool named = !s.texts.empty();
+  // A continuous port gets one position per engine step where those are even, else the step hint.
+  const int rangeSteps = named ? 0 : HasEvenSteps(s) ? s.engineSteps + 1 : s.hostSteps > 0 ? s.hostSteps + 1 : 0;
+  return {port,  s.slot, symbol, named ? ControlKind::kEnumeration : ControlKind::kContinuous,
+          static_cast<float>(DisplayMaximum(s)), UnitSuffix(s.unit), rangeSteps};
+}
+}  // namespace detail
+
 inline constexpr std::array<ControlPort, 7> kControlPorts = {{
-    {kPortProcess, kSlotProcess, "process", ControlKind::kEnumeration, 2.0f, ""},
-    {kPortRatio, kSlotRatio, "ratio", ControlKind::kEnumeration, 6.0f, ""},
-    {kPortAttackRatio, kSlotAttackRatio, "attack_ratio", ControlKind::kEnumeration, 6.0f, ""},
-    {kPortTime, kSlotTime, "time", ControlKind::kContinuous, 10.0f, ""},
-    {kPortCompression, kSlotCompression, "compression", ControlKind::kContinuous, 10.0f, ""},
-    {kPortOutput, kSlotOutput, "output", ControlKind::kContinuous, 30.0f, "db"},
-    {kPortValveLevel, kSlotValveLevel, "valve_level", ControlKind::kEnumeration, 6.0f, ""},
+    detail::MakeControlPort(kPortProcess, "process"),
+    detail::MakeControlPort(kPortRatio, "ratio"),
+    detail::MakeControlPort(kPortAttackRatio, "attack_ratio"),
+    detail::MakeControlPort(kPortTime, "time"),
+    detail::MakeControlPort(kPortCompression, "compression"),
+    detail::MakeControlPort(kPortOutput, "output"),
+    detail::MakeControlPort(kPortValveLevel, "valve_level"),
 }};
 
 static_assert([] {
@@ -72,6 +86,13 @@ static_assert([] {
   }
   return true;
 }());
+// The ranges hosts have stored sessions and presets with.
+static_assert(kControlPorts[kPortProcess].maximum == 2.0f && kControlPorts[kPortRatio].maximum == 6.0f &&
+              kControlPorts[kPortAttackRatio].maximum == 6.0f && kControlPorts[kPortValveLevel].maximum == 6.0f);
+static_assert(kControlPorts[kPortTime].maximum == 10.0f && kControlPorts[kPortCompression].maximum == 10.0f &&
+              kControlPorts[kPortOutput].maximum == 30.0f);
+static_assert(kControlPorts[kPortTime].rangeSteps == 101 && kControlPorts[kPortCompression].rangeSteps == 101 &&
+              kControlPorts[kPortOutput].rangeSteps == 61);
 
 // Ranges of the meter outputs; readings are clamped into them.
 inline constexpr float kLevelFloorDb = -90.0f;
@@ -85,9 +106,9 @@ const ControlPort* FindControlPort(unsigned slot);
 // nearest integer. A NaN maps to the port's default.
 double ToNormalised(const ControlPort& port, float value);
 
-// The engine's step that normalised value v selects; -1 for Time, which the engine reads continuously
-// (as a single-precision value).
-int EngineStep(const ControlPort& port, double v);
+// The engine's step that normalised value v selects (qrv::EngineStep); -1 for Time, which the engine reads
+// continuously (as a single-precision value).
+inline int EngineStep(const ControlPort& port, double v) { return qrv::EngineStep(port.slot, v); }
 
 // Normalised value -> port value: for the stepped controls the display value of the step the engine
 // selects for v, so that ToNormalised(FromNormalised(v)) selects the same step as v; for Time and
@@ -102,7 +123,7 @@ int ScalePointCount(const ControlPort& port);
 void ScalePointLabel(const ControlPort& port, int n, char* text, std::size_t size);
 
 // Meter conversions: linear peak -> dBFS clamped to kLevelFloorDb..kLevelCeilingDb; engine gain-reduction
-// reading (1 - gain, 0..1) -> gain in dB clamped to kGainReductionFloorDb..0.
+// reading (1 - gain, 0..1) -> gain in dB (qrv::GainReductionDb) clamped to kGainReductionFloorDb..0.
 float LevelDb(float peak);
 float GainReductionDb(double reading);
 

@@ -12,6 +12,7 @@
 #include "presets/PresetBlob.h"
 #include "presets/PresetManager.h"
 #include "presets/SettingsStore.h"
+#include "presets/StateChunk.h"
 #include "product/warmGlowController.h"
 
 namespace qrv::lv2 {
@@ -33,25 +34,6 @@ class HostCall {
   bool& flag_;
 };
 
-uint32_t Read32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-
-// The chunk is taken only whole: prefix with our product code in either byte order, and a host-state blob
-// behind it that reads completely.
-bool ChunkReads(const uint8_t* data, std::size_t size) {
-  if (data == nullptr || size < kStateChunkPrefixSize) return false;
-  const uint32_t code = Read32(data + 4);
-  if (code != kProductCode && code != __builtin_bswap32(kProductCode)) return false;
-  std::array<PresetRecord, kProgramCount> programs{};
-  HostStateHeader header;
-  const std::span<const uint8_t> blob(data + kStateChunkPrefixSize, size - kStateChunkPrefixSize);
-  return RestoreHostStateBlob(blob, programs, FactoryRecord(0), header) == BlobStatus::Ok;
-}
-
-// Gives the slot `slot` the values and name of `record`, as its own unmodified reference, and leaves
-// `active` selected.
 }  // namespace
 
 Lv2State::Lv2State(const LV2_URID_Map* map, PublishedValues& published) : published_(published) {
@@ -154,7 +136,9 @@ LV2_State_Status Lv2State::Restore(LV2_State_Retrieve_Function retrieve, LV2_Sta
   const void* chunk = retrieve(handle, keyChunk_, &size, &type, &flags);
   if (chunk == nullptr) return LV2_STATE_SUCCESS;  // port values only: the host restores those itself
   if (type != atomChunk_) return LV2_STATE_ERR_BAD_TYPE;
-  if (!ChunkReads(static_cast<const uint8_t*>(chunk), size)) return LV2_STATE_ERR_UNKNOWN;
+  // The chunk is taken only whole.
+  if (!StateChunkIsWhole(std::span<const uint8_t>(static_cast<const uint8_t*>(chunk), size)))
+    return LV2_STATE_ERR_UNKNOWN;
 
   // The other A/B slot and the active one are optional (a chunk from elsewhere has neither), but when
   // present they must read too.

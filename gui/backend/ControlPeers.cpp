@@ -216,7 +216,7 @@ void CQRVEditBox::notifyChange() {
 
 void CQRVEditBox::looseFocus() {
   tk::Ref<tk::View> keep(this);
-  bool wasEditing = isEditing();
+  bool wasEditing = isTyping();
   committed = false;
   tk::TextEdit::looseFocus();
   if (wasEditing && !committed)
@@ -228,7 +228,7 @@ bool CQRVEditBox::onWheel(const tk::Point&, float distance, std::uint32_t) {
   // The field's own bounds: the range given by setRange, or 0..1 while none is set.
   double lo = std::min(getMin(), getMax()), hi = std::max(getMin(), getMax());
   double v = std::clamp(getValue() + static_cast<double>(distance) / wheelSteps, lo, hi);
-  value_ = v;
+  storeValue(v);
   if (precision >= 0) {
     char text[64];
     std::snprintf(text, sizeof(text), "%.*f", static_cast<int>(precision), v);
@@ -240,11 +240,11 @@ bool CQRVEditBox::onWheel(const tk::Point&, float distance, std::uint32_t) {
 
 void CQRVEditBox::draw(tk::DrawContext& context) {
   // The first extra colour, when set, is the field's background while editing.
-  if (isEditing() && hasExtraColor[0]) {
+  if (isTyping() && hasExtraColor[0]) {
     context.setFillColor(extraColors[0]);
     context.drawRect(size_, tk::kDrawFilled);
   }
-  if (isEditing() && hasExtraColor[1]) setSelectionColor(extraColors[1]);
+  if (isTyping() && hasExtraColor[1]) setSelectionColor(extraColors[1]);
   tk::TextEdit::draw(context);
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "dsp/ParameterSet.h"
 #include "gui/backend/Resources.h"
 #include "platform/Utf8.h"
 
@@ -69,16 +70,13 @@ int QRVKickButton::onMouseExited(QRVPoint, int) {
 
 namespace {
 
+// A knob's tag is its parameter slot; the control table gives its wheel resolution.
 void StepsForTag(int tag, double& coarse, double& fine) {
-  if (tag == 4 || tag == 5) {
-    coarse = 10;
-    fine = 100;
-  } else if (tag == 6) {
-    coarse = 30;
-    fine = 300;
-  } else {
-    coarse = 1000;
-    fine = 1000;
+  coarse = fine = qrv::kWheelStepsUnscaled;
+  if (tag >= 0 && qrv::IsControlSlot(static_cast<unsigned>(tag))) {
+    const qrv::ControlShape& shape = qrv::ControlShapeOf(static_cast<unsigned>(tag));
+    coarse = qrv::WheelCoarseSteps(shape);
+    fine = qrv::WheelFineSteps(shape);
   }
 }
 

@@ -302,7 +302,7 @@ void PresetBarLabelOnOffButton::drawIcon(QRVDrawContext* context, QRVColor color
   switch (iconKind_) {
     case kIconTarget: {
       for (int k = 0; k < 4; ++k) {
-        float centre = 45.0f + 90.0f * k;
+        float centre = 45.0f + 90.0f * static_cast<float>(k);
         context->drawArc(box, centre - 25.0f, centre + 25.0f, kQRVDrawStroked);
       }
       double r = s / 2;

@@ -267,12 +267,12 @@ void Control::notifyChange() {
 }
 
 void Control::beginEdit() {
-  if (editing_++ == 0 && listener_) listener_->controlBeginEdit(this);
+  if (gestureDepth_++ == 0 && listener_) listener_->controlBeginEdit(this);
 }
 
 void Control::endEdit() {
-  if (editing_ == 0) return;
-  if (--editing_ == 0 && listener_) listener_->controlEndEdit(this);
+  if (gestureDepth_ == 0) return;
+  if (--gestureDepth_ == 0 && listener_) listener_->controlEndEdit(this);
 }
 
 void Control::draw(DrawContext& context) {
@@ -310,7 +310,7 @@ void TextLabel::drawBack(DrawContext& context) {
 
 void TextLabel::draw(DrawContext& context) {
   drawBack(context);
-  if (background_) context.drawBitmap(background_.get(), size_, Point{}, 1.0f);
+  if (Bitmap* background = getBackground()) context.drawBitmap(background, size_, Point{}, 1.0f);
   if (text_.empty() || (style_ & kNoTextStyle)) return;
   context.setFont(font_.get());
   context.setFontColor(fontColor_);
@@ -411,7 +411,7 @@ void TextEdit::draw(DrawContext& context) {
   drawBack(context);
   context.setFont(font_.get());
   Rect r = size_.inset(2, 0);
-  if (!editing_) {
+  if (!typing_) {
     if (text_.empty() && !placeholder_.empty()) {
       Color c = fontColor_;
       c.a = static_cast<std::uint8_t>(c.a / 2);
@@ -445,7 +445,7 @@ void TextEdit::draw(DrawContext& context) {
 MouseResult TextEdit::onMouseDown(Point& where, std::uint32_t buttons) {
   if (!(buttons & kLButton)) return MouseResult::NotHandled;
   Frame* f = getFrame();
-  if (!editing_) {
+  if (!typing_) {
     if (f)
       f->setFocusView(this);
     else
@@ -482,7 +482,7 @@ void TextEdit::deleteSelection() {
 }
 
 bool TextEdit::onKeyDown(const KeyEvent& key) {
-  if (!editing_) return false;
+  if (!typing_) return false;
   bool shift = key.modifiers & kShift;
   switch (key.key) {
     case VirtualKey::Return:
@@ -561,16 +561,16 @@ bool TextEdit::onKeyDown(const KeyEvent& key) {
 }
 
 void TextEdit::takeFocus() {
-  if (editing_) return;
-  editing_ = true;
+  if (typing_) return;
+  typing_ = true;
   cancelled_ = false;
   before_ = text_;
   selectAll();
 }
 
 void TextEdit::looseFocus() {
-  if (!editing_) return;
-  editing_ = false;
+  if (!typing_) return;
+  typing_ = false;
   dragging_ = false;
   caret_ = anchor_ = text_.size();
   invalid();
@@ -664,7 +664,7 @@ class MenuList : public View {
 };
 
 OptionMenu::OptionMenu(const Rect& size, IControlListener* listener, int tag) : Control(size, listener, tag) {
-  max_ = 0;
+  setMax(0);
 }
 
 void OptionMenu::addEntry(const std::string& title, int index, int flags) {
@@ -673,7 +673,7 @@ void OptionMenu::addEntry(const std::string& title, int index, int flags) {
     entries_.push_back({title, flags});
   else
     entries_.insert(entries_.begin() + index, Entry{title, flags});
-  max_ = std::max(0, getEntryCount() - 1);
+  setMax(std::max(0, getEntryCount() - 1));
 }
 
 bool OptionMenu::setEntryTitle(int index, const std::string& title) {
@@ -686,7 +686,7 @@ bool OptionMenu::setEntryTitle(int index, const std::string& title) {
 bool OptionMenu::removeEntry(int index) {
   if (index < 0 || index >= getEntryCount()) return false;
   entries_.erase(entries_.begin() + index);
-  max_ = std::max(0, getEntryCount() - 1);
+  setMax(std::max(0, getEntryCount() - 1));
   if (current_ >= getEntryCount()) current_ = std::max(0, getEntryCount() - 1);
   invalid();
   return true;
@@ -699,7 +699,7 @@ const OptionMenu::Entry* OptionMenu::getEntry(int index) const {
 void OptionMenu::setCurrent(int index) {
   if (index < 0 || index >= getEntryCount()) return;
   current_ = index;
-  value_ = index;
+  storeValue(index);
   invalid();
 }
 
@@ -734,7 +734,7 @@ void OptionMenu::draw(DrawContext& context) {
     context.setFillColor(backColor_);
     context.drawRect(size_, kDrawFilled);
   }
-  if (background_) context.drawBitmap(background_.get(), size_, Point{}, 1.0f);
+  if (Bitmap* background = getBackground()) context.drawBitmap(background, size_, Point{}, 1.0f);
   if (const Entry* e = getEntry(current_)) {
     context.setFont(font_ ? font_.get() : standardFont());
     context.setFontColor(fontColor_);

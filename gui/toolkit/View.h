@@ -161,17 +161,23 @@ class Control : public View {
 
   // Tells the listener.
   virtual void notifyChange();
+  // The gesture bracket: the listener hears begin at the first begin and end at the matching last end.
   void beginEdit();
   void endEdit();
-  bool isEditing() const { return editing_ > 0; }
+  bool isEditing() const { return gestureDepth_ > 0; }
 
   void draw(DrawContext& context) override;
 
  protected:
+  // Sets the value without the bounds check or the redraw of setValue, for subclasses that keep it in step
+  // with state of their own.
+  void storeValue(double v) { value_ = v; }
+
+ private:
   IControlListener* listener_;
   int tag_;
   double value_ = 0.0, min_ = 0.0, max_ = 1.0, default_ = 0.5;
-  int editing_ = 0;
+  int gestureDepth_ = 0;  // nesting of beginEdit / endEdit
   Ref<Bitmap> background_;
 };
 
@@ -233,7 +239,11 @@ class TextEdit : public TextLabel {
   TextEdit(const Rect& size, IControlListener* listener = nullptr, int tag = -1, const std::string& text = "");
 
   void setText(const std::string& text) override;
-  bool isEditing() const { return editing_; }
+  // Whether the field has the keyboard: from taking focus to commit, cancel or losing focus.
+  bool isTyping() const { return typing_; }
+  // A text field's "editing" is ambiguous: isTyping() for the keyboard, Control::isEditing() for the
+  // gesture bracket.
+  bool isEditing() const = delete;
   void setMaxLength(std::size_t n) { maxLength_ = n; }
   void setPlaceholder(const std::string& s) { placeholder_ = s; }
   void setSelectionColor(Color c) { selectionColor_ = c; }
@@ -254,7 +264,7 @@ class TextEdit : public TextLabel {
   std::size_t indexAt(double x);
   void finish(bool commit);
 
-  bool editing_ = false;
+  bool typing_ = false;
   bool cancelled_ = false;
   bool dragging_ = false;
   std::size_t caret_ = 0;

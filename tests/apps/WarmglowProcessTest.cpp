@@ -339,7 +339,7 @@ TEST_F(WarmglowTest, PlotIsAPngOfTheDocumentedSize) {
 
 TEST_F(WarmglowTest, LowSampleRateRendersWithAWarning) {
   AudioData low{{16000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16}, std::vector<float>(16000, 0.0f)};
-  for (std::size_t i = 0; i < low.samples.size(); ++i) low.samples[i] = 0.5f * static_cast<float>(std::sin(0.1 * i));
+  for (std::size_t i = 0; i < low.samples.size(); ++i) low.samples[i] = 0.5f * static_cast<float>(std::sin(0.1 * static_cast<double>(i)));
   WriteAudioFile(Path("low.wav"), low);
   const auto r = Run({"render", Path("low.wav"), Path("out.wav")});
   ASSERT_EQ(r.status, 0) << r.err;

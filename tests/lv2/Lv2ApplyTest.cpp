@@ -64,7 +64,7 @@ int RunProcess(std::vector<std::string> args) {
 
 TEST(Lv2Apply, RendersAFileLikeTheEngine) {
   const std::string lv2apply = QRV_LV2APPLY;
-  if (lv2apply.empty()) GTEST_SKIP() << "lv2apply (lilv-utils) not installed";
+  ASSERT_FALSE(lv2apply.empty()) << "lv2apply not found: install lilv-utils (scripts/install-deps.sh)";
   World::Get();  // narrows LV2_PATH for the child too
   if (const std::string preload = QRV_LV2APPLY_PRELOAD; !preload.empty()) {
     setenv("LD_PRELOAD", preload.c_str(), 1);

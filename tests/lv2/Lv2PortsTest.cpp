@@ -6,9 +6,11 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "dsp/FactoryPresets.h"
 #include "dsp/ParameterSet.h"
+#include "dsp/warmGlowEffect.h"
 #include "format/lv2/Lv2Ports.h"
 
 namespace qrv::lv2 {
@@ -122,6 +124,62 @@ TEST(Lv2Ports, EveryFactoryValueSurvivesThePortUnchanged) {
   EXPECT_EQ(FromNormalised(Port(kSlotRatio), 0.8333), 5.0f);
   // Where engine and display disagree, the port follows the engine.
   EXPECT_EQ(FromNormalised(Port(kSlotRatio), 0.08333333), 1.0f);
+}
+
+// The step the engine itself takes for v, read back from its state.
+int EngineOwnStep(unsigned slot, double v) {
+  warmGlowEffect engine;
+  engine.SetParameter(slot, v);
+  switch (slot) {
+    case kSlotProcess: return engine.modeStep();
+    case kSlotRatio: return engine.ratioStep();
+    case kSlotAttackRatio: return engine.attackStep();
+    case kSlotValveLevel: return engine.valveStep();
+    case kSlotCompression:
+      for (int k = 0; k <= kDriveStepMax; ++k) {
+        if (DriveOfStep(k) == engine.driveTarget()) return k;
+      }
+      return -1;
+    case kSlotOutput:
+      for (int k = 0; k <= kOutputStepMax; ++k) {
+        if (OutputGainOfStep(k) == engine.outputTarget()) return k;
+      }
+      return -1;
+    default: return -2;
+  }
+}
+
+// Values either side of every rounding threshold of every stepped control, in double and in single precision,
+// where the precisions of the engine's rounding part ways.
+std::vector<double> ThresholdProbes(int steps) {
+  std::vector<double> probes;
+  for (int n = 0; n <= 2 * steps + 1; ++n) {
+    const double edge = n / (2.0 * steps);
+    for (double v : {edge, std::nextafter(edge, 0.0), std::nextafter(edge, 1.0),
+                     static_cast<double>(std::nextafter(static_cast<float>(edge), 0.0f)),
+                     static_cast<double>(std::nextafter(static_cast<float>(edge), 1.0f)), edge - 1e-9, edge + 1e-9}) {
+      if (v >= 0.0 && v <= 1.0) probes.push_back(v);
+    }
+  }
+  // Factory-style four-digit values and the values a host sends for a port.
+  for (int i = 0; i <= 10000; i += 7) probes.push_back(i / 10000.0);
+  return probes;
+}
+
+TEST(Lv2Ports, StepRoundingIsTheEnginesOwn) {
+  for (const ControlPort& p : kControlPorts) {
+    if (p.slot == kSlotTime) continue;  // read continuously
+    const int steps = ControlShapeOf(p.slot).engineSteps;
+    for (double v : ThresholdProbes(steps)) {
+      const int engine = EngineOwnStep(p.slot, v);
+      ASSERT_EQ(EngineStep(p, v), engine) << p.symbol << " v=" << v;
+      // The port shows the engine's step, and that value selects it again.
+      const double back = ToNormalised(p, FromNormalised(p, v));
+      if (p.kind == ControlKind::kEnumeration || p.slot == kSlotOutput) {
+        ASSERT_EQ(EngineOwnStep(p.slot, back), engine) << p.symbol << " v=" << v;
+      }
+    }
+  }
 }
 
 TEST(Lv2Ports, OutOfRangeAndNonFinitePortValuesAreTamed) {

@@ -106,7 +106,7 @@ TEST_F(SaveDialogTest, AGroupFolderAndAConfirmationBeforeReplacing) {
   TypeAndReturn("Kick");
   const auto kick = UserFolder() / "Drums" / "Kick.qrv";
   ASSERT_TRUE(std::filesystem::exists(kick));
-  const auto first = Bytes(kick);
+  const auto savedFirst = Bytes(kick);
 
   // Saved again under the same name after a change: first a question, then the file is replaced.
   window().parameterChanged(kSlotCompression, 0.9);  // a knob turned on the panel
@@ -115,7 +115,7 @@ TEST_F(SaveDialogTest, AGroupFolderAndAConfirmationBeforeReplacing) {
   TypeAndReturn("Kick");
   EXPECT_TRUE(d.confirming());
   EXPECT_EQ(d.message(), "\"Kick.qrv\" exists. Replace it?");
-  EXPECT_EQ(Bytes(kick), first);
+  EXPECT_EQ(Bytes(kick), savedFirst);
   ClickIn(d.cancelButtonRect());  // not replaced; the dialog stays
   EXPECT_TRUE(d.isOpen());
   EXPECT_FALSE(d.confirming());
@@ -123,7 +123,7 @@ TEST_F(SaveDialogTest, AGroupFolderAndAConfirmationBeforeReplacing) {
   ASSERT_TRUE(d.confirming());
   Key(tk::VirtualKey::Return);
   EXPECT_FALSE(d.isOpen());
-  EXPECT_NE(Bytes(kick), first);
+  EXPECT_NE(Bytes(kick), savedFirst);
   EXPECT_EQ(pm().current().Name(), "Kick");
 }
 

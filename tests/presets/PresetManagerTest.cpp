@@ -1,6 +1,13 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
+#include <optional>
+
+#include "platform/Registry.h"
+#include "platform/Services.h"
 #include "presets/PresetManager.h"
+#include "presets/SettingsStore.h"
 #include "tests/presets/PresetTestSupport.h"
 
 namespace qrv {
@@ -573,6 +580,62 @@ TEST_F(PresetManagerTest, HostStateWriteAndRestore) {
   EXPECT_EQ(other.RestoreHostState(broken), BlobStatus::TruncatedChunk);
   EXPECT_EQ(other.current(), before);
   EXPECT_EQ(other.ActiveSlot(), kSlotB);
+}
+
+}  // namespace
+}  // namespace qrv
+
+namespace qrv {
+namespace {
+
+// Removing a plug-in saves hints and zoom into the real settings file, but rewrites the file only when a value
+// differs from the stored one.
+class PresetManagerSettingsTest : public test::PresetFixture {
+ protected:
+  PresetManagerSettingsTest() : file(profile.path() / "settings.reg"), store(file) {
+    platform::Services s;
+    s.registry = &store;
+    fileServices.emplace(s);
+  }
+  // The file's identity: an atomic replace gives it a new inode.
+  long long Stamp() const {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) return -1;
+    return static_cast<long long>(st.st_ino);
+  }
+  void RemovePlugIn() {
+    test::FakeMasterController fake;
+    PresetManager pm(&fake);
+  }
+
+  std::filesystem::path file;
+  platform::FileRegistry store;
+  std::optional<platform::ScopedServices> fileServices;
+};
+
+TEST_F(PresetManagerSettingsTest, RemovalWritesHintsAndZoomOnlyWhenTheyChanged) {
+  settings::SetProcessHints(1);
+  settings::SetProcessZoom(150);
+  RemovePlugIn();
+  double hints = -1.0, zoom = -1.0;
+  ASSERT_TRUE(settings::ReadNumber(settings::kSettingHints, hints));
+  ASSERT_TRUE(settings::ReadNumber(settings::kSettingZoom, zoom));
+  EXPECT_EQ(hints, 1.0);
+  EXPECT_FLOAT_EQ(static_cast<float>(zoom), 0.15f);
+
+  const auto written = Stamp();
+  ASSERT_NE(written, -1);
+  RemovePlugIn();
+  RemovePlugIn();
+  EXPECT_EQ(Stamp(), written) << "unchanged values rewrote the settings file";
+
+  settings::SetProcessZoom(200);
+  RemovePlugIn();
+  EXPECT_NE(Stamp(), written);
+  ASSERT_TRUE(settings::ReadNumber(settings::kSettingZoom, zoom));
+  EXPECT_FLOAT_EQ(static_cast<float>(zoom), 0.2f);
+  ASSERT_TRUE(settings::ReadNumber(settings::kSettingHints, hints));
+  EXPECT_EQ(hints, 1.0);
 }
 
 }  // namespace

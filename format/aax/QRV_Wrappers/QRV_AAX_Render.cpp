@@ -86,7 +86,7 @@ void RenderOne(RenderContext& ctx) {
   HiddenBlock* hidden = ctx.hidden;
   if (engine == nullptr || hidden == nullptr || ctx.bufferLength == nullptr) return;
 
-  // 1. What the host gave for this block.
+  // What the host gave for this block.
   const int32_t bypass = ctx.bypass != nullptr ? *ctx.bypass : 0;
   const int32_t count = *ctx.bufferLength;
   const float* in[kMaxChannels] = {};
@@ -97,11 +97,11 @@ void RenderOne(RenderContext& ctx) {
   }
   QRV_AAX_MasterAudioEffectWrapper* master = hidden->Master();
 
-  // 2. Transport.
+  // Transport.
   ReadTransport(ctx.transport, master->timeInfo());
 
-  // 3. A new rate reaches the filters through Reset. A rate that is no number or not positive is no
-  //    rate at all: the engine keeps the one it has.
+  // A new rate reaches the filters through Reset. A rate that is no number or not positive is no
+  // rate at all: the engine keeps the one it has.
   if (ctx.sampleRate != nullptr && ctx.lastRate != nullptr) {
     const float rate = *ctx.sampleRate;
     if (rate != *ctx.lastRate && std::isfinite(rate) && rate > 0.0f) {
@@ -111,14 +111,14 @@ void RenderOne(RenderContext& ctx) {
     }
   }
 
-  // 4. A preset load begins: every parameter is sent again below.
+  // A preset load begins: every parameter is sent again below.
   if (ctx.presetStart != nullptr && *ctx.presetStart != hidden->lastStart) {
     hidden->lastStart = *ctx.presetStart;
     engine->SetParameter(kMessagePresetStart, 1.0);
-    for (float& v : hidden->lastPort) v = -1.0f;
+    for (float& v : hidden->lastPort) v = kResendValue;
   }
 
-  // 5. Changed host parameters.
+  // Changed host parameters.
   for (const unsigned index : kControlSlots) {
     const float* port = ctx.parameterPorts[index];
     if (port == nullptr) continue;
@@ -129,25 +129,25 @@ void RenderOne(RenderContext& ctx) {
     }
   }
 
-  // 6. A preset load ends.
+  // A preset load ends.
   if (ctx.presetStop != nullptr && *ctx.presetStop != hidden->lastStop) {
     hidden->lastStop = *ctx.presetStop;
     engine->SetParameter(kMessagePresetStop, 1.0);
   }
 
-  // 7. Values of the non-host indices delivered by the direct-data object.
+  // Values of the non-host indices delivered by the direct-data object.
   for (int k = 0; k < kHiddenCount; ++k) {
     if (hidden->pending[k] >= 0.0f) {
       engine->SetParameter(static_cast<unsigned>(kHiddenFirstIndex + k), hidden->pending[k]);
-      hidden->pending[k] = -1.0f;
+      hidden->pending[k] = kNoPendingValue;
     }
   }
 
-  // 8, 9.
+  // Report the latency; hand the engine its master (transport and outgoing messages) for this block.
   if (ctx.latency != nullptr) *ctx.latency = engine->GetLatency();
   engine->SetMaster(master);
 
-  // 10, 11. One message in each direction.
+  // One message in each direction.
   if (MessageBus* bus = ctx.bus) {
     if (bus->toEngineLength != 0) {
       const std::size_t n = bus->toEngineLength < kParameterMessageMaxSize ? bus->toEngineLength
@@ -162,7 +162,7 @@ void RenderOne(RenderContext& ctx) {
     }
   }
 
-  // 12 - 15.
+  // Meter the input, process or bypass, then meter the output and the engine.
   const ScopedFlushToZero ftz;
   // The input peak is taken before processing, so that in-place buffers meter the input.
   float* meters = ctx.meters;

@@ -52,6 +52,11 @@ inline constexpr int kCustomMeterCount = 64;
 inline constexpr int kMaxChannels = 24;
 // Marks "never seen" in the last-value slots: every real port value differs from it.
 inline constexpr float kUnsetValue = -1.666f;
+// A last-value slot to be sent again at the next block (a preset load resends every port); like
+// kUnsetValue it differs from every real port value.
+inline constexpr float kResendValue = -1.0f;
+// A pending slot with nothing to deliver; any negative value means none.
+inline constexpr float kNoPendingValue = -1.0f;
 // A custom meter with no value in this block.
 inline constexpr float kNoMeterValue = 1.2345679f;
 inline constexpr float kMeterOffset = 0.1f;

@@ -8,24 +8,20 @@
 
 #include "dsp/FactoryPresets.h"
 #include "dsp/ParameterSet.h"
+#include "dsp/LittleEndian.h"
 #include "presets/PresetBlob.h"
+#include "presets/StateChunk.h"
 
 namespace qrv::aax {
 namespace {
 
+// The chunks a host saves: the controls chunk (index 0) and the 'All ' state chunk (index 1).
+constexpr int32_t kChunkCount = 2;
 constexpr int32_t kStateMinimumSessionOpening = 12;
 constexpr int32_t kStateMinimum = 53;
-constexpr uint32_t kStatePrefixSize = 8;
-constexpr uint32_t kProductCodeSwapped = 0x47575651u;  // bytes "QVWG"
 constexpr std::size_t kHiddenUnsetWords = 37;
 static_assert(kHiddenUnsetWords * 4 <= offsetof(HiddenBlock, master));
 
-void PutU32(unsigned char* p, uint32_t v) {
-  for (int k = 0; k < 4; ++k) p[k] = static_cast<unsigned char>(v >> (8 * k));
-}
-uint32_t GetU32(const unsigned char* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
 
 std::unique_ptr<AAX_CParameter> FloatParameter(const char* id, double defaultValue, int32_t steps,
                                                AAX_EParameterType type, bool automatable) {
@@ -34,8 +30,13 @@ std::unique_ptr<AAX_CParameter> FloatParameter(const char* id, double defaultVal
       std::make_unique<AAX_CLinearTaperDelegate>(0.0, 1.0), std::make_unique<AAX_CNumberDisplayDelegate>(2));
 }
 
-// Host step counts of the seven controls, in kControlSlots order.
-constexpr int32_t kControlSteps[7] = {128, 128, 128, 100, 100, 300, 128};
+// Controls without a step hint (the stepped ones) are given the host's usual fine resolution.
+constexpr int32_t kDefaultHostSteps = 128;
+constexpr int32_t HostSteps(unsigned slot) {
+  const int steps = ControlShapeOf(slot).hostSteps;
+  return steps > 0 ? steps : kDefaultHostSteps;
+}
+static_assert(HostSteps(kSlotProcess) == 128 && HostSteps(kSlotTime) == 100 && HostSteps(kSlotOutput) == 300);
 
 }  // namespace
 
@@ -71,12 +72,11 @@ AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::EffectInit() {
   double defaults[kPresetValueCount];
   for (unsigned i = 0; i < kPresetValueCount; ++i) defaults[i] = GetParameterDefault(i);
   GetFactoryPreset(0, defaults, nullptr, nullptr);
-  for (std::size_t k = 0; k < kControlSlots.size(); ++k) {
-    const unsigned index = kControlSlots[k];
+  for (const unsigned index : kControlSlots) {
     const char* id = GetParameterId(index);
     if (mParameterManager.GetParameterByID(id) != nullptr) continue;
     mParameterManager.AddParameter(
-        FloatParameter(id, defaults[index], kControlSteps[k], AAX_eParameterType_Continuous, true));
+        FloatParameter(id, defaults[index], HostSteps(index), AAX_eParameterType_Continuous, true));
   }
   mParameterManager.AddParameter(FloatParameter(kPresetStartID, 0.0, 2, AAX_eParameterType_Discrete, false));
   mParameterManager.AddParameter(FloatParameter(kPresetStopID, 0.0, 2, AAX_eParameterType_Discrete, false));
@@ -195,7 +195,7 @@ AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::ResetFieldData(AAX_CFieldIndex 
 
 AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::GetNumberOfChunks(int32_t* count) const {
   if (count == nullptr) return AAX_ERROR_NULL_OBJECT;
-  *count = 2;
+  *count = kChunkCount;
   return AAX_SUCCESS;
 }
 
@@ -245,8 +245,8 @@ AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::GetChunk(AAX_CTypeID id, AAX_SP
   if (total != stateChunkSize_) return AAX_ERROR_INCORRECT_CHUNK_SIZE;
   unsigned char* out = AAX_ChunkData(chunk);
   if (n > 0) std::memcpy(out, data, static_cast<std::size_t>(n));
-  PutU32(out + n, kStateTrailerWord);
-  PutU32(out + n + 4, kStateTrailerWord);
+  le::Store32(out + n, kStateTrailerWord);
+  le::Store32(out + n + 4, kStateTrailerWord);
   chunk->fSize = total;
   return AAX_SUCCESS;
 }
@@ -255,12 +255,9 @@ bool QRV_QVWG_2300_AAX_Parameters_Wrapper::BlobIsWhole(const unsigned char* data
   // Restored into a scratch copy: a blob header must be followed by everything it promises before the
   // instance is touched. Data too short to hold a blob header says nothing and is left to the readers,
   // which take nothing from it.
-  PresetManager* pm = controller_.GetPresetManager();
-  if (size < static_cast<int32_t>(kStatePrefixSize + kBlobHeaderSize) || pm == nullptr) return true;
-  std::array<PresetRecord, kProgramCount> scratch{};
-  HostStateHeader header;
-  const std::span<const uint8_t> blob(data + kStatePrefixSize, static_cast<std::size_t>(size) - kStatePrefixSize);
-  return RestoreHostStateBlob(blob, scratch, pm->initialPreset(), header) == BlobStatus::Ok;
+  if (size < static_cast<int32_t>(kStateChunkPrefixSize + kBlobHeaderSize) || controller_.GetPresetManager() == nullptr)
+    return true;
+  return StateChunkBlobIsWhole(std::span<const uint8_t>(data, static_cast<std::size_t>(size)));
 }
 
 AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::SetStateChunk(const unsigned char* data, int32_t size) {
@@ -295,13 +292,11 @@ AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::SetChunk(AAX_CTypeID id, const 
   const int32_t n = s - static_cast<int32_t>(kStateTrailerSize);
   // Data without the product code, or whose record 0 holds every default, means a fresh insert: the
   // user's default preset takes over.
-  const uint32_t code = GetU32(data + 4);
-  const bool known = code == kProductCode || code == kProductCodeSwapped;
+  const std::span<const uint8_t> state(data, static_cast<std::size_t>(n));
+  const bool known = HasStateChunkPrefix(state);
   // Our own data cut short is refused, not taken for a fresh insert.
   if (known && !BlobIsWhole(data, n)) return AAX_ERROR_INCORRECT_CHUNK_SIZE;
-  const bool defaults =
-      !known || HostStateEqualsDefaults(std::span<const uint8_t>(data + kStatePrefixSize,
-                                                                 static_cast<std::size_t>(n) - kStatePrefixSize));
+  const bool defaults = !known || HostStateEqualsDefaults(StateChunkBlob(state));
   if (defaults) {
     if (PresetManager* pm = controller_.GetPresetManager()) pm->RecallUserDefault();
     return AAX_SUCCESS;

@@ -2,23 +2,18 @@
 
 #include <cstring>
 
-namespace {
-constexpr std::size_t kNameMax = 255;
+#include "dsp/LittleEndian.h"
 
-void PutU32(unsigned char* p, uint32_t v) {
-  for (int k = 0; k < 4; ++k) p[k] = static_cast<unsigned char>(v >> (8 * k));
-}
-uint32_t GetU32(const unsigned char* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-void PutU64(unsigned char* p, uint64_t v) {
-  for (int k = 0; k < 8; ++k) p[k] = static_cast<unsigned char>(v >> (8 * k));
-}
-uint64_t GetU64(const unsigned char* p) {
-  uint64_t v = 0;
-  for (int k = 7; k >= 0; --k) v = v << 8 | p[k];
-  return v;
-}
+namespace {
+using qrv::le::Load32;
+using qrv::le::Load64;
+using qrv::le::Store32;
+using qrv::le::Store64;
+
+// An entry: name length (one byte, so names are cut to 255), name, type, eight value bytes.
+constexpr std::size_t kNameMax = 255;
+constexpr std::size_t kCountSize = 4;
+constexpr std::size_t kValueSize = 8;
 }  // namespace
 
 void AAX_CChunkDataParser::AddDouble(const char* name, double value) {
@@ -51,14 +46,14 @@ bool AAX_CChunkDataParser::FindInt32(const char* name, int32_t* value) const {
 }
 
 int32_t AAX_CChunkDataParser::GetChunkDataSize() const {
-  std::size_t size = 4;
-  for (const Entry& e : entries_) size += 1 + e.name.size() + 1 + 8;
+  std::size_t size = kCountSize;
+  for (const Entry& e : entries_) size += 1 + e.name.size() + 1 + kValueSize;
   return static_cast<int32_t>(size);
 }
 
 void AAX_CChunkDataParser::GetChunkData(unsigned char* data) const {
-  PutU32(data, static_cast<uint32_t>(entries_.size()));
-  unsigned char* p = data + 4;
+  Store32(data, static_cast<uint32_t>(entries_.size()));
+  unsigned char* p = data + kCountSize;
   for (const Entry& e : entries_) {
     *p++ = static_cast<unsigned char>(e.name.size());
     std::memcpy(p, e.name.data(), e.name.size());
@@ -70,28 +65,28 @@ void AAX_CChunkDataParser::GetChunkData(unsigned char* data) const {
     } else {
       bits = static_cast<uint32_t>(e.i);
     }
-    PutU64(p, bits);
-    p += 8;
+    Store64(p, bits);
+    p += kValueSize;
   }
 }
 
 AAX_Result AAX_CChunkDataParser::LoadChunk(const AAX_SPlugInChunk* chunk) {
   if (chunk == nullptr) return AAX_ERROR_NULL_OBJECT;
-  if (chunk->fSize < 4) return AAX_ERROR_INCORRECT_CHUNK_SIZE;
+  if (chunk->fSize < static_cast<int32_t>(kCountSize)) return AAX_ERROR_INCORRECT_CHUNK_SIZE;
   const unsigned char* p = AAX_ChunkData(chunk);
   const std::size_t size = static_cast<std::size_t>(chunk->fSize);
-  const uint32_t count = GetU32(p);
+  const uint32_t count = Load32(p);
   std::vector<Entry> loaded;
-  std::size_t at = 4;
+  std::size_t at = kCountSize;
   for (uint32_t n = 0; n < count; ++n) {
     if (size - at < 1) return AAX_ERROR_INCORRECT_CHUNK_SIZE;
     const std::size_t len = p[at++];
-    if (size - at < len + 1 + 8) return AAX_ERROR_INCORRECT_CHUNK_SIZE;
+    if (size - at < len + 1 + kValueSize) return AAX_ERROR_INCORRECT_CHUNK_SIZE;
     Entry e{std::string(reinterpret_cast<const char*>(p + at), len), 0, 0.0, 0};
     at += len;
     e.type = p[at++];
-    const uint64_t bits = GetU64(p + at);
-    at += 8;
+    const uint64_t bits = Load64(p + at);
+    at += kValueSize;
     if (e.type == 0) {
       std::memcpy(&e.d, &bits, 8);
     } else if (e.type == 1) {

@@ -1,7 +1,11 @@
 #include "gui/backend/art/Artwork.h"
 
 #include <cstdio>
+#include <span>
 #include <string>
+#include <string_view>
+
+#include "dsp/ParameterSet.h"
 
 #include "gui/backend/art/ArtKit.h"
 
@@ -255,8 +259,11 @@ void Label(cairo_t* cr, double cx, double cy, double r, double degrees, const st
   Engraved(cr, text, x, y, f, kInk);
 }
 
-// A scale for a continuous knob: minor ticks at every step, numbered majors.
-void ContinuousScale(cairo_t* cr, double cx, double cy, int steps, int majorEvery, double maxValue, int labelEvery) {
+// A scale for a continuous knob: minor ticks at every step, numbered majors, from the control table.
+void ContinuousScale(cairo_t* cr, double cx, double cy, unsigned slot) {
+  const qrv::ControlShape& shape = qrv::ControlShapeOf(slot);
+  const int steps = shape.scale.ticks, majorEvery = shape.scale.majorEvery, labelEvery = shape.scale.labelEvery;
+  const double maxValue = qrv::DisplayMaximum(shape);
   double r0 = kBigCapR + 3.5, r1 = kBigCapR + 6.5, r2 = kBigCapR + 8.5;
   // The arc along the ticks.
   cairo_set_line_width(cr, 0.6);
@@ -276,12 +283,14 @@ void ContinuousScale(cairo_t* cr, double cx, double cy, int steps, int majorEver
   }
 }
 
-void SteppedScale(cairo_t* cr, double cx, double cy, double tickR, double labelR, const char* const* labels,
-                  const Font& f) {
-  for (int i = 0; i < 7; ++i) {
-    double deg = KnobAngle(i / 6.0);
+// A scale for a stepped knob: one tick and the control table's legend per step.
+void SteppedScale(cairo_t* cr, double cx, double cy, double tickR, double labelR, unsigned slot, const Font& f) {
+  const std::span<const std::string_view> legends = qrv::ControlShapeOf(slot).legends;
+  const int last = static_cast<int>(legends.size()) - 1;
+  for (int i = 0; i <= last; ++i) {
+    double deg = KnobAngle(i / static_cast<double>(last));
     Tick(cr, cx, cy, tickR, tickR + 2.6, deg, 0.9);
-    Label(cr, cx, cy, labelR, deg, labels[i], f);
+    Label(cr, cx, cy, labelR, deg, std::string(legends[static_cast<std::size_t>(i)]), f);
   }
 }
 
@@ -370,10 +379,13 @@ void VuHousing(cairo_t* cr) {
 }
 
 void ModeLegends(cairo_t* cr) {
-  const char* names[3] = {"VALVE", "CLEAR", "OFF"};
-  for (int i = 0; i < 3; ++i) {
-    double x = kSwitchX + kSwitchW * (i + 0.5) / 3;
-    Engraved(cr, names[i], x, kSwitchY + 9, kLegend, kInk);
+  // The switch reads from its top step on the left down to Off on the right.
+  const std::span<const std::string_view> legends = qrv::ControlShapeOf(qrv::kSlotProcess).legends;
+  const int positions = static_cast<int>(legends.size());
+  for (int i = 0; i < positions; ++i) {
+    double x = kSwitchX + kSwitchW * (i + 0.5) / positions;
+    Engraved(cr, std::string(legends[static_cast<std::size_t>(positions - 1 - i)]).c_str(), x, kSwitchY + 9, kLegend,
+             kInk);
   }
   // Slot for the slider.
   cairo_set_source_rgba(cr, 0.15, 0.09, 0.04, 0.9);
@@ -385,8 +397,8 @@ void ModeLegends(cairo_t* cr) {
   cairo_line_to(cr, kSwitchX + kSwitchW - 9, kSwitchY + 27.5);
   cairo_stroke(cr);
   // Detent dots under each position.
-  for (int i = 0; i < 3; ++i) {
-    double x = kSwitchX + kSwitchW * (i + 0.5) / 3;
+  for (int i = 0; i < positions; ++i) {
+    double x = kSwitchX + kSwitchW * (i + 0.5) / positions;
     SetColor(cr, kInk);
     cairo_arc(cr, x, kSwitchY + 33, 0.9, 0, 2 * M_PI);
     cairo_fill(cr);
@@ -432,23 +444,23 @@ void Panel(cairo_t* cr) {
            0.35);
 
   // Ratio selector.
-  static const char* const ratios[7] = {"1.2:1", "1.5:1", "2:1", "3:1", "4:1", "6:1", "10:1"};
-  SteppedScale(cr, kRatioX, kRatioY, kRatioR + 1.5, kRatioR + 11, ratios, Font{"URW Gothic", 6.0, true, false, 0});
+  SteppedScale(cr, kRatioX, kRatioY, kRatioR + 1.5, kRatioR + 11, qrv::kSlotRatio,
+               Font{"URW Gothic", 6.0, true, false, 0});
   Engraved(cr, "RATIO", 22, kRatioY - 27, kCaption, kInk, 0);
   // Attack ratio.
-  static const char* const attacks[7] = {"x0.25", "x0.4", "x0.6", "x1", "x1.6", "x2.5", "x4"};
-  SteppedScale(cr, kAttackX, kAttackY, kSmallR + 1, kSmallR + 9.5, attacks, Font{"URW Gothic", 4.7, true, false, 0});
+  SteppedScale(cr, kAttackX, kAttackY, kSmallR + 1, kSmallR + 9.5, qrv::kSlotAttackRatio,
+               Font{"URW Gothic", 4.7, true, false, 0});
   Engraved(cr, "ATTACK", 12, kAttackY - 30, Font{"URW Gothic", 5.6, true, false, 1.0}, kInk, 0);
   // Valve level.
-  static const char* const levels[7] = {"-3", "-2", "-1", "0", "+1", "+2", "+3"};
-  SteppedScale(cr, kValveX, kValveY, kSmallR + 1, kSmallR + 8, levels, Font{"URW Gothic", 5.2, true, false, 0});
+  SteppedScale(cr, kValveX, kValveY, kSmallR + 1, kSmallR + 8, qrv::kSlotValveLevel,
+               Font{"URW Gothic", 5.2, true, false, 0});
   Engraved(cr, "VALVE", kValveX + 38, kValveY - 3, Font{"URW Gothic", 5.6, true, false, 1.0}, kInk, 1);
   Engraved(cr, "LEVEL", kValveX + 38, kValveY + 4, Font{"URW Gothic", 5.6, true, false, 1.0}, kInk, 1);
 
   // The three large knobs: Time and Compression read 0 to 10, Output 0 to 30 dB.
-  ContinuousScale(cr, kTimeX, kBigY, 20, 2, 10, 4);
-  ContinuousScale(cr, kCompX, kBigY, 20, 2, 10, 4);
-  ContinuousScale(cr, kOutX, kBigY, 30, 5, 30, 5);
+  ContinuousScale(cr, kTimeX, kBigY, qrv::kSlotTime);
+  ContinuousScale(cr, kCompX, kBigY, qrv::kSlotCompression);
+  ContinuousScale(cr, kOutX, kBigY, qrv::kSlotOutput);
   Engraved(cr, "TIME", kTimeX, 247, kCaption, kInk);
   Engraved(cr, "COMPRESSION", kCompX, 247, kCaption, kInk);
   Engraved(cr, "OUTPUT  dB", kOutX, 247, kCaption, kInk);
@@ -790,16 +802,19 @@ void Strip(cairo_t* cr, const ImageInfo& s, FramePainter paint) {
 
 }  // namespace
 
+// A strip's frame count comes from the control table; the pixel sizes above are laid out for it.
+constexpr int Frames(unsigned slot) { return qrv::KnobFrames(qrv::ControlShapeOf(slot)); }
+
 const std::vector<ImageInfo>& ImageTable() {
   static const std::vector<ImageInfo> images = {
       {11128, 800, 550, 1, 1, 1, "panel"},
-      {12129, 212, 468, 3, 1, 3, "mode switch"},
-      {12181, 140, 980, 7, 1, 7, "ratio knob"},
-      {12130, 62, 434, 7, 1, 7, "attack ratio knob"},
-      {12139, 62, 434, 7, 1, 7, "valve level knob"},
-      {12173, 1140, 1140, 21, 5, 5, "time knob"},
-      {12171, 1596, 1368, 41, 7, 6, "compression knob"},
-      {12177, 1824, 1824, 61, 8, 8, "output knob"},
+      {12129, 212, 468, Frames(qrv::kSlotProcess), 1, 3, "mode switch"},
+      {12181, 140, 980, Frames(qrv::kSlotRatio), 1, 7, "ratio knob"},
+      {12130, 62, 434, Frames(qrv::kSlotAttackRatio), 1, 7, "attack ratio knob"},
+      {12139, 62, 434, Frames(qrv::kSlotValveLevel), 1, 7, "valve level knob"},
+      {12173, 1140, 1140, Frames(qrv::kSlotTime), 5, 5, "time knob"},
+      {12171, 1596, 1368, Frames(qrv::kSlotCompression), 7, 6, "compression knob"},
+      {12177, 1824, 1824, Frames(qrv::kSlotOutput), 8, 8, "output knob"},
       {12151, 200, 86, 1, 1, 1, "vu face lit"},
       {12152, 226, 92, 1, 1, 1, "vu cover"},
       {12153, 200, 86, 1, 1, 1, "vu face dark"},
