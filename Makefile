@@ -25,7 +25,8 @@ test-sanitize: deps
 # The suites whose code runs threads or processes side by side: the engine, the settings store, both host
 # bindings, the LV2 UI beside its instance's audio thread. The other GUI suites stay out: pango's
 # font-loading thread inside uninstrumented fontconfig is reported as racing with itself (test_lv2ui
-# suppresses those libraries' reports).
+# suppresses those libraries' reports; the AAX suites, which open the editor too, and the processes
+# they start get them suppressed through cmake/tsan.supp).
 TSAN_SUITES = test_dsp test_platform test_presets test_aax test_aax_inprocess test_lv2 test_lv2ui
 empty :=
 space := $(empty) $(empty)

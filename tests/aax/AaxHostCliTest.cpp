@@ -10,6 +10,7 @@
 #include "dsp/ScopedFlushToZero.h"
 #include "dsp/warmGlowEffect.h"
 #include "tests/aax/AaxTestSupport.h"
+#include "tests/aax/WavFile.h"
 #include "tests/support/TempDir.h"
 
 namespace qrv::aaxtest {
@@ -23,22 +24,6 @@ int RunAaxHost(const std::string& arguments, std::string* output) {
   while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) *output += buffer;
   const int status = pclose(pipe);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-bool WriteWav(const std::string& path, const std::vector<std::vector<float>>& channels, int rate) {
-  SF_INFO info{};
-  info.channels = static_cast<int>(channels.size());
-  info.samplerate = rate;
-  info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-  if (f == nullptr) return false;
-  std::vector<float> interleaved(channels[0].size() * channels.size());
-  for (std::size_t i = 0; i < channels[0].size(); ++i) {
-    for (std::size_t c = 0; c < channels.size(); ++c) interleaved[i * channels.size() + c] = channels[c][i];
-  }
-  sf_writef_float(f, interleaved.data(), static_cast<sf_count_t>(channels[0].size()));
-  sf_close(f);
-  return true;
 }
 
 std::vector<float> ReadWav(const std::string& path, SF_INFO* info) {

@@ -23,6 +23,7 @@
 #include "dsp/ParameterSet.h"
 #include "presets/PresetRecord.h"
 #include "tests/aax/AaxTestSupport.h"
+#include "tests/aax/WavFile.h"
 #include "tests/support/TempDir.h"
 #include "tests/aax/AaxXServer.h"
 
@@ -238,6 +239,39 @@ TEST(AaxHostEdit, ShowsTheEditorAndAnswersRealClicksAndDrags) {
   EXPECT_GT(compression.back(), compression.front() - 1e-9);
   EXPECT_GT(compression.back(), 0.5);
   EXPECT_EQ(logged.find("5: Compression="), std::string::npos);  // nothing before the drag
+  XCloseDisplay(d);
+}
+
+TEST(AaxHostEdit, LoopsTheInputInRealTimeSoTheNeedleMoves) {
+  QRV_ASSERT_X_SERVER();
+  Display* d = XOpenDisplay(SharedXServer().name().c_str());
+  ASSERT_NE(d, nullptr);
+  test::TempDir dir;
+  const std::string in = (dir.path() / "bursts.wav").string();
+  // Two seconds of loud and quiet bursts, looped: the gain reduction keeps changing.
+  ASSERT_TRUE(WriteWav(in, TestSignal(2, 96000, 48000.0f), 48000));
+  EditProcess edit({in});
+  Window host = 0;
+  ASSERT_TRUE(WaitFor([&] { return (host = FindHostWindow(d)) != 0; }));
+  // The meter, below the 78-point bar.
+  auto meter = [&] {
+    const Pixels all = Capture(d, host);
+    Pixels m{100, 43, {}};
+    for (int y = 78 + 66; y < 78 + 109 && all.width == 400; ++y)
+      for (int x = 150; x < 250; ++x) m.values.push_back(all.values[static_cast<std::size_t>(y * 400 + x)]);
+    return m;
+  };
+  // Past the first settling of the needle, it keeps moving with the bursts (in silence it stands).
+  poll(nullptr, 0, 3000);
+  std::vector<Pixels> seen;
+  for (int k = 0; k < 20; ++k, poll(nullptr, 0, 100)) {
+    const Pixels now = meter();
+    bool known = false;
+    for (const Pixels& p : seen) known = known || now.Differs(p, 0, 43) == 0.0;
+    if (!known) seen.push_back(now);
+  }
+  EXPECT_GE(seen.size(), 3u) << "the needle stands still";
+  EXPECT_EQ(edit.Terminate(), 0);
   XCloseDisplay(d);
 }
 

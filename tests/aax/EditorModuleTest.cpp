@@ -135,16 +135,30 @@ struct OpenEditor {
   bool opened = false;
 };
 
-TEST(AaxEditorModule, RealClicksOnHostParametersReachTheHostWithTheirModifiers) {
-  QRV_ASSERT_X_SERVER();
+// The real module with one editor open, and the test's own look at the screen.
+class AaxEditorWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QRV_ASSERT_X_SERVER();
+    ASSERT_TRUE(x.ok());
+    auto loaded = LoadBundleHost();
+    ASSERT_NE(loaded, nullptr);
+    host = std::make_unique<RegisteredHost>(std::move(loaded));
+    editor = std::make_unique<OpenEditor>(*host);
+    ASSERT_TRUE(editor->opened);
+  }
+  void TearDown() override {
+    editor.reset();
+    host.reset();
+  }
   XLook x;
-  ASSERT_TRUE(x.ok());
+  std::unique_ptr<RegisteredHost> host;
+  std::unique_ptr<OpenEditor> editor;
+};
+
+TEST_F(AaxEditorWindow, RealClicksOnHostParametersReachTheHostWithTheirModifiers) {
+  OpenEditor& e = *editor;
   Display* d = x.display();
-  auto loaded = LoadBundleHost();
-  ASSERT_NE(loaded, nullptr);
-  RegisteredHost host(std::move(loaded));
-  OpenEditor e(host);
-  ASSERT_TRUE(e.opened);
   struct Case {
     std::vector<KeySym> keys;
     unsigned button;
@@ -179,16 +193,9 @@ TEST(AaxEditorModule, RealClicksOnHostParametersReachTheHostWithTheirModifiers) 
   }
 }
 
-TEST(AaxEditorModule, HostUpdatesAndMetersShowInTheWindowButNoValueNever) {
-  QRV_ASSERT_X_SERVER();
-  XLook x;
-  ASSERT_TRUE(x.ok());
+TEST_F(AaxEditorWindow, HostUpdatesAndMetersShowInTheWindowButNoValueNever) {
+  OpenEditor& e = *editor;
   Display* d = x.display();
-  auto loaded = LoadBundleHost();
-  ASSERT_NE(loaded, nullptr);
-  RegisteredHost host(std::move(loaded));
-  OpenEditor e(host);
-  ASSERT_TRUE(e.opened);
   // The Ratio knob and the meter, in window pixels at zoom 1.
   auto ratio = [&](OpenEditor& which) { return Grab(d, which.view->window(), 50, 78 + 50, 120, 78 + 120); };
   auto meter = [&] { return Grab(d, e.view->window(), 150, 78 + 66, 250, 78 + 109); };
@@ -200,7 +207,7 @@ TEST(AaxEditorModule, HostUpdatesAndMetersShowInTheWindowButNoValueNever) {
   // The same frame as a window opened on that value (which lies over the first while it is open).
   std::vector<unsigned long> expected;
   {
-    OpenEditor other(host, 1.0);
+    OpenEditor other(*host, 1.0);
     ASSERT_TRUE(other.opened);
     expected = ratio(other);
   }
