@@ -106,9 +106,9 @@ TEST_F(Lv2Ui, PortEventsMoveTheKnobAndTheDragStartsFromThere) {
   const std::vector<unsigned long> atDefault = Settled(k);
   ui->PortEvent(kPortCompression, 9.0f);
   const std::vector<unsigned long> moved = Settled(k);
-  EXPECT_NE(moved, atDefault);
+  EXPECT_FALSE(SameLook(moved, atDefault));
   ui->PortEvent(kPortCompression, DefaultValue(kControlPorts[kPortCompression]));
-  EXPECT_EQ(Settled(k), atDefault);
+  EXPECT_TRUE(SameLook(Settled(k), atDefault));
 
   // Automation left the knob at 2: a drag continues from 2, not from where the knob was.
   ui->PortEvent(kPortCompression, 2.0f);
@@ -142,9 +142,9 @@ TEST_F(Lv2Ui, TheNeedleFollowsTheGainReductionPort) {
     return Settled(m);
   };
   const std::vector<unsigned long> reducing = feed(-12.0f);
-  EXPECT_NE(reducing, rest);
-  EXPECT_NE(feed(-3.0f), reducing);
-  EXPECT_EQ(feed(0.0f), rest);
+  EXPECT_FALSE(SameLook(reducing, rest));
+  EXPECT_FALSE(SameLook(feed(-3.0f), reducing));
+  EXPECT_TRUE(SameLook(feed(0.0f), rest));
   EXPECT_TRUE(ui->events.empty()) << "an output port is never written";
 }
 

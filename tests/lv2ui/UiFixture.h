@@ -86,6 +86,29 @@ inline const PanelLayout& Layout() {
   return layout;
 }
 
+// Steps per channel by which two captures of one look may differ. Cairo rasterises an anti-aliased
+// edge a step apart depending on the extent of the repaint that last covered it, so an unchanged view
+// comes back a step off after a neighbour's repaint overlapped it (a hint, a hover look ending).
+inline constexpr int kEdgeSteps = 2;
+
+// Two captures show the same look: the same size and every channel within kEdgeSteps.
+inline testing::AssertionResult SameLook(const std::vector<unsigned long>& a, const std::vector<unsigned long>& b) {
+  if (a.empty() || a.size() != b.size())
+    return testing::AssertionFailure() << "captures of " << a.size() << " and " << b.size() << " pixels";
+  std::size_t differing = 0, first = 0;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    bool same = true;
+    for (int shift : {0, 8, 16}) {
+      const int x = static_cast<int>((a[i] >> shift) & 0xff), y = static_cast<int>((b[i] >> shift) & 0xff);
+      same = same && std::abs(x - y) <= kEdgeSteps;
+    }
+    if (!same && differing++ == 0) first = i;
+  }
+  if (differing == 0) return testing::AssertionSuccess() << "the same look (within " << kEdgeSteps << " steps)";
+  return testing::AssertionFailure() << differing << " of " << a.size() << " pixels differ, the first at " << first
+                                     << ": " << std::hex << a[first] << " vs " << b[first];
+}
+
 inline void Nap() {
   timespec t{0, 5'000'000};
   nanosleep(&t, nullptr);
