@@ -15,14 +15,12 @@ namespace {
 
 constexpr double kScale = 2.0;
 
-// Palette of the panel: warm cream enamel, brown legends, copper and amber accents.
+// Palette of the panel: warm cream enamel, brown legends, copper accents.
 const RGB kCream = Hex(0xeadcb9);
 const RGB kCreamDark = Hex(0xd3c098);
 const RGB kInk = Hex(0x3a2718);
 const RGB kInkSoft = Hex(0x6b5138);
 const RGB kCopper = Hex(0xb0602a);
-const RGB kAmber = Hex(0xffb347);
-const RGB kWalnut = Hex(0x2a1a10);
 
 // Layout of the product panel in points (the controls' rectangles decide these).
 constexpr double kTimeX = 85, kCompX = 200, kOutX = 315, kBigY = 200;
