@@ -1,6 +1,12 @@
 #include "platform/Registry.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <system_error>
 
 #include "platform/AtomicFile.h"
@@ -277,13 +283,64 @@ std::optional<RegistryValue> FileRegistry::Read(std::string_view key, std::strin
   return v->second;
 }
 
+namespace {
+
+// What a failed file operation means to the user.
+std::string Reason(int error) {
+  switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return "the disk is full";
+    case EACCES:
+    case EPERM: return "the folder is not writable";
+    case EROFS: return "the file system is read-only";
+    default: return error != 0 ? std::strerror(error) : "it could not be written";
+  }
+}
+
+// rename() that never replaces: renameat2's RENAME_NOREPLACE, or a hard link and an unlink where the
+// file system has no such rename.
+bool RenameWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  if (::link(from.c_str(), to.c_str()) != 0) return false;
+  ::unlink(from.c_str());
+  return true;
+}
+
+}  // namespace
+
+std::filesystem::path KeepCorruptFileAside(const std::filesystem::path& file) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char stamp[32] = {};
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  const std::string base = file.string() + ".corrupt-" + stamp;
+  constexpr int kMostCopiesASecond = 999;
+  for (int n = 1; n <= kMostCopiesASecond; ++n) {
+    const std::filesystem::path aside = n == 1 ? base : base + "-" + std::to_string(n);
+    if (RenameWithoutReplacing(file, aside)) return aside;
+    if (errno != EEXIST) return {};
+  }
+  return {};
+}
+
+bool FileRegistry::Fail(const std::filesystem::path& file, const std::string& why) {
+  lastFailure_ = file.string() + ": " + why;
+  return false;
+}
+
 template <typename Change>
 bool FileRegistry::Modify(Change&& change) {
+  lastFailure_.clear();
   const std::filesystem::path file = File();
   std::error_code ec;
   std::filesystem::create_directories(file.parent_path(), ec);
+  if (ec) return Fail(file.parent_path(), Reason(ec.value()));
+  errno = 0;
   FileLock lock(std::filesystem::path(file.string() + ".lock"));
-  if (!lock.locked()) return false;
+  if (!lock.locked()) return Fail(file, Reason(errno));
 
   // Under the lock no other writer is active: a temporary file left now belongs to one that died.
   const TempFileName temp = RegistryTempFileName(file);
@@ -298,24 +355,26 @@ bool FileRegistry::Modify(Change&& change) {
     FileStatus status = FileStatus::Ok;
     const auto bytes = ReadWholeFile(file, 16u << 20, &status);
     // A FIFO, device or folder where the file belongs is not ours to read, move or replace.
-    if (status == FileStatus::NotRegularFile) return false;
+    if (status == FileStatus::NotRegularFile) return Fail(file, "something other than a file has its name");
     std::optional<RegistryDocument> parsed;
     if (bytes)
       parsed = ParseRegFile(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
     if (parsed) {
       doc = std::move(*parsed);
     } else {
-      // Keep what cannot be read beside the new file instead of overwriting it.
-      std::filesystem::path aside(file.string() + ".corrupt");
-      for (int n = 1; std::filesystem::exists(aside, ec) && n < 1000; ++n)
-        aside = file.string() + ".corrupt." + std::to_string(n);
-      std::filesystem::rename(file, aside, ec);
-      if (ec) return false;
+      // Keep what cannot be read beside the new file instead of overwriting it, or anything else.
+      if (KeepCorruptFileAside(file).empty()) {
+        const std::string why = errno == EEXIST ? "every name for a copy is taken" : Reason(errno);
+        return Fail(file, "it cannot be read, and no copy of it could be kept aside (" + why + ")");
+      }
     }
   }
   if (!change(doc)) return false;
   const std::string text = FormatRegFile(doc);
-  return WriteFileAtomically(file, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), temp);
+  int error = 0;
+  if (!WriteFileAtomically(file, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), temp, &error))
+    return Fail(file, Reason(error));
+  return true;
 }
 
 bool FileRegistry::Write(std::string_view key, std::string_view name, const RegistryValue& value) {

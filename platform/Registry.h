@@ -39,6 +39,9 @@ class Registry {
   virtual bool Write(std::string_view key, std::string_view name, const RegistryValue& value) = 0;
   // False when the value did not exist or could not be removed.
   virtual bool Remove(std::string_view key, std::string_view name) = 0;
+  // Why the last Write or Remove stored nothing, in words for the user; "" when it succeeded, when
+  // there was nothing to change, or for a store that cannot tell.
+  virtual std::string LastFailure() const { return {}; }
 };
 
 // Keys (case-sensitive paths) to their values, in name order.
@@ -65,9 +68,11 @@ class MemoryRegistry final : public Registry {
 // One ".reg" text file. Every change is a read-modify-write under an exclusive flock on a sibling
 // ".lock" file, replacing the file atomically (temporary file, fsync, rename), so concurrent writers in
 // other processes keep each other's values and a crash leaves the old or the new file, never a mix.
-// An unreadable file reads as empty; the next change moves it aside with a ".corrupt" suffix. Anything
-// but a regular file where the file belongs (a FIFO, a folder) reads as empty and is left alone: no
-// change is stored then, and no read or write waits on it.
+// An unreadable file reads as empty; the next change moves it aside to an unused name of its own
+// (".corrupt-" with the local time and, when that is taken, a counter), never over another file; when no
+// such name can be had the file stays where it is and the change is not stored. Anything but a regular
+// file where the file belongs (a FIFO, a folder) reads as empty and is left alone: no change is stored
+// then, and no read or write waits on it.
 class FileRegistry final : public Registry {
  public:
   // An empty path resolves DefaultRegistryFile() on every call, so the environment can move it.
@@ -75,13 +80,21 @@ class FileRegistry final : public Registry {
   std::optional<RegistryValue> Read(std::string_view key, std::string_view name) override;
   bool Write(std::string_view key, std::string_view name, const RegistryValue& value) override;
   bool Remove(std::string_view key, std::string_view name) override;
+  std::string LastFailure() const override { return lastFailure_; }
 
  private:
   std::filesystem::path File() const;
   template <typename Change>
   bool Modify(Change&& change);
+  bool Fail(const std::filesystem::path& file, const std::string& why);
   std::filesystem::path file_;
+  std::string lastFailure_;
 };
+
+// Moves an unreadable settings file aside to "<file>.corrupt-YYYYMMDD-HHMMSS" (local time), or that
+// name with "-2", "-3", ... when it is taken; never replaces an existing file. The new path, or "" when
+// no name could be had.
+std::filesystem::path KeepCorruptFileAside(const std::filesystem::path& file);
 
 // "settings.reg" in ConfigFolder() (platform/Environment.h).
 std::filesystem::path DefaultRegistryFile();

@@ -23,6 +23,19 @@ struct ProcessSettings {
 };
 
 ProcessSettings g_process;
+bool g_failureReported = false;
+
+// A write that stored nothing is told to the user once per process, with the store's reason: a full
+// disk or an unwritable folder is something the user can mend. A value that was simply not there to
+// remove is no failure.
+bool Reported(bool ok) {
+  if (ok || g_failureReported) return ok;
+  const std::string why = GetRegistry().LastFailure();
+  if (why.empty()) return ok;
+  g_failureReported = true;
+  platform::GetMessageBox().Show(std::string(kCouldNotStoreSettings) + "\n" + why, "QRV warmGlow");
+  return ok;
+}
 
 ProcessSettings& Process() {
   if (!g_process.loaded) LoadProcessSettings();
@@ -47,7 +60,7 @@ bool WriteNumber(int index, double value) {
   const uint32_t bits = std::bit_cast<uint32_t>(static_cast<float>(value));
   std::vector<uint8_t> bytes(4);
   le::Store32(bytes.data(), bits);
-  return GetRegistry().Write(kNumericKey, NumericValueName(index), RegistryValue::Binary(std::move(bytes)));
+  return Reported(GetRegistry().Write(kNumericKey, NumericValueName(index), RegistryValue::Binary(std::move(bytes))));
 }
 
 bool ReadNumber(int index, double& value) {
@@ -77,7 +90,7 @@ bool FavoriteExists(int slot) {
 bool StoreFavorite(int slot, std::span<const uint8_t> blob) {
   const std::string name = FavoriteValueName(slot);
   if (name.empty()) return false;
-  return GetRegistry().Write(kPresetKey, name, RegistryValue::Binary({blob.begin(), blob.end()}));
+  return Reported(GetRegistry().Write(kPresetKey, name, RegistryValue::Binary({blob.begin(), blob.end()})));
 }
 
 std::optional<std::vector<uint8_t>> LoadFavorite(int slot) {
@@ -90,13 +103,13 @@ std::optional<std::vector<uint8_t>> LoadFavorite(int slot) {
 
 bool RemoveFavorite(int slot) {
   const std::string name = FavoriteValueName(slot);
-  return !name.empty() && GetRegistry().Remove(kPresetKey, name);
+  return !name.empty() && Reported(GetRegistry().Remove(kPresetKey, name));
 }
 
 bool StoreMemo(std::span<const uint8_t> blob) {
   if (platform::Clipboard* c = platform::GetClipboardOverride()) return c->Store(blob);
   platform::RegistryClipboard memo(GetRegistry(), std::string(kPresetKey), std::string(kMemoValue));
-  return memo.Store(blob);
+  return Reported(memo.Store(blob));
 }
 
 std::optional<std::vector<uint8_t>> LoadMemo() {
@@ -159,6 +172,8 @@ bool WriteNumberIfChanged(int index, double value) {
   if (ReadNumber(index, stored) && static_cast<float>(stored) == static_cast<float>(value)) return true;
   return WriteNumber(index, value);
 }
+
+void ResetFailureReport() { g_failureReported = false; }
 
 bool SaveZoom(int percent) { return WriteNumberIfChanged(kSettingZoom, LimitZoomFactor(percent / 100.0) * 0.1); }
 bool SaveHints() { return WriteNumberIfChanged(kSettingHints, ProcessHints() != 0 ? 1.0 : 0.0); }

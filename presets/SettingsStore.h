@@ -30,11 +30,18 @@ inline constexpr int kFavoriteUserDefault = 4;
 // A stored favourite must be longer than a blob header to count as assigned.
 inline constexpr std::size_t kFavoriteMinSize = 41;
 inline constexpr std::size_t kManualPathMax = 1024;
+// The first line of the message a failed settings write shows; the store's reason follows.
+inline constexpr const char* kCouldNotStoreSettings = "Could not store the settings";
 
 // "QRVWG1: <index>".
 std::string NumericValueName(int index);
 // "Favorite_0".."Favorite_3", "Favorite_UserDefault"; "" for any other slot.
 std::string FavoriteValueName(int slot);
+
+// Writes that store nothing (a full disk, an unwritable folder) show a message box the first time in the
+// process, with the store's reason; later failures are silent.
+// Lets the next failure be reported again (tests).
+void ResetFailureReport();
 
 // Stores value as a 4-byte single. False when nothing was written.
 bool WriteNumber(int index, double value);

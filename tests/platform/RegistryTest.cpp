@@ -3,12 +3,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "platform/AtomicFile.h"
 #include "platform/Clipboard.h"
 #include "platform/Registry.h"
+#include "tests/support/Child.h"
 #include "tests/support/Fifo.h"
 #include "tests/support/TempDir.h"
 
@@ -27,6 +30,15 @@ std::string ReadText(const std::filesystem::path& p) {
 void WriteText(const std::filesystem::path& p, std::string_view text) {
   std::ofstream out(p, std::ios::binary | std::ios::trunc);
   out << text;
+}
+
+// The copies of unreadable settings files kept beside `file`, by content.
+std::multiset<std::string> KeptCopies(const std::filesystem::path& file) {
+  std::multiset<std::string> kept;
+  const std::string prefix = file.filename().string() + ".corrupt-";
+  for (const auto& e : std::filesystem::directory_iterator(file.parent_path()))
+    if (e.path().filename().string().starts_with(prefix)) kept.insert(ReadText(e.path()));
+  return kept;
 }
 
 std::vector<uint8_t> Bytes(std::size_t n, uint8_t seed) {
@@ -115,7 +127,7 @@ TEST(FileRegistry, UnreadableFileReadsAsNotSetAndIsKeptAsideOnTheNextWrite) {
   EXPECT_FALSE(reg.Read(kKey, "Favorite_0"));
 
   ASSERT_TRUE(reg.Write(kKey, "Favorite_2", RegistryValue::Binary(Bytes(50, 3))));
-  EXPECT_EQ(ReadText(dir / "settings.reg.corrupt"), truncated);
+  EXPECT_EQ(KeptCopies(file), std::multiset<std::string>{truncated});
   EXPECT_TRUE(reg.Read(kKey, "Favorite_2"));
   EXPECT_FALSE(reg.Read(kKey, "Favorite_0"));
 
@@ -123,9 +135,61 @@ TEST(FileRegistry, UnreadableFileReadsAsNotSetAndIsKeptAsideOnTheNextWrite) {
   WriteText(file, "\x01\x02 not a settings file");
   EXPECT_FALSE(reg.Read(kKey, "Favorite_2"));
   ASSERT_TRUE(reg.Write(kKey, "MemoA", RegistryValue::Binary(Bytes(41, 4))));
-  EXPECT_EQ(ReadText(dir / "settings.reg.corrupt"), truncated);
-  EXPECT_EQ(ReadText(dir / "settings.reg.corrupt.1"), "\x01\x02 not a settings file");
+  EXPECT_EQ(KeptCopies(file), (std::multiset<std::string>{truncated, "\x01\x02 not a settings file"}));
   EXPECT_TRUE(reg.Read(kKey, "MemoA"));
+}
+
+// However many copies are kept already, under whatever names, a new one never replaces any of them.
+TEST(FileRegistry, AKeptCopyIsNeverOverwritten) {
+  test::TempDir dir;
+  const auto file = dir / "settings.reg";
+  // The names earlier versions kept copies under, all 1000 of them taken.
+  WriteText(dir / "settings.reg.corrupt", "copy 0");
+  for (int n = 1; n < 1000; ++n) WriteText(dir / ("settings.reg.corrupt." + std::to_string(n)), "copy " + std::to_string(n));
+  FileRegistry reg(file);
+  // Several damaged files within one second: each copy gets a name of its own.
+  std::multiset<std::string> expected;
+  for (int i = 0; i < 4; ++i) {
+    const std::string damaged = "damaged " + std::to_string(i);
+    WriteText(file, damaged);
+    ASSERT_TRUE(reg.Write(kKey, "MemoA", RegistryValue::Binary(Bytes(41, static_cast<uint8_t>(i)))));
+    expected.insert(damaged);
+    EXPECT_EQ(reg.Read(kKey, "MemoA")->bytes, Bytes(41, static_cast<uint8_t>(i)));
+  }
+  EXPECT_EQ(KeptCopies(file), expected);
+  EXPECT_EQ(ReadText(dir / "settings.reg.corrupt"), "copy 0");
+  for (int n = 1; n < 1000; ++n)
+    ASSERT_EQ(ReadText(dir / ("settings.reg.corrupt." + std::to_string(n))), "copy " + std::to_string(n));
+}
+
+// When no copy can be kept (here: the folder is not writable for the user), the unreadable file stays
+// where it is, nothing is stored, and the store says why.
+TEST(FileRegistry, AnUnreadableFileThatCannotBeKeptAsideStaysAndNothingIsStored) {
+  test::TempDir dir;
+  const auto folder = dir / "config";
+  const auto file = folder / "settings.reg";
+  std::filesystem::create_directory(folder);
+  WriteText(file, "damaged");
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all | std::filesystem::perms::group_exec |
+                                               std::filesystem::perms::others_exec);
+  std::filesystem::permissions(folder, std::filesystem::perms::owner_all | std::filesystem::perms::others_read |
+                                           std::filesystem::perms::others_exec);
+  std::filesystem::permissions(file, std::filesystem::perms::owner_all | std::filesystem::perms::others_all);
+  // The lock file is the one thing the store may create: made beforehand, as a writable file.
+  WriteText(folder / "settings.reg.lock", "");
+  std::filesystem::permissions(folder / "settings.reg.lock", std::filesystem::perms::all);
+  const test::ChildResult r = test::RunInChild({.unprivileged = true}, [&] {
+    FileRegistry reg(file);
+    if (reg.Write(kKey, "MemoA", RegistryValue::Binary(Bytes(41, 1)))) return 1;
+    std::fputs(reg.LastFailure().c_str(), stderr);
+    return 0;
+  });
+  ASSERT_TRUE(r.exited);
+  EXPECT_EQ(r.code, 0) << r.report;
+  EXPECT_NE(r.report.find("no copy of it could be kept aside"), std::string::npos) << r.report;
+  EXPECT_NE(r.report.find(file.string()), std::string::npos) << r.report;
+  EXPECT_EQ(ReadText(file), "damaged");
+  EXPECT_TRUE(KeptCopies(file).empty());
 }
 
 // The clean-up after a dead writer removes the store's own leftovers, never a user's file that merely
@@ -161,7 +225,7 @@ TEST(FileRegistry, WritesRemoveOnlyTheirOwnLeftoversAndNoUserFile) {
   WriteText(file, "damaged");
   ASSERT_TRUE(reg.Write(kKey, "MemoA", RegistryValue::Binary(Bytes(41, 1))));
   userFilesIntact("moving a damaged file aside");
-  EXPECT_EQ(ReadText(dir / "settings.reg.corrupt.1"), "damaged");
+  EXPECT_EQ(KeptCopies(file), std::multiset<std::string>{"damaged"});
   EXPECT_EQ(reg.Read(kKey, "MemoA")->bytes, Bytes(41, 1));
 }
 
@@ -182,7 +246,7 @@ TEST(FileRegistry, AFifoWhereTheFileBelongsReadsAsNotSetAndBlocksNoWriter) {
   EXPECT_TRUE(test::ReturnsWithoutWaitingOn(file, [&] { removed = reg.Remove(kKey, "MemoA"); }));
   EXPECT_FALSE(removed);
   EXPECT_TRUE(std::filesystem::is_fifo(file));
-  EXPECT_FALSE(std::filesystem::exists(dir / "settings.reg.corrupt"));
+  EXPECT_TRUE(KeptCopies(file).empty());
 
   // The plain file reader refuses it and says why.
   FileStatus status = FileStatus::Ok;

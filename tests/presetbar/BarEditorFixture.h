@@ -44,6 +44,7 @@ class CountingRegistry final : public platform::Registry {
     return file_.Write(key, name, value);
   }
   bool Remove(std::string_view key, std::string_view name) override { return file_.Remove(key, name); }
+  std::string LastFailure() const override { return file_.LastFailure(); }
   std::map<std::string, int> writes;
 
  private:
