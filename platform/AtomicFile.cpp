@@ -117,21 +117,38 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint
 }
 
 bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes,
-                         const TempFileName& temp) {
+                         const TempFileName& temp, int* error) {
+  int ignored = 0;
+  int& why = error != nullptr ? *error : ignored;
+  why = 0;
   std::string tmp = (path.parent_path() / (temp.prefix + "XXXXXX" + temp.suffix)).string();
   const int fd = ::mkostemps(tmp.data(), static_cast<int>(temp.suffix.size()), O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = WriteAll(fd, bytes.data(), bytes.size());
-  ok = ok && ::fchmod(fd, 0644) == 0;
-  ok = ok && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(tmp.c_str(), path.c_str()) == 0;
+  if (fd < 0) {
+    why = errno;
+    return false;
+  }
+  // The first failing step's errno is the one that says why.
+  auto step = [&why](bool ok) {
+    if (!ok && why == 0) why = errno != 0 ? errno : EIO;
+    return ok;
+  };
+  bool ok = step(WriteAll(fd, bytes.data(), bytes.size()));
+  ok = ok && step(::fchmod(fd, 0644) == 0);
+  ok = ok && step(::fsync(fd) == 0);
+  ok = step(::close(fd) == 0) && ok;
+  ok = ok && step(::rename(tmp.c_str(), path.c_str()) == 0);
   if (!ok) {
     ::unlink(tmp.c_str());
     return false;
   }
   SyncFolder(path.parent_path());
   return true;
+}
+
+std::size_t MaxFileNameBytes(const std::filesystem::path& folder) {
+  errno = 0;
+  const long n = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  return n > 0 ? static_cast<std::size_t>(n) : 255;
 }
 
 FileLock::FileLock(const std::filesystem::path& lockFile) {

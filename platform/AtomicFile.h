@@ -42,8 +42,12 @@ struct TempFileName {
 // replaced (the temporary file is removed again). The temporary file is named by temp, by default
 // the target's name, a dot and six characters.
 bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+// error, when given, receives the errno of the step that failed (0 on success).
 bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes,
-                         const TempFileName& temp);
+                         const TempFileName& temp, int* error = nullptr);
+
+// The longest file name in bytes that folder's file system takes (pathconf), 255 when it cannot tell.
+std::size_t MaxFileNameBytes(const std::filesystem::path& folder);
 
 // An exclusive advisory lock (flock) on a lock file, held for the object's lifetime. The lock file is
 // created when missing and never replaced, so every process locks the same inode.

@@ -1,6 +1,9 @@
 #include "presets/PresetManager.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -40,8 +43,8 @@ PresetManager::PresetManager(QRVMasterController* controller)
 
 PresetManager::~PresetManager() {
   library_.RemoveObserver(this);
-  settings::SaveHints();
-  settings::SaveZoom(settings::ProcessZoom());
+  // Nothing is written back here: hints and zoom were stored when the user changed them, and this
+  // process's copy may be older than what another instance or process has stored since.
   PresetLibrary::Release();
 }
 
@@ -363,9 +366,9 @@ void PresetManager::RenameCurrent(std::string_view text) {
   // Lengths are characters: a name of 255 two-byte characters is as acceptable as one of bytes.
   if (text.empty() || utf8::CountChars(text) > kRenameTextMax) return;
   current_->SetName(text.substr(0, utf8::PrefixBytes(text, kItemNameMax, text.size())));
-  // The mark stands for values that differ from the preset as loaded; a new name leaves the values
-  // as they are, so the mark keeps telling the truth about them.
-  *modified_ = !current_->SameValues(*reference_);
+  // A rename is taken as the user's acceptance of the preset as it stands; the reference record (what
+  // it was loaded as) stays, so a later edit compares against that.
+  *modified_ = false;
 }
 
 void PresetManager::AcceptCurrentAsReference() {
@@ -378,11 +381,48 @@ std::string PresetManager::DefaultSaveFileName() const {
   return ApplyPresetExtension(name.empty() ? std::string_view("current") : name);
 }
 
-bool PresetManager::SavePresetFile(const std::filesystem::path& chosenPath) {
+bool IsWriteProtected(const std::filesystem::path& file) {
+  struct stat st {};
+  return ::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0;
+}
+
+namespace {
+
+PresetSaveResult SaveErrorFor(int error) {
+  switch (error) {
+    case ENAMETOOLONG: return {PresetSaveError::NameTooLong, error};
+    case ENOENT:
+    case ENOTDIR: return {PresetSaveError::FolderMissing, error};
+    case EACCES:
+    case EPERM:
+    case EROFS: return {PresetSaveError::FolderNotWritable, error};
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return {PresetSaveError::DiskFull, error};
+    case EISDIR: return {PresetSaveError::NotAFile, error};
+    default: return {PresetSaveError::Failed, error};
+  }
+}
+
+}  // namespace
+
+PresetSaveResult PresetManager::SavePresetFile(const std::filesystem::path& chosenPath) {
   const std::filesystem::path path = ApplyPresetExtension(chosenPath.string());
+  if (path.filename().native().size() > platform::MaxFileNameBytes(path.parent_path()))
+    return {PresetSaveError::NameTooLong, ENAMETOOLONG};
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0) {
+    // A rename would replace a FIFO or a link's target as readily as a file: only files are replaced.
+    if (S_ISLNK(st.st_mode) && ::stat(path.c_str(), &st) != 0) return {PresetSaveError::NotAFile, 0};
+    if (!S_ISREG(st.st_mode)) return {PresetSaveError::NotAFile, 0};
+    if ((st.st_mode & 0222) == 0) return {PresetSaveError::WriteProtected, 0};
+  }
   const auto blob = WriteSinglePresetBlob(*current_, hostStateWord_, zoom_);
+  // A short temporary name: one built from the target's would not fit beside a long one.
+  int error = 0;
   // A file that could not be written leaves the preset as it was: no new name, no rescan.
-  if (!platform::WriteFileAtomically(path, blob)) return false;
+  if (!platform::WriteFileAtomically(path, blob, platform::TempFileName{".qrv-", ".tmp"}, &error))
+    return SaveErrorFor(error);
   // The preset takes the file's name; the blob above carries the name it had before.
   std::string base = path.filename().string();
   if (const auto dot = base.rfind('.'); dot != std::string::npos) base.resize(dot);
@@ -392,7 +432,7 @@ bool PresetManager::SavePresetFile(const std::filesystem::path& chosenPath) {
   *reference_ = *current_;
   *modified_ = false;
   library_.RescanUserPresets();
-  return true;
+  return {};
 }
 
 double PresetManager::ZoomFactor() const { return settings::LimitZoomFactor(zoom_ / 100.0); }

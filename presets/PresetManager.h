@@ -32,6 +32,28 @@ inline constexpr std::size_t kRenameTextMax = 255;
 inline constexpr int kSlotA = 0;
 inline constexpr int kSlotB = 1;
 
+// Why a preset file was not written.
+enum class PresetSaveError : uint8_t {
+  None,
+  NameTooLong,        // longer than the folder's file system takes
+  FolderMissing,
+  FolderNotWritable,
+  DiskFull,           // no space, quota or file size limit
+  WriteProtected,     // the file exists and its mode has no write bit: it is never replaced
+  NotAFile,           // a folder, FIFO or device has the name
+  Failed,             // anything else; systemError says what
+};
+
+struct PresetSaveResult {
+  PresetSaveError error = PresetSaveError::None;
+  int systemError = 0;  // errno of the failing step, when there was one
+  explicit operator bool() const { return error == PresetSaveError::None; }
+};
+
+// A preset file the user protected: it exists, is a regular file and no write bit is set. Decided
+// from the mode, so that it holds for root too.
+bool IsWriteProtected(const std::filesystem::path& file);
+
 struct LibraryPosition {
   int32_t bank = -1, group = -1, item = -1;
   bool operator==(const LibraryPosition&) const = default;
@@ -107,16 +129,15 @@ class PresetManager final : private PresetLibraryObserver {
   bool PasteFromClipboard();
 
   // ---- name, reference, files ----
-  // 1..255 characters, else ignored. The modified mark then says whether the values differ from the
-  // reference record (the name is not compared).
+  // 1..255 characters, else ignored. Clears the modified mark; the reference record is not touched.
   void RenameCurrent(std::string_view text);
   void AcceptCurrentAsReference();
   // The save dialog's proposal: the current name (or "current") with the ".qrv" rule applied.
   std::string DefaultSaveFileName() const;
   // Writes the current record to chosenPath (".qrv" rule applied to its file name), renames the preset
-  // after the file, takes it as the reference (unmodified) and rescans bank 2. False when the file
-  // could not be written; then nothing else changes.
-  bool SavePresetFile(const std::filesystem::path& chosenPath);
+  // after the file, takes it as the reference (unmodified) and rescans bank 2. When the file could not
+  // be written the result says why, and nothing else changes; a write-protected file is never replaced.
+  PresetSaveResult SavePresetFile(const std::filesystem::path& chosenPath);
 
   // ---- zoom ----
   double ZoomFactor() const;

@@ -280,6 +280,12 @@ void CQRVEditBoxWrapper::setMaxLength(int characters) {
   box_->setText(box_->getText());
 }
 
+void CQRVEditBoxWrapper::setMaxBytes(int bytes) {
+  if (bytes < 1) return;
+  box_->setMaxBytes(static_cast<std::size_t>(bytes));
+  box_->setText(box_->getText());
+}
+
 void CQRVEditBoxWrapper::setExtra(int i, QRVColor c) {
   box_->extraColors[i] = ToTk(c);
   box_->hasExtraColor[i] = true;
@@ -385,6 +391,7 @@ tk::Control* CreatePeer(QRVBaseControl* control, tk::IControlListener* listener,
       peer->setRange(t->rangeMin, t->rangeMax);
       peer->setStyle(t->style);
       peer->setMaxLength(t->maxLength);
+      peer->setMaxBytes(t->maxBytes);
       if (t->placeholder[0]) peer->setPlaceholder(t->placeholder);
     }
     return view;

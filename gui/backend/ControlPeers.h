@@ -115,6 +115,7 @@ class CQRVTextLabelWrapper : public PeerBase<QRVEngineTextEdit> {
   void setHorizontalAlign(int align) override { label_->setHoriAlign(align); }
   void setPlaceholder(const char*) override {}
   void setMaxLength(int) override {}
+  void setMaxBytes(int) override {}
 
  private:
   CQRVTextLabel* label_;
@@ -175,6 +176,7 @@ class CQRVEditBoxWrapper : public PeerBase<QRVEngineTextEdit> {
   void setHorizontalAlign(int align) override { box_->setHoriAlign(align); }
   void setPlaceholder(const char* text) override;
   void setMaxLength(int characters) override;
+  void setMaxBytes(int bytes) override;
 
  private:
   void setExtra(int i, QRVColor c);

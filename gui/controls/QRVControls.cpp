@@ -315,7 +315,8 @@ void QRVTextEdit::setText(const char* text) {
 void QRVTextEdit::storeText(const char* text) {
   std::memcpy(previousText_, props_.text, sizeof(previousText_));
   std::string_view all(text, strnlen(text, sizeof(props_.text) * 2));
-  std::size_t n = qrv::utf8::PrefixBytes(all, static_cast<std::size_t>(props_.maxLength), sizeof(props_.text) - 1);
+  std::size_t n = qrv::utf8::PrefixBytes(all, static_cast<std::size_t>(props_.maxLength),
+                                         std::min(sizeof(props_.text) - 1, static_cast<std::size_t>(props_.maxBytes)));
   std::memcpy(props_.text, text, n);
   props_.text[n] = '\0';
 }
@@ -427,6 +428,13 @@ void QRVTextEdit::setMaxLength(int characters) {
   if (peer_) textPeer()->setMaxLength(props_.maxLength);
   props_.text[qrv::utf8::PrefixBytes(props_.text, static_cast<std::size_t>(props_.maxLength), sizeof(props_.text) - 1)] =
       '\0';
+}
+
+void QRVTextEdit::setMaxBytes(int bytes) {
+  props_.maxBytes = std::clamp(bytes, 1, QRVTextProperties::kMaxCharacters * 4);
+  if (peer_) textPeer()->setMaxBytes(props_.maxBytes);
+  props_.text[qrv::utf8::PrefixBytes(props_.text, static_cast<std::size_t>(props_.maxLength),
+                                     static_cast<std::size_t>(props_.maxBytes))] = '\0';
 }
 
 void QRVTextEdit::setRange(double minimum, double maximum) {

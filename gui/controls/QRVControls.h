@@ -120,6 +120,9 @@ class QRVTextEdit : public QRVBaseControl {
   // 1..255 characters.
   void setMaxLength(int characters);
   int getMaxLength() const { return props_.maxLength; }
+  // UTF-8 bytes, besides the character limit; the text is cut between characters.
+  void setMaxBytes(int bytes);
+  int getMaxBytes() const { return props_.maxBytes; }
   unsigned getStyle() const { return props_.style; }
   void setValueToText(ValueToText f) { valueToText_ = f; }
   void setTextToValue(TextToValue f) { textToValue_ = f; }

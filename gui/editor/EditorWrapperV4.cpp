@@ -126,6 +126,12 @@ int QRVVSTGUIEditorWrapperV4_PresetBar::mouseButtons() {
   return static_cast<int>(held & kQRVButtonMask);
 }
 
+bool QRVVSTGUIEditorWrapperV4_PresetBar::dispatchingReturn() {
+  if (!frame_ || !frame_->isDispatchingKey()) return false;
+  const tk::VirtualKey key = frame_->dispatchedKey();
+  return key == tk::VirtualKey::Return || key == tk::VirtualKey::Enter;
+}
+
 void QRVVSTGUIEditorWrapperV4_PresetBar::setHintsFlag(int flag) {
   qrv::settings::SetProcessHints(flag);
   // Stored now rather than when the instance closes: a host that crashes keeps the user's choice.

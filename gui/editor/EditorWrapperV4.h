@@ -42,6 +42,7 @@ class QRVVSTGUIEditorWrapperV4_PresetBar : public QRVVSTGUIEditorWrapperV2, publ
   QRVPoint windowMousePosition() override { return windowPointer(); }
   int mouseButtons() override;
   bool dispatchingKey() override { return frame_ && frame_->isDispatchingKey(); }
+  bool dispatchingReturn() override;
   double pixelsPerPoint() override { return effectiveZoom_; }
   void setHintsFlag(int flag) override;
   // Limits the factor, makes the scaled height a whole number of pixels (the effective zoom) and

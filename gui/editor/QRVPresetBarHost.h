@@ -26,8 +26,10 @@ class QRVPresetBarHost {
   // then held, inside the window or not (0 while a resize is deferred).
   virtual QRVPoint windowMousePosition() = 0;
   virtual int mouseButtons() = 0;
-  // True while a key press is being dispatched: a text edit that ends then was ended by Return, not
-  // by a click elsewhere or by the window losing the keyboard.
+  // True while Return or Enter is being dispatched: a text edit that ends then was committed, not left
+  // by Tab, by a click elsewhere or by the window losing the keyboard.
+  virtual bool dispatchingReturn() = 0;
+  // True while any key press is being dispatched.
   virtual bool dispatchingKey() = 0;
   // Device pixels per layout point: the window's effective zoom.
   virtual double pixelsPerPoint() = 0;

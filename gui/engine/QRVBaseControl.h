@@ -29,6 +29,7 @@ struct QRVTextProperties {
   char text[kMaxCharacters * 4 + 1] = {};
   char placeholder[64] = {};
   int maxLength = kMaxCharacters;
+  int maxBytes = kMaxCharacters * 4;
   QRVControlColor fontColor{255, 255, 255, 255};
   QRVFont* font = nullptr;
   int horizontalAlign = 1;

@@ -276,6 +276,8 @@ class QRVEngineTextEdit : public QRVEngineView {
   virtual void setPlaceholder(const char* text) = 0;
   // Characters (not bytes) the field takes; typed and set texts are cut between characters.
   virtual void setMaxLength(int characters) = 0;
+  // UTF-8 bytes the field takes, besides the character limit.
+  virtual void setMaxBytes(int bytes) = 0;
 };
 
 class QRVEngineOptionMenu : public QRVEngineView {

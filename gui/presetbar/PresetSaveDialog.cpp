@@ -8,6 +8,7 @@
 #include "gui/controls/QRVControls.h"
 #include "gui/presetbar/PresetBarControls.h"
 #include "gui/presetbar/TextShortening.h"
+#include "platform/AtomicFile.h"
 #include "presets/PresetBlob.h"
 
 namespace Quarrytone {
@@ -150,6 +151,22 @@ class SaveDialogView final : public QRVCustomControl {
   }
 };
 
+std::string SaveFailureReason(const qrv::PresetSaveResult& result, const std::filesystem::path& file) {
+  using qrv::PresetSaveError;
+  const std::string name = "\"" + file.filename().string() + "\"";
+  switch (result.error) {
+    case PresetSaveError::None: return {};
+    case PresetSaveError::NameTooLong: return PresetBarSaveDialog::kNameTooLong;
+    case PresetSaveError::FolderMissing: return "The folder does not exist.";
+    case PresetSaveError::FolderNotWritable: return "The folder is not writable.";
+    case PresetSaveError::DiskFull: return "The disk is full.";
+    case PresetSaveError::WriteProtected: return name + " is write-protected.";
+    case PresetSaveError::NotAFile: return name + " is not a preset file.";
+    case PresetSaveError::Failed: break;
+  }
+  return result.systemError != 0 ? std::string(std::strerror(result.systemError)) + "." : "The file could not be written.";
+}
+
 PresetBarSaveDialog::PresetBarSaveDialog(QRVPresetBarHost& host, double width, double height)
     : host_(host), width_(width), height_(height) {}
 
@@ -200,6 +217,7 @@ void PresetBarSaveDialog::build() {
   edit_ = new SaveDialogNameEdit(L.name, this);
   edit_->setStyle(64);
   edit_->setMaxLength(kNameCharacters);
+  limitNameToFolder();
   edit_->setFont(Font(SharedFont::Arial14));
   edit_->setFontColor(kNameText);
   edit_->setBackColor(kNameBackground);
@@ -229,39 +247,69 @@ std::filesystem::path PresetBarSaveDialog::chosenPath() const {
 
 void PresetBarSaveDialog::nameEditEnded() {
   if (!open_) return;
-  // Only Return saves: a click elsewhere in the dialog, or the window losing the keyboard, ends the
-  // edit too and keeps the text.
-  if (!host_.dispatchingKey()) return;
-  accept();
+  // Only Return saves. Tab leaves the field, which the dialog's only field takes back; a click
+  // elsewhere in the dialog, or the window losing the keyboard, ends the edit and keeps the text.
+  if (host_.dispatchingReturn()) {
+    accept();
+  } else if (host_.dispatchingKey()) {
+    focusName();
+  }
 }
 
 void PresetBarSaveDialog::accept() {
   if (!open_) return;
-  const std::string n = name();
-  if (const char* refusal = RefusalFor(n); *refusal) {
-    message_ = refusal;
+  auto say = [this](std::string line) {
+    message_ = std::move(line);
     confirming_ = false;
+    questioned_.clear();
     if (view_) view_->invalidPeer();
     focusName();
-    return;
-  }
+  };
+  const std::string n = name();
+  if (const char* refusal = RefusalFor(n); *refusal) return say(refusal);
   const std::filesystem::path path = chosenPath();
+  if (path.filename().native().size() > qrv::platform::MaxFileNameBytes(path.parent_path())) return say(kNameTooLong);
   std::error_code ec;
-  if (!confirming_ && std::filesystem::exists(path, ec)) {
-    confirming_ = true;
-    message_ = "\"" + path.filename().string() + "\" exists. Replace it?";
-    if (view_) view_->invalidPeer();
-    focusName();
-    return;
+  if (std::filesystem::exists(std::filesystem::symlink_status(path, ec)) || std::filesystem::exists(path, ec)) {
+    if (qrv::IsWriteProtected(path))
+      return say(SaveFailureReason({qrv::PresetSaveError::WriteProtected, 0}, path));
+    if (!std::filesystem::is_regular_file(path, ec))
+      return say(SaveFailureReason({qrv::PresetSaveError::NotAFile, 0}, path));
+    // The answer counts only for the file the question named.
+    if (!confirming_ || path != questioned_) {
+      say("\"" + path.filename().string() + "\" exists. Replace it?");
+      confirming_ = true;
+      questioned_ = path;
+      return;
+    }
   }
   finish(path);
 }
 
+void PresetBarSaveDialog::withdrawQuestion() {
+  if (!confirming_) return;
+  confirming_ = false;
+  questioned_.clear();
+  message_.clear();
+  if (view_) view_->invalidPeer();
+}
+
+void PresetBarSaveDialog::idle() {
+  if (open_ && confirming_ && chosenPath() != questioned_) withdrawQuestion();
+}
+
+void PresetBarSaveDialog::limitNameToFolder() {
+  std::filesystem::path folder = request_.folder;
+  if (folder_ > 0 && folder_ <= static_cast<int>(request_.groups.size()))
+    folder /= request_.groups[static_cast<std::size_t>(folder_ - 1)];
+  const std::size_t most = qrv::platform::MaxFileNameBytes(folder);
+  nameBytes_ = most > kExtensionBytes ? most - kExtensionBytes : 1;
+  if (edit_) edit_->setMaxBytes(static_cast<int>(std::min<std::size_t>(nameBytes_, 1 << 20)));
+}
+
 void PresetBarSaveDialog::cancelButton() {
   if (confirming_) {
-    confirming_ = false;
-    message_.clear();
-    if (view_) view_->invalidPeer();
+    withdrawQuestion();
     focusName();
     return;
   }
@@ -275,6 +323,7 @@ void PresetBarSaveDialog::cancel() {
 void PresetBarSaveDialog::finish(std::optional<std::filesystem::path> result) {
   open_ = false;
   confirming_ = false;
+  questioned_.clear();
   if (container_) {
     host_.removeOverlay(container_);
     retired_ = container_;
@@ -296,10 +345,8 @@ void PresetBarSaveDialog::selectFolder(int row) {
   if (row >= 0 && row < rows && row != folder_) {
     folder_ = row;
     // A question about another folder's file no longer stands.
-    if (confirming_) {
-      confirming_ = false;
-      message_.clear();
-    }
+    withdrawQuestion();
+    limitNameToFolder();
   }
   focusName();
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gui/editor/QRVPresetBarHost.h"
+#include "presets/PresetManager.h"
 
 namespace Quarrytone {
 
@@ -23,6 +24,9 @@ struct PresetSaveRequest {
   std::string typeDescription;      // "QRV Preset"
   std::string extension;            // "qrv", without the dot
 };
+
+// Why a save failed, in one line for the user: "The disk is full.", "\"ro.qrv\" is write-protected.", ...
+std::string SaveFailureReason(const qrv::PresetSaveResult& result, const std::filesystem::path& file);
 
 class PresetSaveDialog {
  public:
@@ -37,6 +41,8 @@ class PresetSaveDialog {
   virtual void cancel() = 0;
   // The product editor's size at zoom 1 changed.
   virtual void resize(double /*width*/, double /*height*/) {}
+  // The window's idle tick.
+  virtual void idle() {}
 };
 
 class SaveDialogView;
@@ -46,6 +52,7 @@ class SaveDialogNameEdit;
 class PresetBarSaveDialog final : public PresetSaveDialog {
  public:
   static constexpr int kNameCharacters = 64;
+  static constexpr std::size_t kExtensionBytes = 4;  // ".qrv", which the field's byte limit leaves room for
   static constexpr int kNameTag = 37;  // the name field's tag; the bar leaves it alone
   static constexpr QRVColor kShade{25, 25, 25, 200};
   static constexpr QRVColor kBox{44, 44, 47, 255};
@@ -53,6 +60,7 @@ class PresetBarSaveDialog final : public PresetSaveDialog {
   static constexpr const char* kEmptyName = "Enter a name for the preset file.";
   static constexpr const char* kSlashInName = "A file name cannot contain \"/\".";
   static constexpr const char* kLeadingDot = "A file name cannot begin with \".\".";
+  static constexpr const char* kNameTooLong = "The name is too long for the folder.";
 
   PresetBarSaveDialog(QRVPresetBarHost& host, double width, double height);
   ~PresetBarSaveDialog() override;
@@ -61,9 +69,12 @@ class PresetBarSaveDialog final : public PresetSaveDialog {
   bool isOpen() const override { return open_; }
   void cancel() override;
   void resize(double width, double height) override;
+  // Withdraws a question about replacing a file once the name or the folder no longer names it.
+  void idle() override;
 
   // ---- what the user does; the view and the name field call these
-  // Return in the name field or the Save (Replace) button.
+  // Return in the name field or the Save (Replace) button. Replace only ever replaces the file the
+  // question named.
   void accept();
   // Cancel, or Escape in the name field. While a replacement is asked about, Cancel only ends
   // the question.
@@ -78,6 +89,10 @@ class PresetBarSaveDialog final : public PresetSaveDialog {
   const PresetSaveRequest& request() const { return request_; }
   const std::string& message() const { return message_; }
   bool confirming() const { return confirming_; }
+  // The file a standing question asks about.
+  const std::filesystem::path& questionedPath() const { return questioned_; }
+  // Bytes the name field takes: the folder's longest file name less the extension.
+  std::size_t nameByteLimit() const { return nameBytes_; }
   int selectedFolder() const { return folder_; }
   std::string name() const;
   std::filesystem::path chosenPath() const;
@@ -99,6 +114,8 @@ class PresetBarSaveDialog final : public PresetSaveDialog {
   void build();
   void finish(std::optional<std::filesystem::path> result);
   void focusName();
+  void withdrawQuestion();
+  void limitNameToFolder();
 
   QRVPresetBarHost& host_;
   double width_, height_;
@@ -106,6 +123,8 @@ class PresetBarSaveDialog final : public PresetSaveDialog {
   Done done_;
   bool open_ = false;
   bool confirming_ = false;
+  std::filesystem::path questioned_;
+  std::size_t nameBytes_ = 0;
   int folder_ = 0;  // 0 the user folder, k the group folder k - 1
   int scroll_ = 0;
   std::string message_;

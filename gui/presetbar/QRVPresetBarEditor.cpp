@@ -453,8 +453,10 @@ void QRVPresetBarEditor::openSave() {
 
 void QRVPresetBarEditor::saveChosen(const std::filesystem::path& path) {
   if (!manager_) return;
-  if (!manager_->SavePresetFile(path)) {
-    qrv::platform::GetMessageBox().Show(kCouldNotSave, path.string());
+  if (const qrv::PresetSaveResult saved = manager_->SavePresetFile(path); !saved) {
+    // The first line as it always was; the second says what the user can do something about.
+    qrv::platform::GetMessageBox().Show(std::string(kCouldNotSave) + "\n" + SaveFailureReason(saved, path),
+                                        path.string());
     return;
   }
   refreshLabel();
@@ -630,6 +632,7 @@ void QRVPresetBarEditor::idleTick() {
     if (c) c->onIdleTick();
   if (browserOpen_ && browser_) browser_->idleTick();
   if (configOpen_ && config_) config_->idleTick();
+  if (saveDialog_) saveDialog_->idle();
 
   // Another instance may have assigned a favourite: the buttons are read again when the pointer
   // comes over them, not on every tick (each read is a file read).

@@ -347,6 +347,12 @@ bool Frame::platformWheel(Point device, float distance, std::uint32_t buttons) {
 bool Frame::platformKeyDown(const KeyEvent& key) {
   Ref<Frame> keep(this);
   DispatchScope dispatch(keyDispatch_);
+  struct KeyScope {
+    VirtualKey& slot;
+    VirtualKey saved;
+    ~KeyScope() { slot = saved; }
+  } keyScope{dispatchedKey_, dispatchedKey_};
+  dispatchedKey_ = key.key;
   modifiers_ = key.modifiers & kModifierBits;
   inputSeen_ = true;
   if (key.key == VirtualKey::Escape && !popups_.empty()) {

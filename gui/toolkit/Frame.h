@@ -69,6 +69,9 @@ class Frame : public ViewContainer {
   // True while a key press is being dispatched: an edit that ends then was ended from the keyboard
   // (Return), not by a click or by the window losing the keyboard.
   bool isDispatchingKey() const { return keyDispatch_ > 0; }
+  // The key whose press is being dispatched; VirtualKey::None outside a key dispatch. An edit that ends
+  // while Return is dispatched was committed, one that ends on Tab was only left.
+  VirtualKey dispatchedKey() const { return dispatchedKey_; }
   bool takeInputSeen() {
     bool s = inputSeen_;
     inputSeen_ = false;
@@ -135,6 +138,7 @@ class Frame : public ViewContainer {
   bool inputSeen_ = false;
   int mouseDispatch_ = 0;
   int keyDispatch_ = 0;
+  VirtualKey dispatchedKey_ = VirtualKey::None;
   std::string tooltip_;
   std::vector<std::string> tooltipLines_;
   Point tooltipAt_;

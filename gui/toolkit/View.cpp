@@ -376,7 +376,9 @@ void TextEdit::setText(const std::string& text) {
   // Cut at a code point boundary once the length limit is reached.
   std::size_t i = 0, n = 0;
   while (i < t.size() && n < maxLength_) {
-    i = NextBoundary(t, i);
+    const std::size_t next = NextBoundary(t, i);
+    if (next > maxBytes_) break;
+    i = next;
     ++n;
   }
   t.resize(i);
@@ -552,7 +554,7 @@ bool TextEdit::onKeyDown(const KeyEvent& key) {
   std::string s = Utf8(key.character);
   if (s.empty()) return false;
   deleteSelection();
-  if (CodePoints(text_) >= maxLength_) return true;
+  if (CodePoints(text_) >= maxLength_ || text_.size() + s.size() > maxBytes_) return true;
   text_.insert(caret_, s);
   caret_ += s.size();
   anchor_ = caret_;

@@ -245,6 +245,8 @@ class TextEdit : public TextLabel {
   // gesture bracket.
   bool isEditing() const = delete;
   void setMaxLength(std::size_t n) { maxLength_ = n; }
+  // UTF-8 bytes the field takes besides the character limit (a file name's bytes, say).
+  void setMaxBytes(std::size_t n) { maxBytes_ = n; }
   void setPlaceholder(const std::string& s) { placeholder_ = s; }
   void setSelectionColor(Color c) { selectionColor_ = c; }
   std::size_t caret() const { return caret_; }
@@ -270,6 +272,7 @@ class TextEdit : public TextLabel {
   std::size_t caret_ = 0;
   std::size_t anchor_ = 0;
   std::size_t maxLength_ = 255;
+  std::size_t maxBytes_ = SIZE_MAX;
   std::string placeholder_;
   std::string before_;
   Color selectionColor_{60, 110, 170, 255};

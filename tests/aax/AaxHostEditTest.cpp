@@ -12,6 +12,8 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <cstdlib>
 #include <regex>
@@ -447,6 +449,56 @@ TEST(AaxHostEdit, ThePresetBarDrivesThePresetsZoomABAndSaving) {
   };
   EXPECT_TRUE(WaitFor([&] { return size() == std::make_pair(500, 441); })) << size().first << "x" << size().second;
   EXPECT_EQ(edit.Terminate(), 0);
+  XCloseDisplay(d);
+}
+
+std::string Contents(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The save dialog with real keys: a Replace question is bound to the file it asked about (a second
+// existing name after Ctrl+A is asked about in turn, not replaced), and Tab saves nothing.
+TEST(AaxHostEdit, TheSaveDialogAsksAboutEveryFileItWouldReplaceAndTabSavesNothing) {
+  QRV_ASSERT_X_SERVER();
+  Display* d = XOpenDisplay(SharedXServer().name().c_str());
+  ASSERT_NE(d, nullptr);
+  IsolatedEdit session;
+  const std::filesystem::path folder =
+      session.profile.path() / "Documents" / "quarry-tone.com" / "User Presets" / "QRV warmGlow";
+  std::filesystem::create_directories(folder);
+  for (const char* name : {"a.qrv", "b.qrv"}) std::ofstream(folder / name, std::ios::binary) << "old " << name;
+  ASSERT_TRUE(session.Start(d)) << "no host window appeared";
+  const Window host = session.host;
+  ASSERT_TRUE(WaitFor([&] { return Capture(d, host).width == 400; }));
+  poll(nullptr, 0, 300);
+  auto settle = [] { poll(nullptr, 0, 400); };
+
+  Click(d, host, 30, 39);  // Save
+  Type(d, "a");
+  Key(d, XK_Return);
+  settle();
+  EXPECT_EQ(Contents(folder / "a.qrv"), "old a.qrv");
+  const KeyCode control = XKeysymToKeycode(d, XK_Control_L);
+  XTestFakeKeyEvent(d, control, True, CurrentTime);
+  Key(d, XK_a);
+  XTestFakeKeyEvent(d, control, False, CurrentTime);
+  Type(d, "b");
+  Key(d, XK_Return);
+  settle();
+  EXPECT_EQ(Contents(folder / "b.qrv"), "old b.qrv") << "replaced without being asked about";
+  Key(d, XK_Return);  // Replace, asked about b.qrv now
+  EXPECT_TRUE(WaitFor([&] { return Contents(folder / "b.qrv") != "old b.qrv"; }));
+  EXPECT_EQ(Contents(folder / "a.qrv"), "old a.qrv");
+
+  Click(d, host, 30, 39);
+  Type(d, "c");
+  Key(d, XK_Tab);
+  settle();
+  EXPECT_FALSE(std::filesystem::exists(folder / "c.qrv")) << "Tab saved";
+  Key(d, XK_Return);
+  EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(folder / "c.qrv"); })) << "Return after Tab";
+  EXPECT_EQ(session.process->Terminate(), 0);
   XCloseDisplay(d);
 }
 

@@ -177,6 +177,27 @@ TEST_F(Lv2UiPresets, ABSwitchesTheHostsPortsBetweenTheTwoSlots) {
   EXPECT_EQ(Ports(), a);
 }
 
+// The zoom chosen in the editor is what the store keeps: closing the UI and then the instance, whose
+// binary read its own copy of the settings when it loaded, writes nothing back over it.
+TEST_F(Lv2UiPresets, TheZoomChosenInTheEditorOutlivesTheInstance) {
+  OpenWithInstance();
+  ASSERT_TRUE(ui->ok());
+  const QRVRect z = Layout().zoom;
+  Settled(z, 0);
+  Pointer((z.left + z.right) / 2, (z.top + z.bottom) / 2);
+  Wheel(true);
+  Wheel(true);
+  ASSERT_FALSE(ui->sizes.empty());
+  EXPECT_EQ(ui->sizes.back(), std::make_pair(440, 388));
+  double stored = -1.0;
+  ASSERT_TRUE(settings::ReadNumber(settings::kSettingZoom, stored));
+  EXPECT_FLOAT_EQ(static_cast<float>(stored), 0.11f) << "the choice is stored when it is made";
+  ui.reset();
+  instance.reset();
+  ASSERT_TRUE(settings::ReadNumber(settings::kSettingZoom, stored));
+  EXPECT_FLOAT_EQ(static_cast<float>(stored), 0.11f) << "closing the instance wrote an older zoom back";
+}
+
 TEST_F(Lv2UiPresets, TypingRenamesThePresetAndTheSessionKeepsIt) {
   OpenWithInstance();
   ASSERT_TRUE(ui->ok());

@@ -236,11 +236,14 @@ TEST_F(PresetBarEditorTest, TheNameIsRenamedByTypingAndAnEmptyNameChangesNothing
   EXPECT_FALSE(bar().browserOpen());
   EXPECT_FALSE(Shown(bar().browserContainer()));
 
-  // Renaming an edited preset keeps the mark: the values still differ from the preset as loaded.
+  // Renaming an edited preset clears the mark; the next edit sets it again.
   TurnCompression(30);
+  EXPECT_EQ(Label(), "00: Crunch *");
   Click(icon);
   headless().type("Edited");
   Key(tk::VirtualKey::Return);
+  EXPECT_EQ(Label(), "00: Edited");
+  TurnCompression(-10);
   EXPECT_EQ(Label(), "00: Edited *");
 }
 
@@ -347,7 +350,8 @@ TEST_F(PresetBarEditorTest, SavingThroughTheDialogAndItsFailures) {
   Click(bar().saveButton());
   dialog->answer(dir / "missing" / "folder" / "Cold");
   ASSERT_EQ(messageBox.shown.size(), 1u);
-  EXPECT_EQ(messageBox.shown[0].first, "Could not save preset file");
+  EXPECT_EQ(messageBox.shown[0].first, "Could not save preset file\nThe folder does not exist.");
+  EXPECT_EQ(messageBox.shown[0].second, (dir / "missing" / "folder" / "Cold").string());
   EXPECT_EQ(pm().current().Name(), "Warm");
   EXPECT_EQ(pm().library().ItemCount(kBankUser, 0), 1);
 }

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/AtomicFile.h"
 #include "presets/PresetBlob.h"
 #include "tests/presetbar/BarEditorFixture.h"
 
@@ -125,6 +126,107 @@ TEST_F(SaveDialogTest, AGroupFolderAndAConfirmationBeforeReplacing) {
   EXPECT_FALSE(d.isOpen());
   EXPECT_NE(Bytes(kick), savedFirst);
   EXPECT_EQ(pm().current().Name(), "Kick");
+}
+
+// A question is bound to the file it asked about: a new name or folder withdraws it, and Replace
+// replaces only that file.
+TEST_F(SaveDialogTest, AReplaceQuestionCountsOnlyForTheFileItNamed) {
+  std::filesystem::create_directories(UserFolder() / "Drums");
+  for (const auto& f : {UserFolder() / "a.qrv", UserFolder() / "b.qrv", UserFolder() / "Drums" / "b.qrv"}) {
+    std::ofstream out(f, std::ios::binary);
+    out << "old " << f.filename().string();
+  }
+  pm().library().RescanUserPresets();
+  const auto a = Bytes(UserFolder() / "a.qrv"), b = Bytes(UserFolder() / "b.qrv");
+  PresetBarSaveDialog& d = OpenDialog();
+  TypeAndReturn("a");
+  ASSERT_TRUE(d.confirming());
+  EXPECT_EQ(d.message(), "\"a.qrv\" exists. Replace it?");
+  // Ctrl+A and another existing name: Return asks again, about that file.
+  headless().keyDown(tk::KeyEvent{'a', tk::VirtualKey::None, tk::kControl});
+  TypeAndReturn("b");
+  EXPECT_TRUE(d.isOpen());
+  EXPECT_TRUE(d.confirming());
+  EXPECT_EQ(d.message(), "\"b.qrv\" exists. Replace it?");
+  EXPECT_EQ(Bytes(UserFolder() / "b.qrv"), b);
+  EXPECT_EQ(Bytes(UserFolder() / "a.qrv"), a);
+  // Typing withdraws the question at the next tick, before any Return.
+  Key(tk::VirtualKey::End);
+  headless().type("x");
+  Tick();
+  EXPECT_FALSE(d.confirming());
+  EXPECT_EQ(d.message(), "");
+  Key(tk::VirtualKey::Back);
+  Key(tk::VirtualKey::Return);
+  ASSERT_TRUE(d.confirming());
+  // Another folder withdraws it too: Drums/b.qrv is asked about on its own.
+  ClickIn(d.folderRowRect(1));
+  EXPECT_FALSE(d.confirming());
+  Key(tk::VirtualKey::Return);
+  ASSERT_TRUE(d.confirming());
+  EXPECT_EQ(d.questionedPath(), UserFolder() / "Drums" / "b.qrv");
+  Key(tk::VirtualKey::Return);
+  EXPECT_FALSE(d.isOpen());
+  EXPECT_NE(Bytes(UserFolder() / "Drums" / "b.qrv"), std::vector<char>{});
+  EXPECT_EQ(Bytes(UserFolder() / "b.qrv"), b);
+  EXPECT_EQ(Bytes(UserFolder() / "a.qrv"), a);
+}
+
+// Tab leaves the name to the field again and ends nothing; only Return saves.
+TEST_F(SaveDialogTest, TabNeitherSavesNorConfirms) {
+  {
+    std::ofstream out(UserFolder() / "a.qrv", std::ios::binary);
+    out << "old";
+  }
+  PresetBarSaveDialog& d = OpenDialog();
+  headless().type("t");
+  Key(tk::VirtualKey::Tab);
+  EXPECT_TRUE(d.isOpen());
+  EXPECT_FALSE(std::filesystem::exists(UserFolder() / "t.qrv"));
+  EXPECT_TRUE(headless().keyboardHeld());
+  headless().type("a");  // the field has the keyboard, its text selected
+  Key(tk::VirtualKey::Return);
+  ASSERT_TRUE(d.confirming());
+  Key(tk::VirtualKey::Tab);
+  EXPECT_TRUE(d.isOpen());
+  EXPECT_EQ(Bytes(UserFolder() / "a.qrv"), (std::vector<char>{'o', 'l', 'd'}));
+  Key(tk::VirtualKey::Return);
+  EXPECT_FALSE(d.isOpen());
+  EXPECT_NE(Bytes(UserFolder() / "a.qrv"), (std::vector<char>{'o', 'l', 'd'}));
+}
+
+// A write-protected file is named as such and never offered for replacing.
+TEST_F(SaveDialogTest, AWriteProtectedFileIsNotOfferedForReplacing) {
+  const auto ro = UserFolder() / "ro.qrv";
+  {
+    std::ofstream out(ro, std::ios::binary);
+    out << "mine";
+  }
+  std::filesystem::permissions(ro, std::filesystem::perms::owner_read);
+  PresetBarSaveDialog& d = OpenDialog();
+  TypeAndReturn("ro");
+  EXPECT_TRUE(d.isOpen());
+  EXPECT_FALSE(d.confirming());
+  EXPECT_EQ(d.message(), "\"ro.qrv\" is write-protected.");
+  Key(tk::VirtualKey::Return);
+  EXPECT_FALSE(d.confirming());
+  EXPECT_EQ(Bytes(ro), (std::vector<char>{'m', 'i', 'n', 'e'}));
+}
+
+// The field takes no more bytes than the folder's file names hold, less the extension, so that every
+// name it takes can be saved.
+TEST_F(SaveDialogTest, TheNameFieldTakesOnlyWhatTheFolderCanName) {
+  PresetBarSaveDialog& d = OpenDialog();
+  ASSERT_EQ(d.nameByteLimit(), qrv::platform::MaxFileNameBytes(UserFolder()) - 4);
+  std::string guitars;
+  for (int i = 0; i < 64; ++i) guitars += "\xF0\x9F\x8E\xB8";
+  headless().type(guitars);
+  const std::string taken = d.name();
+  EXPECT_LE(taken.size(), d.nameByteLimit());
+  EXPECT_EQ(taken, guitars.substr(0, d.nameByteLimit() / 4 * 4));
+  Key(tk::VirtualKey::Return);
+  EXPECT_FALSE(d.isOpen());
+  EXPECT_TRUE(std::filesystem::exists(UserFolder() / (taken + ".qrv")));
 }
 
 TEST_F(SaveDialogTest, TheDialogFollowsTheWindowAndClosesWithIt) {
