@@ -11,6 +11,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dsp/ParameterSet.h"
@@ -71,6 +72,26 @@ std::string LineStartingWith(const std::string& text, const std::string& prefix)
 }
 
 std::vector<uint8_t> ReadBytes(const fs::path& path) { return platform::ReadWholeFile(path).value(); }
+
+// Well-formed UTF-8: complete sequences, no overlong forms, no surrogates, nothing past U+10FFFF.
+bool IsValidUtf8(std::string_view text) {
+  constexpr uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead >= 0x80 && (lead < 0xC0 || lead > 0xF7)) return false;
+    const std::size_t more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    if (text.size() - i <= more) return false;
+    uint32_t code = lead & (0x7Fu >> more);
+    for (std::size_t k = 1; k <= more; ++k) {
+      const auto c = static_cast<unsigned char>(text[i + k]);
+      if ((c & 0xC0) != 0x80) return false;
+      code = code << 6 | (c & 0x3Fu);
+    }
+    if (code < kSmallest[more] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += more + 1;
+  }
+  return true;
+}
 
 class PresetCommandsTest : public ::testing::Test {
  protected:
@@ -176,6 +197,27 @@ TEST_F(PresetCommandsTest, AFactoryNameSharedByTwoPresetsIsRefusedWithTheirNumbe
     EXPECT_FALSE(fs::exists(Path("out.wav")));
   }
   EXPECT_EQ(Run({"render", in, Path("out.wav"), "--preset", "33"}).status, 0);
+}
+
+// File names past 63 bytes are listed cut between characters, in the main folder and in a group; the
+// folder part is listed whole.
+TEST_F(PresetCommandsTest, LongNonAsciiNamesAreListedCutBetweenCharacters) {
+  std::string twoByte, threeByte = "A";
+  for (int i = 0; i < 40; ++i) {
+    twoByte += "\u00e9";    // 63 bytes end inside the 32nd character
+    threeByte += "\u20ac";  // after the "A", 63 bytes end inside the 21st
+  }
+  WriteBytes(UserFolder() / (twoByte + ".qrv"), WriteSinglePresetBlob(Warm(), 0, 0));
+  WriteBytes(UserFolder() / twoByte / (threeByte + ".qrv"), WriteSinglePresetBlob(Warm(), 0, 0));
+
+  const auto r = Run({"presets"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(IsValidUtf8(r.out));
+  // The most whole characters that fit 63 bytes, then the padding.
+  const std::string top = LineStartingWith(r.out, "  " + twoByte.substr(0, 62) + " ");
+  const std::string grouped = LineStartingWith(r.out, "  " + twoByte + "/" + threeByte.substr(0, 61) + " ");
+  EXPECT_NE(top.find(" 10:1 "), std::string::npos) << r.out;
+  EXPECT_NE(grouped.find(" 10:1 "), std::string::npos) << r.out;
 }
 
 TEST_F(PresetCommandsTest, PresetShowPrintsHeaderNameAndValuesOrTheReason) {
