@@ -11,6 +11,7 @@
 
 #include "platform/Environment.h"
 #include "platform/Services.h"
+#include "platform/Utf8.h"
 #include "presets/PresetBlob.h"
 
 namespace qrv {
@@ -25,7 +26,11 @@ bool DebugOutput() {
   return v != nullptr && *v != '\0' && *v != '0';
 }
 
-std::string Cut(std::string_view s, std::size_t max) { return std::string(s.substr(0, std::min(s.size(), max))); }
+// At most `max` bytes, ending between UTF-8 characters: file and folder names reach pango and the
+// command line's listing, which must never see half a character.
+std::string Cut(std::string_view s, std::size_t max) {
+  return std::string(s.substr(0, utf8::PrefixBytes(s, s.size(), max)));
+}
 
 struct FolderListing {
   std::vector<std::string> folders;  // sub-folders not beginning with "."

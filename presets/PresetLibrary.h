@@ -31,13 +31,13 @@ inline constexpr std::string_view kCouldNotOpenFolder = "Could not open user's p
 
 struct PresetItem {
   int32_t factoryIndex = -1;  // factory table index, -1 for a user file
-  std::string name;           // shown name: the table name, or the file name without ".qrv" (63 at most)
+  std::string name;           // shown name: the table name, or the file name without ".qrv" (63 bytes at most)
   std::string fileName;       // user file: the full file name without ".qrv"
   int32_t folderGroup = -1;   // user file: bank-2 group of its folder (0 main folder), else -1
 };
 
 struct PresetGroup {
-  std::string name;             // shown name, 63 characters at most
+  std::string name;             // shown name, 63 bytes at most
   std::string folder;           // bank 2: the folder's full name below the user folder ("" for the main one)
   std::vector<int32_t> items;   // indices into the bank's items; "All" shares the other groups' items
 };

@@ -27,7 +27,8 @@ constexpr std::size_t kAnyCount = std::numeric_limits<std::size_t>::max();
 
 constexpr OptionSpec kRenderOptions[] = {
     {"--preset", "NAME|NUMBER|FILE.qrv",
-     "start from a factory preset, a user preset (by its listed name) or a .qrv file (default: 0, \"Default\")"},
+     "start from a factory preset, a .qrv file, or a user preset by its listed or file name (default: 0, "
+     "\"Default\")"},
     {"--set", "NAME=VALUE", "set a parameter to a normalised value 0..1, after the preset; repeatable", true},
     {"--block", "N", "process in blocks of N frames, 1..1048576 (default 512)"},
     {"--bypass", "", "pass the audio through unprocessed (the engine's bypass)"},
@@ -59,7 +60,11 @@ std::string RenderDetails() {
          "24-bit), else the nearest it holds; an OUT without extension keeps the input's format. The plot\n"
          "must be a .png file. The settings are in force from the first sample. A progress bar is\n"
          "shown while standard error is a terminal; a summary line follows on standard output: peaks,\n"
-         "largest gain reduction and the real-time factor (audio duration / render time).\n\n" +
+         "largest gain reduction and the real-time factor (audio duration / render time).\n"
+         "\n--preset reads FILE.qrv, or an existing file named with a '/', as given; a FILE.qrv that is not\n"
+         "there names a user preset's file. Any other NAME is a factory preset (number or name) first, else\n"
+         "a user preset by its listed or file name: in the user folder, then in its sub-folders (a name\n"
+         "found in several sub-folders is refused with their paths).\n\n" +
          ParameterHelp() + StepNotes() +
          "\nExamples:\n"
          "  warmglow render mix.wav out.wav --preset \"Glue Things Together\"\n"
@@ -80,7 +85,10 @@ std::string PresetsDetails() {
 std::string PresetShowDetails() {
   return "\nReads the file as the plug-in does (either byte order; a value outside 0..1 takes the slot's\n"
          "default) and prints the header fields, the stored name and each stored value with its display\n"
-         "text. A file that does not load is reported with the exact reason and exit status 2.\n";
+         "text. A file that does not load is reported with the exact reason and exit status 2.\n"
+         "A NAME or FILE.qrv that is not found as given names a user preset by its listed name (\"Warm\",\n"
+         "\"Sub/Warm\") or file name, in any case, with or without .qrv: looked for in the user folder, then\n"
+         "in its sub-folders; a name found in several sub-folders is refused with their paths.\n";
 }
 
 std::string ArtDetails() {
@@ -102,7 +110,7 @@ const Command kCommands[] = {
     {{"presets"}, "", 0, 0, "list the factory presets with their settings", {}, PresetsDetails, RunPresets},
     {{"generate"}, "OUT.wav", 1, 1, "write the synthetic demo programme", kGenerateOptions, GenerateDetails,
      RunGenerate},
-    {{"preset", "show"}, "FILE.qrv", 1, 1, "print a preset file's header, name and values, or why it does not read", {},
+    {{"preset", "show"}, "NAME|FILE.qrv", 1, 1, "print a preset file's header, name and values, or why it does not read", {},
      PresetShowDetails, RunPresetShow},
     {{"art"}, "DIR", 1, 1, "write every embedded image as a PNG, and a contact sheet of all knob frames", {},
      ArtDetails, RunArt},

@@ -265,7 +265,7 @@ int RunArt(const ParsedArgs& args, Io& io) {
 }
 
 int RunPresetShow(const ParsedArgs& args, Io& io) {
-  const std::string& path = args.positionals[0];
+  const std::string path = FindPresetFile(args.positionals[0]);
   // A preset is 433 bytes; a megabyte is generous and keeps a wrong file from being read whole.
   platform::FileStatus opened = platform::FileStatus::Ok;
   const auto bytes = platform::ReadWholeFile(path, 1u << 20, &opened);

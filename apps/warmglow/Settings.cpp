@@ -32,6 +32,12 @@ std::string ControlNames() {
   return names;
 }
 
+// The user preset folder for messages, quoted, or why there is none.
+std::string UserFolderText() {
+  const std::string folder = UserPresetFolderPath();
+  return folder.empty() ? std::string("(no profile folder: set HOME)") : "'" + folder + "'";
+}
+
 // "0.1667" for a step value, "0.5", "1": short but exact enough to select the step.
 std::string FormatValue(double v) {
   char text[32];
@@ -91,20 +97,63 @@ Settings PresetFileSettings(const std::string& path) {
 Settings ResolvePreset(std::string_view text) {
   const std::string t(Trim(text));
   std::error_code ec;
-  if (t.ends_with(".qrv") || (t.find('/') != std::string::npos && std::filesystem::is_regular_file(t, ec))) {
-    return PresetFileSettings(t);
-  }
+  if (t.ends_with(".qrv")) return PresetFileSettings(FindPresetFile(t));
+  if (t.find('/') != std::string::npos && std::filesystem::is_regular_file(t, ec)) return PresetFileSettings(t);
   bool factoryName = false;
   for (int i = 0; i < kFactoryPresetCount; ++i) factoryName = factoryName || EqualsIgnoreCase(FactoryPresetName(i), t);
   try {
     return PresetSettings(FindPreset(t));
   } catch (const CliError&) {
     if (factoryName) throw;  // an ambiguous factory name stays an error, whatever the user presets hold
-    for (const UserPresetEntry& user : ScanUserPresets()) {
-      if (EqualsIgnoreCase(user.name, t)) return PresetFileSettings(user.path.string());
-    }
-    throw;
+    if (const auto user = FindUserPreset(t)) return PresetFileSettings(user->string());
+    int number = 0;
+    const auto [end, numberEc] = std::from_chars(t.data(), t.data() + t.size(), number);
+    if (!t.empty() && numberEc == std::errc() && end == t.data() + t.size()) throw;  // says which numbers exist
+    throw CliError("unknown preset '" + std::string(text) + "': neither a factory preset nor a user preset in " +
+                   UserFolderText() + " has that name (see 'warmglow presets')");
   }
+}
+
+std::optional<std::filesystem::path> FindUserPreset(std::string_view name) {
+  if (name.ends_with(".qrv")) name.remove_suffix(4);
+  if (name.empty()) return std::nullopt;
+  const std::vector<UserPresetEntry> users = ScanUserPresets();
+  // First the names as listed, folder included ("Sub/Warm"); then a group's preset by its name alone.
+  // The listed name may be cut, so the whole file name answers as well.
+  for (const bool byNameInGroup : {false, true}) {
+    std::vector<std::pair<const UserPresetEntry*, bool>> found;  // and whether it is spelt as given
+    for (const UserPresetEntry& user : users) {
+      const std::size_t slash = user.name.find('/');
+      const bool inGroup = slash != std::string::npos;
+      if (byNameInGroup && !inGroup) continue;
+      const std::string listed = byNameInGroup ? user.name.substr(slash + 1) : user.name;
+      const std::string whole =
+          (inGroup && !byNameInGroup ? user.name.substr(0, slash + 1) : "") + user.path.stem().string();
+      if (EqualsIgnoreCase(listed, name) || EqualsIgnoreCase(whole, name))
+        found.emplace_back(&user, listed == name || whole == name);
+    }
+    if (found.empty()) continue;
+    // "warm" next to "Warm" in one folder: the one spelt as given. Across groups a name stays ambiguous.
+    const auto exact = [](const auto& f) { return f.second; };
+    if (!byNameInGroup && found.size() > 1 && std::count_if(found.begin(), found.end(), exact) == 1)
+      std::erase_if(found, [&](const auto& f) { return !exact(f); });
+    if (found.size() == 1) return found.front().first->path;
+    std::string files;
+    for (std::size_t k = 0; k < found.size(); ++k) {
+      files += (k == 0 ? "'" : k + 1 == found.size() ? " and '" : ", '") + found[k].first->path.string() + "'";
+    }
+    throw CliError("preset name '" + std::string(name) + "' matches user presets " + files +
+                   "; give FOLDER/NAME or the path instead");
+  }
+  return std::nullopt;
+}
+
+std::string FindPresetFile(std::string_view text) {
+  const std::string given(text);
+  std::error_code ec;
+  if (std::filesystem::exists(std::filesystem::symlink_status(given, ec))) return given;
+  if (const auto user = FindUserPreset(text)) return user->string();
+  throw CliError("cannot read '" + given + "': no such file, nor a user preset of that name in " + UserFolderText());
 }
 
 unsigned FindControl(std::string_view name) {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <array>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,10 +29,19 @@ Settings PresetSettings(int index);
 // anything else, and for a name that several entries share (the message lists their numbers).
 int FindPreset(std::string_view text);
 
-// What --preset names: a ".qrv" file (a path ending in ".qrv" or naming an existing file), a factory
-// preset by number or name, or a user preset by its listed name ("Warm", "Sub/Warm"), in that order.
-// Throws CliError with the reason when nothing matches or the file does not load.
+// What --preset names, in this order: a ".qrv" file (FindPresetFile) or an existing file named by a path
+// with a '/', a factory preset by number or name, or a user preset by name (FindUserPreset). Throws
+// CliError with the reason when nothing matches, a name matches several presets or the file does not load.
 Settings ResolvePreset(std::string_view text);
+
+// A user preset by name, with or without ".qrv": its listed name ("Warm", "Sub/Warm") or whole file name,
+// in any case, looked for in the user folder and then in its groups. Empty when none has the name; throws
+// CliError, listing their files, when several groups (or several spellings in one folder) hold it.
+std::optional<std::filesystem::path> FindUserPreset(std::string_view name);
+
+// The preset file a FILE.qrv or NAME argument names: the path as given when anything is there (so that
+// reading it reports what it is), else the user preset of that name. Throws CliError when there is none.
+std::string FindPresetFile(std::string_view text);
 
 // The settings a ".qrv" file holds: its stored slots on top of "Default"; the name is the file's.
 Settings PresetFileSettings(const std::string& path);

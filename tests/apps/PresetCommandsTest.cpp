@@ -11,6 +11,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dsp/ParameterSet.h"
@@ -71,6 +72,26 @@ std::string LineStartingWith(const std::string& text, const std::string& prefix)
 }
 
 std::vector<uint8_t> ReadBytes(const fs::path& path) { return platform::ReadWholeFile(path).value(); }
+
+// Well-formed UTF-8: complete sequences, no overlong forms, no surrogates, nothing past U+10FFFF.
+bool IsValidUtf8(std::string_view text) {
+  constexpr uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead >= 0x80 && (lead < 0xC0 || lead > 0xF7)) return false;
+    const std::size_t more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    if (text.size() - i <= more) return false;
+    uint32_t code = lead & (0x7Fu >> more);
+    for (std::size_t k = 1; k <= more; ++k) {
+      const auto c = static_cast<unsigned char>(text[i + k]);
+      if ((c & 0xC0) != 0x80) return false;
+      code = code << 6 | (c & 0x3Fu);
+    }
+    if (code < kSmallest[more] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += more + 1;
+  }
+  return true;
+}
 
 class PresetCommandsTest : public ::testing::Test {
  protected:
@@ -176,6 +197,117 @@ TEST_F(PresetCommandsTest, AFactoryNameSharedByTwoPresetsIsRefusedWithTheirNumbe
     EXPECT_FALSE(fs::exists(Path("out.wav")));
   }
   EXPECT_EQ(Run({"render", in, Path("out.wav"), "--preset", "33"}).status, 0);
+}
+
+// File names past 63 bytes are listed cut between characters, in the main folder and in a group; the
+// folder part is listed whole.
+TEST_F(PresetCommandsTest, LongNonAsciiNamesAreListedCutBetweenCharacters) {
+  std::string twoByte, threeByte = "A";
+  for (int i = 0; i < 40; ++i) {
+    twoByte += "\u00e9";    // 63 bytes end inside the 32nd character
+    threeByte += "\u20ac";  // after the "A", 63 bytes end inside the 21st
+  }
+  WriteBytes(UserFolder() / (twoByte + ".qrv"), WriteSinglePresetBlob(Warm(), 0, 0));
+  WriteBytes(UserFolder() / twoByte / (threeByte + ".qrv"), WriteSinglePresetBlob(Warm(), 0, 0));
+
+  const auto r = Run({"presets"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(IsValidUtf8(r.out));
+  // The most whole characters that fit 63 bytes, then the padding.
+  const std::string top = LineStartingWith(r.out, "  " + twoByte.substr(0, 62) + " ");
+  const std::string grouped = LineStartingWith(r.out, "  " + twoByte + "/" + threeByte.substr(0, 61) + " ");
+  EXPECT_NE(top.find(" 10:1 "), std::string::npos) << r.out;
+  EXPECT_NE(grouped.find(" 10:1 "), std::string::npos) << r.out;
+}
+
+// "My Bus" saved from the editor is "My Bus.qrv" in the user folder: its path, its file name and its
+// listed name, in any case, all name it, for render as for preset show.
+TEST_F(PresetCommandsTest, AUserPresetIsFoundByPathFileNameOrListedName) {
+  const fs::path file = UserFolder() / "My Bus.qrv";
+  WriteBytes(file, WriteSinglePresetBlob(Warm(), 0, 0));
+  const std::vector<std::string> spellings = {file.string(), "My Bus.qrv", "My Bus", "my bus"};
+  const std::string in = Programme();
+
+  auto r = Run({"render", in, Path("by-path.wav"), "--preset", file.string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = Run({"render", in, Path("default.wav")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_NE(ReadBytes(Path("by-path.wav")), ReadBytes(Path("default.wav")));
+  const auto shown = Run({"preset", "show", file.string()});
+  ASSERT_EQ(shown.status, 0) << shown.err;
+  EXPECT_NE(shown.out.find("Ratio        1.000000  10:1"), std::string::npos) << shown.out;
+
+  for (std::size_t k = 1; k < spellings.size(); ++k) {
+    SCOPED_TRACE(spellings[k]);
+    const std::string out = Path("out" + std::to_string(k) + ".wav");
+    r = Run({"render", in, out, "--preset", spellings[k]});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadBytes(out), ReadBytes(Path("by-path.wav")));
+    r = Run({"preset", "show", spellings[k]});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, shown.out);
+  }
+}
+
+// A name not in the main folder is looked for in the groups: found in one it is that one, found in two it
+// is refused with both paths, found nowhere it is an error that says where it was looked for. The main
+// folder goes first, and "Group/Name" picks one group.
+TEST_F(PresetCommandsTest, UserPresetNamesInSeveralGroupsOrNoneAreRefused) {
+  PresetRecord other = Warm();
+  other.values[kSlotCompression] = 0.2f;
+  WriteBytes(UserFolder() / "Drums" / "Crush.qrv", WriteSinglePresetBlob(Warm(), 0, 0));
+  WriteBytes(UserFolder() / "Vocals" / "Crush.qrv", WriteSinglePresetBlob(other, 0, 0));
+  WriteBytes(UserFolder() / "Vocals" / "Air.qrv", WriteSinglePresetBlob(other, 0, 0));
+  WriteBytes(UserFolder() / "Glue.qrv", WriteSinglePresetBlob(Warm(), 0, 0));
+  WriteBytes(UserFolder() / "Drums" / "Glue.qrv", WriteSinglePresetBlob(other, 0, 0));
+  const std::string in = Programme();
+
+  const auto errorLine = [](const test::ProcessResult& r) {
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.err.starts_with("warmglow: error: ")) << r.err;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    return r.err;
+  };
+  for (const char* name : {"Crush", "Crush.qrv", "crush"}) {
+    SCOPED_TRACE(name);
+    for (const auto& args : {std::vector<std::string>{"render", in, Path("never.wav"), "--preset", name},
+                             std::vector<std::string>{"preset", "show", name}}) {
+      const std::string err = errorLine(Run(args));
+      EXPECT_NE(err.find((UserFolder() / "Drums" / "Crush.qrv").string()), std::string::npos) << err;
+      EXPECT_NE(err.find((UserFolder() / "Vocals" / "Crush.qrv").string()), std::string::npos) << err;
+    }
+    EXPECT_FALSE(fs::exists(Path("never.wav")));
+  }
+  for (const char* name : {"Nobody", "Nobody.qrv"}) {
+    SCOPED_TRACE(name);
+    for (const auto& args : {std::vector<std::string>{"render", in, Path("never.wav"), "--preset", name},
+                             std::vector<std::string>{"preset", "show", name}}) {
+      const std::string err = errorLine(Run(args));
+      EXPECT_NE(err.find(std::string("'") + name + "'"), std::string::npos) << err;
+      EXPECT_NE(err.find(UserFolder().string()), std::string::npos) << err;
+    }
+    EXPECT_FALSE(fs::exists(Path("never.wav")));
+  }
+
+  // One of each, by path and by a name that leaves no doubt.
+  const auto render = [&](const std::string& preset, const std::string& out) {
+    const auto r = Run({"render", in, Path(out), "--preset", preset});
+    EXPECT_EQ(r.status, 0) << preset << ": " << r.err;
+    return r.status == 0 ? ReadBytes(Path(out)) : std::vector<uint8_t>{};
+  };
+  const auto drums = render((UserFolder() / "Drums" / "Crush.qrv").string(), "drums.wav");
+  const auto vocals = render((UserFolder() / "Vocals" / "Crush.qrv").string(), "vocals.wav");
+  ASSERT_NE(drums, vocals);
+  EXPECT_EQ(render("Drums/Crush", "drums-by-name.wav"), drums);
+  EXPECT_EQ(render("Vocals/Crush.qrv", "vocals-by-name.wav"), vocals);
+  EXPECT_EQ(render("Air", "air.wav"), vocals);
+  EXPECT_EQ(render("Air.qrv", "air-file.wav"), vocals);
+  EXPECT_EQ(render("Glue", "glue.wav"), drums);
+  EXPECT_EQ(render("Glue.qrv", "glue-file.wav"), drums);
+  const auto shown = Run({"preset", "show", "Air"});
+  ASSERT_EQ(shown.status, 0) << shown.err;
+  EXPECT_NE(shown.out.find("File:        " + (UserFolder() / "Vocals" / "Air.qrv").string()), std::string::npos)
+      << shown.out;
 }
 
 TEST_F(PresetCommandsTest, PresetShowPrintsHeaderNameAndValuesOrTheReason) {

@@ -109,6 +109,37 @@ TEST_F(PresetLibraryTest, ScanRules) {
   EXPECT_EQ(listed[5].name, "Zeta/z1");
 }
 
+// Names past 63 bytes are cut between characters: a cut inside a multi-byte character would hand the
+// browser and the listing invalid UTF-8. The file and the folder keep their whole names.
+TEST_F(PresetLibraryTest, LongNonAsciiNamesAreCutBetweenCharacters) {
+  std::string twoByte, threeByte = "A";
+  for (int i = 0; i < 40; ++i) {
+    twoByte += "\u00e9";    // 63 bytes end inside the 32nd character
+    threeByte += "\u20ac";  // after the "A", 63 bytes end inside the 21st
+  }
+  const std::string folder = twoByte;
+  Preset(twoByte + ".qrv", MakeRecord("main", 0.2f));
+  Preset(std::filesystem::path(folder) / (threeByte + ".qrv"), MakeRecord("grouped", 0.6f));
+
+  PresetLibrary lib(UserFolder().string());
+  ASSERT_EQ(lib.GroupCount(kBankUser), 2);
+  EXPECT_EQ(lib.GroupName(kBankUser, 1), twoByte.substr(0, 62));
+  EXPECT_EQ(lib.GroupFolder(kBankUser, 1), folder);
+  EXPECT_EQ(ItemNames(lib, kBankUser, 0), (std::vector<std::string>{threeByte.substr(0, 61), twoByte.substr(0, 62)}));
+  EXPECT_EQ(ItemNames(lib, kBankUser, 1), (std::vector<std::string>{threeByte.substr(0, 61)}));
+  EXPECT_EQ(lib.ItemPath(kBankUser, 1, 0), UserFolder() / folder / (threeByte + ".qrv"));
+
+  PresetRecord r = FactoryRecord(0);
+  ASSERT_TRUE(lib.LoadPosition(kBankUser, 0, 1, r));
+  EXPECT_EQ(r.Name(), twoByte.substr(0, 22));
+  EXPECT_FLOAT_EQ(r.values[kSlotRatio], MakeRecord("main", 0.2f).values[kSlotRatio]);
+
+  const auto listed = lib.ListUserPresets();
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[0].name, twoByte.substr(0, 62));
+  EXPECT_EQ(listed[1].name, folder + "/" + threeByte.substr(0, 61));
+}
+
 TEST_F(PresetLibraryTest, AFileThatFailsKeepsTheValuesAndSaysSo) {
   WriteFile(UserFolder() / "broken.qrv", {'G', 'W', 'V', 'Q'});
   PresetLibrary lib(UserFolder().string());
