@@ -5,10 +5,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <string_view>
 
 namespace qrv::platform {
@@ -18,6 +21,28 @@ constexpr int kExecFailed = 127;
 // xdg-open's documented exit statuses besides 0, 1 (bad arguments) and 4 (the action failed).
 constexpr int kXdgFileNotFound = 2;
 constexpr int kXdgNoTool = 3;
+
+bool IsAddress(std::string_view target) {
+  for (std::string_view scheme : {"http:", "https:", "mailto:", "file:"}) {
+    if (target.size() >= scheme.size() &&
+        std::equal(scheme.begin(), scheme.end(), target.begin(),
+                   [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); }))
+      return true;
+  }
+  return false;
+}
+
+// xdg-open knows no "--", so a target must never read as an option: an address goes as it is, any
+// other target is a path and goes absolute (which never begins with '-'). An empty one stays empty,
+// which the opener refuses; made absolute it would name the current folder.
+std::string OpenerArgument(const std::string& target) {
+  if (target.empty() || IsAddress(target)) return target;
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(target, ec);
+  if (!ec && absolute.is_absolute()) return absolute.string();
+  // No current folder to resolve against: "./" still names the same file.
+  return "./" + target;
+}
 
 void SleepMs(long ms) {
   timespec ts{ms / 1000, (ms % 1000) * 1000000L};
@@ -142,7 +167,7 @@ SystemShell::SystemShell(std::string program, int graceMs) : program_(std::move(
 
 int SystemShell::Open(const std::string& target) {
   if (FindProgram(program_).empty()) return kShellNoAssociation;
-  const SpawnResult r = SpawnDetached({program_, target}, graceMs_);
+  const SpawnResult r = SpawnDetached({program_, OpenerArgument(target)}, graceMs_);
   if (!r.started) return r.finished ? kShellNoAssociation : kShellOutOfMemory;
   if (!r.finished || r.exitStatus == 0) return kShellOpenOk;
   switch (r.exitStatus) {

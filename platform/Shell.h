@@ -32,6 +32,9 @@ class MessageBox {
 };
 
 // Runs program (default "xdg-open") with the target as its only argument, detached in its own session.
+// An http:, https:, mailto: or file: address goes as it is; anything else is a path and goes as an
+// absolute path (a relative one resolved against the current folder), so that no target, "-x.pdf" or
+// "--help" say, is taken for an option.
 // Waits up to graceMs for it to finish: a quick exit status is mapped as xdg-open documents it (0
 // success, 2 missing target, 3 no tool to open it with: no association; 1, 4 and any other end:
 // failed); one still running counts as success and is left to run.

@@ -15,14 +15,32 @@ namespace tk {
 namespace {
 
 Display* gDisplay = nullptr;
+// Cairo's record of gDisplay, held from the first window's surface until the connection closes.
+cairo_device_t* gDevice = nullptr;
 std::vector<X11PlatformFrame::Impl*> gFrames;
 int gConnectionHolders = 0;
 
 void CloseConnectionIfUnused() {
   if (gDisplay && gFrames.empty() && gConnectionHolders == 0) {
+    if (gDevice) {
+      // Cairo lets go of what it keeps for the display while the connection still works. Its
+      // shared-memory segments are detached and dropped here: the server must have attached them first.
+      XSync(gDisplay, False);
+      cairo_device_finish(gDevice);
+      cairo_device_destroy(gDevice);
+      gDevice = nullptr;
+    }
     XCloseDisplay(gDisplay);
     gDisplay = nullptr;
   }
+}
+
+// Cairo (1.16) queues the record of every shared-memory upload the server has not yet confirmed and
+// empties the queue only when it next allocates such an image; finishing the device frees the queue
+// but not the records in it. With every confirmation read in, one small allocation empties it.
+void ReleaseConfirmedUploads(cairo_surface_t* xsurface) {
+  XSync(gDisplay, False);
+  cairo_surface_destroy(cairo_surface_create_similar_image(xsurface, CAIRO_FORMAT_RGB24, 32, 32));
 }
 
 constexpr unsigned long kDoubleClickMs = 400;
@@ -268,6 +286,8 @@ std::unique_ptr<X11PlatformFrame> X11PlatformFrame::create(Frame* frame, unsigne
   if (!parent) XStoreName(gDisplay, impl->window, "QRV warmGlow");
   impl->xsurface = cairo_xlib_surface_create(gDisplay, impl->window, DefaultVisual(gDisplay, screen), impl->width,
                                              impl->height);
+  if (!gDevice && cairo_surface_get_device(impl->xsurface))
+    gDevice = cairo_device_reference(cairo_surface_get_device(impl->xsurface));
   impl->resizeSurfaces();
   XMapWindow(gDisplay, impl->window);
   XFlush(gDisplay);
@@ -278,7 +298,10 @@ std::unique_ptr<X11PlatformFrame> X11PlatformFrame::create(Frame* frame, unsigne
 X11PlatformFrame::~X11PlatformFrame() {
   std::erase(gFrames, impl_.get());
   if (impl_->back) cairo_surface_destroy(impl_->back);
-  if (impl_->xsurface) cairo_surface_destroy(impl_->xsurface);
+  if (impl_->xsurface) {
+    ReleaseConfirmedUploads(impl_->xsurface);
+    cairo_surface_destroy(impl_->xsurface);
+  }
   if (gDisplay && impl_->window) XDestroyWindow(gDisplay, impl_->window);
   if (gDisplay) XFlush(gDisplay);
   CloseConnectionIfUnused();

@@ -1,10 +1,42 @@
 // The LV2 UI binary as a host loads it: dlopen, instantiation inside a parent window on a private Xvfb
 // server, the idle interface driving it, real pointer events through XTest, port events from the host.
 // What the host sees is only what the UI writes, touches and asks for.
+#include <dirent.h>
+#include <unistd.h>
+
+#include <string_view>
+
 #include "tests/lv2ui/UiFixture.h"
+
+// Address-sanitized builds carry LeakSanitizer, which can be asked for a report at any point.
+#if defined(__SANITIZE_ADDRESS__)
+#define QRV_LEAK_CHECKER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(leak_sanitizer)
+#define QRV_LEAK_CHECKER 1
+#endif
+#endif
+#ifdef QRV_LEAK_CHECKER
+#include <sanitizer/lsan_interface.h>
+#endif
 
 namespace qrv::lv2::test {
 namespace {
+
+// The process's open sockets: its connections to the X server among them.
+int OpenSockets() {
+  int count = 0;
+  DIR* fds = opendir("/proc/self/fd");
+  if (fds == nullptr) return -1;
+  while (const dirent* e = readdir(fds)) {
+    char target[64] = {};
+    const std::string link = std::string("/proc/self/fd/") + e->d_name;
+    if (readlink(link.c_str(), target, sizeof target - 1) > 0 && std::string_view(target).starts_with("socket:"))
+      ++count;
+  }
+  closedir(fds);
+  return count;
+}
 
 TEST_F(Lv2Ui, OpensInsideTheParentAtTheEditorsSizeAndAsksTheHostForIt) {
   Open();
@@ -158,6 +190,30 @@ TEST_F(Lv2Ui, OpenAndCloseAgainLeaveNoWindowBehind) {
     XSync(display, False);
     EXPECT_TRUE(Children().empty()) << cycle;
   }
+}
+
+// A host opens and closes the editor as often as the user asks: every open has its own connection
+// to the X server, with cairo's records for it, and a close gives all of it back.
+TEST_F(Lv2Ui, OpenAndCloseAgainLeaveNothingAllocated) {
+  const int sockets = OpenSockets();
+  ASSERT_GT(sockets, 0);
+  const QRVRect m = Layout().meter;
+  for (int cycle = 0; cycle < 8; ++cycle) {
+    Open({.scaleFactor = cycle % 2 == 1 ? 1.5f : 0.0f});
+    ASSERT_TRUE(ui->ok()) << cycle;
+    EXPECT_EQ(OpenSockets(), sockets + 1) << "the editor's own connection, " << cycle;
+    // Repaints of the needle as a running instance brings them.
+    for (float db : {-12.0f, -3.0f, 0.0f}) {
+      ui->PortEvent(kPortGainReduction, db);
+      Settled(m);
+    }
+    ui.reset();
+    EXPECT_EQ(OpenSockets(), sockets) << "closed with the editor, " << cycle;
+  }
+#ifdef QRV_LEAK_CHECKER
+  // Here rather than at exit, so that the report names this test; it prints what it finds.
+  EXPECT_EQ(__lsan_do_recoverable_leak_check(), 0) << "LeakSanitizer reported leaks, above";
+#endif
 }
 
 TEST_F(Lv2Ui, RefusesAForeignPluginAndAHostWithoutWriteFunction) {

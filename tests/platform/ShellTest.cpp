@@ -2,8 +2,10 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
 
 #include "platform/Shell.h"
 #include "tests/support/TempDir.h"
@@ -53,6 +55,74 @@ TEST(SystemShell, PassesTheTargetAsOneArgumentWithoutAShell) {
   EXPECT_FALSE(std::filesystem::exists("pwned"));
   EXPECT_FALSE(std::filesystem::exists(dir / "pwned2"));
   EXPECT_FALSE(std::filesystem::exists("pwned2"));
+}
+
+// Runs the opener in a folder of the test's choosing, and returns to the previous one after.
+class WorkingFolder {
+ public:
+  explicit WorkingFolder(const std::filesystem::path& folder) : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder);
+  }
+  ~WorkingFolder() { std::filesystem::current_path(previous_); }
+
+ private:
+  std::filesystem::path previous_;
+};
+
+// The file an opener's argument names: a path, or a file:// address.
+std::filesystem::path NamedFile(const std::string& argument) {
+  if (!argument.starts_with("file://")) return argument;
+  std::string path;
+  for (std::size_t i = 7; i < argument.size(); ++i) {
+    if (argument[i] == '%' && i + 2 < argument.size()) {
+      path += static_cast<char>(std::stoi(argument.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      path += argument[i];
+    }
+  }
+  return path;
+}
+
+TEST(SystemShell, NeverHandsTheOpenerATargetThatReadsAsAnOption) {
+  test::TempDir dir;
+  const auto out = dir / "args";
+  const auto opener = Script(dir, "record", "printf '%s' \"$1\" > '" + out.string() + "'");
+  const auto docs = dir / "docs";
+  std::filesystem::create_directory(docs);
+  WorkingFolder in(docs);
+  // xdg-open has no "--": these would be taken for options, the second printing its usage.
+  for (const std::string name : {"-x.pdf", "--help"}) {
+    std::ofstream(docs / name) << "manual";
+    std::filesystem::remove(out);
+    EXPECT_GT(SystemShell(opener.string()).Open(name), 32) << name;
+    const std::string argument = ReadText(out);
+    EXPECT_FALSE(argument.starts_with("-")) << argument;
+    std::error_code ec;
+    EXPECT_TRUE(std::filesystem::equivalent(NamedFile(argument), docs / name, ec)) << name << " became " << argument;
+  }
+}
+
+TEST(SystemShell, HandsOverPathsAbsoluteAndAddressesAsTheyAre) {
+  test::TempDir dir;
+  const auto out = dir / "args";
+  const auto opener = Script(dir, "record", "printf '%s' \"$1\" > '" + out.string() + "'");
+  WorkingFolder in(dir.path());
+  auto handed = [&](const std::string& target) {
+    std::filesystem::remove(out);
+    EXPECT_GT(SystemShell(opener.string()).Open(target), 32) << target;
+    return ReadText(out);
+  };
+  const std::filesystem::path here = std::filesystem::current_path();
+  for (const std::string relative : {"manual.pdf", "docs/warm glow.pdf"}) {
+    const std::string argument = handed(relative);
+    EXPECT_TRUE(argument.starts_with("/") || argument.starts_with("file:///")) << argument;
+    EXPECT_EQ(NamedFile(argument), here / relative) << argument;
+  }
+  EXPECT_EQ(handed("/opt/manual.pdf"), "/opt/manual.pdf");
+  for (const std::string address : {"https://quarry-tone.com/", "http://quarry-tone.com/manual",
+                                    "HTTPS://QUARRY-TONE.COM", "mailto:info@quarry-tone.com", "file:///opt/-manual.pdf"})
+    EXPECT_EQ(handed(address), address);
 }
 
 TEST(SystemMessageBox, FallsBackToStandardErrorWithoutADisplay) {
