@@ -250,7 +250,7 @@ void Tick(cairo_t* cr, double cx, double cy, double r0, double r1, double degree
 
 void Label(cairo_t* cr, double cx, double cy, double r, double degrees, const std::string& text, const Font& f) {
   // Push wide labels out so that their inner edge keeps the same distance from the ticks.
-  double w = TextWidth(cr, text, f);
+  double w = TextWidth(text, f);
   double s = std::abs(std::sin(degrees * M_PI / 180.0));
   double x, y;
   Polar(cx, cy, r + (w / 2) * s - f.size * 0.2 * s, degrees, x, y);
@@ -328,8 +328,8 @@ void NamePlate(cairo_t* cr) {
   // Product name: "QRV" in spaced capitals, "warmGlow" in a warm script.
   Font qrv{"URW Gothic", 11, true, false, 2.2};
   Font glowFont{"Z003", 25, false, false, 0.0};
-  double qw = TextWidth(cr, "QRV", qrv) + 2.2 * 2;
-  double gw = TextWidth(cr, "warmGlow", glowFont);
+  double qw = TextWidth("QRV", qrv) + 2.2 * 2;
+  double gw = TextWidth("warmGlow", glowFont);
   double total = qw + 7 + gw;
   double left = x + (w - total) / 2;
   SetColor(cr, Hex(0xe8d3a8));
@@ -338,7 +338,11 @@ void NamePlate(cairo_t* cr) {
   for (int i = 0; i < 12; ++i) {
     double ang = i * M_PI / 6;
     cairo_set_source_rgba(cr, 1.0, 0.5, 0.1, 0.07);
-    Text(cr, "warmGlow", left + qw + 7 + std::cos(ang) * 1.3, y + h / 2 + 1 + std::sin(ang) * 1.3, glowFont, 0);
+    // The offset moves the whole drawing space: text itself sits on whole points.
+    cairo_save(cr);
+    cairo_translate(cr, std::cos(ang) * 1.3, std::sin(ang) * 1.3);
+    Text(cr, "warmGlow", left + qw + 7, y + h / 2 + 1, glowFont, 0);
+    cairo_restore(cr);
   }
   cairo_pattern_t* letters = cairo_pattern_create_linear(0, y + 6, 0, y + h - 6);
   AddStop(letters, 0, Hex(0xffe2a1));
@@ -741,7 +745,10 @@ void About(cairo_t* cr) {
   for (int i = 0; i < 12; ++i) {
     double a = i * M_PI / 6;
     cairo_set_source_rgba(cr, 1.0, 0.5, 0.1, 0.06);
-    Text(cr, "warmGlow", 143 + std::cos(a) * 1.8, 46 + std::sin(a) * 1.8, glowFont, 0);
+    cairo_save(cr);
+    cairo_translate(cr, std::cos(a) * 1.8, std::sin(a) * 1.8);
+    Text(cr, "warmGlow", 143, 46, glowFont, 0);
+    cairo_restore(cr);
   }
   cairo_pattern_t* letters = cairo_pattern_create_linear(0, 32, 0, 60);
   AddStop(letters, 0, Hex(0xffe2a1));
