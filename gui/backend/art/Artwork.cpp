@@ -620,7 +620,8 @@ void VuFace(cairo_t* cr, bool lit) {
     x = px + std::cos(a) * r;
     y = py - std::sin(a) * r;
   };
-  const double arcR = 66;
+  // A wide scale: its ends sit high enough to leave the face's lower part to the print.
+  const double arcR = 69;
   // Scale arc, the red zone from 10 dB on.
   auto arc = [&](double v0, double v1, double r, double width, RGB c) {
     double a0 = -needleDeg(v0) * M_PI / 180, a1 = -needleDeg(v1) * M_PI / 180;
@@ -634,7 +635,7 @@ void VuFace(cairo_t* cr, bool lit) {
   arc(GrValue(10), 1, arcR + 1.6, 2.2, red);
   const double marks[] = {0, 1, 2, 3, 4, 5, 6, 8, 10, 15, 20};
   const double labelled[] = {0, 2, 4, 6, 10, 20};
-  Font num{"URW Gothic", 5.6, true, false, 0};
+  const Font num{"URW Gothic", 7.6, true, false, 0, 0.2};  // figures 6 pixels tall at 100 %
   for (double db : marks) {
     double v = GrValue(db);
     bool major = false;
@@ -648,10 +649,13 @@ void VuFace(cairo_t* cr, bool lit) {
     cairo_line_to(cr, x1, y1);
     cairo_stroke(cr);
     if (major) {
-      double x, y;
-      at(v, arcR + 9.2, x, y);
       char text[24];
       std::snprintf(text, sizeof(text), "%g", db);
+      // The figure's box touches a circle just beyond the long ticks.
+      GridText t(text, num);
+      const double a = needleDeg(v) * M_PI / 180;
+      const double d = arcR + 5.6 + std::abs(std::cos(a)) * t.width() / 2 + std::abs(std::sin(a)) * t.capHeight() / 2;
+      const double x = px + std::cos(a) * d, y = py - std::sin(a) * d;
       SetColor(cr, db >= 10 ? red : mark);
       Text(cr, text, x, y, num, 1);
     }
@@ -667,16 +671,13 @@ void VuFace(cairo_t* cr, bool lit) {
     cairo_line_to(cr, x1, y1);
     cairo_stroke(cr);
   }
-  Font caption{"URW Gothic", 4.4, true, false, 1.0};
+  // Under the scale: the name, then the unit between the brand and the maker.
   SetColor(cr, mark, 0.9);
-  Text(cr, "GAIN REDUCTION", W / 2, 33.5, caption, 1);
-  Font db{"URW Gothic", 5.4, true, false, 0.5};
-  Text(cr, "dB", W / 2, 39.5, db, 1);
-  Font brand{"Z003", 6.5, false, false, 0};
+  Text(cr, "GAIN REDUCTION", W / 2, 32.5, Font{"URW Gothic", 6.8, true, false, 0.3, 0.2}, 1);
+  Text(cr, "dB", W / 2, 39.5, Font{"URW Gothic", 6.6, true, false, 0.4, 0.2}, 1);
   SetColor(cr, mark, 0.7);
-  Text(cr, "warmGlow", 4, 38.5, brand, 0);
-  Font tiny{"URW Gothic", 3.4, true, false, 0.5};
-  Text(cr, "QUARRY-TONE", W - 4, 38.5, tiny, 2);
+  Text(cr, "warmGlow", 3, 38.5, Font{"Z003", 9.5, false, false, 0}, 0);
+  Text(cr, "QUARRY-TONE", W - 3, 39.5, Font{"URW Gothic", 5.0, true, false, 0.5, 0.2}, 2);
   // Glass sheen.
   cairo_pattern_t* sheen = cairo_pattern_create_linear(0, 0, 0, H * 0.5);
   cairo_pattern_add_color_stop_rgba(sheen, 0, 1, 1, 1, lit ? 0.1 : 0.06);
