@@ -1,9 +1,13 @@
 // What the panel looks like: the needle's end points and colours, lit and dark faces, the link's
-// underline, the film-strip frames the controls show, and the whole window at 100 % and 200 %.
+// underline, the film-strip frames the controls show, the whole window at 100 % and 200 %, and how
+// tall the legends are in the window's pixels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include "dsp/ParameterSet.h"
 #include "gui/backend/Convert.h"
@@ -33,13 +37,68 @@ class ImagePixels {
   tk::BitmapPixelAccess* access_;
 };
 
+// A stepped knob's angle for step i of 0..last: 270 degrees centred on straight up, clockwise.
+double KnobDegrees(long i, int last) { return -135.0 + 270.0 * static_cast<double>(i) / last; }
+
 bool Near(tk::Color a, tk::Color b, int tolerance) {
   return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
 }
 bool Near(tk::Color a, QRVColor b, int tolerance) { return Near(a, Quarrytone::ToTk(b), tolerance); }
 
+// A connected patch of ink in the window (8-neighbours), in device pixels.
+struct InkBlob {
+  int left, top, right, bottom;  // inclusive
+  int height() const { return bottom - top + 1; }
+};
+
 class PanelPixels : public EditorFixture {
  protected:
+  // The patches of dark print inside a rectangle of the product editor, as the window shows it now. A
+  // pixel is ink when it is darker than halfway between the panel's cream and its brown print, so a
+  // letter counts the rows it covers at least about half.
+  std::vector<InkBlob> InkBlobs(const QRVRect& area) {
+    headless().render();
+    const double z = window->effectiveZoom();
+    cairo_surface_t* surface = headless().surface();
+    const int x0 = std::max(0, static_cast<int>(area.left * z));
+    const int y0 = std::max(0, static_cast<int>((area.top + kBar) * z));
+    const int x1 = std::min(cairo_image_surface_get_width(surface), static_cast<int>(area.right * z));
+    const int y1 = std::min(cairo_image_surface_get_height(surface), static_cast<int>((area.bottom + kBar) * z));
+    const int w = x1 - x0, h = y1 - y0;
+    std::vector<char> ink(static_cast<std::size_t>(w * h), 0);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const tk::Color c = Unpremultiply(headless().pixel(x0 + x, y0 + y));
+        ink[static_cast<std::size_t>(y * w + x)] = c.r * 299 + c.g * 587 + c.b * 114 < 125 * 1000;
+      }
+    std::vector<InkBlob> blobs;
+    std::vector<int> stack;
+    for (int start = 0; start < w * h; ++start) {
+      if (!ink[static_cast<std::size_t>(start)]) continue;
+      InkBlob b{w, h, -1, -1};
+      ink[static_cast<std::size_t>(start)] = 0;
+      stack.assign(1, start);
+      while (!stack.empty()) {
+        const int x = stack.back() % w, y = stack.back() / w;
+        stack.pop_back();
+        b = InkBlob{std::min(b.left, x), std::min(b.top, y), std::max(b.right, x), std::max(b.bottom, y)};
+        for (int ny = std::max(0, y - 1); ny <= std::min(h - 1, y + 1); ++ny)
+          for (int nx = std::max(0, x - 1); nx <= std::min(w - 1, x + 1); ++nx)
+            if (ink[static_cast<std::size_t>(ny * w + nx)]) {
+              ink[static_cast<std::size_t>(ny * w + nx)] = 0;
+              stack.push_back(ny * w + nx);
+            }
+      }
+      blobs.push_back(InkBlob{b.left + x0, b.top + y0, b.right + x0, b.bottom + y0});
+    }
+    return blobs;
+  }
+  // A blob's middle in product editor points.
+  QRVPoint Middle(const InkBlob& b) const {
+    const double z = window->effectiveZoom();
+    return QRVPoint{(b.left + b.right + 1) / 2.0 / z, (b.top + b.bottom + 1) / 2.0 / z - kBar};
+  }
+
   // Window pixel of a product point at the current zoom.
   tk::Color At(QRVPoint p) { return WindowPixel(p.x, p.y + kBar); }
 
@@ -223,6 +282,55 @@ TEST_F(PanelPixels, TheWholeWindowAt100And200PercentShowsTheBarAreaAndThePanel) 
       }
     EXPECT_GT(checked, 1000);
     EXPECT_EQ(same, checked) << zoom;
+    window.reset();
+  }
+}
+
+// The legends of the stepped controls (the control table's texts) must read at small zooms: each at
+// least 7 pixels tall at 100 % and 5 at 70 %. A stepped knob's legend is the tallest ink in its
+// step's sector around the knob, within `reach` points of the knob's centre; the switch's legends
+// stand in its top 13 points, one above each position.
+TEST_F(PanelPixels, EveryStepLegendIsAtLeastSevenPixelsTallAt100PercentAndFiveAt70) {
+  struct Stepped {
+    unsigned slot;
+    double reach;
+  };
+  for (auto [zoom, least] : {std::pair{1.0, 7}, std::pair{0.7, 5}}) {
+    Open(zoom);
+    for (auto [slot, reach] : {Stepped{kSlotRatio, 38}, Stepped{kSlotAttackRatio, 27}, Stepped{kSlotValveLevel, 27}}) {
+      const QRVPoint c = Centre(editor().knob(static_cast<int>(slot)));
+      const auto legends = ControlShapeOf(slot).legends;
+      const int last = static_cast<int>(legends.size()) - 1;
+      ASSERT_GT(last, 0);
+      std::vector<int> tallest(legends.size(), 0);
+      const double margin = reach + 10;  // no legend is cut by the searched rectangle
+      for (const InkBlob& b : InkBlobs(QRVRect{c.x - margin, c.y - margin, c.x + margin, c.y + margin})) {
+        const QRVPoint m = Middle(b);
+        const double dx = m.x - c.x, dy = m.y - c.y;
+        const tk::Point centre = Device(c);
+        const bool knob =
+            b.left <= centre.x && centre.x <= b.right + 1 && b.top <= centre.y && centre.y <= b.bottom + 1;
+        if (knob || std::hypot(dx, dy) > reach) continue;
+        const double degrees = std::atan2(dx, -dy) * 180 / M_PI;  // clockwise from straight up
+        const long step = std::lround((degrees + 135) / 270 * last);
+        if (step < 0 || step > last || std::abs(degrees - KnobDegrees(step, last)) > 22.5) continue;
+        tallest[static_cast<std::size_t>(step)] = std::max(tallest[static_cast<std::size_t>(step)], b.height());
+      }
+      for (std::size_t i = 0; i < legends.size(); ++i)
+        EXPECT_GE(tallest[i], least) << "zoom " << zoom << ", legend " << legends[i];
+    }
+    const QRVRect r = editor().modeSwitch()->getViewSize();
+    const auto legends = ControlShapeOf(kSlotProcess).legends;
+    std::vector<int> tallest(legends.size(), 0);
+    const double column = r.getWidth() / static_cast<double>(legends.size());
+    for (const InkBlob& b : InkBlobs(QRVRect{r.left, r.top, r.right, r.top + 13})) {
+      const long i = std::lround(std::floor((Middle(b).x - r.left) / column));
+      if (i >= 0 && i < static_cast<long>(legends.size()))
+        tallest[static_cast<std::size_t>(i)] = std::max(tallest[static_cast<std::size_t>(i)], b.height());
+    }
+    // The switch reads Valve..Off from left to right, the table Off..Valve.
+    for (std::size_t i = 0; i < legends.size(); ++i)
+      EXPECT_GE(tallest[legends.size() - 1 - i], least) << "zoom " << zoom << ", legend " << legends[i];
     window.reset();
   }
 }

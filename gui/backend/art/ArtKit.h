@@ -58,64 +58,129 @@ struct Font {
   bool bold = false;
   bool italic = false;
   double spacing = 0.0;  // extra points between letters
+  double weight = 0.0;   // points of outline stroked around the letters, to thicken small print
 };
 
-inline PangoLayout* MakeLayout(cairo_t* cr, const std::string& text, const Font& f) {
-  PangoLayout* layout = pango_cairo_create_layout(cr);
-  cairo_font_options_t* o = cairo_font_options_create();
-  cairo_font_options_set_hint_metrics(o, CAIRO_HINT_METRICS_OFF);
-  cairo_font_options_set_hint_style(o, CAIRO_HINT_STYLE_NONE);
-  cairo_font_options_set_antialias(o, CAIRO_ANTIALIAS_GRAY);
-  pango_cairo_context_set_font_options(pango_layout_get_context(layout), o);
-  cairo_font_options_destroy(o);
-  pango_layout_context_changed(layout);
-  PangoFontDescription* d = pango_font_description_new();
-  pango_font_description_set_family(d, f.family);
-  pango_font_description_set_absolute_size(d, f.size * PANGO_SCALE);
-  pango_font_description_set_weight(d, f.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
-  pango_font_description_set_style(d, f.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
-  pango_layout_set_font_description(layout, d);
-  pango_font_description_free(d);
-  if (f.spacing != 0) {
-    PangoAttrList* attrs = pango_attr_list_new();
-    pango_attr_list_insert(attrs, pango_attr_letter_spacing_new(static_cast<int>(f.spacing * PANGO_SCALE)));
-    pango_layout_set_attributes(layout, attrs);
-    pango_attr_list_unref(attrs);
+// Text is set on the 100 % pixel grid, one pixel per point: the layout lives on a scratch surface
+// without scale, so the outlines are hinted there (baseline, x and cap heights on whole pixels) and
+// advances are whole points. Drawn at twice the size, those edges land on even pixels of the image
+// and stay sharp when the image is shown at 100 %. The scratch surface is unbounded: pango leaves
+// out glyphs beyond a surface's extent.
+class GridText {
+ public:
+  GridText(const std::string& text, const Font& f) : font_(f) {
+    surface_ = cairo_recording_surface_create(CAIRO_CONTENT_ALPHA, nullptr);
+    scratch_ = cairo_create(surface_);
+    layout_ = Layout(text);
+    PangoRectangle ink, logical;
+    pango_layout_get_extents(layout_, &ink, &logical);
+    width_ = (logical.width - f.spacing * PANGO_SCALE) / double(PANGO_SCALE);
+    baseline_ = pango_layout_get_baseline(layout_) / double(PANGO_SCALE);
+    // The capitals' height as hinted, whatever letters the text has.
+    PangoLayout* caps = Layout("H");
+    pango_layout_get_extents(caps, &ink, &logical);
+    capHeight_ = pango_layout_get_baseline(caps) / double(PANGO_SCALE) - ink.y / double(PANGO_SCALE);
+    g_object_unref(caps);
   }
-  pango_layout_set_text(layout, text.c_str(), -1);
-  return layout;
+  ~GridText() {
+    g_object_unref(layout_);
+    cairo_destroy(scratch_);
+    cairo_surface_destroy(surface_);
+  }
+  GridText(const GridText&) = delete;
+  GridText& operator=(const GridText&) = delete;
+
+  double width() const { return width_; }
+  double capHeight() const { return capHeight_; }
+
+  // Fills the letters with the current source, their left edge at left and baseline at baseline
+  // (both rounded to whole points).
+  void Fill(cairo_t* cr, double left, double baseline) const {
+    cairo_new_path(scratch_);
+    cairo_move_to(scratch_, 0, 0);
+    pango_cairo_layout_path(scratch_, layout_);
+    cairo_path_t* path = cairo_copy_path(scratch_);
+    cairo_save(cr);
+    cairo_translate(cr, std::round(left), std::round(baseline) - baseline_);
+    cairo_new_path(cr);
+    cairo_append_path(cr, path);
+    if (font_.weight > 0) {
+      cairo_set_line_width(cr, font_.weight);
+      cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+      cairo_fill_preserve(cr);
+      cairo_stroke(cr);
+    } else {
+      cairo_fill(cr);
+    }
+    cairo_restore(cr);
+    cairo_path_destroy(path);
+  }
+
+ private:
+  PangoLayout* Layout(const std::string& text) const {
+    PangoLayout* layout = pango_cairo_create_layout(scratch_);
+    cairo_font_options_t* o = cairo_font_options_create();
+    cairo_font_options_set_hint_metrics(o, CAIRO_HINT_METRICS_ON);
+    cairo_font_options_set_hint_style(o, CAIRO_HINT_STYLE_SLIGHT);
+    cairo_font_options_set_antialias(o, CAIRO_ANTIALIAS_GRAY);
+    pango_cairo_context_set_font_options(pango_layout_get_context(layout), o);
+    cairo_font_options_destroy(o);
+    pango_layout_context_changed(layout);
+    PangoFontDescription* d = pango_font_description_new();
+    pango_font_description_set_family(d, font_.family);
+    pango_font_description_set_absolute_size(d, font_.size * PANGO_SCALE);
+    pango_font_description_set_weight(d, font_.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_font_description_set_style(d, font_.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+    pango_layout_set_font_description(layout, d);
+    pango_font_description_free(d);
+    if (font_.spacing != 0) {
+      PangoAttrList* attrs = pango_attr_list_new();
+      pango_attr_list_insert(attrs, pango_attr_letter_spacing_new(static_cast<int>(font_.spacing * PANGO_SCALE)));
+      pango_layout_set_attributes(layout, attrs);
+      pango_attr_list_unref(attrs);
+    }
+    pango_layout_set_text(layout, text.c_str(), -1);
+    return layout;
+  }
+
+  Font font_;
+  cairo_surface_t* surface_;
+  cairo_t* scratch_;
+  PangoLayout* layout_;
+  double width_ = 0, baseline_ = 0, capHeight_ = 0;
+};
+
+inline double TextWidth(const std::string& text, const Font& f) { return GridText(text, f).width(); }
+
+// Where text goes: its left edge and baseline for the capitals' middle at y; align 0 left, 1 centre,
+// 2 right of x.
+struct TextPlace {
+  double left, baseline;
+};
+inline TextPlace Place(const GridText& t, double x, double y, int align) {
+  double left = align == 0 ? x : align == 1 ? x - t.width() / 2 : x - t.width();
+  return TextPlace{std::round(left), std::round(y + t.capHeight() / 2)};
 }
 
-inline double TextWidth(cairo_t* cr, const std::string& text, const Font& f) {
-  PangoLayout* l = MakeLayout(cr, text, f);
-  PangoRectangle ink, logical;
-  pango_layout_get_extents(l, &ink, &logical);
-  g_object_unref(l);
-  return (logical.width - f.spacing * PANGO_SCALE) / double(PANGO_SCALE);
-}
-
-// Places the text so that its cap-height middle sits at y; align 0 left, 1 centre, 2 right of x.
 inline void Text(cairo_t* cr, const std::string& text, double x, double y, const Font& f, int align = 1) {
-  PangoLayout* l = MakeLayout(cr, text, f);
-  PangoRectangle ink, logical;
-  pango_layout_get_extents(l, &ink, &logical);
-  double w = (logical.width - f.spacing * PANGO_SCALE) / double(PANGO_SCALE);
-  double baseline = pango_layout_get_baseline(l) / double(PANGO_SCALE);
-  double capMiddle = f.size * 0.36;
-  double left = align == 0 ? x : align == 1 ? x - w / 2 : x - w;
-  cairo_move_to(cr, left, y - baseline + capMiddle);
-  pango_cairo_show_layout(cr, l);
-  cairo_new_path(cr);
-  g_object_unref(l);
+  GridText t(text, f);
+  TextPlace p = Place(t, x, y, align);
+  t.Fill(cr, p.left, p.baseline);
 }
 
-// Text cut into a painted surface: a light edge below, the dark fill above.
+// Text cut into a painted surface: a light edge below, the dark fill above. The edge is half a point,
+// one pixel of the image, so at 100 % it lightens the row under the letters without blurring them.
 inline void Engraved(cairo_t* cr, const std::string& text, double x, double y, const Font& f, RGB ink,
                      int align = 1, double highlight = 0.45) {
+  GridText t(text, f);
+  TextPlace p = Place(t, x, y, align);
   cairo_set_source_rgba(cr, 1, 0.98, 0.92, highlight);
-  Text(cr, text, x, y + 0.45, f, align);
+  cairo_save(cr);
+  cairo_translate(cr, 0, 0.5);
+  t.Fill(cr, p.left, p.baseline);
+  cairo_restore(cr);
   SetColor(cr, ink);
-  Text(cr, text, x, y, f, align);
+  t.Fill(cr, p.left, p.baseline);
 }
 
 // A slotted screw head.

@@ -33,9 +33,13 @@ constexpr double kSwitchX = 262, kSwitchY = 46, kSwitchW = 106;
 constexpr double kFaceX = 150, kFaceY = 66, kFaceW = 100, kFaceH = 43;
 constexpr double kPivotX = 200, kPivotY = 155;  // the needle's pivot, below the face
 
-const Font kLegend{"URW Gothic", 6.2, true, false, 0.9};
-const Font kCaption{"URW Gothic", 7.4, true, false, 1.4};
-const Font kNumerals{"URW Gothic", 6.4, true, false, 0.0};
+// Type for 100 %, where a point is a pixel. Outlines are hinted at that scale (ArtKit's GridText), so
+// these sizes give capitals and figures of whole pixels: 7 for every legend and scale, 8 for the
+// controls' names. A thin outline thickens the strokes, which at 70 % are thinner than a pixel;
+// words in capitals get a little air between the letters.
+const Font kLegend{"URW Gothic", 8.5, true, false, 0.0, 0.3};
+const Font kWordLegend{"URW Gothic", 8.5, true, false, 0.8, 0.3};
+const Font kCaption{"URW Gothic", 10, true, false, 1.4, 0.3};
 
 // ---------------------------------------------------------------- surfaces
 
@@ -248,13 +252,14 @@ void Tick(cairo_t* cr, double cx, double cy, double r0, double r1, double degree
   cairo_stroke(cr);
 }
 
+// A legend outside the circle of radius r around (cx, cy) along a knob angle: its box touches the
+// circle there, so long and short legends keep the same distance from the ticks.
 void Label(cairo_t* cr, double cx, double cy, double r, double degrees, const std::string& text, const Font& f) {
-  // Push wide labels out so that their inner edge keeps the same distance from the ticks.
-  double w = TextWidth(cr, text, f);
-  double s = std::abs(std::sin(degrees * M_PI / 180.0));
-  double x, y;
-  Polar(cx, cy, r + (w / 2) * s - f.size * 0.2 * s, degrees, x, y);
-  Engraved(cr, text, x, y, f, kInk);
+  GridText t(text, f);
+  const double a = degrees * M_PI / 180.0;
+  const double ux = std::sin(a), uy = -std::cos(a);
+  const double d = r + std::abs(ux) * t.width() / 2 + std::abs(uy) * t.capHeight() / 2;
+  Engraved(cr, text, cx + ux * d, cy + uy * d, f, kInk);
 }
 
 // A scale for a continuous knob: minor ticks at every step, numbered majors, from the control table.
@@ -276,19 +281,20 @@ void ContinuousScale(cairo_t* cr, double cx, double cy, unsigned slot) {
     if (i % labelEvery == 0) {
       char text[16];
       std::snprintf(text, sizeof(text), "%g", maxValue * v);
-      Label(cr, cx, cy, kBigCapR + 14.5, KnobAngle(v), text, kNumerals);
+      Label(cr, cx, cy, r2 + 2, KnobAngle(v), text, kLegend);
     }
   }
 }
 
-// A scale for a stepped knob: one tick and the control table's legend per step.
-void SteppedScale(cairo_t* cr, double cx, double cy, double tickR, double labelR, unsigned slot, const Font& f) {
+// A scale for a stepped knob: one tick and the control table's legend per step, the legends
+// `gap` points beyond the ticks.
+void SteppedScale(cairo_t* cr, double cx, double cy, double tickR, double tickLength, double gap, unsigned slot) {
   const std::span<const std::string_view> legends = qrv::ControlShapeOf(slot).legends;
   const int last = static_cast<int>(legends.size()) - 1;
   for (int i = 0; i <= last; ++i) {
     double deg = KnobAngle(i / static_cast<double>(last));
-    Tick(cr, cx, cy, tickR, tickR + 2.6, deg, 0.9);
-    Label(cr, cx, cy, labelR, deg, std::string(legends[static_cast<std::size_t>(i)]), f);
+    Tick(cr, cx, cy, tickR, tickR + tickLength, deg, 0.9);
+    Label(cr, cx, cy, tickR + tickLength + gap, deg, std::string(legends[static_cast<std::size_t>(i)]), kLegend);
   }
 }
 
@@ -328,8 +334,8 @@ void NamePlate(cairo_t* cr) {
   // Product name: "QRV" in spaced capitals, "warmGlow" in a warm script.
   Font qrv{"URW Gothic", 11, true, false, 2.2};
   Font glowFont{"Z003", 25, false, false, 0.0};
-  double qw = TextWidth(cr, "QRV", qrv) + 2.2 * 2;
-  double gw = TextWidth(cr, "warmGlow", glowFont);
+  double qw = TextWidth("QRV", qrv) + 2.2 * 2;
+  double gw = TextWidth("warmGlow", glowFont);
   double total = qw + 7 + gw;
   double left = x + (w - total) / 2;
   SetColor(cr, Hex(0xe8d3a8));
@@ -338,7 +344,11 @@ void NamePlate(cairo_t* cr) {
   for (int i = 0; i < 12; ++i) {
     double ang = i * M_PI / 6;
     cairo_set_source_rgba(cr, 1.0, 0.5, 0.1, 0.07);
-    Text(cr, "warmGlow", left + qw + 7 + std::cos(ang) * 1.3, y + h / 2 + 1 + std::sin(ang) * 1.3, glowFont, 0);
+    // The offset moves the whole drawing space: text itself sits on whole points.
+    cairo_save(cr);
+    cairo_translate(cr, std::cos(ang) * 1.3, std::sin(ang) * 1.3);
+    Text(cr, "warmGlow", left + qw + 7, y + h / 2 + 1, glowFont, 0);
+    cairo_restore(cr);
   }
   cairo_pattern_t* letters = cairo_pattern_create_linear(0, y + 6, 0, y + h - 6);
   AddStop(letters, 0, Hex(0xffe2a1));
@@ -382,7 +392,7 @@ void ModeLegends(cairo_t* cr) {
   const int positions = static_cast<int>(legends.size());
   for (int i = 0; i < positions; ++i) {
     double x = kSwitchX + kSwitchW * (i + 0.5) / positions;
-    Engraved(cr, std::string(legends[static_cast<std::size_t>(positions - 1 - i)]).c_str(), x, kSwitchY + 9, kLegend,
+    Engraved(cr, std::string(legends[static_cast<std::size_t>(positions - 1 - i)]), x, kSwitchY + 8.5, kWordLegend,
              kInk);
   }
   // Slot for the slider.
@@ -398,12 +408,12 @@ void ModeLegends(cairo_t* cr) {
   for (int i = 0; i < positions; ++i) {
     double x = kSwitchX + kSwitchW * (i + 0.5) / positions;
     SetColor(cr, kInk);
-    cairo_arc(cr, x, kSwitchY + 33, 0.9, 0, 2 * M_PI);
+    cairo_arc(cr, x, kSwitchY + 30, 0.9, 0, 2 * M_PI);
     cairo_fill(cr);
   }
 }
 
-void MakerMark(cairo_t* cr, double x, double y, double size);
+void MakerMark(cairo_t* cr, double x, double y, const Font& f);
 
 void Panel(cairo_t* cr) {
   const double W = 400, H = 275;
@@ -421,14 +431,15 @@ void Panel(cairo_t* cr) {
   cairo_stroke(cr);
   Groove(cr, 6, 6, W - 12, H - 12, 6);
   // A darker band behind the three main knobs.
-  cairo_pattern_t* band = cairo_pattern_create_linear(0, 140, 0, 262);
+  cairo_pattern_t* band = cairo_pattern_create_linear(0, 143, 0, 257);
   cairo_pattern_add_color_stop_rgba(band, 0, 0.45, 0.3, 0.15, 0.08);
   cairo_pattern_add_color_stop_rgba(band, 1, 0.45, 0.3, 0.15, 0.16);
   cairo_set_source(cr, band);
-  RoundRect(cr, 14, 142, W - 28, 120, 8);
+  // It starts below the attack knob's side legends and ends above a strip for the model line.
+  RoundRect(cr, 14, 145, W - 28, 112, 8);
   cairo_fill(cr);
   cairo_pattern_destroy(band);
-  Groove(cr, 14, 142, W - 28, 120, 8);
+  Groove(cr, 14, 145, W - 28, 112, 8);
 
   Screw(cr, 14, 14, 3.4, 0.3);
   Screw(cr, W - 14, 14, 3.4, 1.1);
@@ -438,34 +449,30 @@ void Panel(cairo_t* cr) {
   NamePlate(cr);
   VuHousing(cr);
   ModeLegends(cr);
-  Engraved(cr, "MODE", kSwitchX + kSwitchW / 2, kSwitchY + 40, Font{"URW Gothic", 5.0, true, false, 1.6}, kInkSoft, 1,
-           0.35);
+  Engraved(cr, "MODE", kSwitchX + kSwitchW / 2, kSwitchY + 38, kWordLegend, kInkSoft, 1, 0.35);
 
-  // Ratio selector.
-  SteppedScale(cr, kRatioX, kRatioY, kRatioR + 1.5, kRatioR + 11, qrv::kSlotRatio,
-               Font{"URW Gothic", 6.0, true, false, 0});
-  Engraved(cr, "RATIO", 22, kRatioY - 27, kCaption, kInk, 0);
-  // Attack ratio.
-  SteppedScale(cr, kAttackX, kAttackY, kSmallR + 1, kSmallR + 9.5, qrv::kSlotAttackRatio,
-               Font{"URW Gothic", 4.7, true, false, 0});
-  Engraved(cr, "ATTACK", 12, kAttackY - 30, Font{"URW Gothic", 5.6, true, false, 1.0}, kInk, 0);
-  // Valve level.
-  SteppedScale(cr, kValveX, kValveY, kSmallR + 1, kSmallR + 8, qrv::kSlotValveLevel,
-               Font{"URW Gothic", 5.2, true, false, 0});
-  Engraved(cr, "VALVE", kValveX + 38, kValveY - 3, Font{"URW Gothic", 5.6, true, false, 1.0}, kInk, 1);
-  Engraved(cr, "LEVEL", kValveX + 38, kValveY + 4, Font{"URW Gothic", 5.6, true, false, 1.0}, kInk, 1);
+  // Ratio selector, its name in the corner above.
+  SteppedScale(cr, kRatioX, kRatioY, kRatioR + 1.5, 2.6, 2.4, qrv::kSlotRatio);
+  Engraved(cr, "RATIO", 16, kRatioY - 32, kCaption, kInk, 0);
+  // Attack ratio: the name between the ratio's legends and its own.
+  SteppedScale(cr, kAttackX, kAttackY, kSmallR + 1, 2.4, 2, qrv::kSlotAttackRatio);
+  Engraved(cr, "ATTACK", 10, kAttackY - 41, Font{"URW Gothic", 10, true, false, 0.8, 0.3}, kInk, 0);
+  // Valve level: the VU bezel leaves little room on the left, so shorter ticks.
+  SteppedScale(cr, kValveX, kValveY, kSmallR + 1, 2.2, 1.6, qrv::kSlotValveLevel);
+  Engraved(cr, "VALVE", kValveX + 58, kValveY - 6, kCaption, kInk, 1);
+  Engraved(cr, "LEVEL", kValveX + 58, kValveY + 6, kCaption, kInk, 1);
 
   // The three large knobs: Time and Compression read 0 to 10, Output 0 to 30 dB.
   ContinuousScale(cr, kTimeX, kBigY, qrv::kSlotTime);
   ContinuousScale(cr, kCompX, kBigY, qrv::kSlotCompression);
   ContinuousScale(cr, kOutX, kBigY, qrv::kSlotOutput);
-  Engraved(cr, "TIME", kTimeX, 247, kCaption, kInk);
-  Engraved(cr, "COMPRESSION", kCompX, 247, kCaption, kInk);
-  Engraved(cr, "OUTPUT  dB", kOutX, 247, kCaption, kInk);
+  Engraved(cr, "TIME", kTimeX, 245.5, kCaption, kInk);
+  Engraved(cr, "COMPRESSION", kCompX, 245.5, kCaption, kInk);
+  Engraved(cr, "OUTPUT  dB", kOutX, 245.5, kCaption, kInk);
 
-  // Maker's mark and model line at the bottom edge.
-  MakerMark(cr, 326, 266, 7);
-  Engraved(cr, "OPTO COMPRESSOR", 74, 266.5, Font{"URW Gothic", 5.4, true, false, 1.6}, kInkSoft, 1, 0.35);
+  // Maker's mark and model line in the strip under the band.
+  MakerMark(cr, 300, 263.5, kWordLegend);
+  Engraved(cr, "OPTO COMPRESSOR", 74, 263.5, kWordLegend, kInkSoft, 1, 0.35);
 }
 
 // ---------------------------------------------------------------- the maker's mark
@@ -515,10 +522,11 @@ void StoneMark(cairo_t* cr, double cx, double cy, double r, RGB light, RGB dark,
   cairo_restore(cr);
 }
 
-void MakerMark(cairo_t* cr, double x, double y, double size) {
-  StoneMark(cr, x, y, size * 0.62, Hex(0x8a6a4a), Hex(0x3a2718), Hex(0xeadcb9));
-  Engraved(cr, "QUARRY-TONE", x + size * 0.95, y + 0.3, Font{"URW Gothic", size * 0.78, true, false, 1.3}, kInk, 0,
-           0.35);
+// The stone at (x, y), the name after it; the stone as tall as the strip under the band allows.
+void MakerMark(cairo_t* cr, double x, double y, const Font& f) {
+  const double r = 4.6;
+  StoneMark(cr, x, y, r, Hex(0x8a6a4a), Hex(0x3a2718), Hex(0xeadcb9));
+  Engraved(cr, "QUARRY-TONE", x + r + 3, y, f, kInk, 0, 0.35);
 }
 
 void Logo(cairo_t* cr) {
@@ -612,7 +620,8 @@ void VuFace(cairo_t* cr, bool lit) {
     x = px + std::cos(a) * r;
     y = py - std::sin(a) * r;
   };
-  const double arcR = 66;
+  // A wide scale: its ends sit high enough to leave the face's lower part to the print.
+  const double arcR = 69;
   // Scale arc, the red zone from 10 dB on.
   auto arc = [&](double v0, double v1, double r, double width, RGB c) {
     double a0 = -needleDeg(v0) * M_PI / 180, a1 = -needleDeg(v1) * M_PI / 180;
@@ -626,7 +635,7 @@ void VuFace(cairo_t* cr, bool lit) {
   arc(GrValue(10), 1, arcR + 1.6, 2.2, red);
   const double marks[] = {0, 1, 2, 3, 4, 5, 6, 8, 10, 15, 20};
   const double labelled[] = {0, 2, 4, 6, 10, 20};
-  Font num{"URW Gothic", 5.6, true, false, 0};
+  const Font num{"URW Gothic", 7.6, true, false, 0, 0.2};  // figures 6 pixels tall at 100 %
   for (double db : marks) {
     double v = GrValue(db);
     bool major = false;
@@ -640,10 +649,13 @@ void VuFace(cairo_t* cr, bool lit) {
     cairo_line_to(cr, x1, y1);
     cairo_stroke(cr);
     if (major) {
-      double x, y;
-      at(v, arcR + 9.2, x, y);
       char text[24];
       std::snprintf(text, sizeof(text), "%g", db);
+      // The figure's box touches a circle just beyond the long ticks.
+      GridText t(text, num);
+      const double a = needleDeg(v) * M_PI / 180;
+      const double d = arcR + 5.6 + std::abs(std::cos(a)) * t.width() / 2 + std::abs(std::sin(a)) * t.capHeight() / 2;
+      const double x = px + std::cos(a) * d, y = py - std::sin(a) * d;
       SetColor(cr, db >= 10 ? red : mark);
       Text(cr, text, x, y, num, 1);
     }
@@ -659,16 +671,13 @@ void VuFace(cairo_t* cr, bool lit) {
     cairo_line_to(cr, x1, y1);
     cairo_stroke(cr);
   }
-  Font caption{"URW Gothic", 4.4, true, false, 1.0};
+  // Under the scale: the name, then the unit between the brand and the maker.
   SetColor(cr, mark, 0.9);
-  Text(cr, "GAIN REDUCTION", W / 2, 33.5, caption, 1);
-  Font db{"URW Gothic", 5.4, true, false, 0.5};
-  Text(cr, "dB", W / 2, 39.5, db, 1);
-  Font brand{"Z003", 6.5, false, false, 0};
+  Text(cr, "GAIN REDUCTION", W / 2, 32.5, Font{"URW Gothic", 6.8, true, false, 0.3, 0.2}, 1);
+  Text(cr, "dB", W / 2, 39.5, Font{"URW Gothic", 6.6, true, false, 0.4, 0.2}, 1);
   SetColor(cr, mark, 0.7);
-  Text(cr, "warmGlow", 4, 38.5, brand, 0);
-  Font tiny{"URW Gothic", 3.4, true, false, 0.5};
-  Text(cr, "QUARRY-TONE", W - 4, 38.5, tiny, 2);
+  Text(cr, "warmGlow", 3, 38.5, Font{"Z003", 9.5, false, false, 0}, 0);
+  Text(cr, "QUARRY-TONE", W - 3, 39.5, Font{"URW Gothic", 5.0, true, false, 0.5, 0.2}, 2);
   // Glass sheen.
   cairo_pattern_t* sheen = cairo_pattern_create_linear(0, 0, 0, H * 0.5);
   cairo_pattern_add_color_stop_rgba(sheen, 0, 1, 1, 1, lit ? 0.1 : 0.06);
@@ -741,7 +750,10 @@ void About(cairo_t* cr) {
   for (int i = 0; i < 12; ++i) {
     double a = i * M_PI / 6;
     cairo_set_source_rgba(cr, 1.0, 0.5, 0.1, 0.06);
-    Text(cr, "warmGlow", 143 + std::cos(a) * 1.8, 46 + std::sin(a) * 1.8, glowFont, 0);
+    cairo_save(cr);
+    cairo_translate(cr, std::cos(a) * 1.8, std::sin(a) * 1.8);
+    Text(cr, "warmGlow", 143, 46, glowFont, 0);
+    cairo_restore(cr);
   }
   cairo_pattern_t* letters = cairo_pattern_create_linear(0, 32, 0, 60);
   AddStop(letters, 0, Hex(0xffe2a1));
