@@ -177,9 +177,9 @@ TEST_F(Lv2UiPresets, ABSwitchesTheHostsPortsBetweenTheTwoSlots) {
   EXPECT_EQ(Ports(), a);
 }
 
-// The zoom chosen in the editor is what the store keeps: closing the UI and then the instance, whose
-// binary read its own copy of the settings when it loaded, writes nothing back over it.
-TEST_F(Lv2UiPresets, TheZoomChosenInTheEditorOutlivesTheInstance) {
+// The zoom and hints chosen in the editor are what the store keeps: closing the UI and then the
+// instance writes no older copy of the settings back over them.
+TEST_F(Lv2UiPresets, TheZoomAndHintsChosenInTheEditorOutliveTheInstance) {
   OpenWithInstance();
   ASSERT_TRUE(ui->ok());
   const QRVRect z = Layout().zoom;
@@ -192,10 +192,21 @@ TEST_F(Lv2UiPresets, TheZoomChosenInTheEditorOutlivesTheInstance) {
   double stored = -1.0;
   ASSERT_TRUE(settings::ReadNumber(settings::kSettingZoom, stored));
   EXPECT_FLOAT_EQ(static_cast<float>(stored), 0.11f) << "the choice is stored when it is made";
+  // Hints hidden in the configuration menu (at 110 % now: the layout's points scale).
+  auto at110 = [](QRVRect r) { return QRVPoint{(r.left + r.right) / 2 * 1.1, (r.top + r.bottom) / 2 * 1.1}; };
+  ASSERT_GT(Layout().hintsHide.right, Layout().hintsHide.left);
+  EXPECT_TRUE(Pump([&] { return WidgetSize() == std::make_pair(440, 388); }));
+  ClickAt(at110(Layout().config).x, at110(Layout().config).y);
+  PumpFor(std::chrono::milliseconds(200));
+  ClickAt(at110(Layout().hintsHide).x, at110(Layout().hintsHide).y);
+  EXPECT_TRUE(Pump([&] { return settings::ReadNumber(settings::kSettingHints, stored) && stored == 0.0; }))
+      << "hints hidden in the menu are stored";
   ui.reset();
   instance.reset();
   ASSERT_TRUE(settings::ReadNumber(settings::kSettingZoom, stored));
   EXPECT_FLOAT_EQ(static_cast<float>(stored), 0.11f) << "closing the instance wrote an older zoom back";
+  ASSERT_TRUE(settings::ReadNumber(settings::kSettingHints, stored));
+  EXPECT_EQ(stored, 0.0) << "closing the instance wrote older hints back";
 }
 
 TEST_F(Lv2UiPresets, TypingRenamesThePresetAndTheSessionKeepsIt) {

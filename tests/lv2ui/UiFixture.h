@@ -19,6 +19,7 @@
 #include "format/lv2/Lv2Uris.h"
 #include "gui/backend/Resources.h"
 #include "gui/editor/EditorWrapperV4.h"
+#include "gui/presetbar/PresetConfigMenu.h"
 #include "gui/presetbar/QRVPresetBarEditor.h"
 #include "presets/SettingsStore.h"
 #include "product/warmGlowEditor.h"
@@ -59,6 +60,7 @@ inline const TempDir& ConfigDir() {
 // Panel rectangles are in editor layout points, bar rectangles in window layout points.
 struct PanelLayout {
   QRVRect compression, meter, name, nameIcon, nudge, undoRedo, zoom, ab;
+  QRVRect config, hintsHide;  // the configuration button; "Hide" of the hints row while the menu shows
 };
 inline const PanelLayout& Layout() {
   static const PanelLayout layout = [] {
@@ -78,6 +80,12 @@ inline const PanelLayout& Layout() {
         if (bar->undoRedo()) l.undoRedo = bar->undoRedo()->getViewSize();
         if (bar->zoomButton()) l.zoom = bar->zoomButton()->getViewSize();
         if (bar->abSwitch()) l.ab = bar->abSwitch()->getViewSize();
+        if (bar->configButton()) l.config = bar->configButton()->getViewSize();
+        bar->controlEvent(Quarrytone::QRVPresetBarEditor::kTagConfig, 1.0);
+        if (auto* menu = static_cast<Quarrytone::PresetBarConfigMenu*>(bar->configContent()); menu && menu->hintsRow()) {
+          const QRVRect r = menu->hintsRow()->choiceRect(0);  // overlay points, below the bar
+          l.hintsHide = QRVRect{r.left, r.top + kBar, r.right, r.bottom + kBar};
+        }
       }
       window.close();
     }
