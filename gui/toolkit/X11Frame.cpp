@@ -130,6 +130,16 @@ struct X11PlatformFrame::Impl {
   Atom deleteWindow = 0;
   bool focusOnClick = false;
 
+  // The window's size is the editor's at its zoom, never the user's choice: minimum, maximum and base
+  // are that size. Hosts that fit their window to the editor read these hints (suil does).
+  void setSizeHints() {
+    XSizeHints hints{};
+    hints.flags = PMinSize | PMaxSize | PBaseSize;
+    hints.min_width = hints.max_width = hints.base_width = width;
+    hints.min_height = hints.max_height = hints.base_height = height;
+    XSetWMNormalHints(gDisplay, window, &hints);
+  }
+
   void resizeSurfaces() {
     if (xsurface) cairo_xlib_surface_set_size(xsurface, width, height);
     if (back) cairo_surface_destroy(back);
@@ -283,6 +293,7 @@ std::unique_ptr<X11PlatformFrame> X11PlatformFrame::create(Frame* frame, unsigne
   impl->window = XCreateWindow(gDisplay, parentWindow, 0, 0, impl->width, impl->height, 0, CopyFromParent,
                                InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &attrs);
   if (!impl->window) return nullptr;
+  impl->setSizeHints();
   if (!parent) XStoreName(gDisplay, impl->window, "QRV warmGlow");
   impl->xsurface = cairo_xlib_surface_create(gDisplay, impl->window, DefaultVisual(gDisplay, screen), impl->width,
                                              impl->height);
@@ -344,8 +355,11 @@ void X11PlatformFrame::setSize(int width, int height) {
   impl_->width = std::max(1, width);
   impl_->height = std::max(1, height);
   XResizeWindow(gDisplay, impl_->window, impl_->width, impl_->height);
+  impl_->setSizeHints();
   impl_->resizeSurfaces();
-  XFlush(gDisplay);
+  // A host reads the hints on its own connection once it hears of the new size: they are in place
+  // before this returns.
+  XSync(gDisplay, False);
 }
 
 bool X11PlatformFrame::getGlobalPosition(Point& where) const {
