@@ -3,15 +3,27 @@
 # checks that the editor's window (400 x 353 at zoom 1) is embedded in jalv's window. With a second
 # argument, saves a screenshot of jalv's window there (docs/lv2-editor-jalv.png comes from this).
 #
-# Usage: scripts/jalv-editor.sh LV2_PATH [SCREENSHOT.png]
+# With --pointer TOOL (the build's qrv_xpointer, real pointer input through XTest), also checks that
+# jalv's window fits the editor as its size changes: the wheel over the zoom percentage takes it to
+# 200 % and back, a click on the preset name opens the browser and another closes it, and jalv's
+# window follows each time, shrinking as well as growing.
+#
+# Usage: scripts/jalv-editor.sh [--pointer TOOL] LV2_PATH [SCREENSHOT.png]
 # Fails when Xvfb, jackd, jalv.gtk3 or xwininfo (or import, for a screenshot) is missing.
 set -euo pipefail
 
-lv2_path=$(realpath "${1:?usage: jalv-editor.sh LV2_PATH [SCREENSHOT.png]}")
+usage="usage: jalv-editor.sh [--pointer TOOL] LV2_PATH [SCREENSHOT.png]"
+pointer=
+if [ "${1:-}" = --pointer ]; then
+  pointer=$(realpath "${2:?$usage}")
+  shift 2
+fi
+lv2_path=$(realpath "${1:?$usage}")
 shot=${2:-}
 uri=urn:quarry-tone:warmglow:stereo
 need=(Xvfb jackd jalv.gtk3 xwininfo)
 [ -n "$shot" ] && need+=(import)
+[ -n "$pointer" ] && need+=("$pointer")
 for tool in "${need[@]}"; do
   command -v "$tool" >/dev/null || { echo "error: $tool is not installed (scripts/install-deps.sh)" >&2; exit 1; }
 done
@@ -72,6 +84,36 @@ if [ -z "$found" ]; then
   exit 1
 fi
 echo "jalv.gtk3 shows the editor in window $found"
+
+if [ -n "$pointer" ]; then
+  # The editor's own window: the innermost of the windows of its size.
+  editor=$(xwininfo -id "$found" -tree | grep ' 400x353+' | tail -1 | awk '{print $1}')
+  size_of_jalv() { xwininfo -id "$found" | awk '/^  Width:/ {w=$2} /^  Height:/ {h=$2} END {print w "x" h}'; }
+  # jalv's window: the editor and jalv's 25-pixel menu bar.
+  expect_jalv() {
+    local size=
+    for _ in $(seq 1 80); do
+      size=$(size_of_jalv)
+      [ "$size" = "$1" ] && { echo "jalv's window is $size $2"; return 0; }
+      sleep 0.25
+    done
+    echo "error: jalv's window is $size $2, not $1" >&2
+    cat "$scratch/jalv.log" >&2
+    exit 1
+  }
+  notches() { local n; for n in $(seq 1 20); do echo "$1"; done; }
+  expect_jalv 400x378 "at 100 %"
+  # The zoom percentage at the bar's top-left stays under the pointer at every zoom.
+  "$pointer" "$editor" 30 13 $(notches wheel-up)
+  expect_jalv 800x731 "at 200 %"
+  "$pointer" "$editor" 30 13 $(notches wheel-down)
+  expect_jalv 400x378 "back at 100 %"
+  # The preset name's text, away from its icon, opens and closes the browser (420 x 493 points).
+  "$pointer" "$editor" 356 13 click
+  expect_jalv 420x518 "with the browser"
+  "$pointer" "$editor" 356 13 click
+  expect_jalv 400x378 "after the browser"
+fi
 
 if [ -n "$shot" ]; then
   sleep 1  # let the first repaint land

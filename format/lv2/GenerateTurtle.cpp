@@ -75,6 +75,9 @@ std::string Manifest(std::string_view binary, std::string_view uiBinary) {
   o << kPrefixes;
   o << Iri(kUiUri) << "\n  a ui:X11UI ;\n  ui:binary " << Iri(uiBinary) << " ;\n  rdfs:seeAlso " << Iri(kUiFile)
     << " .\n\n";
+  // Also in the manifest: jalv 1.6 fits its window to a UI that is not user-resizable, and looks for
+  // that only in the data it has loaded, which leaves out the UI's own file.
+  o << Iri(kUiUri) << " lv2:optionalFeature ui:noUserResize .\n\n";
   for (Layout layout : kLayouts) {
     o << Iri(PluginUri(layout)) << "\n  a lv2:Plugin ;\n  lv2:binary " << Iri(binary) << " ;\n  rdfs:seeAlso "
       << Iri(kPluginFile) << " .\n\n";
@@ -278,7 +281,8 @@ std::string PresetTurtle() {
 
 // The UI's needs: the idle interface as a feature and as extension data, as the UI extension asks;
 // the parent window, resizing, gestures, options (the scale factor) and URID map when offered; the
-// gain-reduction output delivered to it.
+// gain-reduction output delivered to it. The window is not user-resizable (its size follows the zoom
+// chosen in the bar): a host that knows it fits its window to the editor, shrinking it too.
 std::string UiTurtle() {
   std::ostringstream o;
   o << kPrefixes << "@prefix log:    <http://lv2plug.in/ns/ext/log#> .\n"
@@ -286,7 +290,7 @@ std::string UiTurtle() {
   o << Iri(kUiUri) << "\n  a ui:X11UI ;\n"
     << "  lv2:requiredFeature ui:idleInterface ;\n"
     << "  lv2:optionalFeature ui:parent , ui:resize , ui:touch , opts:options , urid:map , log:log ,\n"
-    << "    <http://lv2plug.in/ns/ext/instance-access> ;\n"
+    << "    <http://lv2plug.in/ns/ext/instance-access> , ui:noUserResize ;\n"
     << "  lv2:extensionData ui:idleInterface ;\n"
     << "  opts:supportedOption ui:scaleFactor";
   for (Layout layout : kLayouts) {

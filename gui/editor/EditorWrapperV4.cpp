@@ -18,8 +18,10 @@ QRVVSTGUIEditorWrapperV4_PresetBar::~QRVVSTGUIEditorWrapperV4_PresetBar() {
 
 bool QRVVSTGUIEditorWrapperV4_PresetBar::open(tk::PlatformType type, unsigned long parent) {
   if (!QRVVSTGUIEditorWrapperV2::open(type, parent)) return false;
-  // What the bar does not cover shows its colour; without a bar that is the whole bar area.
+  // What the bar does not cover shows its colour; without a bar that is the whole bar area. So does
+  // whatever room a host gives beyond the window's size.
   frame_->setBackgroundColor(ToTk(kBarBackground));
+  if (frame_->platform()) frame_->platform()->setBackground(ToTk(kBarBackground));
   if (zoom_ != 1.0) setZoom(zoom_);
   if (barFactory_) {
     bar_ = barFactory_(QRVPresetBarContext{this, presetManager_, controller_});

@@ -29,6 +29,9 @@ class PlatformFrame {
   // The frame got its first focus view (wanted) or lost its last: a window takes the keyboard from
   // its host while a view edits text and gives it back when editing ends.
   virtual void keyboardFocusChanged(bool /*wanted*/) {}
+  // The colour of whatever a host shows around the frame's drawing: the window beyond the frame's size
+  // and, for a window inside a host's, the host's window where it is larger than the editor.
+  virtual void setBackground(Color /*color*/) {}
 };
 
 enum class PlatformType { Headless, X11 };

@@ -116,6 +116,7 @@ KeyEvent TranslateKey(XKeyEvent* e) {
 struct X11PlatformFrame::Impl {
   Frame* frame = nullptr;
   Window window = 0;
+  Window parent = 0;  // the host's window; 0 for a top-level window
   bool ownsParentless = false;
   int width = 1, height = 1;
   cairo_surface_t* xsurface = nullptr;
@@ -129,6 +130,17 @@ struct X11PlatformFrame::Impl {
   std::function<void()> onClose;
   Atom deleteWindow = 0;
   bool focusOnClick = false;
+  Color background{0, 0, 0, 255};
+
+  // The window's size is the editor's at its zoom, never the user's choice: minimum, maximum and base
+  // are that size. Hosts that fit their window to the editor read these hints (suil does).
+  void setSizeHints() {
+    XSizeHints hints{};
+    hints.flags = PMinSize | PMaxSize | PBaseSize;
+    hints.min_width = hints.max_width = hints.base_width = width;
+    hints.min_height = hints.max_height = hints.base_height = height;
+    XSetWMNormalHints(gDisplay, window, &hints);
+  }
 
   void resizeSurfaces() {
     if (xsurface) cairo_xlib_surface_set_size(xsurface, width, height);
@@ -144,7 +156,7 @@ struct X11PlatformFrame::Impl {
     if (r.empty()) return;
     cairo_t* cr = cairo_create(back);
     cairo_rectangle(cr, r.left, r.top, r.width(), r.height());
-    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_set_source_rgb(cr, background.r / 255.0, background.g / 255.0, background.b / 255.0);
     cairo_fill(cr);
     frame->platformDraw(cr, r);
     cairo_destroy(cr);
@@ -283,6 +295,8 @@ std::unique_ptr<X11PlatformFrame> X11PlatformFrame::create(Frame* frame, unsigne
   impl->window = XCreateWindow(gDisplay, parentWindow, 0, 0, impl->width, impl->height, 0, CopyFromParent,
                                InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &attrs);
   if (!impl->window) return nullptr;
+  if (parent) impl->parent = parentWindow;
+  impl->setSizeHints();
   if (!parent) XStoreName(gDisplay, impl->window, "QRV warmGlow");
   impl->xsurface = cairo_xlib_surface_create(gDisplay, impl->window, DefaultVisual(gDisplay, screen), impl->width,
                                              impl->height);
@@ -344,7 +358,30 @@ void X11PlatformFrame::setSize(int width, int height) {
   impl_->width = std::max(1, width);
   impl_->height = std::max(1, height);
   XResizeWindow(gDisplay, impl_->window, impl_->width, impl_->height);
+  impl_->setSizeHints();
   impl_->resizeSurfaces();
+  // A host reads the hints on its own connection once it hears of the new size: they are in place
+  // before this returns.
+  XSync(gDisplay, False);
+}
+
+void X11PlatformFrame::setBackground(Color color) {
+  impl_->background = color;
+  impl_->dirty = Rect{0, 0, double(impl_->width), double(impl_->height)};
+  const int screen = DefaultScreen(gDisplay);
+  XColor c{};
+  c.red = static_cast<unsigned short>(color.r * 257);
+  c.green = static_cast<unsigned short>(color.g * 257);
+  c.blue = static_cast<unsigned short>(color.b * 257);
+  c.flags = DoRed | DoGreen | DoBlue;
+  if (!XAllocColor(gDisplay, DefaultColormap(gDisplay, screen), &c)) c.pixel = BlackPixel(gDisplay, screen);
+  XSetWindowBackground(gDisplay, impl_->window, c.pixel);
+  // The window took the parent's visual, so the pixel suits the parent too. A host that paints its
+  // window itself paints over this; one that leaves it to the server shows the colour.
+  if (impl_->parent) {
+    XSetWindowBackground(gDisplay, impl_->parent, c.pixel);
+    XClearWindow(gDisplay, impl_->parent);
+  }
   XFlush(gDisplay);
 }
 

@@ -25,6 +25,9 @@ class X11PlatformFrame : public PlatformFrame {
   // Takes the X keyboard focus while a view edits text (if the window is viewable) and, when editing
   // ends, gives it back to the parent window (the host's) if this window still holds it.
   void keyboardFocusChanged(bool wanted) override;
+  // Sets this window's background and, inside a parent window, the parent's too (a host's window
+  // larger than the editor shows it around the editor).
+  void setBackground(Color color) override;
 
   unsigned long window() const;
   void* display() const;  // Display*

@@ -9,6 +9,7 @@
 #include <array>
 #include <atomic>
 #include <thread>
+#include <tuple>
 
 #include "dsp/FactoryPresets.h"
 #include "tests/lv2/LilvHost.h"
@@ -247,6 +248,50 @@ TEST_F(Lv2UiPresets, TheBrowserAsksTheHostForItsSize) {
   EXPECT_TRUE(Pump([&] { return WidgetSize() == browser; }));
   ClickAt(name.right - 10, (name.top + name.bottom) / 2);
   EXPECT_EQ(ui->sizes.back(), std::make_pair(400, 353));
+}
+
+// A host fits its window to the editor from the size requests and from the window's size hints (suil
+// reads them): both follow every size the editor takes, shrinking as well as growing, so that the host
+// has no reason to keep a larger window than the editor.
+TEST_F(Lv2UiPresets, ZoomAndBrowserRoundTripsGiveTheHostTheFirstSizeBack) {
+  OpenWithInstance();
+  ASSERT_TRUE(ui->ok());
+  auto fits = [&](std::pair<int, int> size) -> testing::AssertionResult {
+    if (ui->sizes.empty() || ui->sizes.back() != size)
+      return testing::AssertionFailure() << "the last size request is not " << size.first << "x" << size.second;
+    const XSizeHints h = SizeHints();
+    const long wanted = PMinSize | PMaxSize | PBaseSize;
+    if ((h.flags & wanted) != wanted) return testing::AssertionFailure() << "size hints flags " << h.flags;
+    for (auto [w, hh, what] : {std::tuple{h.min_width, h.min_height, "minimum"},
+                               std::tuple{h.max_width, h.max_height, "maximum"},
+                               std::tuple{h.base_width, h.base_height, "base"}}) {
+      if (std::make_pair(w, hh) != size)
+        return testing::AssertionFailure() << what << " size hint " << w << "x" << hh << ", not " << size.first << "x"
+                                           << size.second;
+    }
+    return testing::AssertionSuccess();
+  };
+  const std::pair<int, int> normal{400, 353}, doubled{800, 706};
+  EXPECT_TRUE(fits(normal)) << "opened";
+
+  const QRVRect z = Layout().zoom;
+  Settled(z, 0);
+  // The percentage stays under the pointer at every zoom: its rectangle grows from the window's corner.
+  Pointer((z.left + z.right) / 2, (z.top + z.bottom) / 2);
+  for (int notch = 0; notch < 20; ++notch) Wheel(true);
+  EXPECT_TRUE(fits(doubled)) << "at 200 %";
+  EXPECT_TRUE(Pump([&] { return WidgetSize() == doubled; }));
+  for (int notch = 0; notch < 20; ++notch) Wheel(false);
+  EXPECT_TRUE(fits(normal)) << "back at 100 %";
+  EXPECT_TRUE(Pump([&] { return WidgetSize() == normal; }));
+
+  const QRVRect name = Layout().name;
+  ClickAt(name.right - 10, (name.top + name.bottom) / 2);
+  EXPECT_TRUE(fits({static_cast<int>(kBrowserEditorWidth), static_cast<int>(kBrowserEditorHeight + kBar)}))
+      << "with the browser";
+  ClickAt(name.right - 10, (name.top + name.bottom) / 2);
+  EXPECT_TRUE(fits(normal)) << "the browser closed";
+  EXPECT_TRUE(Pump([&] { return WidgetSize() == normal; }));
 }
 
 TEST_F(Lv2UiPresets, WithoutInstanceAccessTheUiOpensSaysSoOnceAndTheBarReachesNoPresets) {

@@ -88,6 +88,49 @@ TEST_F(Lv2Ui, ResizeRequestsFollowTheZoomTheBarSets) {
   EXPECT_TRUE(Pump([&] { return WidgetSize() == std::make_pair(400, 353); }));
 }
 
+// Pixels of a window as the X server shows it (the windows inside it included) outside the editor's
+// rectangle at the top-left corner that are not the bar's colour; -1 when the window cannot be read.
+int StraysAroundTheEditor(Display* display, Window window, int width, int height, std::pair<int, int> editor) {
+  XImage* image = XGetImage(display, window, 0, 0, width, height, AllPlanes, ZPixmap);
+  if (image == nullptr) return -1;
+  const QRVColor bar = Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar::kBarBackground;
+  auto channel = [](unsigned long pixel, unsigned long mask) {
+    return static_cast<int>((pixel & mask) >> __builtin_ctzl(mask));
+  };
+  int strays = 0;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      if (x < editor.first && y < editor.second) continue;
+      const unsigned long p = XGetPixel(image, x, y);
+      if (channel(p, image->red_mask) != bar.red || channel(p, image->green_mask) != bar.green ||
+          channel(p, image->blue_mask) != bar.blue)
+        ++strays;
+    }
+  XDestroyImage(image);
+  return strays;
+}
+
+// A host may give the editor more room than it takes (Ardour's plug-in window is as wide as its
+// toolbar) or make the editor's own window larger than the editor: the room around the editor shows
+// the bar's colour, not an unpainted strip.
+TEST_F(Lv2Ui, RoomAroundTheEditorShowsTheBarsColour) {
+  XResizeWindow(display, parent, 504, 500);
+  XSync(display, False);
+  Open();
+  ASSERT_TRUE(ui->ok());
+  const std::pair<int, int> editor{static_cast<int>(kEditorWidth), static_cast<int>(kEditorHeight + kBar)};
+  ASSERT_TRUE(Pump([&] { return WidgetSize() == editor; }));
+  const std::vector<unsigned long> meter = Settled(Layout().meter);
+  EXPECT_EQ(StraysAroundTheEditor(display, parent, 504, 500, editor), 0) << "in the host's window";
+
+  // The host sizes the editor's window to all the room it has.
+  XResizeWindow(display, ui->widget(), 504, 500);
+  XSync(display, False);
+  ASSERT_TRUE(Pump([&] { return WidgetSize() == std::make_pair(504, 500); }));
+  EXPECT_TRUE(SameLook(Settled(Layout().meter), meter)) << "the editor is drawn as before";
+  EXPECT_EQ(StraysAroundTheEditor(display, ui->widget(), 504, 500, editor), 0) << "in the editor's window";
+}
+
 TEST_F(Lv2Ui, ARealDragOnAKnobWritesItsPortInPortUnitsInsideATouchBracket) {
   for (bool touch : {true, false}) {
     Open({.touch = touch});

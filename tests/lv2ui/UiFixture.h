@@ -178,6 +178,14 @@ class Lv2Ui : public testing::Test {
     XGetWindowAttributes(display, ui->widget(), &a);
     return {a.width, a.height};
   }
+  // The window manager's size hints of the editor's window (min, max and base sizes); flags 0 when
+  // the window has none.
+  XSizeHints SizeHints() {
+    XSizeHints hints{};
+    long supplied = 0;
+    if (!XGetWMNormalHints(display, ui->widget(), &hints, &supplied)) hints.flags = 0;
+    return hints;
+  }
   std::vector<Window> Children() {
     Window root, up;
     Window* children = nullptr;
