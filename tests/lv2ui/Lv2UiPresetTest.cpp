@@ -177,8 +177,8 @@ TEST_F(Lv2UiPresets, ABSwitchesTheHostsPortsBetweenTheTwoSlots) {
   EXPECT_EQ(Ports(), a);
 }
 
-// The zoom chosen in the editor is what the store keeps: closing the UI and then the instance, whose
-// binary read its own copy of the settings when it loaded, writes nothing back over it.
+// The zoom chosen in the editor is what the store keeps: closing the UI and then the instance, which
+// read the settings before the change, writes nothing back over it.
 TEST_F(Lv2UiPresets, TheZoomChosenInTheEditorOutlivesTheInstance) {
   OpenWithInstance();
   ASSERT_TRUE(ui->ok());
