@@ -1,7 +1,8 @@
 // The bundle as LV2's checker expects it, beyond what lv2_validate's schemas check (Debian 12 has no
-// lv2lint): one binary for the plug-ins and their UI that exports only the two entry points and needs
-// no shared C++ runtime, a licence and a reachable maker, a short description, lv2:isLive, units and a
-// comment on the ports, audio ports in port groups, and integer ports written with integer literals.
+// lv2lint): one binary for the plug-ins and their UI that exports only the two entry points, holds the
+// process-wide state once and needs no shared C++ runtime, a licence and a reachable maker, a short
+// description, lv2:isLive, units and a comment on the ports, audio ports in port groups, and integer ports
+// written with integer literals.
 #include <elf.h>
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -128,6 +130,26 @@ TEST(Lv2BundleRules, TheBinaryExportsExactlyTheTwoEntryPoints) {
   const std::vector<std::string> exported = DefinedSymbols(BundleDir() + "/warmglow.so", "-D");
   EXPECT_EQ(std::set<std::string>(exported.begin(), exported.end()),
             (std::set<std::string>{"lv2_descriptor", "lv2ui_descriptor"}));
+}
+
+// The settings cache, the platform services and the preset library's users are one per process only
+// when the bundle defines each of them once, whichever entry point a host calls first.
+TEST(Lv2BundleRules, TheProcessWideStateIsDefinedOnceInTheBundle) {
+  const std::set<std::string> wanted = {
+      "qrv::settings::(anonymous namespace)::g_process",
+      "qrv::platform::(anonymous namespace)::Overrides()::s",
+      "qrv::platform::GetRegistry()::system",
+      "qrv::(anonymous namespace)::g_library",
+      "qrv::(anonymous namespace)::g_users",
+  };
+  std::map<std::string, int> definitions;
+  for (const std::string& name : wanted) definitions[name] = 0;
+  for (const std::string& file : BundleBinaries()) {
+    for (const std::string& name : DefinedSymbols(BundleDir() + "/" + file, "-C")) {
+      if (wanted.contains(name)) ++definitions[name];
+    }
+  }
+  for (const auto& [name, count] : definitions) EXPECT_EQ(count, 1) << name;
 }
 
 TEST(Lv2BundleRules, TheBinaryNeedsNoSharedCxxRuntime) {
