@@ -2,7 +2,7 @@
 // (the factory table for both plug-ins), all from the parameter set, the port table and the factory
 // presets, so that no range, name or preset value is written by hand.
 //
-// Usage: qrv_lv2_turtle OUTPUT_DIR BINARY_FILE_NAME UI_BINARY_FILE_NAME
+// Usage: qrv_lv2_turtle OUTPUT_DIR BINARY_FILE_NAME (the one binary of the plug-ins and the UI)
 
 #include <array>
 #include <charconv>
@@ -70,10 +70,10 @@ std::string PluginName(Layout layout) {
   return layout == Layout::kStereo ? "QRV warmGlow Stereo" : "QRV warmGlow Mono";
 }
 
-std::string Manifest(std::string_view binary, std::string_view uiBinary) {
+std::string Manifest(std::string_view binary) {
   std::ostringstream o;
   o << kPrefixes;
-  o << Iri(kUiUri) << "\n  a ui:X11UI ;\n  ui:binary " << Iri(uiBinary) << " ;\n  rdfs:seeAlso " << Iri(kUiFile)
+  o << Iri(kUiUri) << "\n  a ui:X11UI ;\n  ui:binary " << Iri(binary) << " ;\n  rdfs:seeAlso " << Iri(kUiFile)
     << " .\n\n";
   // Also in the manifest: jalv 1.6 fits its window to a UI that is not user-resizable, and looks for
   // that only in the data it has loaded, which leaves out the UI's own file.
@@ -315,12 +315,12 @@ bool WriteFile(const std::string& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::cerr << "usage: qrv_lv2_turtle OUTPUT_DIR BINARY_FILE_NAME UI_BINARY_FILE_NAME\n";
+  if (argc != 3) {
+    std::cerr << "usage: qrv_lv2_turtle OUTPUT_DIR BINARY_FILE_NAME\n";
     return 2;
   }
   const std::string dir = argv[1];
-  const bool ok = WriteFile(dir + "/" + std::string(kManifestFile), Manifest(argv[2], argv[3])) &&
+  const bool ok = WriteFile(dir + "/" + std::string(kManifestFile), Manifest(argv[2])) &&
                   WriteFile(dir + "/" + std::string(kUiFile), UiTurtle()) &&
                   WriteFile(dir + "/" + std::string(kPluginFile), PluginTurtle()) &&
                   WriteFile(dir + "/" + std::string(kPresetFile), PresetTurtle());

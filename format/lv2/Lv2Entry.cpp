@@ -1,4 +1,5 @@
-// The module's only exported symbol, lv2_descriptor, and the C callbacks of both plug-ins.
+// The plug-ins' entry point, lv2_descriptor, and the C callbacks of both plug-ins. The same binary
+// exports the UI's, lv2ui_descriptor (Lv2UiEntry.cpp).
 
 #include <lv2/core/lv2.h>
 #include <lv2/state/state.h>

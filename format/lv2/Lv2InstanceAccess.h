@@ -1,7 +1,7 @@
-// What the LV2 UI reaches of its plug-in instance through the instance-access feature. The UI and the
-// plug-in are separate binaries of the same build: every operation here is virtual, so that it runs
-// the plug-in binary's code on the plug-in binary's process-wide state (the lock that guards the preset
-// objects). The PresetManager handed out is called directly by the UI binary's copy of the same code.
+// What the LV2 UI reaches of its plug-in instance through the instance-access feature: the handle the
+// host passes is this interface of the instance. The UI and the plug-in are one binary, so the
+// PresetManager handed out and the lock are the instance's own, on the one copy of the process-wide
+// state (settings, platform services, preset library).
 //
 // Threads: every operation is called on the host's UI thread. The lock is the one the instance's state
 // save and restore take on the host's threads; the audio thread never takes it.

@@ -1,5 +1,6 @@
-// The UI binary's only exported symbol, lv2ui_descriptor, and the C callbacks of the X11 UI shared by
-// both plug-ins.
+// The UI's entry point, lv2ui_descriptor, and the C callbacks of the X11 UI shared by both plug-ins.
+// The plug-ins' binary holds it (Lv2Entry.cpp), so that the UI and the instance share every
+// process-wide object.
 
 #include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>

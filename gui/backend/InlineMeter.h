@@ -1,6 +1,6 @@
 // A small gain-reduction meter in the panel's colours for a host's mixer strip: the VU face's amber
-// backlit scale with the needle at the engine's reading. Draws into caller-owned pixels so that the
-// plug-in binary, which shows it, needs cairo only and no window system. Any thread; no state.
+// backlit scale with the needle at the engine's reading. Draws into caller-owned pixels with cairo
+// alone, so that a host's mixer strip gets it with no editor open and no display. Any thread; no state.
 #pragma once
 
 #include <cstdint>

@@ -1,14 +1,19 @@
 // The bundle as LV2's checker expects it, beyond what lv2_validate's schemas check (Debian 12 has no
-// lv2lint): a plug-in binary that needs no shared C++ runtime, a licence and a reachable maker, a short
+// lv2lint): one binary for the plug-ins and their UI that exports only the two entry points, holds the
+// process-wide state once and needs no shared C++ runtime, a licence and a reachable maker, a short
 // description, lv2:isLive, units and a comment on the ports, audio ports in port groups, and integer ports
 // written with integer literals.
 #include <elf.h>
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
 
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -75,20 +80,90 @@ std::vector<std::string> NeededLibraries(const std::string& path) {
   return needed;
 }
 
-TEST(Lv2BundleRules, ThePlugInAndItsUiNeedNoSharedCxxRuntime) {
-  for (const char* file : {"warmglow.so", "warmglow_ui.so"}) {
-    const std::string binary = test::BundleParent() + "/" + std::string(kBundleName) + "/" + file;
-    const std::vector<std::string> needed = NeededLibraries(binary);
-    ASSERT_FALSE(needed.empty()) << binary << " is not a readable shared object";
-    bool libc = false;
-    for (const std::string& lib : needed) {
-      libc = libc || lib.starts_with("libc.so");
-#if QRV_LV2_STATIC_RUNTIME
-      EXPECT_FALSE(lib.starts_with("libstdc++") || lib.starts_with("libgcc_s")) << file << ": " << lib;
-#endif
-    }
-    EXPECT_TRUE(libc) << file;
+std::string BundleDir() { return test::BundleParent() + "/" + std::string(kBundleName); }
+
+// The shared objects in the bundle, by file name.
+std::set<std::string> BundleBinaries() {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(BundleDir())) {
+    if (entry.path().extension() == ".so") names.insert(entry.path().filename().string());
   }
+  return names;
+}
+
+// The names nm lists for a binary, one per defined symbol; `options` picks the table and the spelling.
+std::vector<std::string> DefinedSymbols(const std::string& binary, const std::string& options) {
+  std::vector<std::string> names;
+  const std::string command = "nm " + options + " --defined-only '" + binary + "' 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return names;
+  char line[4096];
+  while (std::fgets(line, sizeof line, pipe) != nullptr) {
+    // "ADDRESS TYPE NAME"; a demangled name may hold spaces.
+    std::string text(line);
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    const std::size_t type = text.find(' ');
+    const std::size_t name = type == std::string::npos ? type : text.find(' ', type + 1);
+    if (name != std::string::npos) names.push_back(text.substr(name + 1));
+  }
+  pclose(pipe);
+  return names;
+}
+
+TEST(Lv2BundleRules, OneBinaryHoldsThePlugInsAndTheUi) {
+  EXPECT_EQ(BundleBinaries(), std::set<std::string>{"warmglow.so"});
+  const LilvPlugin* plugin = World::Get().Plugin(Layout::kStereo);
+  ASSERT_NE(plugin, nullptr);
+  const LilvNode* library = lilv_plugin_get_library_uri(plugin);
+  ASSERT_NE(library, nullptr);
+  LilvUIs* uis = lilv_plugin_get_uis(plugin);
+  ASSERT_EQ(lilv_uis_size(uis), 1u);
+  const LilvUI* ui = lilv_uis_get(uis, lilv_uis_begin(uis));
+  EXPECT_STREQ(lilv_node_as_uri(lilv_ui_get_uri(ui)), kUiUri);
+  const LilvNode* uiBinary = lilv_ui_get_binary_uri(ui);
+  ASSERT_NE(uiBinary, nullptr);
+  EXPECT_TRUE(lilv_node_equals(uiBinary, library)) << lilv_node_as_uri(uiBinary) << " vs " << lilv_node_as_uri(library);
+  lilv_uis_free(uis);
+}
+
+TEST(Lv2BundleRules, TheBinaryExportsExactlyTheTwoEntryPoints) {
+  const std::vector<std::string> exported = DefinedSymbols(BundleDir() + "/warmglow.so", "-D");
+  EXPECT_EQ(std::set<std::string>(exported.begin(), exported.end()),
+            (std::set<std::string>{"lv2_descriptor", "lv2ui_descriptor"}));
+}
+
+// The settings cache, the platform services and the preset library's users are one per process only
+// when the bundle defines each of them once, whichever entry point a host calls first.
+TEST(Lv2BundleRules, TheProcessWideStateIsDefinedOnceInTheBundle) {
+  const std::set<std::string> wanted = {
+      "qrv::settings::(anonymous namespace)::g_process",
+      "qrv::platform::(anonymous namespace)::Overrides()::s",
+      "qrv::platform::GetRegistry()::system",
+      "qrv::(anonymous namespace)::g_library",
+      "qrv::(anonymous namespace)::g_users",
+  };
+  std::map<std::string, int> definitions;
+  for (const std::string& name : wanted) definitions[name] = 0;
+  for (const std::string& file : BundleBinaries()) {
+    for (const std::string& name : DefinedSymbols(BundleDir() + "/" + file, "-C")) {
+      if (wanted.contains(name)) ++definitions[name];
+    }
+  }
+  for (const auto& [name, count] : definitions) EXPECT_EQ(count, 1) << name;
+}
+
+TEST(Lv2BundleRules, TheBinaryNeedsNoSharedCxxRuntime) {
+  const std::string binary = BundleDir() + "/warmglow.so";
+  const std::vector<std::string> needed = NeededLibraries(binary);
+  ASSERT_FALSE(needed.empty()) << binary << " is not a readable shared object";
+  bool libc = false;
+  for (const std::string& lib : needed) {
+    libc = libc || lib.starts_with("libc.so");
+#if QRV_LV2_STATIC_RUNTIME
+    EXPECT_FALSE(lib.starts_with("libstdc++") || lib.starts_with("libgcc_s")) << lib;
+#endif
+  }
+  EXPECT_TRUE(libc);
 }
 
 TEST(Lv2BundleRules, EachPlugInHasALicenceAMakerToReachAShortDescriptionAndIsLive) {

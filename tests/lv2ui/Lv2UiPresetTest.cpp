@@ -12,6 +12,8 @@
 #include <tuple>
 
 #include "dsp/FactoryPresets.h"
+#include "presets/PresetBlob.h"
+#include "presets/StateChunk.h"
 #include "tests/lv2/LilvHost.h"
 #include "tests/lv2ui/UiFixture.h"
 
@@ -59,6 +61,18 @@ LV2_State_Status Restore(Instance& instance, SavedState& s) {
     return nullptr;
   };
   return StateInterface(instance)->restore(instance.get()->lv2_handle, retrieve, &s, 0, nullptr);
+}
+
+// The zoom the saved state carries: the host-state blob's behind the chunk's prefix; 0 when the
+// state has no readable chunk.
+int32_t SavedZoom(const SavedState& s) {
+  const LV2_URID key = World::Get().urids().Map(kStateKeyChunk);
+  for (const auto& [k, bytes] : s.values) {
+    if (k != key || !HasStateChunkPrefix(bytes)) continue;
+    PresetBlobHeader header;
+    if (ReadPresetBlobHeader(StateChunkBlob(bytes), header) == BlobStatus::Ok) return header.zoom;
+  }
+  return 0;
 }
 
 bool Contains(const SavedState& s, const std::string& text) {
@@ -208,6 +222,30 @@ TEST_F(Lv2UiPresets, TheZoomAndHintsChosenInTheEditorOutliveTheInstance) {
   EXPECT_FLOAT_EQ(static_cast<float>(stored), 0.11f) << "closing the instance wrote an older zoom back";
   ASSERT_TRUE(settings::ReadNumber(settings::kSettingHints, stored));
   EXPECT_EQ(stored, 0.0) << "closing the instance wrote older hints back";
+}
+
+// The process keeps one zoom, whichever entry point changed it: an instance made after the editor
+// changed it takes that zoom, and its session carries it.
+TEST_F(Lv2UiPresets, TheZoomChosenInTheEditorIsTheZoomOfTheNextInstance) {
+  OpenWithInstance();
+  ASSERT_TRUE(ui->ok());
+  const int32_t before = [] {
+    Instance earlier(Layout::kMono, kRate);
+    return SavedZoom(Save(earlier));
+  }();
+  ASSERT_GT(before, 0) << "the state carries a zoom";
+  const QRVRect z = Layout().zoom;
+  Settled(z, 0);
+  Pointer((z.left + z.right) / 2, (z.top + z.bottom) / 2);
+  Wheel(true);
+  double stored = -1.0;
+  ASSERT_TRUE(settings::ReadNumber(settings::kSettingZoom, stored));
+  const int chosen = settings::ZoomPercentFromSetting(stored);
+  ASSERT_NE(chosen, before) << "the wheel changed the zoom";
+  EXPECT_EQ(SavedZoom(Save(*instance)), chosen) << "the edited instance";
+
+  Instance later(Layout::kMono, kRate);
+  EXPECT_EQ(SavedZoom(Save(later)), chosen) << "an instance made after the change";
 }
 
 TEST_F(Lv2UiPresets, TypingRenamesThePresetAndTheSessionKeepsIt) {

@@ -1,4 +1,4 @@
-// The LV2 UI binary as a host loads it: dlopen, instantiation inside a parent window on a private Xvfb
+// The LV2 UI as a host loads it: dlopen, instantiation inside a parent window on a private Xvfb
 // server, the idle interface driving it, real pointer events through XTest, port events from the host.
 // What the host sees is only what the UI writes, touches and asks for.
 #include <dirent.h>

@@ -1,4 +1,4 @@
-// The fixture of the LV2 UI tests: a private Xvfb server with a host window, the UI binary loaded
+// The fixture of the LV2 UI tests: a private Xvfb server with a host window, the bundle's binary loaded
 // once per test, a UI host of the tests' own, pumping as a host's UI thread does, pixels read back
 // from the X server and real pointer and key events through XTest.
 #pragma once
@@ -40,7 +40,7 @@ using qrv::test::TempDir;
 
 inline constexpr double kBar = Quarrytone::QRVVSTGUIEditorWrapperV1::kBarHeight;
 
-// One settings folder for the whole program: the UI binary may stay loaded between tests and keep
+// One settings folder for the whole program: the bundle's binary may stay loaded between tests and keep
 // the path it found first.
 inline const TempDir& ConfigDir() {
   static const TempDir dir;

@@ -1,4 +1,4 @@
-// A small LV2 UI host for the tests: loads the bundle's UI binary with dlopen, offers the features a
+// A small LV2 UI host for the tests: loads the bundle's binary with dlopen, offers the features a
 // real host offers (parent window, resize, touch, URID map, options with the scale factor) and records
 // what the UI asks of it: port writes, gesture brackets and size requests.
 #pragma once
@@ -24,7 +24,7 @@ struct HostEvent {
   float value;  // writes only
 };
 
-// One load of the UI binary; unloads at destruction.
+// One load of the bundle's binary for its UI entry point; unloads at destruction.
 class UiLibrary {
  public:
   UiLibrary();
