@@ -61,7 +61,7 @@ trap cleanup EXIT
 
 # The user's settings, presets and JACK servers stay untouched.
 export HOME=$scratch XDG_CONFIG_HOME=$scratch/config USERPROFILE=$scratch
-export LV2_PATH="$PWD/$build/lv2:/usr/lib/lv2:$scratch/lv2"
+export LV2_PATH="$(realpath "$build")/lv2:/usr/lib/lv2:$scratch/lv2"
 
 empty_ui=urn:editor-idle-cost:empty-ui
 mkdir -p "$scratch/lv2/empty-ui.lv2"
@@ -89,7 +89,8 @@ static LV2UI_Handle instantiate(const LV2UI_Descriptor* d, const char* plugin, c
   e->window = XCreateSimpleWindow(e->display, parent ? parent : DefaultRootWindow(e->display), 0, 0, 400, 353,
                                   0, 0, 0);
   XMapWindow(e->display, e->window);
-  XFlush(e->display);
+  /* The host looks the window up on its own connection: it must exist by then. */
+  XSync(e->display, False);
   *widget = (LV2UI_Widget)e->window;
   return e;
 }
