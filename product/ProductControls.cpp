@@ -40,9 +40,31 @@ void COldVuMeter2::NeedleLine(double value, QRVPoint& start, QRVPoint& end) {
   end = QRVPoint{kPivot.x + 0.5 + c * kOuterRadius, kPivot.y + 0.5 - s * kOuterRadius};
 }
 
+QRVRect COldVuMeter2::needleRect(double value) const {
+  QRVPoint start, end;
+  NeedleLine(value, start, end);
+  // The stroke reaches half its width beside the line and, with butt ends, not past its end points.
+  constexpr double m = kNeedleWidth / 2;
+  return QRVRect{std::max(std::min(start.x, end.x) - m, viewRect_.left),
+                 std::max(std::min(start.y, end.y) - m, viewRect_.top),
+                 std::min(std::max(start.x, end.x) + m, viewRect_.right),
+                 std::min(std::max(start.y, end.y) + m, viewRect_.bottom)};
+}
+
+void COldVuMeter2::setValue(double value) {
+  if (std::isnan(value)) return;
+  const double v = std::clamp(value, 0.0, 1.0);
+  if (v == value_) return;
+  const QRVRect before = needleRect(value_), after = needleRect(v);
+  value_ = v;
+  // One rectangle: the window repaints the union of what is invalidated anyway.
+  invalidPeerRect(QRVRect{std::min(before.left, after.left), std::min(before.top, after.top),
+                          std::max(before.right, after.right), std::max(before.bottom, after.bottom)});
+}
+
 void COldVuMeter2::draw(QRVDrawContext* context) {
   if (!context) return;
-  context->setLineWidth(2.0);
+  context->setLineWidth(kNeedleWidth);
   QRVPoint start, end;
   NeedleLine(value_, start, end);
   if (QRVBitmap* face = lamp_ ? lit_ : dark_) context->drawBitmap(face, face_, QRVPoint{0, 0}, 1.0f);

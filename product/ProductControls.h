@@ -32,11 +32,17 @@ class COldVuMeter2 : public QRVCustomControl {
   static constexpr QRVPoint kPivot{200, 155};
   static constexpr double kInnerRadius = 3;
   static constexpr double kOuterRadius = 86;
+  static constexpr double kNeedleWidth = 2;
 
   // Null faces draw only the needle.
   COldVuMeter2(const QRVRect& rect, QRVBitmap* litFace, QRVBitmap* cover, QRVBitmap* darkFace);
   ~COldVuMeter2() override;
   void draw(QRVDrawContext* context) override;
+  // Moves the needle and repaints only the rectangles it leaves and enters; a value that leaves it
+  // where it is repaints nothing. The face is repainted by invalidPeer (a lamp change).
+  void setValue(double value) override;
+  // The part of the meter's rectangle that the needle covers at a value, in its container's coordinates.
+  QRVRect needleRect(double value) const;
 
   void setLamp(bool lit) { lamp_ = lit ? 1 : 0; }
   bool lamp() const { return lamp_ != 0; }

@@ -242,9 +242,9 @@ void warmGlowEditor::ControlValueChanged(int tag, double value) {
 
 void warmGlowEditor::Idle() {
   if (!meter_) return;
+  // The meter repaints what its needle covers, and nothing when the needle stays where it is.
   if (jump_) {
     meter_->setValue(previousReading_);
-    Redraw(meter_);
     jump_ = false;
     return;
   }
@@ -259,7 +259,6 @@ void warmGlowEditor::Idle() {
     value =
         previousReading_ + (latestReading_ - previousReading_) * (t - previousTime_) / (latestTime_ - previousTime_);
   meter_->setValue(value);
-  Redraw(meter_);
 }
 
 QRVBaseEditor* CreateProductEditor(QRVMasterGraphicalEngine* engine) { return new warmGlowEditor(engine); }

@@ -96,6 +96,11 @@ void PeerBase<I>::setMouseableArea(const QRVRect& rect) {
   view_->setMouseableArea(ToTk(rect));
 }
 
+template <class I>
+void PeerBase<I>::invalidRect(const QRVRect& rect) {
+  view_->invalidRect(ToTk(rect));
+}
+
 template class PeerBase<QRVEngineView>;
 template class PeerBase<QRVEngineTextEdit>;
 template class PeerBase<QRVEngineOptionMenu>;

@@ -46,6 +46,7 @@ class PeerBase : public Interface, public PeerState {
   void setTag(int tag) override;
   int getTag() override { return view_->getTag(); }
   void setMouseableArea(const QRVRect& rect) override;
+  void invalidRect(const QRVRect& rect) override;
 
   QRVBaseControl* control() const { return control_; }
   tk::Control* view() const { return view_; }

@@ -108,6 +108,10 @@ class QRVBaseControl {
   void invalidPeer() {
     if (peer_) peer_->invalid();
   }
+  // Repaints only part of the control: rect in its container's coordinates, like its view rectangle.
+  void invalidPeerRect(const QRVRect& rect) {
+    if (peer_) peer_->invalidRect(rect);
+  }
 
   // Appearance fields set by owners after construction.
   bool overlayEnabled_ = false;

@@ -251,6 +251,8 @@ class QRVEngineView {
   virtual void setTag(int tag) = 0;
   virtual int getTag() = 0;
   virtual void setMouseableArea(const QRVRect& rect) = 0;
+  // Repaints part of the view at the next idle: rect in the coordinates of the control's container.
+  virtual void invalidRect(const QRVRect& rect) = 0;
 };
 
 class QRVEngineTextEdit : public QRVEngineView {
