@@ -93,7 +93,7 @@ void QRVVSTGUIEditorWrapperV1::idle() {
   const tk::Point last = frame_->getLastMousePosition();
   // Already in layout points: the frame converts device pixels when the event arrives.
   position_ = QRVPoint{last.x, last.y};
-  const std::uint32_t held = frame_->platform() ? frame_->platform()->queryButtons() : 0;
+  const std::uint32_t held = frame_->platform() ? frame_->platform()->heldButtons() : 0;
   buttons_ =
       ((frame_->storedButtons() & kCachedButtonBits) | (frame_->getCurrentModifiers() & kCachedModifierBits)) & held;
   inputSeen_ = frame_->takeInputSeen();

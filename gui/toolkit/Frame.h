@@ -25,6 +25,9 @@ class PlatformFrame {
   virtual bool setPosition(double x, double y) = 0;
   // Buttons and modifiers held now, as the platform sees them.
   virtual std::uint32_t queryButtons() const = 0;
+  // Buttons and modifiers held as the window's latest input events tell, without asking the platform
+  // (on X11 that is a round trip to the server): what the editor's idle tick reads.
+  virtual std::uint32_t heldButtons() const { return queryButtons(); }
   virtual bool getScreenSize(int& width, int& height) const = 0;
   // The frame got its first focus view (wanted) or lost its last: a window takes the keyboard from
   // its host while a view edits text and gives it back when editing ends.

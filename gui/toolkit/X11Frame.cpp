@@ -19,6 +19,8 @@ Display* gDisplay = nullptr;
 cairo_device_t* gDevice = nullptr;
 std::vector<X11PlatformFrame::Impl*> gFrames;
 int gConnectionHolders = 0;
+// Buttons and modifiers held after the latest input event any of our windows received.
+std::uint32_t gHeld = 0;
 
 void CloseConnectionIfUnused() {
   if (gDisplay && gFrames.empty() && gConnectionHolders == 0) {
@@ -71,6 +73,42 @@ std::uint32_t ButtonBit(unsigned button) {
     case 8: return kButton4;
     case 9: return kButton5;
     default: return 0;
+  }
+}
+
+// What an input event leaves held: its state is from just before it, so a press or release of a button,
+// or of a modifier key, is applied to it.
+void TrackHeld(const XEvent& e) {
+  switch (e.type) {
+    case ButtonPress:
+      gHeld = HeldButtons(e.xbutton.state) | ButtonBit(e.xbutton.button) | Modifiers(e.xbutton.state);
+      break;
+    case ButtonRelease:
+      gHeld = (HeldButtons(e.xbutton.state) & ~ButtonBit(e.xbutton.button)) | Modifiers(e.xbutton.state);
+      break;
+    case MotionNotify:
+      gHeld = HeldButtons(e.xmotion.state) | Modifiers(e.xmotion.state);
+      break;
+    case EnterNotify:
+    case LeaveNotify:
+      gHeld = HeldButtons(e.xcrossing.state) | Modifiers(e.xcrossing.state);
+      break;
+    case KeyPress:
+    case KeyRelease: {
+      std::uint32_t key = 0;
+      switch (XLookupKeysym(const_cast<XKeyEvent*>(&e.xkey), 0)) {
+        case XK_Shift_L: case XK_Shift_R: key = kShift; break;
+        case XK_Control_L: case XK_Control_R: key = kControl; break;
+        case XK_Alt_L: case XK_Alt_R: case XK_Meta_L: case XK_Meta_R: key = kAlt; break;
+        case XK_Super_L: case XK_Super_R: key = kApple; break;
+        default: break;
+      }
+      const std::uint32_t before = HeldButtons(e.xkey.state) | Modifiers(e.xkey.state);
+      gHeld = e.type == KeyPress ? before | key : before & ~key;
+      break;
+    }
+    default:
+      break;
   }
 }
 
@@ -192,6 +230,7 @@ struct X11PlatformFrame::Impl {
           XAllowEvents(gDisplay, ReplayPointer, e.xbutton.time);
           break;
         }
+        TrackHeld(e);
         if (focusOnClick) {
           XSetInputFocus(gDisplay, window, RevertToParent, e.xbutton.time);
           XAllowEvents(gDisplay, AsyncPointer, e.xbutton.time);
@@ -224,6 +263,7 @@ struct X11PlatformFrame::Impl {
         break;
       }
       case ButtonRelease: {
+        TrackHeld(e);
         if (e.xbutton.button >= 4 && e.xbutton.button <= 7) break;
         Point p{double(e.xbutton.x), double(e.xbutton.y)};
         std::uint32_t buttons = ButtonBit(e.xbutton.button) | Modifiers(e.xbutton.state);
@@ -238,16 +278,19 @@ struct X11PlatformFrame::Impl {
           if (next.type != MotionNotify || next.xany.window != window) break;
           XNextEvent(gDisplay, &e);
         }
+        TrackHeld(e);
         Point p{double(e.xmotion.x), double(e.xmotion.y)};
         frame->platformMouseMoved(p, HeldButtons(e.xmotion.state) | Modifiers(e.xmotion.state));
         break;
       }
       case EnterNotify: {
+        TrackHeld(e);
         Point p{double(e.xcrossing.x), double(e.xcrossing.y)};
         frame->platformMouseMoved(p, HeldButtons(e.xcrossing.state) | Modifiers(e.xcrossing.state));
         break;
       }
       case LeaveNotify:
+        TrackHeld(e);
         if (e.xcrossing.mode == NotifyNormal) frame->platformMouseExited();
         break;
       case ClientMessage:
@@ -260,11 +303,13 @@ struct X11PlatformFrame::Impl {
           frame->setFocusView(nullptr);
         break;
       case KeyPress: {
+        TrackHeld(e);
         KeyEvent k = TranslateKey(&e.xkey);
         frame->platformKeyDown(k);
         break;
       }
       case KeyRelease: {
+        TrackHeld(e);
         KeyEvent k = TranslateKey(&e.xkey);
         frame->platformKeyUp(k);
         break;
@@ -408,6 +453,8 @@ std::uint32_t X11PlatformFrame::queryButtons() const {
   return HeldButtons(mask) | Modifiers(mask);
 }
 
+std::uint32_t X11PlatformFrame::heldButtons() const { return gHeld; }
+
 bool X11PlatformFrame::getScreenSize(int& width, int& height) const {
   width = DisplayWidth(gDisplay, DefaultScreen(gDisplay));
   height = DisplayHeight(gDisplay, DefaultScreen(gDisplay));
@@ -444,7 +491,8 @@ bool X11PlatformFrame::processEvents(int timeoutMs) {
   int next = RunLoop::instance().process();
   int wait = timeoutMs;
   if (next >= 0) wait = std::min(wait, next);
-  if (XPending(gDisplay) == 0 && wait > 0) {
+  // A host's idle call (no wait) reads the connection once, in the loop below.
+  if (wait > 0 && XPending(gDisplay) == 0) {
     pollfd fd{ConnectionNumber(gDisplay), POLLIN, 0};
     poll(&fd, 1, wait);
   }

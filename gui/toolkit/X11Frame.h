@@ -21,6 +21,7 @@ class X11PlatformFrame : public PlatformFrame {
   bool getGlobalPosition(Point& where) const override;
   bool setPosition(double x, double y) override;
   std::uint32_t queryButtons() const override;
+  std::uint32_t heldButtons() const override;
   bool getScreenSize(int& width, int& height) const override;
   // Takes the X keyboard focus while a view edits text (if the window is viewable) and, when editing
   // ends, gives it back to the parent window (the host's) if this window still holds it.
