@@ -159,6 +159,11 @@ struct X11PlatformFrame::Impl {
   int width = 1, height = 1;
   cairo_surface_t* xsurface = nullptr;
   cairo_surface_t* back = nullptr;
+  // The back buffer's pixels as an XImage: a repaint reaches the window as one XPutImage, with no
+  // reply to wait for and no picture made on the server. Null when the screen keeps its pixels
+  // otherwise than the back buffer does; then cairo converts them.
+  XImage* image = nullptr;
+  GC gc = nullptr;
   Rect dirty;
   // Double-click detection.
   Time lastPressTime = 0;
@@ -182,16 +187,42 @@ struct X11PlatformFrame::Impl {
 
   void resizeSurfaces() {
     if (xsurface) cairo_xlib_surface_set_size(xsurface, width, height);
+    releaseImage();
     if (back) cairo_surface_destroy(back);
     back = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    wrapBackBuffer();
     dirty = Rect{0, 0, double(width), double(height)};
+  }
+
+  void wrapBackBuffer() {
+    const int screen = DefaultScreen(gDisplay);
+    Visual* visual = DefaultVisual(gDisplay, screen);
+    if (DefaultDepth(gDisplay, screen) != 24 || visual->red_mask != 0xFF0000 || visual->green_mask != 0xFF00 ||
+        visual->blue_mask != 0xFF || cairo_surface_status(back) != CAIRO_STATUS_SUCCESS)
+      return;
+    image = XCreateImage(gDisplay, visual, 24, ZPixmap, 0, reinterpret_cast<char*>(cairo_image_surface_get_data(back)),
+                         static_cast<unsigned>(width), static_cast<unsigned>(height), 32,
+                         cairo_image_surface_get_stride(back));
+    if (image && image->bits_per_pixel != 32) releaseImage();
+    // Cairo stores a pixel as a 32-bit word in the machine's byte order; Xlib converts it to the server's.
+    const std::uint32_t one = 1;
+    if (image) image->byte_order = *reinterpret_cast<const unsigned char*>(&one) == 1 ? LSBFirst : MSBFirst;
+  }
+
+  void releaseImage() {
+    if (!image) return;
+    image->data = nullptr;  // cairo's pixels
+    XDestroyImage(image);
+    image = nullptr;
   }
 
   void paint() {
     if (dirty.empty() || !xsurface) return;
-    Rect r = dirty.intersect(Rect{0, 0, double(width), double(height)});
+    // Whole pixels: the invalidated rectangles are, and XPutImage takes nothing else.
+    const Rect d = dirty.intersect(Rect{0, 0, double(width), double(height)});
     dirty = Rect{};
-    if (r.empty()) return;
+    if (d.empty()) return;
+    const Rect r{std::floor(d.left), std::floor(d.top), std::ceil(d.right), std::ceil(d.bottom)};
     cairo_t* cr = cairo_create(back);
     cairo_rectangle(cr, r.left, r.top, r.width(), r.height());
     cairo_set_source_rgb(cr, background.r / 255.0, background.g / 255.0, background.b / 255.0);
@@ -199,6 +230,13 @@ struct X11PlatformFrame::Impl {
     frame->platformDraw(cr, r);
     cairo_destroy(cr);
     cairo_surface_flush(back);
+    if (image) {
+      if (!gc) gc = XCreateGC(gDisplay, window, 0, nullptr);
+      const int x = static_cast<int>(r.left), y = static_cast<int>(r.top);
+      XPutImage(gDisplay, window, gc, image, x, y, x, y, static_cast<unsigned>(r.width()),
+                static_cast<unsigned>(r.height()));
+      return;
+    }
     cairo_t* out = cairo_create(xsurface);
     cairo_rectangle(out, r.left, r.top, r.width(), r.height());
     cairo_clip(out);
@@ -356,6 +394,8 @@ std::unique_ptr<X11PlatformFrame> X11PlatformFrame::create(Frame* frame, unsigne
 
 X11PlatformFrame::~X11PlatformFrame() {
   std::erase(gFrames, impl_.get());
+  impl_->releaseImage();
+  if (impl_->gc) XFreeGC(gDisplay, impl_->gc);
   if (impl_->back) cairo_surface_destroy(impl_->back);
   if (impl_->xsurface) {
     ReleaseConfirmedUploads(impl_->xsurface);

@@ -1,8 +1,10 @@
 // The editor window as an X11 child of a host's window on a private Xvfb server: its size at each
-// zoom, real clicks reaching the panel, and repeated open and close leaving no window behind.
+// zoom, real clicks reaching the panel, repeated open and close leaving no window behind, and idle
+// ticks that never wait for the server.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 
 #include "gui/toolkit/X11Frame.h"
 #include "tests/editor/EditorTestSupport.h"
@@ -84,6 +86,53 @@ TEST_F(EditorX11, TheWindowSitsInsideTheHostWindowAndTakesRealClicks) {
     XSync(host, False);
     EXPECT_TRUE(Pump([&] { return Children(host, parent).empty(); })) << cycle;
   }
+  window.reset();
+  XDestroyWindow(host, parent);
+  XCloseDisplay(host);
+  unsetenv("DISPLAY");
+}
+
+TEST_F(EditorX11, AnIdleTickWithTheNeedleMovingWaitsForNoReplyFromTheServer) {
+  PrivateXServer server;
+  ASSERT_TRUE(server.ok()) << "the window test needs Xvfb: " << server.reason();
+  Display* host = XOpenDisplay(server.name().c_str());
+  ASSERT_NE(host, nullptr) << server.name();
+  setenv("DISPLAY", server.name().c_str(), 1);
+  Window parent = XCreateSimpleWindow(host, DefaultRootWindow(host), 0, 0, 900, 800, 0, 0, 0);
+  XMapWindow(host, parent);
+  XSync(host, False);
+
+  window.emplace(&CreateProductEditor);
+  ASSERT_TRUE(window->open(tk::PlatformType::X11, parent));
+  auto* platform = dynamic_cast<tk::X11PlatformFrame*>(window->frame()->platform());
+  ASSERT_NE(platform, nullptr);
+  auto* display = static_cast<Display*>(platform->display());
+  // Mapped, exposed and painted; then everything sent so far is known to be processed.
+  for (int i = 0; i < 10; ++i) tk::X11PlatformFrame::processEvents(20);
+  XSync(display, False);
+
+  // Ticks of the shared timer on the manual clock, each after a new reading, then the window's X
+  // events, repaint and flush as a host's idle call runs them.
+  const unsigned long first = XNextRequest(display);
+  const double start = editor().meter()->getValue();
+  int moved = 0;
+  for (int tick = 1; tick <= 60; ++tick) {
+    const double before = editor().meter()->getValue();
+    window->valueChangedByController(kSlotGainReduction, 0.7 + 0.1 * std::sin(tick * 0.07));
+    Tick();
+    tk::X11PlatformFrame::processEvents(0);
+    if (editor().meter()->getValue() != before) ++moved;
+  }
+  EXPECT_GT(moved, 50);
+  EXPECT_NE(editor().meter()->getValue(), start);
+  // The needle was drawn: requests went out.
+  EXPECT_GT(XNextRequest(display), first);
+  // None of them waited for an answer: a reply would have told the connection that the server had
+  // processed a request sent during the ticks.
+  EXPECT_LT(LastKnownRequestProcessed(display), first)
+      << XNextRequest(display) - first << " requests, processed up to " << LastKnownRequestProcessed(display)
+      << " from " << first;
+
   window.reset();
   XDestroyWindow(host, parent);
   XCloseDisplay(host);
