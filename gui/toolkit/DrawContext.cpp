@@ -237,6 +237,24 @@ void DrawContext::drawBitmap(Bitmap* bitmap, const Rect& dest, const Point& offs
   cairo_translate(cr_, d.left - offset.x, d.top - offset.y);
   double s = 1.0 / p->scaleFactor();
   cairo_scale(cr_, s, s);
+  // Scaled, unrotated and at a whole device pixel: the image's scaled copy holds the very pixels the
+  // filter would make here, and copying them costs far less than filtering the image again. Only where
+  // pixman's step through the image (16.16 fixed point) is exact, as at 100 % (half the image's pixels):
+  // otherwise its rounding adds up differently from another starting pixel.
+  cairo_matrix_t m;
+  cairo_get_matrix(cr_, &m);
+  auto whole = [](double v) { return std::abs(v - std::round(v)) < 1e-6; };
+  if (m.xy == 0 && m.yx == 0 && m.xx == m.yy && m.xx > 0 && m.xx != 1 && whole(m.x0) && whole(m.y0) &&
+      65536.0 / m.xx == std::round(65536.0 / m.xx)) {
+    if (cairo_surface_t* copy = p->scaledCopy(m.xx)) {
+      cairo_identity_matrix(cr_);
+      cairo_set_source_surface(cr_, copy, std::round(m.x0) - PlatformBitmap::kMargin,
+                               std::round(m.y0) - PlatformBitmap::kMargin);
+      cairo_paint_with_alpha(cr_, std::clamp(alpha, 0.0f, 1.0f) * state_.alpha);
+      cairo_restore(cr_);
+      return;
+    }
+  }
   cairo_set_source_surface(cr_, p->surface(), 0, 0);
   cairo_pattern_set_filter(cairo_get_source(cr_), CAIRO_FILTER_GOOD);
   cairo_paint_with_alpha(cr_, std::clamp(alpha, 0.0f, 1.0f) * state_.alpha);

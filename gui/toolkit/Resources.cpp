@@ -33,7 +33,11 @@ PlatformBitmap* PlatformBitmap::createFromPng(const unsigned char* data, std::si
     cairo_surface_destroy(decoded);
     return nullptr;
   }
-  if (cairo_image_surface_get_format(decoded) == CAIRO_FORMAT_ARGB32) return new PlatformBitmap(decoded);
+  if (cairo_image_surface_get_format(decoded) == CAIRO_FORMAT_ARGB32) {
+    auto* p = new PlatformBitmap(decoded);
+    p->decoded_ = true;
+    return p;
+  }
   // Pixel access and drawing expect premultiplied ARGB32 throughout.
   int w = cairo_image_surface_get_width(decoded);
   int h = cairo_image_surface_get_height(decoded);
@@ -43,7 +47,9 @@ PlatformBitmap* PlatformBitmap::createFromPng(const unsigned char* data, std::si
   cairo_paint(cr);
   cairo_destroy(cr);
   cairo_surface_destroy(decoded);
-  return new PlatformBitmap(argb);
+  auto* p = new PlatformBitmap(argb);
+  p->decoded_ = true;
+  return p;
 }
 
 PlatformBitmap* PlatformBitmap::createEmpty(int widthPixels, int heightPixels) {
@@ -61,7 +67,45 @@ PlatformBitmap::PlatformBitmap(cairo_surface_t* surface) : surface_(cairo_surfac
   cairo_surface_destroy(surface);
 }
 
-PlatformBitmap::~PlatformBitmap() { cairo_surface_destroy(surface_); }
+PlatformBitmap::~PlatformBitmap() {
+  pixelsChanged();
+  cairo_surface_destroy(surface_);
+}
+
+cairo_surface_t* PlatformBitmap::scaledCopy(double scale) {
+  if (!decoded_ || !(scale > 0)) return nullptr;
+  for (const Scaled& s : scaled_)
+    if (s.surface && s.scale == scale) return s.surface;
+  const int w = static_cast<int>(std::ceil(pixelWidth() * scale)) + 2 * kMargin;
+  const int h = static_cast<int>(std::ceil(pixelHeight() * scale)) + 2 * kMargin;
+  cairo_surface_t* copy = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+  if (cairo_surface_status(copy) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(copy);
+    return nullptr;
+  }
+  // As DrawContext::drawBitmap paints the image itself; over transparency OVER leaves the source as is.
+  cairo_t* cr = cairo_create(copy);
+  cairo_translate(cr, kMargin, kMargin);
+  cairo_scale(cr, scale, scale);
+  cairo_set_source_surface(cr, surface_, 0, 0);
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(copy);
+  // The older of the two goes.
+  if (scaled_[1].surface) cairo_surface_destroy(scaled_[1].surface);
+  scaled_[1] = scaled_[0];
+  scaled_[0] = Scaled{scale, copy};
+  return copy;
+}
+
+void PlatformBitmap::pixelsChanged() {
+  decoded_ = false;
+  for (Scaled& s : scaled_) {
+    if (s.surface) cairo_surface_destroy(s.surface);
+    s = Scaled{};
+  }
+}
 
 int PlatformBitmap::pixelWidth() const { return cairo_image_surface_get_width(surface_); }
 int PlatformBitmap::pixelHeight() const { return cairo_image_surface_get_height(surface_); }
@@ -96,6 +140,7 @@ BitmapPixelAccess* BitmapPixelAccess::create(Bitmap* bitmap, bool alphaPremultip
   if (!p || cairo_image_surface_get_format(p->surface()) != CAIRO_FORMAT_ARGB32) return nullptr;
   auto* a = new BitmapPixelAccess();
   a->bitmap_ = bitmap;
+  a->platform_ = p;
   a->surface_ = cairo_surface_reference(p->surface());
   cairo_surface_flush(a->surface_);
   a->data_ = cairo_image_surface_get_data(a->surface_);
@@ -172,6 +217,7 @@ void BitmapPixelAccess::setColor(Color c) {
   }
   std::uint32_t px = (std::uint32_t{c.a} << 24) | (std::uint32_t{c.r} << 16) | (std::uint32_t{c.g} << 8) | c.b;
   std::memcpy(data_ + static_cast<std::size_t>(y_) * stride_ + x_ * 4u, &px, 4);
+  platform_->pixelsChanged();
 }
 
 Font* standardFont() {

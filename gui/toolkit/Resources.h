@@ -28,9 +28,24 @@ class PlatformBitmap : public RefCounted {
   double scaleFactor() const { return scale_; }
   void setScaleFactor(double s) { scale_ = s > 0 ? s : 1.0; }
 
+  // The image drawn at `scale` device pixels per image pixel with cairo's filter, kMargin pixels of
+  // transparency around it, so that drawing it again at that scale is a copy rather than a filtering of
+  // the whole image again. Kept for the last two scales asked for; made only for decoded images (they
+  // never change), else null.
+  static constexpr int kMargin = 2;
+  cairo_surface_t* scaledCopy(double scale);
+  // Pixels were written: scaled copies are dropped and no more are made.
+  void pixelsChanged();
+
  private:
   cairo_surface_t* surface_;
   double scale_ = 1.0;
+  bool decoded_ = false;
+  struct Scaled {
+    double scale = 0.0;
+    cairo_surface_t* surface = nullptr;
+  };
+  Scaled scaled_[2];
 };
 
 // A picture in points with one or more resolutions; drawing picks the sharpest.
@@ -65,6 +80,7 @@ class BitmapPixelAccess : public RefCounted {
  private:
   BitmapPixelAccess() = default;
   Ref<Bitmap> bitmap_;
+  PlatformBitmap* platform_ = nullptr;
   cairo_surface_t* surface_ = nullptr;
   unsigned char* data_ = nullptr;
   int stride_ = 0;
