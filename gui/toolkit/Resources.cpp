@@ -73,7 +73,7 @@ PlatformBitmap::~PlatformBitmap() {
 }
 
 cairo_surface_t* PlatformBitmap::scaledCopy(double scale) {
-  if (!decoded_ || !(scale > 0)) return nullptr;
+  if (!decoded_ || !(scale > 0) || pixelWidth() * pixelHeight() > kMaxCopiedPixels) return nullptr;
   for (const Scaled& s : scaled_)
     if (s.surface && s.scale == scale) return s.surface;
   const int w = static_cast<int>(std::ceil(pixelWidth() * scale)) + 2 * kMargin;

@@ -31,8 +31,10 @@ class PlatformBitmap : public RefCounted {
   // The image drawn at `scale` device pixels per image pixel with cairo's filter, kMargin pixels of
   // transparency around it, so that drawing it again at that scale is a copy rather than a filtering of
   // the whole image again. Kept for the last two scales asked for; made only for decoded images (they
-  // never change), else null.
+  // never change) of at most kMaxCopiedPixels, else null: film strips show one frame at a time, and
+  // filtering the frame shown costs less than a copy of every frame (and its memory).
   static constexpr int kMargin = 2;
+  static constexpr int kMaxCopiedPixels = 1 << 20;
   cairo_surface_t* scaledCopy(double scale);
   // Pixels were written: scaled copies are dropped and no more are made.
   void pixelsChanged();

@@ -14,9 +14,9 @@
 namespace qrv::test {
 namespace {
 
-// A PNG of 120 x 90 pixels with gradients, sharp edges and partly transparent parts.
-std::vector<unsigned char> TestPng() {
-  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 120, 90);
+// A PNG of 120 x 90 pixels (or larger) with gradients, sharp edges and partly transparent parts.
+std::vector<unsigned char> TestPng(int width = 120, int height = 90) {
+  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
   cairo_t* cr = cairo_create(s);
   cairo_pattern_t* g = cairo_pattern_create_linear(0, 0, 120, 90);
   cairo_pattern_add_color_stop_rgba(g, 0, 0.9, 0.2, 0.1, 1);
@@ -128,6 +128,13 @@ TEST(BitmapDraw, AScaledCopyDrawsWhatTheFilterDrawsAndIsMadeOncePerScale) {
   access->setColor(tk::Color{0, 0, 0, 255});
   access->forget();
   EXPECT_EQ(bitmap->getPlatformBitmap()->scaledCopy(0.5), nullptr);
+
+  // A film strip of more than a million pixels is filtered frame by frame as it is drawn.
+  const std::vector<unsigned char> strip = TestPng(1100, 1000);
+  tk::PlatformBitmap* large = tk::PlatformBitmap::createFromPng(strip.data(), strip.size());
+  ASSERT_NE(large, nullptr);
+  EXPECT_EQ(large->scaledCopy(0.5), nullptr);
+  large->forget();
 }
 
 }  // namespace
