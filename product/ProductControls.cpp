@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "gui/backend/Resources.h"
+#include "gui/engine/QRVEngineServices.h"
 #include "platform/Services.h"
 
 #ifndef QRV_VERSION

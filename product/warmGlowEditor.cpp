@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "dsp/ParameterSet.h"
-#include "gui/backend/Resources.h"
+#include "gui/engine/QRVEngineServices.h"
 #include "platform/Services.h"
 
 namespace qrv {

@@ -7,7 +7,7 @@
 
 #include "gui/controls/QRVControls.h"
 #include "product/ProductControls.h"
-#include "product/QRVBaseEditor.h"
+#include "gui/engine/QRVBaseEditor.h"
 
 namespace qrv {
 

@@ -15,7 +15,7 @@
 #include "dsp/FactoryPresets.h"
 #include "gui/backend/ArtworkExport.h"
 #include "gui/backend/Resources.h"
-#include "gui/presetbar/BarControlsSheet.h"
+#include "apps/warmglow/BarControlsSheet.h"
 #include "platform/AtomicFile.h"
 #include "presets/PresetBlob.h"
 #include "presets/PresetLibrary.h"

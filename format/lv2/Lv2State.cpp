@@ -13,7 +13,7 @@
 #include "presets/PresetManager.h"
 #include "presets/SettingsStore.h"
 #include "presets/StateChunk.h"
-#include "product/warmGlowController.h"
+#include "controller/warmGlowController.h"
 
 namespace qrv::lv2 {
 namespace {

@@ -16,7 +16,7 @@
 
 #include "format/lv2/Lv2UiEditor.h"
 #include "format/lv2/Lv2Uris.h"
-#include "gui/backend/Resources.h"
+#include "gui/editor/EditorResources.h"
 
 namespace qrv::lv2 {
 namespace {
@@ -81,7 +81,7 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
   host.instance = static_cast<Lv2InstanceAccess*>(const_cast<void*>(Feature(features, LV2_INSTANCE_ACCESS_URI)));
   if (host.instance == nullptr) SayNoInstanceAccess(features);
   const auto parent = reinterpret_cast<unsigned long>(Feature(features, LV2_UI__parent));
-  Quarrytone::InitializeResources();
+  Quarrytone::InitializeEditorResources();
   ++gLiveUis;
   Lv2UiEditor* made = nullptr;
   try {
@@ -90,7 +90,7 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
   } catch (...) {
   }
   if (made == nullptr) {
-    if (--gLiveUis == 0) Quarrytone::ShutdownResources();
+    if (--gLiveUis == 0) Quarrytone::ShutdownEditorResources();
     return nullptr;
   }
   *widget = reinterpret_cast<LV2UI_Widget>(made->Widget());
@@ -99,7 +99,7 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
 
 void Cleanup(LV2UI_Handle h) {
   delete Self(h);
-  if (--gLiveUis == 0) Quarrytone::ShutdownResources();
+  if (--gLiveUis == 0) Quarrytone::ShutdownEditorResources();
 }
 
 void PortEvent(LV2UI_Handle h, uint32_t port, uint32_t size, uint32_t format, const void* buffer) {

@@ -1,4 +1,4 @@
-#include "gui/backend/PopupLayer.h"
+#include "gui/engine/QRVEngineServices.h"
 
 #include "gui/backend/ControlPeers.h"
 #include "gui/backend/Convert.h"

@@ -207,6 +207,8 @@ QRVFont* GetSharedFont(SharedFont which) {
 
 QRVFont* CreateHelvetica12() { return new CQRVFontWrapper("Helvetica", 12, 0); }
 
+QRVFont* CreateFont(const char* name, double size, int style) { return new CQRVFontWrapper(name, size, style); }
+
 QRVBitmap* GetSharedBitmap(int resourceId) {
   if (!gShared) return nullptr;
   std::size_t n = 0;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 
+#include "gui/engine/QRVEngineServices.h"
 #include "gui/engine/QRVGraphics.h"
 #include "gui/toolkit/Resources.h"
 
@@ -124,9 +125,6 @@ tk::Bitmap* ToolkitBitmap(QRVBitmap* bitmap);
 void InitializeResources();
 void ShutdownResources();
 
-// The shared fonts (valid between InitializeResources and ShutdownResources).
-enum class SharedFont { Arial14Italic, Arial14, Arial13, Arial12, Arial11, Arial10, Arial9, Arial8, Arial6, Comic32 };
-QRVFont* GetSharedFont(SharedFont which);
 // Aliases set after the fonts exist.
 extern QRVFont* gFontPresetBar14;
 extern QRVFont* gFontOverlay14;
@@ -135,8 +133,6 @@ extern QRVFont* gFontPresetBar8;
 extern QRVFont* gFontPresetBar6;
 // A new "Helvetica" 12 regular font on every call; the caller releases it.
 QRVFont* CreateHelvetica12();
-// The shared, uncounted bitmap of an embedded image (null for ids without an image).
-QRVBitmap* GetSharedBitmap(int resourceId);
 
 // Writes every embedded image as "<id>.png" into the directory, plus "knob-frames.png", a
 // contact sheet of every knob and switch frame. False when a file cannot be written.

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "dsp/ParameterSet.h"
-#include "gui/backend/Resources.h"
+#include "gui/engine/QRVEngineServices.h"
 #include "platform/Utf8.h"
 
 // ---------------------------------------------------------------- QRVCustomControl
@@ -369,7 +369,7 @@ void QRVTextEdit::setZoom(double factor) {
     unzoomedFont_->retain();
   }
   if (!unzoomedFont_) return;
-  QRVFont* zoomed = new Quarrytone::CQRVFontWrapper(unzoomedFont_->getName(), unzoomedFont_->getSize() * factor, 0);
+  QRVFont* zoomed = Quarrytone::CreateFont(unzoomedFont_->getName(), unzoomedFont_->getSize() * factor, 0);
   setFont(zoomed);
   zoomed->release();
 }

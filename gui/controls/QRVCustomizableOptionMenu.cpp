@@ -5,8 +5,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "gui/backend/PopupLayer.h"
-#include "gui/backend/Resources.h"
+#include "gui/engine/QRVEngineServices.h"
 #include "platform/Utf8.h"
 
 namespace {

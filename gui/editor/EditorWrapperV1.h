@@ -10,7 +10,7 @@
 #include "gui/backend/QRVFrame.h"
 #include "gui/backend/ViewContainerWrapper.h"
 #include "gui/engine/QRVGraphics.h"
-#include "product/QRVBaseEditor.h"
+#include "gui/engine/QRVBaseEditor.h"
 
 namespace Quarrytone {
 

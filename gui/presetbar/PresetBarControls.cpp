@@ -7,8 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "gui/backend/PopupLayer.h"
-#include "gui/backend/Resources.h"
+#include "gui/engine/QRVEngineServices.h"
 #include "gui/presetbar/TextShortening.h"
 #include "platform/Utf8.h"
 

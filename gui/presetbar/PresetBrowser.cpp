@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "gui/backend/Resources.h"
+#include "gui/engine/QRVEngineServices.h"
 #include "gui/presetbar/TextShortening.h"
 #include "platform/Services.h"
 #include "platform/Utf8.h"

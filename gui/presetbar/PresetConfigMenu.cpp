@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "gui/backend/Resources.h"
+#include "gui/engine/QRVEngineServices.h"
 #include "gui/presetbar/BuildInfo.h"
 #include "platform/Services.h"
 #include "presets/SettingsStore.h"

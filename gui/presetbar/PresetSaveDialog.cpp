@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "gui/backend/Resources.h"
+#include "gui/engine/QRVEngineServices.h"
 #include "gui/controls/QRVControls.h"
 #include "gui/presetbar/PresetBarControls.h"
 #include "gui/presetbar/TextShortening.h"

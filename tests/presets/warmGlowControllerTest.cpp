@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "presets/PresetManager.h"
-#include "product/warmGlowController.h"
+#include "controller/warmGlowController.h"
 #include "tests/presets/PresetTestSupport.h"
 
 namespace qrv {

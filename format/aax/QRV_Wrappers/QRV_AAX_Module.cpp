@@ -9,7 +9,7 @@
 #include "format/aax/QRV_Wrappers/QRV_AAX_Describe.h"
 #include "format/aax/QRV_Wrappers/QRV_AAX_EditorWrapper.h"
 #include "format/aax/QRV_Wrappers/QRV_QVWG_2300_QRV_AAXWrapper_GUI.h"
-#include "gui/backend/Resources.h"
+#include "gui/editor/EditorResources.h"
 #include "gui/presetbar/QRVPresetBarEditor.h"
 #include "format/aax/sdk/AAX_Exports.h"
 
@@ -27,7 +27,7 @@ __attribute__((constructor)) void SaveModuleHandle() {
 
 // The embedded images and shared fonts live from load to unload, like the module's other shared objects.
 __attribute__((constructor)) void BuildModuleResources() {
-  Quarrytone::InitializeResources();
+  Quarrytone::InitializeEditorResources();
   InstallToolkitPlatformLayer();
   // Every editor window of the module carries the product's preset bar.
   SetPresetBarFactory(Quarrytone::PresetBarEditorFactory());
@@ -35,7 +35,7 @@ __attribute__((constructor)) void BuildModuleResources() {
 
 __attribute__((destructor)) void FreeModuleResources() {
   SetPlatformLayer(nullptr);
-  Quarrytone::ShutdownResources();
+  Quarrytone::ShutdownEditorResources();
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 // Defined by the build when the product layer is part of it.
 #ifdef QRV_HAVE_PRODUCT_CONTROLLER
-#include "product/warmGlowController.h"
+#include "controller/warmGlowController.h"
 #endif
 
 namespace qrv::aax {

@@ -1,13 +1,23 @@
-// Pop-ups at window level for controls that open their own lists: the containers lie on the
-// frame's pop-up layer, above every other view (the preset bar and the product panel alike), in
-// window coordinates. GUI thread only.
+// What the back-end offers every editor beside QRVMasterGraphicalEngine: the module's shared fonts and
+// images, fonts made on demand, and window-level pop-ups for controls that open their own lists (the
+// containers lie on the frame's pop-up layer, above the preset bar and the product panel alike, in
+// window coordinates). Implemented by gui/backend; GUI thread only.
 #pragma once
 
 #include <functional>
 
 #include "gui/engine/QRVBaseControl.h"
+#include "gui/engine/QRVGraphics.h"
 
 namespace Quarrytone {
+
+// The shared fonts (valid while the editor resources are set up: the module's lifetime).
+enum class SharedFont { Arial14Italic, Arial14, Arial13, Arial12, Arial11, Arial10, Arial9, Arial8, Arial6, Comic32 };
+QRVFont* GetSharedFont(SharedFont which);
+// The shared, uncounted bitmap of an embedded image (null for ids without an image).
+QRVBitmap* GetSharedBitmap(int resourceId);
+// A new font; the caller releases it.
+QRVFont* CreateFont(const char* name, double size, int style);
 
 // The window position of a point given in the coordinates of the container that holds control;
 // false while the control is in no window.

@@ -1,10 +1,10 @@
-#include "gui/presetbar/BarControlsSheet.h"
+#include "apps/warmglow/BarControlsSheet.h"
 
 #include <algorithm>
 #include <initializer_list>
 
 #include "gui/backend/ArtworkExport.h"
-#include "gui/backend/Resources.h"
+#include "gui/engine/QRVEngineServices.h"
 #include "gui/presetbar/PresetBarControls.h"
 
 namespace qrv::presetbar {

@@ -1,4 +1,4 @@
-#include "product/warmGlowController.h"
+#include "controller/warmGlowController.h"
 
 #include <algorithm>
 #include <cstring>

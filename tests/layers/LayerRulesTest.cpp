@@ -1,0 +1,130 @@
+// The include rules of the source tree: a layer includes only itself and the layers listed before it,
+// and only the back-end and the editor window reach the back-end's resource and pop-up headers (the rest
+// of the GUI and the bindings go through the graphics engine's interface).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Include {
+  std::string file;  // relative to the source root
+  int line;
+  std::string target;  // as written, resolved against the file's folder when relative
+};
+
+std::vector<std::string> Layers() {
+  std::vector<std::string> layers;
+  std::stringstream list(QRV_LAYER_LIST);
+  for (std::string layer; std::getline(list, layer, ',');) layers.push_back(layer);
+  return layers;
+}
+
+// The index of the layer a path lies in (the longest listed prefix), or -1.
+int LayerOf(const std::vector<std::string>& layers, const std::string& path) {
+  int best = -1;
+  std::size_t bestLength = 0;
+  for (std::size_t i = 0; i < layers.size(); ++i) {
+    const std::string& l = layers[i];
+    if ((path == l || path.rfind(l + "/", 0) == 0) && l.size() > bestLength) {
+      best = static_cast<int>(i);
+      bestLength = l.size();
+    }
+  }
+  return best;
+}
+
+std::vector<Include> IncludesUnder(const std::string& folder) {
+  static const std::regex kInclude(R"(^\s*#\s*include\s*"([^"]+)\")");
+  const fs::path root(QRV_SOURCE_DIR);
+  std::vector<Include> found;
+  for (const auto& entry : fs::recursive_directory_iterator(root / folder)) {
+    if (!entry.is_regular_file()) continue;
+    const std::string ext = entry.path().extension().string();
+    if (ext != ".h" && ext != ".cpp" && ext != ".c" && ext != ".in") continue;
+    const std::string file = fs::relative(entry.path(), root).generic_string();
+    std::ifstream in(entry.path());
+    std::string text;
+    for (int n = 1; std::getline(in, text); ++n) {
+      std::smatch m;
+      if (!std::regex_search(text, m, kInclude)) continue;
+      std::string target = m[1];
+      // Project headers are named from the source root; anything else is relative to the file.
+      if (!fs::exists(root / target) && fs::exists(entry.path().parent_path() / target))
+        target = fs::relative(fs::weakly_canonical(entry.path().parent_path() / target), root).generic_string();
+      found.push_back({file, n, target});
+    }
+  }
+  return found;
+}
+
+TEST(LayerRules, NoLayerIncludesALayerListedAfterIt) {
+  const auto layers = Layers();
+  ASSERT_GT(layers.size(), 10u) << "the layer list did not reach the test: " << QRV_LAYER_LIST;
+  std::size_t checked = 0;
+  std::vector<std::string> upward;
+  for (const std::string& layer : layers) {
+    const int own = LayerOf(layers, layer);
+    for (const Include& inc : IncludesUnder(layer)) {
+      if (LayerOf(layers, inc.file) != own) continue;  // a nested layer reports for itself
+      ++checked;
+      const int target = LayerOf(layers, inc.target);
+      if (target > own)
+        upward.push_back(inc.file + ":" + std::to_string(inc.line) + " (" + layer + ") includes " + inc.target +
+                         " (" + layers[static_cast<std::size_t>(target)] + ")");
+    }
+  }
+  EXPECT_GT(checked, 300u);
+  std::string list;
+  for (const auto& u : upward) list += "\n  " + u;
+  EXPECT_TRUE(upward.empty()) << "includes pointing up the layer list:" << list;
+}
+
+TEST(LayerRules, OnlyTheBackEndAndTheEditorWindowReachTheBackEndsResourcesAndPopUps) {
+  const auto layers = Layers();
+  std::vector<std::string> offenders;
+  for (const std::string& layer : layers) {
+    if (layer.rfind("apps/", 0) == 0) continue;  // the tools set up what they draw
+    for (const Include& inc : IncludesUnder(layer)) {
+      if (inc.target != "gui/backend/Resources.h" && inc.target != "gui/backend/PopupLayer.h") continue;
+      if (inc.file.rfind("gui/backend/", 0) == 0 || inc.file.rfind("gui/editor/", 0) == 0) continue;
+      offenders.push_back(inc.file + ":" + std::to_string(inc.line) + " includes " + inc.target);
+    }
+  }
+  std::string list;
+  for (const auto& o : offenders) list += "\n  " + o;
+  EXPECT_TRUE(offenders.empty()) << "outside gui/backend and gui/editor:" << list;
+}
+
+TEST(LayerRules, EveryFolderWithABuildIsALayer) {
+  // A folder left out of the list would escape both rules above.
+  const auto layers = Layers();
+  const fs::path root(QRV_SOURCE_DIR);
+  std::vector<std::string> missing;
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+    const std::string rel = fs::relative(it->path(), root).generic_string();
+    const std::string top = rel.substr(0, rel.find('/'));
+    if (top == "build" || top == "tests" || top == "bench" || top == "fuzz" || top.rfind('.', 0) == 0) {
+      it.disable_recursion_pending();
+      continue;
+    }
+    if (it->is_regular_file() && it->path().filename() == "CMakeLists.txt") {
+      const std::string folder = fs::relative(it->path().parent_path(), root).generic_string();
+      if (folder != "." && std::find(layers.begin(), layers.end(), folder) == layers.end())
+        missing.push_back(folder);
+    }
+  }
+  std::string list;
+  for (const auto& m : missing) list += "\n  " + m;
+  EXPECT_TRUE(missing.empty()) << "folders with a CMakeLists.txt outside the layer list:" << list;
+}
+
+}  // namespace
