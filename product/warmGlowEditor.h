@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "gui/engine/EditorLayout.h"
 #include "gui/controls/QRVControls.h"
 #include "product/ProductControls.h"
 #include "gui/engine/QRVBaseEditor.h"
@@ -26,8 +27,8 @@ enum EditorMessage : int {
   kMessageHideAbout = 94,
 };
 
-inline constexpr double kEditorWidth = 400;
-inline constexpr double kEditorHeight = 275;
+inline constexpr double kEditorWidth = Quarrytone::layout::kPanelWidth;
+inline constexpr double kEditorHeight = Quarrytone::layout::kPanelHeight;
 // The editor's size while the preset browser is open.
 inline constexpr double kBrowserEditorWidth = 420;
 inline constexpr double kBrowserEditorHeight = 415;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "gui/engine/EditorLayout.h"
 #include "gui/backend/QRVFrame.h"
 #include "gui/backend/ViewContainerWrapper.h"
 #include "gui/engine/QRVGraphics.h"
@@ -19,7 +20,7 @@ using ProductEditorFactory = QRVBaseEditor* (*)(QRVMasterGraphicalEngine* engine
 
 class QRVVSTGUIEditorWrapperV1 : public QRVMasterGraphicalEngine, public tk::IControlListener {
  public:
-  static constexpr double kBarHeight = 78;
+  static constexpr double kBarHeight = layout::kBarHeight;
   static constexpr int kHintDelayTicks = 26;
   static constexpr int kRedrawTicks = 100;
   // Button bits of a mouse event and the modifier bits kept in the cache.

@@ -3,6 +3,8 @@
 // Everything runs on the host's GUI thread.
 #pragma once
 
+#include "gui/engine/EditorLayout.h"
+
 class QRVBaseEditor {
  public:
   QRVBaseEditor() = default;
@@ -38,6 +40,6 @@ class QRVBaseEditor {
  private:
   double left_ = 0.0;
   double top_ = 0.0;
-  double right_ = 400.0;
-  double bottom_ = 275.0;
+  double right_ = Quarrytone::layout::kPanelWidth;
+  double bottom_ = Quarrytone::layout::kPanelHeight;
 };

@@ -6,6 +6,7 @@
 // GUI thread only; the owner calls onIdleTick on every tick of the editor's idle timer.
 #pragma once
 
+#include "gui/engine/EditorLayout.h"
 #include "gui/controls/QRVCustomizableOptionMenu.h"
 
 namespace PresetBarColors {
@@ -152,7 +153,7 @@ class PresetBarScaleMenuButton : public PresetBarMenuButton {
   void drawZoomLabel(QRVDrawContext* context);
   double zoom_ = 1.0;
   bool directChange_ = false;
-  QRVPoint editorSize_{400, 275};
+  QRVPoint editorSize_{Quarrytone::layout::kPanelWidth, Quarrytone::layout::kPanelHeight};
   PresetBarScaleOptionMenuHandler* handler_ = nullptr;
 };
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "gui/engine/EditorLayout.h"
 #include "gui/controls/QRVControls.h"
 #include "gui/presetbar/PresetBarOverlay.h"
 
@@ -228,7 +229,7 @@ class PresetBarPresetMenu final : public PresetBarOverlayContent {
   PresetBarOverlayOwner& owner_;
   qrv::PresetManager* manager_;
   QRVViewContainer* overlay_ = nullptr;
-  double width_ = 400, height_ = 275;
+  double width_ = layout::kPanelWidth, height_ = layout::kPanelHeight;
   int bank_ = 0, group_ = 0, item_ = -1;
   QRVPresetMenuGroupSwitch* bankSwitch_ = nullptr;
   QRVPresetMenuBottomTextInfo* info_ = nullptr;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "gui/engine/EditorLayout.h"
 #include "gui/engine/QRVEngineServices.h"
 #include "gui/presetbar/BuildInfo.h"
 #include "platform/Services.h"
@@ -13,7 +14,7 @@ namespace {
 
 using namespace PresetBrowserColors;
 
-constexpr double kBarHeight = 78;
+constexpr double kBarHeight = layout::kBarHeight;
 // Each row: its label right-aligned in the first 130 points, its field 10 points further on.
 constexpr double kLabelWidth = 130, kFieldGap = 10;
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "gui/engine/EditorLayout.h"
 #include "gui/presetbar/PresetBrowser.h"
 
 namespace Quarrytone {
@@ -73,7 +74,7 @@ class PresetBarConfigMenu final : public PresetBarOverlayContent {
   enum Tag : int { kTagManual = 55, kTagHints = 57, kTagPage = 62, kTagExit = 63 };
   enum Notification : int { kShowInfo = 93, kShowSettings = 94 };
   static constexpr double kStripHeight = 29;
-  static constexpr double kRowWidth = 400;
+  static constexpr double kRowWidth = layout::kPanelWidth;
   static constexpr const char* kNoReader = "Make sure Acrobat Reader is installed";
   static constexpr const char* kNoReaderCaption = "Could not open manual file";
   static constexpr const char* kCouldNotOpen = "Could not open user manual";
@@ -109,7 +110,7 @@ class PresetBarConfigMenu final : public PresetBarOverlayContent {
 
   PresetBarOverlayOwner& owner_;
   QRVViewContainer* overlay_ = nullptr;
-  double width_ = 400, height_ = 275;
+  double width_ = layout::kPanelWidth, height_ = layout::kPanelHeight;
   int page_ = 0;
   bool stayOpen_ = false;
   QRVConfigMenuGroupSwitch* pageSwitch_ = nullptr;

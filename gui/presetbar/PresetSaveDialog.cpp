@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "gui/engine/EditorLayout.h"
 #include "gui/engine/QRVEngineServices.h"
 #include "gui/controls/QRVControls.h"
 #include "gui/presetbar/PresetBarControls.h"
@@ -16,7 +17,7 @@ namespace {
 
 using namespace PresetBarColors;
 
-constexpr double kBarHeight = 78;
+constexpr double kBarHeight = layout::kBarHeight;
 constexpr double kBoxWidth = 320, kBoxHeight = 236;
 constexpr double kRowHeight = 18;
 constexpr double kButtonWidth = 64, kButtonHeight = 22;

@@ -101,19 +101,19 @@ void QRVPresetBarEditor::build(double width, double height) {
   bar_ = host_->createOverlayContainer(QRVRect{0, 0, width, kBarHeight});
   if (!bar_) return;
   bar_->setBackgroundColor(kBarColor);
-  favourites_ = host_->engine().createViewContainer(QRVRect{0, 52, kFavouritesWidth, kBarHeight});
+  favourites_ = host_->engine().createViewContainer(layout::bar::FavouritesRow(0));
   if (favourites_) favourites_->setBackgroundColor(kBarColor);
 
-  zoom_ = new PresetBarScaleMenuButton(QRVRect{0, -1, 60, 27}, kTagZoom);
-  nudge_ = new PresetBarNudgeControl(QRVRect{62, -1, 122, 27}, kTagNudge);
-  name_ = new PresetBarNameControl(QRVRect{128, 3, 366, 23}, kTagName);
-  configButton_ = new PresetBarConfigMenuButton(QRVRect{width - 29, -1, width + 1, 27}, kTagConfig);
-  save_ = new PresetBarLabelKickButton(QRVRect{0, 25, 60, 53}, kTagSave, "Save");
-  copy_ = new PresetBarLabelButton(QRVRect{62, 25, 122, 53}, kTagCopy, "Copy");
-  paste_ = new PresetBarLabelButton(QRVRect{124, 25, 184, 53}, kTagPaste, "Paste");
-  ab_ = new ABCompPresetBarControl(QRVRect{186, 25, 246, 53}, kTagAB);
-  abCopy_ = new ABCopyPresetBarControl(QRVRect{248, 25, 308, 53}, kTagABCopy);
-  undoRedo_ = new PresetBarUndoRedoControl(QRVRect{310, 25, 370, 53}, kTagUndoRedo);
+  zoom_ = new PresetBarScaleMenuButton(layout::bar::kZoom, kTagZoom);
+  nudge_ = new PresetBarNudgeControl(layout::bar::kNudge, kTagNudge);
+  name_ = new PresetBarNameControl(layout::bar::kName, kTagName);
+  configButton_ = new PresetBarConfigMenuButton(layout::bar::Config(width), kTagConfig);
+  save_ = new PresetBarLabelKickButton(layout::bar::kSave, kTagSave, "Save");
+  copy_ = new PresetBarLabelButton(layout::bar::kCopy, kTagCopy, "Copy");
+  paste_ = new PresetBarLabelButton(layout::bar::kPaste, kTagPaste, "Paste");
+  ab_ = new ABCompPresetBarControl(layout::bar::kAB, kTagAB);
+  abCopy_ = new ABCopyPresetBarControl(layout::bar::kABCopy, kTagABCopy);
+  undoRedo_ = new PresetBarUndoRedoControl(layout::bar::kUndoRedo, kTagUndoRedo);
   struct Hinted {
     QRVBaseControl* control;
     const char* hint;
@@ -141,12 +141,12 @@ void QRVPresetBarEditor::build(double width, double height) {
     if (favourites_) favourites_->addControl(b);
     return b;
   };
-  userDefault_ = onOff(QRVRect{10, 0, 32, 26}, kTagUserDefault, "D", PresetBarLabelOnOffButton::kIconStarOutline);
+  userDefault_ = onOff(layout::bar::kUserDefault, kTagUserDefault, "D", PresetBarLabelOnOffButton::kIconStarOutline);
   static const char* kSlotLabels[4] = {"1", "2", "3", "4"};
   for (int i = 0; i < 4; ++i)
-    favouriteButtons_[i] = onOff(QRVRect{40.0 + 26 * i, 0, 62.0 + 26 * i, 26}, kTagFavourite1 + i, kSlotLabels[i],
+    favouriteButtons_[i] = onOff(layout::bar::Favourite(i), kTagFavourite1 + i, kSlotLabels[i],
                                  PresetBarLabelOnOffButton::kIconStarFilled);
-  assign_ = onOff(QRVRect{148, 0, 170, 26}, kTagAssign, "Assign", PresetBarLabelOnOffButton::kIconTarget);
+  assign_ = onOff(layout::bar::kAssign, kTagAssign, "Assign", PresetBarLabelOnOffButton::kIconTarget);
   assign_->setTooltip(kAssignHint);
   if (favourites_) bar_->addContainer(favourites_);
 
@@ -180,11 +180,8 @@ void QRVPresetBarEditor::build(double width, double height) {
 void QRVPresetBarEditor::layout() {
   const double w = width_, h = height_;
   if (bar_) bar_->setViewSize(QRVRect{0, 0, w, kBarHeight});
-  if (favourites_) {
-    const double left = std::max(0.0, std::floor((w - kFavouritesWidth) / 2));
-    favourites_->setViewSize(QRVRect{left, 52, left + kFavouritesWidth, kBarHeight});
-  }
-  if (configButton_) configButton_->setViewSize(QRVRect{w - 29, -1, w + 1, 27});
+  if (favourites_) favourites_->setViewSize(layout::bar::FavouritesRow(w));
+  if (configButton_) configButton_->setViewSize(layout::bar::Config(w));
   for (QRVViewContainer* c : {browserOverlay_, configOverlay_, cornerOverlay_})
     if (c) c->setViewSize(QRVRect{0, kBarHeight, w, h + kBarHeight});
   // Only the corner itself takes the mouse while the corner overlay shows.

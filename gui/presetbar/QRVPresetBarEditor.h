@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "gui/engine/EditorLayout.h"
 #include "gui/editor/QRVPresetBarHost.h"
 #include "gui/presetbar/PresetBarControls.h"
 #include "gui/presetbar/PresetBarOverlay.h"
@@ -21,15 +22,15 @@ namespace Quarrytone {
 
 class QRVPresetBarEditor final : public QRVPresetBar, private PresetBarOverlayOwner {
  public:
-  static constexpr double kBarHeight = 78;
-  static constexpr double kFavouritesWidth = 172;
+  static constexpr double kBarHeight = layout::kBarHeight;
+  static constexpr double kFavouritesWidth = layout::bar::kFavouritesWidth;
   static constexpr QRVColor kBarColor{30, 30, 30, 255};
   static constexpr QRVColor kBrowserColor{30, 30, 30, 200};
   static constexpr QRVColor kConfigColor{25, 25, 25, 230};
   static constexpr QRVColor kCornerColor{25, 25, 25, 1};
   static constexpr QRVColor kAssignOnColor{205, 138, 138, 255};
   static constexpr int kAssignAutoOffTicks = 333;
-  static constexpr double kCornerSize = 20;
+  static constexpr double kCornerSize = layout::bar::kCornerSize;
   static constexpr const char* kCouldNotSave = "Could not save preset file";
 
   // Tags of the bar's controls and messages.
@@ -155,7 +156,7 @@ class QRVPresetBarEditor final : public QRVPresetBar, private PresetBarOverlayOw
 
   QRVPresetBarHost* host_;
   qrv::PresetManager* manager_;
-  double width_ = 400, height_ = 275;
+  double width_ = layout::kPanelWidth, height_ = layout::kPanelHeight;
   bool built_ = false;
 
   QRVViewContainer* bar_ = nullptr;

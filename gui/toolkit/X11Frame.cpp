@@ -387,7 +387,9 @@ std::unique_ptr<X11PlatformFrame> X11PlatformFrame::create(Frame* frame, unsigne
     gDevice = cairo_device_reference(cairo_surface_get_device(impl->xsurface));
   impl->resizeSurfaces();
   XMapWindow(gDisplay, impl->window);
-  XFlush(gDisplay);
+  // The window's id may go to another connection at once (a host hands it to a plug-in as the parent):
+  // a flush only sends the request, so wait until the server has made the window.
+  XSync(gDisplay, False);
   gFrames.push_back(impl.get());
   return std::unique_ptr<X11PlatformFrame>(new X11PlatformFrame(std::move(impl)));
 }

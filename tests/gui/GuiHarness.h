@@ -15,6 +15,7 @@
 #include "gui/backend/Resources.h"
 #include "gui/backend/ViewContainerWrapper.h"
 #include "gui/controls/QRVControls.h"
+#include "gui/engine/EditorLayout.h"
 #include "gui/toolkit/HeadlessFrame.h"
 
 namespace qrv::test {
@@ -58,9 +59,9 @@ struct RecordingEngine : QRVMasterGraphicalEngine {
 
 class GuiHarness {
  public:
-  static constexpr double kBarHeight = 78;
+  static constexpr double kBarHeight = Quarrytone::layout::kBarHeight;
 
-  explicit GuiHarness(double width = 400, double height = 275) {
+  explicit GuiHarness(double width = Quarrytone::layout::kPanelWidth, double height = Quarrytone::layout::kPanelHeight) {
     Quarrytone::InitializeResources();
     frame = new Quarrytone::QRVFrame(tk::Rect{0, 0, width, height + kBarHeight});
     frame->open(tk::PlatformType::Headless);

@@ -145,7 +145,7 @@ struct BarInstance {
 
 class BarEditorFixture : public testing::Test {
  protected:
-  static constexpr double kBar = 78;
+  static constexpr double kBar = Quarrytone::layout::kBarHeight;
 
   BarEditorFixture() : registry(dir / "settings.reg") {
     const char* profile = std::getenv("USERPROFILE");

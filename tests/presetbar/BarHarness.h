@@ -14,7 +14,7 @@ inline constexpr QRVColor kBarGrey{30, 30, 30, 255};
 
 class BarHarness : public GuiHarness {
  public:
-  explicit BarHarness(double width = 400, double height = 275) : GuiHarness(width, height) {
+  explicit BarHarness(double width = Quarrytone::layout::kPanelWidth, double height = Quarrytone::layout::kPanelHeight) : GuiHarness(width, height) {
     bar = new Quarrytone::CQRVViewContainerWrapper(&engine, &listener, QRVRect{0, 0, width, kBarHeight});
     bar->setBackgroundColor(kBarGrey);
     bar->attachTo(frame);

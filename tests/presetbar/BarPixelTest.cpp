@@ -38,8 +38,8 @@ const tk::Color kGrey = Over(kBarGrey, kBarGrey);
 
 TEST(PresetBarPixels, HoverBackgroundAndDimmedLabels) {
   PixelBar h;
-  auto* copy = h.add(new PresetBarLabelButton(QRVRect{62, 25, 122, 53}, 49, "WWW"));
-  auto* dim = h.add(new PresetBarLabelButton(QRVRect{124, 25, 184, 53}, 51, "WWW"));
+  auto* copy = h.add(new PresetBarLabelButton(Quarrytone::layout::bar::kCopy, 49, "WWW"));
+  auto* dim = h.add(new PresetBarLabelButton(Quarrytone::layout::bar::kPaste, 51, "WWW"));
   dim->overlayEnabled_ = true;
   // Left edge of the inner rectangle, below the text: grey until the pointer comes.
   QRVPoint corner{62 + 6, 39};
@@ -99,7 +99,7 @@ TEST(PresetBarPixels, OnStateFillAndTheThreeIconKinds) {
 
 TEST(PresetBarPixels, TheZoomLabelGetsAHaloWhileTheMenuIsOpen) {
   PixelBar h;
-  const QRVRect r{0, -1, 60, 27};
+  const QRVRect r = Quarrytone::layout::bar::kZoom;
   auto* zoom = h.add(new PresetBarScaleMenuButton(r, 60));
   QRVRect visible{0, 0, 60, 27};
   int closed = h.differing(visible, kGrey);
@@ -118,7 +118,7 @@ TEST(PresetBarPixels, TheZoomLabelGetsAHaloWhileTheMenuIsOpen) {
 
 TEST(PresetBarPixels, NameFieldArrowsAndTheModifiedColour) {
   PixelBar h;
-  const QRVRect r{128, 3, 366, 23};
+  const QRVRect r = Quarrytone::layout::bar::kName;
   auto* name = h.add(new PresetBarNameControl(r, 30));
   name->setName("MMMM");
   const tk::Color field = Over(kNameBackground, kBarGrey);
@@ -156,7 +156,7 @@ TEST(PresetBarPixels, NameFieldArrowsAndTheModifiedColour) {
 TEST(PresetBarPixels, TheZoomListOverTheBarWithSeparatorsAndRows) {
   PixelBar h;
   h.container->setBackgroundColor(kBarGrey);
-  auto* zoom = h.add(new PresetBarScaleMenuButton(QRVRect{0, -1, 60, 27}, 60));
+  auto* zoom = h.add(new PresetBarScaleMenuButton(Quarrytone::layout::bar::kZoom, 60));
   h.clickAt(QRVPoint{30, 13});
   PresetBarScaleOptionMenuHandler* handler = zoom->getMenuHandler();
   ASSERT_TRUE(handler->isOpen());

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "gui/engine/EditorLayout.h"
 #include "platform/Utf8.h"
 #include "tests/presetbar/BarHarness.h"
 
@@ -12,18 +13,19 @@ namespace {
 
 QRVPoint Centre(const QRVRect& r) { return QRVPoint{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 
-// The bar's rectangles at zoom 1 for a 400-point editor.
-constexpr QRVRect kZoomRect{0, -1, 60, 27};
-constexpr QRVRect kNudgeRect{62, -1, 122, 27};
-constexpr QRVRect kNameRect{128, 3, 366, 23};
-constexpr QRVRect kConfigRect{371, -1, 401, 27};
-constexpr QRVRect kSaveRect{0, 25, 60, 53};
-constexpr QRVRect kCopyRect{62, 25, 122, 53};
-constexpr QRVRect kABRect{186, 25, 246, 53};
-constexpr QRVRect kUndoRect{310, 25, 370, 53};
-// In the favourites strip, which starts at (400 - 172) / 2 = 114 across and 52 down.
-constexpr QRVRect kDefaultRect{124, 52, 146, 78};
-constexpr QRVRect kAssignRect{262, 52, 284, 78};
+// The bar's rectangles at zoom 1 for a panel-wide bar.
+namespace bar = Quarrytone::layout::bar;
+constexpr QRVRect kZoomRect = bar::kZoom;
+constexpr QRVRect kNudgeRect = bar::kNudge;
+constexpr QRVRect kNameRect = bar::kName;
+constexpr QRVRect kConfigRect = bar::Config(Quarrytone::layout::kPanelWidth);
+constexpr QRVRect kSaveRect = bar::kSave;
+constexpr QRVRect kCopyRect = bar::kCopy;
+constexpr QRVRect kABRect = bar::kAB;
+constexpr QRVRect kUndoRect = bar::kUndoRedo;
+// In the favourites strip, centred in the bar's bottom strip.
+const QRVRect kDefaultRect = bar::InBar(bar::kUserDefault, Quarrytone::layout::kPanelWidth);
+const QRVRect kAssignRect = bar::InBar(bar::kAssign, Quarrytone::layout::kPanelWidth);
 
 PresetBarLabelOnOffButton* AddFavouriteStyle(BarHarness& h, const QRVRect& r, int tag, const char* label, int kind) {
   auto* b = h.add(new PresetBarLabelOnOffButton(r, tag, label, kind));
@@ -394,7 +396,7 @@ TEST(PresetBarZoom, AChosenPercentageFitsTheScreenAndStaysInTheZoomRange) {
   h.clickAt(h.entry(7));
   EXPECT_DOUBLE_EQ(h.zoom->getZoomFactor(), 1.14);
   // A screen too small even for 70 % still gives 70 %, the smallest zoom the window takes.
-  h.zoom->setEditorSize(400, 275);
+  h.zoom->setEditorSize(Quarrytone::layout::kPanelWidth, Quarrytone::layout::kPanelHeight);
   h.headless->setScreenSize(300, 300);
   h.open();
   h.clickAt(h.entry(2));

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "gui/engine/EditorLayout.h"
 #include "dsp/ParameterSet.h"
 
 #include "gui/backend/art/ArtKit.h"
@@ -416,7 +417,7 @@ void ModeLegends(cairo_t* cr) {
 void MakerMark(cairo_t* cr, double x, double y, const Font& f);
 
 void Panel(cairo_t* cr) {
-  const double W = 400, H = 275;
+  const double W = Quarrytone::layout::kPanelWidth, H = Quarrytone::layout::kPanelHeight;
   BrushedCream(cr, W, H, 0x5eed);
   // Bevelled edge and an engraved border.
   cairo_set_line_width(cr, 1.2);
@@ -718,7 +719,7 @@ void VuCover(cairo_t* cr) {
 // ---------------------------------------------------------------- about box
 
 void About(cairo_t* cr) {
-  const double W = 400, H = 275;
+  const double W = Quarrytone::layout::kPanelWidth, H = Quarrytone::layout::kPanelHeight;
   cairo_pattern_t* bg = cairo_pattern_create_linear(0, 0, 0, H);
   AddStop(bg, 0, Hex(0x2c1c12));
   AddStop(bg, 1, Hex(0x0f0a07));
