@@ -2,6 +2,7 @@
 // GUI thread only; both belong to the product editor's view tree.
 #pragma once
 
+#include "gui/engine/EditorPalette.h"
 #include "gui/controls/QRVControls.h"
 
 namespace qrv {
@@ -63,8 +64,8 @@ class CInfo : public QRVCustomControl {
  public:
   static constexpr int kTag = 28;
   static constexpr QRVRect kLinkRect{110, 130, 290, 154};
-  static constexpr QRVColor kTextColor{200, 200, 200, 255};
-  static constexpr QRVColor kLinkColor{54, 151, 206, 255};
+  static constexpr QRVColor kTextColor = Quarrytone::palette::kAboutText;
+  static constexpr QRVColor kLinkColor = Quarrytone::palette::kAboutLink;
   static constexpr const char* kAddress = "https://www.quarry-tone.com/";
   static constexpr const char* kEdition = "Linux edition: AAX-style and LV2";
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "gui/engine/EditorPalette.h"
 #include "gui/backend/ArtworkExport.h"
 #include "gui/engine/QRVEngineServices.h"
 #include "gui/presetbar/PresetBarControls.h"
@@ -11,7 +12,7 @@ namespace qrv::presetbar {
 
 namespace {
 
-constexpr QRVColor kBarColor{30, 30, 30, 255};
+constexpr QRVColor kBarColor = Quarrytone::palette::kBar;
 constexpr double kCaptionX = 8, kFirstColumn = 118, kColumn = 72, kRow = 46, kTop = 24;
 
 // A line of text on the sheet.

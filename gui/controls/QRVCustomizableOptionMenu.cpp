@@ -222,14 +222,14 @@ void QRVCustomizableOptionMenuPackageHandler::setCustomFaceColor(QRVColor color)
 
 void QRVCustomizableOptionMenuPackageHandler::draw(QRVDrawContext* context) {
   if (!context) return;
-  context->setFillColor(customFaceColorSet_ ? customFaceColor_.color() : QRVColor{94, 96, 97, 255});
+  context->setFillColor(customFaceColorSet_ ? customFaceColor_.color() : Quarrytone::palette::kMenuFace);
   if (QRVGraphicsPath* path = context->createGraphicsPath()) {
     path->addRoundRect(viewRect_, 4);
     context->drawGraphicsPath(path, kQRVPathFilled);
     path->release();
   }
   context->setLineWidth(1);
-  QRVColor line = isMouseInside() ? QRVColor{240, 240, 240, 255} : QRVColor{210, 210, 210, 255};
+  QRVColor line = isMouseInside() ? Quarrytone::palette::kMenuFaceLineHover : Quarrytone::palette::kMenuFaceLine;
   context->setFrameColor(line);
   double middle = std::ceil((viewRect_.top + viewRect_.bottom) / 2);
   double right = viewRect_.right - 4;

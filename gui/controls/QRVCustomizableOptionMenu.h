@@ -4,6 +4,7 @@
 // the list's tag with index / (entry count - 1). GUI thread only.
 #pragma once
 
+#include "gui/engine/EditorPalette.h"
 #include "gui/controls/QRVControls.h"
 
 class QRVCustomizableOptionMenuPackageHandler;
@@ -18,12 +19,12 @@ struct QRVCustomizableOptionMenuEntry {
 class QRVCustomizableOptionMenu : public QRVCustomControl {
  public:
   static constexpr int kMaxEntries = 64;
-  static constexpr QRVColor kFrameColor{208, 224, 238, 200};
-  static constexpr QRVColor kBackgroundColor{22, 23, 26, 200};
-  static constexpr QRVColor kTextColor{184, 184, 184, 255};
-  static constexpr QRVColor kTitleTextColor{210, 210, 210, 255};
-  static constexpr QRVColor kSelectedColor{50, 88, 141, 255};
-  static constexpr QRVColor kSelectedTextColor{245, 246, 249, 255};
+  static constexpr QRVColor kFrameColor = Quarrytone::palette::kMenuFrame;
+  static constexpr QRVColor kBackgroundColor = Quarrytone::palette::kMenuBackground;
+  static constexpr QRVColor kTextColor = Quarrytone::palette::kMenuText;
+  static constexpr QRVColor kTitleTextColor = Quarrytone::palette::kMenuTitleText;
+  static constexpr QRVColor kSelectedColor = Quarrytone::palette::kMenuSelected;
+  static constexpr QRVColor kSelectedTextColor = Quarrytone::palette::kMenuSelectedText;
 
   QRVCustomizableOptionMenu(const QRVRect& rect, int tag);
 

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "gui/engine/EditorPalette.h"
 #include "gui/editor/EditorWrapperV2.h"
 #include "gui/editor/QRVPresetBarHost.h"
 
@@ -13,7 +14,7 @@ namespace Quarrytone {
 
 class QRVVSTGUIEditorWrapperV4_PresetBar : public QRVVSTGUIEditorWrapperV2, public QRVPresetBarHost {
  public:
-  static constexpr QRVColor kBarBackground{30, 30, 30, 255};
+  static constexpr QRVColor kBarBackground = palette::kBar;
 
   explicit QRVVSTGUIEditorWrapperV4_PresetBar(ProductEditorFactory factory, QRVPresetBarFactory barFactory = {});
   ~QRVVSTGUIEditorWrapperV4_PresetBar() override;

@@ -6,26 +6,11 @@
 // GUI thread only; the owner calls onIdleTick on every tick of the editor's idle timer.
 #pragma once
 
+#include "gui/engine/EditorPalette.h"
 #include "gui/engine/EditorLayout.h"
 #include "gui/controls/QRVCustomizableOptionMenu.h"
 
-namespace PresetBarColors {
-constexpr QRVColor kLabelNormal{184, 184, 184, 255};
-constexpr QRVColor kLabelHover{219, 219, 219, 255};
-constexpr QRVColor kLabelPressed{250, 250, 250, 255};
-constexpr QRVColor kHoverBackground{101, 101, 107, 100};
-constexpr QRVColor kArrowOutline{127, 127, 124, 200};
-constexpr QRVColor kArrowOutlinePressed{200, 200, 200, 200};
-constexpr QRVColor kArrowFillHover{187, 187, 184, 255};
-constexpr QRVColor kCopyArrowFillHover{205, 138, 138, 255};
-constexpr QRVColor kNameBackground{223, 223, 223, 255};
-constexpr QRVColor kNameText{0, 0, 0, 255};
-constexpr QRVColor kNameTextModified{100, 60, 60, 255};
-constexpr QRVColor kZoomHalo{208, 224, 238, 30};
-constexpr QRVColor kCornerTriangle{0, 0, 0, 50};
-constexpr QRVColor kCornerGrip{255, 255, 255, 100};
-constexpr QRVColor kSeparator{184, 184, 184, 200};
-}  // namespace PresetBarColors
+namespace PresetBarColors = Quarrytone::palette;
 
 class PresetBarBasicControl : public QRVCustomControl {
  public:

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "gui/engine/EditorPalette.h"
 #include "gui/engine/EditorLayout.h"
 #include "gui/controls/QRVControls.h"
 #include "gui/presetbar/PresetBarOverlay.h"
@@ -18,20 +19,7 @@ class PresetManager;
 
 namespace Quarrytone {
 
-namespace PresetBrowserColors {
-constexpr QRVColor kListBackground{18, 18, 20, 140};
-constexpr QRVColor kFactoryText{190, 190, 190, 255};
-constexpr QRVColor kUserText{224, 196, 128, 255};
-constexpr QRVColor kSelectedCell{84, 84, 92, 255};
-constexpr QRVColor kSelectedText{250, 250, 250, 255};
-constexpr QRVColor kHoverOutline{184, 184, 184, 200};
-constexpr QRVColor kScrollTrack{50, 50, 54, 255};
-constexpr QRVColor kScrollThumb{140, 140, 146, 255};
-constexpr QRVColor kSegment{44, 44, 47, 255};
-constexpr QRVColor kSegmentSelected{101, 101, 107, 255};
-constexpr QRVColor kSegmentHover{70, 70, 76, 255};
-constexpr QRVColor kLinkText{54, 151, 206, 255};
-}  // namespace PresetBrowserColors
+namespace PresetBrowserColors = palette;
 
 // A row of equal segments, one of them selected; a press on a segment reports its value
 // (segment / (count - 1)). Each segment is a count-th of the width less 8 points, 4 points of margin.

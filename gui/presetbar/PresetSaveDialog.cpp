@@ -1,3 +1,4 @@
+#include "gui/engine/EditorPalette.h"
 #include "gui/presetbar/PresetSaveDialog.h"
 
 #include <algorithm>
@@ -86,7 +87,7 @@ class SaveDialogView final : public QRVCustomControl {
     c->setFont(Font(SharedFont::Arial11));
     c->setFontColor(kLabelNormal);
     c->drawString("Folder", L.caption, kQRVAlignLeft);
-    c->setFillColor(QRVColor{30, 30, 30, 255});
+    c->setFillColor(palette::kBar);
     c->drawRect(L.list, kQRVDrawFilledAndStroked);
     const auto& groups = dialog_->request().groups;
     const int rows = static_cast<int>(groups.size()) + 1;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "gui/engine/EditorPalette.h"
 #include "gui/engine/EditorLayout.h"
 #include "gui/editor/QRVPresetBarHost.h"
 #include "gui/presetbar/PresetBarControls.h"
@@ -24,11 +25,11 @@ class QRVPresetBarEditor final : public QRVPresetBar, private PresetBarOverlayOw
  public:
   static constexpr double kBarHeight = layout::kBarHeight;
   static constexpr double kFavouritesWidth = layout::bar::kFavouritesWidth;
-  static constexpr QRVColor kBarColor{30, 30, 30, 255};
-  static constexpr QRVColor kBrowserColor{30, 30, 30, 200};
-  static constexpr QRVColor kConfigColor{25, 25, 25, 230};
-  static constexpr QRVColor kCornerColor{25, 25, 25, 1};
-  static constexpr QRVColor kAssignOnColor{205, 138, 138, 255};
+  static constexpr QRVColor kBarColor = palette::kBar;
+  static constexpr QRVColor kBrowserColor = palette::kBrowserOverlay;
+  static constexpr QRVColor kConfigColor = palette::kConfigOverlay;
+  static constexpr QRVColor kCornerColor = palette::kCornerOverlay;
+  static constexpr QRVColor kAssignOnColor = palette::kAssignOn;
   static constexpr int kAssignAutoOffTicks = 333;
   static constexpr double kCornerSize = layout::bar::kCornerSize;
   static constexpr const char* kCouldNotSave = "Could not save preset file";
