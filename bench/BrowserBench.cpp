@@ -71,9 +71,9 @@ void BM_BrowserOpenAndClose(benchmark::State& state) {
   tk::HeadlessPlatformFrame* headless = tk::Headless(window.frame());
   headless->render();
   for (auto _ : state) {
-    bar.controlEvent(Quarrytone::QRVPresetBarEditor::kTagName, 1.0);
+    bar.controlEvent(qrv::kTagBarName, 1.0);
     headless->render();
-    bar.controlEvent(Quarrytone::QRVPresetBarEditor::kTagName, 1.0);
+    bar.controlEvent(qrv::kTagBarName, 1.0);
     headless->render();
   }
   window.close();

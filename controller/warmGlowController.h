@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "presets/IndexTable.h"
 #include "presets/QRVBaseParametersController.h"
 #include "presets/StateChunk.h"
 

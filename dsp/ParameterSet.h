@@ -30,16 +30,6 @@ enum ParameterFlags : int {
   kParameterFlagStored = 8,
 };
 
-// Message indices that travel through the set-parameter and value-changed paths beside the slots.
-enum MessageIndex : int {
-  kMessageHostState = 29,
-  kMessageHints = 57,
-  kMessageZoom = 59,
-  kMessagePresetStart = 70,
-  kMessagePresetStop = 71,
-  kMessageMeterReset = 72,
-};
-
 // The user's seven controls in slot order; the host parameters and the stored preset slots.
 inline constexpr std::array<unsigned, 7> kControlSlots = {0, 2, 3, 4, 5, 6, 7};
 

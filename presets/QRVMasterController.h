@@ -8,6 +8,7 @@
 // Operation order is part of the interface (slot 1 = SetParameter ... slot 9): keep it.
 #pragma once
 
+#include "presets/IndexTable.h"
 #include <cstddef>
 #include <cstdint>
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "dsp/ParameterSet.h"
+#include "presets/IndexTable.h"
 
 namespace qrv::settings {
 
@@ -19,10 +20,6 @@ inline constexpr std::string_view kNumericKey = "SOFTWARE\\Quarry-tone\\QRVWGME1
 inline constexpr std::string_view kPresetKey = "SOFTWARE\\Quarry-tone\\QRVWG1";
 inline constexpr std::string_view kMemoValue = "MemoA";
 inline constexpr std::string_view kManualPathValue = "ManualPath";
-
-// Settings stored under the message index that carries them.
-inline constexpr int kSettingHints = kMessageHints;
-inline constexpr int kSettingZoom = kMessageZoom;
 
 // Favourite slots 0..3 and the user default.
 inline constexpr int kFavoriteSlots = 4;

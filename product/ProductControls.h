@@ -4,6 +4,7 @@
 
 #include "gui/engine/EditorPalette.h"
 #include "gui/controls/QRVControls.h"
+#include "presets/IndexTable.h"
 
 namespace qrv {
 
@@ -27,7 +28,7 @@ enum ProductImage : int {
 // nothing: every mouse event falls through.
 class COldVuMeter2 : public QRVCustomControl {
  public:
-  static constexpr int kTag = 15;
+  static constexpr int kTag = qrv::kTagVuMeter;
   static constexpr QRVColor kNeedleLit{170, 165, 160, 255};
   static constexpr QRVColor kNeedleDark{140, 135, 130, 255};
   static constexpr QRVPoint kPivot{200, 155};
@@ -62,7 +63,7 @@ class COldVuMeter2 : public QRVCustomControl {
 // toggles the value and reports it (the editor hides the box); a click on the link opens the address.
 class CInfo : public QRVCustomControl {
  public:
-  static constexpr int kTag = 28;
+  static constexpr int kTag = qrv::kTagAbout;
   static constexpr QRVRect kLinkRect{110, 130, 290, 154};
   static constexpr QRVColor kTextColor = Quarrytone::palette::kAboutText;
   static constexpr QRVColor kLinkColor = Quarrytone::palette::kAboutLink;

@@ -6,6 +6,7 @@
 #include "dsp/ParameterSet.h"
 #include "gui/engine/QRVEngineServices.h"
 #include "platform/Services.h"
+#include "presets/IndexTable.h"
 
 namespace qrv {
 namespace {

@@ -7,25 +7,11 @@
 
 #include "gui/engine/EditorLayout.h"
 #include "gui/controls/QRVControls.h"
+#include "presets/IndexTable.h"
 #include "product/ProductControls.h"
 #include "gui/engine/QRVBaseEditor.h"
 
 namespace qrv {
-
-// Tags of the panel's own controls beside the parameter slots.
-enum EditorTag : int {
-  kTagNameButton = 14,
-  kTagVuMeter = COldVuMeter2::kTag,
-  kTagAbout = CInfo::kTag,
-};
-
-// Messages the editor sends and takes beside the parameter slots.
-enum EditorMessage : int {
-  kMessageBrowserOpening = 89,
-  kMessageBrowserClosed = 90,
-  kMessageShowAbout = 93,
-  kMessageHideAbout = 94,
-};
 
 inline constexpr double kEditorWidth = Quarrytone::layout::kPanelWidth;
 inline constexpr double kEditorHeight = Quarrytone::layout::kPanelHeight;

@@ -79,7 +79,7 @@ void Lv2UiEditor::Idle() {
   const PresetLock lock(host_.instance);
   if (host_.instance != nullptr && host_.instance->RestoreCount() != restoresSeen_) {
     restoresSeen_ = host_.instance->RestoreCount();
-    valueChangedByController(Quarrytone::QRVPresetBarEditor::kRefreshAll, 0.0);
+    valueChangedByController(qrv::kMessageRefreshAll, 0.0);
   }
   tk::X11PlatformFrame::processEvents(0);
 }

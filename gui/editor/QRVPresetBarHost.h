@@ -40,8 +40,8 @@ class QRVPresetBarHost {
   virtual double zoom() = 0;
   // Redraws the whole window.
   virtual void refresh() = 0;
-  // Notifications 89 (browser about to open), 90 (browser closed), 91 (configuration about to open),
-  // 92 and 94 (configuration closed) for the product editor.
+  // Notifications for the product editor (presets/IndexTable.h): the browser about to open and closed,
+  // the configuration about to open and closed (kMessageConfigClosed after kMessageHideAbout).
   virtual void notifyEditor(int index, double value) = 0;
 };
 

@@ -378,12 +378,12 @@ void PresetBarPresetMenu::attach(QRVViewContainer* overlay, double width, double
   overlay_ = overlay;
   width_ = width;
   height_ = height;
-  bankSwitch_ = new QRVPresetMenuGroupSwitch(QRVRect{}, kTagBank);
-  info_ = new QRVPresetMenuBottomTextInfo(QRVRect{}, kTagInfo, nullptr);
-  designer_ = new QRVDesignerLogo(QRVRect{}, kTagDesigner);
+  bankSwitch_ = new QRVPresetMenuGroupSwitch(QRVRect{}, qrv::kTagBrowserBank);
+  info_ = new QRVPresetMenuBottomTextInfo(QRVRect{}, qrv::kTagBrowserInfo, nullptr);
+  designer_ = new QRVDesignerLogo(QRVRect{}, qrv::kTagBrowserDesigner);
   designer_->setTooltip(kDesignerHint);
-  groups_ = new QRVCategoryColumn(QRVRect{}, kTagGroups);
-  presets_ = new QRVPresetColumns(QRVRect{}, kTagPresets);
+  groups_ = new QRVCategoryColumn(QRVRect{}, qrv::kTagBrowserGroups);
+  presets_ = new QRVPresetColumns(QRVRect{}, qrv::kTagBrowserPresets);
   for (QRVBaseControl* c : std::initializer_list<QRVBaseControl*>{bankSwitch_, info_, designer_, groups_, presets_}) {
     c->setReportMouseDown(false);
     overlay_->addControl(c);
@@ -479,7 +479,7 @@ void PresetBarPresetMenu::showDesigner() {
 void PresetBarPresetMenu::controlEvent(int tag, double value) {
   if (!overlay_) return;
   switch (tag) {
-    case kTagBank: {
+    case qrv::kTagBrowserBank: {
       const int bank = static_cast<int>(std::lround(value * 2));
       if (bank == bank_ || bank < 0 || bank >= qrv::kBankCount) return;
       bank_ = bank;
@@ -489,7 +489,7 @@ void PresetBarPresetMenu::controlEvent(int tag, double value) {
       refresh();
       break;
     }
-    case kTagGroups: {
+    case qrv::kTagBrowserGroups: {
       const int group = QRVPresetCustomMenu::EntryOf(value);
       if (group < 0) {
         owner_.closeOverlays();
@@ -502,7 +502,7 @@ void PresetBarPresetMenu::controlEvent(int tag, double value) {
       showInfo();
       break;
     }
-    case kTagPresets: {
+    case qrv::kTagBrowserPresets: {
       const int item = QRVPresetCustomMenu::EntryOf(value);
       if (item < 0) {
         owner_.closeOverlays();
@@ -521,14 +521,14 @@ void PresetBarPresetMenu::controlEvent(int tag, double value) {
       if (closing) owner_.closeOverlays();
       break;
     }
-    case kTagDesigner: {
+    case qrv::kTagBrowserDesigner: {
       const qrv::PresetItem* it = manager_ ? manager_->library().Item(bank_, group_, item_) : nullptr;
       const std::string_view address = qrv::DesignerOf(it ? it->factoryIndex : 0).webAddress;
       if (value >= 0.5 && !address.empty()) qrv::platform::GetShell().Open(std::string(address));
       owner_.closeOverlays();
       break;
     }
-    case kTagInfo:
+    case qrv::kTagBrowserInfo:
       if (bank_ == qrv::kBankUser && manager_) manager_->library().OpenUserFolder();
       break;
     default:

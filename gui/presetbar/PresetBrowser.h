@@ -12,6 +12,7 @@
 #include "gui/engine/EditorLayout.h"
 #include "gui/controls/QRVControls.h"
 #include "gui/presetbar/PresetBarOverlay.h"
+#include "presets/IndexTable.h"
 
 namespace qrv {
 class PresetManager;
@@ -179,7 +180,6 @@ class QRVPresetMenuBottomTextInfo final : public QRVCustomControl {
 
 class PresetBarPresetMenu final : public PresetBarOverlayContent {
  public:
-  enum Tag : int { kTagBank = 75, kTagGroups = 76, kTagPresets = 77, kTagInfo = 78, kTagDesigner = 88 };
   static constexpr const char* kFactoryInfo = "Factory presets are integral part of the plugin";
   static constexpr const char* kFactoryInfoHint =
       "Factory presets are integral part of the plugin and they are NOT stored as files";

@@ -139,11 +139,11 @@ void PresetBarConfigMenu::attach(QRVViewContainer* overlay, double width, double
   overlay_ = overlay;
   width_ = width;
   height_ = height;
-  pageSwitch_ = new QRVConfigMenuGroupSwitch(QRVRect{}, kTagPage);
-  exit_ = new QRVConfigMenuExitButton(QRVRect{}, kTagExit, nullptr);
-  manual_ = new QRVConfigMenuKickButton(QRVRect{}, kTagManual);
-  hints_ = new QRVConfigMenu2waySwitch(QRVRect{}, kTagHints);
-  version_ = new QRVConfigPluginInfoText(QRVRect{}, kTagExit, VersionLine(BuildDigits()));
+  pageSwitch_ = new QRVConfigMenuGroupSwitch(QRVRect{}, qrv::kTagConfigPage);
+  exit_ = new QRVConfigMenuExitButton(QRVRect{}, qrv::kTagConfigToggle, nullptr);
+  manual_ = new QRVConfigMenuKickButton(QRVRect{}, qrv::kTagConfigManual);
+  hints_ = new QRVConfigMenu2waySwitch(QRVRect{}, qrv::kTagConfigHints);
+  version_ = new QRVConfigPluginInfoText(QRVRect{}, qrv::kTagConfigToggle, VersionLine(BuildDigits()));
   hints_->setValue(qrv::settings::ProcessHints());
   for (QRVBaseControl* c : std::initializer_list<QRVBaseControl*>{pageSwitch_, exit_, manual_, hints_, version_}) {
     c->setReportMouseDown(false);
@@ -213,10 +213,10 @@ void PresetBarConfigMenu::openManual() {
 
 void PresetBarConfigMenu::controlEvent(int tag, double value) {
   switch (tag) {
-    case kTagManual:
+    case qrv::kTagConfigManual:
       openManual();
       break;
-    case kTagHints: {
+    case qrv::kTagConfigHints: {
       const int flag = value >= 0.5 ? 1 : 0;
       if (hints_) {
         hints_->setValue(flag);
@@ -225,9 +225,9 @@ void PresetBarConfigMenu::controlEvent(int tag, double value) {
       owner_.overlayHost().setHintsFlag(flag);
       break;
     }
-    case kTagPage:
+    case qrv::kTagConfigPage:
       stayOpen_ = true;
-      owner_.sendNotification(std::lround(value) == 1 ? kShowInfo : kShowSettings, 1.0);
+      owner_.sendNotification(std::lround(value) == 1 ? qrv::kMessageShowAbout : qrv::kMessageHideAbout, 1.0);
       break;
     default:
       break;
@@ -246,10 +246,10 @@ void PresetBarConfigMenu::parameterNotification(int index, double value) {
       if (flag != qrv::settings::ProcessHints()) owner_.overlayHost().setHintsFlag(flag);
       break;
     }
-    case kShowInfo:
+    case qrv::kMessageShowAbout:
       showPage(1);
       break;
-    case kShowSettings:
+    case qrv::kMessageHideAbout:
       showPage(0);
       break;
     default:

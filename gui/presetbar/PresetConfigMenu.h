@@ -8,6 +8,7 @@
 
 #include "gui/engine/EditorLayout.h"
 #include "gui/presetbar/PresetBrowser.h"
+#include "presets/IndexTable.h"
 
 namespace Quarrytone {
 
@@ -71,8 +72,6 @@ class QRVConfigPluginInfoText final : public QRVConfigMenuRow {
 
 class PresetBarConfigMenu final : public PresetBarOverlayContent {
  public:
-  enum Tag : int { kTagManual = 55, kTagHints = 57, kTagPage = 62, kTagExit = 63 };
-  enum Notification : int { kShowInfo = 93, kShowSettings = 94 };
   static constexpr double kStripHeight = 29;
   static constexpr double kRowWidth = layout::kPanelWidth;
   static constexpr const char* kNoReader = "Make sure Acrobat Reader is installed";

@@ -52,7 +52,7 @@ QRVRect Shifted(QRVRect r, double dy) { return QRVRect{r.left, r.top + dy, r.rig
 class SaveDialogNameEdit final : public QRVTextEdit {
  public:
   SaveDialogNameEdit(const QRVRect& rect, PresetBarSaveDialog* dialog)
-      : QRVTextEdit(rect, PresetBarSaveDialog::kNameTag), dialog_(dialog) {}
+      : QRVTextEdit(rect, qrv::kTagSaveDialogName), dialog_(dialog) {}
   void endEdit() override {
     QRVTextEdit::endEdit();
     if (dialog_) dialog_->nameEditEnded();

@@ -13,6 +13,7 @@
 
 #include "gui/editor/QRVPresetBarHost.h"
 #include "presets/PresetManager.h"
+#include "presets/IndexTable.h"
 
 namespace Quarrytone {
 
@@ -53,7 +54,6 @@ class PresetBarSaveDialog final : public PresetSaveDialog {
  public:
   static constexpr int kNameCharacters = 64;
   static constexpr std::size_t kExtensionBytes = 4;  // ".qrv", which the field's byte limit leaves room for
-  static constexpr int kNameTag = 37;  // the name field's tag; the bar leaves it alone
   static constexpr QRVColor kShade{25, 25, 25, 200};
   static constexpr QRVColor kBox{44, 44, 47, 255};
   static constexpr QRVColor kMessage{236, 128, 112, 255};

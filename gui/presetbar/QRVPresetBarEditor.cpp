@@ -51,15 +51,13 @@ constexpr double kShiftClick = 0.5;
 // The tags before which an open zoom menu closes.
 bool ClosesZoomMenu(int tag) {
   switch (tag) {
-    case 30: case 32: case 36: case 49: case 51: case 63: case 81: case 82: case 83: case 95: case 96:
+    case qrv::kTagBarName: case qrv::kTagBarNudge: case qrv::kTagBarSave: case qrv::kTagBarCopy:
+    case qrv::kTagBarPaste: case qrv::kTagConfigToggle: case qrv::kTagBarUndoRedo: case qrv::kTagBarAB:
+    case qrv::kTagBarABCopy: case qrv::kTagBarUserDefault: case qrv::kTagBarAssign:
       return true;
     default:
-      return tag >= 97 && tag <= 106;
+      return tag >= qrv::kTagFavourite1 && tag <= qrv::kTagFavouriteRangeEnd;
   }
-}
-
-bool IsBrowserTag(int tag) {
-  return (tag >= 75 && tag <= 79) || tag == 84 || tag == 85 || tag == 88;
 }
 
 int Percent(double factor) { return static_cast<int>(std::lround(factor * 100.0)); }
@@ -104,16 +102,16 @@ void QRVPresetBarEditor::build(double width, double height) {
   favourites_ = host_->engine().createViewContainer(layout::bar::FavouritesRow(0));
   if (favourites_) favourites_->setBackgroundColor(kBarColor);
 
-  zoom_ = new PresetBarScaleMenuButton(layout::bar::kZoom, kTagZoom);
-  nudge_ = new PresetBarNudgeControl(layout::bar::kNudge, kTagNudge);
-  name_ = new PresetBarNameControl(layout::bar::kName, kTagName);
-  configButton_ = new PresetBarConfigMenuButton(layout::bar::Config(width), kTagConfig);
-  save_ = new PresetBarLabelKickButton(layout::bar::kSave, kTagSave, "Save");
-  copy_ = new PresetBarLabelButton(layout::bar::kCopy, kTagCopy, "Copy");
-  paste_ = new PresetBarLabelButton(layout::bar::kPaste, kTagPaste, "Paste");
-  ab_ = new ABCompPresetBarControl(layout::bar::kAB, kTagAB);
-  abCopy_ = new ABCopyPresetBarControl(layout::bar::kABCopy, kTagABCopy);
-  undoRedo_ = new PresetBarUndoRedoControl(layout::bar::kUndoRedo, kTagUndoRedo);
+  zoom_ = new PresetBarScaleMenuButton(layout::bar::kZoom, qrv::kTagBarZoom);
+  nudge_ = new PresetBarNudgeControl(layout::bar::kNudge, qrv::kTagBarNudge);
+  name_ = new PresetBarNameControl(layout::bar::kName, qrv::kTagBarName);
+  configButton_ = new PresetBarConfigMenuButton(layout::bar::Config(width), qrv::kTagConfigToggle);
+  save_ = new PresetBarLabelKickButton(layout::bar::kSave, qrv::kTagBarSave, "Save");
+  copy_ = new PresetBarLabelButton(layout::bar::kCopy, qrv::kTagBarCopy, "Copy");
+  paste_ = new PresetBarLabelButton(layout::bar::kPaste, qrv::kTagBarPaste, "Paste");
+  ab_ = new ABCompPresetBarControl(layout::bar::kAB, qrv::kTagBarAB);
+  abCopy_ = new ABCopyPresetBarControl(layout::bar::kABCopy, qrv::kTagBarABCopy);
+  undoRedo_ = new PresetBarUndoRedoControl(layout::bar::kUndoRedo, qrv::kTagBarUndoRedo);
   struct Hinted {
     QRVBaseControl* control;
     const char* hint;
@@ -131,7 +129,7 @@ void QRVPresetBarEditor::build(double width, double height) {
     auto* b = new PresetBarLabelOnOffButton(r, tag, label, kind);
     b->setBackColor(kBarColor);
     b->setFullWidthHover();
-    if (tag == kTagAssign) {
+    if (tag == qrv::kTagBarAssign) {
       b->onColor_.set(kAssignOnColor);
       b->autoOffDelay_ = kAssignAutoOffTicks;
     } else {
@@ -141,12 +139,12 @@ void QRVPresetBarEditor::build(double width, double height) {
     if (favourites_) favourites_->addControl(b);
     return b;
   };
-  userDefault_ = onOff(layout::bar::kUserDefault, kTagUserDefault, "D", PresetBarLabelOnOffButton::kIconStarOutline);
+  userDefault_ = onOff(layout::bar::kUserDefault, qrv::kTagBarUserDefault, "D", PresetBarLabelOnOffButton::kIconStarOutline);
   static const char* kSlotLabels[4] = {"1", "2", "3", "4"};
   for (int i = 0; i < 4; ++i)
-    favouriteButtons_[i] = onOff(layout::bar::Favourite(i), kTagFavourite1 + i, kSlotLabels[i],
+    favouriteButtons_[i] = onOff(layout::bar::Favourite(i), qrv::kTagFavourite1 + i, kSlotLabels[i],
                                  PresetBarLabelOnOffButton::kIconStarFilled);
-  assign_ = onOff(layout::bar::kAssign, kTagAssign, "Assign", PresetBarLabelOnOffButton::kIconTarget);
+  assign_ = onOff(layout::bar::kAssign, qrv::kTagBarAssign, "Assign", PresetBarLabelOnOffButton::kIconTarget);
   assign_->setTooltip(kAssignHint);
   if (favourites_) bar_->addContainer(favourites_);
 
@@ -158,7 +156,7 @@ void QRVPresetBarEditor::build(double width, double height) {
   if (browserOverlay_) browser_->attach(browserOverlay_, width, height);
   if (configOverlay_) config_->attach(configOverlay_, width, height);
   cornerOverlay_ = makeOverlay(kCornerColor);
-  corner_ = new PresetBarScaleCornerControl(QRVRect{width - kCornerSize, height - kCornerSize, width, height}, kTagZoom);
+  corner_ = new PresetBarScaleCornerControl(QRVRect{width - kCornerSize, height - kCornerSize, width, height}, qrv::kTagBarZoom);
   corner_->setTooltip(kCornerHint);
   if (cornerOverlay_) cornerOverlay_->addControl(corner_);
   layout();
@@ -218,7 +216,7 @@ void QRVPresetBarEditor::toggleBrowser() {
     closeBrowser();
     return;
   }
-  host_->notifyEditor(kBrowserOpening, 1.0);
+  host_->notifyEditor(qrv::kMessageBrowserOpening, 1.0);
   showOverlay(browserOverlay_);
   browserOpen_ = true;
   if (name_) name_->setValue(1.0);
@@ -235,7 +233,7 @@ void QRVPresetBarEditor::closeBrowser() {
     name_->invalidPeer();
   }
   if (browser_) browser_->closed();
-  host_->notifyEditor(kBrowserClosed, 0.0);
+  host_->notifyEditor(qrv::kMessageBrowserClosed, 0.0);
 }
 
 void QRVPresetBarEditor::toggleConfig() {
@@ -244,7 +242,7 @@ void QRVPresetBarEditor::toggleConfig() {
     return;
   }
   closeBrowser();
-  host_->notifyEditor(kConfigOpening, 1.0);
+  host_->notifyEditor(qrv::kMessageConfigOpening, 1.0);
   showOverlay(configOverlay_);
   configOpen_ = true;
   if (configButton_) {
@@ -253,7 +251,7 @@ void QRVPresetBarEditor::toggleConfig() {
   }
   // The hints switch shows the process-wide flag.
   if (config_) {
-    config_->parameterNotification(kTagHints, qrv::settings::ProcessHints());
+    config_->parameterNotification(qrv::kTagConfigHints, qrv::settings::ProcessHints());
     config_->opened();
   }
 }
@@ -267,8 +265,8 @@ void QRVPresetBarEditor::closeConfig() {
     configButton_->invalidPeer();
   }
   if (config_) config_->closed();
-  host_->notifyEditor(kConfigMenuClosed, 0.0);
-  host_->notifyEditor(kConfigClosed, 0.0);
+  host_->notifyEditor(qrv::kMessageHideAbout, 0.0);
+  host_->notifyEditor(qrv::kMessageConfigClosed, 0.0);
 }
 
 void QRVPresetBarEditor::closeOverlays() {
@@ -297,75 +295,75 @@ void QRVPresetBarEditor::closeZoomMenu() {
 void QRVPresetBarEditor::controlEvent(int tag, double value) {
   if (!built_) return;
   // Only four favourite slots exist; the other tags of that range mean nothing.
-  if (tag > kTagFavourite4 && tag <= 106) return;
-  if (tag == PresetBarSaveDialog::kNameTag) return;  // the dialog's own field
+  if (tag > qrv::kTagFavourite4 && tag <= qrv::kTagFavouriteRangeEnd) return;
+  if (tag == qrv::kTagSaveDialogName) return;  // the dialog's own field
   const bool assigning = assignMode();
   if (ClosesZoomMenu(tag)) closeZoomMenu();
 
   switch (tag) {
-    case kTagName:
+    case qrv::kTagBarName:
       nameEvent();
       break;
-    case kTagNudge:
+    case qrv::kTagBarNudge:
       if (manager_) value > 0.5 ? manager_->Next() : manager_->Previous();
       refreshLabel();
       refreshBrowser();
       break;
-    case kTagSave:
+    case qrv::kTagBarSave:
       openSave();
       host_->refresh();
       break;
-    case kTagCopy:
+    case qrv::kTagBarCopy:
       if (manager_) manager_->CopyToClipboard();
       break;
-    case kTagPaste:
+    case qrv::kTagBarPaste:
       if (manager_) manager_->PasteFromClipboard();
       refreshLabel();
       break;
-    case kTagManual:
+    case qrv::kTagConfigManual:
       if (config_) config_->controlEvent(tag, value);
       host_->refresh();
       break;
-    case kTagHints:
-    case kTagConfigItem:
+    case qrv::kTagConfigHints:
+    case qrv::kTagConfigPage:
       if (config_) config_->controlEvent(tag, value);
       break;
-    case kTagZoom:
+    case qrv::kTagBarZoom:
       // A menu choice, a wheel turn or a reset on the percentage; the corner drag comes here too.
       applyZoom(dragging_ ? corner_->getZoomFactor() : zoom_->getZoomFactor(), !dragging_);
       break;
-    case kTagConfig:
+    case qrv::kTagConfigToggle:
       toggleConfig();
       break;
-    case kTagUndoRedo:
+    case qrv::kTagBarUndoRedo:
       if (manager_) value > 0.5 ? manager_->Redo() : manager_->Undo();
       refreshLabel();
       refreshAB();
       break;
-    case kTagAB:
+    case qrv::kTagBarAB:
       if (manager_) manager_->SelectSlot(value >= 0.5 ? qrv::kSlotB : qrv::kSlotA);
       refreshLabel();
       refreshAB();
       refreshBrowser();
       break;
-    case kTagABCopy:
+    case qrv::kTagBarABCopy:
       if (manager_) manager_->CopySlot();
       refreshAB();
       break;
-    case kTagCloseOverlay:
+    case qrv::kTagCloseOverlay:
       closeOverlays();
       break;
-    case kTagUserDefault:
+    case qrv::kTagBarUserDefault:
       userDefaultEvent(value, assigning);
       break;
-    case kTagAssign:
+    case qrv::kTagBarAssign:
       return;  // the button's own state is assign mode
     default:
-      if (tag >= kTagFavourite1 && tag <= kTagFavourite4) {
-        favouriteEvent(tag - kTagFavourite1, value, assigning);
-      } else if (IsBrowserTag(tag)) {
+      if (tag >= qrv::kTagFavourite1 && tag <= qrv::kTagFavourite4) {
+        favouriteEvent(tag - qrv::kTagFavourite1, value, assigning);
+      } else if (qrv::IsBrowserTag(tag)) {
         if (browser_) browser_->controlEvent(tag, value);
-        if (tag == 78) host_->refresh();
+        if (tag == qrv::kTagBrowserInfo) host_->refresh();
       }
       break;
   }
@@ -374,7 +372,7 @@ void QRVPresetBarEditor::controlEvent(int tag, double value) {
     assign_->setValue(0.0);
     assign_->invalidPeer();
   }
-  if (tag == kTagUserDefault || (tag >= kTagFavourite1 && tag <= kTagFavourite4)) refreshFavourites();
+  if (tag == qrv::kTagBarUserDefault || (tag >= qrv::kTagFavourite1 && tag <= qrv::kTagFavourite4)) refreshFavourites();
 }
 
 void QRVPresetBarEditor::nameEvent() {
@@ -565,24 +563,24 @@ void QRVPresetBarEditor::parameterNotification(int index, double value) {
     return;
   }
   switch (index) {
-    case kAcceptReference:
+    case qrv::kMessageAcceptReference:
       if (manager_) manager_->AcceptCurrentAsReference();
       refreshLabel();
       break;
-    case kTagHints:
+    case qrv::kTagConfigHints:
       if (config_) config_->parameterNotification(index, value);
       break;
-    case kZoomRestored:
+    case qrv::kMessageZoom:
       followManagerZoom();
       break;
-    case kRefreshAll:
+    case qrv::kMessageRefreshAll:
       refreshLabel();
       refreshBrowser();
       refreshAB();
       followManagerZoom();
       relabelZoom();
       break;
-    case kConfigShowAgain: {
+    case qrv::kMessageShowAbout: {
       handlingConfigMessage_ = true;
       if (config_) config_->parameterNotification(index, value);
       // Back on top of whatever else came since.
@@ -595,7 +593,7 @@ void QRVPresetBarEditor::parameterNotification(int index, double value) {
       handlingConfigMessage_ = false;
       break;
     }
-    case kConfigMenuClosed: {
+    case qrv::kMessageHideAbout: {
       handlingConfigMessage_ = true;
       if (config_) config_->parameterNotification(index, value);
       if (configOpen_ && !(config_ && config_->stayOpen())) closeConfig();
@@ -672,7 +670,7 @@ void QRVPresetBarEditor::cornerIdle(QRVPoint pointer, int buttons) {
   const double z = PresetBarScaleMenuButton::CorrectZoom(r * dragStartZoom_);
   if (Percent(z) == Percent(shownZoom_) && z == shownZoom_) return;
   corner_->setZoomFactor(z);
-  controlEvent(kTagZoom, z);
+  controlEvent(qrv::kTagBarZoom, z);
 }
 
 QRVPresetBarFactory PresetBarEditorFactory() {

@@ -14,6 +14,7 @@
 #include "gui/presetbar/PresetBarControls.h"
 #include "gui/presetbar/PresetBarOverlay.h"
 #include "gui/presetbar/PresetSaveDialog.h"
+#include "presets/IndexTable.h"
 
 namespace qrv {
 class PresetManager;
@@ -33,39 +34,6 @@ class QRVPresetBarEditor final : public QRVPresetBar, private PresetBarOverlayOw
   static constexpr int kAssignAutoOffTicks = 333;
   static constexpr double kCornerSize = layout::bar::kCornerSize;
   static constexpr const char* kCouldNotSave = "Could not save preset file";
-
-  // Tags of the bar's controls and messages.
-  enum Tag : int {
-    kTagName = 30,
-    kTagNudge = 32,
-    kTagSave = 36,
-    kTagCopy = 49,
-    kTagPaste = 51,
-    kTagManual = 55,
-    kTagHints = 57,
-    kTagZoom = 60,
-    kTagConfigItem = 62,
-    kTagConfig = 63,
-    kTagUndoRedo = 81,
-    kTagAB = 82,
-    kTagABCopy = 83,
-    kTagCloseOverlay = 87,
-    kTagUserDefault = 95,
-    kTagAssign = 96,
-    kTagFavourite1 = 97,
-    kTagFavourite4 = 100,
-  };
-  enum Notification : int {
-    kBrowserOpening = 89,
-    kBrowserClosed = 90,
-    kConfigOpening = 91,
-    kConfigClosed = 92,
-    kConfigShowAgain = 93,
-    kConfigMenuClosed = 94,
-    kAcceptReference = 54,
-    kZoomRestored = 59,
-    kRefreshAll = 69,
-  };
 
   // manager may be null: the controls show, preset actions do nothing.
   QRVPresetBarEditor(QRVPresetBarHost* host, qrv::PresetManager* manager);

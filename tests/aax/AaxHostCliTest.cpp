@@ -9,6 +9,7 @@
 #include "dsp/ParameterSet.h"
 #include "dsp/ScopedFlushToZero.h"
 #include "dsp/warmGlowEffect.h"
+#include "presets/IndexTable.h"
 #include "tests/aax/AaxTestSupport.h"
 #include "tests/aax/WavFile.h"
 #include "tests/support/TempDir.h"

@@ -10,6 +10,7 @@
 #include "format/aax/QRV_Wrappers/QRV_AAX_RenderContext.h"
 #include "format/aax/QRV_Wrappers/QRV_QVWG_2300_AAX_Parameters_Wrapper.h"
 #include "format/aax/QRV_Wrappers/QRV_QVWG_2300_QRV_AAXWrapper_GUI.h"
+#include "presets/IndexTable.h"
 #include "tests/aax/AaxTestSupport.h"
 #include "tests/aax/InProcessHost.h"
 

@@ -5,6 +5,7 @@
 #include "dsp/ParameterSet.h"
 #include "dsp/ScopedFlushToZero.h"
 #include "dsp/warmGlowEffect.h"
+#include "presets/IndexTable.h"
 #include "tests/aax/AaxTestSupport.h"
 #include "tests/support/AllocationCounter.h"
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "dsp/ParameterSet.h"
+#include "presets/IndexTable.h"
 #include "tests/editor/EditorTestSupport.h"
 
 namespace qrv::test {

@@ -81,7 +81,7 @@ inline const PanelLayout& Layout() {
         if (bar->zoomButton()) l.zoom = bar->zoomButton()->getViewSize();
         if (bar->abSwitch()) l.ab = bar->abSwitch()->getViewSize();
         if (bar->configButton()) l.config = bar->configButton()->getViewSize();
-        bar->controlEvent(Quarrytone::QRVPresetBarEditor::kTagConfig, 1.0);
+        bar->controlEvent(qrv::kTagConfigToggle, 1.0);
         if (auto* menu = static_cast<Quarrytone::PresetBarConfigMenu*>(bar->configContent()); menu && menu->hintsRow()) {
           const QRVRect r = menu->hintsRow()->choiceRect(0);  // overlay points, below the bar
           l.hintsHide = QRVRect{r.left, r.top + kBar, r.right, r.bottom + kBar};

@@ -138,7 +138,7 @@ TEST_F(PresetBarEditorTest, ABSwitchCopyClipboardAndOverlaysReachTheManager) {
   Click(bar().nameControl());  // closes the configuration, then opens the browser
   EXPECT_FALSE(Shown(bar().configContainer()));
   EXPECT_TRUE(Shown(bar().browserContainer()));
-  bar().controlEvent(QRVPresetBarEditor::kTagCloseOverlay, 1.0);
+  bar().controlEvent(qrv::kTagCloseOverlay, 1.0);
   EXPECT_FALSE(bar().browserOpen());
   EXPECT_FALSE(Shown(bar().browserContainer()));
   EXPECT_DOUBLE_EQ(bar().nameControl()->getValue(), 0.0);
@@ -273,7 +273,7 @@ TEST_F(PresetBarEditorTest, ZoomMenuResizesTheWindowAndStoresTheZoom) {
   Click(QRVPoint{p.left + (inc.left + inc.right) / 2, p.top + (inc.top + inc.bottom) / 2});
   EXPECT_EQ(pm().zoom(), 130);
   EXPECT_TRUE(handler->isOpen());
-  bar().controlEvent(QRVPresetBarEditor::kTagCopy, 1.0);
+  bar().controlEvent(qrv::kTagBarCopy, 1.0);
   EXPECT_FALSE(handler->isOpen());
   EXPECT_EQ(pm().zoom(), 130);
 }
@@ -433,7 +433,7 @@ TEST_F(PresetBarEditorTest, OverlayContentHooksAndTheControllersNotifications) {
   EXPECT_TRUE(Shown(bar().configContainer()));
 
   // 54 accepts the edited preset as the reference: the mark goes.
-  bar().controlEvent(QRVPresetBarEditor::kTagCloseOverlay, 1.0);
+  bar().controlEvent(qrv::kTagCloseOverlay, 1.0);
   EXPECT_FALSE(Shown(bar().configContainer()));
   TurnCompression(30);
   ASSERT_TRUE(pm().modified());

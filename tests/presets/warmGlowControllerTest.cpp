@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "presets/IndexTable.h"
 #include "presets/PresetManager.h"
 #include "controller/warmGlowController.h"
 #include "tests/presets/PresetTestSupport.h"

@@ -72,9 +72,10 @@ void QRV_AAX_ControllerWrapper::SetParameter(int index, double value) {
 }
 
 void QRV_AAX_ControllerWrapper::SendToHost(int index, double value) {
-  const char* id = (index >= 0 && index <= 12) || index == kMessagePresetStart || index == kMessagePresetStop
-                       ? IDOfIndex(index)
-                       : nullptr;
+  // The slots before the gain-reduction meter and the preset-load brackets reach the host; nothing else.
+  const bool toHost = (index >= 0 && index < static_cast<int>(kSlotGainReduction)) || index == kMessagePresetStart ||
+                      index == kMessagePresetStop;
+  const char* id = toHost ? IDOfIndex(index) : nullptr;
   if (id == nullptr) return;
   if (model_ != nullptr) {
     model_->TouchParameter(id);

@@ -6,6 +6,7 @@
 #include "dsp/ParameterSet.h"
 #include "dsp/ScopedFlushToZero.h"
 #include "format/aax/QRV_Wrappers/QRV_AAX_RenderContext.h"
+#include "presets/IndexTable.h"
 
 namespace qrv::aax {
 

@@ -9,6 +9,7 @@
 #include "dsp/FactoryPresets.h"
 #include "dsp/ParameterSet.h"
 #include "dsp/LittleEndian.h"
+#include "presets/IndexTable.h"
 #include "presets/PresetBlob.h"
 #include "presets/StateChunk.h"
 
