@@ -3,26 +3,18 @@
 #pragma once
 
 #include "gui/engine/EditorPalette.h"
+#include "gui/backend/art/PanelGeometry.h"
 #include "gui/controls/QRVControls.h"
 #include "presets/IndexTable.h"
 
 namespace qrv {
 
-// Embedded images of the product panel.
-enum ProductImage : int {
-  kImagePanel = 11128,
-  kImageModeSwitch = 12129,
-  kImageAttackKnob = 12130,
-  kImageValveKnob = 12139,
-  kImageVuLit = 12151,
-  kImageVuCover = 12152,
-  kImageVuDark = 12153,
-  kImageCompressionKnob = 12171,
-  kImageTimeKnob = 12173,
-  kImageOutputKnob = 12177,
-  kImageRatioKnob = 12181,
-  kImageAbout = 12200,
-};
+// Embedded images of the product panel: the artwork names them.
+using ProductImage = art::ImageId;
+using enum art::ImageId;
+
+constexpr QRVPoint TopLeft(const art::Box& b) { return QRVPoint{b.left, b.top}; }
+constexpr QRVRect ToRect(const art::Box& b) { return QRVRect{b.left, b.top, b.right, b.bottom}; }
 
 // A needle over a lit or dark face; the value (0..1) is the gain reduction as 1 - gain. Reports
 // nothing: every mouse event falls through.
@@ -31,10 +23,10 @@ class COldVuMeter2 : public QRVCustomControl {
   static constexpr int kTag = qrv::kTagVuMeter;
   static constexpr QRVColor kNeedleLit{170, 165, 160, 255};
   static constexpr QRVColor kNeedleDark{140, 135, 130, 255};
-  static constexpr QRVPoint kPivot{200, 155};
-  static constexpr double kInnerRadius = 3;
-  static constexpr double kOuterRadius = 86;
-  static constexpr double kNeedleWidth = 2;
+  static constexpr QRVPoint kPivot{art::kPivotX, art::kPivotY};
+  static constexpr double kInnerRadius = art::kNeedleInner;
+  static constexpr double kOuterRadius = art::kNeedleOuter;
+  static constexpr double kNeedleWidth = art::kNeedleWidth;
 
   // Null faces draw only the needle.
   COldVuMeter2(const QRVRect& rect, QRVBitmap* litFace, QRVBitmap* cover, QRVBitmap* darkFace);

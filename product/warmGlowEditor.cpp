@@ -36,28 +36,28 @@ constexpr int kValvePositions = Frames(kSlotValveLevel);
 // In the order they are added (later ones lie on top). The wheel steps of AttackRatio and ValveLevel are a
 // seventh, as the panel has always turned (a notch moves half a step: the knob's own wheel rule).
 constexpr KnobSpec kKnobs[] = {
-    {kSlotTime, kImageTimeKnob, {28, 143}, Frames(kSlotTime), 5, 0.5, 0.1, 0.5, 300, 1500,
+    {kSlotTime, kImageTimeKnob, TopLeft(art::kTimeKnob), Frames(kSlotTime), 5, 0.5, 0.1, 0.5, 300, 1500,
      "Sets up the combined attack and release time"},
-    {kSlotCompression, kImageCompressionKnob, {143, 143}, Frames(kSlotCompression), 7, 0.5, 0.05, 0.2, 300, 1500,
+    {kSlotCompression, kImageCompressionKnob, TopLeft(art::kCompressionKnob), Frames(kSlotCompression), 7, 0.5, 0.05, 0.2, 300, 1500,
      "Controls the amount of gain reduction by adjusting the threshold point"},
     // A wheel notch of the output knob is one 0.5 dB step of its 0..30 dB.
-    {kSlotOutput, kImageOutputKnob, {258, 143}, Frames(kSlotOutput), 8, 0.0,
+    {kSlotOutput, kImageOutputKnob, TopLeft(art::kOutputKnob), Frames(kSlotOutput), 8, 0.0,
      1.0 / ControlShapeOf(kSlotOutput).engineSteps, 0.2, 300, 1500,
      "Controls the level of the processed signal"},
     // One wheel step of the ratio knob is one of its positions.
-    {kSlotRatio, kImageRatioKnob, {50, 50}, kRatioPositions, 1, 0.5, 1.0 / (kRatioPositions - 1), 1.0, 150, 150,
+    {kSlotRatio, kImageRatioKnob, TopLeft(art::kRatioKnob), kRatioPositions, 1, 0.5, 1.0 / (kRatioPositions - 1), 1.0, 150, 150,
      "Controls current compression ratio"},
-    {kSlotAttackRatio, kImageAttackKnob, {31, 123}, kAttackPositions, 1, 0.5, 1.0 / 7, 1.0, 100, 100,
+    {kSlotAttackRatio, kImageAttackKnob, TopLeft(art::kAttackKnob), kAttackPositions, 1, 0.5, 1.0 / 7, 1.0, 100, 100,
      "Controls the ratio between the attack and release"},
-    {kSlotValveLevel, kImageValveKnob, {267, 92}, kValvePositions, 1, 0.5, 1.0 / 7, 1.0, 100, 100,
+    {kSlotValveLevel, kImageValveKnob, TopLeft(art::kValveKnob), kValvePositions, 1, 0.5, 1.0 / 7, 1.0, 100, 100,
      "Sets up a valve processing reference level"},
 };
 // clang-format on
 
-constexpr QRVPoint kModeSwitchAt{262, 46};
+constexpr QRVPoint kModeSwitchAt = TopLeft(art::kModeSwitch);
 constexpr int kModePositions = Frames(kSlotProcess);
-constexpr QRVRect kMeterRect{150, 66, 250, 109};
-constexpr QRVRect kNameRect{85, 5, 313, 45};
+constexpr QRVRect kMeterRect = ToRect(art::kMeterFace);
+constexpr QRVRect kNameRect = ToRect(art::kNameButton);
 constexpr QRVRect kPanelRect{0, 0, kEditorWidth, kEditorHeight};
 
 // A strip frame's rectangle at (left, top): the bitmap's layout size divided into its grid.

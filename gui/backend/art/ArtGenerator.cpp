@@ -15,6 +15,7 @@
 
 #include "gui/backend/art/ArtKit.h"
 #include "gui/backend/art/Artwork.h"
+#include "gui/backend/art/PanelGeometry.h"
 
 namespace {
 
@@ -64,37 +65,39 @@ void WritePreview(const std::string& dir, const std::vector<cairo_surface_t*>& s
       if (images[i].id == id) return i;
     return 0;
   };
-  cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 800, 550);
+  cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, images[find(kImagePanel)].width,
+                                                    images[find(kImagePanel)].height);
   cairo_t* cr = cairo_create(out);
-  auto place = [&](int id, double x, double y, double value) {
+  const double k = kPixelsPerPoint;
+  auto place = [&](int id, const Box& at, double value) {
     const ImageInfo& s = images[find(id)];
     int fw = s.width / s.columns, fh = s.height / s.rows;
     int i = static_cast<int>((s.frames - 1) * value + 0.5);
     cairo_save(cr);
-    cairo_rectangle(cr, x * 2, y * 2, fw, fh);
+    cairo_rectangle(cr, at.left * k, at.top * k, fw, fh);
     cairo_clip(cr);
-    cairo_set_source_surface(cr, surfaces[find(id)], x * 2 - (i / s.rows) * fw, y * 2 - (i % s.rows) * fh);
+    cairo_set_source_surface(cr, surfaces[find(id)], at.left * k - (i / s.rows) * fw, at.top * k - (i % s.rows) * fh);
     cairo_paint(cr);
     cairo_restore(cr);
   };
-  place(11128, 0, 0, 0);
-  place(12129, 262, 46, 0.0);
-  place(12173, 28, 143, 0.5);
-  place(12171, 143, 143, 0.35);
-  place(12177, 258, 143, 0.15);
-  place(12181, 50, 50, 0.5);
-  place(12130, 31, 123, 0.5);
-  place(12139, 267, 92, 0.5);
-  place(12151, 150, 66, 0);
+  place(kImagePanel, Box{0, 0, 0, 0}, 0);
+  place(kImageModeSwitch, kModeSwitch, 0.0);
+  place(kImageTimeKnob, kTimeKnob, 0.5);
+  place(kImageCompressionKnob, kCompressionKnob, 0.35);
+  place(kImageOutputKnob, kOutputKnob, 0.15);
+  place(kImageRatioKnob, kRatioKnob, 0.5);
+  place(kImageAttackKnob, kAttackKnob, 0.5);
+  place(kImageValveKnob, kValveKnob, 0.5);
+  place(kImageVuLit, kMeterFace, 0);
   // Needle at 0.3, clipped to the meter's face like the meter's own drawing.
   double a = 2.0943951023931953 - 0.3 * 1.0471975511965976;
-  cairo_scale(cr, 2, 2);
-  cairo_rectangle(cr, 150, 66, 100, 43);
+  cairo_scale(cr, k, k);
+  cairo_rectangle(cr, kMeterFace.left, kMeterFace.top, kMeterFace.width(), kMeterFace.height());
   cairo_clip(cr);
-  cairo_set_line_width(cr, 2.0);
+  cairo_set_line_width(cr, kNeedleWidth);
   cairo_set_source_rgb(cr, 170 / 255.0, 165 / 255.0, 160 / 255.0);
-  cairo_move_to(cr, 200.5 + std::cos(a) * 3, 155.5 - std::sin(a) * 3);
-  cairo_line_to(cr, 200.5 + std::cos(a) * 86, 155.5 - std::sin(a) * 86);
+  cairo_move_to(cr, kPivotX + 0.5 + std::cos(a) * kNeedleInner, kPivotY + 0.5 - std::sin(a) * kNeedleInner);
+  cairo_line_to(cr, kPivotX + 0.5 + std::cos(a) * kNeedleOuter, kPivotY + 0.5 - std::sin(a) * kNeedleOuter);
   cairo_stroke(cr);
   cairo_destroy(cr);
   cairo_surface_write_to_png(out, (dir + "/preview.png").c_str());

@@ -5,16 +5,17 @@
 #include <string>
 #include <string_view>
 
-#include "gui/engine/EditorLayout.h"
 #include "dsp/ParameterSet.h"
+#include "gui/engine/EditorLayout.h"
 
 #include "gui/backend/art/ArtKit.h"
+#include "gui/backend/art/PanelGeometry.h"
 
 namespace art {
 
 namespace {
 
-constexpr double kScale = 2.0;
+constexpr double kScale = kPixelsPerPoint;
 
 // Palette of the panel: warm cream enamel, brown legends, copper accents.
 const RGB kCream = Hex(0xeadcb9);
@@ -23,16 +24,21 @@ const RGB kInk = Hex(0x3a2718);
 const RGB kInkSoft = Hex(0x6b5138);
 const RGB kCopper = Hex(0xb0602a);
 
-// Layout of the product panel in points (the controls' rectangles decide these).
-constexpr double kTimeX = 85, kCompX = 200, kOutX = 315, kBigY = 200;
+// Layout of the product panel in points, from the controls' rectangles.
+constexpr double kPanelW = Quarrytone::layout::kPanelWidth, kPanelH = Quarrytone::layout::kPanelHeight;
+// An image's pixels for a length in points, or for `count` frames of it.
+constexpr int Px(double points, int count = 1) { return static_cast<int>(points * kPixelsPerPoint * count); }
+constexpr double kTimeX = kTimeKnob.centreX(), kCompX = kCompressionKnob.centreX(), kOutX = kOutputKnob.centreX();
+constexpr double kBigY = kTimeKnob.centreY();
+static_assert(kCompressionKnob.centreY() == kBigY && kOutputKnob.centreY() == kBigY);
 constexpr double kBigCapR = 26;  // skirt radius of the three large knobs
-constexpr double kRatioX = 85, kRatioY = 85, kRatioR = 20;
-constexpr double kAttackX = 46.5, kAttackY = 138.5;
-constexpr double kValveX = 282.5, kValveY = 107.5;
+constexpr double kRatioX = kRatioKnob.centreX(), kRatioY = kRatioKnob.centreY(), kRatioR = 20;
+constexpr double kAttackX = kAttackKnob.centreX(), kAttackY = kAttackKnob.centreY();
+constexpr double kValveX = kValveKnob.centreX(), kValveY = kValveKnob.centreY();
 constexpr double kSmallR = 11;
-constexpr double kSwitchX = 262, kSwitchY = 46, kSwitchW = 106;
-constexpr double kFaceX = 150, kFaceY = 66, kFaceW = 100, kFaceH = 43;
-constexpr double kPivotX = 200, kPivotY = 155;  // the needle's pivot, below the face
+constexpr double kSwitchX = kModeSwitch.left, kSwitchY = kModeSwitch.top, kSwitchW = kModeSwitch.width();
+constexpr double kFaceX = kMeterFace.left, kFaceY = kMeterFace.top, kFaceW = kMeterFace.width(),
+                 kFaceH = kMeterFace.height();
 
 // Type for 100 %, where a point is a pixel. Outlines are hinted at that scale (ArtKit's GridText), so
 // these sizes give capitals and figures of whole pixels: 7 for every legend and scale, 8 for the
@@ -417,7 +423,7 @@ void ModeLegends(cairo_t* cr) {
 void MakerMark(cairo_t* cr, double x, double y, const Font& f);
 
 void Panel(cairo_t* cr) {
-  const double W = Quarrytone::layout::kPanelWidth, H = Quarrytone::layout::kPanelHeight;
+  const double W = kPanelW, H = kPanelH;
   BrushedCream(cr, W, H, 0x5eed);
   // Bevelled edge and an engraved border.
   cairo_set_line_width(cr, 1.2);
@@ -719,7 +725,7 @@ void VuCover(cairo_t* cr) {
 // ---------------------------------------------------------------- about box
 
 void About(cairo_t* cr) {
-  const double W = Quarrytone::layout::kPanelWidth, H = Quarrytone::layout::kPanelHeight;
+  const double W = kPanelW, H = kPanelH;
   cairo_pattern_t* bg = cairo_pattern_create_linear(0, 0, 0, H);
   AddStop(bg, 0, Hex(0x2c1c12));
   AddStop(bg, 1, Hex(0x0f0a07));
@@ -818,19 +824,22 @@ constexpr int Frames(unsigned slot) { return qrv::KnobFrames(qrv::ControlShapeOf
 
 const std::vector<ImageInfo>& ImageTable() {
   static const std::vector<ImageInfo> images = {
-      {11128, 800, 550, 1, 1, 1, "panel"},
-      {12129, 212, 468, Frames(qrv::kSlotProcess), 1, 3, "mode switch"},
-      {12181, 140, 980, Frames(qrv::kSlotRatio), 1, 7, "ratio knob"},
-      {12130, 62, 434, Frames(qrv::kSlotAttackRatio), 1, 7, "attack ratio knob"},
-      {12139, 62, 434, Frames(qrv::kSlotValveLevel), 1, 7, "valve level knob"},
-      {12173, 1140, 1140, Frames(qrv::kSlotTime), 5, 5, "time knob"},
-      {12171, 1596, 1368, Frames(qrv::kSlotCompression), 7, 6, "compression knob"},
-      {12177, 1824, 1824, Frames(qrv::kSlotOutput), 8, 8, "output knob"},
-      {12151, 200, 86, 1, 1, 1, "vu face lit"},
-      {12152, 226, 92, 1, 1, 1, "vu cover"},
-      {12153, 200, 86, 1, 1, 1, "vu face dark"},
-      {12200, 800, 550, 1, 1, 1, "about box"},
-      {90001, 240, 240, 1, 1, 1, "maker logo"},
+      {kImagePanel, Px(kPanelW), Px(kPanelH), 1, 1, 1, "panel"},
+      {kImageModeSwitch, Px(kSwitchWidth), Px(kSwitchHeight, 3), Frames(qrv::kSlotProcess), 1, 3, "mode switch"},
+      {kImageRatioKnob, Px(kRatioKnobSize), Px(kRatioKnobSize, 7), Frames(qrv::kSlotRatio), 1, 7, "ratio knob"},
+      {kImageAttackKnob, Px(kSmallKnobSize), Px(kSmallKnobSize, 7), Frames(qrv::kSlotAttackRatio), 1, 7,
+       "attack ratio knob"},
+      {kImageValveKnob, Px(kSmallKnobSize), Px(kSmallKnobSize, 7), Frames(qrv::kSlotValveLevel), 1, 7,
+       "valve level knob"},
+      {kImageTimeKnob, Px(kBigKnobSize, 5), Px(kBigKnobSize, 5), Frames(qrv::kSlotTime), 5, 5, "time knob"},
+      {kImageCompressionKnob, Px(kBigKnobSize, 7), Px(kBigKnobSize, 6), Frames(qrv::kSlotCompression), 7, 6,
+       "compression knob"},
+      {kImageOutputKnob, Px(kBigKnobSize, 8), Px(kBigKnobSize, 8), Frames(qrv::kSlotOutput), 8, 8, "output knob"},
+      {kImageVuLit, Px(kMeterFace.width()), Px(kMeterFace.height()), 1, 1, 1, "vu face lit"},
+      {kImageVuCover, Px(kCoverWidth), Px(kCoverHeight), 1, 1, 1, "vu cover"},
+      {kImageVuDark, Px(kMeterFace.width()), Px(kMeterFace.height()), 1, 1, 1, "vu face dark"},
+      {kImageAbout, Px(kPanelW), Px(kPanelH), 1, 1, 1, "about box"},
+      {kImageMakerLogo, 240, 240, 1, 1, 1, "maker logo"},
   };
   return images;
 }
@@ -840,19 +849,19 @@ cairo_surface_t* RenderImage(const ImageInfo& s) {
   cairo_t* cr = cairo_create(surface);
   cairo_scale(cr, kScale, kScale);
   switch (s.id) {
-    case 11128: Panel(cr); break;
-    case 12129: Strip(cr, s, SwitchStripFrame); break;
-    case 12181: Strip(cr, s, RatioFrame); break;
-    case 12130:
-    case 12139: Strip(cr, s, SmallFrame); break;
-    case 12173:
-    case 12171:
-    case 12177: Strip(cr, s, BigKnobFrame); break;
-    case 12151: VuFace(cr, true); break;
-    case 12152: VuCover(cr); break;
-    case 12153: VuFace(cr, false); break;
-    case 12200: About(cr); break;
-    case 90001: Logo(cr); break;
+    case kImagePanel: Panel(cr); break;
+    case kImageModeSwitch: Strip(cr, s, SwitchStripFrame); break;
+    case kImageRatioKnob: Strip(cr, s, RatioFrame); break;
+    case kImageAttackKnob:
+    case kImageValveKnob: Strip(cr, s, SmallFrame); break;
+    case kImageTimeKnob:
+    case kImageCompressionKnob:
+    case kImageOutputKnob: Strip(cr, s, BigKnobFrame); break;
+    case kImageVuLit: VuFace(cr, true); break;
+    case kImageVuCover: VuCover(cr); break;
+    case kImageVuDark: VuFace(cr, false); break;
+    case kImageAbout: About(cr); break;
+    case kImageMakerLogo: Logo(cr); break;
     default: break;
   }
   cairo_destroy(cr);
