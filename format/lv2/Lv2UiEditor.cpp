@@ -30,12 +30,14 @@ double StartingZoom(float hostScaleFactor) {
 }
 
 Lv2UiEditor::Lv2UiEditor(const Lv2UiHost& host)
-    : QRVVSTGUIEditorWrapperV4_PresetBar(&CreateProductEditor, Quarrytone::PresetBarEditorFactory()), host_(host) {}
+    : host_(host), window_(&CreateProductEditor, Quarrytone::PresetBarEditorFactory()) {
+  window_.setHost(this);
+}
 
 Lv2UiEditor::~Lv2UiEditor() {
   {
     const PresetLock lock(host_.instance);
-    Lv2UiEditor::close();
+    window_.close();
   }
   if (host_.instance != nullptr) host_.instance->DetachEditor(this);
 }
@@ -43,18 +45,19 @@ Lv2UiEditor::~Lv2UiEditor() {
 bool Lv2UiEditor::OpenIn(unsigned long parent, double zoom) {
   if (host_.instance != nullptr) {
     manager_ = host_.instance->AttachEditor(this);
-    attachPresetBar(nullptr, manager_, nullptr);
+    window_.attachPresetBar(nullptr, manager_, nullptr);
   }
   const PresetLock lock(host_.instance);
   if (host_.instance != nullptr) restoresSeen_ = host_.instance->RestoreCount();
-  if (!open(tk::PlatformType::X11, parent)) return false;
-  if (zoom != 1.0) setZoom(zoom);
-  if (host_.resize != nullptr) host_.resize->ui_resize(host_.resize->handle, windowWidth(), windowHeight());
+  if (!window_.open(tk::PlatformType::X11, parent)) return false;
+  if (zoom != 1.0) window_.setZoom(zoom);
+  if (host_.resize != nullptr) host_.resize->ui_resize(host_.resize->handle, window_.windowWidth(), window_.windowHeight());
   return true;
 }
 
 unsigned long Lv2UiEditor::Widget() const {
-  const auto* x11 = frame_ != nullptr ? dynamic_cast<tk::X11PlatformFrame*>(frame_->platform()) : nullptr;
+  const auto* x11 =
+      window_.frame() != nullptr ? dynamic_cast<tk::X11PlatformFrame*>(window_.frame()->platform()) : nullptr;
   return x11 != nullptr ? x11->window() : 0;
 }
 
@@ -69,9 +72,9 @@ void Lv2UiEditor::PortEvent(uint32_t port, uint32_t size, uint32_t format, const
     const ControlPort& p = kControlPorts[port];
     const double v = ToNormalised(p, value);
     if (manager_ != nullptr) manager_->ParameterChanged(static_cast<int>(p.slot), v);
-    valueChangedByController(static_cast<int>(p.slot), v);
+    window_.valueChangedByController(static_cast<int>(p.slot), v);
   } else if (port == kPortGainReduction) {
-    valueChangedByController(static_cast<int>(kSlotGainReduction), ReadingFromDb(value));
+    window_.valueChangedByController(static_cast<int>(kSlotGainReduction), ReadingFromDb(value));
   }
 }
 
@@ -79,7 +82,7 @@ void Lv2UiEditor::Idle() {
   const PresetLock lock(host_.instance);
   if (host_.instance != nullptr && host_.instance->RestoreCount() != restoresSeen_) {
     restoresSeen_ = host_.instance->RestoreCount();
-    valueChangedByController(qrv::kMessageRefreshAll, 0.0);
+    window_.valueChangedByController(qrv::kMessageRefreshAll, 0.0);
   }
   tk::X11PlatformFrame::processEvents(0);
 }
@@ -88,18 +91,18 @@ void Lv2UiEditor::WritePort(uint32_t port, float value) {
   if (host_.write != nullptr) host_.write(host_.controller, port, sizeof value, 0, &value);
 }
 
-void Lv2UiEditor::parameterChanged(int index, double value) {
+void Lv2UiEditor::setValue(int index, double value) {
   if (index >= 0) {
     if (const ControlPort* p = FindControlPort(static_cast<unsigned>(index))) {
       WritePort(p->port, FromNormalised(*p, value));
       // The edit reaches the preset state now, whether or not the host echoes the port.
       if (manager_ != nullptr) manager_->ParameterChanged(index, value);
-      if (presetBar() != nullptr) presetBar()->parameterNotification(index, value);
+      if (window_.presetBar() != nullptr) window_.presetBar()->parameterNotification(index, value);
       return;
     }
   }
   // Messages (about box, browser) come back to the window as the host binding's echo.
-  valueChangedByController(index, value);
+  window_.valueChangedByController(index, value);
 }
 
 void Lv2UiEditor::PresetValue(int index, double value) {
@@ -107,28 +110,27 @@ void Lv2UiEditor::PresetValue(int index, double value) {
     if (const ControlPort* p = FindControlPort(static_cast<unsigned>(index))) {
       WritePort(p->port, FromNormalised(*p, value));
       // The panel follows at once; the bar reads the preset state when its action is done.
-      QRVVSTGUIEditorWrapperV2::valueChangedByController(index, value);
+      window_.QRVVSTGUIEditorWrapperV2::valueChangedByController(index, value);
       return;
     }
   }
-  valueChangedByController(index, value);
+  window_.valueChangedByController(index, value);
 }
 
-void Lv2UiEditor::resizeEditor(int width, int height) {
-  QRVVSTGUIEditorWrapperV4_PresetBar::resizeEditor(width, height);
-  if (frame_ != nullptr && !isResizeDeferred() && host_.resize != nullptr) {
-    host_.resize->ui_resize(host_.resize->handle, windowWidth(), windowHeight());
+void Lv2UiEditor::resizeRequest(int width, int height) {
+  if (window_.isOpen() && !window_.isResizeDeferred() && host_.resize != nullptr) {
+    host_.resize->ui_resize(host_.resize->handle, width, height);
   }
 }
 
-void Lv2UiEditor::Touch(tk::Control* control, bool grabbed) {
-  if (control == nullptr || host_.touch == nullptr || control->getTag() < 0) return;
-  if (const ControlPort* p = FindControlPort(static_cast<unsigned>(control->getTag()))) {
+void Lv2UiEditor::Touch(int tag, bool grabbed) {
+  if (host_.touch == nullptr || tag < 0) return;
+  if (const ControlPort* p = FindControlPort(static_cast<unsigned>(tag))) {
     host_.touch->touch(host_.touch->handle, p->port, grabbed);
   }
 }
 
-void Lv2UiEditor::controlBeginEdit(tk::Control* control) { Touch(control, true); }
-void Lv2UiEditor::controlEndEdit(tk::Control* control) { Touch(control, false); }
+void Lv2UiEditor::beginEdit(int tag) { Touch(tag, true); }
+void Lv2UiEditor::endEdit(int tag) { Touch(tag, false); }
 
 }  // namespace qrv::lv2

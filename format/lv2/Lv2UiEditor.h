@@ -1,5 +1,5 @@
-// The LV2 UI's editor window: the host-independent window (V4 with the preset-bar area) embedded in
-// the host's parent window, with the host's UI callbacks. The editor's knob and switch edits leave as
+// The LV2 UI's editor: the host-independent window (V4 with the preset-bar area) embedded in the host's
+// parent window, and the host's UI callbacks behind the window's host seam. The editor's knob and switch edits leave as
 // port writes in port units, bracketed by ui:touch gestures; port events from the host move the
 // controls and the gain-reduction output drives the needle; zoom and browser sizes are asked of the
 // host through ui:resize. The preset bar works on the instance's PresetManager, reached through
@@ -17,6 +17,7 @@
 
 #include "format/lv2/Lv2InstanceAccess.h"
 #include "gui/editor/EditorWrapperV4.h"
+#include "gui/editor/QRVEditorHost.h"
 
 namespace qrv::lv2 {
 
@@ -34,7 +35,7 @@ struct Lv2UiHost {
 // (limited as every zoom is), else 1.
 double StartingZoom(float hostScaleFactor);
 
-class Lv2UiEditor final : public Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar, public Lv2EditorLink {
+class Lv2UiEditor final : public Quarrytone::QRVEditorHost, public Lv2EditorLink {
  public:
   explicit Lv2UiEditor(const Lv2UiHost& host);
   ~Lv2UiEditor() override;
@@ -50,11 +51,11 @@ class Lv2UiEditor final : public Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar,
   // One idle call of the host: X events, due timers (the shared 33 ms tick) and repaints.
   void Idle();
 
-  // ---- the window's reports
-  void parameterChanged(int index, double value) override;
-  void resizeEditor(int width, int height) override;
-  void controlBeginEdit(tk::Control* control) override;
-  void controlEndEdit(tk::Control* control) override;
+  // ---- Quarrytone::QRVEditorHost: the window's reports
+  void beginEdit(int tag) override;
+  void endEdit(int tag) override;
+  void setValue(int index, double value) override;
+  void resizeRequest(int width, int height) override;
 
   // Lv2EditorLink: a value the preset state sends (under the lock, from an action of the bar).
   void PresetValue(int index, double value) override;
@@ -76,9 +77,10 @@ class Lv2UiEditor final : public Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar,
     Lv2InstanceAccess* instance_;
   };
 
-  void Touch(tk::Control* control, bool grabbed);
+  void Touch(int tag, bool grabbed);
   void WritePort(uint32_t port, float value);
   Lv2UiHost host_;
+  Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar window_;
   PresetManager* manager_ = nullptr;
   uint32_t restoresSeen_ = 0;
 };

@@ -83,6 +83,18 @@ void QRVVSTGUIEditorWrapperV1::valueChanged(tk::Control* control) {
   if (editor_ && control) editor_->ControlValueChanged(control->getTag(), control->getValue());
 }
 
+void QRVVSTGUIEditorWrapperV1::controlBeginEdit(tk::Control* control) {
+  if (host_ && control) host_->beginEdit(control->getTag());
+}
+
+void QRVVSTGUIEditorWrapperV1::controlEndEdit(tk::Control* control) {
+  if (host_ && control) host_->endEdit(control->getTag());
+}
+
+void QRVVSTGUIEditorWrapperV1::parameterChanged(int index, double value) {
+  if (host_) host_->setValue(index, value);
+}
+
 void QRVVSTGUIEditorWrapperV1::hintsFlagChanged(int flag) {
   hintsCopy_ = flag;
   valueChangedByController(qrv::settings::kSettingHints, flag);

@@ -10,6 +10,7 @@
 #include "gui/engine/EditorLayout.h"
 #include "gui/backend/QRVFrame.h"
 #include "gui/backend/ViewContainerWrapper.h"
+#include "gui/editor/QRVEditorHost.h"
 #include "gui/engine/QRVGraphics.h"
 #include "gui/engine/QRVBaseEditor.h"
 
@@ -53,7 +54,8 @@ class QRVVSTGUIEditorWrapperV1 : public QRVMasterGraphicalEngine, public tk::ICo
   void getMousePosition(QRVPoint& where) override;
   void getMouseButtons(int& buttons) override;
   void setKnobMode(int mode) override;
-  void parameterChanged(int, double) override {}
+  // Hands the value to the host binding (setHost); nothing without one.
+  void parameterChanged(int index, double value) override;
   void resizeEditor(int width, int height) override;
   void setResizeDeferred(bool deferred) override;
   void invalidateAll() override;
@@ -65,8 +67,14 @@ class QRVVSTGUIEditorWrapperV1 : public QRVMasterGraphicalEngine, public tk::ICo
   void attachPresetBar(void*, void*, void*) override {}
   void reserved21() override {}
 
-  // ---- tk::IControlListener: controls of the window report here.
+  // ---- tk::IControlListener: controls of the window report here; grabs and releases go to the host.
   void valueChanged(tk::Control* control) override;
+  void controlBeginEdit(tk::Control* control) override;
+  void controlEndEdit(tk::Control* control) override;
+
+  // The host binding the window reports to (null: none); the binding outlives the window's use of it.
+  void setHost(QRVEditorHost* host) { host_ = host; }
+  QRVEditorHost* host() const { return host_; }
 
   void setUserData(void* data) { userData_ = data; }
   QRVFrame* frame() const { return frame_; }
@@ -85,6 +93,7 @@ class QRVVSTGUIEditorWrapperV1 : public QRVMasterGraphicalEngine, public tk::ICo
   void updateHints();
 
   QRVBaseEditor* editor_;
+  QRVEditorHost* host_ = nullptr;
   QRVFrame* frame_ = nullptr;
   CQRVViewContainerWrapper* editorContainer_ = nullptr;
   void* userData_ = nullptr;

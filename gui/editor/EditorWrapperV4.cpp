@@ -64,6 +64,11 @@ void QRVVSTGUIEditorWrapperV4_PresetBar::getMousePosition(QRVPoint& where) {
 }
 
 void QRVVSTGUIEditorWrapperV4_PresetBar::resizeEditor(int width, int height) {
+  fitWindow(width, height);
+  if (host_) host_->resizeRequest(windowWidth(), windowHeight());
+}
+
+void QRVVSTGUIEditorWrapperV4_PresetBar::fitWindow(int width, int height) {
   if (zooming_) {
     // The zoom has set the frame's layout size and scale; the window takes the requested pixels.
     if (frame_ && frame_->platform()) frame_->platform()->setSize(width, height);

@@ -58,6 +58,8 @@ class QRVVSTGUIEditorWrapperV4_PresetBar : public QRVVSTGUIEditorWrapperV2, publ
   QRVPresetBar* presetBar() const { return bar_.get(); }
 
  private:
+  // Resizes the frame and the window; resizeEditor then tells the host.
+  void fitWindow(int width, int height);
   QRVPresetBarFactory barFactory_;
   std::unique_ptr<QRVPresetBar> bar_;
   void* presetManager_ = nullptr;

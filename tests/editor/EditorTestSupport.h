@@ -15,6 +15,7 @@
 
 #include "gui/backend/Resources.h"
 #include "gui/editor/EditorWrapperV4.h"
+#include "gui/editor/QRVEditorHost.h"
 #include "gui/editor/IdleUpdateHandler.h"
 #include "gui/toolkit/HeadlessFrame.h"
 #include "platform/Registry.h"
@@ -37,16 +38,36 @@ class RecordingShell final : public platform::Shell {
   std::vector<std::string> opened;
 };
 
-// Stands in for the host binding: records what the editor reports and, as the binding does, sends
-// message indices (12 and above) back to the window as controller values.
+// Stands in for a host binding, as a binding is built: one small class behind the window's host seam.
+// Records what the window reports and, as the bindings do, sends message indices (12 and above) back to
+// the window as controller values.
+class EchoHost final : public Quarrytone::QRVEditorHost {
+ public:
+  explicit EchoHost(Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar& window) : window_(window) { window.setHost(this); }
+  void beginEdit(int tag) override { gestures.emplace_back('b', tag); }
+  void endEdit(int tag) override { gestures.emplace_back('e', tag); }
+  void setValue(int index, double value) override {
+    reports.emplace_back(index, value);
+    if (index >= 12) window_.valueChangedByController(index, value);
+  }
+  void resizeRequest(int width, int height) override { sizes.emplace_back(width, height); }
+
+  std::vector<std::pair<int, double>> reports;
+  std::vector<std::pair<char, int>> gestures;  // 'b' begin, 'e' end, with the tag
+  std::vector<std::pair<int, int>> sizes;
+
+ private:
+  Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar& window_;
+};
+
+// The window with its stand-in binding composed in.
 class EchoWindow : public Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar {
  public:
-  using QRVVSTGUIEditorWrapperV4_PresetBar::QRVVSTGUIEditorWrapperV4_PresetBar;
-  void parameterChanged(int index, double value) override {
-    reports.emplace_back(index, value);
-    if (index >= 12) valueChangedByController(index, value);
-  }
-  std::vector<std::pair<int, double>> reports;
+  template <class... Args>
+  explicit EchoWindow(Args&&... args)
+      : QRVVSTGUIEditorWrapperV4_PresetBar(std::forward<Args>(args)...), host(*this) {}
+  EchoHost host;
+  std::vector<std::pair<int, double>>& reports = host.reports;
 };
 
 class EditorFixture : public testing::Test {

@@ -49,6 +49,34 @@ TEST_F(EditorWindow, OpensAt400x353AndTheBrowserMessagesResizeIt) {
   EXPECT_EQ(window->windowHeight(), 706);
 }
 
+// A binding is one small class behind the window's seam: it sees the grab, the values and the release of a
+// knob in that order, and every size the window takes (zoom, browser), in device pixels.
+TEST_F(EditorWindow, ABindingSeesGrabsValuesReleasesAndSizesThroughTheSeam) {
+  Open();
+  EchoHost& host = window->host;
+  host.sizes.clear();
+  QRVAnimKnob* time = editor().knob(kSlotTime);
+  ASSERT_NE(time, nullptr);
+  const QRVPoint c = Centre(time);
+  Press(c);
+  Move(QRVPoint{c.x, c.y - 40}, kQRVLButton);
+  Release(QRVPoint{c.x, c.y - 40});
+  ASSERT_GE(host.gestures.size(), 2u);
+  EXPECT_EQ(host.gestures.front(), std::make_pair('b', static_cast<int>(kSlotTime)));
+  EXPECT_EQ(host.gestures.back(), std::make_pair('e', static_cast<int>(kSlotTime)));
+  const auto moved = std::find_if(host.reports.begin(), host.reports.end(),
+                                  [](const auto& r) { return r.first == static_cast<int>(kSlotTime); });
+  ASSERT_NE(moved, host.reports.end());
+  EXPECT_GT(moved->second, 0.5);
+
+  window->setZoom(2.0);
+  window->valueChangedByController(kMessageBrowserOpening, 1.0);
+  window->valueChangedByController(kMessageBrowserClosed, 1.0);
+  window->setZoom(1.0);
+  const std::vector<std::pair<int, int>> expected = {{800, 706}, {840, 986}, {800, 706}, {400, 353}};
+  EXPECT_EQ(host.sizes, expected);
+}
+
 TEST_F(EditorWindow, WithoutAProductEditorTheWindowIs500x200AndDoesNotOpen) {
   Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar empty(nullptr);
   EXPECT_EQ(empty.windowWidth(), 500);

@@ -30,7 +30,9 @@ uint32_t HostModifiers(uint32_t buttons, uint32_t heldNow) {
 }
 
 QRV_AAX_EditorWrapper::QRV_AAX_EditorWrapper()
-    : QRVVSTGUIEditorWrapperV4_PresetBar(&CreateProductEditor, BarFactory()) {}
+    : QRVVSTGUIEditorWrapperV4_PresetBar(&CreateProductEditor, BarFactory()) {
+  setHost(this);
+}
 
 QRV_AAX_EditorWrapper::~QRV_AAX_EditorWrapper() {
   // The hub must not keep a link to a window that is gone.
@@ -52,11 +54,14 @@ void QRV_AAX_EditorWrapper::storeHostRect() {
 }
 
 void QRV_AAX_EditorWrapper::parameterChanged(int index, double value) {
+  QRVVSTGUIEditorWrapperV4_PresetBar::parameterChanged(index, value);
+}
+
+void QRV_AAX_EditorWrapper::setValue(int index, double value) {
   if (controller_ != nullptr) controller_->EditorChange(index, value);
 }
 
-void QRV_AAX_EditorWrapper::resizeEditor(int width, int height) {
-  QRVVSTGUIEditorWrapperV4_PresetBar::resizeEditor(width, height);
+void QRV_AAX_EditorWrapper::resizeRequest(int, int) {
   storeHostRect();
   if (gui_ != nullptr) gui_->RequestViewSize(hostRect_[2] - hostRect_[0], hostRect_[3] - hostRect_[1]);
 }

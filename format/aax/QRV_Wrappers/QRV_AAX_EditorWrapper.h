@@ -21,7 +21,9 @@ void SetPresetBarFactory(Quarrytone::QRVPresetBarFactory factory);
 // Host modifier bits of a parameter mouse-down from the toolkit's buttons and the keys held now.
 uint32_t HostModifiers(uint32_t buttons, uint32_t heldNow);
 
-class QRV_AAX_EditorWrapper final : public Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar, public QRV_AAX_EditorLink {
+class QRV_AAX_EditorWrapper final : public Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar,
+                                    public QRV_AAX_EditorLink,
+                                    private Quarrytone::QRVEditorHost {
  public:
   QRV_AAX_EditorWrapper();
   ~QRV_AAX_EditorWrapper() override;
@@ -39,9 +41,8 @@ class QRV_AAX_EditorWrapper final : public Quarrytone::QRVVSTGUIEditorWrapperV4_
   // The size to tell the host: the stored rectangle, first taken from the window when it is empty.
   void viewSize(double& width, double& height);
 
-  // The editor's own parameter change: the hub's editor change.
+  // The editor's own parameter change, through the host seam: the hub's editor change.
   void parameterChanged(int index, double value) override;
-  void resizeEditor(int width, int height) override;
   void controlMouseDown(int tag, int buttons) override;
   // The host view's answer for a mouse-down on the control of tag; the index's flags when it is no
   // host parameter or no GUI object is linked.
@@ -52,6 +53,13 @@ class QRV_AAX_EditorWrapper final : public Quarrytone::QRVVSTGUIEditorWrapperV4_
   intptr_t ForwardFromController(int32_t selector, intptr_t value, void* data) override;
 
  private:
+  // Quarrytone::QRVEditorHost: the window's reports. Touch and release reach the host through the hub
+  // (every editor change is touched and released there), so grabs add nothing.
+  void beginEdit(int) override {}
+  void endEdit(int) override {}
+  void setValue(int index, double value) override;
+  void resizeRequest(int width, int height) override;
+
   void storeHostRect();
   QRV_AAX_ControllerWrapper* controller_ = nullptr;
   QRV_QVWG_2300_QRV_AAXWrapper_GUI* gui_ = nullptr;
