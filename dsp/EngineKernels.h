@@ -15,8 +15,8 @@ inline constexpr int kChunkMinFrames = 8;
 
 // Per-frame values of one chunk, written and read by the passes in order.
 struct EngineChunk {
-  double drive[kChunkFrames];
-  double gain[kChunkFrames];  // output gain
+  double drive[kChunkFrames];  // unless the glides are held
+  double gain[kChunkFrames];   // output gain, unless held
   double xL[kChunkFrames];    // driven input with dither
   double xR[kChunkFrames];
   double d[kChunkFrames];     // detector
@@ -50,6 +50,16 @@ struct FrontState {
   FilterSection* sideChainRight;
   FilterSection* fast;
   FilterSection* slow;
+  bool glidesHeld;  // out: drive and output gain held their values through the chunk; no arrays written
+};
+
+// The output pass's inputs besides the chunk's arrays, and the meter it steps on the gains.
+struct OutputState {
+  double k, m;               // valve drive and make-up
+  bool glidesHeld;           // drive and output gain are the values below, else the chunk's arrays
+  double drive, outputGain;
+  FilterSection* meter;
+  double meterGain;          // in and out: the meter's last output
 };
 
 enum class InstructionSet : int { kSse2 = 0, kAvx2 = 1, kAvx512 = 2 };
@@ -61,7 +71,7 @@ struct EngineKernels {
   template <typename Sample>
   using FrontPass = double (*)(EngineChunk&, int n, FrontState&, const Sample* inL, const Sample* inR);
   template <typename Sample>
-  using Output = void (*)(const EngineChunk&, int n, double k, double m, Sample* outL, Sample* outR);
+  using Output = void (*)(const EngineChunk&, int n, OutputState&, Sample* outL, Sample* outR);
 
   FrontPass<float> frontSingle[2];  // [stereo]
   FrontPass<double> frontDouble[2];
@@ -69,7 +79,7 @@ struct EngineKernels {
   void (*envelopeCoefficients)(EngineChunk&, int n, double timeFactor, double q, double rate, int heldSteps);
   // e from V.
   void (*gains)(EngineChunk&, int n, int ratio);
-  // [stereo][valve]: e * x, valve stage, output gain; mono writes both outputs.
+  // [stereo][valve]: e * x, valve stage, output gain, meter ballistics; mono writes both outputs.
   Output<float> outputSingle[2][2];
   Output<double> outputDouble[2][2];
 
