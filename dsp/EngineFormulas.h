@@ -56,6 +56,14 @@ template <typename T, typename C>
   return ((c.b1 * x1 + c.b0 * x) + c.b2 * x2) - c.a1 * y1 - c.a2 * y2;
 }
 
+// The same step with the last output's feedback added last: a serial loop then waits one multiply
+// and one add on it per frame instead of two of each. The chunked passes use it; the per-frame loop
+// keeps the order above, so that short blocks keep their exact results.
+template <typename T, typename C>
+[[gnu::always_inline]] inline T BiquadStepShortChain(const C& c, T x, T x1, T x2, T y1, T y2) {
+  return (((c.b1 * x1 + c.b0 * x) + c.b2 * x2) - c.a2 * y2) - c.a1 * y1;
+}
+
 // RBJ low-pass from alpha and cos w.
 template <typename T>
 [[gnu::always_inline]] inline Coefficients<T> LowPassOf(T alpha, T cw) {

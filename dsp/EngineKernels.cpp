@@ -354,7 +354,7 @@ QRV_INLINE void OutputsLoop(const EngineChunk& c, int n, OutputState& st, Sample
     } else if (outR != outL) {
       StoreSamples<W>(outR + i, left, count);
     }
-    for (int j = 0; j < count; ++j) meterGain = meter.Step(e[j]);
+    for (int j = 0; j < count; ++j) meterGain = meter.Step<true>(e[j]);
   }
   Store(*st.meter, meter);
   st.meterGain = meterGain;
@@ -394,15 +394,15 @@ QRV_INLINE double FrontLoop(EngineChunk& c, int n, FrontState& st, const Sample*
     if constexpr (Stereo) {
       const double xR = Dither(n1, n2, n3) + inRight * drive;
       c.xR[i] = xR;
-      const Pair y = sideChain.Step(Pair{xL, xR});
+      const Pair y = sideChain.Step<true>(Pair{xL, xR});
       const Pair power = y * y;
       d = (power[0] + power[1]) * kStereoPowerWeight;
     } else {
-      d = std::fabs(sideChainMono.Step(xL));
+      d = std::fabs(sideChainMono.Step<true>(xL));
     }
     c.d[i] = d;
     loudest = d > loudest ? d : loudest;
-    const Pair level = levels.Step(Pair{d, d});
+    const Pair level = levels.Step<true>(Pair{d, d});
     c.fast[i] = level[0];
     c.slow[i] = level[1];
   }

@@ -21,15 +21,16 @@ namespace qrv {
 // Sections stepped in lanes: T = double for one, Pair for two side by side (left and right side
 // chain; fast and slow smoother). Coefficients and state live in locals the compiler keeps in
 // registers; each lane computes FilterSection::Step's expression in its order, so the results are the
-// same bits.
+// same bits, or with ShortChain the chunked passes' order (BiquadStepShortChain).
 typedef double Pair __attribute__((vector_size(16)));
 
 template <typename T>
 struct Sections {
   T b0, b1, b2, a1, a2, x1, x2, y1, y2;
 
+  template <bool ShortChain = false>
   [[gnu::always_inline]] T Step(T x) {
-    const T y = BiquadStep(*this, x, x1, x2, y1, y2);
+    const T y = ShortChain ? BiquadStepShortChain(*this, x, x1, x2, y1, y2) : BiquadStep(*this, x, x1, x2, y1, y2);
     x2 = x1;
     x1 = x;
     y2 = y1;

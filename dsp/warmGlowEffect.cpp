@@ -380,8 +380,8 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
       if (d > envelope && attackCount >= 2 && mayAttack) {
         // The first two steps still see the previous inputs; from the third on x1 = x2 = d, and the
         // rest is the precomputed affine map, so the chain is three steps long instead of N.
-        const double ya = BiquadStep(k, d, x1, x2, y1, y2);
-        const double yb = BiquadStep(k, d, d, x1, ya, y1);
+        const double ya = BiquadStepShortChain(k, d, x1, x2, y1, y2);
+        const double yb = BiquadStepShortChain(k, d, d, x1, ya, y1);
         if (attackCount == 2) {
           y = yb;
           y2 = ya;
@@ -393,7 +393,7 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
         y1 = y;
         x1 = x2 = d;
       } else {
-        y = BiquadStep(k, d, x1, x2, y1, y2);
+        y = BiquadStepShortChain(k, d, x1, x2, y1, y2);
         x2 = x1;
         x1 = d;
         y2 = y1;
