@@ -233,7 +233,7 @@ QRV_INLINE Affine<W> Compose(const Affine<W>& a, const Affine<W>& b) {
           (a.m11 * b.v1 + a.m12 * b.v2) + a.v1, (a.m21 * b.v1 + a.m22 * b.v2) + a.v2};
 }
 
-// `count` held steps y_k = c - a1 y_(k-1) - a2 y_(k-2), by repeated squaring of the one-step map.
+// `count` >= 1 held steps y_k = c - a1 y_(k-1) - a2 y_(k-2), by repeated squaring of the one-step map.
 template <int W>
 QRV_INLINE Affine<W> HeldSteps(typename Lanes<W>::D a1, typename Lanes<W>::D a2, int count) {
   const typename Lanes<W>::D zero = a1 * 0.0, one = zero + 1.0;
@@ -248,6 +248,34 @@ QRV_INLINE Affine<W> HeldSteps(typename Lanes<W>::D a1, typename Lanes<W>::D a2,
     if (k > 1) step = Compose<W>(step, step);
   }
   return result;
+}
+
+// A frame's attack of N >= 2 held steps from state (x1, x2, y1, y2) with input d: the first two steps
+// still see the previous inputs (ya from x1, x2; yb from d, x1), the rest is the held map P, and all of
+// it is folded into one affine step, so that the serial loop waits one multiply and one add per frame:
+//   ya = Xa - a1 y1 - a2 y2,  Xa = b1 x1 + b0 d + b2 x2
+//   yb = Xb - a1 ya - a2 y1 = (Xb - a1 Xa) + (a1² - a2) y1 + a1 a2 y2,  Xb = (b1 + b0) d + b2 x1
+//   y = p11 yb + p12 ya + g1 (b0 + b1 + b2) d,  z = p21 yb + p22 ya + g2 (b0 + b1 + b2) d
+// (P the identity and g zero for N = 2).
+template <int W>
+QRV_INLINE void AttackStep(EngineChunk& c, int i, const Coefficients<typename Lanes<W>::D>& k, int attackSteps) {
+  using D = typename Lanes<W>::D;
+  const D zero = k.a1 * 0.0, one = zero + 1.0;
+  const Affine<W> p = attackSteps > 2 ? HeldSteps<W>(k.a1, k.a2, attackSteps - 2)
+                                      : Affine<W>{one, zero, zero, one, zero, zero};
+  const D a1 = k.a1, a2 = k.a2, b0 = k.b0, b1 = k.b1, b2 = k.b2;
+  const D yFromY1 = a1 * a1 - a2, held = (b1 + b0) + b2;
+  // One output u = q1 yb + q2 ya + g (b0 + b1 + b2) d as weights of y1, y2, x1, x2 and d.
+  auto weights = [&](D q1, D q2, D g, double* wy1, double* wy2, double* wx1, double* wx2, double* wd) {
+    const D xa = q2 - q1 * a1;  // weight of Xa
+    Store<W>(wy1 + i, q1 * yFromY1 - q2 * a1);
+    Store<W>(wy2 + i, (q1 * a1 - q2) * a2);
+    Store<W>(wx1 + i, q1 * b2 + xa * b1);
+    Store<W>(wx2 + i, xa * b2);
+    Store<W>(wd + i, (q1 * (b1 + b0) + xa * b0) + g * held);
+  };
+  weights(p.m11, p.m12, p.v1, c.ay1, c.ay2, c.ax1, c.ax2, c.ad);
+  weights(p.m21, p.m22, p.v2, c.by1, c.by2, c.bx1, c.bx2, c.bd);
 }
 
 // The lane policy of EngineFormulas.h: polynomials, divisions by per-block reciprocals.
@@ -277,7 +305,7 @@ struct LaneMath {
 };
 
 template <int W>
-QRV_INLINE void CoefficientsT(EngineChunk& c, int n, double timeFactor, double q, double rate, int heldSteps) {
+QRV_INLINE void CoefficientsT(EngineChunk& c, int n, double timeFactor, double q, double rate, int attackSteps) {
   using D = typename Lanes<W>::D;
   using M = LaneMath<W>;
   const double inverseTimeFactor = 1.0 / timeFactor;
@@ -292,15 +320,7 @@ QRV_INLINE void CoefficientsT(EngineChunk& c, int n, double timeFactor, double q
     Store<W>(c.b0 + i, k.b0);
     Store<W>(c.b1 + i, k.b1);
     Store<W>(c.b2 + i, k.b2);
-    if (heldSteps > 0) {
-      const Affine<W> held = HeldSteps<W>(k.a1, k.a2, heldSteps);
-      Store<W>(c.p11 + i, held.m11);
-      Store<W>(c.p12 + i, held.m12);
-      Store<W>(c.p21 + i, held.m21);
-      Store<W>(c.p22 + i, held.m22);
-      Store<W>(c.g1 + i, held.v1);
-      Store<W>(c.g2 + i, held.v2);
-    }
+    if (attackSteps >= 2) AttackStep<W>(c, i, k, attackSteps);
   }
 }
 
@@ -435,7 +455,9 @@ template <typename Sample, bool Stereo>
 double Front2(EngineChunk& c, int n, FrontState& st, const Sample* l, const Sample* r) {
   return FrontT<2, Sample, Stereo>(c, n, st, l, r);
 }
-void Coefficients2(EngineChunk& c, int n, double t, double q, double r, int held) { CoefficientsT<2>(c, n, t, q, r, held); }
+void Coefficients2(EngineChunk& c, int n, double t, double q, double r, int attack) {
+  CoefficientsT<2>(c, n, t, q, r, attack);
+}
 void Gains2(EngineChunk& c, int n, int ratio) { GainsT<2>(c, n, ratio); }
 template <typename Sample, bool Stereo, bool Valve>
 void Outputs2(const EngineChunk& c, int n, OutputState& st, Sample* l, Sample* r) {
@@ -447,8 +469,8 @@ __attribute__((target("avx2"))) double Front4(EngineChunk& c, int n, FrontState&
                                                const Sample* r) {
   return FrontT<4, Sample, Stereo>(c, n, st, l, r);
 }
-__attribute__((target("avx2"))) void Coefficients4(EngineChunk& c, int n, double t, double q, double r, int held) {
-  CoefficientsT<4>(c, n, t, q, r, held);
+__attribute__((target("avx2"))) void Coefficients4(EngineChunk& c, int n, double t, double q, double r, int attack) {
+  CoefficientsT<4>(c, n, t, q, r, attack);
 }
 __attribute__((target("avx2"))) void Gains4(EngineChunk& c, int n, int ratio) { GainsT<4>(c, n, ratio); }
 template <typename Sample, bool Stereo, bool Valve>
@@ -462,8 +484,8 @@ __attribute__((target("avx512f"))) double Front8(EngineChunk& c, int n, FrontSta
                                                   const Sample* r) {
   return FrontT<8, Sample, Stereo>(c, n, st, l, r);
 }
-__attribute__((target("avx512f"))) void Coefficients8(EngineChunk& c, int n, double t, double q, double r, int held) {
-  CoefficientsT<8>(c, n, t, q, r, held);
+__attribute__((target("avx512f"))) void Coefficients8(EngineChunk& c, int n, double t, double q, double r, int attack) {
+  CoefficientsT<8>(c, n, t, q, r, attack);
 }
 __attribute__((target("avx512f"))) void Gains8(EngineChunk& c, int n, int ratio) { GainsT<8>(c, n, ratio); }
 template <typename Sample, bool Stereo, bool Valve>

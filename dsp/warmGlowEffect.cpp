@@ -358,8 +358,9 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
   // After a frame the envelope is never below its floor, so a chunk whose detector stays below both
   // the floor and the envelope it starts from has no attack.
   const bool mayAttack = loudest > std::min(envelope_, kEnvelopeFloor);
-  kernels_->envelopeCoefficients(ch, n, timeFactor_, env.q, env.sampleRate,
-                                 mayAttack ? std::max(attackCount - 2, 0) : 0);
+  // Attacks of one step are plain steps; longer ones get their folded affine step.
+  const bool foldedAttack = mayAttack && attackCount >= 2;
+  kernels_->envelopeCoefficients(ch, n, timeFactor_, env.q, env.sampleRate, foldedAttack ? attackCount : 0);
 
   bool atFloor;  // the envelope rested at its floor throughout the chunk
   // Pass 3: the envelope, several held steps per frame while the level rises.
@@ -374,25 +375,16 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
     double envelope = envelope_;
     atFloor = true;
     for (int i = 0; i < n; ++i) {
-      const Coefficients<double> k{ch.a0[i], ch.a1[i], ch.a2[i], ch.b0[i], ch.b1[i], ch.b2[i]};
       const double d = ch.d[i];
       double y;
-      if (d > envelope && attackCount >= 2 && mayAttack) {
-        // The first two steps still see the previous inputs; from the third on x1 = x2 = d, and the
-        // rest is the precomputed affine map, so the chain is three steps long instead of N.
-        const double ya = BiquadStepShortChain(k, d, x1, x2, y1, y2);
-        const double yb = BiquadStepShortChain(k, d, d, x1, ya, y1);
-        if (attackCount == 2) {
-          y = yb;
-          y2 = ya;
-        } else {
-          const double held = (k.b1 * d + k.b0 * d) + k.b2 * d;
-          y = (ch.p11[i] * yb + ch.p12[i] * ya) + ch.g1[i] * held;
-          y2 = (ch.p21[i] * yb + ch.p22[i] * ya) + ch.g2[i] * held;
-        }
+      if (foldedAttack && d > envelope) {
+        // All N steps as one affine step; the inputs' part is off the recursion's chain.
+        y = (((ch.ax1[i] * x1 + ch.ax2[i] * x2) + ch.ad[i] * d) + ch.ay2[i] * y2) + ch.ay1[i] * y1;
+        y2 = (((ch.bx1[i] * x1 + ch.bx2[i] * x2) + ch.bd[i] * d) + ch.by2[i] * y2) + ch.by1[i] * y1;
         y1 = y;
         x1 = x2 = d;
       } else {
+        const Coefficients<double> k{ch.a0[i], ch.a1[i], ch.a2[i], ch.b0[i], ch.b1[i], ch.b2[i]};
         y = BiquadStepShortChain(k, d, x1, x2, y1, y2);
         x2 = x1;
         x1 = d;
