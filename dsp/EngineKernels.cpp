@@ -219,35 +219,57 @@ QRV_INLINE typename Lanes<W>::D Tanh(typename Lanes<W>::D x) {
   return -u / (2.0 + u);
 }
 
-// An affine map y -> M y + v c of the envelope's two last outputs, in lanes.
+// u M + v I, a polynomial in the envelope's one-step matrix M = [[-a1, -a2], [1, 0]]: every power of M
+// and every sum of powers reduces to this form by M² = -a1 M - a2 I (Cayley-Hamilton), so that a
+// product costs five multiplies instead of a 2x2 matrix product's eight and more.
 template <int W>
-struct Affine {
-  typename Lanes<W>::D m11, m12, m21, m22, v1, v2;
+struct MatrixPolynomial {
+  typename Lanes<W>::D u, v;
 };
 
-// a after b: (M_a M_b, M_a v_b + v_a).
 template <int W>
-QRV_INLINE Affine<W> Compose(const Affine<W>& a, const Affine<W>& b) {
-  return {a.m11 * b.m11 + a.m12 * b.m21, a.m11 * b.m12 + a.m12 * b.m22,
-          a.m21 * b.m11 + a.m22 * b.m21, a.m21 * b.m12 + a.m22 * b.m22,
-          (a.m11 * b.v1 + a.m12 * b.v2) + a.v1, (a.m21 * b.v1 + a.m22 * b.v2) + a.v2};
+QRV_INLINE MatrixPolynomial<W> Times(const MatrixPolynomial<W>& a, const MatrixPolynomial<W>& b,
+                                     typename Lanes<W>::D a1, typename Lanes<W>::D a2) {
+  const typename Lanes<W>::D uu = a.u * b.u;
+  return {(a.u * b.v + a.v * b.u) - a1 * uu, a.v * b.v - a2 * uu};
 }
 
-// `count` >= 1 held steps y_k = c - a1 y_(k-1) - a2 y_(k-2), by repeated squaring of the one-step map.
+// `count` >= 1 held steps y_k = c - a1 y_(k-1) - a2 y_(k-2) of the state (y1, y2) map it to
+// P (y1, y2) + G (1, 0) c with P = M^count and G = I + M + ... + M^(count-1), found by doubling.
 template <int W>
-QRV_INLINE Affine<W> HeldSteps(typename Lanes<W>::D a1, typename Lanes<W>::D a2, int count) {
+struct HeldMap {
+  MatrixPolynomial<W> P, G;
+};
+
+template <int W>
+QRV_INLINE HeldMap<W> HeldSteps(typename Lanes<W>::D a1, typename Lanes<W>::D a2, int count) {
   const typename Lanes<W>::D zero = a1 * 0.0, one = zero + 1.0;
-  Affine<W> step{-a1, -a2, one, zero, one, zero};
-  Affine<W> result = step;
-  bool first = true;
-  for (int k = count; k > 0; k >>= 1) {
-    if (k & 1) {
-      result = first ? step : Compose<W>(step, result);
-      first = false;
+  MatrixPolynomial<W> P{one, zero}, G{zero, one};  // M and I: one step
+  int bit = 0;
+  while ((count >> (bit + 1)) != 0) ++bit;
+  for (--bit; bit >= 0; --bit) {
+    const MatrixPolynomial<W> GP = Times<W>(G, P, a1, a2);  // n -> 2n
+    G = {G.u + GP.u, G.v + GP.v};
+    P = Times<W>(P, P, a1, a2);
+    if ((count >> bit) & 1) {  // n -> n + 1
+      G = {G.u + P.u, G.v + P.v};
+      P = {P.v - a1 * P.u, -a2 * P.u};
     }
-    if (k > 1) step = Compose<W>(step, step);
   }
-  return result;
+  return {P, G};
+}
+
+// One output u = q1 yb + q2 ya + g (b0 + b1 + b2) d of the attack below, as weights of y1, y2, x1, x2, d.
+template <int W>
+QRV_INLINE void AttackWeights(const Coefficients<typename Lanes<W>::D>& k, typename Lanes<W>::D q1,
+                              typename Lanes<W>::D q2, typename Lanes<W>::D g, int i, double* wy1, double* wy2,
+                              double* wx1, double* wx2, double* wd) {
+  const typename Lanes<W>::D xa = q2 - q1 * k.a1;  // weight of Xa
+  Store<W>(wy1 + i, q1 * (k.a1 * k.a1 - k.a2) - q2 * k.a1);
+  Store<W>(wy2 + i, (q1 * k.a1 - q2) * k.a2);
+  Store<W>(wx1 + i, q1 * k.b2 + xa * k.b1);
+  Store<W>(wx2 + i, xa * k.b2);
+  Store<W>(wd + i, (q1 * (k.b1 + k.b0) + xa * k.b0) + g * ((k.b1 + k.b0) + k.b2));
 }
 
 // A frame's attack of N >= 2 held steps from state (x1, x2, y1, y2) with input d: the first two steps
@@ -261,21 +283,20 @@ template <int W>
 QRV_INLINE void AttackStep(EngineChunk& c, int i, const Coefficients<typename Lanes<W>::D>& k, int attackSteps) {
   using D = typename Lanes<W>::D;
   const D zero = k.a1 * 0.0, one = zero + 1.0;
-  const Affine<W> p = attackSteps > 2 ? HeldSteps<W>(k.a1, k.a2, attackSteps - 2)
-                                      : Affine<W>{one, zero, zero, one, zero, zero};
-  const D a1 = k.a1, a2 = k.a2, b0 = k.b0, b1 = k.b1, b2 = k.b2;
-  const D yFromY1 = a1 * a1 - a2, held = (b1 + b0) + b2;
-  // One output u = q1 yb + q2 ya + g (b0 + b1 + b2) d as weights of y1, y2, x1, x2 and d.
-  auto weights = [&](D q1, D q2, D g, double* wy1, double* wy2, double* wx1, double* wx2, double* wd) {
-    const D xa = q2 - q1 * a1;  // weight of Xa
-    Store<W>(wy1 + i, q1 * yFromY1 - q2 * a1);
-    Store<W>(wy2 + i, (q1 * a1 - q2) * a2);
-    Store<W>(wx1 + i, q1 * b2 + xa * b1);
-    Store<W>(wx2 + i, xa * b2);
-    Store<W>(wd + i, (q1 * (b1 + b0) + xa * b0) + g * held);
-  };
-  weights(p.m11, p.m12, p.v1, c.ay1, c.ay2, c.ax1, c.ax2, c.ad);
-  weights(p.m21, p.m22, p.v2, c.by1, c.by2, c.bx1, c.bx2, c.bd);
+  const D a1 = k.a1, a2 = k.a2;
+  // P as [[p11, p12], [p21, p22]] and G (1, 0) as (g1, g2).
+  D p11 = one, p12 = zero, p21 = zero, p22 = one, g1 = zero, g2 = zero;
+  if (attackSteps > 2) {
+    const HeldMap<W> h = HeldSteps<W>(a1, a2, attackSteps - 2);
+    p11 = h.P.v - a1 * h.P.u;
+    p12 = -a2 * h.P.u;
+    p21 = h.P.u;
+    p22 = h.P.v;
+    g1 = h.G.v - a1 * h.G.u;
+    g2 = h.G.u;
+  }
+  AttackWeights<W>(k, p11, p12, g1, i, c.ay1, c.ay2, c.ax1, c.ax2, c.ad);
+  AttackWeights<W>(k, p21, p22, g2, i, c.by1, c.by2, c.bx1, c.bx2, c.bd);
 }
 
 // The lane policy of EngineFormulas.h: polynomials, divisions by per-block reciprocals.
