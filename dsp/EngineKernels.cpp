@@ -300,6 +300,7 @@ QRV_INLINE void AttackStep(EngineChunk& c, int i, const Coefficients<typename La
 }
 
 // The lane policy of EngineFormulas.h: polynomials, divisions by per-block reciprocals.
+constexpr double kSmallArgument = 1e-3;
 template <int W>
 struct LaneMath {
   using D = typename Lanes<W>::D;
@@ -316,6 +317,15 @@ struct LaneMath {
   // of audio seldom cross zero) evaluates one function; a mixed one shares the two rationals' division.
   template <typename Mask>
   QRV_INLINE static D AtanOrTanh(Mask up, D a, D b) {
+    const D x = up ? a : b;  // the argument each lane uses, 0 or more
+    if (All<W>(x < kSmallArgument)) {
+      // Near zero (dither in silence, quiet tails) both are odd series in x; the terms left out are
+      // below 1e-24 of the result.
+      const D z = x * x;
+      const D atanX = x + x * z * (-0.3333333333333333 + z * (0.2 + z * -0.14285714285714285));
+      const D tanhX = x + x * z * (-0.3333333333333333 + z * (0.13333333333333333 + z * -0.05396825396825397));
+      return up ? atanX : tanhX;
+    }
     if (All<W>(up)) return qrv::Atan<W>(a);
     if (!Any<W>(up)) return qrv::Tanh<W>(b);
     const AtanParts<W> p = AtanReduce<W>(up ? a : D{});
