@@ -335,36 +335,13 @@ struct LaneMath {
   }
 };
 
-// The meter's serial steps, a few at a time between a pass's lane work, which fills their latency.
-struct MeterRun {
-  Sections<double> section;
-  const double* gains;
-  int count, done = 0;
-  double gain;
-
-  explicit MeterRun(const MeterSteps& m)
-      : section(m.count > 0 ? Load(*m.section) : Sections<double>{}), gains(m.gains), count(m.count), gain(m.gain) {}
-  // Steps up to gain `to` (exclusive).
-  QRV_INLINE void Until(int to) {
-    for (const int end = to < count ? to : count; done < end; ++done) gain = section.Step<true>(gains[done]);
-  }
-  QRV_INLINE void Finish(MeterSteps& m) {
-    Until(count);
-    if (count > 0) Store(*m.section, section);
-    m.gain = gain;
-  }
-};
-
 template <int W>
-QRV_INLINE void CoefficientsT(EngineChunk& c, int n, double timeFactor, double q, double rate, int attackSteps,
-                              MeterSteps& meterSteps) {
+QRV_INLINE void CoefficientsT(EngineChunk& c, int n, double timeFactor, double q, double rate, int attackSteps) {
   using D = typename Lanes<W>::D;
   using M = LaneMath<W>;
   const double inverseTimeFactor = 1.0 / timeFactor;
   const double radiansPerHertz = kTwoPi / rate;
-  MeterRun meter(meterSteps);
   for (int i = 0; i < n; i += W) {
-    meter.Until(i + W);
     const D fc = EnvelopeCorner<M, D>(Load<W>(c.fast + i), Load<W>(c.slow + i), timeFactor, inverseTimeFactor);
     const Coefficients<D> k = EnvelopeLowPass<M, D>(fc, rate, q, radiansPerHertz);
     Store<W>(c.fc + i, fc);
@@ -376,7 +353,6 @@ QRV_INLINE void CoefficientsT(EngineChunk& c, int n, double timeFactor, double q
     Store<W>(c.b2 + i, k.b2);
     if (attackSteps >= 2) AttackStep<W>(c, i, k, attackSteps);
   }
-  meter.Finish(meterSteps);
 }
 
 template <int W, int Ratio>
@@ -405,9 +381,9 @@ QRV_INLINE void OutputsLoop(const EngineChunk& c, int n, OutputState& st, Sample
   using M = LaneMath<W>;
   const double k = st.k, m = st.m;
   const double heldInverseDrive = 1.0 / st.drive, heldGain = st.outputGain;
-  MeterRun meter(st.meter);
+  Sections<double> meter = Load(*st.meter);
+  double meterGain = st.meterGain;
   for (int i = 0; i < n; i += W) {
-    meter.Until(i + W);
     const int count = n - i < W ? n - i : W;
     D inverseDrive, gain;
     if constexpr (Held) {
@@ -429,8 +405,10 @@ QRV_INLINE void OutputsLoop(const EngineChunk& c, int n, OutputState& st, Sample
     } else if (outR != outL) {
       StoreSamples<W>(outR + i, left, count);
     }
+    for (int j = 0; j < count; ++j) meterGain = meter.Step<true>(e[j]);
   }
-  meter.Finish(st.meter);
+  Store(*st.meter, meter);
+  st.meterGain = meterGain;
 }
 
 template <int W, typename Sample, bool Stereo, bool Valve>
@@ -508,8 +486,8 @@ template <typename Sample, bool Stereo>
 double Front2(EngineChunk& c, int n, FrontState& st, const Sample* l, const Sample* r) {
   return FrontT<2, Sample, Stereo>(c, n, st, l, r);
 }
-void Coefficients2(EngineChunk& c, int n, double t, double q, double r, int attack, MeterSteps& m) {
-  CoefficientsT<2>(c, n, t, q, r, attack, m);
+void Coefficients2(EngineChunk& c, int n, double t, double q, double r, int attack) {
+  CoefficientsT<2>(c, n, t, q, r, attack);
 }
 void Gains2(EngineChunk& c, int n, int ratio) { GainsT<2>(c, n, ratio); }
 template <typename Sample, bool Stereo, bool Valve>
@@ -522,9 +500,8 @@ __attribute__((target("avx2"))) double Front4(EngineChunk& c, int n, FrontState&
                                                const Sample* r) {
   return FrontT<4, Sample, Stereo>(c, n, st, l, r);
 }
-__attribute__((target("avx2"))) void Coefficients4(EngineChunk& c, int n, double t, double q, double r, int attack,
-                                                   MeterSteps& m) {
-  CoefficientsT<4>(c, n, t, q, r, attack, m);
+__attribute__((target("avx2"))) void Coefficients4(EngineChunk& c, int n, double t, double q, double r, int attack) {
+  CoefficientsT<4>(c, n, t, q, r, attack);
 }
 __attribute__((target("avx2"))) void Gains4(EngineChunk& c, int n, int ratio) { GainsT<4>(c, n, ratio); }
 template <typename Sample, bool Stereo, bool Valve>
@@ -538,9 +515,8 @@ __attribute__((target("avx512f"))) double Front8(EngineChunk& c, int n, FrontSta
                                                   const Sample* r) {
   return FrontT<8, Sample, Stereo>(c, n, st, l, r);
 }
-__attribute__((target("avx512f"))) void Coefficients8(EngineChunk& c, int n, double t, double q, double r,
-                                                      int attack, MeterSteps& m) {
-  CoefficientsT<8>(c, n, t, q, r, attack, m);
+__attribute__((target("avx512f"))) void Coefficients8(EngineChunk& c, int n, double t, double q, double r, int attack) {
+  CoefficientsT<8>(c, n, t, q, r, attack);
 }
 __attribute__((target("avx512f"))) void Gains8(EngineChunk& c, int n, int ratio) { GainsT<8>(c, n, ratio); }
 template <typename Sample, bool Stereo, bool Valve>

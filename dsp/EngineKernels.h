@@ -49,20 +49,13 @@ struct FrontState {
   bool glidesHeld;  // out: drive and output gain held their values through the chunk; no arrays written
 };
 
-// The gain-reduction meter's ballistics, stepped on `count` gains beside another pass's lane work.
-struct MeterSteps {
-  FilterSection* section;
-  const double* gains;
-  int count;    // 0: none
-  double gain;  // in and out: the meter's last output
-};
-
-// The output pass's inputs besides the chunk's arrays.
+// The output pass's inputs besides the chunk's arrays, and the meter it steps on the gains.
 struct OutputState {
   double k, m;               // valve drive and make-up
   bool glidesHeld;           // drive and output gain are the values below, else the chunk's arrays
   double drive, outputGain;
-  MeterSteps meter;
+  FilterSection* meter;
+  double meterGain;          // in and out: the meter's last output
 };
 
 enum class InstructionSet : int { kSse2 = 0, kAvx2 = 1, kAvx512 = 2 };
@@ -79,12 +72,11 @@ struct EngineKernels {
   FrontPass<float> frontSingle[2];  // [stereo]
   FrontPass<double> frontDouble[2];
   // fc, a0..b2 from fast and slow; with attackSteps >= 2 also the attack's affine step of that many
-  // held steps. Steps the meter as it goes.
-  void (*envelopeCoefficients)(EngineChunk&, int n, double timeFactor, double q, double rate, int attackSteps,
-                               MeterSteps& meter);
+  // held steps.
+  void (*envelopeCoefficients)(EngineChunk&, int n, double timeFactor, double q, double rate, int attackSteps);
   // e from V.
   void (*gains)(EngineChunk&, int n, int ratio);
-  // [stereo][valve]: e * x, valve stage, output gain, and the meter's steps; mono writes both outputs.
+  // [stereo][valve]: e * x, valve stage, output gain, meter ballistics; mono writes both outputs.
   Output<float> outputSingle[2][2];
   Output<double> outputDouble[2][2];
 

@@ -136,7 +136,6 @@ void warmGlowEffect::ResetState() {
     sections_[static_cast<std::size_t>(i)].Clear();
   }
   meterGain_ = 1.0;
-  meterPending_ = 0;
   envelope_ = 0.0001;
 }
 
@@ -239,7 +238,7 @@ void warmGlowEffect::Run(const Sample* inL, const Sample* inR, Sample* outL, Sam
   } else {
     for (int32_t at = 0; at < count; at += kChunkFrames) {
       const int n = static_cast<int>(std::min<int32_t>(kChunkFrames, count - at));
-      RunChunk<Sample, Stereo, Valve>(c, inL + at, inR + at, outL + at, outR + at, n, at + n == count);
+      RunChunk<Sample, Stereo, Valve>(c, inL + at, inR + at, outL + at, outR + at, n);
     }
   }
   RecoverNonFinite();
@@ -332,7 +331,7 @@ void warmGlowEffect::RunFrames(const BlockConstants& c, const Sample* inL, const
 // only on the frame (envelope coefficients, gain curve, output) runs over arrays in between.
 template <typename Sample, bool Stereo, bool Valve>
 void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const Sample* inR, Sample* outL,
-                              Sample* outR, int n, bool lastOfBlock) {
+                              Sample* outR, int n) {
   EngineChunk& ch = chunk_;
 
   // Pass 1: glides, dither, side chain, detector and level smoothers. Every input of the chunk is
@@ -353,8 +352,7 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
   const bool glidesHeld = front.glidesHeld;
   noise_ = {front.noise[0], front.noise[1], front.noise[2]};
 
-  // Pass 2: the envelope filter's coefficients for every frame; the meter's serial steps on the
-  // previous chunk's gains fill the latency of this vector work.
+  // Pass 2: the envelope filter's coefficients for every frame.
   FilterSection& env = sections_[kEnvelope];
   const int attackCount = c.attackCount;
   // After a frame the envelope is never below its floor, so a chunk whose detector stays below both
@@ -362,9 +360,7 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
   const bool mayAttack = loudest > std::min(envelope_, kEnvelopeFloor);
   // Attacks of one step are plain steps; longer ones get their folded affine step.
   const bool foldedAttack = mayAttack && attackCount >= 2;
-  MeterSteps pending{&sections_[kMeter], ch.e, meterPending_, meterGain_};
-  kernels_->envelopeCoefficients(ch, n, timeFactor_, env.q, env.sampleRate, foldedAttack ? attackCount : 0, pending);
-  meterGain_ = pending.gain;
+  kernels_->envelopeCoefficients(ch, n, timeFactor_, env.q, env.sampleRate, foldedAttack ? attackCount : 0);
 
   bool atFloor;  // the envelope rested at its floor throughout the chunk
   // Pass 3: the envelope, several held steps per frame while the level rises.
@@ -418,12 +414,10 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
     kernels_->gains(ch, n, c.ratio);
   }
 
-  // Pass 5: gain, valve stage, output gain. The block's last chunk steps the meter on its gains here,
-  // so that the block ends with the meter up to date; any other leaves them to the next chunk's pass 2.
-  OutputState out{c.k, c.m, glidesHeld, drive_, outputGain_, {&sections_[kMeter], ch.e, lastOfBlock ? n : 0, meterGain_}};
+  // Pass 5: gain, valve stage, output gain, with the meter's ballistics beside them.
+  OutputState out{c.k, c.m, glidesHeld, drive_, outputGain_, &sections_[kMeter], meterGain_};
   kernels_->Outputs<Sample, Stereo, Valve>()(ch, n, out, outL, outR);
-  meterGain_ = out.meter.gain;
-  meterPending_ = lastOfBlock ? 0 : n;
+  meterGain_ = out.meterGain;
 }
 
 void warmGlowEffect::RecoverNonFinite() {

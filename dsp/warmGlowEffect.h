@@ -103,10 +103,9 @@ class warmGlowEffect final : public QRVBaseAudioProcessor {
   template <typename Sample, bool Stereo, bool Valve>
   void RunFrames(const BlockConstants& c, const Sample* inL, const Sample* inR, Sample* outL, Sample* outR,
                  int32_t count);
-  // One chunk of 1..kChunkFrames frames in passes; the block's last brings the meter up to date.
+  // One chunk of 1..kChunkFrames frames in passes.
   template <typename Sample, bool Stereo, bool Valve>
-  void RunChunk(const BlockConstants& c, const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int n,
-                bool lastOfBlock);
+  void RunChunk(const BlockConstants& c, const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int n);
   template <typename Sample>
   void Process(const Sample* const inputs[2], Sample* const outputs[2], int32_t count, const Sample** rin,
                Sample** rout);
@@ -130,7 +129,6 @@ class warmGlowEffect final : public QRVBaseAudioProcessor {
   Noise noise_{592u, 153768u, 1526u};
   double envelope_ = 0.0001;
   double meterGain_ = 1.0;
-  int meterPending_ = 0;  // gains of the previous chunk (in chunk_.e) the meter has yet to step on
   InstructionSet isa_ = BestInstructionSet();
   const EngineKernels* kernels_ = &KernelsFor(isa_);
   EngineChunk chunk_{};
