@@ -68,13 +68,8 @@ Divergence RunAgainstModel(InstructionSet isa, const Settings& settings, const s
       }
     }
     const std::size_t p = static_cast<std::size_t>(at);
-    const float* in[2] = {l.data() + p, stereo ? r.data() + p : nullptr};
-    float* out[2] = {gotL.data() + p, gotR.data() + p};
-    fx.ProcessBlock(in, out, kBlock);
-    ref.Process(in[0], in[1], wantL.data() + p, wantR.data() + p, kBlock);
-    double meter = -1.0;
-    fx.GetMeter(kSlotGainReduction, &meter);
-    d.AddMeter(meter, ref.Meter());
+    test::ProcessBoth(fx, ref, l.data() + p, stereo ? r.data() + p : nullptr, gotL.data() + p, gotR.data() + p,
+                      wantL.data() + p, wantR.data() + p, kBlock, d);
   }
   d.AddOutputs(gotL.data(), wantL.data(), frames);
   d.AddOutputs(gotR.data(), wantR.data(), frames);
