@@ -23,7 +23,7 @@ static_assert(kDitherScale == 4.6566128730000005e-20);
 inline constexpr double kHighPassWidening = 1.0 / 0.5001;
 inline constexpr double kLowPassWidening = 1.0 / 0.50001;
 static_assert(kHighPassWidening == 1.9996000799840032 && kLowPassWidening == 1.9999600007999843);
-// Rates outside the sections' range of this many times the corner stay clear of Nyquist.
+// Every corner stays below this fraction of the rate, clear of Nyquist.
 inline constexpr double kNyquistMargin = 0.499;
 inline constexpr double kTwoPi = 6.283185307179586;
 // The envelope's corner never goes below this (Hz).
