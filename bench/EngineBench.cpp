@@ -1,7 +1,8 @@
 // ProcessBlock cost per frame: steady tone (release path), bursts with the fastest attack (56 envelope
 // steps per frame while the level rises), the worst case (a tone at attack x0.25), silence, mode Valve
-// against Clear, mono and stereo, two rates, blocks of 1, 8, 64, 256 and 512 frames, and each
-// instruction-set path of the chunked passes. Reported counters: ns per frame and the real-time factor.
+// against Clear, mono and stereo, two rates, blocks of 1 to 8 (mono and stereo), 64, 256 and 512 frames,
+// and each instruction-set path of the chunked passes. Reported counters: ns per frame and the real-time
+// factor.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -79,7 +80,8 @@ void Args(benchmark::internal::Benchmark* b) {
   for (int ch : {1, 2}) b->Args({ch, 44100, 512, kTone, 0, kBestPath});
   // Silence; short blocks (below 8 frames the per-frame loop runs) and the host's usual sizes.
   for (int ch : {1, 2}) b->Args({ch, 48000, 256, kSilence, 1, kBestPath});
-  for (int block : {1, 2, 4, 7, 8, 64, 256}) b->Args({2, 48000, block, kBursts, 1, kBestPath});
+  for (int block : {1, 2, 3, 4, 5, 6, 7, 8, 64, 256}) b->Args({2, 48000, block, kBursts, 1, kBestPath});
+  for (int block : {1, 2, 3, 4, 5, 6, 7, 8}) b->Args({1, 48000, block, kBursts, 1, kBestPath});
   // Each instruction set on the bursts and on the worst case: SSE2 (0), AVX2 (1), AVX-512 (2).
   for (int path : {0, 1, 2})
     for (int signal : {kBursts, kToneFastAttack}) b->Args({2, 48000, 256, signal, 1, path});

@@ -1,14 +1,16 @@
 // The array passes written once over GCC vector types of W doubles and compiled three times: SSE2
 // (W = 2, the x86-64 baseline), AVX2 (W = 4) and AVX-512 (W = 8), each under its own target attribute,
-// so that one binary runs everywhere and takes the widest set the CPU has. The transcendental
-// functions are inline polynomials that agree with libm to an ulp or two over the ranges the engine
-// feeds them; sine and cosine keep the form cos w = 1 - h(w²), so 1 - cos w, which the envelope's
-// coefficients divide down to tiny values at long Times and high rates, is exact where libm's is.
+// so that one binary runs everywhere and takes the widest set the CPU has. The formulas themselves are
+// those of EngineFormulas.h under the lane policy below: inline polynomials that agree with libm to an
+// ulp or two over the ranges the engine feeds them, and fewer divisions. Sine and cosine keep the form
+// cos w = 1 - h(w²), so 1 - cos w, which the envelope's coefficients divide down to tiny values at long
+// Times and high rates, is exact where libm's is.
 #include "dsp/EngineKernels.h"
 
 #include <cmath>
 #include <cstring>
 
+#include "dsp/EngineFormulas.h"
 #include "dsp/EngineSections.h"
 
 namespace qrv {
@@ -68,12 +70,41 @@ QRV_INLINE void StoreSamples(Sample* p, typename Lanes<W>::D v, int count) {
   }
 }
 
-// sin w and cos w for 0 <= w <= kSinCosLimit (Taylor series to w^19 and w^20).
+// Whether every lane, or any lane, of a comparison mask is set.
+template <int W, typename Mask>
+QRV_INLINE bool All(Mask m) {
+  long long a = -1;
+  for (int j = 0; j < W; ++j) a &= m[j];
+  return a != 0;
+}
+template <int W, typename Mask>
+QRV_INLINE bool Any(Mask m) {
+  long long a = 0;
+  for (int j = 0; j < W; ++j) a |= m[j];
+  return a != 0;
+}
+
+// sin w and cos w for 0 <= w <= kSinCosLimit (Taylor series to w^19 and w^20; to w^9 and w^8 when
+// every lane is below kSinCosShort, where the terms left out are below 1e-17 of the result).
 constexpr double kSinCosLimit = 0.8;
+constexpr double kSinCosShort = 0.01;
 template <int W>
 QRV_INLINE void SinCos(typename Lanes<W>::D w, typename Lanes<W>::D& s, typename Lanes<W>::D& c) {
-  const typename Lanes<W>::D z = w * w;
-  typename Lanes<W>::D p = -8.22063524662433e-18 + z * 0.0;
+  using D = typename Lanes<W>::D;
+  const D z = w * w;
+  if (All<W>(w < kSinCosShort)) {
+    D p = 2.7557319223985893e-06 + z * 0.0;
+    p = -0.0001984126984126984 + z * p;
+    p = 0.008333333333333333 + z * p;
+    p = -0.16666666666666666 + z * p;
+    s = w + w * z * p;
+    D q = 2.48015873015873e-05 + z * 0.0;
+    q = -0.001388888888888889 + z * q;
+    q = 0.041666666666666664 + z * q;
+    c = 1.0 - (z * 0.5 - z * z * q);
+    return;
+  }
+  D p = -8.22063524662433e-18 + z * 0.0;
   p = 2.8114572543455206e-15 + z * p;
   p = -7.647163731819816e-13 + z * p;
   p = 1.6059043836821613e-10 + z * p;
@@ -83,7 +114,7 @@ QRV_INLINE void SinCos(typename Lanes<W>::D w, typename Lanes<W>::D& s, typename
   p = 0.008333333333333333 + z * p;
   p = -0.16666666666666666 + z * p;
   s = w + w * z * p;
-  typename Lanes<W>::D q = 4.110317623312165e-19 + z * 0.0;
+  D q = 4.110317623312165e-19 + z * 0.0;
   q = -1.5619206968586225e-16 + z * q;
   q = 4.779477332387385e-14 + z * q;
   q = -1.1470745597729725e-11 + z * q;
@@ -94,6 +125,14 @@ QRV_INLINE void SinCos(typename Lanes<W>::D w, typename Lanes<W>::D& s, typename
   q = 0.041666666666666664 + z * q;
   // h = 1 - cos w, accurate to its own last bits; cos w is one rounding of 1 - h.
   c = 1.0 - (z * 0.5 - z * z * q);
+  if (Any<W>(w > kSinCosLimit)) {
+    for (int j = 0; j < W; ++j) {
+      if (w[j] > kSinCosLimit) {  // a corner near Nyquist (Time far outside its range): libm for that frame
+        s[j] = std::sin(w[j]);
+        c[j] = std::cos(w[j]);
+      }
+    }
+  }
 }
 
 // atan x for x >= 0 (or NaN): reduction to |t| <= 0.66 and a rational approximation (Cephes),
@@ -180,106 +219,146 @@ QRV_INLINE typename Lanes<W>::D Tanh(typename Lanes<W>::D x) {
   return -u / (2.0 + u);
 }
 
-// An affine map y -> M y + v c of the envelope's two last outputs, in lanes.
+// u M + v I, a polynomial in the envelope's one-step matrix M = [[-a1, -a2], [1, 0]]: every power of M
+// and every sum of powers reduces to this form by M² = -a1 M - a2 I (Cayley-Hamilton), so that a
+// product costs five multiplies instead of a 2x2 matrix product's eight and more.
 template <int W>
-struct Affine {
-  typename Lanes<W>::D m11, m12, m21, m22, v1, v2;
+struct MatrixPolynomial {
+  typename Lanes<W>::D u, v;
 };
 
-// a after b: (M_a M_b, M_a v_b + v_a).
 template <int W>
-QRV_INLINE Affine<W> Compose(const Affine<W>& a, const Affine<W>& b) {
-  return {a.m11 * b.m11 + a.m12 * b.m21, a.m11 * b.m12 + a.m12 * b.m22,
-          a.m21 * b.m11 + a.m22 * b.m21, a.m21 * b.m12 + a.m22 * b.m22,
-          (a.m11 * b.v1 + a.m12 * b.v2) + a.v1, (a.m21 * b.v1 + a.m22 * b.v2) + a.v2};
+QRV_INLINE MatrixPolynomial<W> Times(const MatrixPolynomial<W>& a, const MatrixPolynomial<W>& b,
+                                     typename Lanes<W>::D a1, typename Lanes<W>::D a2) {
+  const typename Lanes<W>::D uu = a.u * b.u;
+  return {(a.u * b.v + a.v * b.u) - a1 * uu, a.v * b.v - a2 * uu};
 }
 
-// `count` held steps y_k = c - a1 y_(k-1) - a2 y_(k-2), by repeated squaring of the one-step map.
+// `count` >= 1 held steps y_k = c - a1 y_(k-1) - a2 y_(k-2) of the state (y1, y2) map it to
+// P (y1, y2) + G (1, 0) c with P = M^count and G = I + M + ... + M^(count-1), found by doubling.
 template <int W>
-QRV_INLINE Affine<W> HeldSteps(typename Lanes<W>::D a1, typename Lanes<W>::D a2, int count) {
+struct HeldMap {
+  MatrixPolynomial<W> P, G;
+};
+
+template <int W>
+QRV_INLINE HeldMap<W> HeldSteps(typename Lanes<W>::D a1, typename Lanes<W>::D a2, int count) {
   const typename Lanes<W>::D zero = a1 * 0.0, one = zero + 1.0;
-  Affine<W> step{-a1, -a2, one, zero, one, zero};
-  Affine<W> result = step;
-  bool first = true;
-  for (int k = count; k > 0; k >>= 1) {
-    if (k & 1) {
-      result = first ? step : Compose<W>(step, result);
-      first = false;
+  MatrixPolynomial<W> P{one, zero}, G{zero, one};  // M and I: one step
+  int bit = 0;
+  while ((count >> (bit + 1)) != 0) ++bit;
+  for (--bit; bit >= 0; --bit) {
+    const MatrixPolynomial<W> GP = Times<W>(G, P, a1, a2);  // n -> 2n
+    G = {G.u + GP.u, G.v + GP.v};
+    P = Times<W>(P, P, a1, a2);
+    if ((count >> bit) & 1) {  // n -> n + 1
+      G = {G.u + P.u, G.v + P.v};
+      P = {P.v - a1 * P.u, -a2 * P.u};
     }
-    if (k > 1) step = Compose<W>(step, step);
   }
-  return result;
+  return {P, G};
 }
+
+// One output u = q1 yb + q2 ya + g (b0 + b1 + b2) d of the attack below, as weights of y1, y2, x1, x2, d.
+template <int W>
+QRV_INLINE void AttackWeights(const Coefficients<typename Lanes<W>::D>& k, typename Lanes<W>::D q1,
+                              typename Lanes<W>::D q2, typename Lanes<W>::D g, int i, double* wy1, double* wy2,
+                              double* wx1, double* wx2, double* wd) {
+  const typename Lanes<W>::D xa = q2 - q1 * k.a1;  // weight of Xa
+  Store<W>(wy1 + i, q1 * (k.a1 * k.a1 - k.a2) - q2 * k.a1);
+  Store<W>(wy2 + i, (q1 * k.a1 - q2) * k.a2);
+  Store<W>(wx1 + i, q1 * k.b2 + xa * k.b1);
+  Store<W>(wx2 + i, xa * k.b2);
+  Store<W>(wd + i, (q1 * (k.b1 + k.b0) + xa * k.b0) + g * ((k.b1 + k.b0) + k.b2));
+}
+
+// A frame's attack of N >= 2 held steps from state (x1, x2, y1, y2) with input d: the first two steps
+// still see the previous inputs (ya from x1, x2; yb from d, x1), the rest is the held map P, and all of
+// it is folded into one affine step, so that the serial loop waits one multiply and one add per frame:
+//   ya = Xa - a1 y1 - a2 y2,  Xa = b1 x1 + b0 d + b2 x2
+//   yb = Xb - a1 ya - a2 y1 = (Xb - a1 Xa) + (a1² - a2) y1 + a1 a2 y2,  Xb = (b1 + b0) d + b2 x1
+//   y = p11 yb + p12 ya + g1 (b0 + b1 + b2) d,  z = p21 yb + p22 ya + g2 (b0 + b1 + b2) d
+// (P the identity and g zero for N = 2).
+template <int W>
+QRV_INLINE void AttackStep(EngineChunk& c, int i, const Coefficients<typename Lanes<W>::D>& k, int attackSteps) {
+  using D = typename Lanes<W>::D;
+  const D zero = k.a1 * 0.0, one = zero + 1.0;
+  const D a1 = k.a1, a2 = k.a2;
+  // P as [[p11, p12], [p21, p22]] and G (1, 0) as (g1, g2).
+  D p11 = one, p12 = zero, p21 = zero, p22 = one, g1 = zero, g2 = zero;
+  if (attackSteps > 2) {
+    const HeldMap<W> h = HeldSteps<W>(a1, a2, attackSteps - 2);
+    p11 = h.P.v - a1 * h.P.u;
+    p12 = -a2 * h.P.u;
+    p21 = h.P.u;
+    p22 = h.P.v;
+    g1 = h.G.v - a1 * h.G.u;
+    g2 = h.G.u;
+  }
+  AttackWeights<W>(k, p11, p12, g1, i, c.ay1, c.ay2, c.ax1, c.ax2, c.ad);
+  AttackWeights<W>(k, p21, p22, g2, i, c.by1, c.by2, c.bx1, c.bx2, c.bd);
+}
+
+// The lane policy of EngineFormulas.h: polynomials, divisions by per-block reciprocals.
+constexpr double kSmallArgument = 1e-3;
+template <int W>
+struct LaneMath {
+  using D = typename Lanes<W>::D;
+  static constexpr bool kFewerDivisions = true;
+  QRV_INLINE static D Splat(double v) { return D{} + v; }
+  template <typename Mask>
+  QRV_INLINE static D Select(Mask c, D a, D b) {
+    return c ? a : b;
+  }
+  QRV_INLINE static D Atan(D x) { return qrv::Atan<W>(x); }
+  QRV_INLINE static D Tanh(D x) { return qrv::Tanh<W>(x); }
+  QRV_INLINE static void SinCos(D w, D& s, D& c) { qrv::SinCos<W>(w, s, c); }
+  // atan a where `up`, tanh b elsewhere. A vector on one side of zero (the common case: a few frames
+  // of audio seldom cross zero) evaluates one function; a mixed one shares the two rationals' division.
+  template <typename Mask>
+  QRV_INLINE static D AtanOrTanh(Mask up, D a, D b) {
+    const D x = up ? a : b;  // the argument each lane uses, 0 or more
+    if (All<W>(x < kSmallArgument)) {
+      // Near zero (dither in silence, quiet tails) both are odd series in x; the terms left out are
+      // below 1e-24 of the result.
+      const D z = x * x;
+      const D atanX = x + x * z * (-0.3333333333333333 + z * (0.2 + z * -0.14285714285714285));
+      const D tanhX = x + x * z * (-0.3333333333333333 + z * (0.13333333333333333 + z * -0.05396825396825397));
+      return up ? atanX : tanhX;
+    }
+    if (All<W>(up)) return qrv::Atan<W>(a);
+    if (!Any<W>(up)) return qrv::Tanh<W>(b);
+    const AtanParts<W> p = AtanReduce<W>(up ? a : D{});
+    const D u = TanhU<W>(up ? D{} : b);
+    const D r = (up ? p.num : -u) / (up ? p.den : 2.0 + u);
+    return up ? AtanFinish<W>(p, r) : r;
+  }
+};
 
 template <int W>
-QRV_INLINE void CoefficientsT(EngineChunk& c, int n, double timeFactor, double q, double rate, int heldSteps) {
+QRV_INLINE void CoefficientsT(EngineChunk& c, int n, double timeFactor, double q, double rate, int attackSteps) {
   using D = typename Lanes<W>::D;
-  const double limit = 0.499 * rate;
-  const double alphaScale = 0.5 / q;
+  using M = LaneMath<W>;
+  const double inverseTimeFactor = 1.0 / timeFactor;
+  const double radiansPerHertz = kTwoPi / rate;
   for (int i = 0; i < n; i += W) {
-    const D F = Load<W>(c.fast + i), S = Load<W>(c.slow + i);
-    const D Fm = F < 1e-6 ? F * 0.0 + 1e-6 : F;  // std::max(F, 1e-6), NaN kept
-    const D Sm = S < 1e-6 ? S * 0.0 + 1e-6 : S;
-    const D r = Fm * 0.2 / Sm;
-    const D fc = (4.0 * r / (r + 1.0) * 0.7 + 0.06999999999999999) / timeFactor;
-    const D f = fc < 0.001 ? fc * 0.0 + 0.001 : (fc < limit ? fc : fc * 0.0 + limit);  // fmin: NaN gives the limit
-    const D w = f * 6.283185307179586 / rate;
-    D s, cw;
-    SinCos<W>(w, s, cw);
-    const auto outside = w > kSinCosLimit;
-    for (int j = 0; j < W; ++j) {
-      if (outside[j]) {  // a corner near Nyquist (Time far outside its range): libm for that frame
-        s[j] = std::sin(w[j]);
-        cw[j] = std::cos(w[j]);
-      }
-    }
-    const D alpha = s * alphaScale;
-    const D a0 = 1.0 + alpha;
-    const D r0 = 1.0 / a0;
-    const D oneMinusCos = 1.0 - cw;
+    const D fc = EnvelopeCorner<M, D>(Load<W>(c.fast + i), Load<W>(c.slow + i), timeFactor, inverseTimeFactor);
+    const Coefficients<D> k = EnvelopeLowPass<M, D>(fc, rate, q, radiansPerHertz);
     Store<W>(c.fc + i, fc);
-    Store<W>(c.a0 + i, a0);
-    Store<W>(c.a1 + i, (-2.0 * cw) * r0);
-    Store<W>(c.a2 + i, (1.0 - alpha) * r0);
-    Store<W>(c.b1 + i, oneMinusCos * r0);
-    const D b0 = (oneMinusCos * 0.5) * r0;
-    Store<W>(c.b0 + i, b0);
-    Store<W>(c.b2 + i, b0);
-    if (heldSteps > 0) {
-      const Affine<W> held = HeldSteps<W>((-2.0 * cw) * r0, (1.0 - alpha) * r0, heldSteps);
-      Store<W>(c.p11 + i, held.m11);
-      Store<W>(c.p12 + i, held.m12);
-      Store<W>(c.p21 + i, held.m21);
-      Store<W>(c.p22 + i, held.m22);
-      Store<W>(c.g1 + i, held.v1);
-      Store<W>(c.g2 + i, held.v2);
-    }
-  }
-}
-
-// The seven gain curves, in the operation order of GainCurve.
-template <int W, int Ratio>
-QRV_INLINE typename Lanes<W>::D Gain(typename Lanes<W>::D V) {
-  if constexpr (Ratio == 0) {
-    return 0.6 / (1.0 + 0.4 * V) + 0.4;
-  } else if constexpr (Ratio == 1) {
-    return 0.8 / (1.0 + 0.4 * V) + 0.2;
-  } else if constexpr (Ratio == 2) {
-    return (0.23 * Atan<W>(1.2 * V) + 0.9 * V / (1.0 + 0.35 * V) * 0.7 + 0.094 * V) / V;
-  } else if constexpr (Ratio == 3) {
-    return (0.5145833333333333 * Atan<W>(1.2 * V) + 0.95 * V / (1.0 + 0.35 * V) * 0.35 + 0.05 * V) / V;
-  } else if constexpr (Ratio == 4) {
-    return (0.8083333333333333 * Atan<W>(1.2 * V) + 0.03 * V) / V;
-  } else if constexpr (Ratio == 5) {
-    return (0.4091666666666667 * Atan<W>(1.2 * V) + 0.009 * V + 0.491 * Tanh<W>(V) + 0.009 * V) / V;
-  } else {
-    return (0.99 * Tanh<W>(V) + 0.01 * V) / V;
+    Store<W>(c.a0 + i, k.a0);
+    Store<W>(c.a1 + i, k.a1);
+    Store<W>(c.a2 + i, k.a2);
+    Store<W>(c.b0 + i, k.b0);
+    Store<W>(c.b1 + i, k.b1);
+    Store<W>(c.b2 + i, k.b2);
+    if (attackSteps >= 2) AttackStep<W>(c, i, k, attackSteps);
   }
 }
 
 template <int W, int Ratio>
 QRV_INLINE void GainsLoop(EngineChunk& c, int n) {
-  for (int i = 0; i < n; i += W) Store<W>(c.e + i, Gain<W, Ratio>(Load<W>(c.V + i)));
+  using D = typename Lanes<W>::D;
+  for (int i = 0; i < n; i += W) Store<W>(c.e + i, GainOfCurve<LaneMath<W>, Ratio, D>(Load<W>(c.V + i)));
 }
 
 template <int W>
@@ -295,42 +374,56 @@ QRV_INLINE void GainsT(EngineChunk& c, int n, int ratio) {
   }
 }
 
-// The valve stage of ValveShape: m atan(k s) above zero, -1.5625 m tanh(-0.64 k s) below.
-// Each lane needs only one of the two, so their last divisions are shared.
-template <int W>
-QRV_INLINE typename Lanes<W>::D Valve(typename Lanes<W>::D s, double k, double m) {
+// Gain, valve stage, output gain; the meter's serial steps run beside the lanes' work.
+template <int W, typename Sample, bool Stereo, bool Valve, bool Held>
+QRV_INLINE void OutputsLoop(const EngineChunk& c, int n, OutputState& st, Sample* outL, Sample* outR) {
   using D = typename Lanes<W>::D;
-  const auto up = s >= 0.0;
-  const D zero = s * 0.0;
-  const AtanParts<W> a = AtanReduce<W>(up ? k * s : zero);
-  const D u = TanhU<W>(up ? zero : -0.64 * k * s);
-  const D r = (up ? a.num : -u) / (up ? a.den : 2.0 + u);
-  return up ? m * AtanFinish<W>(a, r) : -1.5625 * m * r;
-}
-
-template <int W, typename Sample, bool Stereo, bool Valve>
-QRV_INLINE void OutputsT(const EngineChunk& c, int n, double k, double m, Sample* outL, Sample* outR) {
-  using D = typename Lanes<W>::D;
+  using M = LaneMath<W>;
+  const double k = st.k, m = st.m;
+  const double heldInverseDrive = 1.0 / st.drive, heldGain = st.outputGain;
+  Sections<double> meter = Load(*st.meter);
+  double meterGain = st.meterGain;
   for (int i = 0; i < n; i += W) {
     const int count = n - i < W ? n - i : W;
-    const D inverseDrive = 1.0 / Load<W>(c.drive + i);
-    const D e = Load<W>(c.e + i), gain = Load<W>(c.gain + i);
+    D inverseDrive, gain;
+    if constexpr (Held) {
+      inverseDrive = M::Splat(heldInverseDrive);
+      gain = M::Splat(heldGain);
+    } else {
+      inverseDrive = 1.0 / Load<W>(c.drive + i);
+      gain = Load<W>(c.gain + i);
+    }
+    const D e = Load<W>(c.e + i);
     D sL = e * Load<W>(c.xL + i);
-    if constexpr (Valve) sL = qrv::Valve<W>(sL, k, m);
+    if constexpr (Valve) sL = ValveOf<M, D>(sL, k, m);
     const D left = inverseDrive * sL * gain;
     StoreSamples<W>(outL + i, left, count);
     if constexpr (Stereo) {
       D sR = e * Load<W>(c.xR + i);
-      if constexpr (Valve) sR = qrv::Valve<W>(sR, k, m);
+      if constexpr (Valve) sR = ValveOf<M, D>(sR, k, m);
       StoreSamples<W>(outR + i, inverseDrive * sR * gain, count);
     } else if (outR != outL) {
       StoreSamples<W>(outR + i, left, count);
     }
+    for (int j = 0; j < count; ++j) meterGain = meter.Step<true>(e[j]);
+  }
+  Store(*st.meter, meter);
+  st.meterGain = meterGain;
+}
+
+template <int W, typename Sample, bool Stereo, bool Valve>
+QRV_INLINE void OutputsT(const EngineChunk& c, int n, OutputState& st, Sample* outL, Sample* outR) {
+  if (st.glidesHeld) {
+    OutputsLoop<W, Sample, Stereo, Valve, true>(c, n, st, outL, outR);
+  } else {
+    OutputsLoop<W, Sample, Stereo, Valve, false>(c, n, st, outL, outR);
   }
 }
 
-template <int W, typename Sample, bool Stereo>
-QRV_INLINE double FrontT(EngineChunk& c, int n, FrontState& st, const Sample* inL, const Sample* inR) {
+// Held: drive and output gain sit at the glides' fixed points, so they stay as they are and no
+// per-frame arrays are written.
+template <int W, typename Sample, bool Stereo, bool Held>
+QRV_INLINE double FrontLoop(EngineChunk& c, int n, FrontState& st, const Sample* inL, const Sample* inR) {
   Sections<Pair> sideChain = Load(*st.sideChainLeft, *st.sideChainRight);
   Sections<double> sideChainMono = Load(*st.sideChainLeft);
   Sections<Pair> levels = Load(*st.fast, *st.slow);
@@ -340,25 +433,27 @@ QRV_INLINE double FrontT(EngineChunk& c, int n, FrontState& st, const Sample* in
   for (int i = 0; i < n; ++i) {
     const double inLeft = static_cast<double>(inL[i]);
     const double inRight = Stereo ? static_cast<double>(inR[i]) : 0.0;
-    drive = (driveTarget - drive) * 0.001 + drive;
-    outputGain = (outputTarget - outputGain) * 0.001 + outputGain;
-    c.drive[i] = drive;
-    c.gain[i] = outputGain;
+    if constexpr (!Held) {
+      drive = Glide(drive, driveTarget);
+      outputGain = Glide(outputGain, outputTarget);
+      c.drive[i] = drive;
+      c.gain[i] = outputGain;
+    }
     const double xL = Dither(n1, n2, n3) + inLeft * drive;
     c.xL[i] = xL;
     double d;
     if constexpr (Stereo) {
       const double xR = Dither(n1, n2, n3) + inRight * drive;
       c.xR[i] = xR;
-      const Pair y = sideChain.Step(Pair{xL, xR});
+      const Pair y = sideChain.Step<true>(Pair{xL, xR});
       const Pair power = y * y;
-      d = (power[0] + power[1]) * 0.7071;
+      d = (power[0] + power[1]) * kStereoPowerWeight;
     } else {
-      d = std::fabs(sideChainMono.Step(xL));
+      d = std::fabs(sideChainMono.Step<true>(xL));
     }
     c.d[i] = d;
     loudest = d > loudest ? d : loudest;
-    const Pair level = levels.Step(Pair{d, d});
+    const Pair level = levels.Step<true>(Pair{d, d});
     c.fast[i] = level[0];
     c.slow[i] = level[1];
   }
@@ -376,6 +471,14 @@ QRV_INLINE double FrontT(EngineChunk& c, int n, FrontState& st, const Sample* in
   return loudest;
 }
 
+template <int W, typename Sample, bool Stereo>
+QRV_INLINE double FrontT(EngineChunk& c, int n, FrontState& st, const Sample* inL, const Sample* inR) {
+  st.glidesHeld =
+      Glide(st.drive, st.driveTarget) == st.drive && Glide(st.outputGain, st.outputTarget) == st.outputGain;
+  return st.glidesHeld ? FrontLoop<W, Sample, Stereo, true>(c, n, st, inL, inR)
+                       : FrontLoop<W, Sample, Stereo, false>(c, n, st, inL, inR);
+}
+
 #undef QRV_INLINE
 
 // The entry points of each instruction set: the same templates under the set's target attribute.
@@ -383,11 +486,13 @@ template <typename Sample, bool Stereo>
 double Front2(EngineChunk& c, int n, FrontState& st, const Sample* l, const Sample* r) {
   return FrontT<2, Sample, Stereo>(c, n, st, l, r);
 }
-void Coefficients2(EngineChunk& c, int n, double t, double q, double r, int held) { CoefficientsT<2>(c, n, t, q, r, held); }
+void Coefficients2(EngineChunk& c, int n, double t, double q, double r, int attack) {
+  CoefficientsT<2>(c, n, t, q, r, attack);
+}
 void Gains2(EngineChunk& c, int n, int ratio) { GainsT<2>(c, n, ratio); }
 template <typename Sample, bool Stereo, bool Valve>
-void Outputs2(const EngineChunk& c, int n, double k, double m, Sample* l, Sample* r) {
-  OutputsT<2, Sample, Stereo, Valve>(c, n, k, m, l, r);
+void Outputs2(const EngineChunk& c, int n, OutputState& st, Sample* l, Sample* r) {
+  OutputsT<2, Sample, Stereo, Valve>(c, n, st, l, r);
 }
 
 template <typename Sample, bool Stereo>
@@ -395,14 +500,14 @@ __attribute__((target("avx2"))) double Front4(EngineChunk& c, int n, FrontState&
                                                const Sample* r) {
   return FrontT<4, Sample, Stereo>(c, n, st, l, r);
 }
-__attribute__((target("avx2"))) void Coefficients4(EngineChunk& c, int n, double t, double q, double r, int held) {
-  CoefficientsT<4>(c, n, t, q, r, held);
+__attribute__((target("avx2"))) void Coefficients4(EngineChunk& c, int n, double t, double q, double r, int attack) {
+  CoefficientsT<4>(c, n, t, q, r, attack);
 }
 __attribute__((target("avx2"))) void Gains4(EngineChunk& c, int n, int ratio) { GainsT<4>(c, n, ratio); }
 template <typename Sample, bool Stereo, bool Valve>
-__attribute__((target("avx2"))) void Outputs4(const EngineChunk& c, int n, double k, double m, Sample* l,
+__attribute__((target("avx2"))) void Outputs4(const EngineChunk& c, int n, OutputState& st, Sample* l,
                                                Sample* r) {
-  OutputsT<4, Sample, Stereo, Valve>(c, n, k, m, l, r);
+  OutputsT<4, Sample, Stereo, Valve>(c, n, st, l, r);
 }
 
 template <typename Sample, bool Stereo>
@@ -410,14 +515,14 @@ __attribute__((target("avx512f"))) double Front8(EngineChunk& c, int n, FrontSta
                                                   const Sample* r) {
   return FrontT<8, Sample, Stereo>(c, n, st, l, r);
 }
-__attribute__((target("avx512f"))) void Coefficients8(EngineChunk& c, int n, double t, double q, double r, int held) {
-  CoefficientsT<8>(c, n, t, q, r, held);
+__attribute__((target("avx512f"))) void Coefficients8(EngineChunk& c, int n, double t, double q, double r, int attack) {
+  CoefficientsT<8>(c, n, t, q, r, attack);
 }
 __attribute__((target("avx512f"))) void Gains8(EngineChunk& c, int n, int ratio) { GainsT<8>(c, n, ratio); }
 template <typename Sample, bool Stereo, bool Valve>
-__attribute__((target("avx512f"))) void Outputs8(const EngineChunk& c, int n, double k, double m, Sample* l,
+__attribute__((target("avx512f"))) void Outputs8(const EngineChunk& c, int n, OutputState& st, Sample* l,
                                                   Sample* r) {
-  OutputsT<8, Sample, Stereo, Valve>(c, n, k, m, l, r);
+  OutputsT<8, Sample, Stereo, Valve>(c, n, st, l, r);
 }
 
 const EngineKernels kKernels[kInstructionSetCount] = {

@@ -15,8 +15,8 @@ inline constexpr int kChunkMinFrames = 8;
 
 // Per-frame values of one chunk, written and read by the passes in order.
 struct EngineChunk {
-  double drive[kChunkFrames];
-  double gain[kChunkFrames];  // output gain
+  double drive[kChunkFrames];  // unless the glides are held
+  double gain[kChunkFrames];   // output gain, unless held
   double xL[kChunkFrames];    // driven input with dither
   double xR[kChunkFrames];
   double d[kChunkFrames];     // detector
@@ -29,14 +29,10 @@ struct EngineChunk {
   double b0[kChunkFrames];
   double b1[kChunkFrames];
   double b2[kChunkFrames];
-  // All but the first two of the held attack steps as one affine map of the last two outputs and the
-  // held step's input term c: y_N = p11 y_2 + p12 y_1 + g1 c, y_(N-1) = p21 y_2 + p22 y_1 + g2 c.
-  double p11[kChunkFrames];
-  double p12[kChunkFrames];
-  double p21[kChunkFrames];
-  double p22[kChunkFrames];
-  double g1[kChunkFrames];
-  double g2[kChunkFrames];
+  // A frame's attack (N held steps) as one affine step of the section's state: the new last output
+  // y = ay1 y1 + ay2 y2 + ax1 x1 + ax2 x2 + ad d, the one before it z likewise with the b weights.
+  double ay1[kChunkFrames], ay2[kChunkFrames], ax1[kChunkFrames], ax2[kChunkFrames], ad[kChunkFrames];
+  double by1[kChunkFrames], by2[kChunkFrames], bx1[kChunkFrames], bx2[kChunkFrames], bd[kChunkFrames];
   double V[kChunkFrames];  // square root of the envelope
   double e[kChunkFrames];  // gain
 };
@@ -50,6 +46,16 @@ struct FrontState {
   FilterSection* sideChainRight;
   FilterSection* fast;
   FilterSection* slow;
+  bool glidesHeld;  // out: drive and output gain held their values through the chunk; no arrays written
+};
+
+// The output pass's inputs besides the chunk's arrays, and the meter it steps on the gains.
+struct OutputState {
+  double k, m;               // valve drive and make-up
+  bool glidesHeld;           // drive and output gain are the values below, else the chunk's arrays
+  double drive, outputGain;
+  FilterSection* meter;
+  double meterGain;          // in and out: the meter's last output
 };
 
 enum class InstructionSet : int { kSse2 = 0, kAvx2 = 1, kAvx512 = 2 };
@@ -61,15 +67,16 @@ struct EngineKernels {
   template <typename Sample>
   using FrontPass = double (*)(EngineChunk&, int n, FrontState&, const Sample* inL, const Sample* inR);
   template <typename Sample>
-  using Output = void (*)(const EngineChunk&, int n, double k, double m, Sample* outL, Sample* outR);
+  using Output = void (*)(const EngineChunk&, int n, OutputState&, Sample* outL, Sample* outR);
 
   FrontPass<float> frontSingle[2];  // [stereo]
   FrontPass<double> frontDouble[2];
-  // fc, a0..b2 from fast and slow; with heldSteps > 0 also the affine map of that many held steps.
-  void (*envelopeCoefficients)(EngineChunk&, int n, double timeFactor, double q, double rate, int heldSteps);
+  // fc, a0..b2 from fast and slow; with attackSteps >= 2 also the attack's affine step of that many
+  // held steps.
+  void (*envelopeCoefficients)(EngineChunk&, int n, double timeFactor, double q, double rate, int attackSteps);
   // e from V.
   void (*gains)(EngineChunk&, int n, int ratio);
-  // [stereo][valve]: e * x, valve stage, output gain; mono writes both outputs.
+  // [stereo][valve]: e * x, valve stage, output gain, meter ballistics; mono writes both outputs.
   Output<float> outputSingle[2][2];
   Output<double> outputDouble[2][2];
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "dsp/EngineFormulas.h"
 #include "dsp/FilterSection.h"
 
 namespace qrv {
@@ -14,21 +15,22 @@ namespace qrv {
   s1 = ((((s1 >> 9) ^ s1) >> 6) & 0x1fffu) ^ (s1 << 13);
   s2 = ((((s2 >> 2) ^ s2) >> 7) & 0xfffffu) ^ (s2 << 20);
   s3 = ((((s3 >> 6) ^ s3) >> 8) & 0x1ffffu) ^ (s3 << 17);
-  return static_cast<double>(s1 ^ s2 ^ s3) * 4.6566128730000005e-20 - 1e-10;
+  return static_cast<double>(s1 ^ s2 ^ s3) * kDitherScale - 1e-10;
 }
 
 // Sections stepped in lanes: T = double for one, Pair for two side by side (left and right side
 // chain; fast and slow smoother). Coefficients and state live in locals the compiler keeps in
 // registers; each lane computes FilterSection::Step's expression in its order, so the results are the
-// same bits.
+// same bits, or with ShortChain the chunked passes' order (BiquadStepShortChain).
 typedef double Pair __attribute__((vector_size(16)));
 
 template <typename T>
 struct Sections {
   T b0, b1, b2, a1, a2, x1, x2, y1, y2;
 
+  template <bool ShortChain = false>
   [[gnu::always_inline]] T Step(T x) {
-    const T y = ((b1 * x1 + b0 * x) + b2 * x2) - a1 * y1 - a2 * y2;
+    const T y = ShortChain ? BiquadStepShortChain(*this, x, x1, x2, y1, y2) : BiquadStep(*this, x, x1, x2, y1, y2);
     x2 = x1;
     x1 = x;
     y2 = y1;
@@ -45,19 +47,19 @@ struct Sections {
           Pair{l.x1, r.x1}, Pair{l.x2, r.x2}, Pair{l.y1, r.y1}, Pair{l.y2, r.y2}};
 }
 [[gnu::always_inline]] inline void Store(FilterSection& f, const Sections<double>& s) {
-  f.x0 = f.x1 = s.x1;
+  f.x1 = s.x1;
   f.x2 = s.x2;
-  f.y0 = f.y1 = s.y1;
+  f.y1 = s.y1;
   f.y2 = s.y2;
 }
 [[gnu::always_inline]] inline void Store(FilterSection& l, FilterSection& r, const Sections<Pair>& s) {
-  l.x0 = l.x1 = s.x1[0];
+  l.x1 = s.x1[0];
   l.x2 = s.x2[0];
-  l.y0 = l.y1 = s.y1[0];
+  l.y1 = s.y1[0];
   l.y2 = s.y2[0];
-  r.x0 = r.x1 = s.x1[1];
+  r.x1 = s.x1[1];
   r.x2 = s.x2[1];
-  r.y0 = r.y1 = s.y1[1];
+  r.y1 = s.y1[1];
   r.y2 = s.y2[1];
 }
 

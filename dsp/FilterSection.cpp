@@ -14,19 +14,19 @@ void FilterSection::Create(int t, double f, double quality) {
 void FilterSection::SetSampleRate(double rate) {
   sampleRate = rate;
   const double limitRate = (rate >= 20000.0 && rate <= 200000.0) ? rate : 44100.0;
-  if (frequency > 0.499 * limitRate) frequency = 0.499 * limitRate;
+  if (frequency > kNyquistMargin * limitRate) frequency = kNyquistMargin * limitRate;
   Compute();
 }
 
 void FilterSection::Compute() {
   const double fs = sampleRate;
-  if (frequency > 0.499 * fs) frequency = 0.499 * fs;
+  if (frequency > kNyquistMargin * fs) frequency = kNyquistMargin * fs;
   const double f = frequency;
-  const double w = f * 6.283185307179586 / fs;
-  const double s = std::sin(w);
-  const double c = std::cos(w);
+  const double w = f * kTwoPi / fs;
+  double s, c;
+  FrameMath::SinCos(w, s, c);
   const bool high = type == kHighPass;
-  const double e = f * ((high ? 1.9996000799840032 : 1.9999600007999843) / fs);
+  const double e = f * ((high ? kHighPassWidening : kLowPassWidening) / fs);
   double en;
   if (high) {
     const double e3 = e * e * e;
@@ -38,17 +38,7 @@ void FilterSection::Compute() {
   }
   // 1 - e^n leaves alpha alone at low corners and widens the band steeply near 0.499 fs.
   const double alpha = s / ((2.0 * q) * (1.0 - en));
-  a0 = 1.0 + alpha;
-  const double r = 1.0 / a0;
-  a1 = (-2.0 * c) * r;
-  a2 = (1.0 - alpha) * r;
-  if (high) {
-    b0 = b2 = ((1.0 + c) * 0.5) * r;
-    b1 = -((1.0 + c) * r);
-  } else {
-    b0 = b2 = ((1.0 - c) * 0.5) * r;
-    b1 = (1.0 - c) * r;
-  }
+  SetCoefficients(high ? HighPassOf(alpha, c) : LowPassOf(alpha, c));
 }
 
 }  // namespace qrv

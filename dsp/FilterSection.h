@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "dsp/EngineFormulas.h"
+
 namespace qrv {
 
 class FilterSection {
@@ -15,47 +17,25 @@ class FilterSection {
   // Keeps rate as the section's rate; the corner limit uses 44100 for rates outside 20000..200000.
   void SetSampleRate(double rate);
   void Compute();
-  void Clear() { x0 = x1 = x2 = y0 = y1 = y2 = 0.0; }
+  void Clear() { x1 = x2 = y1 = y2 = 0.0; }
   // Puts the section at rest on a constant input of `value` (exact for unity DC gain low-passes).
-  void Settle(double value) { x0 = x1 = x2 = y0 = y1 = y2 = value; }
-
-  // The envelope's per-frame low-pass: plain RBJ (no near-Nyquist term) at corner fc.
-  void ComputeEnvelopeLowPass(double fc) {
-    frequency = fc;
-    const double f = fc < 0.001 ? 0.001 : std::fmin(0.499 * sampleRate, fc);
-    const double w = f * 6.283185307179586 / sampleRate;
-    const double cw = std::cos(w);
-    const double alpha = std::sin(w) * (0.5 / q);
-    a0 = 1.0 + alpha;
-    const double r = 1.0 / a0;
-    a1 = (-2.0 * cw) * r;
-    a2 = (1.0 - alpha) * r;
-    b1 = (1.0 - cw) * r;
-    b0 = b2 = ((1.0 - cw) * 0.5) * r;
+  void Settle(double value) { x1 = x2 = y1 = y2 = value; }
+  void SetCoefficients(const Coefficients<double>& c) {
+    a0 = c.a0;
+    a1 = c.a1;
+    a2 = c.a2;
+    b0 = c.b0;
+    b1 = c.b1;
+    b2 = c.b2;
   }
 
   double Step(double x) {
-    const double y = ((b1 * x1 + b0 * x) + b2 * x2) - a1 * y1 - a2 * y2;
-    x0 = x;
+    const double y = BiquadStep(*this, x, x1, x2, y1, y2);
     x2 = x1;
     x1 = x;
     y2 = y1;
     y1 = y;
-    y0 = y;
     return y;
-  }
-
-  // Four Steps with the same input, unrolled; returns the fourth output, bit for bit as four Steps.
-  double StepHeld4(double x) {
-    const double bx = b0 * x;
-    const double o1 = ((b1 * x1 + bx) + b2 * x2) - a1 * y1 - a2 * y2;
-    const double o2 = ((b1 * x + bx) + b2 * x1) - a1 * o1 - a2 * y1;
-    const double o3 = ((b1 * x + bx) + b2 * x) - a1 * o2 - a2 * o1;
-    const double o4 = ((b1 * x + bx) + b2 * x) - a1 * o3 - a2 * o2;
-    x0 = x1 = x2 = x;
-    y2 = o3;
-    y1 = y0 = o4;
-    return o4;
   }
 
   bool IsFinite() const {
@@ -68,8 +48,8 @@ class FilterSection {
   double q = 0.707;
   double a0 = 1.0, a1 = 0.0, a2 = 0.0;
   double b0 = 1.0, b1 = 0.0, b2 = 0.0;
-  double x0 = 0.0, x1 = 0.0, x2 = 0.0;
-  double y0 = 0.0, y1 = 0.0, y2 = 0.0;
+  double x1 = 0.0, x2 = 0.0;
+  double y1 = 0.0, y2 = 0.0;
 };
 
 }  // namespace qrv

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "dsp/EngineFormulas.h"
 #include "dsp/EngineSections.h"
 #include "dsp/LittleEndian.h"
 #include "dsp/ParameterSet.h"
@@ -14,6 +15,8 @@ namespace {
 constexpr double kMinRate = 22050.0;
 constexpr double kEnvelopeFloor = 0.001;
 constexpr double kMaxRate = 192000.0;
+// Every section's sample rate lies in the range where its corner limit uses that rate.
+static_assert(kMinRate >= 20000.0 && kMaxRate <= 200000.0);
 
 struct RatioConstants {
   double headroom;  // h
@@ -37,7 +40,7 @@ constexpr std::array<ValvePair, kValveStepCount> kValvePairs = {{
     {0.3333333333333333, 3.0},
     {0.5555555555555556, 1.8},
     {1.0, 1.0},
-    {1.4141, 0.7071},
+    {1.4141, 0.7071},  // as written, not sqrt 2 and its inverse
     {2.0, 0.5},
     {2.5, 0.4},
 }};
@@ -51,26 +54,31 @@ constexpr const std::array<int, kAttackStepCount>& AttackSteps() {
   }
 }
 
-// Runs n envelope steps with a held input; groups of four go through the unrolled step.
+// Runs n >= 1 envelope steps with a held input, from locals.
 inline double StepEnvelope(FilterSection& f, double d, int n) {
+  Sections<double> s = Load(f);
   double y = 0.0;
-  for (; n >= 4; n -= 4) y = f.StepHeld4(d);
-  for (; n > 0; --n) y = f.Step(d);
+  for (; n > 0; --n) y = s.Step(d);
+  Store(f, s);
   return y;
+}
+
+template <int Ratio>
+double GainOfStep(double V) {
+  return GainOfCurve<FrameMath, Ratio>(V);
 }
 
 }  // namespace
 
 double GainCurve(int ratioStep, double V) {
   switch (ratioStep) {
-    case 0: return 0.6 / (1.0 + 0.4 * V) + 0.4;
-    case 1: return 0.8 / (1.0 + 0.4 * V) + 0.2;
-    case 2: return (0.23 * std::atan(1.2 * V) + 0.9 * V / (1.0 + 0.35 * V) * 0.7 + 0.094 * V) / V;
-    case 3:
-      return (0.5145833333333333 * std::atan(1.2 * V) + 0.95 * V / (1.0 + 0.35 * V) * 0.35 + 0.05 * V) / V;
-    case 4: return (0.8083333333333333 * std::atan(1.2 * V) + 0.03 * V) / V;
-    case 5: return (0.4091666666666667 * std::atan(1.2 * V) + 0.009 * V + 0.491 * std::tanh(V) + 0.009 * V) / V;
-    default: return (0.99 * std::tanh(V) + 0.01 * V) / V;
+    case 0: return GainOfStep<0>(V);
+    case 1: return GainOfStep<1>(V);
+    case 2: return GainOfStep<2>(V);
+    case 3: return GainOfStep<3>(V);
+    case 4: return GainOfStep<4>(V);
+    case 5: return GainOfStep<5>(V);
+    default: return GainOfStep<6>(V);
   }
 }
 
@@ -86,7 +94,7 @@ warmGlowEffect::warmGlowEffect() {
   sections_[kMeter].Create(FilterSection::kLowPass, 2.0, 0.583);
   noise_ = {592u, 153768u, 1526u};
   sections_[kFastLevel].Create(FilterSection::kLowPass, 5.0, 0.5);
-  sections_[kSlowLevel].Create(FilterSection::kLowPass, 20.0, 0.5);
+  sections_[kSlowLevel].Create(FilterSection::kLowPass, 2.0, 0.5);
   sections_[kEnvelope].Create(FilterSection::kLowPass, 1.0, 0.1);
   sections_[kSideChainLeft].Create(FilterSection::kHighPass, 40.0, 0.3);
   sections_[kSideChainRight].Create(FilterSection::kHighPass, 40.0, 0.3);
@@ -101,7 +109,6 @@ warmGlowEffect::warmGlowEffect() {
   valveDrive_ = valveMakeUp_ = 1.0;
   for (unsigned i = 0; i < kParameterCount; ++i) SetParameter(i, GetParameterDefault(i));
   Reset();
-  sampleRate_ = std::clamp(sampleRate_, kMinRate, kMaxRate);
 }
 
 warmGlowEffect::~warmGlowEffect() = default;
@@ -139,28 +146,10 @@ void warmGlowEffect::SetUpForSampleRate() {
   meter.frequency = 2.3333333333333335;
   meter.Compute();
 
-  const double r = (rate >= 20000.0 && rate <= 200000.0) ? rate : 44100.0;
-  FilterSection& env = sections_[kEnvelope];
-  env.SetSampleRate(r);
-  env.Compute();
-  env.Clear();
-  FilterSection& fast = sections_[kFastLevel];
-  fast.SetSampleRate(r);
-  fast.frequency = 5.0;
-  fast.q = 0.5;
-  fast.Compute();
-  fast.Clear();
-  FilterSection& slow = sections_[kSlowLevel];
-  slow.SetSampleRate(r);
-  slow.frequency = 2.0;
-  slow.q = 0.5;
-  slow.Compute();
-  slow.Clear();
-  for (int i : {kSideChainLeft, kSideChainRight}) {
-    FilterSection& sc = sections_[static_cast<std::size_t>(i)];
-    sc.SetSampleRate(r);
-    sc.Compute();
-    sc.Clear();
+  for (int i : {kEnvelope, kFastLevel, kSlowLevel, kSideChainLeft, kSideChainRight}) {
+    FilterSection& s = sections_[static_cast<std::size_t>(i)];
+    s.SetSampleRate(rate);  // computes the coefficients
+    s.Clear();
   }
   drive_ = driveTarget_;
   outputGain_ = outputTarget_;
@@ -235,12 +224,12 @@ bool warmGlowEffect::ApplyMessage(const void* block, std::size_t size) {
 
 template <typename Sample, bool Stereo, bool Valve>
 void warmGlowEffect::Run(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int32_t count) {
-  ratioStep_ = std::clamp(ratioStep_, 0, kRatioStepCount - 1);
-  const RatioConstants& rc = kRatioConstants[static_cast<std::size_t>(ratioStep_)];
+  const int ratio = std::clamp(ratioStep_, 0, kRatioStepCount - 1);
+  const RatioConstants& rc = kRatioConstants[static_cast<std::size_t>(ratio)];
   BlockConstants c;
   c.k = rc.inverse * valveDrive_;
   c.m = rc.headroom * valveMakeUp_;
-  c.ratio = ratioStep_;
+  c.ratio = ratio;
   c.attackCount = (attackStep_ >= 0 && attackStep_ < kAttackStepCount)
                       ? AttackSteps<Sample>()[static_cast<std::size_t>(attackStep_)]
                       : kAttackStepsFallback;
@@ -270,7 +259,7 @@ void warmGlowEffect::RunFrames(const BlockConstants& c, const Sample* inL, const
   Sections<double> meter = Load(sections_[kMeter]);
   FilterSection& env = sections_[kEnvelope];
   uint32_t n1 = noise_.n1, n2 = noise_.n2, n3 = noise_.n3;
-  double drive = drive_, inverseDrive = inverseDrive_, outputGain = outputGain_;
+  double drive = drive_, outputGain = outputGain_;
   double envelope = envelope_, meterGain = meterGain_;
   const double driveTarget = driveTarget_, outputTarget = outputTarget_, timeFactor = timeFactor_;
 
@@ -279,9 +268,9 @@ void warmGlowEffect::RunFrames(const BlockConstants& c, const Sample* inL, const
     const double inLeft = static_cast<double>(inL[i]);
     const double inRight = Stereo ? static_cast<double>(inR[i]) : 0.0;
 
-    drive = (driveTarget - drive) * 0.001 + drive;
-    inverseDrive = 1.0 / drive;
-    outputGain = (outputTarget - outputGain) * 0.001 + outputGain;
+    drive = Glide(drive, driveTarget);
+    const double inverseDrive = 1.0 / drive;
+    outputGain = Glide(outputGain, outputTarget);
 
     const double ditherL = Dither(n1, n2, n3);
     const double xL = ditherL + inLeft * drive;
@@ -292,17 +281,17 @@ void warmGlowEffect::RunFrames(const BlockConstants& c, const Sample* inL, const
       xR = ditherR + inRight * drive;
       const double yL = scL.Step(xL);
       const double yR = scR.Step(xR);
-      d = (yL * yL + yR * yR) * 0.7071;
+      d = (yL * yL + yR * yR) * kStereoPowerWeight;
     } else {
       d = std::fabs(scL.Step(xL));
     }
 
     const double F = fast.Step(d);
     const double S = slow.Step(d);
-    const double r = std::max(F, 1e-6) * 0.2 / std::max(S, 1e-6);
-    const double fc = (4.0 * r / (r + 1.0) * 0.7 + 0.06999999999999999) / timeFactor;
-    env.ComputeEnvelopeLowPass(fc);
-    envelope = d > envelope ? StepEnvelope(env, d, attackCount) : env.Step(d);
+    const double fc = EnvelopeCorner<FrameMath>(F, S, timeFactor, 0.0);
+    env.frequency = fc;
+    env.SetCoefficients(EnvelopeLowPass<FrameMath>(fc, env.sampleRate, env.q, 0.0));
+    envelope = StepEnvelope(env, d, d > envelope ? attackCount : 1);
     if (envelope < 0.001) envelope = 0.001;
 
     const double e = GainCurve(ratio, std::sqrt(envelope));
@@ -311,8 +300,8 @@ void warmGlowEffect::RunFrames(const BlockConstants& c, const Sample* inL, const
     double sL = e * xL;
     double sR = e * xR;
     if constexpr (Valve) {
-      sL = ValveShape(sL, k, m);
-      if constexpr (Stereo) sR = ValveShape(sR, k, m);
+      sL = ValveOf<FrameMath>(sL, k, m);
+      if constexpr (Stereo) sR = ValveOf<FrameMath>(sR, k, m);
     }
     const Sample left = static_cast<Sample>(inverseDrive * sL * outputGain);
     if constexpr (Stereo) {
@@ -332,7 +321,6 @@ void warmGlowEffect::RunFrames(const BlockConstants& c, const Sample* inL, const
   Store(sections_[kMeter], meter);
   noise_ = {n1, n2, n3};
   drive_ = drive;
-  inverseDrive_ = inverseDrive;
   outputGain_ = outputGain;
   envelope_ = envelope;
   meterGain_ = meterGain;
@@ -347,7 +335,7 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
   EngineChunk& ch = chunk_;
 
   // Pass 1: glides, dither, side chain, detector and level smoothers. Every input of the chunk is
-  // read here, before pass 6 writes any output, so input and output may be the same memory.
+  // read here, before pass 5 writes any output, so input and output may be the same memory.
   FrontState front{drive_,
                    outputGain_,
                    driveTarget_,
@@ -356,10 +344,12 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
                    &sections_[kSideChainLeft],
                    &sections_[kSideChainRight],
                    &sections_[kFastLevel],
-                   &sections_[kSlowLevel]};
+                   &sections_[kSlowLevel],
+                   false};
   const double loudest = kernels_->Front<Sample, Stereo>()(ch, n, front, inL, inR);
   drive_ = front.drive;
   outputGain_ = front.outputGain;
+  const bool glidesHeld = front.glidesHeld;
   noise_ = {front.noise[0], front.noise[1], front.noise[2]};
 
   // Pass 2: the envelope filter's coefficients for every frame.
@@ -368,36 +358,34 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
   // After a frame the envelope is never below its floor, so a chunk whose detector stays below both
   // the floor and the envelope it starts from has no attack.
   const bool mayAttack = loudest > std::min(envelope_, kEnvelopeFloor);
-  kernels_->envelopeCoefficients(ch, n, timeFactor_, env.q, env.sampleRate,
-                                 mayAttack ? std::max(attackCount - 2, 0) : 0);
+  // Attacks of one step are plain steps; longer ones get their folded affine step.
+  const bool foldedAttack = mayAttack && attackCount >= 2;
+  kernels_->envelopeCoefficients(ch, n, timeFactor_, env.q, env.sampleRate, foldedAttack ? attackCount : 0);
 
   bool atFloor;  // the envelope rested at its floor throughout the chunk
   // Pass 3: the envelope, several held steps per frame while the level rises.
+  // At long Times and high rates the corner sits far below the rate (w down to 5e-6 at Time 10 and
+  // 192 kHz), where 1 + a1 + a2 and b0 + b1 + b2 = 2 (1 - cos w) / a0 are both about 2e-11: their ratio
+  // is the recursion's DC gain, which must be 1. So 1 - cos w is the exact difference from the same
+  // rounded cos w that gives a1, in every path; a 1 - cos w rounded on its own (or a cos w rounded
+  // differently from a1's) would be off by 1e-16, 1e-5 of itself, and the envelope would settle 1e-5
+  // away from its input.
   {
     double x1 = env.x1, x2 = env.x2, y1 = env.y1, y2 = env.y2;
     double envelope = envelope_;
     atFloor = true;
     for (int i = 0; i < n; ++i) {
-      const double a1 = ch.a1[i], a2 = ch.a2[i], b0 = ch.b0[i], b1 = ch.b1[i], b2 = ch.b2[i];
       const double d = ch.d[i];
       double y;
-      if (d > envelope && attackCount >= 2 && mayAttack) {
-        // The first two steps still see the previous inputs; from the third on x1 = x2 = d, and the
-        // rest is the precomputed affine map, so the chain is three steps long instead of N.
-        const double ya = ((b1 * x1 + b0 * d) + b2 * x2) - a1 * y1 - a2 * y2;
-        const double yb = ((b1 * d + b0 * d) + b2 * x1) - a1 * ya - a2 * y1;
-        if (attackCount == 2) {
-          y = yb;
-          y2 = ya;
-        } else {
-          const double held = (b1 * d + b0 * d) + b2 * d;
-          y = (ch.p11[i] * yb + ch.p12[i] * ya) + ch.g1[i] * held;
-          y2 = (ch.p21[i] * yb + ch.p22[i] * ya) + ch.g2[i] * held;
-        }
+      if (foldedAttack && d > envelope) {
+        // All N steps as one affine step; the inputs' part is off the recursion's chain.
+        y = (((ch.ax1[i] * x1 + ch.ax2[i] * x2) + ch.ad[i] * d) + ch.ay2[i] * y2) + ch.ay1[i] * y1;
+        y2 = (((ch.bx1[i] * x1 + ch.bx2[i] * x2) + ch.bd[i] * d) + ch.by2[i] * y2) + ch.by1[i] * y1;
         y1 = y;
         x1 = x2 = d;
       } else {
-        y = ((b1 * x1 + b0 * d) + b2 * x2) - a1 * y1 - a2 * y2;
+        const Coefficients<double> k{ch.a0[i], ch.a1[i], ch.a2[i], ch.b0[i], ch.b1[i], ch.b2[i]};
+        y = BiquadStepShortChain(k, d, x1, x2, y1, y2);
         x2 = x1;
         x1 = d;
         y2 = y1;
@@ -410,16 +398,9 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
 
     const int last = n - 1;
     env.frequency = ch.fc[last];
-    env.a0 = ch.a0[last];
-    env.a1 = ch.a1[last];
-    env.a2 = ch.a2[last];
-    env.b0 = ch.b0[last];
-    env.b1 = ch.b1[last];
-    env.b2 = ch.b2[last];
-    env.x0 = ch.d[last];
+    env.SetCoefficients({ch.a0[last], ch.a1[last], ch.a2[last], ch.b0[last], ch.b1[last], ch.b2[last]});
     env.x1 = x1;
     env.x2 = x2;
-    env.y0 = y1;
     env.y1 = y1;
     env.y2 = y2;
     envelope_ = envelope;
@@ -433,18 +414,10 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
     kernels_->gains(ch, n, c.ratio);
   }
 
-  // Pass 5: meter ballistics.
-  {
-    Sections<double> meter = Load(sections_[kMeter]);
-    double meterGain = meterGain_;
-    for (int i = 0; i < n; ++i) meterGain = meter.Step(ch.e[i]);
-    Store(sections_[kMeter], meter);
-    meterGain_ = meterGain;
-  }
-
-  // Pass 6: gain, valve stage, output gain.
-  kernels_->Outputs<Sample, Stereo, Valve>()(ch, n, c.k, c.m, outL, outR);
-  inverseDrive_ = 1.0 / drive_;
+  // Pass 5: gain, valve stage, output gain, with the meter's ballistics beside them.
+  OutputState out{c.k, c.m, glidesHeld, drive_, outputGain_, &sections_[kMeter], meterGain_};
+  kernels_->Outputs<Sample, Stereo, Valve>()(ch, n, out, outL, outR);
+  meterGain_ = out.meterGain;
 }
 
 void warmGlowEffect::RecoverNonFinite() {

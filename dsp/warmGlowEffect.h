@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 
+#include "dsp/EngineFormulas.h"
 #include "dsp/EngineKernels.h"
 #include "dsp/FilterSection.h"
 #include "dsp/ParameterSet.h"
@@ -34,9 +35,7 @@ double GainCurve(int ratioStep, double V);
 // Valve headroom h per ratio step.
 double ValveHeadroom(int ratioStep);
 // The asymmetric valve stage with drive k and make-up m.
-inline double ValveShape(double s, double k, double m) {
-  return s >= 0.0 ? m * std::atan(k * s) : -1.5625 * m * std::tanh(-0.64 * k * s);
-}
+inline double ValveShape(double s, double k, double m) { return ValveOf<FrameMath>(s, k, m); }
 // Input drive of drive step k: 2^(k/4 - 3).
 double DriveOfStep(int k);
 // Output gain of output step k: k/2 dB.
@@ -116,14 +115,14 @@ class warmGlowEffect final : public QRVBaseAudioProcessor {
   void ResetState();
   void SetUpForSampleRate();
   void RecoverNonFinite();
-  bool IsOff() const { return mode_ != 1 && mode_ != 2; }
+  bool IsOff() const { return mode() != ProcessMode::kClear && mode() != ProcessMode::kValve; }
 
   std::array<FilterSection, 6> sections_;  // held by value: the loops reach them without a pointer chase
   int mode_ = 2;
   int ratioStep_ = 3;
   int attackStep_ = 3;
   int valveStep_ = 3;
-  double driveTarget_ = 1.0, drive_ = 1.0, inverseDrive_ = 1.0;
+  double driveTarget_ = 1.0, drive_ = 1.0;
   double outputTarget_ = 1.0, outputGain_ = 1.0;
   double valveDrive_ = 1.0, valveMakeUp_ = 1.0;
   double timeFactor_ = 0.05;

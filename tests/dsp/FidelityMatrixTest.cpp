@@ -112,13 +112,8 @@ Divergence RunOne(InstructionSet isa, const Setting& setting, bool stereo, doubl
     for (int c : changes) {
       if (c > at && c < at + n) n = c - at;  // the host splits its block at the change
     }
-    const float* in[2] = {inL.data() + at, stereo ? inR.data() + at : nullptr};
-    float* out[2] = {gotL.data() + at, gotR.data() + at};
-    fx.ProcessBlock(in, out, n);
-    ref.Process(in[0], in[1], wantL.data() + at, wantR.data() + at, n);
-    double meter = -1.0;
-    fx.GetMeter(kSlotGainReduction, &meter);
-    d.AddMeter(meter, ref.Meter());
+    test::ProcessBoth(fx, ref, inL.data() + at, stereo ? inR.data() + at : nullptr, gotL.data() + at,
+                      gotR.data() + at, wantL.data() + at, wantR.data() + at, n, d);
     at += n;
     if (at == changes[0]) {
       set(kSlotCompression, 0.9);

@@ -71,25 +71,5 @@ TEST(FilterSection, NearNyquistTermWidensTheBand) {
   }
 }
 
-TEST(FilterSection, StepHeld4EqualsFourStepsBitForBit) {
-  FilterSection a;
-  a.Create(FilterSection::kLowPass, 700.0, 0.1);
-  // Give both some history first.
-  for (double x : {0.3, -0.2, 0.9}) a.Step(x);
-  FilterSection b = a;
-  double four = 0.0, three = 0.0;
-  for (int i = 0; i < 4; ++i) {
-    three = four;
-    four = a.Step(0.61);
-  }
-  EXPECT_EQ(b.StepHeld4(0.61), four);
-  EXPECT_EQ(b.y1, four);
-  EXPECT_EQ(b.y2, three);
-  EXPECT_EQ(b.x1, 0.61);
-  EXPECT_EQ(b.x2, 0.61);
-  // And the next step continues identically.
-  EXPECT_EQ(a.Step(-0.4), b.Step(-0.4));
-}
-
 }  // namespace
 }  // namespace qrv

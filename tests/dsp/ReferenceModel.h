@@ -12,6 +12,8 @@
 #include <string>
 
 #include "dsp/EngineKernels.h"
+#include "dsp/ParameterSet.h"
+#include "dsp/warmGlowEffect.h"
 
 namespace qrv::test {
 
@@ -329,6 +331,19 @@ struct Divergence {
     return text;
   }
 };
+
+// One single-precision block of n frames through the engine and the model side by side (inR null for
+// mono); the outputs go to got and want, the meter readings after the block into d.
+inline void ProcessBoth(warmGlowEffect& fx, Reference& ref, const float* inL, const float* inR, float* gotL,
+                        float* gotR, float* wantL, float* wantR, int n, Divergence& d) {
+  const float* in[2] = {inL, inR};
+  float* out[2] = {gotL, gotR};
+  fx.ProcessBlock(in, out, n);
+  ref.Process(inL, inR, wantL, wantR, n);
+  double meter = -1.0;
+  fx.GetMeter(kSlotGainReduction, &meter);
+  d.AddMeter(meter, ref.Meter());
+}
 
 // Tests run once on each instruction-set path of the chunked passes; a path this CPU lacks is
 // reported as not run.

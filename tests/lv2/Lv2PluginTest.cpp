@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <random>
 #include <set>
@@ -440,6 +441,22 @@ TEST(Lv2Audio, BypassAndModeOffPassTheInputThroughBitForBit) {
     off.Render(in, 512, outOff);
     EXPECT_TRUE(SameBits(outOff, in));
     EXPECT_FALSE(SameBits(RenderDirect(layout, 48000, FactoryValues(0), in, 512), in));  // processing does change it
+  }
+}
+
+// The level meters read the largest magnitude wherever it sits in the block (in the vector body or
+// the tail after it) and skip a NaN sample.
+TEST(Lv2Audio, InputLevelIsTheLargestMagnitudeAnywhereInTheBlock) {
+  Instance inst(Layout::kStereo, 48000);
+  inst.Activate();
+  for (uint32_t frames : {1u, 7u, 8u, 13u, 64u, 67u}) {
+    for (uint32_t at = 0; at < frames; ++at) {
+      for (uint32_t ch = 0; ch < 2; ++ch) std::fill(inst.In(ch), inst.In(ch) + frames, 0.125f);
+      inst.In(at % 2)[at] = -0.5f;
+      if (frames > 1) inst.In(1)[(at + 1) % frames] = std::numeric_limits<float>::quiet_NaN();
+      inst.RunBlock(frames);
+      EXPECT_FLOAT_EQ(inst.control(kPortInputLevel), LevelDb(0.5f)) << frames << " frames, peak at " << at;
+    }
   }
 }
 
