@@ -1,0 +1,342 @@
+// The CLAP 1.2.x C ABI, as far as this binding and its test host use it: the entry, the plug-in factory,
+// the plug-in and host objects, events, process, and the extensions named below. Written from the public
+// CLAP specification (version 1.2.2); layouts and identifiers are those of the published ABI, which is
+// stable across 1.x. Only what is used is declared; the published headers stay the reference.
+//
+// Threads, as CLAP assigns them: [main] is the host's main thread, [audio] its audio thread(s),
+// [thread-safe] any thread. A call marked [main] may come before init only where noted.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" {
+
+// --- Version -------------------------------------------------------------------------------------------
+
+struct clap_version_t {
+  uint32_t major;
+  uint32_t minor;
+  uint32_t revision;
+};
+inline constexpr clap_version_t kClapVersion = {1, 2, 2};
+// A host or plug-in of any 1.x speaks this ABI.
+constexpr bool clap_version_is_compatible(clap_version_t v) { return v.major >= 1; }
+
+inline constexpr std::size_t CLAP_NAME_SIZE = 256;
+inline constexpr std::size_t CLAP_PATH_SIZE = 1024;
+
+using clap_id = uint32_t;
+inline constexpr clap_id CLAP_INVALID_ID = UINT32_MAX;
+
+// --- Host ----------------------------------------------------------------------------------------------
+
+struct clap_host_t {
+  clap_version_t clap_version;
+  void* host_data;
+  const char* name;  // mandatory
+  const char* vendor;
+  const char* url;
+  const char* version;  // mandatory
+  // [thread-safe]; null for an extension the host lacks.
+  const void* (*get_extension)(const clap_host_t* host, const char* extension_id);
+  void (*request_restart)(const clap_host_t* host);   // [thread-safe]
+  void (*request_process)(const clap_host_t* host);   // [thread-safe]
+  void (*request_callback)(const clap_host_t* host);  // [thread-safe]; on_main_thread follows on [main]
+};
+
+// --- Events --------------------------------------------------------------------------------------------
+
+struct clap_event_header_t {
+  uint32_t size;  // of the whole event, header included
+  uint32_t time;  // sample offset within the block
+  uint16_t space_id;
+  uint16_t type;
+  uint32_t flags;
+};
+inline constexpr uint16_t CLAP_CORE_EVENT_SPACE_ID = 0;
+enum : uint32_t {
+  CLAP_EVENT_IS_LIVE = 1u << 0,
+  CLAP_EVENT_DONT_RECORD = 1u << 1,
+};
+enum : uint16_t {
+  CLAP_EVENT_NOTE_ON = 0,
+  CLAP_EVENT_NOTE_OFF = 1,
+  CLAP_EVENT_NOTE_CHOKE = 2,
+  CLAP_EVENT_NOTE_END = 3,
+  CLAP_EVENT_NOTE_EXPRESSION = 4,
+  CLAP_EVENT_PARAM_VALUE = 5,
+  CLAP_EVENT_PARAM_MOD = 6,
+  CLAP_EVENT_PARAM_GESTURE_BEGIN = 7,
+  CLAP_EVENT_PARAM_GESTURE_END = 8,
+  CLAP_EVENT_TRANSPORT = 9,
+  CLAP_EVENT_MIDI = 10,
+  CLAP_EVENT_MIDI_SYSEX = 11,
+  CLAP_EVENT_MIDI2 = 12,
+};
+
+struct clap_event_param_value_t {
+  clap_event_header_t header;
+  clap_id param_id;
+  void* cookie;
+  int32_t note_id;  // -1: all
+  int16_t port_index;
+  int16_t channel;
+  int16_t key;
+  double value;
+};
+
+struct clap_event_param_gesture_t {
+  clap_event_header_t header;
+  clap_id param_id;
+};
+
+struct clap_event_transport_t;  // read by nothing here
+
+struct clap_input_events_t {
+  void* ctx;
+  uint32_t (*size)(const clap_input_events_t* list);
+  // Events come sorted by time; the pointer lives until the call that handed the list returns.
+  const clap_event_header_t* (*get)(const clap_input_events_t* list, uint32_t index);
+};
+
+struct clap_output_events_t {
+  void* ctx;
+  // False when the host could not take the event.
+  bool (*try_push)(const clap_output_events_t* list, const clap_event_header_t* event);
+};
+
+// --- Process -------------------------------------------------------------------------------------------
+
+struct clap_audio_buffer_t {
+  float** data32;
+  double** data64;
+  uint32_t channel_count;
+  uint32_t latency;
+  uint64_t constant_mask;
+};
+
+struct clap_process_t {
+  int64_t steady_time;  // -1 when unknown
+  uint32_t frames_count;
+  const clap_event_transport_t* transport;
+  const clap_audio_buffer_t* audio_inputs;
+  clap_audio_buffer_t* audio_outputs;
+  uint32_t audio_inputs_count;
+  uint32_t audio_outputs_count;
+  const clap_input_events_t* in_events;
+  const clap_output_events_t* out_events;
+};
+
+using clap_process_status = int32_t;
+enum : clap_process_status {
+  CLAP_PROCESS_ERROR = 0,
+  CLAP_PROCESS_CONTINUE = 1,
+  CLAP_PROCESS_CONTINUE_IF_NOT_QUIET = 2,
+  CLAP_PROCESS_TAIL = 3,
+  CLAP_PROCESS_SLEEP = 4,
+};
+
+// --- Plug-in -------------------------------------------------------------------------------------------
+
+struct clap_plugin_descriptor_t {
+  clap_version_t clap_version;
+  const char* id;  // mandatory, stable
+  const char* name;
+  const char* vendor;
+  const char* url;
+  const char* manual_url;
+  const char* support_url;
+  const char* version;
+  const char* description;
+  const char* const* features;  // null-terminated
+};
+
+struct clap_plugin_t {
+  const clap_plugin_descriptor_t* desc;
+  void* plugin_data;
+  bool (*init)(const clap_plugin_t* plugin);                  // [main]
+  void (*destroy)(const clap_plugin_t* plugin);               // [main]
+  bool (*activate)(const clap_plugin_t* plugin, double sample_rate, uint32_t min_frames_count,
+                   uint32_t max_frames_count);                // [main]
+  void (*deactivate)(const clap_plugin_t* plugin);            // [main]
+  bool (*start_processing)(const clap_plugin_t* plugin);      // [audio]
+  void (*stop_processing)(const clap_plugin_t* plugin);       // [audio]
+  void (*reset)(const clap_plugin_t* plugin);                 // [audio]
+  clap_process_status (*process)(const clap_plugin_t* plugin, const clap_process_t* process);  // [audio]
+  // [thread-safe]; may be called before init.
+  const void* (*get_extension)(const clap_plugin_t* plugin, const char* id);
+  void (*on_main_thread)(const clap_plugin_t* plugin);        // [main]
+};
+
+// --- Entry and factory ---------------------------------------------------------------------------------
+
+struct clap_plugin_entry_t {
+  clap_version_t clap_version;
+  bool (*init)(const char* plugin_path);  // [main], once before anything else
+  void (*deinit)(void);                   // [main]
+  const void* (*get_factory)(const char* factory_id);  // [thread-safe]
+};
+
+inline constexpr char CLAP_PLUGIN_FACTORY_ID[] = "clap.plugin-factory";
+struct clap_plugin_factory_t {
+  uint32_t (*get_plugin_count)(const clap_plugin_factory_t* factory);
+  const clap_plugin_descriptor_t* (*get_plugin_descriptor)(const clap_plugin_factory_t* factory, uint32_t index);
+  const clap_plugin_t* (*create_plugin)(const clap_plugin_factory_t* factory, const clap_host_t* host,
+                                        const char* plugin_id);
+};
+
+// --- audio-ports ---------------------------------------------------------------------------------------
+
+inline constexpr char CLAP_EXT_AUDIO_PORTS[] = "clap.audio-ports";
+inline constexpr char CLAP_PORT_MONO[] = "mono";
+inline constexpr char CLAP_PORT_STEREO[] = "stereo";
+enum : uint32_t {
+  CLAP_AUDIO_PORT_IS_MAIN = 1u << 0,
+  CLAP_AUDIO_PORT_SUPPORTS_64BITS = 1u << 1,
+  CLAP_AUDIO_PORT_PREFERS_64BITS = 1u << 2,
+  CLAP_AUDIO_PORT_REQUIRES_COMMON_SAMPLE_SIZE = 1u << 3,
+};
+struct clap_audio_port_info_t {
+  clap_id id;
+  char name[CLAP_NAME_SIZE];
+  uint32_t flags;
+  uint32_t channel_count;
+  const char* port_type;
+  clap_id in_place_pair;
+};
+struct clap_plugin_audio_ports_t {
+  uint32_t (*count)(const clap_plugin_t* plugin, bool is_input);  // [main]
+  bool (*get)(const clap_plugin_t* plugin, uint32_t index, bool is_input, clap_audio_port_info_t* info);  // [main]
+};
+
+// --- params --------------------------------------------------------------------------------------------
+
+inline constexpr char CLAP_EXT_PARAMS[] = "clap.params";
+enum : uint32_t {
+  CLAP_PARAM_IS_STEPPED = 1u << 0,
+  CLAP_PARAM_IS_PERIODIC = 1u << 1,
+  CLAP_PARAM_IS_HIDDEN = 1u << 2,
+  CLAP_PARAM_IS_READONLY = 1u << 3,
+  CLAP_PARAM_IS_BYPASS = 1u << 4,
+  CLAP_PARAM_IS_AUTOMATABLE = 1u << 5,
+  CLAP_PARAM_IS_MODULATABLE = 1u << 10,
+  CLAP_PARAM_REQUIRES_PROCESS = 1u << 15,
+  CLAP_PARAM_IS_ENUM = 1u << 16,  // 1.2: with IS_STEPPED, every value from min to max has a text
+};
+struct clap_param_info_t {
+  clap_id id;
+  uint32_t flags;
+  void* cookie;
+  char name[CLAP_NAME_SIZE];
+  char module[CLAP_PATH_SIZE];
+  double min_value;
+  double max_value;
+  double default_value;
+};
+struct clap_plugin_params_t {
+  uint32_t (*count)(const clap_plugin_t* plugin);  // [main]
+  bool (*get_info)(const clap_plugin_t* plugin, uint32_t param_index, clap_param_info_t* info);  // [main]
+  bool (*get_value)(const clap_plugin_t* plugin, clap_id param_id, double* out_value);         // [main]
+  bool (*value_to_text)(const clap_plugin_t* plugin, clap_id param_id, double value, char* out_buffer,
+                        uint32_t out_buffer_capacity);  // [main]
+  bool (*text_to_value)(const clap_plugin_t* plugin, clap_id param_id, const char* text,
+                        double* out_value);  // [main]
+  // Never beside process. [active ? audio : main]
+  void (*flush)(const clap_plugin_t* plugin, const clap_input_events_t* in, const clap_output_events_t* out);
+};
+enum : uint32_t {
+  CLAP_PARAM_RESCAN_VALUES = 1u << 0,
+  CLAP_PARAM_RESCAN_TEXT = 1u << 1,
+  CLAP_PARAM_RESCAN_INFO = 1u << 2,
+  CLAP_PARAM_RESCAN_ALL = 1u << 3,
+};
+struct clap_host_params_t {
+  void (*rescan)(const clap_host_t* host, uint32_t flags);                  // [main]
+  void (*clear)(const clap_host_t* host, clap_id param_id, uint32_t flags);  // [main]
+  void (*request_flush)(const clap_host_t* host);                          // [thread-safe, not audio]
+};
+
+// --- state ---------------------------------------------------------------------------------------------
+
+inline constexpr char CLAP_EXT_STATE[] = "clap.state";
+struct clap_istream_t {
+  void* ctx;
+  // Bytes read (possibly fewer than asked), 0 at the end, negative on error.
+  int64_t (*read)(const clap_istream_t* stream, void* buffer, uint64_t size);
+};
+struct clap_ostream_t {
+  void* ctx;
+  // Bytes written (possibly fewer than asked), negative on error.
+  int64_t (*write)(const clap_ostream_t* stream, const void* buffer, uint64_t size);
+};
+struct clap_plugin_state_t {
+  bool (*save)(const clap_plugin_t* plugin, const clap_ostream_t* stream);  // [main]
+  bool (*load)(const clap_plugin_t* plugin, const clap_istream_t* stream);  // [main]
+};
+struct clap_host_state_t {
+  void (*mark_dirty)(const clap_host_t* host);  // [main]
+};
+
+// --- latency, tail, render -----------------------------------------------------------------------------
+
+inline constexpr char CLAP_EXT_LATENCY[] = "clap.latency";
+struct clap_plugin_latency_t {
+  uint32_t (*get)(const clap_plugin_t* plugin);  // [main, active]
+};
+
+inline constexpr char CLAP_EXT_TAIL[] = "clap.tail";
+struct clap_plugin_tail_t {
+  uint32_t (*get)(const clap_plugin_t* plugin);  // [main, audio]
+};
+
+inline constexpr char CLAP_EXT_RENDER[] = "clap.render";
+using clap_plugin_render_mode = int32_t;
+enum : clap_plugin_render_mode {
+  CLAP_RENDER_REALTIME = 0,
+  CLAP_RENDER_OFFLINE = 1,
+};
+struct clap_plugin_render_t {
+  bool (*has_hard_realtime_requirement)(const clap_plugin_t* plugin);  // [main]
+  bool (*set)(const clap_plugin_t* plugin, clap_plugin_render_mode mode);  // [main]
+};
+
+// --- log, thread-check ---------------------------------------------------------------------------------
+
+inline constexpr char CLAP_EXT_LOG[] = "clap.log";
+using clap_log_severity = int32_t;
+enum : clap_log_severity {
+  CLAP_LOG_DEBUG = 0,
+  CLAP_LOG_INFO = 1,
+  CLAP_LOG_WARNING = 2,
+  CLAP_LOG_ERROR = 3,
+  CLAP_LOG_FATAL = 4,
+  CLAP_LOG_HOST_MISBEHAVING = 5,
+  CLAP_LOG_PLUGIN_MISBEHAVING = 6,
+};
+struct clap_host_log_t {
+  void (*log)(const clap_host_t* host, clap_log_severity severity, const char* msg);  // [thread-safe]
+};
+
+inline constexpr char CLAP_EXT_THREAD_CHECK[] = "clap.thread-check";
+struct clap_host_thread_check_t {
+  bool (*is_main_thread)(const clap_host_t* host);   // [thread-safe]
+  bool (*is_audio_thread)(const clap_host_t* host);  // [thread-safe]
+};
+
+}  // extern "C"
+
+// The published layout on LP64 (x86-64 Linux), which hosts and plug-ins share.
+static_assert(sizeof(void*) == 8, "the layouts below are those of LP64");
+static_assert(sizeof(clap_version_t) == 12);
+static_assert(sizeof(clap_host_t) == 88);
+static_assert(sizeof(clap_plugin_descriptor_t) == 88);
+static_assert(sizeof(clap_plugin_t) == 96);
+static_assert(sizeof(clap_plugin_entry_t) == 40);
+static_assert(sizeof(clap_event_header_t) == 16);
+static_assert(sizeof(clap_event_param_value_t) == 56 && offsetof(clap_event_param_value_t, value) == 48);
+static_assert(sizeof(clap_event_param_gesture_t) == 20);
+static_assert(sizeof(clap_audio_buffer_t) == 32);
+static_assert(sizeof(clap_process_t) == 64);
+static_assert(sizeof(clap_audio_port_info_t) == 288 && offsetof(clap_audio_port_info_t, port_type) == 272);
+static_assert(sizeof(clap_param_info_t) == 1320 && offsetof(clap_param_info_t, min_value) == 1296);
