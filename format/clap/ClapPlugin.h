@@ -1,0 +1,76 @@
+// One CLAP plug-in instance: the engine, the parameter values it runs with, and the preset side.
+//
+// Threads, as CLAP assigns them: construction, Init, Activate, Deactivate, the parameter queries and
+// state run on the host's main thread; StartProcessing, StopProcessing, Reset and Process on its audio
+// thread; Flush on the audio thread while active, else on the main thread, never beside Process.
+// Process allocates nothing, takes no lock and makes no system call. Main-thread calls are checked
+// against the host's thread-check (a host call each; none of them is hot) and reported through its log.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "dsp/warmGlowEffect.h"
+#include "format/clap/ClapAbi.h"
+#include "format/clap/ClapParams.h"
+#include "format/clap/ClapState.h"
+
+namespace qrv::clap {
+
+class ClapPlugin {
+ public:
+  ClapPlugin(Layout layout, const clap_plugin_descriptor_t* descriptor, const clap_host_t* host);
+  ClapPlugin(const ClapPlugin&) = delete;
+  ClapPlugin& operator=(const ClapPlugin&) = delete;
+
+  const clap_plugin_t* clap() const { return &plugin_; }
+  static ClapPlugin* From(const clap_plugin_t* plugin) { return static_cast<ClapPlugin*>(plugin->plugin_data); }
+  Layout layout() const { return layout_; }
+
+  bool Init();
+  bool Activate(double sampleRate);
+  void Deactivate();
+  void Reset() { resetPending_ = true; }
+  clap_process_status Process(const clap_process_t& process);
+  const void* Extension(const char* id) const;
+
+  // params
+  bool GetValue(clap_id id, double& value) const;
+  void Flush(const clap_input_events_t* in);
+  // state
+  bool SaveState(const clap_ostream_t* stream);
+  bool LoadState(const clap_istream_t* stream);
+  // audio-ports
+  uint32_t AudioPortCount() const { return 1; }
+  bool AudioPortInfo(uint32_t index, bool isInput, clap_audio_port_info_t& info) const;
+
+  // Reports a host that calls a main-thread function elsewhere. Never called on the audio thread.
+  void CheckMainThread(const char* function) const;
+
+ private:
+  // A parameter event (other events are not ours); sets the value and, when applyToEngine, the engine.
+  void ApplyEvent(const clap_event_header_t& event, bool applyToEngine);
+  void ApplyAllValues();
+  void ProcessFrames(const clap_process_t& process, uint32_t offset, uint32_t count);
+  void Log(clap_log_severity severity, const char* message) const;
+
+  clap_plugin_t plugin_;
+  const clap_host_t* host_;
+  Layout layout_;
+  const clap_host_log_t* hostLog_ = nullptr;
+  const clap_host_thread_check_t* hostThreadCheck_ = nullptr;
+  const clap_host_params_t* hostParams_ = nullptr;
+
+  std::unique_ptr<warmGlowEffect> engine_;
+  ControlValues values_;  // normalised, by parameter slot
+  std::atomic<bool> bypass_{false};
+  // Counts loaded states; Process hands every value to the engine when it sees a new count.
+  std::atomic<uint32_t> loads_{0};
+  uint32_t loadsApplied_ = 0;  // audio thread
+  bool active_ = false;        // main thread
+  bool resetPending_ = true;   // audio thread, or main thread while inactive
+  ClapState state_;
+};
+
+}  // namespace qrv::clap
