@@ -324,6 +324,76 @@ struct clap_host_thread_check_t {
   bool (*is_audio_thread)(const clap_host_t* host);  // [thread-safe]
 };
 
+// --- gui, timer-support, posix-fd-support ------------------------------------------------------------
+
+inline constexpr char CLAP_EXT_GUI[] = "clap.gui";
+inline constexpr char CLAP_WINDOW_API_X11[] = "x11";
+struct clap_window_t {
+  const char* api;
+  union {
+    void* cocoa;
+    unsigned long x11;
+    void* win32;
+    void* ptr;
+  };
+};
+struct clap_gui_resize_hints_t {
+  bool can_resize_horizontally;
+  bool can_resize_vertically;
+  bool preserve_aspect_ratio;
+  uint32_t aspect_ratio_width;
+  uint32_t aspect_ratio_height;
+};
+// Every call [main].
+struct clap_plugin_gui_t {
+  bool (*is_api_supported)(const clap_plugin_t* plugin, const char* api, bool is_floating);
+  bool (*get_preferred_api)(const clap_plugin_t* plugin, const char** api, bool* is_floating);
+  bool (*create)(const clap_plugin_t* plugin, const char* api, bool is_floating);
+  void (*destroy)(const clap_plugin_t* plugin);
+  bool (*set_scale)(const clap_plugin_t* plugin, double scale);
+  bool (*get_size)(const clap_plugin_t* plugin, uint32_t* width, uint32_t* height);
+  bool (*can_resize)(const clap_plugin_t* plugin);
+  bool (*get_resize_hints)(const clap_plugin_t* plugin, clap_gui_resize_hints_t* hints);
+  bool (*adjust_size)(const clap_plugin_t* plugin, uint32_t* width, uint32_t* height);
+  bool (*set_size)(const clap_plugin_t* plugin, uint32_t width, uint32_t height);
+  bool (*set_parent)(const clap_plugin_t* plugin, const clap_window_t* window);
+  bool (*set_transient)(const clap_plugin_t* plugin, const clap_window_t* window);
+  void (*suggest_title)(const clap_plugin_t* plugin, const char* title);
+  bool (*show)(const clap_plugin_t* plugin);
+  bool (*hide)(const clap_plugin_t* plugin);
+};
+struct clap_host_gui_t {
+  void (*resize_hints_changed)(const clap_host_t* host);                         // [thread-safe]
+  bool (*request_resize)(const clap_host_t* host, uint32_t width, uint32_t height);  // [thread-safe]
+  bool (*request_show)(const clap_host_t* host);                                 // [thread-safe]
+  bool (*request_hide)(const clap_host_t* host);                                 // [thread-safe]
+  void (*closed)(const clap_host_t* host, bool was_destroyed);                   // [thread-safe]
+};
+
+inline constexpr char CLAP_EXT_TIMER_SUPPORT[] = "clap.timer-support";
+struct clap_plugin_timer_support_t {
+  void (*on_timer)(const clap_plugin_t* plugin, clap_id timer_id);  // [main]
+};
+struct clap_host_timer_support_t {
+  bool (*register_timer)(const clap_host_t* host, uint32_t period_ms, clap_id* timer_id);  // [main]
+  bool (*unregister_timer)(const clap_host_t* host, clap_id timer_id);                     // [main]
+};
+
+inline constexpr char CLAP_EXT_POSIX_FD_SUPPORT[] = "clap.posix-fd-support";
+enum : uint32_t {
+  CLAP_POSIX_FD_READ = 1u << 0,
+  CLAP_POSIX_FD_WRITE = 1u << 1,
+  CLAP_POSIX_FD_ERROR = 1u << 2,
+};
+struct clap_plugin_posix_fd_support_t {
+  void (*on_fd)(const clap_plugin_t* plugin, int fd, uint32_t flags);  // [main]
+};
+struct clap_host_posix_fd_support_t {
+  bool (*register_fd)(const clap_host_t* host, int fd, uint32_t flags);  // [main]
+  bool (*modify_fd)(const clap_host_t* host, int fd, uint32_t flags);    // [main]
+  bool (*unregister_fd)(const clap_host_t* host, int fd);                // [main]
+};
+
 }  // extern "C"
 
 // The published layout on LP64 (x86-64 Linux), which hosts and plug-ins share.
@@ -340,3 +410,5 @@ static_assert(sizeof(clap_audio_buffer_t) == 32);
 static_assert(sizeof(clap_process_t) == 64);
 static_assert(sizeof(clap_audio_port_info_t) == 288 && offsetof(clap_audio_port_info_t, port_type) == 272);
 static_assert(sizeof(clap_param_info_t) == 1320 && offsetof(clap_param_info_t, min_value) == 1296);
+static_assert(sizeof(clap_window_t) == 16 && sizeof(clap_gui_resize_hints_t) == 12);
+static_assert(sizeof(clap_plugin_gui_t) == 15 * sizeof(void*));

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "format/clap/ClapAbi.h"
+#include "format/clap/ClapGui.h"
 #include "format/clap/ClapIds.h"
 #include "format/clap/ClapPlugin.h"
 
@@ -33,6 +34,7 @@ clap_process_status Process(const clap_plugin_t* p, const clap_process_t* proces
 }
 const void* GetExtension(const clap_plugin_t* p, const char* id) { return id != nullptr ? Self(p)->Extension(id) : nullptr; }
 void OnMainThread(const clap_plugin_t*) {}
+
 
 // --- audio-ports ---
 
@@ -63,8 +65,8 @@ bool ParamTextToValue(const clap_plugin_t* p, clap_id id, const char* text, doub
   Self(p)->CheckMainThread("params.text_to_value");
   return value != nullptr && TextToValue(id, text, *value);
 }
-void ParamFlush(const clap_plugin_t* p, const clap_input_events_t* in, const clap_output_events_t*) {
-  Self(p)->Flush(in);
+void ParamFlush(const clap_plugin_t* p, const clap_input_events_t* in, const clap_output_events_t* out) {
+  Self(p)->Flush(in, out);
 }
 const clap_plugin_params_t kParams = {ParamCount, ParamGetInfo, ParamGetValue, ParamValueToText, ParamTextToValue,
                                       ParamFlush};
@@ -159,7 +161,7 @@ const void* ClapPlugin::Extension(const char* id) const {
   if (std::strcmp(id, CLAP_EXT_LATENCY) == 0) return &kLatency;
   if (std::strcmp(id, CLAP_EXT_TAIL) == 0) return &kTail;
   if (std::strcmp(id, CLAP_EXT_RENDER) == 0) return &kRender;
-  return nullptr;
+  return GuiExtension(id);
 }
 
 }  // namespace qrv::clap

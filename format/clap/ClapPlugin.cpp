@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dsp/ScopedFlushToZero.h"
+#include "format/clap/ClapGui.h"
 
 namespace qrv::clap {
 namespace {
@@ -32,6 +33,58 @@ ClapPlugin::ClapPlugin(Layout layout, const clap_plugin_descriptor_t* descriptor
     values_[slot].store(GetParameterDefault(slot), std::memory_order_relaxed);
   }
 }
+
+void ClapPlugin::EditGesture(clap_id id, bool begin) {
+  const uint32_t w = editsWritten_.load(std::memory_order_relaxed);
+  if (w - editsRead_.load(std::memory_order_acquire) >= kEditRing) return;  // the host is not flushing
+  edits_[w % kEditRing] = {begin ? CLAP_EVENT_PARAM_GESTURE_BEGIN : CLAP_EVENT_PARAM_GESTURE_END, id, 0.0, 0.0};
+  editsWritten_.store(w + 1, std::memory_order_release);
+}
+
+void ClapPlugin::EditValue(unsigned slot, double normalised) {
+  const lv2::ControlPort* port = lv2::FindControlPort(slot);
+  if (port == nullptr) return;
+  values_[slot].store(normalised, std::memory_order_relaxed);
+  const uint32_t w = editsWritten_.load(std::memory_order_relaxed);
+  if (w - editsRead_.load(std::memory_order_acquire) < kEditRing) {
+    const double plain = lv2::FromNormalised(*port, normalised);
+    edits_[w % kEditRing] = {CLAP_EVENT_PARAM_VALUE, static_cast<clap_id>(port->port), plain, normalised};
+    editsWritten_.store(w + 1, std::memory_order_release);
+  }
+  if (hostParams_ != nullptr && hostParams_->request_flush != nullptr) hostParams_->request_flush(host_);
+}
+
+void ClapPlugin::SendEdits(const clap_output_events_t* out, bool applyToEngine) {
+  const uint32_t written = editsWritten_.load(std::memory_order_acquire);
+  uint32_t read = editsRead_.load(std::memory_order_relaxed);
+  for (; read != written; ++read) {
+    const Edit& e = edits_[read % kEditRing];
+    if (e.type == CLAP_EVENT_PARAM_VALUE) {
+      if (applyToEngine) {
+        if (const lv2::ControlPort* port = ControlOf(e.id)) engine_->SetParameter(port->slot, e.normalised);
+      }
+      if (out != nullptr && out->try_push != nullptr) {
+        clap_event_param_value_t v{};
+        v.header = {sizeof v, 0, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_PARAM_VALUE, 0};
+        v.param_id = e.id;
+        v.note_id = -1;
+        v.port_index = -1;
+        v.channel = -1;
+        v.key = -1;
+        v.value = e.value;
+        out->try_push(out, &v.header);
+      }
+    } else if (out != nullptr && out->try_push != nullptr) {
+      clap_event_param_gesture_t g{};
+      g.header = {sizeof g, 0, CLAP_CORE_EVENT_SPACE_ID, e.type, 0};
+      g.param_id = e.id;
+      out->try_push(out, &g.header);
+    }
+  }
+  editsRead_.store(read, std::memory_order_release);
+}
+
+ClapPlugin::~ClapPlugin() { editor_.reset(); }
 
 bool ClapPlugin::Init() {
   if (host_ != nullptr && host_->get_extension != nullptr) {
@@ -125,6 +178,7 @@ clap_process_status ClapPlugin::Process(const clap_process_t& process) {
     ApplyAllValues();  // a state loaded while running: the engine moves to it as to any change
     loadsApplied_ = loads;
   }
+  SendEdits(process.out_events, true);
 
   const uint32_t frames = process.frames_count;
   const uint32_t channels = ChannelCount(layout_);
@@ -156,6 +210,9 @@ clap_process_status ClapPlugin::Process(const clap_process_t& process) {
   }
   if (!audio) return frames == 0 ? CLAP_PROCESS_CONTINUE : CLAP_PROCESS_ERROR;
   if (position < frames) ProcessFrames(process, position, frames - position);
+  double reading = 0.0;
+  engine_->GetMeter(kSlotGainReduction, &reading);
+  meter_.store(reading, std::memory_order_relaxed);
   return CLAP_PROCESS_CONTINUE;
 }
 
@@ -170,7 +227,8 @@ bool ClapPlugin::GetValue(clap_id id, double& value) const {
   return true;
 }
 
-void ClapPlugin::Flush(const clap_input_events_t* in) {
+void ClapPlugin::Flush(const clap_input_events_t* in, const clap_output_events_t* out) {
+  SendEdits(out, active_);
   if (in == nullptr || in->size == nullptr || in->get == nullptr) return;
   // Active: on the audio thread between blocks, so the engine takes the values now. Inactive: the
   // values wait for the first block, which applies them without a glide.

@@ -7,6 +7,7 @@
 // against the host's thread-check (a host call each; none of them is hot) and reported through its log.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -18,9 +19,12 @@
 
 namespace qrv::clap {
 
+class ClapEditor;
+
 class ClapPlugin {
  public:
   ClapPlugin(Layout layout, const clap_plugin_descriptor_t* descriptor, const clap_host_t* host);
+  ~ClapPlugin();
   ClapPlugin(const ClapPlugin&) = delete;
   ClapPlugin& operator=(const ClapPlugin&) = delete;
 
@@ -37,7 +41,7 @@ class ClapPlugin {
 
   // params
   bool GetValue(clap_id id, double& value) const;
-  void Flush(const clap_input_events_t* in);
+  void Flush(const clap_input_events_t* in, const clap_output_events_t* out);
   // state
   bool SaveState(const clap_ostream_t* stream);
   bool LoadState(const clap_istream_t* stream);
@@ -47,13 +51,29 @@ class ClapPlugin {
 
   // Reports a host that calls a main-thread function elsewhere. Never called on the audio thread.
   void CheckMainThread(const char* function) const;
+  void Log(clap_log_severity severity, const char* message) const;
+
+  // ---- The editor's side [main].
+  const clap_host_t* host() const { return host_; }
+  ClapState& state() { return state_; }
+  std::unique_ptr<ClapEditor>& editor() { return editor_; }
+  // An edit of the editor for the host: a gesture's begin or end, or a value (the slot's normalised
+  // value). The value is the instance's at once; the engine and the host learn it at the next process
+  // or flush, which the host is asked for.
+  void EditGesture(clap_id id, bool begin);
+  void EditValue(unsigned slot, double normalised);
+  double Normalised(unsigned slot) const { return values_[slot].load(std::memory_order_relaxed); }
+  // The engine's gain-reduction reading after the last block (1 - gain).
+  double MeterReading() const { return meter_.load(std::memory_order_relaxed); }
+  uint32_t LoadCount() const { return loads_.load(std::memory_order_acquire); }
 
  private:
   // A parameter event (other events are not ours); sets the value and, when applyToEngine, the engine.
   void ApplyEvent(const clap_event_header_t& event, bool applyToEngine);
   void ApplyAllValues();
   void ProcessFrames(const clap_process_t& process, uint32_t offset, uint32_t count);
-  void Log(clap_log_severity severity, const char* message) const;
+  // Hands the editor's queued edits to the engine (when applyToEngine) and to the host.
+  void SendEdits(const clap_output_events_t* out, bool applyToEngine);
 
   clap_plugin_t plugin_;
   const clap_host_t* host_;
@@ -71,6 +91,21 @@ class ClapPlugin {
   bool active_ = false;        // main thread
   bool resetPending_ = true;   // audio thread, or main thread while inactive
   ClapState state_;
+
+  // The editor's edits, main thread to the thread that processes or flushes: a single-producer,
+  // single-consumer ring (process and flush never overlap).
+  struct Edit {
+    uint16_t type;  // CLAP_EVENT_PARAM_VALUE or a gesture
+    clap_id id;
+    double value;   // plain
+    double normalised;
+  };
+  static constexpr uint32_t kEditRing = 256;
+  std::array<Edit, kEditRing> edits_{};
+  std::atomic<uint32_t> editsWritten_{0};
+  std::atomic<uint32_t> editsRead_{0};
+  std::atomic<double> meter_{0.0};
+  std::unique_ptr<ClapEditor> editor_;
 };
 
 }  // namespace qrv::clap

@@ -90,8 +90,9 @@ PresetManager& ClapState::presetManager() {
 
 QRVBaseParametersController* ClapState::GetParametersController() { return controller_.get(); }
 
-void ClapState::SetParameter(int, double) {
+void ClapState::SetParameter(int index, double value) {
   // During the host's save and load the values are taken from the manager's record as a whole (Load).
+  if (!hostCall_ && sink_ != nullptr) sink_->PresetValue(index, value);
 }
 
 int32_t ClapState::WriteSetting(int index, double value) { return settings::WriteNumber(index, value) ? 0 : -1; }

@@ -55,6 +55,14 @@ std::vector<uint8_t> JoinState(std::span<const uint8_t> chunk, std::span<const u
 // The parts of a stream, bounds-checked; nullopt without a footer or for one that does not fit.
 std::optional<StateParts> SplitState(std::span<const uint8_t> bytes);
 
+// Where the values the preset side sets (a preset the bar loads, A/B, undo) go: the editor, which
+// sends them to the host as edits. [main]
+class PresetValueSink {
+ public:
+  virtual ~PresetValueSink() = default;
+  virtual void PresetValue(int index, double value) = 0;
+};
+
 class ClapState final : public QRVMasterController {
  public:
   explicit ClapState(ControlValues& values);
@@ -70,6 +78,8 @@ class ClapState final : public QRVMasterController {
 
   // Built on first use, so that a host that only scans leaves the user's folders alone.
   PresetManager& presetManager();
+  // The editor while it is open; null to detach.
+  void SetSink(PresetValueSink* sink) { sink_ = sink; }
 
   // QRVMasterController.
   void SetParameter(int index, double value) override;
@@ -88,6 +98,7 @@ class ClapState final : public QRVMasterController {
   std::unique_ptr<PresetManager> manager_;
   std::unique_ptr<warmGlowController> controller_;
   bool hostCall_ = false;
+  PresetValueSink* sink_ = nullptr;
 };
 
 }  // namespace qrv::clap

@@ -106,6 +106,38 @@ const clap_host_params_t kParams = {Rescan, Clear, RequestFlush};
 
 void Nothing(const clap_host_t*) {}
 
+Host* HostOf(const clap_host_t* host) { return static_cast<Host*>(host->host_data); }
+bool RequestResize(const clap_host_t* host, uint32_t w, uint32_t h) {
+  HostOf(host)->resizes.emplace_back(w, h);
+  return true;
+}
+bool Yes(const clap_host_t*) { return true; }
+void Closed(const clap_host_t*, bool) {}
+const clap_host_gui_t kGui = {Nothing, RequestResize, Yes, Yes, Closed};
+
+bool RegisterTimer(const clap_host_t* host, uint32_t period, clap_id* id) {
+  *id = static_cast<clap_id>(100 + HostOf(host)->timers.size());
+  HostOf(host)->timers.emplace_back(*id, period);
+  return true;
+}
+bool UnregisterTimer(const clap_host_t* host, clap_id id) {
+  auto& t = HostOf(host)->timers;
+  const auto before = t.size();
+  std::erase_if(t, [id](const auto& p) { return p.first == id; });
+  return t.size() != before;
+}
+const clap_host_timer_support_t kTimers = {RegisterTimer, UnregisterTimer};
+
+bool RegisterFd(const clap_host_t* host, int fd, uint32_t) {
+  HostOf(host)->fds.push_back(fd);
+  return true;
+}
+bool ModifyFd(const clap_host_t*, int, uint32_t) { return true; }
+bool UnregisterFd(const clap_host_t* host, int fd) {
+  return std::erase(HostOf(host)->fds, fd) > 0;
+}
+const clap_host_posix_fd_support_t kFds = {RegisterFd, ModifyFd, UnregisterFd};
+
 }  // namespace
 
 Host::Host() {
@@ -127,6 +159,9 @@ const void* Host::GetExtension(const clap_host_t* host, const char* id) {
   if (std::strcmp(id, CLAP_EXT_LOG) == 0) return &kLog;
   if (std::strcmp(id, CLAP_EXT_THREAD_CHECK) == 0) return &kThreadCheck;
   if (std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &kParams;
+  if (std::strcmp(id, CLAP_EXT_GUI) == 0) return &kGui;
+  if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0) return Self(host)->offerTimers ? &kTimers : nullptr;
+  if (std::strcmp(id, CLAP_EXT_POSIX_FD_SUPPORT) == 0) return &kFds;
   return nullptr;
 }
 

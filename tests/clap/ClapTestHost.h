@@ -64,6 +64,11 @@ class Host {
   int flushRequests = 0;
   std::thread::id mainThread = std::this_thread::get_id();
   std::vector<std::string> asked;  // extension ids in the order asked
+  // The GUI side: what the editor registered and asked for.
+  bool offerTimers = true;
+  std::vector<std::pair<clap_id, uint32_t>> timers;  // id, period
+  std::vector<int> fds;
+  std::vector<std::pair<uint32_t, uint32_t>> resizes;
 
  private:
   static const void* GetExtension(const clap_host_t* host, const char* id);
