@@ -114,8 +114,14 @@ void ClapPlugin::CheckMainThread(const char* function) const {
 
 bool ClapPlugin::Activate(double sampleRate) {
   CheckMainThread("activate");
-  if (!std::isfinite(sampleRate) || sampleRate <= 0.0) return false;
-  if (!engine_->SetSampleRate(sampleRate)) return false;
+  // The engine's filters are defined from 22.05 to 192 kHz; elsewhere it would run at a clamped rate and
+  // sound wrong, so the host is told rather than given a plug-in that pretends.
+  if (!std::isfinite(sampleRate) || !engine_->SetSampleRate(sampleRate)) {
+    char message[120];
+    std::snprintf(message, sizeof message, "cannot run at %g Hz: the engine runs from 22050 to 192000 Hz", sampleRate);
+    Log(CLAP_LOG_ERROR, message);
+    return false;
+  }
   active_ = true;
   // The first block hands every value to the engine and then resets it, so that values set before
   // processing (flush, state) apply from the first sample without a glide.
@@ -197,7 +203,8 @@ clap_process_status ClapPlugin::Process(const clap_process_t& process) {
   // Parameter events split the block at their sample offsets.
   uint32_t position = 0;
   const clap_input_events_t* events = process.in_events;
-  const uint32_t count = events != nullptr && events->size != nullptr ? events->size(events) : 0;
+  const uint32_t count =
+      events != nullptr && events->size != nullptr && events->get != nullptr ? events->size(events) : 0;
   for (uint32_t i = 0; i < count; ++i) {
     const clap_event_header_t* event = events->get(events, i);
     if (event == nullptr) continue;

@@ -134,7 +134,14 @@ TEST(ClapModule, RefusesABadSampleRate) {
   ASSERT_NE(instance.plugin(), nullptr);
   EXPECT_FALSE(instance.Activate(0.0));
   EXPECT_FALSE(instance.Activate(std::nan("")));
+  EXPECT_FALSE(instance.Activate(384000.0));
+  EXPECT_EQ(host.logs.size(), 3u);
+  EXPECT_TRUE(instance.Activate(22050.0));
+  instance.Deactivate();
+  EXPECT_TRUE(instance.Activate(192000.0));
+  instance.Deactivate();
   EXPECT_TRUE(instance.Activate(kRate));
+  EXPECT_EQ(host.logs.size(), 3u);
 }
 
 TEST(ClapAudioPorts, OneMainInPlacePair) {
