@@ -394,6 +394,105 @@ struct clap_host_posix_fd_support_t {
   bool (*unregister_fd)(const clap_host_t* host, int fd);                // [main]
 };
 
+// --- preset-discovery factory and preset-load (stable in 1.2; the drafts' layouts are the same) -------
+
+inline constexpr char CLAP_PRESET_DISCOVERY_FACTORY_ID[] = "clap.preset-discovery-factory/2";
+inline constexpr char CLAP_PRESET_DISCOVERY_FACTORY_ID_COMPAT[] = "clap.preset-discovery-factory/draft-2";
+enum : uint32_t {
+  CLAP_PRESET_DISCOVERY_LOCATION_FILE = 0,
+  CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN = 1,  // presets inside the module; location null
+};
+enum : uint32_t {
+  CLAP_PRESET_DISCOVERY_IS_FACTORY_CONTENT = 1u << 0,
+  CLAP_PRESET_DISCOVERY_IS_USER_CONTENT = 1u << 1,
+  CLAP_PRESET_DISCOVERY_IS_DEMO_CONTENT = 1u << 2,
+  CLAP_PRESET_DISCOVERY_IS_FAVORITE = 1u << 3,
+};
+using clap_timestamp = uint64_t;
+struct clap_universal_plugin_id_t {
+  const char* abi;  // "clap"
+  const char* id;
+};
+struct clap_preset_discovery_metadata_receiver_t {
+  void* receiver_data;
+  void (*on_error)(const clap_preset_discovery_metadata_receiver_t* r, int32_t os_error, const char* message);
+  // False: the provider stops calling the receiver.
+  bool (*begin_preset)(const clap_preset_discovery_metadata_receiver_t* r, const char* name, const char* load_key);
+  void (*add_plugin_id)(const clap_preset_discovery_metadata_receiver_t* r, const clap_universal_plugin_id_t* id);
+  void (*set_soundpack_id)(const clap_preset_discovery_metadata_receiver_t* r, const char* soundpack_id);
+  void (*set_flags)(const clap_preset_discovery_metadata_receiver_t* r, uint32_t flags);
+  void (*add_creator)(const clap_preset_discovery_metadata_receiver_t* r, const char* creator);
+  void (*set_description)(const clap_preset_discovery_metadata_receiver_t* r, const char* description);
+  void (*set_timestamps)(const clap_preset_discovery_metadata_receiver_t* r, clap_timestamp created,
+                         clap_timestamp modified);
+  void (*add_feature)(const clap_preset_discovery_metadata_receiver_t* r, const char* feature);
+  void (*add_extra_info)(const clap_preset_discovery_metadata_receiver_t* r, const char* key, const char* value);
+};
+struct clap_preset_discovery_filetype_t {
+  const char* name;
+  const char* description;
+  const char* file_extension;  // without the dot
+};
+struct clap_preset_discovery_location_t {
+  uint32_t flags;
+  const char* name;
+  uint32_t kind;
+  const char* location;  // a file or folder for FILE, null for PLUGIN
+};
+struct clap_preset_discovery_soundpack_t;  // declared by no one here
+struct clap_preset_discovery_provider_descriptor_t {
+  clap_version_t clap_version;
+  const char* id;
+  const char* name;
+  const char* vendor;
+};
+// Not thread-safe: one indexer thread at a time per provider.
+struct clap_preset_discovery_provider_t {
+  const clap_preset_discovery_provider_descriptor_t* desc;
+  void* provider_data;
+  bool (*init)(const clap_preset_discovery_provider_t* provider);
+  void (*destroy)(const clap_preset_discovery_provider_t* provider);
+  bool (*get_metadata)(const clap_preset_discovery_provider_t* provider, uint32_t location_kind, const char* location,
+                       const clap_preset_discovery_metadata_receiver_t* receiver);
+  const void* (*get_extension)(const clap_preset_discovery_provider_t* provider, const char* id);
+};
+struct clap_preset_discovery_indexer_t {
+  clap_version_t clap_version;
+  const char* name;
+  const char* vendor;
+  const char* url;
+  const char* version;
+  void* indexer_data;
+  bool (*declare_filetype)(const clap_preset_discovery_indexer_t* indexer, const clap_preset_discovery_filetype_t* t);
+  bool (*declare_location)(const clap_preset_discovery_indexer_t* indexer, const clap_preset_discovery_location_t* l);
+  bool (*declare_soundpack)(const clap_preset_discovery_indexer_t* indexer,
+                            const clap_preset_discovery_soundpack_t* soundpack);
+  const void* (*get_extension)(const clap_preset_discovery_indexer_t* indexer, const char* id);
+};
+// [thread-safe]
+struct clap_preset_discovery_factory_t {
+  uint32_t (*count)(const clap_preset_discovery_factory_t* factory);
+  const clap_preset_discovery_provider_descriptor_t* (*get_descriptor)(const clap_preset_discovery_factory_t* factory,
+                                                                        uint32_t index);
+  const clap_preset_discovery_provider_t* (*create)(const clap_preset_discovery_factory_t* factory,
+                                                    const clap_preset_discovery_indexer_t* indexer,
+                                                    const char* provider_id);
+};
+
+inline constexpr char CLAP_EXT_PRESET_LOAD[] = "clap.preset-load/2";
+inline constexpr char CLAP_EXT_PRESET_LOAD_COMPAT[] = "clap.preset-load.draft/2";
+struct clap_plugin_preset_load_t {
+  // [main]
+  bool (*from_location)(const clap_plugin_t* plugin, uint32_t location_kind, const char* location,
+                        const char* load_key);
+};
+struct clap_host_preset_load_t {
+  // [main]
+  void (*on_error)(const clap_host_t* host, uint32_t location_kind, const char* location, const char* load_key,
+                   int32_t os_error, const char* message);
+  void (*loaded)(const clap_host_t* host, uint32_t location_kind, const char* location, const char* load_key);
+};
+
 }  // extern "C"
 
 // The published layout on LP64 (x86-64 Linux), which hosts and plug-ins share.
@@ -412,3 +511,6 @@ static_assert(sizeof(clap_audio_port_info_t) == 288 && offsetof(clap_audio_port_
 static_assert(sizeof(clap_param_info_t) == 1320 && offsetof(clap_param_info_t, min_value) == 1296);
 static_assert(sizeof(clap_window_t) == 16 && sizeof(clap_gui_resize_hints_t) == 12);
 static_assert(sizeof(clap_plugin_gui_t) == 15 * sizeof(void*));
+static_assert(sizeof(clap_preset_discovery_location_t) == 32 && sizeof(clap_preset_discovery_indexer_t) == 88);
+static_assert(sizeof(clap_preset_discovery_metadata_receiver_t) == 11 * sizeof(void*));
+static_assert(sizeof(clap_preset_discovery_provider_descriptor_t) == 40);

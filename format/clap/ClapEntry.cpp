@@ -8,6 +8,7 @@
 #include "format/clap/ClapGui.h"
 #include "format/clap/ClapIds.h"
 #include "format/clap/ClapPlugin.h"
+#include "format/clap/ClapPresets.h"
 
 namespace qrv::clap {
 namespace {
@@ -102,6 +103,17 @@ bool SetRenderMode(const clap_plugin_t*, clap_plugin_render_mode mode) {
 }
 const clap_plugin_render_t kRender = {NoHardRealtimeRequirement, SetRenderMode};
 
+// --- preset-load ---
+
+bool PresetFromLocation(const clap_plugin_t* p, uint32_t kind, const char* location, const char* key) {
+  try {
+    return Self(p)->LoadPreset(kind, location, key);
+  } catch (...) {
+    return false;
+  }
+}
+const clap_plugin_preset_load_t kPresetLoad = {PresetFromLocation};
+
 // --- descriptors and factory ---
 
 const char* const kFeaturesMono[] = {"audio-effect", "compressor", "mono", nullptr};
@@ -149,6 +161,9 @@ void EntryDeinit() {}
 const void* EntryFactory(const char* id) {
   if (id == nullptr) return nullptr;
   if (std::strcmp(id, CLAP_PLUGIN_FACTORY_ID) == 0) return &kFactory;
+  // Hosts of the draft era ask by the draft's id; the layout is the same.
+  if (std::strcmp(id, CLAP_PRESET_DISCOVERY_FACTORY_ID) == 0 || std::strcmp(id, CLAP_PRESET_DISCOVERY_FACTORY_ID_COMPAT) == 0)
+    return PresetDiscoveryFactory();
   return nullptr;
 }
 
@@ -161,6 +176,7 @@ const void* ClapPlugin::Extension(const char* id) const {
   if (std::strcmp(id, CLAP_EXT_LATENCY) == 0) return &kLatency;
   if (std::strcmp(id, CLAP_EXT_TAIL) == 0) return &kTail;
   if (std::strcmp(id, CLAP_EXT_RENDER) == 0) return &kRender;
+  if (std::strcmp(id, CLAP_EXT_PRESET_LOAD) == 0 || std::strcmp(id, CLAP_EXT_PRESET_LOAD_COMPAT) == 0) return &kPresetLoad;
   return GuiExtension(id);
 }
 

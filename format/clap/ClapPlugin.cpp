@@ -8,6 +8,8 @@
 
 #include "dsp/ScopedFlushToZero.h"
 #include "format/clap/ClapGui.h"
+#include "format/clap/ClapPresets.h"
+#include "presets/PresetManager.h"
 
 namespace qrv::clap {
 namespace {
@@ -91,6 +93,11 @@ bool ClapPlugin::Init() {
     hostLog_ = static_cast<const clap_host_log_t*>(host_->get_extension(host_, CLAP_EXT_LOG));
     hostThreadCheck_ = static_cast<const clap_host_thread_check_t*>(host_->get_extension(host_, CLAP_EXT_THREAD_CHECK));
     hostParams_ = static_cast<const clap_host_params_t*>(host_->get_extension(host_, CLAP_EXT_PARAMS));
+    hostPresetLoad_ = static_cast<const clap_host_preset_load_t*>(host_->get_extension(host_, CLAP_EXT_PRESET_LOAD));
+    if (hostPresetLoad_ == nullptr) {
+      hostPresetLoad_ =
+          static_cast<const clap_host_preset_load_t*>(host_->get_extension(host_, CLAP_EXT_PRESET_LOAD_COMPAT));
+    }
   }
   CheckMainThread("init");
   return true;
@@ -282,6 +289,31 @@ bool ClapPlugin::LoadState(const clap_istream_t* stream) {
   bypass_.store(bypass, std::memory_order_relaxed);
   loads_.fetch_add(1, std::memory_order_release);
   if (hostParams_ != nullptr && hostParams_->rescan != nullptr) hostParams_->rescan(host_, CLAP_PARAM_RESCAN_VALUES);
+  return true;
+}
+
+bool ClapPlugin::LoadPreset(uint32_t kind, const char* location, const char* loadKey) {
+  CheckMainThread("preset_load.from_location");
+  std::string message;
+  const std::optional<PresetRecord> record = PresetAt(kind, location, loadKey, message);
+  if (!record) {
+    Log(CLAP_LOG_ERROR, ("preset not loaded: " + message).c_str());
+    if (hostPresetLoad_ != nullptr && hostPresetLoad_->on_error != nullptr) {
+      hostPresetLoad_->on_error(host_, kind, location, loadKey, 0, message.c_str());
+    }
+    return false;
+  }
+  PresetManager& manager = state_.presetManager();
+  for (unsigned slot : kControlSlots) {
+    const double v = static_cast<double>(record->values[slot]);
+    values_[slot].store(v, std::memory_order_relaxed);
+    manager.ParameterChanged(static_cast<int>(slot), v);
+  }
+  loads_.fetch_add(1, std::memory_order_release);
+  if (hostParams_ != nullptr && hostParams_->rescan != nullptr) hostParams_->rescan(host_, CLAP_PARAM_RESCAN_VALUES);
+  if (hostPresetLoad_ != nullptr && hostPresetLoad_->loaded != nullptr) {
+    hostPresetLoad_->loaded(host_, kind, location, loadKey);
+  }
   return true;
 }
 

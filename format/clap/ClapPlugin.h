@@ -45,6 +45,9 @@ class ClapPlugin {
   // state
   bool SaveState(const clap_ostream_t* stream);
   bool LoadState(const clap_istream_t* stream);
+  // preset-load: the preset's values become the instance's, as edits of the preset state (the bar shows
+  // them as a host's LV2 preset); false, with the host told why, for a location that names no preset.
+  bool LoadPreset(uint32_t kind, const char* location, const char* loadKey);
   // audio-ports
   uint32_t AudioPortCount() const { return 1; }
   bool AudioPortInfo(uint32_t index, bool isInput, clap_audio_port_info_t& info) const;
@@ -81,6 +84,7 @@ class ClapPlugin {
   const clap_host_log_t* hostLog_ = nullptr;
   const clap_host_thread_check_t* hostThreadCheck_ = nullptr;
   const clap_host_params_t* hostParams_ = nullptr;
+  const clap_host_preset_load_t* hostPresetLoad_ = nullptr;
 
   std::unique_ptr<warmGlowEffect> engine_;
   ControlValues values_;  // normalised, by parameter slot
