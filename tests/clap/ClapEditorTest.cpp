@@ -15,6 +15,11 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
+// fontconfig keeps its caches for the process's lifetime; LeakSanitizer reads suppressions only from the
+// program, not from the module that loads fontconfig (gui/toolkit/Resources.cpp says the same for programs
+// that link the toolkit).
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
 namespace qrv::clap::test {
 namespace {
 
