@@ -10,6 +10,5 @@ inline constexpr const char* kPluginNameStereo = "QRV warmGlow Stereo";
 inline constexpr const char* kVendor = "Quarry-tone";
 inline constexpr const char* kUrl = "https://quarry-tone.com";
 inline constexpr const char* kDescription = "Opto compressor with valve colouring";
-inline constexpr const char* kModuleName = "QRV warmGlow.clap";
 
 }  // namespace qrv::clap
