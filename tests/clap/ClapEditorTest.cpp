@@ -162,6 +162,7 @@ TEST_F(ClapEditor, OpensInTheParentAndADragOnAKnobReachesTheHost) {
   EXPECT_TRUE(host.timers.empty());
   EXPECT_TRUE(host.fds.empty());
   EXPECT_TRUE(host.logs.empty()) << host.logs.front();
+  EXPECT_EQ(host.offMainCalls, 0);
   XDestroyWindow(display_, parent);
 }
 

@@ -456,6 +456,8 @@ TEST(ClapThreads, StateAndValuesBesideProcessing) {
   ASSERT_TRUE(instance.Load(loud, 4096));
   EXPECT_EQ(instance.Value(5), 24.0);
   EXPECT_TRUE(host.logs.empty()) << host.logs.front();
+  EXPECT_GT(host.rescans, 40);
+  EXPECT_EQ(host.offMainCalls, 0);
 }
 
 // A main-thread call from another thread is reported to the host.

@@ -101,7 +101,13 @@ bool IsMain(const clap_host_t* host) {
 bool IsAudio(const clap_host_t* host) { return !IsMain(host); }
 const clap_host_thread_check_t kThreadCheck = {IsMain, IsAudio};
 
-void Rescan(const clap_host_t* host, uint32_t) { ++static_cast<Host*>(host->host_data)->rescans; }
+void CountThread(const clap_host_t* host) {
+  if (!IsMain(host)) ++static_cast<Host*>(host->host_data)->offMainCalls;
+}
+void Rescan(const clap_host_t* host, uint32_t) {
+  CountThread(host);
+  ++static_cast<Host*>(host->host_data)->rescans;
+}
 void Clear(const clap_host_t*, clap_id, uint32_t) {}
 void RequestFlush(const clap_host_t* host) { ++static_cast<Host*>(host->host_data)->flushRequests; }
 const clap_host_params_t kParams = {Rescan, Clear, RequestFlush};
@@ -110,6 +116,7 @@ void Nothing(const clap_host_t*) {}
 
 Host* HostOf(const clap_host_t* host) { return static_cast<Host*>(host->host_data); }
 bool RequestResize(const clap_host_t* host, uint32_t w, uint32_t h) {
+  CountThread(host);
   HostOf(host)->resizes.emplace_back(w, h);
   return true;
 }
@@ -118,11 +125,13 @@ void Closed(const clap_host_t*, bool) {}
 const clap_host_gui_t kGui = {Nothing, RequestResize, Yes, Yes, Closed};
 
 bool RegisterTimer(const clap_host_t* host, uint32_t period, clap_id* id) {
+  CountThread(host);
   *id = static_cast<clap_id>(100 + HostOf(host)->timers.size());
   HostOf(host)->timers.emplace_back(*id, period);
   return true;
 }
 bool UnregisterTimer(const clap_host_t* host, clap_id id) {
+  CountThread(host);
   auto& t = HostOf(host)->timers;
   const auto before = t.size();
   std::erase_if(t, [id](const auto& p) { return p.first == id; });
@@ -131,11 +140,13 @@ bool UnregisterTimer(const clap_host_t* host, clap_id id) {
 const clap_host_timer_support_t kTimers = {RegisterTimer, UnregisterTimer};
 
 bool RegisterFd(const clap_host_t* host, int fd, uint32_t) {
+  CountThread(host);
   HostOf(host)->fds.push_back(fd);
   return true;
 }
 bool ModifyFd(const clap_host_t*, int, uint32_t) { return true; }
 bool UnregisterFd(const clap_host_t* host, int fd) {
+  CountThread(host);
   return std::erase(HostOf(host)->fds, fd) > 0;
 }
 const clap_host_posix_fd_support_t kFds = {RegisterFd, ModifyFd, UnregisterFd};

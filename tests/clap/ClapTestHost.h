@@ -61,6 +61,8 @@ class Host {
 
   std::vector<std::string> logs;
   int rescans = 0;
+  // Calls of main-thread host functions (rescan, timers, descriptors, resize) from another thread.
+  int offMainCalls = 0;
   int flushRequests = 0;
   std::thread::id mainThread = std::this_thread::get_id();
   std::vector<std::string> asked;  // extension ids in the order asked
