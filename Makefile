@@ -22,12 +22,12 @@ test-sanitize: deps
 	cmake --build --preset sanitize -j $(JOBS)
 	ctest --preset sanitize -j $(JOBS)
 
-# The suites whose code runs threads or processes side by side: the engine, the settings store, both host
-# bindings, the LV2 UI beside its instance's audio thread. The other GUI suites stay out: pango's
+# The suites whose code runs threads or processes side by side: the engine, the settings store, the three
+# host bindings, the LV2 UI beside its instance's audio thread. The other GUI suites stay out: pango's
 # font-loading thread inside uninstrumented fontconfig is reported as racing with itself (test_lv2ui
 # suppresses those libraries' reports; the AAX suites, which open the editor too, and the processes
 # they start get them suppressed through cmake/tsan.supp).
-TSAN_SUITES = test_dsp test_platform test_presets test_aax test_aax_inprocess test_lv2 test_lv2ui
+TSAN_SUITES = test_dsp test_platform test_presets test_aax test_aax_inprocess test_lv2 test_lv2ui test_clap
 empty :=
 space := $(empty) $(empty)
 test-tsan: deps
@@ -41,16 +41,18 @@ fuzz: deps
 # Only what each needs, without the tests and benchmarks: the demo runs warmglow and installs the LV2
 # bundle; `make install` adds aaxhost (which brings the module bundle).
 DEMO_TARGETS = warmglow qrv_lv2_bundle
-INSTALL_TARGETS = warmglow aaxhost qrv_lv2_bundle
+INSTALL_TARGETS = warmglow aaxhost qrv_lv2_bundle qrv_clap_module
 PREFIX ?= $(HOME)/.local
 
 # PREFIX/bin/warmglow and aaxhost (with the module bundle in PREFIX/lib/qrv-warmglow); the LV2 bundle
-# into ~/.lv2 for a per-user PREFIX (the default ~/.local), else into PREFIX/lib/lv2.
+# into ~/.lv2 and the CLAP module into ~/.clap for a per-user PREFIX (the default ~/.local), else into
+# PREFIX/lib/lv2 and PREFIX/lib/clap.
 install: deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS) --target $(INSTALL_TARGETS)
 	cmake --install build/release --prefix "$(PREFIX)" --component tools
 	cmake --install build/release --prefix "$(PREFIX)" --component lv2
+	cmake --install build/release --prefix "$(PREFIX)" --component clap
 
 install-lv2: deps
 	cmake --preset release >/dev/null

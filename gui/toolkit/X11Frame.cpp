@@ -528,6 +528,8 @@ void X11PlatformFrame::keyboardFocusChanged(bool wanted) {
 unsigned long X11PlatformFrame::window() const { return impl_->window; }
 void* X11PlatformFrame::display() const { return gDisplay; }
 
+int X11PlatformFrame::connectionFd() { return gDisplay ? ConnectionNumber(gDisplay) : -1; }
+
 bool X11PlatformFrame::processEvents(int timeoutMs) {
   if (!gDisplay || gFrames.empty()) return false;
   int next = RunLoop::instance().process();

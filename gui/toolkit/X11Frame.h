@@ -44,6 +44,10 @@ class X11PlatformFrame : public PlatformFrame {
   static void retainConnection();
   static void releaseConnection();
 
+  // The descriptor of the shared display connection, for a host that polls it (CLAP's posix-fd-support);
+  // -1 while no connection is open.
+  static int connectionFd();
+
   // Handles pending events of every X11 frame, runs due timers and deferred work, repaints;
   // waits up to timeoutMs for something to happen. False when no X11 frame is open.
   static bool processEvents(int timeoutMs);

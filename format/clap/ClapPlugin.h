@@ -1,0 +1,115 @@
+// One CLAP plug-in instance: the engine, the parameter values it runs with, and the preset side.
+//
+// Threads, as CLAP assigns them: construction, Init, Activate, Deactivate, the parameter queries and
+// state run on the host's main thread; StartProcessing, StopProcessing, Reset and Process on its audio
+// thread; Flush on the audio thread while active, else on the main thread, never beside Process.
+// Process allocates nothing, takes no lock and makes no system call. Main-thread calls are checked
+// against the host's thread-check (a host call each; none of them is hot) and reported through its log.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "dsp/warmGlowEffect.h"
+#include "format/clap/ClapAbi.h"
+#include "format/clap/ClapParams.h"
+#include "format/clap/ClapState.h"
+
+namespace qrv::clap {
+
+class ClapEditor;
+
+class ClapPlugin {
+ public:
+  ClapPlugin(Layout layout, const clap_plugin_descriptor_t* descriptor, const clap_host_t* host);
+  ~ClapPlugin();
+  ClapPlugin(const ClapPlugin&) = delete;
+  ClapPlugin& operator=(const ClapPlugin&) = delete;
+
+  const clap_plugin_t* clap() const { return &plugin_; }
+  static ClapPlugin* From(const clap_plugin_t* plugin) { return static_cast<ClapPlugin*>(plugin->plugin_data); }
+  Layout layout() const { return layout_; }
+
+  bool Init();
+  bool Activate(double sampleRate);
+  void Deactivate();
+  void Reset() { resetPending_ = true; }
+  clap_process_status Process(const clap_process_t& process);
+  const void* Extension(const char* id) const;
+
+  // params
+  bool GetValue(clap_id id, double& value) const;
+  void Flush(const clap_input_events_t* in, const clap_output_events_t* out);
+  // state
+  bool SaveState(const clap_ostream_t* stream);
+  bool LoadState(const clap_istream_t* stream);
+  // preset-load: the preset's values become the instance's, as edits of the preset state (the bar shows
+  // them as a host's LV2 preset); false, with the host told why, for a location that names no preset.
+  bool LoadPreset(uint32_t kind, const char* location, const char* loadKey);
+  // audio-ports
+  uint32_t AudioPortCount() const { return 1; }
+  bool AudioPortInfo(uint32_t index, bool isInput, clap_audio_port_info_t& info) const;
+
+  // Reports a host that calls a main-thread function elsewhere. Never called on the audio thread.
+  void CheckMainThread(const char* function) const;
+  void Log(clap_log_severity severity, const char* message) const;
+
+  // ---- The editor's side [main].
+  const clap_host_t* host() const { return host_; }
+  ClapState& state() { return state_; }
+  std::unique_ptr<ClapEditor>& editor() { return editor_; }
+  // An edit of the editor for the host: a gesture's begin or end, or a value (the slot's normalised
+  // value). The value is the instance's at once; the engine and the host learn it at the next process
+  // or flush, which the host is asked for.
+  void EditGesture(clap_id id, bool begin);
+  void EditValue(unsigned slot, double normalised);
+  double Normalised(unsigned slot) const { return values_[slot].load(std::memory_order_relaxed); }
+  // The engine's gain-reduction reading after the last block (1 - gain).
+  double MeterReading() const { return meter_.load(std::memory_order_relaxed); }
+  uint32_t LoadCount() const { return loads_.load(std::memory_order_acquire); }
+
+ private:
+  // A parameter event (other events are not ours); sets the value and, when applyToEngine, the engine.
+  void ApplyEvent(const clap_event_header_t& event, bool applyToEngine);
+  void ApplyAllValues();
+  void ProcessFrames(const clap_process_t& process, uint32_t offset, uint32_t count);
+  // Hands the editor's queued edits to the engine (when applyToEngine) and to the host.
+  void SendEdits(const clap_output_events_t* out, bool applyToEngine);
+
+  clap_plugin_t plugin_;
+  const clap_host_t* host_;
+  Layout layout_;
+  const clap_host_log_t* hostLog_ = nullptr;
+  const clap_host_thread_check_t* hostThreadCheck_ = nullptr;
+  const clap_host_params_t* hostParams_ = nullptr;
+  const clap_host_preset_load_t* hostPresetLoad_ = nullptr;
+
+  std::unique_ptr<warmGlowEffect> engine_;
+  ControlValues values_;  // normalised, by parameter slot
+  std::atomic<bool> bypass_{false};
+  // Counts loaded states; Process hands every value to the engine when it sees a new count.
+  std::atomic<uint32_t> loads_{0};
+  uint32_t loadsApplied_ = 0;  // audio thread
+  bool active_ = false;        // main thread
+  bool resetPending_ = true;   // audio thread, or main thread while inactive
+  ClapState state_;
+
+  // The editor's edits, main thread to the thread that processes or flushes: a single-producer,
+  // single-consumer ring (process and flush never overlap).
+  struct Edit {
+    uint16_t type;  // CLAP_EVENT_PARAM_VALUE or a gesture
+    clap_id id;
+    double value;   // plain
+    double normalised;
+  };
+  static constexpr uint32_t kEditRing = 256;
+  std::array<Edit, kEditRing> edits_{};
+  std::atomic<uint32_t> editsWritten_{0};
+  std::atomic<uint32_t> editsRead_{0};
+  std::atomic<double> meter_{0.0};
+  std::unique_ptr<ClapEditor> editor_;
+};
+
+}  // namespace qrv::clap

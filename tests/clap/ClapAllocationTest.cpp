@@ -1,0 +1,83 @@
+// Process allocates nothing. The module carries its own C++ runtime, whose operator new the test
+// support's counter cannot see; every allocation still ends in malloc, calloc or realloc, which this
+// program defines (forwarding to the C library's) so that the module's calls land here too. Sanitized
+// builds bring their own malloc; the check runs in the others.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstddef>
+#include <thread>
+#include <vector>
+
+#include "tests/clap/ClapTestHost.h"
+
+extern "C" void* __libc_malloc(std::size_t);
+extern "C" void* __libc_calloc(std::size_t, std::size_t);
+extern "C" void* __libc_realloc(void*, std::size_t);
+
+namespace {
+std::atomic<bool> g_counting{false};
+std::atomic<long> g_allocations{0};
+void Count() {
+  if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
+}
+}  // namespace
+
+extern "C" void* malloc(std::size_t n) {
+  Count();
+  return __libc_malloc(n);
+}
+extern "C" void* calloc(std::size_t n, std::size_t size) {
+  Count();
+  return __libc_calloc(n, size);
+}
+extern "C" void* realloc(void* p, std::size_t n) {
+  Count();
+  return __libc_realloc(p, n);
+}
+
+namespace qrv::clap::test {
+namespace {
+
+TEST(ClapAllocations, ProcessAllocatesNothing) {
+  Module module;
+  Host host;
+  Instance instance(module, host, "com.quarry-tone.warmglow.stereo");
+  ASSERT_TRUE(instance.Activate(48000.0, 256));
+  std::vector<std::vector<float>> in(2, std::vector<float>(256)), out(2, std::vector<float>(256));
+  for (std::size_t i = 0; i < 256; ++i) in[0][i] = in[1][i] = 0.5f * static_cast<float>(std::sin(0.05 * static_cast<double>(i)));
+  EventList events;
+  events.AddValue(10, 5, 20.0);
+  events.AddValue(100, 7, 1.0);
+  events.AddValue(200, 7, 0.0);
+  // The first block resets the engine: it runs before counting, as a host's first block would.
+  ASSERT_EQ(instance.Process(in, out, 0, 256, events), CLAP_PROCESS_CONTINUE);
+  std::vector<uint8_t> state;
+  ASSERT_TRUE(instance.Save(state, 4096));
+  ASSERT_TRUE(instance.Load(state, 4096));  // a load between blocks: the next block applies it
+  g_allocations = 0;
+  g_counting = true;
+  for (uint32_t block = 0; block < 64; ++block) instance.Process(in, out, 0, 256, events);
+  g_counting = false;
+  EXPECT_EQ(g_allocations.load(), 0);
+}
+
+// The same counter sees the module's own allocations (its runtime's operator new), so zero above
+// means zero.
+TEST(ClapAllocations, TheCounterSeesTheModule) {
+  Module module;
+  Host host;
+  g_allocations = 0;
+  g_counting = true;
+  Instance instance(module, host, "com.quarry-tone.warmglow.mono");
+  g_counting = false;
+  EXPECT_GT(g_allocations.load(), 0);
+}
+
+}  // namespace
+}  // namespace qrv::clap::test
+
+#endif
