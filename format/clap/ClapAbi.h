@@ -1,7 +1,7 @@
 // The CLAP 1.2.x C ABI, as far as this binding and its test host use it: the entry, the plug-in factory,
 // the plug-in and host objects, events, process, and the extensions named below. Written from the public
-// CLAP specification (version 1.2.2); layouts and identifiers are those of the published ABI, which is
-// stable across 1.x. Only what is used is declared; the published headers stay the reference.
+// CLAP 1.2.2 documentation; layouts and identifiers are those of the published ABI, which is stable
+// across 1.x. Only what is used is declared; the published headers stay the reference.
 //
 // Threads, as CLAP assigns them: [main] is the host's main thread, [audio] its audio thread(s),
 // [thread-safe] any thread. A call marked [main] may come before init only where noted.
