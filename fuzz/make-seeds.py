@@ -79,13 +79,13 @@ write("fuzz_lv2_state", "chunk-only", lv2_state(0x01, state_prefix + blob([warm,
 write("fuzz_lv2_state", "wrong-types", lv2_state(0x3F, state_prefix + host, single, struct.pack("<i", 1)))
 
 # CLAP state: the chunk, the other A/B slot, then the footer (other slot's size, active slot, flags, "QRVc").
-def clap_state(chunk, other, active, flags=0):
+def state_stream(chunk, other, active, flags=0):
     return chunk + other + struct.pack("<IiI", len(other), active, flags) + b"QRVc"
 
 
-write("fuzz_clap_state", "a-active", clap_state(state_prefix + host, single, 0))
-write("fuzz_clap_state", "b-active-bypassed", clap_state(state_prefix + host, blob([default], 0x22), 1, 1))
-write("fuzz_clap_state", "chunk-only", state_prefix + blob([warm, warm, warm], 0x38, big=True))
+write("fuzz_state_stream", "a-active", state_stream(state_prefix + host, single, 0))
+write("fuzz_state_stream", "b-active-bypassed", state_stream(state_prefix + host, blob([default], 0x22), 1, 1))
+write("fuzz_state_stream", "chunk-only", state_prefix + blob([warm, warm, warm], 0x38, big=True))
 
 
 # AAX chunks: selector byte (bits 0-1 chunk ID: 0 'elck', 1 'All '; bits 2-3 notification: 1 session being

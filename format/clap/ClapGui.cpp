@@ -42,7 +42,7 @@ ClapEditor::ClapEditor(ClapPlugin& plugin)
 ClapEditor::~ClapEditor() {
   if (timer_ != CLAP_INVALID_ID && hostTimer_ != nullptr) hostTimer_->unregister_timer(host_, timer_);
   if (fd_ >= 0 && hostFd_ != nullptr) hostFd_->unregister_fd(host_, fd_);
-  plugin_.state().SetSink(nullptr);
+  plugin_.state().DetachEditor(this);
   window_.close();
   if (--g_liveEditors == 0) Quarrytone::ShutdownEditorResources();
 }
@@ -67,8 +67,7 @@ bool ClapEditor::GetSize(uint32_t& width, uint32_t& height) const {
 
 bool ClapEditor::SetParent(unsigned long parent) {
   if (window_.isOpen()) return false;
-  manager_ = &plugin_.state().presetManager();
-  plugin_.state().SetSink(this);
+  manager_ = plugin_.state().AttachEditor(this);
   window_.attachPresetBar(nullptr, manager_, nullptr);
   loadsSeen_ = plugin_.LoadCount();
   if (!window_.open(tk::PlatformType::X11, parent)) {

@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "format/clap/ClapAbi.h"
-#include "format/clap/ClapState.h"
+#include "controller/InstancePresets.h"
 #include "gui/editor/EditorWrapperV4.h"
 #include "gui/editor/QRVEditorHost.h"
 

@@ -256,7 +256,7 @@ bool ClapPlugin::SaveState(const clap_ostream_t* stream) {
   CheckMainThread("state.save");
   if (stream == nullptr || stream->write == nullptr) return false;
   std::vector<uint8_t> bytes;
-  if (!state_.Save(bytes, bypass_.load(std::memory_order_relaxed))) return false;
+  if (!state_.SaveStream(bytes, bypass_.load(std::memory_order_relaxed) ? kStateFlagBypass : 0u)) return false;
   // A stream may take fewer bytes than offered.
   for (std::size_t done = 0; done < bytes.size();) {
     const int64_t n = stream->write(stream, bytes.data() + done, bytes.size() - done);
@@ -281,12 +281,13 @@ bool ClapPlugin::LoadState(const clap_istream_t* stream) {
     }
     bytes.insert(bytes.end(), buffer, buffer + n);
   }
-  bool bypass = false;
-  if (!state_.Load(bytes, bypass)) {
+  uint32_t flags = 0;
+  if (!state_.LoadStream(bytes, flags)) {
     Log(CLAP_LOG_ERROR, "state refused: not a complete state of this plug-in");
     return false;
   }
-  bypass_.store(bypass, std::memory_order_relaxed);
+  state_.PublishValues();
+  bypass_.store((flags & kStateFlagBypass) != 0, std::memory_order_relaxed);
   loads_.fetch_add(1, std::memory_order_release);
   if (hostParams_ != nullptr && hostParams_->rescan != nullptr) hostParams_->rescan(host_, CLAP_PARAM_RESCAN_VALUES);
   return true;

@@ -15,7 +15,7 @@
 #include "dsp/warmGlowEffect.h"
 #include "format/clap/ClapAbi.h"
 #include "format/clap/ClapParams.h"
-#include "format/clap/ClapState.h"
+#include "controller/InstancePresets.h"
 
 namespace qrv::clap {
 
@@ -58,7 +58,7 @@ class ClapPlugin {
 
   // ---- The editor's side [main].
   const clap_host_t* host() const { return host_; }
-  ClapState& state() { return state_; }
+  InstancePresets& state() { return state_; }
   std::unique_ptr<ClapEditor>& editor() { return editor_; }
   // An edit of the editor for the host: a gesture's begin or end, or a value (the slot's normalised
   // value). The value is the instance's at once; the engine and the host learn it at the next process
@@ -87,14 +87,14 @@ class ClapPlugin {
   const clap_host_preset_load_t* hostPresetLoad_ = nullptr;
 
   std::unique_ptr<warmGlowEffect> engine_;
-  ControlValues values_;  // normalised, by parameter slot
+  InstanceValues values_;  // normalised, by parameter slot
   std::atomic<bool> bypass_{false};
   // Counts loaded states; Process hands every value to the engine when it sees a new count.
   std::atomic<uint32_t> loads_{0};
   uint32_t loadsApplied_ = 0;  // audio thread
   bool active_ = false;        // main thread
   bool resetPending_ = true;   // audio thread, or main thread while inactive
-  ClapState state_;
+  InstancePresets state_;
 
   // The editor's edits, main thread to the thread that processes or flushes: a single-producer,
   // single-consumer ring (process and flush never overlap).

@@ -40,10 +40,10 @@ class Lv2Instance final : public Lv2InstanceAccess {
   }
 
   // Lv2InstanceAccess, for the UI.
-  PresetManager* AttachEditor(Lv2EditorLink* link) override { return state_.AttachEditor(link); }
-  void DetachEditor(Lv2EditorLink* link) override { state_.DetachEditor(link); }
-  void LockPresets() override { Lv2State::LockPresets(); }
-  void UnlockPresets() override { Lv2State::UnlockPresets(); }
+  PresetManager* AttachEditor(PresetValueSink* link) override { return state_.AttachEditor(link); }
+  void DetachEditor(PresetValueSink* link) override { state_.DetachEditor(link); }
+  void LockPresets() override { PresetLock::Lock(); }
+  void UnlockPresets() override { PresetLock::Unlock(); }
   uint32_t RestoreCount() const override { return state_.RestoreCount(); }
 
  private:

@@ -9,29 +9,19 @@
 
 #include <cstdint>
 
-namespace qrv {
-class PresetManager;
-}
+#include "controller/InstancePresets.h"
 
 namespace qrv::lv2 {
-
-// The UI side, told of each value the instance's preset state sends while the UI holds the lock:
-// the preset-load markers 70 and 71 and the stored slots between them, and messages.
-class Lv2EditorLink {
- public:
-  virtual void PresetValue(int index, double value) = 0;
-
- protected:
-  ~Lv2EditorLink() = default;
-};
 
 class Lv2InstanceAccess {
  public:
   // Builds the instance's preset state when needed, lets it learn the current port values and links
-  // the UI to it. Returns the instance's PresetManager. Takes the lock itself.
-  virtual PresetManager* AttachEditor(Lv2EditorLink* link) = 0;
+  // the UI to it, which is then told of each value the preset state sends while the UI holds the lock
+  // (the preset-load markers 70 and 71 and the stored slots between them, and messages). Returns the
+  // instance's PresetManager. Takes the lock itself.
+  virtual PresetManager* AttachEditor(PresetValueSink* link) = 0;
   // Unlinks link if it is the linked one. Takes the lock itself.
-  virtual void DetachEditor(Lv2EditorLink* link) = 0;
+  virtual void DetachEditor(PresetValueSink* link) = 0;
   // The lock around every use of the preset state from the UI.
   virtual void LockPresets() = 0;
   virtual void UnlockPresets() = 0;

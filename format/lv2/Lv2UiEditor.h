@@ -35,7 +35,7 @@ struct Lv2UiHost {
 // (limited as every zoom is), else 1.
 double StartingZoom(float hostScaleFactor);
 
-class Lv2UiEditor final : public Quarrytone::QRVEditorHost, public Lv2EditorLink {
+class Lv2UiEditor final : public Quarrytone::QRVEditorHost, public PresetValueSink {
  public:
   explicit Lv2UiEditor(const Lv2UiHost& host);
   ~Lv2UiEditor() override;
@@ -57,21 +57,21 @@ class Lv2UiEditor final : public Quarrytone::QRVEditorHost, public Lv2EditorLink
   void setValue(int index, double value) override;
   void resizeRequest(int width, int height) override;
 
-  // Lv2EditorLink: a value the preset state sends (under the lock, from an action of the bar).
+  // PresetValueSink: a value the preset state sends (under the lock, from an action of the bar).
   void PresetValue(int index, double value) override;
 
  private:
   // Holds the instance's preset lock, when there is an instance.
-  class PresetLock {
+  class InstanceLock {
    public:
-    explicit PresetLock(Lv2InstanceAccess* instance) : instance_(instance) {
+    explicit InstanceLock(Lv2InstanceAccess* instance) : instance_(instance) {
       if (instance_ != nullptr) instance_->LockPresets();
     }
-    ~PresetLock() {
+    ~InstanceLock() {
       if (instance_ != nullptr) instance_->UnlockPresets();
     }
-    PresetLock(const PresetLock&) = delete;
-    PresetLock& operator=(const PresetLock&) = delete;
+    InstanceLock(const InstanceLock&) = delete;
+    InstanceLock& operator=(const InstanceLock&) = delete;
 
    private:
     Lv2InstanceAccess* instance_;

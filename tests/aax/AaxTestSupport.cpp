@@ -5,26 +5,13 @@
 
 #include "format/aax/QRV_Wrappers/QRV_AAX_RenderContext.h"
 
-#include "tests/support/TempDir.h"
+#include "tests/support/ScratchUser.h"
 
 namespace qrv::aaxtest {
 namespace {
 
 // Settings, user presets and the preset library live in a scratch folder for the whole run.
-class ScratchUser final : public ::testing::Environment {
- public:
-  void SetUp() override {
-    dir_ = std::make_unique<test::TempDir>();
-    setenv("QRV_CONFIG_DIR", (dir_->path() / "config").c_str(), 1);
-    setenv("USERPROFILE", dir_->path().c_str(), 1);
-    setenv("HOME", dir_->path().c_str(), 1);
-  }
-  void TearDown() override { dir_.reset(); }
-
- private:
-  std::unique_ptr<test::TempDir> dir_;
-};
-const auto* const gScratchUser = ::testing::AddGlobalTestEnvironment(new ScratchUser);
+const auto* const gScratchUser = ::testing::AddGlobalTestEnvironment(new test::ScratchUserEnvironment(true));
 
 }  // namespace
 

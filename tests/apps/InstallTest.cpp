@@ -7,7 +7,7 @@
 #include <optional>
 #include <sstream>
 
-#include "tests/apps/RunProcess.h"
+#include "tests/support/RunProcess.h"
 #include "tests/support/TempDir.h"
 
 namespace qrv {

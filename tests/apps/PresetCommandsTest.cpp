@@ -17,7 +17,7 @@
 #include "dsp/ParameterSet.h"
 #include "platform/AtomicFile.h"
 #include "presets/PresetBlob.h"
-#include "tests/apps/RunProcess.h"
+#include "tests/support/RunProcess.h"
 #include "tests/support/TempDir.h"
 
 namespace qrv {

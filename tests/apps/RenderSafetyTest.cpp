@@ -14,7 +14,7 @@
 #include <sstream>
 
 #include "apps/warmglow/AudioFile.h"
-#include "tests/apps/RunProcess.h"
+#include "tests/support/RunProcess.h"
 #include "tests/apps/WarmglowFixture.h"
 #include "tests/support/TempDir.h"
 

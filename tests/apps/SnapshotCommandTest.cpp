@@ -14,7 +14,7 @@
 #include "platform/Registry.h"
 #include "platform/Services.h"
 #include "presets/SettingsStore.h"
-#include "tests/apps/RunProcess.h"
+#include "tests/support/RunProcess.h"
 #include "tests/support/TempDir.h"
 
 namespace qrv {

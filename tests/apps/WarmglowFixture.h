@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/apps/RunProcess.h"
+#include "tests/support/RunProcess.h"
 #include "tests/support/TempDir.h"
 
 namespace qrv::test {

@@ -18,7 +18,7 @@
 #include "dsp/ParameterSet.h"
 #include "dsp/ScopedFlushToZero.h"
 #include "dsp/warmGlowEffect.h"
-#include "tests/apps/RunProcess.h"
+#include "tests/support/RunProcess.h"
 #include "tests/apps/WarmglowFixture.h"
 #include "tests/support/TempDir.h"
 

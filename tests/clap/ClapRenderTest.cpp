@@ -4,8 +4,6 @@
 // the first sample, as `warmglow render --set` applies them.
 #include <gtest/gtest.h>
 #include <sndfile.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdio>
@@ -14,9 +12,9 @@
 
 #include "tests/clap/ClapTestHost.h"
 #include "tests/dsp/ReferenceModel.h"
+#include "tests/support/RunProcess.h"
 #include "tests/support/TempDir.h"
 
-extern char** environ;
 
 namespace qrv::clap::test {
 namespace {
@@ -54,17 +52,6 @@ std::vector<std::vector<float>> ReadWav(const std::string& path) {
   return planar;
 }
 
-int RunProcess(std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid;
-  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 std::string Number(double v) {
   char text[40];
   std::snprintf(text, sizeof text, "%.17g", v);
@@ -97,12 +84,13 @@ TEST(ClapRender, MatchesWarmglowRenderAtEveryBlockSize) {
     }
     const std::string in = (dir / "in.wav").string(), out = (dir / "out.wav").string();
     ASSERT_TRUE(WriteFloatWav(in, input));
-    std::vector<std::string> args = {QRV_WARMGLOW, "render", in, out};
+    std::vector<std::string> args = {"render", in, out};
     for (const Setting& s : kSettings) {
       args.push_back("--set");
       args.push_back(std::string(s.name) + "=" + Number(s.normalised));
     }
-    ASSERT_EQ(RunProcess(args), 0);
+    const qrv::test::ProcessResult run = qrv::test::RunProcess(QRV_WARMGLOW, args, dir / "render");
+    ASSERT_EQ(run.status, 0) << run.err;
     const std::vector<std::vector<float>> expected = ReadWav(out);
     ASSERT_EQ(expected.size(), channels);
     ASSERT_EQ(expected[0].size(), kFrames);

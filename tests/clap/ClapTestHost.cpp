@@ -8,27 +8,13 @@
 #include <cstring>
 #include <memory>
 
-#include "tests/support/TempDir.h"
+#include "tests/support/ScratchUser.h"
 
 namespace qrv::clap::test {
 namespace {
 
-// The plug-in's preset objects read and write the user's settings and preset folder: keep them in a
-// scratch folder. Set before any test loads the module.
-class ScratchUserEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    dir_ = std::make_unique<qrv::test::TempDir>();
-    setenv("USERPROFILE", dir_->path().c_str(), 1);
-    setenv("HOME", dir_->path().c_str(), 1);
-    setenv("QRV_CONFIG_DIR", (dir_->path() / "config").c_str(), 1);
-  }
-  void TearDown() override { dir_.reset(); }
-
- private:
-  std::unique_ptr<qrv::test::TempDir> dir_;
-};
-const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new ScratchUserEnvironment);
+// Before any test loads the module.
+const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new qrv::test::ScratchUserEnvironment(true));
 
 }  // namespace
 

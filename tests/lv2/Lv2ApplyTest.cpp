@@ -2,8 +2,6 @@
 // engine driven directly with the same settings.
 #include <gtest/gtest.h>
 #include <sndfile.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cmath>
@@ -17,9 +15,9 @@
 #include "format/lv2/Lv2Uris.h"
 #include "tests/dsp/ReferenceModel.h"
 #include "tests/lv2/LilvHost.h"
+#include "tests/support/RunProcess.h"
 #include "tests/support/TempDir.h"
 
-extern char** environ;
 
 namespace qrv::lv2::test {
 namespace {
@@ -51,17 +49,6 @@ std::vector<float> ReadWav(const std::string& path, int& channels) {
   return data;
 }
 
-int RunProcess(std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid;
-  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST(Lv2Apply, RendersAFileLikeTheEngine) {
   const std::string lv2apply = QRV_LV2APPLY;
   ASSERT_FALSE(lv2apply.empty()) << "lv2apply not found: install lilv-utils (scripts/install-deps.sh)";
@@ -90,14 +77,11 @@ TEST(Lv2Apply, RendersAFileLikeTheEngine) {
     }
     ASSERT_TRUE(WriteFloatWav(in, interleaved, channels));
     // Leveller with a louder output, given in port units on the command line.
-    ASSERT_EQ(RunProcess({lv2apply,       "-i",  in,
-                          "-o",           out,   "-c",
-                          "ratio",        "6",   "-c",
-                          "time",         "8",   "-c",
-                          "compression",  "7.5", "-c",
-                          "output",       "13",  "-c",
-                          "attack_ratio", "1",   PluginUri(layout)}),
-              0);
+    const qrv::test::ProcessResult run = qrv::test::RunProcess(
+        lv2apply, {"-i", in, "-o", out, "-c", "ratio", "6", "-c", "time", "8", "-c", "compression", "7.5", "-c",
+                   "output", "13", "-c", "attack_ratio", "1", PluginUri(layout)},
+        dir / "lv2apply");
+    ASSERT_EQ(run.status, 0) << run.err;
     int outChannels = 0;
     const std::vector<float> rendered = ReadWav(out, outChannels);
     ASSERT_EQ(outChannels, channels);

@@ -20,25 +20,13 @@
 #include "presets/PresetBlob.h"
 #include "presets/PresetManager.h"
 #include "tests/lv2/LilvHost.h"
+#include "tests/support/ScratchUser.h"
 #include "tests/support/TempDir.h"
 
 namespace qrv::lv2::test {
 namespace {
 
-// The preset objects read and write the user's settings and preset folder: keep them in a scratch folder.
-class ScratchUserEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    dir_ = std::make_unique<qrv::test::TempDir>();
-    setenv("USERPROFILE", dir_->path().c_str(), 1);
-    setenv("QRV_CONFIG_DIR", (dir_->path() / "config").c_str(), 1);
-  }
-  void TearDown() override { dir_.reset(); }
-
- private:
-  std::unique_ptr<qrv::test::TempDir> dir_;
-};
-const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new ScratchUserEnvironment);
+const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new qrv::test::ScratchUserEnvironment(false));
 
 struct Property {
   uint32_t type = 0;
