@@ -1,7 +1,7 @@
 # Front door. Everything goes through CMake presets; see README.md.
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test test-sanitize test-tsan test-fidelity fuzz bench demo install install-lv2 clean
+.PHONY: all deps build test test-sanitize test-tsan test-fidelity fuzz bench demo install uninstall install-lv2 clean
 
 FUZZ_SECONDS ?= 30
 
@@ -39,20 +39,27 @@ fuzz: deps
 	bash scripts/run-fuzz.sh $(FUZZ_SECONDS)
 
 # Only what each needs, without the tests and benchmarks: the demo runs warmglow and installs the LV2
-# bundle; `make install` adds aaxhost (which brings the module bundle).
+# bundle; `make install` adds aaxhost (which brings the module bundle), the CLAP module, the manual and
+# the man pages.
 DEMO_TARGETS = warmglow qrv_lv2_bundle
-INSTALL_TARGETS = warmglow aaxhost qrv_lv2_bundle qrv_clap_module
+INSTALL_TARGETS = warmglow aaxhost qrv_lv2_bundle qrv_clap_module qrv_manual qrv_man_pages
 PREFIX ?= $(HOME)/.local
+BUILD_DIR ?= build/release
 
-# PREFIX/bin/warmglow and aaxhost (with the module bundle in PREFIX/lib/qrv-warmglow); the LV2 bundle
-# into ~/.lv2 and the CLAP module into ~/.clap for a per-user PREFIX (the default ~/.local), else into
-# PREFIX/lib/lv2 and PREFIX/lib/clap.
+# PREFIX/bin/warmglow and aaxhost (with the module bundle in PREFIX/lib/qrv-warmglow), the manual in
+# PREFIX/share/doc/qrv-warmglow and the man pages in PREFIX/share/man/man1; the LV2 bundle into ~/.lv2
+# and the CLAP module into ~/.clap for a per-user PREFIX (the default ~/.local), else into PREFIX/lib/lv2
+# and PREFIX/lib/clap. The manual's path goes into the settings, and PREFIX/share/qrv-warmglow/
+# install-manifest.txt lists everything for `make uninstall`. A configured build folder is only built
+# (ninja configures again when a CMakeLists.txt changed), so that it can run beside a test run.
 install: deps
-	cmake --preset release >/dev/null
-	cmake --build --preset release -j $(JOBS) --target $(INSTALL_TARGETS)
-	cmake --install build/release --prefix "$(PREFIX)" --component tools
-	cmake --install build/release --prefix "$(PREFIX)" --component lv2
-	cmake --install build/release --prefix "$(PREFIX)" --component clap
+	@test -f "$(BUILD_DIR)/build.ninja" || cmake --preset release >/dev/null
+	cmake --build "$(BUILD_DIR)" -j $(JOBS) --target $(INSTALL_TARGETS)
+	bash scripts/install.sh "$(BUILD_DIR)" "$(PREFIX)"
+
+# Removes what `make install PREFIX=...` put in place, from its manifest; needs no build folder.
+uninstall:
+	bash scripts/uninstall.sh "$(PREFIX)"
 
 install-lv2: deps
 	cmake --preset release >/dev/null

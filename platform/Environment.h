@@ -13,4 +13,8 @@ std::string UserProfileFolder();
 // ~/.config/Quarry-tone. Not created here.
 std::filesystem::path ConfigFolder();
 
+// The absolute path of the binary this code is linked into: the plug-in module a host loaded, or the
+// program. Found through dladdr, so each module finds itself, not its host. "" when it cannot be told.
+std::filesystem::path OwnBinaryFile();
+
 }  // namespace qrv::platform

@@ -7,12 +7,15 @@
 #include <cstring>
 
 #include "dsp/LittleEndian.h"
+#include "platform/AtomicFile.h"
+#include "platform/Environment.h"
 #include "platform/Services.h"
 
 namespace qrv::settings {
 namespace {
 
 using platform::GetRegistry;
+using platform::Registry;
 using platform::RegistryType;
 using platform::RegistryValue;
 
@@ -139,6 +142,43 @@ std::string ReadManualPath() {
     units += need;
     i += len;
   }
+  return path;
+}
+
+bool StoreManualPath(const std::string& path, std::string* why) {
+  Registry& store = GetRegistry();
+  if (store.Write(kPresetKey, kManualPathValue, RegistryValue::String(path))) return true;
+  if (why) *why = store.LastFailure();
+  return false;
+}
+
+bool RemoveManualPathIf(const std::string& path, std::string* why) {
+  Registry& store = GetRegistry();
+  const auto v = store.Read(kPresetKey, kManualPathValue);
+  if (!v || v->type != RegistryType::String || v->text != path) return false;
+  if (store.Remove(kPresetKey, kManualPathValue)) return true;
+  if (why) *why = store.LastFailure();
+  return false;
+}
+
+std::string RecordedManualPath(const std::filesystem::path& binary) {
+  if (binary.empty()) return {};
+  std::filesystem::path record = binary;
+  record += std::string(kManualRecordSuffix);
+  // One more byte than allowed tells a record that is too long from one that fits.
+  const auto bytes = platform::ReadWholeFile(record, kManualRecordMax + 1);
+  if (!bytes || bytes->size() > kManualRecordMax) return {};
+  std::string text(bytes->begin(), bytes->end());
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  // One absolute path on one line, nothing a shell or an opener could read as more.
+  if (text.empty() || text.front() != '/' || text.find_first_of(std::string_view("\n\r\0", 3)) != std::string::npos)
+    return {};
+  return text;
+}
+
+std::string ManualToOpen() {
+  std::string path = ReadManualPath();
+  if (path.empty()) path = RecordedManualPath(platform::OwnBinaryFile());
   return path;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -63,6 +64,22 @@ std::optional<std::vector<uint8_t>> LoadMemo();
 // At most 1024 wide characters, cut between characters; "" when not set. The value's type is not
 // checked beyond being text.
 std::string ReadManualPath();
+
+// The installation's manual path, as `make install` stores it and uninstalling removes it. No message
+// box: the caller (a command) reports the store's reason, given in `why`.
+bool StoreManualPath(const std::string& path, std::string* why = nullptr);
+// Removes the stored path only while it is exactly `path`; true when it was removed.
+bool RemoveManualPathIf(const std::string& path, std::string* why = nullptr);
+
+// Installation records, beside each installed plug-in binary, which manual its prefix holds:
+// "<binary>.manual", one absolute path. It serves when no path is stored (a system-wide install).
+inline constexpr std::string_view kManualRecordSuffix = ".manual";
+inline constexpr std::size_t kManualRecordMax = 4096;
+// The path the record beside `binary` holds; "" when there is none, or it is not one absolute path of
+// at most kManualRecordMax bytes in a regular file.
+std::string RecordedManualPath(const std::filesystem::path& binary);
+// What the configuration menu opens: the stored path, else the one recorded beside this binary.
+std::string ManualToOpen();
 
 // Zoom factor rule everywhere: 0.01 or less gives 1.0, then limited to 0.7..4.0.
 double LimitZoomFactor(double factor);

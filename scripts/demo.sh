@@ -35,9 +35,10 @@ echo
 echo "== LV2 plug-in"
 if cmake --build build/release --target install-lv2 >/dev/null; then
   echo "  \"QRV warmGlow.lv2\" is installed in ${HOME}/.lv2 (mono and stereo, 34 factory presets)."
+  echo "  LV2 hosts in Debian 12: Ardour, jalv and Qtractor (apt install ardour jalv qtractor)."
   echo "  Ardour: Mixer strip > New Plugin > Plugin Selector, search \"warmGlow\"."
-  echo "  Carla: Add Plugin > LV2 > \"QRV warmGlow Stereo\"."
   echo "  jalv: jalv.gtk3 urn:quarry-tone:warmglow:stereo (with a running JACK server)."
+  echo "  Qtractor: a track's Plugins > Add Plugin lists it under LV2."
   echo "  Files: lv2apply -i $out/programme.wav -o out.wav -c ratio 4 urn:quarry-tone:warmglow:stereo"
   echo "         (ratio 4 is 4:1: Ratio, AttackRatio, ValveLevel and Process take the step index)"
 else
@@ -46,4 +47,5 @@ fi
 
 echo
 echo "Listen with e.g. 'play $out/programme.wav $out/make-it-pump.wav' (sox) or any audio player;"
-echo "list every preset with '$bin presets'."
+echo "list every preset with '$bin presets'. 'make install' adds the CLAP plug-in (Bitwig Studio, REAPER,"
+echo "Qtractor), the manual and the man pages; 'make uninstall' takes them away again."

@@ -20,12 +20,56 @@ constexpr const char* kUsage =
     "usage: aaxhost describe [BUNDLE]\n"
     "       aaxhost render IN OUT [--bundle BUNDLE] [--set ID=VALUE]... [--block N]\n"
     "       aaxhost edit [IN] [--bundle BUNDLE] [--zoom PERCENT] [--log]\n"
-    "  ID is a host parameter ID (\"5: Compression\"), its name (Compression) or its index (5);\n"
-    "  VALUE is normalised, 0 to 1. MasterBypassID (or bypass) takes 0 or 1.\n"
-    "  BUNDLE defaults to $QRV_AAX_BUNDLE, else the bundle installed beside this command, else the\n"
-    "  bundle of this build.\n"
-    "Exit status: 0 on success, 2 for bad arguments or a file it cannot read, render or write,\n"
-    "1 when the module fails to load, register or make an instance.\n";
+    "See 'aaxhost --help'.\n";
+
+// The whole help; the man page aaxhost(1) is made from it at build time.
+const std::string kHelp = std::string(
+    "aaxhost " QRV_VERSION " - host simulator for the QRV warmGlow AAX-style module\n"
+    "\n"
+    "Usage: aaxhost describe [BUNDLE]\n"
+    "       aaxhost render IN OUT [--bundle BUNDLE] [--set ID=VALUE]... [--block N]\n"
+    "       aaxhost edit [IN] [--bundle BUNDLE] [--zoom PERCENT] [--log]\n"
+    "       aaxhost --help | --version\n"
+    "\n"
+    "Loads the module bundle with dlopen and drives it as a host does: registration, instances through\n"
+    "the factory procedures, an audio thread, a timer thread for direct data, chunks, meters and an X11\n"
+    "view.\n"
+    "\n"
+    "Commands:\n"
+    "  describe  print what registration describes: components, fields, meters, parameters and the\n"
+    "            page table\n"
+    "  render    render the audio file IN (mono or stereo) through one instance into OUT, in blocks,\n"
+    "            with OUT's container chosen by its extension as 'warmglow render' chooses it\n"
+    "  edit      open the plug-in's editor in a host window while IN (silence without it) loops\n"
+    "            through the instance in real time; it ends when the window is closed or on SIGINT\n"
+    "            or SIGTERM\n"
+    "\n"
+    "Options:\n"
+    "  --bundle BUNDLE  the module bundle to load (default: see Environment)\n"
+    "  --set ID=VALUE   render: set a host parameter before rendering; repeatable. ID is a host\n"
+    "                   parameter ID (\"5: Compression\"), its name (Compression) or its index (5);\n"
+    "                   VALUE is normalised, 0 to 1; MasterBypassID (or bypass) takes 0 or 1\n"
+    "  --block N        render: frames per block, 1 to ") + std::to_string(Instance::kDefaultMaxBlock) + " (default 512)\n" +
+    "  --zoom PERCENT   edit: the editor's zoom after opening, limited to 70 to 400 and stored as the\n"
+    "                   user's choice\n"
+    "  --log            edit: print every parameter value the host receives, one line ID=VALUE each\n"
+    "  -h, --help       show this help\n"
+    "  --version        print the version\n"
+    "\n"
+    "Environment:\n"
+    "  QRV_AAX_BUNDLE   the bundle to load when none is given; without it, the bundle installed\n"
+    "                   beside this command (PREFIX/lib/qrv-warmglow), else the one of the build\n"
+    "                   that made it\n"
+    "\n"
+    "Exit status:\n"
+    "  0  success\n"
+    "  1  the module fails to load, register or make an instance\n"
+    "  2  bad arguments, or a file it cannot read, render or write\n"
+    "\n"
+    "Examples:\n"
+    "  aaxhost describe\n"
+    "  aaxhost render in.wav out.wav --set Compression=0.7 --set Output=0.3 --block 256\n"
+    "  aaxhost edit in.wav --zoom 150\n";
 
 // $QRV_AAX_BUNDLE, else the bundle installed beside this command (PREFIX/bin/aaxhost and
 // PREFIX/lib/qrv-warmglow/), else the one of the build that made it.
@@ -273,9 +317,17 @@ int Render(const std::vector<std::string>& args, std::ostream& out, std::ostream
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-    (args.empty() ? err : out) << kUsage;
-    return args.empty() ? 2 : 0;
+  if (args.empty()) {
+    err << kUsage;
+    return 2;
+  }
+  if (args[0] == "--help" || args[0] == "-h") {
+    out << kHelp;
+    return 0;
+  }
+  if (args[0] == "--version") {
+    out << "aaxhost " QRV_VERSION "\n";
+    return 0;
   }
   if (args[0] == "describe") {
     if (args.size() > 2) {

@@ -57,18 +57,59 @@ ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSp
   return parsed;
 }
 
+std::string WrapText(std::string_view text, std::size_t column, std::size_t firstLine) {
+  // Each line holds what fits in kHelpWidth from `column`; a word longer than that stands alone.
+  std::string out;
+  std::size_t used = firstLine;
+  bool lineEmpty = true;
+  auto newLine = [&] {
+    out += "\n" + std::string(column, ' ');
+    used = column;
+    lineEmpty = true;
+  };
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == '\n') {
+      newLine();
+      ++i;
+      continue;
+    }
+    if (text[i] == ' ') {
+      ++i;
+      continue;
+    }
+    const std::size_t end = std::min(text.find_first_of(" \n", i), text.size());
+    const std::string_view word = text.substr(i, end - i);
+    if (!lineEmpty && used + 1 + word.size() > kHelpWidth) newLine();
+    if (!lineEmpty) {
+      out += ' ';
+      ++used;
+    }
+    out += word;
+    used += word.size();
+    lineEmpty = false;
+    i = end;
+  }
+  return out;
+}
+
 std::string FormatOptions(std::span<const OptionSpec> known) {
   std::vector<std::string> heads;
   std::size_t width = std::string_view("-h, --help").size();
   for (const OptionSpec& s : known) {
     std::string head(s.name);
     if (!s.metavar.empty()) head += " " + std::string(s.metavar);
-    width = std::max(width, head.size());
+    if (head.size() <= kOptionHeadMax) width = std::max(width, head.size());
     heads.push_back(std::move(head));
   }
+  // The help column; a longer head stands on a line of its own above its help.
+  const std::size_t column = 2 + width + 2;
   std::string text = "Options:\n";
   auto line = [&](const std::string& head, std::string_view help) {
-    text += "  " + head + std::string(width - head.size() + 2, ' ') + std::string(help) + "\n";
+    text += "  " + head;
+    if (head.size() > width) text += "\n" + std::string(column, ' ');
+    else text += std::string(width - head.size() + 2, ' ');
+    text += WrapText(help, column, column) + "\n";
   };
   for (std::size_t i = 0; i < known.size(); ++i) line(heads[i], known[i].help);
   line("-h, --help", "show this help");

@@ -38,7 +38,16 @@ class ParsedArgs {
 // single-valued option given twice. `command` names the subcommand in messages.
 ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSpec> known, std::string_view command);
 
-// The "Options:" block of a help text, one option per line with its help aligned.
+// Help texts fit a terminal of 80 columns.
+inline constexpr std::size_t kHelpWidth = 79;
+// An option's name and value wider than this put its help on the next line.
+inline constexpr std::size_t kOptionHeadMax = 26;
+
+// text filled into lines of at most kHelpWidth characters, each after the first indented to `column`;
+// the first line starts at `firstLine`. A newline in text starts a new line.
+std::string WrapText(std::string_view text, std::size_t column, std::size_t firstLine);
+
+// The "Options:" block of a help text, one option per entry with its help aligned and wrapped.
 std::string FormatOptions(std::span<const OptionSpec> known);
 
 }  // namespace qrv::cli

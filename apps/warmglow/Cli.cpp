@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include "apps/warmglow/Commands.h"
+#include "apps/warmglow/ManualPath.h"
 #include "apps/warmglow/Settings.h"
 #include "apps/warmglow/Snapshot.h"
 
@@ -116,6 +117,8 @@ const Command kCommands[] = {
      ArtDetails, RunArt},
     {{"snapshot"}, "OUT.png", 1, 1, "draw the editor window into a PNG, without a display", SnapshotOptions(),
      SnapshotDetails, RunSnapshot},
+    {{"manual-path"}, "", 0, 0, "show or set the path of the manual the plug-ins open", ManualPathOptions(),
+     ManualPathDetails, RunManualPath},
     {{"help"}, "[COMMAND]", 0, 3, "show the help of warmglow or of one command", {}, nullptr, RunHelp},
 };
 
@@ -184,9 +187,24 @@ std::string MainHelp() {
     text += "  " + name + std::string(width - name.size() + 3, ' ') + std::string(c.summary) + "\n";
   }
   text += "\n" + ParameterHelp() +
-          "\nExit status: 0 on success, 2 on any error (reported as one line \"warmglow: error: ...\" on\n"
-          "standard error; an output file is then neither created nor changed; in a batch, the outputs of\n"
-          "the files that failed).\n\n"
+          "\nFiles:\n"
+          "  ~/Documents/quarry-tone.com/User Presets/QRV warmGlow/\n"
+          "      user presets (.qrv), one level of sub-folders as groups ($USERPROFILE for ~ when set)\n"
+          "  ~/.config/Quarry-tone/settings.reg\n"
+          "      the plug-ins' settings: favourites, user default, memo, zoom, hints, manual path\n"
+          "  PREFIX/share/doc/qrv-warmglow/index.html\n"
+          "      the user manual, installed by 'make install'\n"
+          "\nEnvironment:\n"
+          "  QRV_CONFIG_DIR    the settings file's folder instead of $XDG_CONFIG_HOME/Quarry-tone\n"
+          "  XDG_CONFIG_HOME   the settings file is in its Quarry-tone folder (default ~/.config)\n"
+          "  USERPROFILE       where the user preset folder's Documents lie, instead of $HOME\n"
+          "  QRV_PRESET_DEBUG  when 1, the preset scan prints the folders it searches\n"
+          "\nExit status:\n"
+          "  0  success\n"
+          "  2  any error, reported as one line \"warmglow: error: ...\" on standard error; an output\n"
+          "     file is then neither created nor changed (in a batch, the outputs of the files that\n"
+          "     failed)\n"
+          "\n"
           "Examples:\n"
           "  warmglow generate programme.wav\n"
           "  warmglow render programme.wav glued.wav --preset \"Glue Things Together\" --plot glued.png\n"

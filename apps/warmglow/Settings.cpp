@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "apps/warmglow/Args.h"
 #include "apps/warmglow/Cli.h"
 #include "dsp/FactoryPresets.h"
 #include "presets/PresetBlob.h"
@@ -210,7 +211,7 @@ std::string DescribeValues(const Settings& settings) {
 std::string ParameterHelp() {
   std::size_t width = 0;
   for (unsigned slot : kControlSlots) width = std::max(width, ParameterName(slot).size());
-  std::string text = "Parameters (--set NAME=VALUE, VALUE normalised 0..1, NAME in any case):\n";
+  std::string text = "Parameters:\n--set NAME=VALUE takes a NAME in any case and a VALUE normalised 0..1:\n\n";
   for (const ControlShape& shape : kControlShapes) {
     const std::string name(ParameterName(shape.slot));
     std::string values;
@@ -225,8 +226,10 @@ std::string ParameterHelp() {
                std::to_string(shape.displaySteps + 1) + " steps";
     }
     const double def = GetParameterDefault(shape.slot);
-    text += "  " + name + std::string(width - name.size() + 2, ' ') + values + "; default " + FormatValue(def) +
-            " (" + DisplayText(shape.slot, def) + ")\n";
+    text += "  " + name + std::string(width - name.size() + 2, ' ') +
+            WrapText(values + "; default " + FormatValue(def) + " (" + DisplayText(shape.slot, def) + ")", width + 4,
+                     width + 4) +
+            "\n";
   }
   return text;
 }

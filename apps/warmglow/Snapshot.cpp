@@ -1,11 +1,16 @@
 #include "apps/warmglow/Snapshot.h"
 
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
 #include <ostream>
 
 #include "apps/warmglow/AudioFile.h"
 #include "apps/warmglow/Commands.h"
 #include "apps/warmglow/Settings.h"
 #include "gui/backend/Resources.h"
+#include "gui/engine/EditorLayout.h"
 #include "gui/editor/EditorWrapperV4.h"
 #include "gui/presetbar/QRVPresetBarEditor.h"
 #include "gui/toolkit/HeadlessFrame.h"
@@ -26,8 +31,10 @@ constexpr OptionSpec kSnapshotOptions[] = {
     {"--set", "NAME=VALUE", "set a control to a normalised value 0..1, after the preset; repeatable", true},
     {"--meter", "VALUE", "gain reduction the needle shows, 0..1 (default 0)"},
     {"--show", "about|zoom-menu|save|browser|config",
-     "draw the about box, the open zoom list, the save dialog, the preset browser (420 x 493 at 100 %) or the\n"
+     "draw the about box, the open zoom list, the save dialog, the preset browser (420 x 493 at 100 %) or the "
      "configuration menu"},
+    {"--area", "window|bar|panel",
+     "draw the whole window (default), only the preset bar across its top or only the panel below it"},
 };
 
 // The settings store as the snapshot sees it: read, never written (the preset manager stores the
@@ -45,6 +52,21 @@ class ReadOnlyRegistry final : public platform::Registry {
   platform::Registry& store_;
 };
 
+// The part of the window's pixels an --area names: the bar's strip across the top, the panel below it.
+cairo_surface_t* Crop(cairo_surface_t* window, const std::string& area, double zoom) {
+  const int width = cairo_image_surface_get_width(window), height = cairo_image_surface_get_height(window);
+  const int bar = std::min(height, static_cast<int>(std::lround(Quarrytone::layout::kBarHeight * zoom)));
+  const int top = area == "panel" ? bar : 0;
+  const int rows = area == "bar" ? bar : area == "panel" ? height - bar : height;
+  cairo_surface_t* part = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, rows);
+  cairo_t* cr = cairo_create(part);
+  cairo_set_source_surface(cr, window, 0, -top);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  return part;
+}
+
 // A click at a window layout point, as the user would make it.
 void ClickAt(tk::HeadlessPlatformFrame& headless, double zoom, QRVPoint p) {
   const tk::Point d{p.x * zoom, p.y * zoom};
@@ -58,9 +80,10 @@ void ClickAt(tk::HeadlessPlatformFrame& headless, double zoom, QRVPoint p) {
 std::span<const OptionSpec> SnapshotOptions() { return kSnapshotOptions; }
 
 std::string SnapshotDetails() {
-  return "\nDraws the editor window as a host shows it (the preset bar's area in its background colour)\n"
-         "without a display, at the window's pixel size for the zoom: 400 x 353 at 100 %, 800 x 706 at\n"
-         "200 %. The settings store is read, never written.\n\n"
+  return "\nDraws the editor window as a host shows it, the preset bar with the preset's number and name\n"
+         "included, without a display, at the window's pixel size for the zoom: 400 x 353 at 100 %, 800 x\n"
+         "706 at 200 %. --area bar draws the preset bar's strip alone (78 pixels high at 100 %), --area panel the\n"
+         "panel below it. The settings store is read, never written.\n\n"
          "Examples:\n"
          "  warmglow snapshot editor.png\n"
          "  warmglow snapshot big.png --zoom 200 --preset Vox --meter 0.5\n"
@@ -68,7 +91,8 @@ std::string SnapshotDetails() {
          "  warmglow snapshot zoom.png --show zoom-menu\n"
          "  warmglow snapshot save.png --show save\n"
          "  warmglow snapshot browser.png --show browser --preset Vox\n"
-         "  warmglow snapshot config.png --show config\n";
+         "  warmglow snapshot config.png --show config\n"
+         "  warmglow snapshot bar.png --area bar --zoom 150\n";
 }
 
 int RunSnapshot(const ParsedArgs& args, Io& io) {
@@ -82,6 +106,9 @@ int RunSnapshot(const ParsedArgs& args, Io& io) {
   double meter = 0.0;
   if (const std::string* m = args.Value("--meter")) meter = ParseNormalised(*m, "meter");
   const std::string* show = args.Value("--show");
+  const std::string area = args.Value("--area") ? *args.Value("--area") : "window";
+  if (area != "window" && area != "bar" && area != "panel")
+    throw CliError("--area takes 'window', 'bar' or 'panel', not '" + area + "'");
   if (show && *show != "about" && *show != "zoom-menu" && *show != "save" && *show != "browser" && *show != "config")
     throw CliError("--show takes 'about', 'zoom-menu', 'save', 'browser' or 'config', not '" + *show + "'");
 
@@ -127,9 +154,12 @@ int RunSnapshot(const ParsedArgs& args, Io& io) {
     if (show && *show == "browser") ClickAt(*headless, window.effectiveZoom(), QRVPoint{200, 13});
     if (show && *show == "config") ClickAt(*headless, window.effectiveZoom(), QRVPoint{385, 13});
     headless->render();
-    width = cairo_image_surface_get_width(headless->surface());
-    height = cairo_image_surface_get_height(headless->surface());
-    if (!headless->writePng(png.path())) throw CliError("cannot write '" + out + "'");
+    cairo_surface_t* picture = Crop(headless->surface(), area, window.effectiveZoom());
+    width = cairo_image_surface_get_width(picture);
+    height = cairo_image_surface_get_height(picture);
+    const bool written = cairo_surface_write_to_png(picture, png.path().c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(picture);
+    if (!written) throw CliError("cannot write '" + out + "'");
   }
   Quarrytone::ShutdownResources();
   png.Commit();

@@ -197,18 +197,21 @@ bool PresetBarConfigMenu::stayOpen() {
 }
 
 void PresetBarConfigMenu::openManual() {
-  const std::string path = qrv::settings::ReadManualPath();
+  // The stored path, else the one recorded beside this binary at installation (a system-wide install
+  // stores none for its users).
+  const std::string path = qrv::settings::ManualToOpen();
   qrv::platform::MessageBox& box = qrv::platform::GetMessageBox();
   // Nothing to hand the shell: it would be asked to open the current folder or nothing at all.
   if (path.empty()) {
-    box.Show(kCouldNotOpen, "");
+    box.Show(std::string(kCouldNotOpen) + "\n" + kNoManualPath, "");
     return;
   }
+  // The second line names the path tried, so that a moved or removed manual can be found.
   const int result = qrv::platform::GetShell().Open(path);
   if (result == qrv::platform::kShellNoAssociation)
-    box.Show(kNoReader, kNoReaderCaption);
+    box.Show(std::string(kNoReader) + "\n" + path, kNoReaderCaption);
   else if (result <= 32)
-    box.Show(kCouldNotOpen, "");
+    box.Show(std::string(kCouldNotOpen) + "\n" + path, "");
 }
 
 void PresetBarConfigMenu::controlEvent(int tag, double value) {

@@ -74,9 +74,12 @@ class PresetBarConfigMenu final : public PresetBarOverlayContent {
  public:
   static constexpr double kStripHeight = 29;
   static constexpr double kRowWidth = layout::kPanelWidth;
-  static constexpr const char* kNoReader = "Make sure Acrobat Reader is installed";
+  // The manual is a web page.
+  static constexpr const char* kNoReader = "Make sure a web browser is installed";
   static constexpr const char* kNoReaderCaption = "Could not open manual file";
   static constexpr const char* kCouldNotOpen = "Could not open user manual";
+  // The second line when there is no path to try.
+  static constexpr const char* kNoManualPath = "No manual path is set, and none was recorded at installation";
 
   // "2.3.0.0 (sh.8.8.10) build:" with the ten build digits (YYMMDDHHMM), then "aax.x64 ".
   static std::string VersionLine(std::string_view buildDigits);

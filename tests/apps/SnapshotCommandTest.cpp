@@ -114,6 +114,34 @@ TEST_F(SnapshotCommand, TheBrowserGrowsTheWindowAndTheConfigurationMenuDoesNot) 
   EXPECT_NE(ReadBytes(Out("browser-vox.png")), ReadBytes(Out("browser.png")));
 }
 
+TEST_F(SnapshotCommand, AnAreaIsTheBarsStripOrThePanelBelowIt) {
+  const std::pair<std::vector<std::string>, std::pair<int, int>> cases[] = {
+      {{"--area", "window"}, {400, 353}},         {{"--area", "bar"}, {400, 78}},
+      {{"--area", "panel"}, {400, 275}},          {{"--area", "bar", "--zoom", "200"}, {800, 156}},
+      {{"--area", "panel", "--zoom", "200"}, {800, 550}}};
+  for (const auto& [extra, size] : cases) {
+    std::vector<std::string> args = {Out("area.png").string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const auto r = Run(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(PngSize(Out("area.png")), size) << extra[1];
+  }
+  // The needle lies in the panel: it changes the panel's picture, never the bar's.
+  for (const char* meter : {"0", "0.8"}) {
+    ASSERT_EQ(Run({Out(std::string("bar") + meter + ".png").string(), "--area", "bar", "--meter", meter}).status, 0);
+    ASSERT_EQ(Run({Out(std::string("panel") + meter + ".png").string(), "--area", "panel", "--meter", meter}).status,
+              0);
+  }
+  EXPECT_EQ(ReadBytes(Out("bar0.png")), ReadBytes(Out("bar0.8.png")));
+  EXPECT_NE(ReadBytes(Out("panel0.png")), ReadBytes(Out("panel0.8.png")));
+  // The preset's name lies in the bar.
+  ASSERT_EQ(Run({Out("bar-vox.png").string(), "--area", "bar", "--preset", "Vox"}).status, 0);
+  EXPECT_NE(ReadBytes(Out("bar-vox.png")), ReadBytes(Out("bar0.png")));
+  const auto bad = Run({Out("bad.png").string(), "--area", "knobs"});
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_FALSE(fs::exists(Out("bad.png")));
+}
+
 TEST_F(SnapshotCommand, BadArgumentsExitWith2AndWriteNothing) {
   const std::vector<std::vector<std::string>> bad = {
       {"--zoom", "69"},    {"--zoom", "401"},   {"--zoom", "150%"}, {"--zoom", "1e2"},

@@ -4,12 +4,21 @@
 #include <gtest/gtest.h>
 #include <time.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
+#include "platform/Registry.h"
 #include "tests/clap/ClapTestHost.h"
 #include "tests/support/PrivateXServer.h"
+#include "tests/support/TempDir.h"
 
 // Xlib's macros would break headers included after it.
 #include <X11/Xlib.h>
@@ -191,6 +200,106 @@ TEST_F(ClapEditor, WithoutTimerSupportItSaysSoAndIdlesOnTheDescriptor) {
   EXPECT_EQ(height, 706u);
   ASSERT_FALSE(host.resizes.empty());
   EXPECT_EQ(host.resizes.back(), (std::pair<uint32_t, uint32_t>{800u, 706u}));
+  gui->destroy(p);
+  XDestroyWindow(display_, parent);
+}
+
+std::string FileText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// "Manual: Open" in the module as `cmake --install` puts it in place (a system prefix: no settings are
+// written), with the real opener and message box: xdg-open and xmessage are scripts of the test's that
+// log what they are given.
+class ClapInstalledManual : public ClapEditor {
+ protected:
+  void SetUp() override {
+    ClapEditor::SetUp();
+    if (HasFatalFailure()) return;
+    setenv("HOME", home_.path().c_str(), 1);
+    setenv("QRV_CONFIG_DIR", (home_ / "settings").c_str(), 1);
+    unsetenv("DESTDIR");
+    const std::string install = std::string(CMAKE_COMMAND) + " --install '" + QRV_BUILD_DIR +
+                                "' --component clap --prefix '" + prefix_.path().string() + "' >/dev/null";
+    ASSERT_EQ(std::system(install.c_str()), 0) << install;
+    Script("xdg-open", "printf '%s\\n' \"$1\" >> '" + Log("opened") + "'\nexit \"$(cat '" + Log("status") +
+                           "' 2>/dev/null || echo 0)\"\n");
+    Script("xmessage", "printf '%s|' \"$3\" >> '" + Log("messages") + "'\ncat >> '" + Log("messages") +
+                           "'\nprintf '\\n' >> '" + Log("messages") + "'\n");
+    setenv("PATH", (bin_.path().string() + ":" + std::getenv("PATH")).c_str(), 1);
+  }
+  void Script(const std::string& name, const std::string& body) {
+    const std::filesystem::path path = bin_ / name;
+    std::ofstream(path) << "#!/bin/sh\n" << body;
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+  }
+  std::string Log(const std::string& name) const { return (logs_ / name).string(); }
+  std::string Manual() const { return (prefix_ / "share/doc/qrv-warmglow/index.html").string(); }
+
+  // A real click at a window point of the editor in parent.
+  void Click(const clap_plugin_t* p, const Host& host, unsigned long parent, int x, int y) {
+    int rootX = 0, rootY = 0;
+    Window child;
+    ASSERT_TRUE(XTranslateCoordinates(display_, parent, DefaultRootWindow(display_), x, y, &rootX, &rootY, &child));
+    XTestFakeMotionEvent(display_, -1, rootX, rootY, CurrentTime);
+    XSync(display_, False);
+    Idle(p, host, 3);
+    XTestFakeButtonEvent(display_, 1, True, CurrentTime);
+    XSync(display_, False);
+    Idle(p, host, 2);
+    XTestFakeButtonEvent(display_, 1, False, CurrentTime);
+    XSync(display_, False);
+    Idle(p, host, 3);
+  }
+
+  qrv::test::TempDir prefix_, home_, bin_, logs_;
+};
+
+TEST_F(ClapInstalledManual, OpensTheManualItsInstallationRecordedOrTheStoredOneAndSaysWhichItTried) {
+  const std::filesystem::path module = prefix_ / "lib/clap/QRV warmGlow.clap";
+  ASSERT_EQ(FileText(module.string() + ".manual"), Manual() + "\n");
+  Module installed(module.string());
+  ASSERT_TRUE(installed.ok()) << installed.error();
+  Host host;
+  Instance instance(installed, host, "com.quarry-tone.warmglow.stereo");
+  const clap_plugin_t* p = instance.plugin();
+  ASSERT_NE(p, nullptr);
+  const auto* gui = instance.Extension<clap_plugin_gui_t>(CLAP_EXT_GUI);
+  ASSERT_TRUE(gui->create(p, CLAP_WINDOW_API_X11, false));
+  ASSERT_TRUE(gui->set_scale(p, 1.0));
+  const unsigned long parent = Parent(400, 353);
+  clap_window_t window{};
+  window.api = CLAP_WINDOW_API_X11;
+  window.x11 = parent;
+  ASSERT_TRUE(gui->set_parent(p, &window));
+  ASSERT_TRUE(gui->show(p));
+  Idle(p, host, 10);
+
+  // The configuration button at the bar's right end, then the "Open" button of the "Manual:" row (the
+  // menu's rows start 78 points down, under the bar).
+  Click(p, host, parent, 385, 13);
+  Click(p, host, parent, 185, 78 + 65);
+  // No path in the settings: the manual of the prefix the module was installed with.
+  EXPECT_EQ(FileText(Log("opened")), Manual() + "\n");
+  EXPECT_EQ(FileText(Log("messages")), "");
+
+  // No program to open it with (xdg-open's status 3): the message names the path tried.
+  std::ofstream(Log("status")) << "3\n";
+  Click(p, host, parent, 185, 78 + 65);
+  EXPECT_EQ(FileText(Log("messages")),
+            "Could not open manual file|Make sure a web browser is installed\n" + Manual() + "\n");
+
+  // A path the settings hold comes first.
+  std::ofstream(Log("status")) << "0\n";
+  ASSERT_TRUE(qrv::platform::FileRegistry(home_ / "settings" / "settings.reg")
+                  .Write("SOFTWARE\\Quarry-tone\\QRVWG1", "ManualPath",
+                         qrv::platform::RegistryValue::String("/srv/manuals/warmglow.html")));
+  Click(p, host, parent, 185, 78 + 65);
+  EXPECT_EQ(FileText(Log("opened")), Manual() + "\n" + Manual() + "\n/srv/manuals/warmglow.html\n");
+
   gui->destroy(p);
   XDestroyWindow(display_, parent);
 }

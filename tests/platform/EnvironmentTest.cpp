@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -64,6 +65,13 @@ TEST(Environment, ConfigFolderFollowsTheXdgRules) {
   EXPECT_EQ(ConfigFolder(), "/xdg/Quarry-tone");
   env.Set("QRV_CONFIG_DIR", "/tmp/test-settings");
   EXPECT_EQ(ConfigFolder(), "/tmp/test-settings");
+}
+
+TEST(Environment, OwnBinaryFileIsThisProgramByItsFullPath) {
+  // Linked into a program, the code finds the program; in a plug-in module it finds the module.
+  const std::filesystem::path self = std::filesystem::canonical("/proc/self/exe");
+  EXPECT_EQ(OwnBinaryFile(), self);
+  EXPECT_TRUE(OwnBinaryFile().is_absolute());
 }
 
 TEST(Clock, ManualClockWrapsLikeTheTickCount) {

@@ -144,31 +144,38 @@ TEST_F(ConfigMenuTest, ClosingAnInstanceWritesNoHints) {
   EXPECT_EQ(value, 0.0);
 }
 
-TEST_F(ConfigMenuTest, ManualMessages) {
+TEST_F(ConfigMenuTest, ManualMessagesNameThePathTried) {
   OpenConfig();
-  // No path stored: the message, and the shell is not asked.
+  // No path stored and none recorded beside this program: the message, and the shell is not asked.
   ClickManual();
   EXPECT_TRUE(answering.opened.empty());
   ASSERT_EQ(messageBox.shown.size(), 1u);
-  EXPECT_EQ(messageBox.shown[0], std::make_pair(std::string("Could not open user manual"), std::string()));
+  EXPECT_EQ(messageBox.shown[0],
+            std::make_pair(std::string("Could not open user manual\n"
+                                       "No manual path is set, and none was recorded at installation"),
+                           std::string()));
 
+  const std::string manual = "/home/u/.local/share/doc/qrv-warmglow/index.html";
   ASSERT_TRUE(platform::GetRegistry().Write(settings::kPresetKey, settings::kManualPathValue,
-                                             platform::RegistryValue::String("/opt/manual.pdf")));
+                                             platform::RegistryValue::String(manual)));
   answering.result = platform::kShellNoAssociation;
   ClickManual();
   ASSERT_EQ(answering.opened.size(), 1u);
-  EXPECT_EQ(answering.opened[0], "/opt/manual.pdf");
+  EXPECT_EQ(answering.opened[0], manual);
   ASSERT_EQ(messageBox.shown.size(), 2u);
-  EXPECT_EQ(messageBox.shown[1],
-            std::make_pair(std::string("Make sure Acrobat Reader is installed"), std::string("Could not open manual file")));
+  // The manual is a web page: no document reader is asked for.
+  EXPECT_EQ(messageBox.shown[1], std::make_pair("Make sure a web browser is installed\n" + manual,
+                                                std::string("Could not open manual file")));
   for (int failure : {platform::kShellFileNotFound, platform::kShellOpenFailed, 32}) {
     answering.result = failure;
     ClickManual();
-    EXPECT_EQ(messageBox.shown.back(), std::make_pair(std::string("Could not open user manual"), std::string())) << failure;
+    EXPECT_EQ(messageBox.shown.back(), std::make_pair("Could not open user manual\n" + manual, std::string()))
+        << failure;
   }
   const std::size_t shown = messageBox.shown.size();
   answering.result = platform::kShellOpenOk;
   ClickManual();
+  EXPECT_EQ(answering.opened.back(), manual);
   EXPECT_EQ(messageBox.shown.size(), shown);
   EXPECT_TRUE(bar().configOpen());
 }

@@ -7,6 +7,7 @@
 #include "presets/SettingsStore.h"
 #include "tests/presets/PresetTestSupport.h"
 #include "tests/support/Fifo.h"
+#include "tests/support/TempDir.h"
 
 namespace qrv::settings {
 namespace {
@@ -116,6 +117,70 @@ TEST_F(SettingsStoreTest, ManualPath) {
   const std::string cutInside = std::string(1023, 'p') + "\xc3\xa9\xc3\xa9";
   registry.Write(kPresetKey, "ManualPath", RegistryValue::String(cutInside));
   EXPECT_EQ(ReadManualPath(), std::string(1023, 'p') + "\xc3\xa9");
+}
+
+TEST_F(SettingsStoreTest, TheInstallationsManualPathIsStoredAndRemovedOnlyWhileItIsStillOurs) {
+  std::string why;
+  ASSERT_TRUE(StoreManualPath("/home/u/.local/share/doc/qrv-warmglow/index.html", &why)) << why;
+  EXPECT_EQ(ReadManualPath(), "/home/u/.local/share/doc/qrv-warmglow/index.html");
+  // Another installation's manual, or the user's own choice, stays.
+  EXPECT_FALSE(RemoveManualPathIf("/opt/qrv/share/doc/qrv-warmglow/index.html", &why));
+  EXPECT_EQ(why, "");
+  EXPECT_EQ(ReadManualPath(), "/home/u/.local/share/doc/qrv-warmglow/index.html");
+  EXPECT_TRUE(RemoveManualPathIf("/home/u/.local/share/doc/qrv-warmglow/index.html", &why));
+  EXPECT_EQ(ReadManualPath(), "");
+  EXPECT_FALSE(registry.Read(kPresetKey, kManualPathValue));
+  EXPECT_FALSE(RemoveManualPathIf("/home/u/.local/share/doc/qrv-warmglow/index.html", &why));
+  // A value of another type is not a path of ours.
+  registry.Write(kPresetKey, kManualPathValue, RegistryValue::Number(7));
+  EXPECT_FALSE(RemoveManualPathIf("", &why));
+  EXPECT_TRUE(registry.Read(kPresetKey, kManualPathValue));
+}
+
+class ManualRecordTest : public SettingsStoreTest {
+ protected:
+  void Record(const std::string& bytes) {
+    std::ofstream(Record(), std::ios::binary) << bytes;
+  }
+  std::filesystem::path Record() const { return binary.string() + ".manual"; }
+  test::TempDir folder;
+  std::filesystem::path binary = folder / "QRV warmGlow.clap";
+};
+
+TEST_F(ManualRecordTest, TheRecordBesideTheBinaryNamesOneAbsolutePath) {
+  EXPECT_EQ(RecordedManualPath(binary), "");
+  EXPECT_EQ(RecordedManualPath(""), "");
+  Record("/usr/local/share/doc/qrv-warmglow/index.html\n");
+  EXPECT_EQ(RecordedManualPath(binary), "/usr/local/share/doc/qrv-warmglow/index.html");
+  Record("/opt/with space/index.html");  // no newline at the end
+  EXPECT_EQ(RecordedManualPath(binary), "/opt/with space/index.html");
+  const std::string longest = "/" + std::string(kManualRecordMax - 1, 'm');
+  Record(longest);
+  EXPECT_EQ(RecordedManualPath(binary), longest);
+}
+
+TEST_F(ManualRecordTest, ARecordThatIsNotOneAbsolutePathIsIgnored) {
+  for (const std::string& bytes :
+       {std::string("relative/index.html\n"), std::string("\n"), std::string(""), std::string("/a\n/b\n"),
+        std::string("/a\r\n"), std::string("/a\0b", 4), std::string("-x/index.html"),
+        "/" + std::string(kManualRecordMax, 'm')}) {
+    Record(bytes);
+    EXPECT_EQ(RecordedManualPath(binary), "") << bytes;
+  }
+  // Something other than a file in its place is never opened (a FIFO would make the menu wait).
+  std::filesystem::remove(Record());
+  ASSERT_TRUE(test::MakeFifo(Record()));
+  EXPECT_TRUE(test::ReturnsWithoutWaitingOn(Record(), [&] { EXPECT_EQ(RecordedManualPath(binary), ""); }));
+  std::filesystem::remove(Record());
+  std::filesystem::create_directory(Record());
+  EXPECT_EQ(RecordedManualPath(binary), "");
+}
+
+TEST_F(ManualRecordTest, TheStoredPathComesFirst) {
+  // This test program has no record beside it: nothing to open until a path is stored.
+  EXPECT_EQ(ManualToOpen(), "");
+  registry.Write(kPresetKey, kManualPathValue, RegistryValue::String("/srv/manual/index.html"));
+  EXPECT_EQ(ManualToOpen(), "/srv/manual/index.html");
 }
 
 TEST_F(SettingsStoreTest, MemoGoesToTheRegistryWithoutAClipboardOverride) {

@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# make install: installs the build's commands, plug-ins, manual and man pages under PREFIX (the LV2
+# bundle and the CLAP module into ~/.lv2 and ~/.clap for a per-user PREFIX), stores the manual's path in
+# the user's settings, and writes PREFIX/share/qrv-warmglow/install-manifest.txt, from which
+# scripts/uninstall.sh removes exactly that again.
+#
+# Usage: scripts/install.sh BUILD_DIR PREFIX
+#
+# The components are installed into a scratch DESTDIR first, so that the manifest lists every file and
+# every folder the install creates before anything is put in place. A manifest already there (an
+# install over an install) is merged: what it lists and is still there stays listed.
+set -euo pipefail
+
+die() {
+  echo "install: $*" >&2
+  exit 1
+}
+
+[ $# -eq 2 ] || die "usage: scripts/install.sh BUILD_DIR PREFIX"
+build=$1
+prefix=$2
+components=(tools doc lv2 clap)
+
+[ -n "${HOME:-}" ] || die "HOME is not set"
+[ -f "$build/cmake_install.cmake" ] || die "$build is not a configured build folder"
+case $prefix in
+  *$'\n'* | *$'\t'*) die "PREFIX must not hold a newline or a tab" ;;
+  "") die "PREFIX is empty" ;;
+esac
+# Absolute and without "." or ".." parts, but with symbolic links kept: the per-user rule compares
+# PREFIX with $HOME/.local as written.
+prefix=$(realpath -m -s -- "$prefix")
+
+manifest_dir=$prefix/share/qrv-warmglow
+manifest=$manifest_dir/install-manifest.txt
+manual=$prefix/share/doc/qrv-warmglow/index.html
+
+stage=$(mktemp -d "${TMPDIR:-/tmp}/qrv-install.XXXXXX")
+trap 'rm -rf -- "$stage"' EXIT
+
+for component in "${components[@]}"; do
+  DESTDIR=$stage cmake --install "$build" --prefix "$prefix" --component "$component" >/dev/null
+done
+
+declare -A files=() dirs=()
+while IFS= read -r -d '' path; do
+  files[${path#.}]=1
+done < <(cd "$stage" && find . -mindepth 1 \( -type f -o -type l \) -print0)
+# A folder the install will make (it is not there yet) is the install's to remove again when empty.
+while IFS= read -r -d '' path; do
+  [ -d "${path#.}" ] || dirs[${path#.}]=1
+done < <(cd "$stage" && find . -mindepth 1 -type d -print0)
+
+# The manifest's own folder and those above it that are missing.
+created_above() {
+  local d=$1
+  while [ "$d" != / ] && [ ! -d "$d" ]; do
+    dirs[$d]=1
+    d=$(dirname -- "$d")
+  done
+}
+created_above "$manifest_dir"
+
+# An earlier install's entries: its files and folders that are still there stay listed, so that
+# uninstalling removes them too.
+declare -A setting_file=()
+if [ -f "$manifest" ]; then
+  while IFS=$'\t' read -r kind a b; do
+    case $kind in
+      file) if [ -e "$a" ] || [ -L "$a" ]; then files[$a]=1; fi ;;
+      dir) if [ -d "$a" ]; then dirs[$a]=1; fi ;;
+      settings-file) setting_file[$a]=$b ;;
+    esac
+  done < "$manifest"
+fi
+
+write_manifest() {
+  mkdir -p -- "$manifest_dir"
+  {
+    echo "# What 'make install' put in place under $prefix and in the home folder; 'make uninstall'"
+    echo "# removes it. Kinds: file, dir (created by the install, removed when empty), setting (removed"
+    echo "# while it still holds the value), settings-file (created by the install, removed while it"
+    echo "# holds nothing else: its SHA-256 is as written)."
+    printf 'prefix\t%s\n' "$prefix"
+    printf '%s\n' "${!files[@]}" | LC_ALL=C sort | sed 's/^/file\t/'
+    printf '%s\n' "${!dirs[@]}" | LC_ALL=C sort | sed 's/^/dir\t/'
+    printf '%s' "$1"
+  } > "$manifest.tmp"
+  mv -f -- "$manifest.tmp" "$manifest"
+}
+
+# Listed before anything is put in place: an install that stops half way can still be undone.
+write_manifest ""
+for component in "${components[@]}"; do
+  cmake --install "$build" --prefix "$prefix" --component "$component" >/dev/null
+done
+echo "Installed under $prefix (manifest: $manifest)"
+
+# The manual's path in the settings, through the installed command (the settings store's own format
+# and locking). Not when root installs with another user's HOME: the file would become root's.
+warmglow=$prefix/bin/warmglow
+if [ "$(id -u)" -eq 0 ] && [ "$(stat -c %u -- "$HOME")" -ne 0 ]; then
+  echo "Not storing the manual's path: HOME ($HOME) is not root's; the plug-ins find the manual beside them"
+  exit 0
+fi
+store=$("$warmglow" manual-path --settings-file)
+extra=$(printf 'setting\tManualPath\t%s' "$manual")$'\n'
+write_manifest "$extra"
+# What the settings write will create: only inside HOME is it the install's to remove again.
+case $store in
+  "$HOME"/*)
+    created_above "$(dirname -- "$store")"
+    sum=
+    lock=
+    [ -e "$store.lock" ] || lock=new
+    if [ ! -e "$store" ]; then
+      sum=new
+    elif [ -n "${setting_file[$store]:-}" ] &&
+         [ "$(sha256sum < "$store" | cut -d' ' -f1)" = "${setting_file[$store]}" ]; then
+      sum=new  # the earlier install's file, still holding only the manual's path
+    fi
+    ;;
+  *) sum= lock= ;;
+esac
+"$warmglow" manual-path --set "$manual"
+if [ "$sum" = new ]; then
+  extra+=$(printf 'settings-file\t%s\t%s' "$store" "$(sha256sum < "$store" | cut -d' ' -f1)")$'\n'
+  # Its lock file goes with it, when this install made that too.
+  if [ "$lock" = new ] || [ -n "${setting_file[$store]:-}" ]; then
+    extra+=$(printf 'settings-lock\t%s' "$store.lock")$'\n'
+  fi
+fi
+write_manifest "$extra"

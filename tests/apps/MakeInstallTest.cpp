@@ -1,0 +1,253 @@
+// `make install` and `make uninstall` as a user runs them, with HOME in a scratch folder that holds a
+// user preset and settings of the user's own: what the install puts in place (under PREFIX, in ~/.lv2
+// and ~/.clap, the manual's path in the settings) and that the uninstall takes exactly that away again.
+// The build is done when this runs (`make test` builds first); the nested make only finds it up to date.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "platform/Registry.h"
+#include "presets/SettingsStore.h"
+#include "tests/support/RunProcess.h"
+#include "tests/support/TempDir.h"
+
+namespace qrv {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every path below root (files, links and folders), relative, with each file's bytes.
+std::map<std::string, std::string> Tree(const fs::path& root) {
+  std::map<std::string, std::string> tree;
+  if (!fs::exists(root)) return tree;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    const std::string rel = fs::relative(e.path(), root).string();
+    tree[rel] = e.is_regular_file() && !e.is_symlink() ? test::FileBytes(e.path()) : std::string("<folder>");
+  }
+  return tree;
+}
+
+std::string Listing(const std::map<std::string, std::string>& tree) {
+  std::string text;
+  for (const auto& [path, bytes] : tree) text += "\n  " + path;
+  return text;
+}
+
+class MakeInstallTest : public ::testing::Test {
+ protected:
+  // make with the scratch HOME and nothing of the outer make's job server: the settings store's path
+  // follows HOME alone.
+  test::ProcessResult Make(const std::vector<std::string>& args, const fs::path& makefileDir = QRV_SOURCE_DIR) {
+    std::vector<std::string> argv = {"-u", "MAKEFLAGS", "-u", "MFLAGS", "-u", "MAKELEVEL", "-u", "QRV_CONFIG_DIR",
+                                     "-u", "XDG_CONFIG_HOME", "-u", "USERPROFILE", "-u", "DESTDIR",
+                                     "HOME=" + home_.path().string(), QRV_MAKE, "--no-print-directory", "-C",
+                                     makefileDir.string()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return test::ChildProcess("/usr/bin/env", argv, scratch_.path()).Wait(std::chrono::minutes(5));
+  }
+  test::ProcessResult Install(const fs::path& prefix) {
+    return Make({"install", "PREFIX=" + prefix.string(), std::string("BUILD_DIR=") + QRV_BUILD_DIR, "JOBS=1"});
+  }
+  test::ProcessResult Uninstall(const fs::path& prefix) {
+    return Make({"uninstall", "PREFIX=" + prefix.string()});
+  }
+  // The installed warmglow, run with the scratch HOME.
+  test::ProcessResult Warmglow(const fs::path& prefix, const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {"-u", "QRV_CONFIG_DIR", "-u", "XDG_CONFIG_HOME",
+                                     "HOME=" + home_.path().string(), (prefix / "bin" / "warmglow").string()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return test::RunProcess("/usr/bin/env", argv, scratch_.path());
+  }
+
+  fs::path Settings() const { return home_ / ".config" / "Quarry-tone" / "settings.reg"; }
+  std::optional<platform::RegistryValue> Setting(std::string_view key, std::string_view name) {
+    return platform::FileRegistry(Settings()).Read(key, name);
+  }
+  std::string StoredManualPath() {
+    const auto v = Setting(settings::kPresetKey, settings::kManualPathValue);
+    return v && v->type == platform::RegistryType::String ? v->text : std::string();
+  }
+
+  // A user preset and an unrelated setting, as the plug-in would have left them.
+  void SeedHome() {
+    const fs::path presets = home_ / "Documents" / "quarry-tone.com" / "User Presets" / "QRV warmGlow";
+    fs::create_directories(presets);
+    std::ofstream(presets / "My Bus.qrv", std::ios::binary) << std::string(64, '\x2a');
+    ASSERT_TRUE(platform::FileRegistry(Settings())
+                    .Write(settings::kPresetKey, "Favorite_0", platform::RegistryValue::Binary(favourite_)));
+  }
+  void ExpectSeedKept() {
+    const auto v = Setting(settings::kPresetKey, "Favorite_0");
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->bytes, favourite_);
+    EXPECT_EQ(test::FileBytes(home_ / "Documents/quarry-tone.com/User Presets/QRV warmGlow/My Bus.qrv"),
+              std::string(64, '\x2a'));
+  }
+
+  // The manifest's entries of one kind.
+  static std::vector<std::string> Entries(const fs::path& prefix, const std::string& kind) {
+    std::vector<std::string> out;
+    std::istringstream in(test::FileBytes(prefix / "share/qrv-warmglow/install-manifest.txt"));
+    for (std::string line; std::getline(in, line);) {
+      if (line.rfind(kind + "\t", 0) == 0) out.push_back(line.substr(kind.size() + 1));
+    }
+    return out;
+  }
+
+  // The installed manual names every control and feature as the panel does, and each picture it shows
+  // lies beside it.
+  static void ExpectManual(const fs::path& doc) {
+    const std::string html = test::FileBytes(doc / "index.html");
+    ASSERT_FALSE(html.empty()) << doc;
+    for (const char* name : {"Ratio", "Attack", "Time", "Compression", "Output", "Valve", "A/B", "Undo",
+                             "Favourites", "Browser", "Zoom"})
+      EXPECT_NE(html.find(name), std::string::npos) << name;
+    static const std::regex kImg(R"re(<img[^>]*\ssrc="([^"]+)")re");
+    std::set<std::string> pictures;
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), kImg); it != std::sregex_iterator(); ++it)
+      pictures.insert((*it)[1]);
+    EXPECT_GE(pictures.size(), 4u);
+    for (const std::string& src : pictures) {
+      EXPECT_EQ(src.find('/'), std::string::npos) << src << " is not beside the page";
+      EXPECT_TRUE(fs::is_regular_file(doc / src)) << src;
+      EXPECT_EQ(test::FileBytes(doc / src).substr(1, 3), "PNG") << src;
+    }
+  }
+
+  test::TempDir home_, scratch_;
+  const std::vector<uint8_t> favourite_ = std::vector<uint8_t>(48, 7);
+};
+
+TEST_F(MakeInstallTest, APerUserInstallGoesAwayWithUninstallAndLeavesTheUsersFiles) {
+  SeedHome();
+  const auto before = Tree(home_.path());
+  const fs::path prefix = home_ / ".local";
+
+  auto r = Install(prefix);
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  const fs::path doc = prefix / "share/doc/qrv-warmglow";
+  for (const fs::path& p : {prefix / "bin/warmglow", prefix / "bin/aaxhost", prefix / "share/man/man1/warmglow.1",
+                            prefix / "share/man/man1/aaxhost.1", home_ / ".lv2/QRV warmGlow.lv2/manifest.ttl",
+                            home_ / ".clap/QRV warmGlow.clap", prefix / "share/qrv-warmglow/install-manifest.txt"})
+    EXPECT_TRUE(fs::is_regular_file(p)) << p;
+  ExpectManual(doc);
+  // Each plug-in binary knows its installation's manual, and the settings name it for this user.
+  const std::string manual = (doc / "index.html").string();
+  for (const fs::path& record :
+       {home_ / ".lv2/QRV warmGlow.lv2/warmglow.so.manual", home_ / ".clap/QRV warmGlow.clap.manual",
+        prefix / "lib/qrv-warmglow/QRV warmGlow.aaxplugin/Contents/x86_64-linux/QRV warmGlow.so.manual"})
+    EXPECT_EQ(test::FileBytes(record), manual + "\n") << record;
+  EXPECT_EQ(StoredManualPath(), manual);
+  ExpectSeedKept();
+
+  // The manifest lists every file the install added to the home folder, and nothing of the user's.
+  const auto installed = Tree(home_.path());
+  const auto files = Entries(prefix, "file");
+  const std::set<std::string> listed(files.begin(), files.end());
+  for (const auto& [path, bytes] : installed) {
+    if (before.count(path) || bytes == "<folder>" || path == ".local/share/qrv-warmglow/install-manifest.txt")
+      continue;
+    if (path == ".config/Quarry-tone/settings.reg") continue;  // the user's, changed in one value
+    EXPECT_TRUE(listed.count((home_ / path).string())) << path << " is not in the manifest";
+  }
+  for (const std::string& f : files) EXPECT_TRUE(fs::exists(f)) << f;
+
+  r = Uninstall(prefix);
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(StoredManualPath(), "");
+  ExpectSeedKept();
+  // Everything else as it was: the same paths, the user's files with the same bytes.
+  auto after = Tree(home_.path());
+  after.erase(".config/Quarry-tone/settings.reg");
+  auto expected = before;
+  expected.erase(".config/Quarry-tone/settings.reg");
+  EXPECT_EQ(after, expected) << "before:" << Listing(expected) << "\nafter:" << Listing(after);
+}
+
+TEST_F(MakeInstallTest, AnInstallInAFreshHomeLeavesNothingBehindAndUninstallNeedsNoBuild) {
+  // No settings yet: the install creates the settings file for the manual's path alone, and the
+  // uninstall removes it with the folders it made.
+  test::TempDir prefix;
+  auto r = Install(prefix.path());
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(fs::is_regular_file(prefix / "lib/lv2/QRV warmGlow.lv2/manifest.ttl"));
+  EXPECT_TRUE(fs::is_regular_file(prefix / "lib/clap/QRV warmGlow.clap"));
+  EXPECT_EQ(test::FileBytes(prefix / "lib/clap/QRV warmGlow.clap.manual"),
+            (prefix / "share/doc/qrv-warmglow/index.html").string() + "\n");
+  ExpectManual(prefix / "share/doc/qrv-warmglow");
+  EXPECT_EQ(StoredManualPath(), (prefix / "share/doc/qrv-warmglow/index.html").string());
+  // Only the settings in the home folder.
+  std::set<std::string> inHome;
+  for (const auto& [path, bytes] : Tree(home_.path())) inHome.insert(path);
+  EXPECT_EQ(inHome, (std::set<std::string>{".config", ".config/Quarry-tone", ".config/Quarry-tone/settings.reg",
+                                           ".config/Quarry-tone/settings.reg.lock"}));
+
+  // From a copy of the sources without any build: the Makefile and the scripts.
+  test::TempDir clone;
+  fs::create_directories(clone / "scripts");
+  fs::copy_file(fs::path(QRV_SOURCE_DIR) / "Makefile", clone / "Makefile");
+  fs::copy_file(fs::path(QRV_SOURCE_DIR) / "scripts/uninstall.sh", clone / "scripts/uninstall.sh");
+  r = Make({"uninstall", "PREFIX=" + prefix.path().string()}, clone.path());
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(Tree(prefix.path()).empty()) << Listing(Tree(prefix.path()));
+  EXPECT_TRUE(Tree(home_.path()).empty()) << Listing(Tree(home_.path()));
+  EXPECT_FALSE(fs::exists(clone / "build"));
+  // Once more, nothing is left to undo.
+  r = Make({"uninstall", "PREFIX=" + prefix.path().string()}, clone.path());
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("no install manifest"), std::string::npos) << r.err;
+}
+
+TEST_F(MakeInstallTest, AReinstallKeepsTheManifestAndAManualPathTheUserChoseStays) {
+  SeedHome();
+  const auto before = Tree(home_.path());
+  const fs::path prefix = home_ / ".local";
+  auto r = Install(prefix);
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  const auto files = Entries(prefix, "file");
+  const auto dirs = Entries(prefix, "dir");
+  r = Install(prefix);
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(Entries(prefix, "file"), files);
+  EXPECT_EQ(Entries(prefix, "dir"), dirs);
+
+  // The user points the plug-ins at a manual of their own; uninstalling leaves that choice.
+  const fs::path own = home_ / "Documents" / "my manual.html";
+  std::ofstream(own) << "<p>notes</p>";
+  r = Warmglow(prefix, {"manual-path", "--set", own.string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = Uninstall(prefix);
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(StoredManualPath(), own.string());
+  ExpectSeedKept();
+  for (const std::string& f : files) EXPECT_FALSE(fs::exists(f)) << f;
+  auto after = Tree(home_.path());
+  after.erase(".config/Quarry-tone/settings.reg");
+  after.erase("Documents/my manual.html");
+  auto expected = before;
+  expected.erase(".config/Quarry-tone/settings.reg");
+  EXPECT_EQ(after, expected) << "before:" << Listing(expected) << "\nafter:" << Listing(after);
+}
+
+TEST_F(MakeInstallTest, UninstallRefusesAManifestNamingFilesOutsidePrefixAndHome) {
+  test::TempDir prefix, elsewhere;
+  const fs::path victim = elsewhere / "keep.txt";
+  std::ofstream(victim) << "mine";
+  fs::create_directories(prefix / "share/qrv-warmglow");
+  std::ofstream(prefix / "share/qrv-warmglow/install-manifest.txt")
+      << "prefix\t" << prefix.path().string() << "\nfile\t" << victim.string() << "\nfile\t"
+      << (prefix / "share/../../" / victim.filename()).string() << "\n";
+  const auto r = Uninstall(prefix.path());
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("nothing removed"), std::string::npos) << r.err;
+  EXPECT_EQ(test::FileBytes(victim), "mine");
+  EXPECT_TRUE(fs::exists(prefix / "share/qrv-warmglow/install-manifest.txt"));
+}
+
+}  // namespace
+}  // namespace qrv
