@@ -1,5 +1,5 @@
 # ctest -P script: installs the clap component into a scratch DESTDIR with a scratch HOME, once with the
-# default (per-user) prefix and once with a system one, and checks where the module arrives.
+# per-user prefix and once with a system one, and checks where the module arrives.
 # Arguments: -DBUILD_DIR=... -DSCRATCH=...
 file(REMOVE_RECURSE "${SCRATCH}")
 set(ENV{DESTDIR} "${SCRATCH}/root")
