@@ -39,7 +39,7 @@ StateRead ReadStateFile(const std::filesystem::path& path, InstancePresets& pres
   const auto bytes = platform::ReadWholeFile(path, kStateMaxSize, &fileStatus);
   if (!bytes) {
     why = fileStatus == platform::FileStatus::NotRegularFile ? "not a regular file"
-                                                              : "cannot be read, or is longer than any state";
+                                                              : "unreadable, or longer than any state";
     return StateRead::Damaged;
   }
   uint32_t flags = 0;

@@ -1,7 +1,10 @@
 #include "tests/jack/JackTestSupport.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sndfile.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,15 +13,12 @@
 #include <functional>
 #include <thread>
 
+extern char** environ;
+
 namespace qrv::jack::test {
 namespace {
 
 constexpr const char* kJackd = "/usr/bin/jackd";
-
-std::string UniqueServerName() {
-  static int counter = 0;
-  return "qrvlive-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
-}
 
 void Silent(const char*) {}
 
@@ -33,7 +33,7 @@ bool WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds timeou
   return pred();
 }
 
-JackServer::JackServer() : name_(UniqueServerName()) {
+JackServer::JackServer() {
   jack_set_error_function(Silent);
   jack_set_info_function(Silent);
   if (access(kJackd, X_OK) != 0) {
@@ -42,36 +42,79 @@ JackServer::JackServer() : name_(UniqueServerName()) {
   }
   // No device is reserved through D-Bus: the dummy driver needs none, and a test box has no session bus.
   setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+  // JACK's shared registry holds a handful of servers and frees an entry only for a server of the same
+  // name, so the names come from a small pool: a name whose server still runs (another test's) makes
+  // jackd stop at once and the next name is tried; a name left by a killed server is taken over.
+  for (int slot = 0; slot < kNames && !ok_; ++slot) {
+    name_ = "qrvlive-" + std::to_string(getuid()) + "-" + std::to_string(slot);
+    if (Start()) ok_ = true;
+  }
+  if (!ok_) reason_ = "jackd did not come up: " + qrv::test::FileBytes(scratch_.path() / "jackd.txt");
+}
+
+bool JackServer::Start() {
+  const std::string log = (scratch_.path() / "jackd.txt").string();
+  const std::string rate = std::to_string(kRate), period = std::to_string(kPeriod);
+  const char* argv[] = {kJackd, "-n", name_.c_str(), "-r", "-S", "-d", "dummy", "-r", rate.c_str(), "-p",
+                        period.c_str(), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  const int rc = posix_spawn(&pid_, kJackd, &actions, nullptr, const_cast<char**>(argv), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) {
+    pid_ = -1;
+    return false;
+  }
   setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
-  process_ = std::make_unique<qrv::test::ChildProcess>(
-      kJackd,
-      std::vector<std::string>{"-n", name_, "-r", "-d", "dummy", "-r", std::to_string(kRate), "-p",
-                               std::to_string(kPeriod)},
-      scratch_.path());
-  ok_ = WaitFor([this] {
-    jack_status_t status{};
-    jack_client_t* probe = jack_client_open("qrvprobe", JackNoStartServer, &status);
+  // Up when a client gets in and the server is ours (still running a moment later: a server of that name
+  // that runs already would have let the client in while ours gave up).
+  const bool up = WaitFor([this] {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      return true;
+    }
+    jack_status_t open{};
+    jack_client_t* probe = jack_client_open("qrvprobe", JackNoStartServer, &open);
     if (probe == nullptr) return false;
     jack_client_close(probe);
     return true;
   });
-  if (!ok_) reason_ = "jackd did not come up: " + qrv::test::FileBytes(scratch_.path() / "stderr.txt");
+  if (up && pid_ > 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == 0) return true;
+    pid_ = -1;
+  }
+  Stop(SIGKILL);
+  return false;
+}
+
+void JackServer::Stop(int signal) {
+  if (pid_ <= 0) return;
+  kill(pid_, signal);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  int status = 0;
+  while (waitpid(pid_, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &status, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  pid_ = -1;
 }
 
 void JackServer::Kill() {
-  if (process_ == nullptr) return;
-  process_->Signal(SIGKILL);
-  process_->Wait(std::chrono::seconds(10));
-  process_.reset();
+  Stop(SIGKILL);
   RemoveLeftovers();
 }
 
 JackServer::~JackServer() {
-  if (process_ != nullptr) {
-    process_->Signal(SIGTERM);
-    process_->Wait(std::chrono::seconds(10));
-    process_.reset();
-  }
+  Stop(SIGTERM);
   RemoveLeftovers();
 }
 
@@ -97,6 +140,7 @@ TestClient::TestClient(const std::string& name, unsigned channels) : name_(name)
                                          JackPortIsInput, 0));
   }
   jack_set_process_callback(client_, OnProcess, this);
+  jack_set_xrun_callback(client_, OnXrun, this);
   if (jack_activate(client_) != 0) {
     jack_client_close(client_);
     client_ = nullptr;
@@ -120,18 +164,28 @@ bool TestClient::Connected() const {
   return true;
 }
 
+int TestClient::OnXrun(void* arg) {
+  static_cast<TestClient*>(arg)->xruns_.fetch_add(1);
+  return 0;
+}
+
 int TestClient::OnProcess(jack_nframes_t frames, void* arg) {
   auto& self = *static_cast<TestClient*>(arg);
   self.cycles_.fetch_add(1);
+  // The buffers belong to the test thread until running_ hands them over.
   const bool running = self.running_.load(std::memory_order_acquire);
   for (unsigned ch = 0; ch < self.channels_; ++ch) {
     auto* out = static_cast<float*>(jack_port_get_buffer(self.play_[ch], frames));
     const auto* in = static_cast<const float*>(jack_port_get_buffer(self.record_[ch], frames));
+    if (!running) {
+      std::fill(out, out + frames, 0.0f);
+      continue;
+    }
+    const std::vector<float>& source = self.signal_[std::min<std::size_t>(ch, self.signal_.size() - 1)];
     for (jack_nframes_t i = 0; i < frames; ++i) {
       const std::size_t at = self.position_ + i;
-      const std::vector<float>& source = self.signal_[std::min<std::size_t>(ch, self.signal_.size() - 1)];
-      out[i] = running && at < source.size() ? source[at] : 0.0f;
-      if (running && at < self.total_) self.recorded_[ch][at] = in[i];
+      out[i] = at < source.size() ? source[at] : 0.0f;
+      if (at < self.total_) self.recorded_[ch][at] = in[i];
     }
   }
   if (running) {
@@ -208,9 +262,11 @@ Alignment Align(const Channels& recorded, const Channels& expected, std::size_t 
       best.lag = lag;
     }
   }
+  best.firstDifference = length;
   for (std::size_t ch = 0; ch < expected.size(); ++ch) {
     for (std::size_t i = 0; i < length; ++i) {
       const double d = static_cast<double>(recorded[ch][best.lag + i]) - static_cast<double>(expected[ch][i]);
+      if (std::fabs(d) > 1e-5 && i < best.firstDifference) best.firstDifference = i;
       best.maxDifference = std::max(best.maxDifference, std::fabs(d));
       best.expectedPeak = std::max(best.expectedPeak, std::fabs(static_cast<double>(expected[ch][i])));
     }

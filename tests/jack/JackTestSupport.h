@@ -3,6 +3,7 @@
 #pragma once
 
 #include <jack/jack.h>
+#include <sys/types.h>
 
 #include <atomic>
 #include <chrono>
@@ -19,8 +20,10 @@ namespace qrv::jack::test {
 
 using Channels = std::vector<std::vector<float>>;
 
-// jackd -n NAME -r -d dummy -r 48000 -p 256, under a name of its own; JACK_DEFAULT_SERVER points this
+// jackd -n NAME -r -S -d dummy -r 48000 -p 256, under a name no other running server has; JACK_DEFAULT_SERVER points this
 // process (and what it starts) at it. Stopped, and whatever it left in /dev/shm removed, on destruction.
+// Synchronous (-S): each cycle waits for every client, so a loaded machine (tests side by side) makes
+// the server late rather than handing on a late client's buffers unfinished.
 class JackServer {
  public:
   static constexpr unsigned kRate = 48000;
@@ -38,9 +41,12 @@ class JackServer {
   void Kill();
 
  private:
+  static constexpr int kNames = 6;
+  bool Start();
+  void Stop(int signal);
   void RemoveLeftovers() const;
   qrv::test::TempDir scratch_;
-  std::unique_ptr<qrv::test::ChildProcess> process_;
+  pid_t pid_ = -1;
   std::string name_;
   std::string reason_;
   bool ok_ = false;
@@ -64,18 +70,22 @@ class TestClient {
   Channels PlayAndRecord(const Channels& signal, std::size_t tail,
                          std::chrono::milliseconds timeout = std::chrono::seconds(30));
   uint64_t cycles() const { return cycles_.load(); }
+  // xruns the server reported; with a synchronous server they make it late, not the audio wrong.
+  uint32_t xruns() const { return xruns_.load(); }
 
  private:
   static int OnProcess(jack_nframes_t frames, void* arg);
+  static int OnXrun(void* arg);
   jack_client_t* client_ = nullptr;
   std::string name_;
   unsigned channels_;
   std::vector<jack_port_t*> play_, record_;
-  // Set up by the test thread while idle_, then handed over.
+  // The test thread's while running_ is false; the process callback's while it is true.
   Channels signal_, recorded_;
   std::size_t total_ = 0, position_ = 0;
   std::atomic<bool> running_{false};
   std::atomic<uint64_t> cycles_{0};
+  std::atomic<uint32_t> xruns_{0};
 };
 
 // Waits until pred() holds or timeout passes; the last answer.
@@ -89,6 +99,7 @@ struct Alignment {
   std::size_t lag = 0;
   double maxDifference = 0.0;
   double expectedPeak = 0.0;
+  std::size_t firstDifference = 0;  // the first frame that differs by more than 1e-5, or the length
 };
 Alignment Align(const Channels& recorded, const Channels& expected, std::size_t maxLag);
 

@@ -7,12 +7,16 @@
 #include <atomic>
 #include <cmath>
 #include <cstddef>
+#include <sstream>
 #include <thread>
 #include <vector>
 
 #include "dsp/ParameterSet.h"
 #include "dsp/warmGlowEffect.h"
+#include "format/jack/JackLive.h"
 #include "format/jack/LiveEngine.h"
+#include "tests/jack/JackTestSupport.h"
+#include "tests/support/TempDir.h"
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #define QRV_COUNT_MALLOC 1
@@ -179,6 +183,48 @@ TEST(LiveEngine, ProcessAllocatesNothing) {
   g_counting = false;
   EXPECT_EQ(g_allocations.load(), 0);
   EXPECT_EQ(engine.parkedBlocks(), 1u);
+}
+
+std::atomic<bool> g_stopLive{false};
+bool StopLive() { return g_stopLive.load(); }
+
+// The whole client in this process on a private server: while it runs, with a client of the test's own
+// playing through it, nothing in the process allocates (the main loop and the test thread sleep, so every
+// allocation would be JACK's threads': the process callbacks).
+TEST(LiveClient, RunningAllocatesNothing) {
+  JackServer server;
+  ASSERT_TRUE(server.ok()) << server.reason();
+  TestClient client("tc", 2);
+  ASSERT_TRUE(client.ok());
+  qrv::test::TempDir dir;
+  LiveOptions options;
+  options.editor = false;
+  options.statePath = dir / "in-process.state";
+  for (unsigned ch = 0; ch < 2; ++ch) {
+    options.connectIn.push_back(client.PlayPort(ch));
+    options.connectOut.push_back(client.RecordPort(ch));
+  }
+  std::ostringstream err;
+  g_stopLive = false;
+  int status = -1;
+  std::thread live([&] { status = RunLive(options, err, StopLive); });
+  ASSERT_TRUE(WaitFor([&] { return client.Connected(); }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const uint64_t cyclesBefore = client.cycles();
+  g_allocations = 0;
+  g_counting = true;
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  g_counting = false;
+  const uint64_t cycles = client.cycles() - cyclesBefore;
+  const long allocations = g_allocations.load();
+  // And it was processing: a signal played through comes back.
+  const Channels recorded = client.PlayAndRecord(Channels(2, std::vector<float>(4800, 0.25f)), 2048);
+  g_stopLive = true;
+  live.join();
+  EXPECT_EQ(status, kLiveOk) << err.str();
+  EXPECT_GT(cycles, 100u);  // 1 s at 48 kHz in periods of 256 frames is 187
+  EXPECT_EQ(allocations, 0);
+  EXPECT_GT(Peak(recorded), 0.05);
 }
 
 TEST(LiveEngine, TheCounterSeesAllocations) {

@@ -64,7 +64,7 @@ TEST_F(LiveFixture, MonoOutputMatchesTheRenderOfTheSameAudio) {
   ASSERT_EQ(expected.size(), 1u);
   const Alignment a = Align(recorded, expected, 8192);
   EXPECT_GT(a.expectedPeak, 0.1);
-  EXPECT_LT(a.maxDifference, kMatchTolerance) << "lag " << a.lag;
+  EXPECT_LT(a.maxDifference, kMatchTolerance) << "lag " << a.lag << ", first difference at " << a.firstDifference << ", xruns " << client.xruns();
   std::cout << "mono: lag " << a.lag << " frames, largest difference " << a.maxDifference << "\n";
   live->Signal(SIGTERM);
   EXPECT_EQ(live->Wait().status, 0);
@@ -83,7 +83,9 @@ TEST_F(LiveFixture, PresetAndSetReachTheAudio) {
   const Channels recorded = client.PlayAndRecord(input, 8192);
   ASSERT_EQ(recorded.size(), 2u);
   const Alignment withSettings = Align(recorded, Render(input, settings), 8192);
-  EXPECT_LT(withSettings.maxDifference, kMatchTolerance) << "lag " << withSettings.lag;
+  EXPECT_LT(withSettings.maxDifference, kMatchTolerance)
+      << "lag " << withSettings.lag << ", first difference at " << withSettings.firstDifference << ", xruns "
+      << client.xruns();
   // Not the defaults: the settings made a difference that the comparison sees.
   const Alignment defaults = Align(recorded, Render(input, {}), 8192);
   EXPECT_GT(defaults.maxDifference, 100 * kMatchTolerance);
@@ -195,9 +197,12 @@ TEST_F(LiveFixture, DamagedStateIsRefusedAndLeftAlone) {
 TEST_F(LiveFixture, ServerGoingAwayEndsWithStatusOneAndTheStateSaved) {
   const auto state = dir_ / "gone.state";
   {
-    TestClient probe("probe", 1);
-    auto live = Start({"--no-editor", "--state", state.string(), "--set", "Output=0.6"});
-    ASSERT_TRUE(WaitFor([&] { return HasPort(probe.get(), "warmGlow:out_2"); }));
+    TestClient client("tc", 2);
+    std::vector<std::string> args = {"--no-editor", "--state", state.string(), "--set", "Output=0.6"};
+    for (const auto& a : Wiring(client, 2)) args.push_back(a);
+    auto live = Start(args);
+    // Connected: the client is active and running.
+    ASSERT_TRUE(WaitConnected(client));
     server_->Kill();
     const auto r = live->Wait(std::chrono::seconds(30));
     EXPECT_EQ(r.status, 1) << r.err;
