@@ -1,6 +1,8 @@
 #include "format/jack/JackLive.h"
 
 #include <jack/jack.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <atomic>
 #include <chrono>
@@ -8,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <thread>
 
@@ -79,6 +82,26 @@ std::atomic<bool> g_jackVerbose{false};
 void JackMessage(const char* message) {
   if (g_jackVerbose.load(std::memory_order_relaxed)) std::fprintf(stderr, "warmglow: jack: %s\n", message);
 }
+
+// Holds SIGINT and SIGTERM back on this thread while it lives. libjack's threads, made meanwhile, inherit
+// the mask and so never take them; and a stop asked for while the client starts waits until it has
+// started instead of breaking one of libjack's waits half-way (it would report that as a failure).
+class StopSignalsHeld {
+ public:
+  StopSignalsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    sigaddset(&held, SIGINT);
+    sigaddset(&held, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &held, &previous_);
+  }
+  ~StopSignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+  StopSignalsHeld(const StopSignalsHeld&) = delete;
+  StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
+
+ private:
+  sigset_t previous_{};
+};
 
 // The client, closed (and deactivated) on every way out.
 class Client {
@@ -187,6 +210,7 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
   g_jackVerbose.store(options.verbose, std::memory_order_relaxed);
   jack_set_error_function(JackMessage);
   jack_set_info_function(JackMessage);
+  std::optional<StopSignalsHeld> held(std::in_place);
   jack_status_t status{};
   // Never starts a server: a live effect on a server it started itself would hear nothing.
   Client client(jack_client_open(options.clientName.c_str(),
@@ -252,6 +276,9 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
       return fail("--connect-out: JACK refused to connect '" + ours + "' to '" + options.connectOut[i] + "'");
     }
   }
+
+  // Started: a stop asked for meanwhile arrives now, and ends the loop below at once.
+  held.reset();
 
   std::unique_ptr<LiveEditor> editor;
   if (options.editor) {

@@ -46,7 +46,8 @@ TEST_F(LiveFixture, MonoRegistersOneOfEachUnderTheGivenName) {
   ASSERT_TRUE(WaitFor([&] { return HasPort(probe.get(), "vox:out_1"); }));
   EXPECT_EQ(PortsOf(probe.get(), "vox"), (std::vector<std::string>{"vox:in_1", "vox:out_1"}));
   live->Signal(SIGINT);
-  EXPECT_EQ(live->Wait().status, 0);
+  const auto r = live->Wait();
+  EXPECT_EQ(r.status, 0) << r.err;
 }
 
 TEST_F(LiveFixture, MonoOutputMatchesTheRenderOfTheSameAudio) {
@@ -166,7 +167,8 @@ TEST_F(LiveFixture, WithoutStateOptionTheStateIsKeptPerClientName) {
   auto live = Start({"--no-editor", "--name", "bus/1", "--set", "Output=0.25"});
   ASSERT_TRUE(WaitFor([&] { return HasPort(probe.get(), "bus/1:out_2"); }));
   live->Signal(SIGTERM);
-  ASSERT_EQ(live->Wait().status, 0);
+  const auto r = live->Wait();
+  ASSERT_EQ(r.status, 0) << r.err;
   const auto slots = ReadSlots(config / "live-bus%2F1.state");
   ASSERT_TRUE(slots);
   EXPECT_NEAR(slots->a, 0.25, 1e-6);
