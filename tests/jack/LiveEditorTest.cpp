@@ -101,9 +101,14 @@ TEST_F(LiveEditor, ADragOnTheOutputKnobReachesTheAudioAndClosingTheWindowSavesTh
   XSync(display_, False);
   Pause(300);
 
-  const Channels after = client.PlayAndRecord(input, 4096);
-  ASSERT_FALSE(after.empty());
-  const double gain = Peak(after) / Peak(before);
+  // The window handles the drag in its own time: a loaded machine may need a take or two.
+  Channels after;
+  double gain = 0.0;
+  for (int take = 0; take < 5 && gain <= 1.2; ++take) {
+    after = client.PlayAndRecord(input, 4096);
+    ASSERT_FALSE(after.empty());
+    gain = Peak(after) / Peak(before);
+  }
   std::cout << "output peak before the drag " << Peak(before) << ", after " << Peak(after) << "\n";
   EXPECT_GT(gain, 1.2);
 
