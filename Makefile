@@ -23,11 +23,11 @@ test-sanitize: deps
 	ctest --preset sanitize -j $(JOBS)
 
 # The suites whose code runs threads or processes side by side: the engine, the settings store, the three
-# host bindings, the LV2 UI beside its instance's audio thread. The other GUI suites stay out: pango's
-# font-loading thread inside uninstrumented fontconfig is reported as racing with itself (test_lv2ui
-# suppresses those libraries' reports; the AAX suites, which open the editor too, and the processes
-# they start get them suppressed through cmake/tsan.supp).
-TSAN_SUITES = test_dsp test_platform test_presets test_aax test_aax_inprocess test_lv2 test_lv2ui test_clap
+# host bindings, the LV2 UI beside its instance's audio thread, `warmglow live` beside JACK's process thread.
+# The other GUI suites stay out: pango's font-loading thread inside uninstrumented fontconfig is reported
+# as racing with itself (test_lv2ui suppresses those libraries' reports; the AAX suites and test_jack, which
+# open the editor too, and the processes they start get them suppressed through cmake/tsan.supp).
+TSAN_SUITES = test_dsp test_platform test_presets test_aax test_aax_inprocess test_lv2 test_lv2ui test_clap test_jack
 empty :=
 space := $(empty) $(empty)
 test-tsan: deps

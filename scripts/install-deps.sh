@@ -20,6 +20,8 @@ packages=(
   jalv jackd2 x11-utils imagemagick
   # the manual (Markdown to HTML), the man pages (made from --help by a Python script) and their test
   cmark-gfm python3 man-db
+  # `warmglow live`: the JACK client library and headers
+  libjack-jackd2-dev
 )
 
 missing=()

@@ -9,6 +9,7 @@
 
 #include "apps/warmglow/Commands.h"
 #include "apps/warmglow/ManualPath.h"
+#include "apps/warmglow/Live.h"
 #include "apps/warmglow/Settings.h"
 #include "apps/warmglow/Snapshot.h"
 
@@ -119,6 +120,8 @@ const Command kCommands[] = {
      SnapshotDetails, RunSnapshot},
     {{"manual-path"}, "", 0, 0, "show or set the path of the manual the plug-ins open", ManualPathOptions(),
      ManualPathDetails, RunManualPath},
+    {{"live"}, "", 0, 0, "run the compressor on live audio as a JACK client, with its editor", LiveOptions(),
+     LiveDetails, RunLive},
     {{"help"}, "[COMMAND]", 0, 3, "show the help of warmglow or of one command", {}, nullptr, RunHelp},
 };
 
@@ -192,6 +195,8 @@ std::string MainHelp() {
           "      user presets (.qrv), one level of sub-folders as groups ($USERPROFILE for ~ when set)\n"
           "  ~/.config/Quarry-tone/settings.reg\n"
           "      the plug-ins' settings: favourites, user default, memo, zoom, hints, manual path\n"
+          "  ~/.config/Quarry-tone/live-NAME.state\n"
+          "      the state 'warmglow live' keeps for the client NAME when no --state is given\n"
           "  PREFIX/share/doc/qrv-warmglow/index.html\n"
           "      the user manual, installed by 'make install'\n"
           "\nEnvironment:\n"
@@ -201,6 +206,7 @@ std::string MainHelp() {
           "  QRV_PRESET_DEBUG  when 1, the preset scan prints the folders it searches\n"
           "\nExit status:\n"
           "  0  success\n"
+          "  1  'live' only: the JACK server went away (the state is saved)\n"
           "  2  any error, reported as one line \"warmglow: error: ...\" on standard error; an output\n"
           "     file is then neither created nor changed (in a batch, the outputs of the files that\n"
           "     failed)\n"
@@ -208,7 +214,8 @@ std::string MainHelp() {
           "Examples:\n"
           "  warmglow generate programme.wav\n"
           "  warmglow render programme.wav glued.wav --preset \"Glue Things Together\" --plot glued.png\n"
-          "  warmglow presets\n";
+          "  warmglow presets\n"
+          "  warmglow live --connect-in system:capture_1 --connect-out system:playback_1\n";
   return text;
 }
 

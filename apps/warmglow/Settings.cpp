@@ -183,13 +183,18 @@ double ParseNormalised(std::string_view text, std::string_view what) {
   return v;
 }
 
-void ApplyAssignment(Settings& settings, std::string_view assignment) {
+std::pair<unsigned, double> ParseAssignment(std::string_view assignment) {
   const std::size_t eq = assignment.find('=');
   if (eq == std::string_view::npos) {
     throw CliError("--set expects NAME=VALUE, got '" + std::string(assignment) + "'");
   }
   const unsigned slot = FindControl(assignment.substr(0, eq));
-  settings.values[slot] = ParseNormalised(assignment.substr(eq + 1), ParameterName(slot));
+  return {slot, ParseNormalised(assignment.substr(eq + 1), ParameterName(slot))};
+}
+
+void ApplyAssignment(Settings& settings, std::string_view assignment) {
+  const auto [slot, value] = ParseAssignment(assignment);
+  settings.values[slot] = value;
   settings.changes.emplace_back(assignment);
 }
 

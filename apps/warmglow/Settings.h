@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dsp/ParameterSet.h"
@@ -52,6 +53,9 @@ unsigned FindControl(std::string_view name);
 
 // A normalised value: a finite number in 0..1 with nothing after it. Throws CliError otherwise.
 double ParseNormalised(std::string_view text, std::string_view what);
+
+// The control slot and normalised value of "NAME=VALUE". Throws CliError for a malformed assignment.
+std::pair<unsigned, double> ParseAssignment(std::string_view assignment);
 
 // Applies "NAME=VALUE" to settings. Throws CliError for a malformed assignment.
 void ApplyAssignment(Settings& settings, std::string_view assignment);

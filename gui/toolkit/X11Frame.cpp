@@ -418,6 +418,16 @@ void X11PlatformFrame::releaseConnection() {
   CloseConnectionIfUnused();
 }
 
+void X11PlatformFrame::setTitle(const std::string& title) {
+  // WM_NAME is Latin-1 by convention; window managers that read _NET_WM_NAME show the UTF-8 title whole.
+  XStoreName(gDisplay, impl_->window, title.c_str());
+  const Atom netName = XInternAtom(gDisplay, "_NET_WM_NAME", False);
+  const Atom utf8 = XInternAtom(gDisplay, "UTF8_STRING", False);
+  XChangeProperty(gDisplay, impl_->window, netName, utf8, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(title.data()), static_cast<int>(title.size()));
+  XFlush(gDisplay);
+}
+
 void X11PlatformFrame::setCloseHandler(std::function<void()> handler) {
   impl_->onClose = std::move(handler);
   if (impl_->deleteWindow == 0) {

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "gui/toolkit/Frame.h"
 
@@ -33,6 +34,8 @@ class X11PlatformFrame : public PlatformFrame {
   unsigned long window() const;
   void* display() const;  // Display*
 
+  // A top-level window's title (UTF-8), for the window manager's title bar and window lists.
+  void setTitle(const std::string& title);
   // A top-level window: the window manager's close button calls this instead of ending the process.
   void setCloseHandler(std::function<void()> handler);
   // A top-level window takes the keyboard focus when a button is pressed anywhere inside it, child

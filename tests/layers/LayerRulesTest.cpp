@@ -104,6 +104,35 @@ TEST(LayerRules, OnlyTheBackEndAndTheEditorWindowReachTheBackEndsResourcesAndPop
   EXPECT_TRUE(offenders.empty()) << "outside gui/backend and gui/editor:" << list;
 }
 
+TEST(LayerRules, OnlyTheJackBindingTalksToJack) {
+  // The host API stays in format/: the command line reaches JACK through format/jack alone.
+  static const std::regex kJackInclude(R"(^\s*#\s*include\s*<jack/)");
+  const fs::path root(QRV_SOURCE_DIR);
+  std::size_t inBinding = 0;
+  std::vector<std::string> offenders;
+  for (const std::string& layer : Layers()) {
+    for (const auto& entry : fs::recursive_directory_iterator(root / layer)) {
+      const std::string ext = entry.path().extension().string();
+      if (!entry.is_regular_file() || (ext != ".h" && ext != ".cpp")) continue;
+      const std::string file = fs::relative(entry.path(), root).generic_string();
+      std::ifstream in(entry.path());
+      std::string text;
+      for (int n = 1; std::getline(in, text); ++n) {
+        if (!std::regex_search(text, kJackInclude)) continue;
+        if (file.rfind("format/jack/", 0) == 0) {
+          ++inBinding;
+        } else {
+          offenders.push_back(file + ":" + std::to_string(n));
+        }
+      }
+    }
+  }
+  EXPECT_GT(inBinding, 0u) << "format/jack includes no JACK header: the rule checks nothing";
+  std::string list;
+  for (const auto& o : offenders) list += "\n  " + o;
+  EXPECT_TRUE(offenders.empty()) << "JACK headers outside format/jack:" << list;
+}
+
 TEST(LayerRules, EveryFolderWithABuildIsALayer) {
   // A folder left out of the list would escape both rules above.
   const auto layers = Layers();

@@ -1,0 +1,70 @@
+#include "apps/warmglow/Live.h"
+
+#include <ostream>
+
+#include "apps/warmglow/Settings.h"
+#include "format/jack/JackLive.h"
+#include "format/jack/LiveState.h"
+
+namespace qrv::cli {
+namespace {
+
+constexpr OptionSpec kLiveOptions[] = {
+    {"--mono", "", "one input and one output (in_1, out_1) instead of two of each"},
+    {"--name", "NAME", "the JACK client's name (default: warmGlow); a name in use is an error"},
+    {"--preset", "NAME|NUMBER|FILE.qrv", "start from a preset, named as for 'render', on top of the state"},
+    {"--set", "NAME=VALUE", "set a parameter to a normalised value 0..1, after the preset; repeatable", true},
+    {"--connect-in", "PORT", "feed in_1 (then in_2, ...) from another client's output PORT; repeatable", true},
+    {"--connect-out", "PORT", "feed another client's input PORT from out_1 (then out_2, ...); repeatable", true},
+    {"--state", "FILE", "restore the state from FILE and save it there on exit (default: see below)"},
+    {"--no-editor", "", "run without the editor window (no X display needed)"},
+    {"--verbose", "", "report the rate and buffer size, every xrun and where the state went"},
+};
+
+}  // namespace
+
+std::span<const OptionSpec> LiveOptions() { return kLiveOptions; }
+
+std::string LiveDetails() {
+  return "\nA running JACK server is needed: JACK itself (e.g. 'jackd -d alsa', or qjackctl) or PipeWire's\n"
+         "JACK ('pw-jack warmglow live'); live never starts one. The client has the ports in_1, in_2 and\n"
+         "out_1, out_2 (1 left, 2 right; with --mono in_1 and out_1 only); connect them with --connect-in\n"
+         "and --connect-out, jack_connect or qjackctl. The editor (presets, A/B, undo, favourites, browser,\n"
+         "zoom) opens in a window of its own and shares the user's presets and settings with the plug-ins.\n"
+         "\nThe whole state, both A/B slots included, is restored at start and saved on exit, in the same\n"
+         "bytes as the CLAP plug-in's state. Without --state it is kept per client name as\n"
+         "live-NAME.state in the settings folder ($QRV_CONFIG_DIR, else $XDG_CONFIG_HOME/Quarry-tone, else\n"
+         "~/.config/Quarry-tone). A missing file starts from the defaults and is created on exit; a damaged\n"
+         "one is an error and is left as it is. --preset and then each --set apply on top of the state.\n"
+         "\nCtrl-C, SIGTERM or closing the window end it; the state is saved (written whole, then renamed).\n"
+         "\nExit status: 0 when stopped, 1 when the JACK server went away (the state is saved), 2 on an error\n"
+         "before it started (no server, a client name in use, a --connect port that does not exist, a\n"
+         "damaged state file, no X display without --no-editor): one line \"warmglow: error: ...\", with\n"
+         "nothing left registered and no state written.\n"
+         "\nExamples:\n"
+         "  warmglow live --connect-in system:capture_1 --connect-in system:capture_2\n"
+         "  pw-jack warmglow live --preset Vox --set Output=0.6\n"
+         "  warmglow live --mono --name vox --state ~/vox.state --no-editor\n";
+}
+
+int RunLive(const ParsedArgs& args, Io& io) {
+  jack::LiveOptions options;
+  if (const std::string* name = args.Value("--name")) {
+    if (name->empty()) throw CliError("--name needs a client name");
+    options.clientName = *name;
+  }
+  options.mono = args.Has("--mono");
+  options.editor = !args.Has("--no-editor");
+  options.verbose = args.Has("--verbose");
+  if (const std::string* preset = args.Value("--preset")) options.presetValues = ResolvePreset(*preset).values;
+  for (const std::string& assignment : args.Values("--set")) options.values.push_back(ParseAssignment(assignment));
+  options.connectIn = args.Values("--connect-in");
+  options.connectOut = args.Values("--connect-out");
+  if (const std::string* state = args.Value("--state")) {
+    if (state->empty()) throw CliError("--state needs a file name");
+    options.statePath = *state;
+  }
+  return jack::RunLive(options, io.err, CancelRequested);
+}
+
+}  // namespace qrv::cli

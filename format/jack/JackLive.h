@@ -1,0 +1,48 @@
+// `warmglow live`: one JACK client that runs the compressor on its inputs, with the editor in a window
+// of its own, and keeps the instance's state in a file across runs. The command line is the
+// application's; everything that speaks to JACK is here.
+//
+// Threads: RunLive runs on the calling (main) thread, which also runs the editor. JACK's process
+// thread runs only LiveEngine::Process; its other callbacks only set flags the main loop reads.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dsp/ParameterSet.h"
+
+namespace qrv::jack {
+
+inline constexpr int kLiveOk = 0;
+inline constexpr int kLiveServerGone = 1;
+inline constexpr int kLiveError = 2;
+
+inline constexpr const char* kDefaultClientName = "warmGlow";
+
+struct LiveOptions {
+  std::string clientName = kDefaultClientName;
+  bool mono = false;
+  std::vector<std::string> connectIn;   // output ports of other clients, fed to in_1, in_2, in_1, ...
+  std::vector<std::string> connectOut;  // input ports of other clients, fed from out_1, out_2, ...
+  std::filesystem::path statePath;      // empty: DefaultStatePath(clientName)
+  bool editor = true;
+  bool verbose = false;
+  // On top of the state, in this order: a preset's values, then single values (slot, normalised).
+  std::optional<std::array<double, kPresetValueCount>> presetValues;
+  std::vector<std::pair<unsigned, double>> values;
+};
+
+// The names of the client's ports: in_1, out_1 (mono); in_1, in_2, out_1, out_2 (stereo; 1 left, 2 right).
+std::vector<std::string> PortNames(bool mono, bool input);
+
+// Runs until stopRequested() answers true (a signal), the window is closed or the server goes away.
+// Messages go to err as single lines "warmglow: ..."; the status is kLiveOk, kLiveServerGone (state saved
+// all the same) or kLiveError (nothing started, no state written).
+int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)());
+
+}  // namespace qrv::jack

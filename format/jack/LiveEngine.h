@@ -1,0 +1,73 @@
+// The audio side of `warmglow live`: the engine over the instance's values, run from the JACK process
+// callback. Nothing here knows JACK, so the callback's work can be driven and checked without a server.
+//
+// Threads: Process runs on the audio thread and allocates nothing, takes no lock and makes no system
+// call. RequestPrepare may come from any thread (JACK's rate and buffer-size callbacks). PrepareIfParked
+// runs on the main thread; it touches the engine only once the audio thread has parked (it passes
+// silence until the engine is set up again), so engine and audio thread never meet.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "controller/InstancePresets.h"
+#include "dsp/ParameterSet.h"
+
+namespace qrv {
+class warmGlowEffect;
+}
+
+namespace qrv::jack {
+
+class LiveEngine {
+ public:
+  // values: the instance's, owned by the caller; the audio thread only reads them.
+  LiveEngine(InstanceValues& values, unsigned channels);
+  ~LiveEngine();
+  LiveEngine(const LiveEngine&) = delete;
+  LiveEngine& operator=(const LiveEngine&) = delete;
+
+  unsigned channels() const { return channels_; }
+
+  // [any thread] The server runs at a new rate or buffer size (0 for the one that did not change): the
+  // audio thread parks until the main thread has set the engine up again. The same rate and size again
+  // (JACK repeats them at activation) change nothing. Callers of one kind never overlap.
+  void RequestPrepare(double sampleRate, uint32_t frames);
+  // [main] Sets the engine up for the latest rate when the audio thread is parked (or not running yet:
+  // before activation the caller passes audioRunning false). True when it did. outOfRange: the rate is
+  // outside what the engine's filters are defined for (it then runs at the nearest limit).
+  bool PrepareIfParked(bool audioRunning, bool* outOfRange = nullptr);
+  bool prepared() const;
+
+  // [audio] One block: in and out hold channels() pointers of frames samples each (in and out may be the
+  // same buffers). Silence while the engine waits to be set up again.
+  void Process(const float* const* in, float* const* out, uint32_t frames);
+
+  // [any thread] The engine's gain-reduction reading after the last block (1 - gain).
+  double MeterReading() const { return meter_.load(std::memory_order_relaxed); }
+  // [any thread] Blocks passed as silence while parked.
+  uint64_t parkedBlocks() const { return parkedBlocks_.load(std::memory_order_relaxed); }
+  double sampleRate() const { return rate_.load(std::memory_order_relaxed); }
+  uint32_t blockSize() const { return frames_.load(std::memory_order_relaxed); }
+
+ private:
+  void ApplyChangedValues(bool all);
+
+  InstanceValues& values_;
+  const unsigned channels_;
+  std::unique_ptr<warmGlowEffect> engine_;
+  // Values the engine was last given, by slot. [audio; main while parked]
+  std::array<double, kPresetValueCount> applied_{};
+  // Prepare requests, the request the audio thread parked at, and the one the engine is set up for.
+  std::atomic<uint32_t> requested_{1};
+  std::atomic<uint32_t> parkedAt_{0};
+  std::atomic<uint32_t> prepared_{0};
+  std::atomic<double> rate_{0.0};
+  std::atomic<uint32_t> frames_{0};
+  std::atomic<double> meter_{0.0};
+  std::atomic<uint64_t> parkedBlocks_{0};
+};
+
+}  // namespace qrv::jack

@@ -1,0 +1,36 @@
+// Where `warmglow live` keeps an instance's state, and how the file is read and written. The file holds
+// exactly the plug-ins' state stream (InstancePresets::SaveStream), so a state moves between the
+// standalone and the CLAP binding unchanged. Main thread only.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qrv {
+class InstancePresets;
+}
+
+namespace qrv::jack {
+
+// The state kept for a client name when no --state is given: "live-<NAME>.state" in the settings folder,
+// with every byte of NAME outside [A-Za-z0-9._-] written as %XX, so that any client name is one file name.
+std::filesystem::path DefaultStatePath(std::string_view clientName);
+
+enum class StateRead {
+  Loaded,   // the state is the instance's now
+  Missing,  // no file: the instance keeps its defaults, and the file is created on exit
+  Damaged,  // unreadable, too large or not a complete state of ours: nothing changed
+};
+
+// Reads path into presets; why, in words, when it is damaged.
+StateRead ReadStateFile(const std::filesystem::path& path, InstancePresets& presets, std::string& why);
+
+// Writes the state atomically (temporary file, fsync, rename, fsync of the folder), creating the folder
+// when missing. False, with why, when the old file (if any) is left as it was.
+bool WriteStateFile(const std::filesystem::path& path, InstancePresets& presets, std::string& why);
+
+}  // namespace qrv::jack
