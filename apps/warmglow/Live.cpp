@@ -1,10 +1,12 @@
 #include "apps/warmglow/Live.h"
 
+#include <optional>
 #include <ostream>
 
 #include "apps/warmglow/Settings.h"
 #include "format/jack/JackLive.h"
 #include "format/jack/LiveState.h"
+#include "presets/PresetManager.h"
 
 namespace qrv::cli {
 namespace {
@@ -56,8 +58,19 @@ int RunLive(const ParsedArgs& args, Io& io) {
   options.mono = args.Has("--mono");
   options.editor = !args.Has("--no-editor");
   options.verbose = args.Has("--verbose");
-  if (const std::string* preset = args.Value("--preset")) options.presetValues = ResolvePreset(*preset).values;
-  for (const std::string& assignment : args.Values("--set")) options.values.push_back(ParseAssignment(assignment));
+  const std::string* preset = args.Value("--preset");
+  const std::vector<std::string> sets = args.Values("--set");
+  if (preset != nullptr || !sets.empty()) {
+    // Resolved and checked before anything starts; shown on the bar as a loaded preset and its edits.
+    std::optional<Settings> start;
+    if (preset != nullptr) start = ResolvePreset(*preset);
+    std::vector<std::pair<unsigned, double>> changes;
+    for (const std::string& assignment : sets) changes.push_back(ParseAssignment(assignment));
+    options.startSettings = [start, changes](PresetManager& manager) {
+      if (start) LoadIntoManager(manager, *start);
+      for (const auto& [slot, v] : changes) manager.ParameterChanged(static_cast<int>(slot), v);
+    };
+  }
   options.connectIn = args.Values("--connect-in");
   options.connectOut = args.Values("--connect-out");
   if (const std::string* state = args.Value("--state")) {

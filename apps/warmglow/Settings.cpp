@@ -10,6 +10,7 @@
 #include "dsp/FactoryPresets.h"
 #include "presets/PresetBlob.h"
 #include "presets/PresetLibrary.h"
+#include "presets/PresetManager.h"
 
 namespace qrv::cli {
 namespace {
@@ -237,6 +238,20 @@ std::string ParameterHelp() {
             "\n";
   }
   return text;
+}
+
+void LoadIntoManager(PresetManager& manager, const Settings& settings) {
+  const PresetLibrary& library = manager.library();
+  for (int i = 0; i < library.ItemCount(kBankApplication, 0); ++i)
+    if (const PresetItem* item = library.Item(kBankApplication, 0, i); item && item->factoryIndex == settings.preset) {
+      manager.LoadPosition(i);
+      break;
+    }
+  for (unsigned slot : kControlSlots) manager.ParameterChanged(static_cast<int>(slot), settings.values[slot]);
+  if (settings.preset < 0) {
+    manager.RenameCurrent(settings.presetName);
+    if (settings.changes.empty()) manager.AcceptCurrentAsReference();
+  }
 }
 
 }  // namespace qrv::cli

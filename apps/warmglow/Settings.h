@@ -12,6 +12,10 @@
 
 #include "dsp/ParameterSet.h"
 
+namespace qrv {
+class PresetManager;
+}
+
 namespace qrv::cli {
 
 struct Settings {
@@ -56,6 +60,10 @@ double ParseNormalised(std::string_view text, std::string_view what);
 
 // The control slot and normalised value of "NAME=VALUE". Throws CliError for a malformed assignment.
 std::pair<unsigned, double> ParseAssignment(std::string_view assignment);
+
+// The settings on an instance's preset bar as it shows them after a load: a factory preset by its number
+// and name, a preset file by its name (unmarked unless --set changed it), each value as an edit.
+void LoadIntoManager(PresetManager& manager, const Settings& settings);
 
 // Applies "NAME=VALUE" to settings. Throws CliError for a malformed assignment.
 void ApplyAssignment(Settings& settings, std::string_view assignment);

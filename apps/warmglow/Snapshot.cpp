@@ -120,22 +120,10 @@ int RunSnapshot(const ParsedArgs& args, Io& io) {
     platform::Services services;
     services.registry = &store;
     platform::ScopedServices scoped(services);
-    // The bar shows the preset as an instance would: its number and name, marked when --set
-    // changed it.
+    // The bar shows the preset as an instance would.
     PresetManager manager(nullptr);
     manager.SetZoom(percent / 100.0, false);
-    const PresetLibrary& library = manager.library();
-    for (int i = 0; i < library.ItemCount(kBankApplication, 0); ++i)
-      if (const PresetItem* item = library.Item(kBankApplication, 0, i); item && item->factoryIndex == settings.preset) {
-        manager.LoadPosition(i);
-        break;
-      }
-    for (unsigned slot : kControlSlots) manager.ParameterChanged(static_cast<int>(slot), settings.values[slot]);
-    // A preset file shows as loaded: its name, unmarked unless --set changed it.
-    if (settings.preset < 0) {
-      manager.RenameCurrent(settings.presetName);
-      if (settings.changes.empty()) manager.AcceptCurrentAsReference();
-    }
+    LoadIntoManager(manager, settings);
     Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar window(&CreateProductEditor, Quarrytone::PresetBarEditorFactory());
     window.attachPresetBar(nullptr, &manager, nullptr);
     if (!window.open(tk::PlatformType::Headless)) throw CliError("cannot make a headless window");

@@ -190,17 +190,13 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
                 "; it is left as it is (move it away to start from the defaults)");
   }
   if (read == StateRead::Loaded) presets.PublishValues();
-  if (options.presetValues || !options.values.empty()) {
+  if (options.startSettings) {
     PresetManager& manager = presets.presetManager();
-    const PresetLock lock;
-    auto set = [&](unsigned slot, double v) {
-      values[slot].store(v, std::memory_order_relaxed);
-      manager.ParameterChanged(static_cast<int>(slot), v);
-    };
-    if (options.presetValues) {
-      for (unsigned slot : kControlSlots) set(slot, (*options.presetValues)[slot]);
+    {
+      const PresetLock lock;
+      options.startSettings(manager);
     }
-    for (const auto& [slot, v] : options.values) set(slot, v);
+    presets.PublishValues();
   }
 
   if (options.clientName.size() + 1 > static_cast<std::size_t>(jack_client_name_size())) {

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -15,6 +16,10 @@
 #include <vector>
 
 #include "dsp/ParameterSet.h"
+
+namespace qrv {
+class PresetManager;
+}
 
 namespace qrv::jack {
 
@@ -32,9 +37,9 @@ struct LiveOptions {
   std::filesystem::path statePath;      // empty: DefaultStatePath(clientName)
   bool editor = true;
   bool verbose = false;
-  // On top of the state, in this order: a preset's values, then single values (slot, normalised).
-  std::optional<std::array<double, kPresetValueCount>> presetValues;
-  std::vector<std::pair<unsigned, double>> values;
+  // The start settings on top of the restored state (a preset, single values), applied to the instance's
+  // preset state under the preset lock; the instance then runs with its current record. May be empty.
+  std::function<void(PresetManager&)> startSettings;
 };
 
 // The names of the client's ports: in_1, out_1 (mono); in_1, in_2, out_1, out_2 (stereo; 1 left, 2 right).

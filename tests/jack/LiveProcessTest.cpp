@@ -94,6 +94,19 @@ TEST_F(LiveFixture, PresetAndSetReachTheAudio) {
             << "; against the defaults " << defaults.maxDifference << "\n";
   live->Signal(SIGTERM);
   EXPECT_EQ(live->Wait().status, 0);
+
+  // The bar took the preset as a load, by its name (a state keeps the record, not whether it was edited),
+  // and the --set on top of it.
+  InstanceValues values;
+  InstancePresets presets(values);
+  uint32_t flags = 0;
+  const std::string bytes = FileBytes(dir_ / "s.state");
+  ASSERT_TRUE(presets.LoadStream(
+      std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), flags));
+  PresetManager& manager = presets.presetManager();
+  const PresetLock lock;
+  EXPECT_EQ(manager.current().Name(), FactoryRecord(8).Name());
+  EXPECT_FLOAT_EQ(manager.current().values[kSlotOutput], 0.7f);
 }
 
 TEST_F(LiveFixture, StateKeepsBothSlotsAcrossRuns) {
