@@ -1,7 +1,6 @@
 // Process allocates nothing. The module carries its own C++ runtime, whose operator new the test
-// support's counter cannot see; every allocation still ends in malloc, calloc or realloc, which this
-// program defines (forwarding to the C library's) so that the module's calls land here too. Sanitized
-// builds bring their own malloc; the check runs in the others.
+// support's counter cannot see; the malloc counter sees the module's calls too. Sanitized builds bring
+// their own malloc; the check runs in the others.
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 
 #include <gtest/gtest.h>
@@ -13,31 +12,7 @@
 #include <vector>
 
 #include "tests/clap/ClapTestHost.h"
-
-extern "C" void* __libc_malloc(std::size_t);
-extern "C" void* __libc_calloc(std::size_t, std::size_t);
-extern "C" void* __libc_realloc(void*, std::size_t);
-
-namespace {
-std::atomic<bool> g_counting{false};
-std::atomic<long> g_allocations{0};
-void Count() {
-  if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
-}
-}  // namespace
-
-extern "C" void* malloc(std::size_t n) {
-  Count();
-  return __libc_malloc(n);
-}
-extern "C" void* calloc(std::size_t n, std::size_t size) {
-  Count();
-  return __libc_calloc(n, size);
-}
-extern "C" void* realloc(void* p, std::size_t n) {
-  Count();
-  return __libc_realloc(p, n);
-}
+#include "tests/support/MallocCounter.h"
 
 namespace qrv::clap::test {
 namespace {
@@ -58,11 +33,9 @@ TEST(ClapAllocations, ProcessAllocatesNothing) {
   std::vector<uint8_t> state;
   ASSERT_TRUE(instance.Save(state, 4096));
   ASSERT_TRUE(instance.Load(state, 4096));  // a load between blocks: the next block applies it
-  g_allocations = 0;
-  g_counting = true;
+  qrv::test::StartMallocCount();
   for (uint32_t block = 0; block < 64; ++block) instance.Process(in, out, 0, 256, events);
-  g_counting = false;
-  EXPECT_EQ(g_allocations.load(), 0);
+  EXPECT_EQ(qrv::test::StopMallocCount(), 0);
 }
 
 // The same counter sees the module's own allocations (its runtime's operator new), so zero above
@@ -70,11 +43,9 @@ TEST(ClapAllocations, ProcessAllocatesNothing) {
 TEST(ClapAllocations, TheCounterSeesTheModule) {
   Module module;
   Host host;
-  g_allocations = 0;
-  g_counting = true;
+  qrv::test::StartMallocCount();
   Instance instance(module, host, "com.quarry-tone.warmglow.mono");
-  g_counting = false;
-  EXPECT_GT(g_allocations.load(), 0);
+  EXPECT_GT(qrv::test::StopMallocCount(), 0);
 }
 
 }  // namespace

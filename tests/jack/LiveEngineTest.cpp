@@ -17,33 +17,9 @@
 #include "format/jack/JackLive.h"
 #include "format/jack/LiveEngine.h"
 #include "tests/jack/JackTestSupport.h"
+#include "tests/support/MallocCounter.h"
 #include "tests/support/TempDir.h"
 
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-#define QRV_COUNT_MALLOC 1
-extern "C" void* __libc_malloc(std::size_t);
-extern "C" void* __libc_calloc(std::size_t, std::size_t);
-extern "C" void* __libc_realloc(void*, std::size_t);
-namespace {
-std::atomic<bool> g_counting{false};
-std::atomic<long> g_allocations{0};
-void Count() {
-  if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
-}
-}  // namespace
-extern "C" void* malloc(std::size_t n) {
-  Count();
-  return __libc_malloc(n);
-}
-extern "C" void* calloc(std::size_t n, std::size_t size) {
-  Count();
-  return __libc_calloc(n, size);
-}
-extern "C" void* realloc(void* p, std::size_t n) {
-  Count();
-  return __libc_realloc(p, n);
-}
-#endif
 
 namespace qrv::jack::test {
 namespace {
@@ -162,7 +138,7 @@ TEST(LiveEngine, AnEditReachesTheNextBlock) {
   EXPECT_GT(engine.MeterReading(), 0.0);
 }
 
-#ifdef QRV_COUNT_MALLOC
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 TEST(LiveEngine, ProcessAllocatesNothing) {
   InstanceValues values;
   Defaults(values);
@@ -170,19 +146,17 @@ TEST(LiveEngine, ProcessAllocatesNothing) {
   Buffers b(2);
   engine.RequestPrepare(48000.0, kFrames);
   ASSERT_TRUE(engine.PrepareIfParked(false));
-  g_allocations = 0;
-  g_counting = true;
+  qrv::test::StartMallocCount();
   for (int block = 0; block < 64; ++block) {
     // Edits between blocks, and a park for a new buffer size in the middle, as a running client sees them.
     values[kSlotOutput].store(block % 2 == 0 ? 0.3 : 0.7);
     if (block == 30) engine.RequestPrepare(0.0, 2 * kFrames);
     engine.Process(b.ip.data(), b.op.data(), kFrames);
-    g_counting = false;
+    qrv::test::PauseMallocCount(true);
     engine.PrepareIfParked(true);
-    g_counting = true;
+    qrv::test::PauseMallocCount(false);
   }
-  g_counting = false;
-  EXPECT_EQ(g_allocations.load(), 0);
+  EXPECT_EQ(qrv::test::StopMallocCount(), 0);
   EXPECT_EQ(engine.parkedBlocks(), 1u);
 }
 
@@ -215,11 +189,9 @@ TEST(LiveClient, RunningAllocatesNothing) {
   // waiting itself allocates nothing).
   const uint64_t cyclesBefore = client.cycles();
   const std::function<bool()> enough = [&] { return client.cycles() - cyclesBefore >= 200; };
-  g_allocations = 0;
-  g_counting = true;
+  qrv::test::StartMallocCount();
   const bool ran = WaitFor(enough, std::chrono::minutes(1));
-  g_counting = false;
-  const long allocations = g_allocations.load();
+  const long allocations = qrv::test::StopMallocCount();
   // And it was processing: a signal played through comes back.
   const Channels recorded = client.PlayAndRecord(Channels(2, std::vector<float>(4800, 0.25f)), 2048);
   g_stopLive = true;
@@ -231,13 +203,11 @@ TEST(LiveClient, RunningAllocatesNothing) {
 }
 
 TEST(LiveEngine, TheCounterSeesAllocations) {
-  g_allocations = 0;
-  g_counting = true;
+  qrv::test::StartMallocCount();
   InstanceValues values;
   Defaults(values);
   auto engine = std::make_unique<LiveEngine>(values, 2);
-  g_counting = false;
-  EXPECT_GT(g_allocations.load(), 0);
+  EXPECT_GT(qrv::test::StopMallocCount(), 0);
 }
 #endif
 
