@@ -30,9 +30,15 @@ done
 
 scratch=$(mktemp -d)
 pids=()
+# Last started, first stopped: jalv leaves JACK before its server goes, the server before the display.
 cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  local i
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[i]}" 2>/dev/null || true
+    wait "${pids[i]}" 2>/dev/null || true
+  done
+  # A client the server outlived by a moment leaves its semaphore, named after the server, behind.
+  [ -n "${JACK_DEFAULT_SERVER:-}" ] && rm -f /dev/shm/jack_sem.*_"$JACK_DEFAULT_SERVER"_* /dev/shm/jack_"$JACK_DEFAULT_SERVER"_*
   rm -rf "$scratch"
 }
 trap cleanup EXIT
