@@ -473,8 +473,18 @@ TEST(AaxHostEdit, TheSaveDialogAsksAboutEveryFileItWouldReplaceAndTabSavesNothin
   ASSERT_TRUE(WaitFor([&] { return Capture(d, host).width == 400; }));
   poll(nullptr, 0, 300);
   auto settle = [] { poll(nullptr, 0, 400); };
+  // Keys typed before the dialog holds the keyboard would reach the host's window instead.
+  auto dialogHasKeyboard = [&] {
+    return WaitFor([&] {
+      Window focus = 0;
+      int revert = 0;
+      XGetInputFocus(d, &focus, &revert);
+      return focus != host && focus != static_cast<Window>(None);
+    });
+  };
 
   Click(d, host, 30, 39);  // Save
+  ASSERT_TRUE(dialogHasKeyboard());
   Type(d, "a");
   Key(d, XK_Return);
   settle();
@@ -492,6 +502,7 @@ TEST(AaxHostEdit, TheSaveDialogAsksAboutEveryFileItWouldReplaceAndTabSavesNothin
   EXPECT_EQ(Contents(folder / "a.qrv"), "old a.qrv");
 
   Click(d, host, 30, 39);
+  ASSERT_TRUE(dialogHasKeyboard());
   Type(d, "c");
   Key(d, XK_Tab);
   settle();
