@@ -22,12 +22,14 @@ prefix=$2
 components=(tools doc lv2 clap)
 
 [ -n "${HOME:-}" ] || die "HOME is not set"
+# The manifest and the settings name where the files are; a staged copy would make both wrong.
+[ -z "${DESTDIR:-}" ] || die "DESTDIR is not supported: for a staged copy use 'cmake --install $build --prefix PREFIX' with DESTDIR"
 [ -f "$build/cmake_install.cmake" ] || die "$build is not a configured build folder"
 case $prefix in
   *$'\n'* | *$'\t'*) die "PREFIX must not hold a newline or a tab" ;;
   "") die "PREFIX is empty" ;;
 esac
-# Absolute and without "." or ".." parts, but with symbolic links kept: the per-user rule compares
+# Absolute and without "." or ".." components, but with symbolic links kept: the per-user rule compares
 # PREFIX with $HOME/.local as written.
 prefix=$(realpath -m -s -- "$prefix")
 
@@ -82,8 +84,9 @@ write_manifest() {
     echo "# while it still holds the value), settings-file (created by the install, removed while it"
     echo "# holds nothing else: its SHA-256 is as written)."
     printf 'prefix\t%s\n' "$prefix"
-    printf '%s\n' "${!files[@]}" | LC_ALL=C sort | sed 's/^/file\t/'
-    printf '%s\n' "${!dirs[@]}" | LC_ALL=C sort | sed 's/^/dir\t/'
+    # An empty list prints nothing (printf would give one empty line, an entry naming no path).
+    [ ${#files[@]} -eq 0 ] || printf '%s\n' "${!files[@]}" | LC_ALL=C sort | sed 's/^/file\t/'
+    [ ${#dirs[@]} -eq 0 ] || printf '%s\n' "${!dirs[@]}" | LC_ALL=C sort | sed 's/^/dir\t/'
     printf '%s' "$1"
   } > "$manifest.tmp"
   mv -f -- "$manifest.tmp" "$manifest"

@@ -25,7 +25,7 @@ home=$(realpath -m -s -- "$HOME")
 manifest=$prefix/share/qrv-warmglow/install-manifest.txt
 [ -f "$manifest" ] || die "no install manifest at $manifest: nothing was installed there by 'make install'"
 
-# Under PREFIX or HOME, absolute, and without "." or ".." parts that could lead elsewhere.
+# Under PREFIX or HOME, absolute, and without "." or ".." components that could lead elsewhere.
 allowed() {
   local p=$1
   case $p in
@@ -82,6 +82,10 @@ for manual in "${settings[@]}"; do
     failed=1
   fi
 done
+# Nothing else goes while the settings stay: the installed command is needed to try them again.
+if [ "$failed" -ne 0 ]; then
+  die "the manual's path could not be removed from the settings; nothing else removed, $manifest stays"
+fi
 
 for f in "${files[@]}"; do
   if [ -L "$f" ] || [ -f "$f" ]; then

@@ -239,14 +239,59 @@ TEST_F(MakeInstallTest, UninstallRefusesAManifestNamingFilesOutsidePrefixAndHome
   const fs::path victim = elsewhere / "keep.txt";
   std::ofstream(victim) << "mine";
   fs::create_directories(prefix / "share/qrv-warmglow");
-  std::ofstream(prefix / "share/qrv-warmglow/install-manifest.txt")
-      << "prefix\t" << prefix.path().string() << "\nfile\t" << victim.string() << "\nfile\t"
-      << (prefix / "share/../../" / victim.filename()).string() << "\n";
-  const auto r = Uninstall(prefix.path());
+  // Each on its own: the victim by name, and the victim reached from inside PREFIX through "..".
+  for (const fs::path& entry : {victim, prefix / "share/../.." / elsewhere.path().filename() / "keep.txt"}) {
+    std::ofstream(prefix / "share/qrv-warmglow/install-manifest.txt")
+        << "prefix\t" << prefix.path().string() << "\nfile\t" << entry.string() << "\n";
+    const auto r = Uninstall(prefix.path());
+    EXPECT_NE(r.status, 0) << entry;
+    EXPECT_NE(r.err.find("nothing removed"), std::string::npos) << r.err;
+    EXPECT_EQ(test::FileBytes(victim), "mine") << entry;
+    EXPECT_TRUE(fs::exists(prefix / "share/qrv-warmglow/install-manifest.txt"));
+  }
+}
+
+TEST_F(MakeInstallTest, AStagedInstallIsRefusedBeforeAnythingIsPutInPlace) {
+  test::TempDir prefix, stage;
+  const auto r = Make({"install", "PREFIX=" + prefix.path().string(), std::string("BUILD_DIR=") + QRV_BUILD_DIR,
+                       "JOBS=1", "DESTDIR=" + stage.path().string()});
   EXPECT_NE(r.status, 0);
-  EXPECT_NE(r.err.find("nothing removed"), std::string::npos) << r.err;
-  EXPECT_EQ(test::FileBytes(victim), "mine");
-  EXPECT_TRUE(fs::exists(prefix / "share/qrv-warmglow/install-manifest.txt"));
+  EXPECT_NE(r.err.find("DESTDIR is not supported"), std::string::npos) << r.err;
+  EXPECT_TRUE(Tree(prefix.path()).empty()) << Listing(Tree(prefix.path()));
+  EXPECT_TRUE(Tree(stage.path()).empty()) << Listing(Tree(stage.path()));
+  EXPECT_EQ(StoredManualPath(), "");
+}
+
+// The manifest lost and the install run again over folders that are all there already; then a settings
+// step that fails: the uninstall removes nothing until the settings can be mended, and then the rest.
+TEST_F(MakeInstallTest, AnInstallOverItsOwnFoldersAndAFailedSettingsStepStillUndoCleanly) {
+  test::TempDir prefix;
+  const fs::path manifest = prefix / "share/qrv-warmglow/install-manifest.txt";
+  auto r = Install(prefix.path());
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  fs::remove(manifest);
+  r = Install(prefix.path());
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(Entries(prefix.path(), "dir").empty()) << test::FileBytes(manifest);
+  const auto files = Entries(prefix.path(), "file");
+  ASSERT_FALSE(files.empty());
+
+  // The settings' lock file is a folder now: the manual's path cannot be taken out of the settings.
+  const fs::path lock = Settings().string() + ".lock";
+  fs::remove(lock);
+  fs::create_directory(lock);
+  r = Uninstall(prefix.path());
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("nothing else removed"), std::string::npos) << r.err;
+  for (const std::string& f : files) EXPECT_TRUE(fs::exists(f)) << f;
+  EXPECT_TRUE(fs::exists(manifest));
+
+  fs::remove(lock);
+  r = Uninstall(prefix.path());
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(StoredManualPath(), "");
+  for (const std::string& f : files) EXPECT_FALSE(fs::exists(f)) << f;
+  EXPECT_FALSE(fs::exists(manifest));
 }
 
 }  // namespace
