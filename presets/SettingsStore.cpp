@@ -45,6 +45,10 @@ ProcessSettings& Process() {
   return g_process;
 }
 
+// A character's UTF-8 byte length from its lead byte, and its length in UTF-16 units (two beyond the
+// BMP): the manual path's limit counts wide characters, as the value is stored on Windows.
+std::size_t Utf8Length(unsigned char lead) { return lead >= 0xf0 ? 4 : lead >= 0xe0 ? 3 : lead >= 0xc0 ? 2 : 1; }
+std::size_t WideUnits(unsigned char lead) { return lead >= 0xf0 ? 2 : 1; }
 }  // namespace
 
 std::string NumericValueName(int index) {
@@ -125,27 +129,29 @@ std::string ReadManualPath() {
   const auto v = GetRegistry().Read(kPresetKey, kManualPathValue);
   if (!v || v->type != RegistryType::String) return {};
   std::string path = v->text.substr(0, std::min(v->text.size(), strnlen(v->text.c_str(), v->text.size())));
-  // The limit is in wide characters (UTF-16 units), as the value is stored on Windows; the text is cut
-  // only between characters, never inside one's UTF-8 bytes.
+  // Cut only between characters, never inside one's UTF-8 bytes.
   std::size_t units = 0;
   for (std::size_t i = 0; i < path.size();) {
     const auto lead = static_cast<unsigned char>(path[i]);
-    std::size_t len = 1;
-    if (lead >= 0xf0) len = 4;
-    else if (lead >= 0xe0) len = 3;
-    else if (lead >= 0xc0) len = 2;
-    const std::size_t need = len == 4 ? 2 : 1;
-    if (units + need > kManualPathMax) {
+    if (units + WideUnits(lead) > kManualPathMax) {
       path.resize(i);
       break;
     }
-    units += need;
-    i += len;
+    units += WideUnits(lead);
+    i += Utf8Length(lead);
   }
   return path;
 }
 
 bool StoreManualPath(const std::string& path, std::string* why) {
+  // Stored longer, it would be read back cut: refused instead.
+  std::size_t units = 0;
+  for (std::size_t i = 0; i < path.size(); i += Utf8Length(static_cast<unsigned char>(path[i])))
+    units += WideUnits(static_cast<unsigned char>(path[i]));
+  if (units > kManualPathMax) {
+    if (why) *why = "the path is longer than the settings keep (" + std::to_string(kManualPathMax) + " characters)";
+    return false;
+  }
   Registry& store = GetRegistry();
   if (store.Write(kPresetKey, kManualPathValue, RegistryValue::String(path))) return true;
   if (why) *why = store.LastFailure();

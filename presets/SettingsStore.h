@@ -66,7 +66,8 @@ std::optional<std::vector<uint8_t>> LoadMemo();
 std::string ReadManualPath();
 
 // The installation's manual path, as `make install` stores it and uninstalling removes it. No message
-// box: the caller (a command) reports the store's reason, given in `why`.
+// box: the caller (a command) reports the store's reason, given in `why`. A path over the 1024 wide
+// characters ReadManualPath returns is refused.
 bool StoreManualPath(const std::string& path, std::string* why = nullptr);
 // Removes the stored path only while it is exactly `path`; true when it was removed.
 bool RemoveManualPathIf(const std::string& path, std::string* why = nullptr);

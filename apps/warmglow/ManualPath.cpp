@@ -20,19 +20,9 @@ constexpr OptionSpec kManualPathOptions[] = {
     {"--settings-file", "", "print the settings file's path instead"},
 };
 
-// The path as the store keeps it: absolute and without "." or ".." parts, so that uninstalling compares
+// The path as the store keeps it: absolute and without "." or ".." components, so that uninstalling compares
 // like with like.
 std::string Absolute(const std::string& file) { return fs::absolute(fs::path(file)).lexically_normal().string(); }
-
-// The length the settings limit counts: UTF-16 units, two for a character beyond the BMP.
-std::size_t WideUnits(std::string_view text) {
-  std::size_t units = 0;
-  for (const char c : text) {
-    const auto b = static_cast<unsigned char>(c);
-    if ((b & 0xc0) != 0x80) units += b >= 0xf0 ? 2 : 1;
-  }
-  return units;
-}
 
 }  // namespace
 
@@ -66,7 +56,6 @@ int RunManualPath(const ParsedArgs& args, Io& io) {
     const int fd = platform::OpenRegularFile(path);
     if (fd < 0) throw CliError("'" + path + "' is not a readable file");
     ::close(fd);
-    if (WideUnits(path) > settings::kManualPathMax) throw CliError("the path is longer than the settings keep");
     if (!settings::StoreManualPath(path, &why)) throw CliError("could not store the settings: " + why);
     io.out << "manual path stored: " << path << "\n";
     return kExitOk;

@@ -65,17 +65,26 @@ TEST_F(ManualPathCommand, RefusesWhatCannotBeAManualAndKeepsTheStoredPath) {
   ASSERT_EQ(Run({"--set", (dir_ / "index.html").string()}).status, 0);
   fs::create_directory(dir_ / "folder");
   ASSERT_TRUE(test::MakeFifo(dir_ / "fifo"));
+  // A real file whose path is longer than the settings keep.
+  fs::path deep = dir_.path();
+  for (int i = 0; i < 5; ++i) deep /= std::string(240, static_cast<char>('a' + i));
+  fs::create_directories(deep);
+  std::ofstream(deep / "index.html") << "<p>manual</p>";
+  ASSERT_GT((deep / "index.html").string().size(), 1024u);
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"--set", (dir_ / "missing.html").string()},
         {"--set", (dir_ / "folder").string()},
         {"--set", (dir_ / "fifo").string()},
-        {"--set", "/" + std::string(1100, 'm')},
+        {"--set", (deep / "index.html").string()},
         {"--set", (dir_ / "index.html").string(), "--unset-if", (dir_ / "index.html").string()},
         {"--set"},
         {"--nothing"}}) {
     const auto r = Run(args);
     EXPECT_EQ(r.status, 2) << args[0];
     EXPECT_EQ(r.err.rfind("warmglow: error: ", 0), 0u) << r.err;
+    if (args.size() == 2 && args[1].size() > 1024) {
+      EXPECT_NE(r.err.find("longer"), std::string::npos) << r.err;
+    }
   }
   EXPECT_EQ(Stored()->text, (dir_ / "index.html").string());
 }

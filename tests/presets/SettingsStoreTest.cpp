@@ -137,6 +137,18 @@ TEST_F(SettingsStoreTest, TheInstallationsManualPathIsStoredAndRemovedOnlyWhileI
   EXPECT_TRUE(registry.Read(kPresetKey, kManualPathValue));
 }
 
+TEST_F(SettingsStoreTest, AManualPathLongerThanTheReaderKeepsIsRefusedNotCut) {
+  std::string why;
+  // 1026 bytes but 1024 wide characters (the astral one counts twice): the longest that is kept whole.
+  const std::string fits = "/" + std::string(1021, 'p') + "\xf0\x9f\x8e\xb8";
+  ASSERT_TRUE(StoreManualPath(fits, &why)) << why;
+  EXPECT_EQ(ReadManualPath(), fits);
+  const std::string over = "/" + std::string(1022, 'p') + "\xf0\x9f\x8e\xb8";
+  EXPECT_FALSE(StoreManualPath(over, &why));
+  EXPECT_NE(why.find("longer"), std::string::npos) << why;
+  EXPECT_EQ(ReadManualPath(), fits);
+}
+
 class ManualRecordTest : public SettingsStoreTest {
  protected:
   void Record(const std::string& bytes) {
