@@ -53,7 +53,7 @@ BUILD_DIR ?= build/release
 # install-manifest.txt lists everything for `make uninstall`. A configured build folder is only built
 # (ninja configures again when a CMakeLists.txt changed), so that it can run beside a test run.
 install: deps
-	@test -f "$(BUILD_DIR)/build.ninja" || cmake --preset release >/dev/null
+	@test -f "$(BUILD_DIR)/build.ninja" || cmake --preset release -B "$(BUILD_DIR)" >/dev/null
 	cmake --build "$(BUILD_DIR)" -j $(JOBS) --target $(INSTALL_TARGETS)
 	bash scripts/install.sh "$(BUILD_DIR)" "$(PREFIX)"
 

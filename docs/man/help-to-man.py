@@ -5,7 +5,7 @@ Usage: help-to-man.py PROGRAM OUT.1
 
 The page is the program's `--help`; when that lists commands ("Commands:" with one command per line)
 and the program answers `PROGRAM help COMMAND`, each command's help follows as a subsection. The help
-texts keep to a few conventions, which this turns into man page parts:
+texts keep to a few conventions, which this turns into man page sections:
 
   - the first line is "NAME VERSION - what it is" (the NAME section);
   - "Usage: ..." and the lines aligned under it make the SYNOPSIS;
@@ -182,9 +182,9 @@ def main():
     page.add(".ad l")
     page.add(".SH NAME")
     page.add(f"{escape(name)} \\- {escape(summary)}")
-    parts = sections(rest)
+    help_sections = sections(rest)
     commands = []
-    for heading, body in parts:
+    for heading, body in help_sections:
         if heading and heading.lower() == "commands":
             items = list_items([l for l in body if l.strip()]) or []
             commands = [term for term, _ in items if term != "help"]
@@ -200,7 +200,7 @@ def main():
         command_helps.append((command, cmd_usage, cmd_rest))
     synopsis(page, usage + [u for u in command_usage if u not in usage])
 
-    for heading, body in parts:
+    for heading, body in help_sections:
         page.add(".SH " + escape((heading or "Description").upper()))
         page.section_body(body, (heading or "").lower())
         if heading and heading.lower() == "commands":
