@@ -30,7 +30,6 @@ struct ClientSide {
   LiveEngine* engine = nullptr;
   std::array<jack_port_t*, 2> in{};
   std::array<jack_port_t*, 2> out{};
-  unsigned channels = 2;
   // Set once everything above is in place, before activation: libjack's own hand-over to its threads is
   // invisible to the thread sanitizer, this one is not.
   std::atomic<bool> ready{false};
@@ -44,7 +43,7 @@ int OnProcess(jack_nframes_t frames, void* arg) {
   if (!side.ready.load(std::memory_order_acquire)) return 0;
   const float* in[2] = {};
   float* out[2] = {};
-  for (unsigned ch = 0; ch < side.channels; ++ch) {
+  for (unsigned ch = 0; ch < side.engine->channels(); ++ch) {
     in[ch] = static_cast<const float*>(jack_port_get_buffer(side.in[ch], frames));
     out[ch] = static_cast<float*>(jack_port_get_buffer(side.out[ch], frames));
     if (in[ch] == nullptr || out[ch] == nullptr) return 0;
@@ -155,14 +154,15 @@ std::string CheckPeerPort(jack_client_t* client, const std::string& name, bool f
   return {};
 }
 
-}  // namespace
-
+// The names of the client's ports: in_1, out_1 (mono); in_1, in_2, out_1, out_2 (stereo; 1 left, 2 right).
 std::vector<std::string> PortNames(bool mono, bool input) {
   const char* prefix = input ? "in_" : "out_";
   std::vector<std::string> names;
   for (unsigned ch = 0; ch < (mono ? 1u : 2u); ++ch) names.push_back(prefix + std::to_string(ch + 1));
   return names;
 }
+
+}  // namespace
 
 int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)()) {
   auto fail = [&err](const std::string& message) {
@@ -225,17 +225,17 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
   }
 
   ClientSide side;
-  side.channels = options.mono ? 1u : 2u;
-  LiveEngine engine(values, side.channels);
+  LiveEngine engine(values, options.mono ? 1u : 2u);
   side.engine = &engine;
+  const unsigned channels = engine.channels();
   const auto inNames = PortNames(options.mono, true);
   const auto outNames = PortNames(options.mono, false);
   // Inputs first, so that port lists show in_1, in_2, out_1, out_2.
-  for (unsigned ch = 0; ch < side.channels; ++ch) {
+  for (unsigned ch = 0; ch < channels; ++ch) {
     side.in[ch] = jack_port_register(client.get(), inNames[ch].c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
     if (side.in[ch] == nullptr) return fail("JACK refused to register the port " + inNames[ch]);
   }
-  for (unsigned ch = 0; ch < side.channels; ++ch) {
+  for (unsigned ch = 0; ch < channels; ++ch) {
     side.out[ch] = jack_port_register(client.get(), outNames[ch].c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
     if (side.out[ch] == nullptr) return fail("JACK refused to register the port " + outNames[ch]);
   }
@@ -261,13 +261,13 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
   client.Activated();
   const std::string self = jack_get_client_name(client.get());
   for (std::size_t i = 0; i < options.connectIn.size(); ++i) {
-    const std::string ours = self + ":" + inNames[i % side.channels];
+    const std::string ours = self + ":" + inNames[i % channels];
     if (int r = jack_connect(client.get(), options.connectIn[i].c_str(), ours.c_str()); r != 0 && r != EEXIST) {
       return fail("--connect-in: JACK refused to connect '" + options.connectIn[i] + "' to '" + ours + "'");
     }
   }
   for (std::size_t i = 0; i < options.connectOut.size(); ++i) {
-    const std::string ours = self + ":" + outNames[i % side.channels];
+    const std::string ours = self + ":" + outNames[i % channels];
     if (int r = jack_connect(client.get(), ours.c_str(), options.connectOut[i].c_str()); r != 0 && r != EEXIST) {
       return fail("--connect-out: JACK refused to connect '" + ours + "' to '" + options.connectOut[i] + "'");
     }
@@ -289,10 +289,12 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
         << jack_get_buffer_size(client.get()) << " frames; state " << statePath.string() << "\n";
     err.flush();
   }
-  if (outOfRange) {
+  auto warnIfOutOfRange = [&] {
+    if (!outOfRange) return;
     err << "warmglow: warning: sample rate " << engine.sampleRate()
         << " Hz is outside 22050..192000 Hz; the engine's time constants follow the nearest limit\n";
-  }
+  };
+  warnIfOutOfRange();
 
   uint32_t xrunsShown = 0;
   int result = kLiveOk;
@@ -308,10 +310,7 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
         err << "warmglow: now at " << engine.sampleRate() << " Hz, " << engine.blockSize()
             << " frames\n";
       }
-      if (outOfRange) {
-        err << "warmglow: warning: sample rate " << engine.sampleRate()
-            << " Hz is outside 22050..192000 Hz; the engine's time constants follow the nearest limit\n";
-      }
+      warnIfOutOfRange();
     }
     if (const uint32_t xruns = side.xruns.load(std::memory_order_relaxed); xruns != xrunsShown) {
       if (options.verbose) err << "warmglow: xrun (" << xruns << " so far)\n";
@@ -326,14 +325,16 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
 
   editor.reset();
   client.Close(result == kLiveServerGone);
-  if (result == kLiveServerGone) {
-    err << "warmglow: the JACK server went away" << (side.reason[0] != '\0' ? std::string(": ") + side.reason : "")
-        << "; state saved\n";
-  }
+  const std::string gone = result == kLiveServerGone
+                               ? std::string("warmglow: the JACK server went away") +
+                                     (side.reason[0] != '\0' ? std::string(": ") + side.reason : "")
+                               : std::string();
   if (!WriteStateFile(statePath, presets, why)) {
+    if (!gone.empty()) err << gone << "\n";
     err << "warmglow: error: the state could not be saved to '" << statePath.string() << "': " << why << "\n";
     return kLiveError;
   }
+  if (!gone.empty()) err << gone << "; state saved\n";
   if (options.verbose) err << "warmglow: " << xrunsShown << " xruns; state saved to " << statePath.string() << "\n";
   err.flush();
   return result;

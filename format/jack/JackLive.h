@@ -42,9 +42,6 @@ struct LiveOptions {
   std::function<void(PresetManager&)> startSettings;
 };
 
-// The names of the client's ports: in_1, out_1 (mono); in_1, in_2, out_1, out_2 (stereo; 1 left, 2 right).
-std::vector<std::string> PortNames(bool mono, bool input);
-
 // Runs until stopRequested() answers true (a signal), the window is closed or the server goes away.
 // Messages go to err as single lines "warmglow: ..."; the status is kLiveOk, kLiveServerGone (state saved
 // all the same) or kLiveError (nothing started, no state written).

@@ -1,7 +1,5 @@
 #include "format/jack/LiveEditor.h"
 
-#include <algorithm>
-
 #include "dsp/ParameterSet.h"
 #include "format/jack/LiveEngine.h"
 #include "gui/editor/EditorResources.h"
@@ -36,11 +34,6 @@ bool LiveEditor::DisplayAvailable() {
   return open;
 }
 
-bool LiveEditor::IsControl(int index) {
-  return index >= 0 && std::find(kControlSlots.begin(), kControlSlots.end(), static_cast<unsigned>(index)) !=
-                           kControlSlots.end();
-}
-
 bool LiveEditor::Open(const std::string& title) {
   if (window_.isOpen()) return false;
   manager_ = presets_.AttachEditor(this);
@@ -69,11 +62,9 @@ void LiveEditor::Idle(int timeoutMs) {
   tk::X11PlatformFrame::processEvents(timeoutMs);
 }
 
-int LiveEditor::width() const { return window_.isOpen() ? window_.windowWidth() : 0; }
-int LiveEditor::height() const { return window_.isOpen() ? window_.windowHeight() : 0; }
 
 void LiveEditor::setValue(int index, double value) {
-  if (IsControl(index)) {
+  if (index >= 0 && IsControlSlot(static_cast<unsigned>(index))) {
     values_[static_cast<std::size_t>(index)].store(value, std::memory_order_relaxed);
     if (manager_ != nullptr) manager_->ParameterChanged(index, value);
     if (window_.presetBar() != nullptr) window_.presetBar()->parameterNotification(index, value);
@@ -84,7 +75,7 @@ void LiveEditor::setValue(int index, double value) {
 }
 
 void LiveEditor::PresetValue(int index, double value) {
-  if (IsControl(index)) {
+  if (index >= 0 && IsControlSlot(static_cast<unsigned>(index))) {
     values_[static_cast<std::size_t>(index)].store(value, std::memory_order_relaxed);
     window_.QRVVSTGUIEditorWrapperV2::valueChangedByController(index, value);
     return;

@@ -18,8 +18,6 @@ class LiveEngine;
 
 class LiveEditor final : public Quarrytone::QRVEditorHost, public PresetValueSink {
  public:
-  static constexpr int kIdleMs = 33;
-
   LiveEditor(InstancePresets& presets, InstanceValues& values, const LiveEngine& engine);
   ~LiveEditor() override;
   LiveEditor(const LiveEditor&) = delete;
@@ -33,8 +31,6 @@ class LiveEditor final : public Quarrytone::QRVEditorHost, public PresetValueSin
   // Meter to the window, then X events, due timers and repaints, waiting up to timeoutMs for events.
   void Idle(int timeoutMs);
   bool closeRequested() const { return closeRequested_; }
-  int width() const;
-  int height() const;
 
   // ---- Quarrytone::QRVEditorHost
   void beginEdit(int) override {}
@@ -45,8 +41,6 @@ class LiveEditor final : public Quarrytone::QRVEditorHost, public PresetValueSin
   void PresetValue(int index, double value) override;
 
  private:
-  static bool IsControl(int index);
-
   InstancePresets& presets_;
   InstanceValues& values_;
   const LiveEngine& engine_;
