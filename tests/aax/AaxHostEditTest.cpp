@@ -479,7 +479,7 @@ TEST(AaxHostEdit, TheSaveDialogAsksAboutEveryFileItWouldReplaceAndTabSavesNothin
       Window focus = 0;
       int revert = 0;
       XGetInputFocus(d, &focus, &revert);
-      return focus != host && focus != static_cast<Window>(None);
+      return focus != host && focus != static_cast<Window>(None) && focus != static_cast<Window>(PointerRoot);
     });
   };
 

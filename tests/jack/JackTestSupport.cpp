@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <limits>
 #include <thread>
 
 extern char** environ;
@@ -241,9 +242,14 @@ void WriteAudio(const std::filesystem::path& path, const Channels& audio, unsign
 }
 
 Alignment Align(const Channels& recorded, const Channels& expected, std::size_t maxLag) {
+  // Nothing recorded (a timed-out take) or too little to compare never counts as a match.
   Alignment best;
+  best.maxDifference = std::numeric_limits<double>::infinity();
   if (recorded.size() != expected.size() || expected.empty()) return best;
   const std::size_t length = expected[0].size();
+  for (const auto& channel : recorded) {
+    if (channel.size() < length || channel.size() != recorded[0].size()) return best;
+  }
   // The lag is found on a window where the signal is under way, then the whole length is compared there.
   std::size_t start = 0;
   while (start < length && std::fabs(expected[0][start]) < 0.01f) ++start;
@@ -263,6 +269,7 @@ Alignment Align(const Channels& recorded, const Channels& expected, std::size_t 
     }
   }
   best.firstDifference = length;
+  best.maxDifference = 0.0;
   for (std::size_t ch = 0; ch < expected.size(); ++ch) {
     for (std::size_t i = 0; i < length; ++i) {
       const double d = static_cast<double>(recorded[ch][best.lag + i]) - static_cast<double>(expected[ch][i]);
