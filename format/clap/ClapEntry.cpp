@@ -136,8 +136,13 @@ const clap_plugin_t* CreatePlugin(const clap_plugin_factory_t*, const clap_host_
   for (int i = 0; i < 2; ++i) {
     if (std::strcmp(id, kDescriptors[i].id) != 0) continue;
     const Layout layout = i == 0 ? Layout::kMono : Layout::kStereo;
-    ClapPlugin* plugin = new (std::nothrow) ClapPlugin(layout, &kDescriptors[i], host);
-    if (plugin == nullptr) return nullptr;
+    // Nothing may cross the C ABI: a failed allocation in the constructor is a refusal.
+    ClapPlugin* plugin = nullptr;
+    try {
+      plugin = new ClapPlugin(layout, &kDescriptors[i], host);
+    } catch (...) {
+      return nullptr;
+    }
     clap_plugin_t* c = const_cast<clap_plugin_t*>(plugin->clap());
     c->init = Init;
     c->destroy = Destroy;
