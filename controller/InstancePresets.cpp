@@ -36,12 +36,15 @@ uint32_t GetU32(std::span<const uint8_t> b) {
          static_cast<uint32_t>(b[3]) << 24;
 }
 
-}  // namespace
+constexpr std::array<uint8_t, 4> kStateFooterMagic = {'Q', 'R', 'V', 'c'};
+constexpr std::size_t kStateFooterSize = 16;
 
-PresetLock::PresetLock() { g_presetMutex.lock(); }
-PresetLock::~PresetLock() { g_presetMutex.unlock(); }
-void PresetLock::Lock() { g_presetMutex.lock(); }
-void PresetLock::Unlock() { g_presetMutex.unlock(); }
+struct StreamFields {
+  std::span<const uint8_t> chunk;
+  std::span<const uint8_t> otherSlot;
+  int32_t activeSlot = 0;
+  uint32_t flags = 0;
+};
 
 std::vector<uint8_t> JoinState(std::span<const uint8_t> chunk, std::span<const uint8_t> otherSlot, int32_t activeSlot,
                                uint32_t flags) {
@@ -56,21 +59,29 @@ std::vector<uint8_t> JoinState(std::span<const uint8_t> chunk, std::span<const u
   return out;
 }
 
-std::optional<StateParts> SplitState(std::span<const uint8_t> bytes) {
-  StateParts parts;
+// A stream's fields, bounds-checked; nullopt without a footer or for one that does not fit.
+std::optional<StreamFields> SplitState(std::span<const uint8_t> bytes) {
+  StreamFields fields;
   const bool footer = bytes.size() >= kStateFooterSize &&
                       std::equal(kStateFooterMagic.begin(), kStateFooterMagic.end(), bytes.end() - 4);
   if (!footer) return std::nullopt;
   const std::span<const uint8_t> tail = bytes.last(kStateFooterSize);
   const uint32_t otherSize = GetU32(tail.first(4));
-  parts.activeSlot = static_cast<int32_t>(GetU32(tail.subspan(4, 4)));
-  parts.flags = GetU32(tail.subspan(8, 4));
+  fields.activeSlot = static_cast<int32_t>(GetU32(tail.subspan(4, 4)));
+  fields.flags = GetU32(tail.subspan(8, 4));
   const std::size_t body = bytes.size() - kStateFooterSize;
   if (otherSize > body) return std::nullopt;
-  parts.chunk = bytes.first(body - otherSize);
-  parts.otherSlot = bytes.subspan(body - otherSize, otherSize);
-  return parts;
+  fields.chunk = bytes.first(body - otherSize);
+  fields.otherSlot = bytes.subspan(body - otherSize, otherSize);
+  return fields;
 }
+
+}  // namespace
+
+PresetLock::PresetLock() { g_presetMutex.lock(); }
+PresetLock::~PresetLock() { g_presetMutex.unlock(); }
+void PresetLock::Lock() { g_presetMutex.lock(); }
+void PresetLock::Unlock() { g_presetMutex.unlock(); }
 
 InstancePresets::InstancePresets(InstanceValues& values) : values_(values) {}
 
@@ -166,13 +177,13 @@ bool InstancePresets::SaveStream(std::vector<uint8_t>& out, uint32_t flags) {
 }
 
 bool InstancePresets::LoadStream(std::span<const uint8_t> bytes, uint32_t& flags) {
-  const std::optional<StateParts> parts = SplitState(bytes);
-  if (!parts) return false;
-  if ((parts->flags & ~kStateFlagBypass) != 0) return false;  // written by a later version
+  const std::optional<StreamFields> fields = SplitState(bytes);
+  if (!fields) return false;
+  if ((fields->flags & ~kStateFlagBypass) != 0) return false;  // written by a later version
   PresetRecord other = FactoryRecord(0);
-  if (ReadFavoriteBlob(parts->otherSlot, other) != BlobStatus::Ok) return false;
-  if (!Load(parts->chunk, &other, parts->activeSlot)) return false;
-  flags = parts->flags;
+  if (ReadFavoriteBlob(fields->otherSlot, other) != BlobStatus::Ok) return false;
+  if (!Load(fields->chunk, &other, fields->activeSlot)) return false;
+  flags = fields->flags;
   return true;
 }
 

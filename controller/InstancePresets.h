@@ -14,8 +14,10 @@
 //
 // Threads: the preset library and the settings are process-wide and not thread-safe, and hosts may save
 // or restore different instances on different threads, so one process-wide lock (PresetLock) serialises
-// every use of the preset objects; every member here takes it, and an editor holds it around its own use
-// of the manager. The audio thread never takes it: it only writes the values. The PresetManager is built
+// every use of the preset objects; every member here takes it, and an editor whose host may save or
+// restore on another thread (LV2) holds it around its own use of the manager. Where every such call comes
+// on the main thread, as in CLAP and the JACK client's editor, the members' own locking is enough; holding
+// the lock across calls into a host would invite a deadlock. The audio thread never takes it: it only writes the values. The PresetManager is built
 // at first use, so that a host that only scans plug-ins leaves the user's folders and settings alone.
 #pragma once
 
@@ -62,24 +64,11 @@ class PresetLock {
   static void Unlock();
 };
 
-inline constexpr std::array<uint8_t, 4> kStateFooterMagic = {'Q', 'R', 'V', 'c'};
-inline constexpr std::size_t kStateFooterSize = 16;
 // Anything longer is no state of ours; read no further.
 inline constexpr std::size_t kStateMaxSize = 1u << 20;
 inline constexpr uint32_t kStateFlagBypass = 1;
 
-struct StateParts {
-  std::span<const uint8_t> chunk;
-  std::span<const uint8_t> otherSlot;
-  int32_t activeSlot = 0;
-  uint32_t flags = 0;
-};
-std::vector<uint8_t> JoinState(std::span<const uint8_t> chunk, std::span<const uint8_t> otherSlot, int32_t activeSlot,
-                               uint32_t flags);
-// The parts of a stream, bounds-checked; nullopt without a footer or for one that does not fit.
-std::optional<StateParts> SplitState(std::span<const uint8_t> bytes);
-
-// The state as its parts, as saved.
+// The state as saved: the chunk, the other A/B slot and which slot is active.
 struct InstanceState {
   std::vector<uint8_t> chunk;
   std::vector<uint8_t> otherSlot;  // single-preset blob
@@ -111,7 +100,8 @@ class InstancePresets final : public QRVMasterController {
   // Every value unknown until the binding hands it over again.
   void ForgetValues();
 
-  // Built on first use. The reference outlives the lock: hold a PresetLock around its use.
+  // Built on first use. The reference outlives the lock: hold a PresetLock around its use where another
+  // thread may save or restore meanwhile (see above).
   PresetManager& presetManager();
   // Builds the preset state when needed, lets it learn the known values and links the editor to it.
   PresetManager* AttachEditor(PresetValueSink* sink);
