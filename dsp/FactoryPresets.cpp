@@ -71,6 +71,13 @@ std::string_view FactoryPresetName(int index) {
   return e ? e->name : kInitName;
 }
 
+std::string FactoryPresetLabel(int index) {
+  const std::string_view name = FactoryPresetName(index);
+  int sharing = 0;
+  for (int i = 0; i < kFactoryPresetCount; ++i) sharing += FactoryPresetName(i) == name ? 1 : 0;
+  return sharing > 1 ? std::string(name) + " (" + std::to_string(index) + ")" : std::string(name);
+}
+
 int FactoryPresetCategory(int index) {
   const auto* e = Entry(index);
   return e ? e->category : kNoCategory;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "dsp/ParameterSet.h"
@@ -29,6 +30,9 @@ void GetFactoryPreset(int index, double* values, char* name, FactoryPresetGroupi
 
 // The entry's name without copying; "Init" for any index from 33 up.
 std::string_view FactoryPresetName(int index);
+// The name a host's preset list shows: a name several entries share ("Init") gets the entry's number,
+// "Init (32)", so that the entries can be told apart.
+std::string FactoryPresetLabel(int index);
 // The entry's category 0..3, or kNoCategory.
 int FactoryPresetCategory(int index);
 

@@ -19,17 +19,6 @@ const clap_preset_discovery_provider_descriptor_t kProviderDescriptor = {kClapVe
 
 const clap_universal_plugin_id_t kPluginIds[2] = {{"clap", kPluginIdMono}, {"clap", kPluginIdStereo}};
 
-// The name a host lists a factory preset under: names two presets share get their number, as in the
-// LV2 preset list ("Init (32)").
-std::string FactoryListName(int index) {
-  const std::string_view name = FactoryPresetName(index);
-  int sharing = 0;
-  for (int i = 0; i < kFactoryPresetCount; ++i) sharing += FactoryPresetName(i) == name ? 1 : 0;
-  std::string out(name);
-  if (sharing > 1) out += " (" + std::to_string(index) + ")";
-  return out;
-}
-
 struct Provider {
   clap_preset_discovery_provider_t clap;
   const clap_preset_discovery_indexer_t* indexer;
@@ -70,7 +59,7 @@ bool GetMetadata(const clap_preset_discovery_provider_t*, uint32_t kind, const c
   if (r == nullptr || r->begin_preset == nullptr) return false;
   if (kind == CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN) {
     for (int i = 0; i < kFactoryPresetCount; ++i) {
-      const std::string name = FactoryListName(i), key = std::to_string(i);
+      const std::string name = FactoryPresetLabel(i), key = std::to_string(i);
       if (!r->begin_preset(r, name.c_str(), key.c_str())) return true;
       Describe(r, CLAP_PRESET_DISCOVERY_IS_FACTORY_CONTENT);
     }

@@ -239,15 +239,6 @@ std::string PluginTurtle() {
   return o.str();
 }
 
-// A host's preset menu shows only the label: a name that several factory entries share ("Init") gets
-// the factory number, so the entries can be told apart. The product's own names stay as they are.
-std::string PresetLabel(int index) {
-  const std::string_view name = FactoryPresetName(index);
-  int sharing = 0;
-  for (int i = 0; i < kFactoryPresetCount; ++i) sharing += FactoryPresetName(i) == name ? 1 : 0;
-  return sharing > 1 ? std::string(name) + " (" + std::to_string(index) + ")" : std::string(name);
-}
-
 std::string PresetTurtle() {
   std::ostringstream o;
   o << kPrefixes;
@@ -262,7 +253,7 @@ std::string PresetTurtle() {
       FactoryPresetGrouping grouping{kNoCategory, 0};
       GetFactoryPreset(i, values.data(), name, &grouping);
       o << Iri(PresetUri(layout, i)) << "\n  a pset:Preset ;\n  lv2:appliesTo " << Iri(PluginUri(layout))
-        << " ;\n  rdfs:label " << Quoted(PresetLabel(i)) << " ;\n";
+        << " ;\n  rdfs:label " << Quoted(FactoryPresetLabel(i)) << " ;\n";
       if (grouping.category >= 0 && grouping.category < static_cast<int>(kFactoryCategories.size())) {
         o << "  rdfs:comment " << Quoted(kFactoryCategories[static_cast<std::size_t>(grouping.category)])
           << " ;\n  pset:bank " << Iri(BankUri(grouping.category)) << " ;\n";
