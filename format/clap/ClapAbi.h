@@ -500,15 +500,18 @@ static_assert(sizeof(void*) == 8, "the layouts below are those of LP64");
 static_assert(sizeof(clap_version_t) == 12);
 static_assert(sizeof(clap_host_t) == 88);
 static_assert(sizeof(clap_plugin_descriptor_t) == 88);
-static_assert(sizeof(clap_plugin_t) == 96);
+static_assert(sizeof(clap_plugin_t) == 96 && offsetof(clap_plugin_t, get_extension) == 80);
 static_assert(sizeof(clap_plugin_entry_t) == 40);
 static_assert(sizeof(clap_event_header_t) == 16);
-static_assert(sizeof(clap_event_param_value_t) == 56 && offsetof(clap_event_param_value_t, value) == 48);
+static_assert(sizeof(clap_event_param_value_t) == 56 && offsetof(clap_event_param_value_t, cookie) == 24 &&
+              offsetof(clap_event_param_value_t, value) == 48);
 static_assert(sizeof(clap_event_param_gesture_t) == 20);
 static_assert(sizeof(clap_audio_buffer_t) == 32);
-static_assert(sizeof(clap_process_t) == 64);
-static_assert(sizeof(clap_audio_port_info_t) == 288 && offsetof(clap_audio_port_info_t, port_type) == 272);
-static_assert(sizeof(clap_param_info_t) == 1320 && offsetof(clap_param_info_t, min_value) == 1296);
+static_assert(sizeof(clap_process_t) == 64 && offsetof(clap_process_t, in_events) == 48);
+static_assert(sizeof(clap_audio_port_info_t) == 288 && offsetof(clap_audio_port_info_t, port_type) == 272 &&
+              offsetof(clap_audio_port_info_t, in_place_pair) == 280);
+static_assert(sizeof(clap_param_info_t) == 1320 && offsetof(clap_param_info_t, name) == 16 &&
+              offsetof(clap_param_info_t, module) == 272 && offsetof(clap_param_info_t, min_value) == 1296);
 static_assert(sizeof(clap_window_t) == 16 && sizeof(clap_gui_resize_hints_t) == 12);
 static_assert(sizeof(clap_plugin_gui_t) == 15 * sizeof(void*));
 static_assert(sizeof(clap_preset_discovery_location_t) == 32 && sizeof(clap_preset_discovery_indexer_t) == 88);

@@ -86,7 +86,7 @@ void ClapPlugin::SendEdits(const clap_output_events_t* out, bool applyToEngine) 
   editsRead_.store(read, std::memory_order_release);
 }
 
-ClapPlugin::~ClapPlugin() { editor_.reset(); }
+ClapPlugin::~ClapPlugin() = default;
 
 bool ClapPlugin::Init() {
   if (host_ != nullptr && host_->get_extension != nullptr) {

@@ -31,39 +31,13 @@ std::vector<std::vector<float>> Tone(uint32_t channels, uint32_t frames, float l
   return s;
 }
 
-// The sizes and offsets of the structures host and plug-in share, as the published ABI lays them out on
-// x86-64 (the binding's header asserts the same at compile time; this pins the test host's view).
-TEST(ClapAbi, StructuresHaveThePublishedLayout) {
-  EXPECT_EQ(sizeof(clap_version_t), 12u);
-  EXPECT_EQ(sizeof(clap_plugin_entry_t), 40u);
-  EXPECT_EQ(sizeof(clap_plugin_descriptor_t), 88u);
-  EXPECT_EQ(sizeof(clap_host_t), 88u);
-  EXPECT_EQ(sizeof(clap_plugin_t), 96u);
-  EXPECT_EQ(offsetof(clap_plugin_t, get_extension), 80u);
-  EXPECT_EQ(sizeof(clap_process_t), 64u);
-  EXPECT_EQ(offsetof(clap_process_t, in_events), 48u);
-  EXPECT_EQ(sizeof(clap_audio_buffer_t), 32u);
-  EXPECT_EQ(sizeof(clap_event_header_t), 16u);
-  EXPECT_EQ(sizeof(clap_event_param_value_t), 56u);
-  EXPECT_EQ(offsetof(clap_event_param_value_t, cookie), 24u);
-  EXPECT_EQ(offsetof(clap_event_param_value_t, value), 48u);
-  EXPECT_EQ(sizeof(clap_event_param_gesture_t), 20u);
-  EXPECT_EQ(sizeof(clap_param_info_t), 1320u);
-  EXPECT_EQ(offsetof(clap_param_info_t, name), 16u);
-  EXPECT_EQ(offsetof(clap_param_info_t, module), 272u);
-  EXPECT_EQ(sizeof(clap_audio_port_info_t), 288u);
-  EXPECT_EQ(offsetof(clap_audio_port_info_t, in_place_pair), 280u);
-}
-
 TEST(ClapModule, ExportsOnlyTheEntryWithAFactory) {
   Module module;
   ASSERT_TRUE(module.ok()) << module.error();
   EXPECT_EQ(module.entry()->clap_version.major, 1u);
   EXPECT_EQ(module.entry()->get_factory("clap.no-such-factory"), nullptr);
-  // Nothing of ours but the entry is visible to the host.
+  // The LV2 entry of the code it shares is not visible to the host (ClapModuleRules checks every symbol).
   EXPECT_EQ(dlsym(module.handle(), "lv2_descriptor"), nullptr);
-  EXPECT_EQ(dlsym(module.handle(), "_ZN3qrv4clap10ClapPluginC1ENS_3lv26LayoutEPK24clap_plugin_descriptor_tPK11clap_host_t"),
-            nullptr);
 }
 
 TEST(ClapModule, DescribesBothPlugins) {
@@ -450,7 +424,6 @@ TEST(ClapThreads, StateAndValuesBesideProcessing) {
     EXPECT_TRUE(instance.Load(i % 2 == 0 ? loud : soft, 4096));
     std::vector<uint8_t> bytes;
     EXPECT_TRUE(instance.Save(bytes, 4096));
-    EXPECT_GE(instance.Value(3), 0.0);
   }
   audio.join();
   ASSERT_TRUE(instance.Load(loud, 4096));

@@ -39,8 +39,6 @@ class EventList {
   void AddValue(uint32_t time, clap_id id, double value);
   void AddHeader(const clap_event_header_t& header);  // a foreign event, copied as it is
   const clap_input_events_t* in() const { return &in_; }
-  std::size_t size() const { return events_.size(); }
-  void Clear() { events_.clear(); }
 
  private:
   static uint32_t Size(const clap_input_events_t* list);
@@ -91,7 +89,6 @@ class Instance {
   const T* Extension(const char* id) const {
     return static_cast<const T*>(plugin_->get_extension(plugin_, id));
   }
-  uint32_t channels() const { return channels_; }
 
   bool Activate(double rate, uint32_t maxFrames = 4096);
   void Deactivate();
