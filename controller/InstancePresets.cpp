@@ -80,8 +80,6 @@ std::optional<StreamFields> SplitState(std::span<const uint8_t> bytes) {
 
 PresetLock::PresetLock() { g_presetMutex.lock(); }
 PresetLock::~PresetLock() { g_presetMutex.unlock(); }
-void PresetLock::Lock() { g_presetMutex.lock(); }
-void PresetLock::Unlock() { g_presetMutex.unlock(); }
 
 InstancePresets::InstancePresets(InstanceValues& values) : values_(values) {}
 

@@ -59,9 +59,6 @@ class PresetLock {
   ~PresetLock();
   PresetLock(const PresetLock&) = delete;
   PresetLock& operator=(const PresetLock&) = delete;
-  // For bindings that hand the lock across an interface.
-  static void Lock();
-  static void Unlock();
 };
 
 // Anything longer is no state of ours; read no further.

@@ -42,8 +42,6 @@ class Lv2Instance final : public Lv2InstanceAccess {
   // Lv2InstanceAccess, for the UI.
   PresetManager* AttachEditor(PresetValueSink* link) override { return state_.AttachEditor(link); }
   void DetachEditor(PresetValueSink* link) override { state_.DetachEditor(link); }
-  void LockPresets() override { PresetLock::Lock(); }
-  void UnlockPresets() override { PresetLock::Unlock(); }
   uint32_t RestoreCount() const override { return state_.RestoreCount(); }
 
  private:

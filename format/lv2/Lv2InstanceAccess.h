@@ -3,8 +3,8 @@
 // PresetManager handed out and the lock are the instance's own, on the one copy of the process-wide
 // state (settings, platform services, preset library).
 //
-// Threads: every operation is called on the host's UI thread. The lock is the one the instance's state
-// save and restore take on the host's threads; the audio thread never takes it.
+// Threads: every operation is called on the host's UI thread. The UI holds the process-wide PresetLock,
+// which the instance's state save and restore take on the host's threads; the audio thread never takes it.
 #pragma once
 
 #include <cstdint>
@@ -22,9 +22,6 @@ class Lv2InstanceAccess {
   virtual PresetManager* AttachEditor(PresetValueSink* link) = 0;
   // Unlinks link if it is the linked one. Takes the lock itself.
   virtual void DetachEditor(PresetValueSink* link) = 0;
-  // The lock around every use of the preset state from the UI.
-  virtual void LockPresets() = 0;
-  virtual void UnlockPresets() = 0;
   // Counts the host's state restores that changed the preset state; the UI refreshes when it moves.
   virtual uint32_t RestoreCount() const = 0;
 

@@ -36,7 +36,7 @@ Lv2UiEditor::Lv2UiEditor(const Lv2UiHost& host)
 
 Lv2UiEditor::~Lv2UiEditor() {
   {
-    const InstanceLock lock(host_.instance);
+    const PresetLock lock;
     window_.close();
   }
   if (host_.instance != nullptr) host_.instance->DetachEditor(this);
@@ -47,7 +47,7 @@ bool Lv2UiEditor::OpenIn(unsigned long parent, double zoom) {
     manager_ = host_.instance->AttachEditor(this);
     window_.attachPresetBar(nullptr, manager_, nullptr);
   }
-  const InstanceLock lock(host_.instance);
+  const PresetLock lock;
   if (host_.instance != nullptr) restoresSeen_ = host_.instance->RestoreCount();
   if (!window_.open(tk::PlatformType::X11, parent)) return false;
   if (zoom != 1.0) window_.setZoom(zoom);
@@ -65,7 +65,7 @@ void Lv2UiEditor::PortEvent(uint32_t port, uint32_t size, uint32_t format, const
   if (format != 0 || size != sizeof(float) || buffer == nullptr) return;
   float value;
   std::memcpy(&value, buffer, sizeof value);
-  const InstanceLock lock(host_.instance);
+  const PresetLock lock;
   if (port < kControlPorts.size()) {
     // Automation, a generic UI or one of our LV2 presets: an external edit for the preset state, so
     // that the bar's modified mark and undo follow it.
@@ -79,7 +79,7 @@ void Lv2UiEditor::PortEvent(uint32_t port, uint32_t size, uint32_t format, const
 }
 
 void Lv2UiEditor::Idle() {
-  const InstanceLock lock(host_.instance);
+  const PresetLock lock;
   if (host_.instance != nullptr && host_.instance->RestoreCount() != restoresSeen_) {
     restoresSeen_ = host_.instance->RestoreCount();
     window_.valueChangedByController(qrv::kMessageRefreshAll, 0.0);

@@ -7,7 +7,7 @@
 // reach the preset state as external edits, and a host's state restore refreshes the bar.
 //
 // Threads: everything here runs on the host's UI thread (instantiation, port_event, idle, cleanup).
-// Each of those entry points holds the instance's preset lock while it works, so that the bar never
+// Each of those entry points holds the process-wide PresetLock while it works, so that the bar never
 // runs beside the host's state save or restore.
 #pragma once
 
@@ -61,22 +61,6 @@ class Lv2UiEditor final : public Quarrytone::QRVEditorHost, public PresetValueSi
   void PresetValue(int index, double value) override;
 
  private:
-  // Holds the instance's preset lock, when there is an instance.
-  class InstanceLock {
-   public:
-    explicit InstanceLock(Lv2InstanceAccess* instance) : instance_(instance) {
-      if (instance_ != nullptr) instance_->LockPresets();
-    }
-    ~InstanceLock() {
-      if (instance_ != nullptr) instance_->UnlockPresets();
-    }
-    InstanceLock(const InstanceLock&) = delete;
-    InstanceLock& operator=(const InstanceLock&) = delete;
-
-   private:
-    Lv2InstanceAccess* instance_;
-  };
-
   void Touch(int tag, bool grabbed);
   void WritePort(uint32_t port, float value);
   Lv2UiHost host_;
