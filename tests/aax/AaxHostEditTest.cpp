@@ -25,8 +25,8 @@
 #include "dsp/ParameterSet.h"
 #include "presets/PresetRecord.h"
 #include "tests/aax/AaxTestSupport.h"
-#include "tests/aax/WavFile.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WavFile.h"
 #include "tests/aax/AaxXServer.h"
 
 // Last: Xlib's macros would break the headers above.
@@ -251,7 +251,7 @@ TEST(AaxHostEdit, LoopsTheInputInRealTimeSoTheNeedleMoves) {
   test::TempDir dir;
   const std::string in = (dir.path() / "bursts.wav").string();
   // Two seconds of loud and quiet bursts, looped: the gain reduction keeps changing.
-  ASSERT_TRUE(WriteWav(in, TestSignal(2, 96000, 48000.0f), 48000));
+  ASSERT_TRUE(test::WriteWav(in, TestSignal(2, 96000, 48000.0f), 48000));
   EditProcess edit({in});
   Window host = 0;
   ASSERT_TRUE(WaitFor([&] { return (host = FindHostWindow(d)) != 0; }));
