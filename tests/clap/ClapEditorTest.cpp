@@ -16,11 +16,11 @@
 
 #include "platform/Registry.h"
 #include "tests/clap/ClapTestHost.h"
-#include "tests/support/PrivateXServer.h"
 #include "tests/support/RunProcess.h"
 #include "tests/support/TempDir.h"
 
 // Xlib's macros would break headers included after it.
+#include "tests/support/SharedXServer.h"
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
@@ -31,15 +31,6 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 
 namespace qrv::clap::test {
 namespace {
-
-const qrv::test::PrivateXServer& Server() {
-  static qrv::test::PrivateXServer server;
-  // An X server resets when its last client leaves: one connection stays open throughout.
-  static Display* const keeper = server.ok() ? XOpenDisplay(server.name().c_str()) : nullptr;
-  (void)keeper;
-  if (server.ok()) setenv("DISPLAY", server.name().c_str(), 1);
-  return server;
-}
 
 void Pause() {
   timespec t{0, 20'000'000};
@@ -68,8 +59,8 @@ struct Recorded {
 class ClapEditor : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(Server().ok()) << "the editor tests need Xvfb: " << Server().reason();
-    display_ = XOpenDisplay(Server().name().c_str());
+    QRV_ASSERT_X_SERVER();
+    display_ = XOpenDisplay(qrv::test::SharedXServer().name().c_str());
     ASSERT_NE(display_, nullptr);
   }
   void TearDown() override {
