@@ -11,8 +11,8 @@
 #include "dsp/warmGlowEffect.h"
 #include "presets/IndexTable.h"
 #include "tests/aax/AaxTestSupport.h"
-#include "tests/aax/WavFile.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WavFile.h"
 
 namespace qrv::aaxtest {
 namespace {
@@ -40,7 +40,7 @@ TEST(AaxHostCli, RendersAFileAsTheEngineWould) {
   test::TempDir dir;
   const std::string in = (dir / "in.wav").string(), out = (dir / "out.wav").string();
   const auto signal = TestSignal(2, 9000, 44100.0f);
-  ASSERT_TRUE(WriteWav(in, signal, 44100));
+  ASSERT_TRUE(test::WriteWav(in, signal, 44100));
   std::string log;
   ASSERT_EQ(RunAaxHost("render '" + in + "' '" + out + "' --set Compression=0.75 --set 2=0.8 --block 300", &log), 0) << log;
   EXPECT_NE(log.find("\"5: Compression\" = 0.75 (7.50)"), std::string::npos) << log;
@@ -120,7 +120,7 @@ TEST(AaxHostCli, AFileDeclaringAHugeLengthRendersWhatItHolds) {
 TEST(AaxHostCli, RefusesWhatItCannotDo) {
   test::TempDir dir;
   const std::string in = (dir / "in.wav").string();
-  ASSERT_TRUE(WriteWav(in, TestSignal(1, 100, 48000.0f), 48000));
+  ASSERT_TRUE(test::WriteWav(in, TestSignal(1, 100, 48000.0f), 48000));
   std::string log;
   EXPECT_EQ(RunAaxHost("render '" + in + "' '" + (dir / "o.wav").string() + "' --set Nothing=0.5", &log), 2);
   EXPECT_NE(log.find("cannot set \"Nothing\""), std::string::npos) << log;
@@ -128,7 +128,7 @@ TEST(AaxHostCli, RefusesWhatItCannotDo) {
   // Files it cannot render are the user's to fix, as in warmglow: status 2.
   EXPECT_EQ(RunAaxHost("render '" + (dir / "missing.wav").string() + "' x.wav", &log), 2);
   const std::string three = (dir / "three.wav").string();
-  ASSERT_TRUE(WriteWav(three, TestSignal(3, 100, 48000.0f), 48000));
+  ASSERT_TRUE(test::WriteWav(three, TestSignal(3, 100, 48000.0f), 48000));
   log.clear();
   EXPECT_EQ(RunAaxHost("render '" + three + "' '" + (dir / "o.wav").string() + "'", &log), 2);
   EXPECT_NE(log.find("only mono and stereo"), std::string::npos) << log;

@@ -25,11 +25,11 @@
 #include "dsp/ParameterSet.h"
 #include "presets/PresetRecord.h"
 #include "tests/aax/AaxTestSupport.h"
-#include "tests/aax/WavFile.h"
 #include "tests/support/TempDir.h"
-#include "tests/aax/AaxXServer.h"
+#include "tests/support/WavFile.h"
 
 // Last: Xlib's macros would break the headers above.
+#include "tests/support/SharedXServer.h"
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -135,23 +135,8 @@ Pixels Capture(Display* d, Window w) {
   return p;
 }
 
-// The top-level window called "QRV warmGlow", or 0.
-Window FindHostWindow(Display* d) {
-  Window root, parent;
-  Window* children = nullptr;
-  unsigned count = 0;
-  Window found = 0;
-  if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count)) return 0;
-  for (unsigned k = 0; k < count && found == 0; ++k) {
-    char* name = nullptr;
-    if (XFetchName(d, children[k], &name) && name != nullptr) {
-      if (std::string(name) == "QRV warmGlow") found = children[k];
-      XFree(name);
-    }
-  }
-  if (children) XFree(children);
-  return found;
-}
+// The host's top-level window, or 0.
+Window FindHostWindow(Display* d) { return test::FindTopLevelWindow(d, "QRV warmGlow"); }
 
 void Press(Display* d, Window w, int x, int y) {
   int rx = 0, ry = 0;
@@ -184,7 +169,7 @@ void DragUp(Display* d, Window w, int x, int y, int steps) {
 
 TEST(AaxHostEdit, ShowsTheEditorAndAnswersRealClicksAndDrags) {
   QRV_ASSERT_X_SERVER();
-  Display* d = XOpenDisplay(SharedXServer().name().c_str());
+  Display* d = XOpenDisplay(test::SharedXServer().name().c_str());
   ASSERT_NE(d, nullptr);
   int event = 0, error = 0, major = 0, minor = 0;
   ASSERT_TRUE(XTestQueryExtension(d, &event, &error, &major, &minor)) << "the X server has no XTest";
@@ -246,12 +231,12 @@ TEST(AaxHostEdit, ShowsTheEditorAndAnswersRealClicksAndDrags) {
 
 TEST(AaxHostEdit, LoopsTheInputInRealTimeSoTheNeedleMoves) {
   QRV_ASSERT_X_SERVER();
-  Display* d = XOpenDisplay(SharedXServer().name().c_str());
+  Display* d = XOpenDisplay(test::SharedXServer().name().c_str());
   ASSERT_NE(d, nullptr);
   test::TempDir dir;
   const std::string in = (dir.path() / "bursts.wav").string();
   // Two seconds of loud and quiet bursts, looped: the gain reduction keeps changing.
-  ASSERT_TRUE(WriteWav(in, TestSignal(2, 96000, 48000.0f), 48000));
+  ASSERT_TRUE(test::WriteWav(in, TestSignal(2, 96000, 48000.0f), 48000));
   EditProcess edit({in});
   Window host = 0;
   ASSERT_TRUE(WaitFor([&] { return (host = FindHostWindow(d)) != 0; }));
@@ -279,7 +264,7 @@ TEST(AaxHostEdit, LoopsTheInputInRealTimeSoTheNeedleMoves) {
 
 TEST(AaxHostEdit, EndsCleanlyWhenTheWindowIsClosedOrOnSigint) {
   QRV_ASSERT_X_SERVER();
-  Display* d = XOpenDisplay(SharedXServer().name().c_str());
+  Display* d = XOpenDisplay(test::SharedXServer().name().c_str());
   ASSERT_NE(d, nullptr);
   {
     EditProcess edit({"--zoom", "150"});
@@ -292,15 +277,7 @@ TEST(AaxHostEdit, EndsCleanlyWhenTheWindowIsClosedOrOnSigint) {
     };
     EXPECT_TRUE(WaitFor([&] { return size() == std::make_pair(600, 529); })) << size().first << "x" << size().second;
     // What a window manager sends for its close button.
-    XEvent e{};
-    e.xclient.type = ClientMessage;
-    e.xclient.window = host;
-    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
-    e.xclient.data.l[1] = CurrentTime;
-    XSendEvent(d, host, False, NoEventMask, &e);
-    XFlush(d);
+    test::SendWindowClose(d, host);
     EXPECT_EQ(edit.Terminate(0), 0);
     EXPECT_EQ(edit.Output(), "");  // without --log nothing goes to standard output
   }
@@ -374,7 +351,7 @@ struct IsolatedEdit {
 // store and the user preset folder in temporary folders of the child's environment.
 TEST(AaxHostEdit, ThePresetBarDrivesThePresetsZoomABAndSaving) {
   QRV_ASSERT_X_SERVER();
-  Display* d = XOpenDisplay(SharedXServer().name().c_str());
+  Display* d = XOpenDisplay(test::SharedXServer().name().c_str());
   ASSERT_NE(d, nullptr);
   IsolatedEdit session;
   ASSERT_TRUE(session.Start(d)) << "no host window appeared";
@@ -461,7 +438,7 @@ std::string Contents(const std::filesystem::path& p) {
 // existing name after Ctrl+A is asked about in turn, not replaced), and Tab saves nothing.
 TEST(AaxHostEdit, TheSaveDialogAsksAboutEveryFileItWouldReplaceAndTabSavesNothing) {
   QRV_ASSERT_X_SERVER();
-  Display* d = XOpenDisplay(SharedXServer().name().c_str());
+  Display* d = XOpenDisplay(test::SharedXServer().name().c_str());
   ASSERT_NE(d, nullptr);
   IsolatedEdit session;
   const std::filesystem::path folder =
@@ -530,7 +507,7 @@ std::pair<int, int> WindowSize(Display* d, Window w) {
 // values; the name closes it and the window returns to 400 x 353.
 TEST(AaxHostEdit, ThePresetBrowserLoadsAClickedPresetIntoTheHost) {
   QRV_ASSERT_X_SERVER();
-  Display* d = XOpenDisplay(SharedXServer().name().c_str());
+  Display* d = XOpenDisplay(test::SharedXServer().name().c_str());
   ASSERT_NE(d, nullptr);
   IsolatedEdit session;
   ASSERT_TRUE(session.Start(d)) << "no host window appeared";

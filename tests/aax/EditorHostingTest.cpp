@@ -16,10 +16,10 @@
 #include "presets/SettingsStore.h"
 #include "product/warmGlowEditor.h"
 #include "tests/aax/AaxTestSupport.h"
-#include "tests/aax/AaxXServer.h"
 #include "tests/aax/InProcessHost.h"
 
 // Last: Xlib's macros would break the headers above.
+#include "tests/support/SharedXServer.h"
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -186,7 +186,7 @@ TEST_F(AaxEditorHosting, MouseDownsOnHostParametersCarryTheHostModifiers) {
     EXPECT_EQ(instance_->mouseDowns().back().modifiers, c.modifiers) << std::hex << c.buttons;
   }
   // Control, Alt and Super held on the keyboard give 14 whatever the event says, the right button too.
-  Display* d = XOpenDisplay(SharedXServer().name().c_str());
+  Display* d = XOpenDisplay(test::SharedXServer().name().c_str());
   ASSERT_NE(d, nullptr);
   const KeySym chord[] = {XK_Control_L, XK_Alt_L, XK_Super_L};
   for (KeySym k : chord) XTestFakeKeyEvent(d, XKeysymToKeycode(d, k), True, CurrentTime);

@@ -8,9 +8,9 @@
 
 #include "format/aax/host/AAXHostView.h"
 #include "tests/aax/AaxTestSupport.h"
-#include "tests/aax/AaxXServer.h"
 
 // Last: Xlib's macros would break the headers above.
+#include "tests/support/SharedXServer.h"
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -22,7 +22,7 @@ namespace {
 // The test's own connection to the shared server, to look at the windows from outside.
 class XLook {
  public:
-  XLook() : d_(XOpenDisplay(SharedXServer().name().c_str())) {}
+  XLook() : d_(XOpenDisplay(test::SharedXServer().name().c_str())) {}
   ~XLook() {
     if (d_) XCloseDisplay(d_);
   }

@@ -1,29 +1,15 @@
 // The module as a host sees it: exports, start-up and shut-down, the object count, and what the
 // registration describes.
-#include <cstdio>
 #include <set>
 
 #include "dsp/warmGlowEffect.h"
 #include "tests/aax/AaxTestSupport.h"
+#include "tests/support/ExportedSymbols.h"
 
 namespace qrv::aaxtest {
 namespace {
 
 using aaxhost::FieldKind;
-
-std::set<std::string> ExportedSymbols(const std::string& binary) {
-  std::set<std::string> names;
-  const std::string command = "nm -D --defined-only '" + binary + "'";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return names;
-  char line[512];
-  while (std::fgets(line, sizeof line, pipe) != nullptr) {
-    char address[64], type[8], name[400];
-    if (std::sscanf(line, "%63s %7s %399s", address, type, name) == 3) names.insert(name);
-  }
-  pclose(pipe);
-  return names;
-}
 
 TEST(AaxModule, ExportsExactlyTheNineEntryPoints) {
   auto host = LoadBundleHost();
@@ -31,7 +17,7 @@ TEST(AaxModule, ExportsExactlyTheNineEntryPoints) {
   const std::set<std::string> expected = {"ACFStartup",      "ACFRegisterPlugin", "ACFRegisterComponent",
                                           "ACFGetClassFactory", "ACFCanUnloadNow", "ACFShutdown",
                                           "ACFGetSDKVersion", "InitDll",          "ExitDll"};
-  EXPECT_EQ(ExportedSymbols(host->module().binary().string()), expected);
+  EXPECT_EQ(test::ExportedSymbols(host->module().binary()), expected);
   EXPECT_EQ(host->module().binary().parent_path().filename(), "x86_64-linux");
   EXPECT_EQ(host->module().bundle().filename(), "QRV warmGlow.aaxplugin");
 }

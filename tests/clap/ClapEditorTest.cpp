@@ -12,15 +12,15 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "platform/Registry.h"
 #include "tests/clap/ClapTestHost.h"
-#include "tests/support/PrivateXServer.h"
+#include "tests/support/RunProcess.h"
 #include "tests/support/TempDir.h"
 
 // Xlib's macros would break headers included after it.
+#include "tests/support/SharedXServer.h"
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
@@ -31,15 +31,6 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 
 namespace qrv::clap::test {
 namespace {
-
-const qrv::test::PrivateXServer& Server() {
-  static qrv::test::PrivateXServer server;
-  // An X server resets when its last client leaves: one connection stays open throughout.
-  static Display* const keeper = server.ok() ? XOpenDisplay(server.name().c_str()) : nullptr;
-  (void)keeper;
-  if (server.ok()) setenv("DISPLAY", server.name().c_str(), 1);
-  return server;
-}
 
 void Pause() {
   timespec t{0, 20'000'000};
@@ -68,8 +59,8 @@ struct Recorded {
 class ClapEditor : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(Server().ok()) << "the editor tests need Xvfb: " << Server().reason();
-    display_ = XOpenDisplay(Server().name().c_str());
+    QRV_ASSERT_X_SERVER();
+    display_ = XOpenDisplay(qrv::test::SharedXServer().name().c_str());
     ASSERT_NE(display_, nullptr);
   }
   void TearDown() override {
@@ -204,13 +195,6 @@ TEST_F(ClapEditor, WithoutTimerSupportItSaysSoAndIdlesOnTheDescriptor) {
   XDestroyWindow(display_, parent);
 }
 
-std::string FileText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // "Manual: Open" in the module as `cmake --install` puts it in place (a system prefix: no settings are
 // written), with the real opener and message box: xdg-open and xmessage are scripts of the test's that
 // log what they are given.
@@ -260,7 +244,7 @@ class ClapInstalledManual : public ClapEditor {
 
 TEST_F(ClapInstalledManual, OpensTheManualItsInstallationRecordedOrTheStoredOneAndSaysWhichItTried) {
   const std::filesystem::path module = prefix_ / "lib/clap/QRV warmGlow.clap";
-  ASSERT_EQ(FileText(module.string() + ".manual"), Manual() + "\n");
+  ASSERT_EQ(qrv::test::FileBytes(module.string() + ".manual"), Manual() + "\n");
   Module installed(module.string());
   ASSERT_TRUE(installed.ok()) << installed.error();
   Host host;
@@ -283,13 +267,13 @@ TEST_F(ClapInstalledManual, OpensTheManualItsInstallationRecordedOrTheStoredOneA
   Click(p, host, parent, 385, 13);
   Click(p, host, parent, 185, 78 + 65);
   // No path in the settings: the manual of the prefix the module was installed with.
-  EXPECT_EQ(FileText(Log("opened")), Manual() + "\n");
-  EXPECT_EQ(FileText(Log("messages")), "");
+  EXPECT_EQ(qrv::test::FileBytes(Log("opened")), Manual() + "\n");
+  EXPECT_EQ(qrv::test::FileBytes(Log("messages")), "");
 
   // No program to open it with (xdg-open's status 3): the message names the path tried.
   std::ofstream(Log("status")) << "3\n";
   Click(p, host, parent, 185, 78 + 65);
-  EXPECT_EQ(FileText(Log("messages")),
+  EXPECT_EQ(qrv::test::FileBytes(Log("messages")),
             "Could not open manual file|Make sure a web browser is installed\n" + Manual() + "\n");
 
   // A path the settings hold comes first.
@@ -298,7 +282,7 @@ TEST_F(ClapInstalledManual, OpensTheManualItsInstallationRecordedOrTheStoredOneA
                   .Write("SOFTWARE\\Quarry-tone\\QRVWG1", "ManualPath",
                          qrv::platform::RegistryValue::String("/srv/manuals/warmglow.html")));
   Click(p, host, parent, 185, 78 + 65);
-  EXPECT_EQ(FileText(Log("opened")), Manual() + "\n" + Manual() + "\n/srv/manuals/warmglow.html\n");
+  EXPECT_EQ(qrv::test::FileBytes(Log("opened")), Manual() + "\n" + Manual() + "\n/srv/manuals/warmglow.html\n");
 
   gui->destroy(p);
   XDestroyWindow(display_, parent);

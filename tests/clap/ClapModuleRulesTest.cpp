@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/ExportedSymbols.h"
+
 namespace qrv::clap::test {
 namespace {
 
@@ -25,12 +27,7 @@ std::vector<std::string> Lines(const std::string& command) {
 }
 
 TEST(ClapModuleRules, ExportsExactlyClapEntry) {
-  std::set<std::string> exported;
-  for (const std::string& line : Lines(std::string("nm -D --defined-only '") + QRV_CLAP_MODULE + "' 2>/dev/null")) {
-    const std::size_t name = line.rfind(' ');
-    if (name != std::string::npos) exported.insert(line.substr(name + 1));
-  }
-  EXPECT_EQ(exported, std::set<std::string>{"clap_entry"});
+  EXPECT_EQ(qrv::test::ExportedSymbols(QRV_CLAP_MODULE), std::set<std::string>{"clap_entry"});
 }
 
 TEST(ClapModuleRules, NeedsNoSharedCxxRuntime) {

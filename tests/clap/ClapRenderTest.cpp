@@ -3,7 +3,6 @@
 // algorithm. The settings reach the plug-in through params.flush before activation and must apply from
 // the first sample, as `warmglow render --set` applies them.
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <cmath>
 #include <cstdio>
@@ -14,6 +13,7 @@
 #include "tests/dsp/ReferenceModel.h"
 #include "tests/support/RunProcess.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WavFile.h"
 
 
 namespace qrv::clap::test {
@@ -21,36 +21,6 @@ namespace {
 
 constexpr int kRate = 44100;
 constexpr uint32_t kFrames = 20000;
-
-bool WriteFloatWav(const std::string& path, const std::vector<std::vector<float>>& planar) {
-  SF_INFO info{};
-  info.samplerate = kRate;
-  info.channels = static_cast<int>(planar.size());
-  info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-  if (f == nullptr) return false;
-  std::vector<float> interleaved(planar.size() * planar[0].size());
-  for (std::size_t i = 0; i < planar[0].size(); ++i)
-    for (std::size_t ch = 0; ch < planar.size(); ++ch) interleaved[i * planar.size() + ch] = planar[ch][i];
-  const auto frames = static_cast<sf_count_t>(planar[0].size());
-  const bool ok = sf_writef_float(f, interleaved.data(), frames) == frames;
-  sf_close(f);
-  return ok;
-}
-
-std::vector<std::vector<float>> ReadWav(const std::string& path) {
-  SF_INFO info{};
-  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-  if (f == nullptr) return {};
-  std::vector<float> interleaved(static_cast<std::size_t>(info.frames * info.channels));
-  sf_readf_float(f, interleaved.data(), info.frames);
-  sf_close(f);
-  const auto channels = static_cast<std::size_t>(info.channels);
-  std::vector<std::vector<float>> planar(channels, std::vector<float>(static_cast<std::size_t>(info.frames)));
-  for (std::size_t i = 0; i < planar[0].size(); ++i)
-    for (std::size_t ch = 0; ch < channels; ++ch) planar[ch][i] = interleaved[i * channels + ch];
-  return planar;
-}
 
 std::string Number(double v) {
   char text[40];
@@ -83,7 +53,7 @@ TEST(ClapRender, MatchesWarmglowRenderAtEveryBlockSize) {
         input[ch][i] = env * static_cast<float>(std::sin(i * (0.03 + 0.011 * ch)));
     }
     const std::string in = (dir / "in.wav").string(), out = (dir / "out.wav").string();
-    ASSERT_TRUE(WriteFloatWav(in, input));
+    ASSERT_TRUE(qrv::test::WriteWav(in, input, kRate));
     std::vector<std::string> args = {"render", in, out};
     for (const Setting& s : kSettings) {
       args.push_back("--set");
@@ -91,7 +61,7 @@ TEST(ClapRender, MatchesWarmglowRenderAtEveryBlockSize) {
     }
     const qrv::test::ProcessResult run = qrv::test::RunProcess(QRV_WARMGLOW, args, dir / "render");
     ASSERT_EQ(run.status, 0) << run.err;
-    const std::vector<std::vector<float>> expected = ReadWav(out);
+    const std::vector<std::vector<float>> expected = qrv::test::ReadWav(out);
     ASSERT_EQ(expected.size(), channels);
     ASSERT_EQ(expected[0].size(), kFrames);
 

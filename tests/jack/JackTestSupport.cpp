@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sndfile.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -208,37 +207,6 @@ Channels TestClient::PlayAndRecord(const Channels& signal, std::size_t tail, std
     return {};
   }
   return recorded_;
-}
-
-Channels ReadAudio(const std::filesystem::path& path, unsigned* rate) {
-  SF_INFO info{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-  if (file == nullptr) return {};
-  std::vector<float> interleaved(static_cast<std::size_t>(info.frames * info.channels));
-  const sf_count_t got = sf_readf_float(file, interleaved.data(), info.frames);
-  sf_close(file);
-  const auto channels = static_cast<std::size_t>(info.channels);
-  Channels audio(channels, std::vector<float>(static_cast<std::size_t>(std::max<sf_count_t>(got, 0))));
-  for (std::size_t i = 0; i < audio[0].size(); ++i) {
-    for (std::size_t ch = 0; ch < channels; ++ch) audio[ch][i] = interleaved[i * channels + ch];
-  }
-  if (rate != nullptr) *rate = static_cast<unsigned>(info.samplerate);
-  return audio;
-}
-
-void WriteAudio(const std::filesystem::path& path, const Channels& audio, unsigned rate) {
-  SF_INFO info{};
-  info.samplerate = static_cast<int>(rate);
-  info.channels = static_cast<int>(audio.size());
-  info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-  if (file == nullptr) return;
-  std::vector<float> interleaved(audio[0].size() * audio.size());
-  for (std::size_t i = 0; i < audio[0].size(); ++i) {
-    for (std::size_t ch = 0; ch < audio.size(); ++ch) interleaved[i * audio.size() + ch] = audio[ch][i];
-  }
-  sf_writef_float(file, interleaved.data(), static_cast<sf_count_t>(audio[0].size()));
-  sf_close(file);
 }
 
 Alignment Align(const Channels& recorded, const Channels& expected, std::size_t maxLag) {

@@ -1,5 +1,5 @@
 // A private dummy JACK server per test and a JACK client of the tests' own that plays into and records
-// from other clients' ports; audio files through libsndfile.
+// from other clients' ports.
 #pragma once
 
 #include <jack/jack.h>
@@ -90,9 +90,6 @@ class TestClient {
 
 // Waits until pred() holds or timeout passes; the last answer.
 bool WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds timeout = std::chrono::seconds(20));
-
-Channels ReadAudio(const std::filesystem::path& path, unsigned* rate = nullptr);
-void WriteAudio(const std::filesystem::path& path, const Channels& audio, unsigned rate);
 
 // The lag (0..maxLag) at which recorded best matches expected, and the largest difference there.
 struct Alignment {

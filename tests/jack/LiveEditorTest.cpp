@@ -5,40 +5,15 @@
 #include <time.h>
 
 #include "tests/jack/LiveFixture.h"
-#include "tests/support/PrivateXServer.h"
 
 // Xlib's macros would break headers included after it.
+#include "tests/support/SharedXServer.h"
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
 namespace qrv::jack::test {
 namespace {
-
-const qrv::test::PrivateXServer& XServer() {
-  static qrv::test::PrivateXServer server;
-  // An X server resets when its last client leaves: one connection stays open throughout.
-  static Display* const keeper = server.ok() ? XOpenDisplay(server.name().c_str()) : nullptr;
-  (void)keeper;
-  return server;
-}
-
-// The top-level window whose name is title, or 0.
-Window FindWindow(Display* display, const std::string& title) {
-  Window root = 0, parent = 0, *children = nullptr;
-  unsigned count = 0;
-  Window found = 0;
-  if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) return 0;
-  for (unsigned i = 0; i < count && found == 0; ++i) {
-    char* name = nullptr;
-    if (XFetchName(display, children[i], &name) && name != nullptr) {
-      if (title == name) found = children[i];
-      XFree(name);
-    }
-  }
-  if (children != nullptr) XFree(children);
-  return found;
-}
 
 void Pause(long ms) {
   timespec t{0, ms * 1'000'000};
@@ -48,9 +23,9 @@ void Pause(long ms) {
 class LiveEditor : public LiveFixture {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(XServer().ok()) << "the editor test needs Xvfb: " << XServer().reason();
-    setenv("DISPLAY", XServer().name().c_str(), 1);
-    display_ = XOpenDisplay(XServer().name().c_str());
+    const qrv::test::PrivateXServer& server = qrv::test::SharedXServer();
+    ASSERT_TRUE(server.ok()) << "the editor test needs Xvfb: " << server.reason();
+    display_ = XOpenDisplay(server.name().c_str());
     ASSERT_NE(display_, nullptr);
     LiveFixture::SetUp();
   }
@@ -70,7 +45,8 @@ TEST_F(LiveEditor, ADragOnTheOutputKnobReachesTheAudioAndClosingTheWindowSavesTh
   auto live = Start(args);
   ASSERT_TRUE(WaitConnected(client)) << qrv::test::FileBytes(scratch_ / "1" / "stderr.txt");
   Window window = 0;
-  ASSERT_TRUE(WaitFor([&] { return (window = FindWindow(display_, "QRV warmGlow - glow")) != 0; }));
+  ASSERT_TRUE(
+      WaitFor([&] { return (window = qrv::test::FindTopLevelWindow(display_, "QRV warmGlow - glow")) != 0; }));
   XWindowAttributes attributes{};
   ASSERT_TRUE(WaitFor([&] {
     return XGetWindowAttributes(display_, window, &attributes) && attributes.map_state == IsViewable;
@@ -112,16 +88,8 @@ TEST_F(LiveEditor, ADragOnTheOutputKnobReachesTheAudioAndClosingTheWindowSavesTh
   std::cout << "output peak before the drag " << Peak(before) << ", after " << Peak(after) << "\n";
   EXPECT_GT(gain, 1.2);
 
-  // The window manager's close button: WM_DELETE_WINDOW.
-  XEvent close{};
-  close.xclient.type = ClientMessage;
-  close.xclient.window = window;
-  close.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
-  close.xclient.format = 32;
-  close.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
-  close.xclient.data.l[1] = CurrentTime;
-  XSendEvent(display_, window, False, NoEventMask, &close);
-  XFlush(display_);
+  // The window manager's close button.
+  qrv::test::SendWindowClose(display_, window);
   const auto r = live->Wait(std::chrono::seconds(30));
   EXPECT_EQ(r.status, 0) << r.err;
   const auto slots = ReadSlots(state);

@@ -17,6 +17,7 @@
 #include "tests/jack/JackTestSupport.h"
 #include "tests/support/RunProcess.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WavFile.h"
 
 namespace qrv::jack::test {
 
@@ -87,7 +88,7 @@ class LiveFixture : public ::testing::Test {
       const auto r = Warmglow({"generate", path.string(), "--seconds", "1", "--rate", "48000", "--float"});
       EXPECT_EQ(r.status, 0) << r.err;
     }
-    Channels audio = ReadAudio(path);
+    Channels audio = qrv::test::ReadWav(path);
     if (channels == 1 && !audio.empty()) audio.resize(1);
     return audio;
   }
@@ -95,12 +96,12 @@ class LiveFixture : public ::testing::Test {
   Channels Render(const Channels& audio, const std::vector<std::string>& settings) {
     const auto in = dir_ / ("render-in-" + std::to_string(++renders_) + ".wav");
     const auto out = dir_ / ("render-out-" + std::to_string(renders_) + ".wav");
-    WriteAudio(in, audio, JackServer::kRate);
+    qrv::test::WriteWav(in, audio, JackServer::kRate);
     std::vector<std::string> args = {"render", in.string(), out.string()};
     args.insert(args.end(), settings.begin(), settings.end());
     const auto r = Warmglow(args);
     EXPECT_EQ(r.status, 0) << r.err;
-    return ReadAudio(out);
+    return qrv::test::ReadWav(out);
   }
   // Waits until the live client has connected itself to the test client.
   static bool WaitConnected(const TestClient& client) {
