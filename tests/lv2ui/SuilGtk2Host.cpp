@@ -2,7 +2,7 @@
 // wrapped by suil for a GtkUI container (an X11 UI goes through suil's X11-in-GTK2 wrapper) and put into a
 // window the user cannot resize, whose size GTK then takes from the widget's size request. The plug-in is
 // instantiated (not run) so that the UI gets the instance through instance-access; port writes come back
-// to the UI as port events, as a host echoes a control's change.
+// to the UI as port events from the main loop, as a host echoes a control's change.
 //
 // Prints "window 0x<id>" (the top-level X window) once the window is shown, then "size WxH" whenever its
 // size changes. Runs until the window is closed or the process is terminated.
@@ -22,6 +22,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -34,6 +35,7 @@ struct Host {
   std::map<std::string, LV2_URID> ids;
   std::vector<std::string> uris;
   int width = 0, height = 0;
+  std::vector<std::pair<uint32_t, float>> echoes;  // port writes not yet sent back to the UI
 };
 
 Host gHost;
@@ -48,9 +50,21 @@ const char* Unmap(LV2_URID_Unmap_Handle, LV2_URID id) {
   return id >= 1 && id <= gHost.uris.size() ? gHost.uris[id - 1].c_str() : nullptr;
 }
 
+gboolean Echo(gpointer) {
+  std::vector<std::pair<uint32_t, float>> echoes;
+  echoes.swap(gHost.echoes);
+  for (auto [port, value] : echoes)
+    if (gHost.ui != nullptr) suil_instance_port_event(gHost.ui, port, sizeof value, 0, &value);
+  return G_SOURCE_REMOVE;
+}
+
+// The echo comes later from the main loop, as a host's control change does, never from inside the UI's call.
 void Write(SuilController, uint32_t port, uint32_t size, uint32_t protocol, const void* buffer) {
-  if (protocol == 0 && size == sizeof(float) && gHost.ui != nullptr)
-    suil_instance_port_event(gHost.ui, port, size, protocol, buffer);
+  if (protocol != 0 || size != sizeof(float)) return;
+  float value;
+  std::memcpy(&value, buffer, sizeof value);
+  if (gHost.echoes.empty()) g_idle_add(Echo, nullptr);
+  gHost.echoes.emplace_back(port, value);
 }
 
 uint32_t PortIndex(SuilController, const char* symbol) {
@@ -79,9 +93,13 @@ gboolean Terminate(gpointer) {
 }
 
 gboolean Shown(gpointer window) {
-  std::printf("window 0x%lx\n", static_cast<unsigned long>(GDK_WINDOW_XID(gtk_widget_get_window(GTK_WIDGET(window)))));
+  GdkWindow* w = gtk_widget_get_window(GTK_WIDGET(window));
+  std::printf("window 0x%lx\n", static_cast<unsigned long>(GDK_WINDOW_XID(w)));
+  gHost.width = gdk_window_get_width(w);
+  gHost.height = gdk_window_get_height(w);
+  std::printf("size %dx%d\n", gHost.width, gHost.height);
   std::fflush(stdout);
-  return FALSE;
+  return G_SOURCE_REMOVE;
 }
 
 }  // namespace
