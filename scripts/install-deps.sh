@@ -18,6 +18,8 @@ packages=(
   sox
   # an LV2 host that embeds the X11 UI, its JACK server, window listing and screenshots
   jalv jackd2 x11-utils imagemagick
+  # the tests' GTK 2 host, which embeds the X11 UI through suil as Ardour does
+  libsuil-dev libgtk2.0-dev
   # the manual (Markdown to HTML), the man pages (made from --help by a Python script) and their test
   cmark-gfm python3 man-db
   # `warmglow live`: the JACK client library and headers

@@ -175,13 +175,21 @@ struct X11PlatformFrame::Impl {
   bool focusOnClick = false;
   Color background{0, 0, 0, 255};
 
-  // The window's size is the editor's at its zoom, never the user's choice: minimum, maximum and base
-  // are that size. Hosts that fit their window to the editor read these hints (suil does).
+  // The window's size is the editor's at its zoom, never the user's choice: maximum and base are that
+  // size, and so is the minimum of a top-level window. Hosts that fit their window to the editor read
+  // these hints (suil does). A window inside a host's window has no minimum: suil's GTK 2 wrapper fixes
+  // its widget's size request at the minimum it reads when the widget is first shown, which would hold
+  // the host's window (Ardour's, say) at the first size for good.
   void setSizeHints() {
     XSizeHints hints{};
-    hints.flags = PMinSize | PMaxSize | PBaseSize;
-    hints.min_width = hints.max_width = hints.base_width = width;
-    hints.min_height = hints.max_height = hints.base_height = height;
+    hints.flags = PMaxSize | PBaseSize;
+    hints.max_width = hints.base_width = width;
+    hints.max_height = hints.base_height = height;
+    if (!parent) {
+      hints.flags |= PMinSize;
+      hints.min_width = width;
+      hints.min_height = height;
+    }
     XSetWMNormalHints(gDisplay, window, &hints);
   }
 

@@ -290,7 +290,9 @@ TEST_F(Lv2UiPresets, TheBrowserAsksTheHostForItsSize) {
 
 // A host fits its window to the editor from the size requests and from the window's size hints (suil
 // reads them): both follow every size the editor takes, shrinking as well as growing, so that the host
-// has no reason to keep a larger window than the editor.
+// has no reason to keep a larger window than the editor. The embedded window gives no minimum: suil's
+// GTK 2 wrapper would hold the host's window at the first one it reads (lv2ui_suil_gtk2 shows the
+// window following).
 TEST_F(Lv2UiPresets, ZoomAndBrowserRoundTripsGiveTheHostTheFirstSizeBack) {
   OpenWithInstance();
   ASSERT_TRUE(ui->ok());
@@ -298,10 +300,9 @@ TEST_F(Lv2UiPresets, ZoomAndBrowserRoundTripsGiveTheHostTheFirstSizeBack) {
     if (ui->sizes.empty() || ui->sizes.back() != size)
       return testing::AssertionFailure() << "the last size request is not " << size.first << "x" << size.second;
     const XSizeHints h = SizeHints();
-    const long wanted = PMinSize | PMaxSize | PBaseSize;
-    if ((h.flags & wanted) != wanted) return testing::AssertionFailure() << "size hints flags " << h.flags;
-    for (auto [w, hh, what] : {std::tuple{h.min_width, h.min_height, "minimum"},
-                               std::tuple{h.max_width, h.max_height, "maximum"},
+    const long wanted = PMaxSize | PBaseSize;
+    if ((h.flags & (wanted | PMinSize)) != wanted) return testing::AssertionFailure() << "size hints flags " << h.flags;
+    for (auto [w, hh, what] : {std::tuple{h.max_width, h.max_height, "maximum"},
                                std::tuple{h.base_width, h.base_height, "base"}}) {
       if (std::make_pair(w, hh) != size)
         return testing::AssertionFailure() << what << " size hint " << w << "x" << hh << ", not " << size.first << "x"
