@@ -1,10 +1,10 @@
 #include "tests/support/IsolatedRun.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <poll.h>
 #include <pwd.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,27 +26,32 @@ IsolatedProcess::IsolatedProcess(const std::string& program, const std::vector<s
   std::filesystem::create_directories(how.scratch);
   outPath_ = how.scratch / "stdout.txt";
   errPath_ = how.scratch / "stderr.txt";
-  // Everything the child needs is built before the fork.
-  std::vector<char*> argv{const_cast<char*>(program.c_str())};
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  // Spawned, never forked: the test process may have threads (a JACK client's). The change of user is
+  // setpriv's (util-linux), which keeps the environment it is given.
+  std::vector<std::string> words;
+  if (how.uid != 0) {
+    const std::string id = std::to_string(how.uid);
+    words = {"/usr/bin/setpriv", "--reuid=" + id, "--regid=" + id, "--clear-groups", "--"};
+  }
+  words.push_back(program);
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
   argv.push_back(nullptr);
   std::vector<char*> envp;
   for (const std::string& e : how.env) envp.push_back(const_cast<char*>(e.c_str()));
   envp.push_back(nullptr);
-  const std::string outPath = outPath_.string(), errPath = errPath_.string(), cwd = how.cwd.string();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(126);
-    if (::chdir(cwd.c_str()) != 0) ::_exit(126);
-    if (how.uid != 0 && (::setgroups(0, nullptr) != 0 || ::setgid(how.uid) != 0 || ::setuid(how.uid) != 0))
-      ::_exit(126);
-    ::execve(program.c_str(), argv.data(), envp.data());
-    ::_exit(127);
-  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addchdir_np(&actions, how.cwd.c_str());
+  pid_t pid = -1;
+  const int rc = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return;
   pid_ = pid;
-  if (pid_ > 0) pidfd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
+  pidfd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
 }
 
 IsolatedProcess::~IsolatedProcess() {

@@ -1,6 +1,7 @@
 // Runs a program the way a service, a cron job or `env -i` would: with only the environment given, in a
 // working folder of the test's choosing and, when asked, as a user the password database does not know
-// (so that the program has no home at all). Needs root for the user change, as the tests run.
+// (so that the program has no home at all). Needs root for the user change, as the tests run; the
+// change is made by setpriv (util-linux).
 #pragma once
 
 #include <chrono>
