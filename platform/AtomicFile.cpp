@@ -121,22 +121,18 @@ namespace {
 
 // Creates the temporary file and takes its lock. A cleaner removes a file only while it holds the lock
 // itself, so a file found still linked once the lock is ours can no longer be taken away; one removed
-// between its creation and the lock is given up and another made.
+// between its creation and the lock is given up and another made. Where the file system has no locks,
+// the file is written unlocked: no cleaner can take a lock there either, so none removes it.
 int CreateLockedTempFile(std::string& tmp, const std::string& pattern, int suffixLength) {
   constexpr int kTries = 8;
   for (int i = 0; i < kTries; ++i) {
     tmp = pattern;
     const int fd = ::mkostemps(tmp.data(), suffixLength, O_CLOEXEC);
     if (fd < 0) return -1;
-    while (::flock(fd, LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        const int error = errno;
-        ::unlink(tmp.c_str());
-        ::close(fd);
-        errno = error;
-        return -1;
-      }
+    int rc = 0;
+    while ((rc = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
     }
+    if (rc != 0) return fd;
     struct stat st {};
     if (::fstat(fd, &st) == 0 && st.st_nlink > 0) return fd;
     ::close(fd);
