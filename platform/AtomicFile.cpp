@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cerrno>
 #include <string>
+#include <system_error>
 
 namespace qrv::platform {
 namespace {
@@ -113,7 +114,53 @@ bool TempFileName::Matches(std::string_view name) const {
 }
 
 bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
-  return WriteFileAtomically(path, bytes, TempFileName{path.filename().string() + ".", ""});
+  return WriteFileAtomically(path, bytes, TempFileName{"." + path.filename().string() + ".", ".tmp"});
+}
+
+namespace {
+
+// Creates the temporary file and takes its lock. A cleaner removes a file only while it holds the lock
+// itself, so a file found still linked once the lock is ours can no longer be taken away; one removed
+// between its creation and the lock is given up and another made. Where the file system has no locks,
+// the file is written unlocked: no cleaner can take a lock there either, so none removes it.
+int CreateLockedTempFile(std::string& tmp, const std::string& pattern, int suffixLength) {
+  constexpr int kTries = 8;
+  for (int i = 0; i < kTries; ++i) {
+    tmp = pattern;
+    const int fd = ::mkostemps(tmp.data(), suffixLength, O_CLOEXEC);
+    if (fd < 0) return -1;
+    int rc = 0;
+    while ((rc = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    if (rc != 0) return fd;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_nlink > 0) return fd;
+    ::close(fd);
+  }
+  errno = EAGAIN;
+  return -1;
+}
+
+}  // namespace
+
+int RemoveStaleTempFiles(const std::filesystem::path& folder, const TempFileName& temp) {
+  int removed = 0;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.empty() ? "." : folder, ec)) {
+    const std::filesystem::path file = entry.path();
+    if (!temp.Matches(file.filename().string())) continue;
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;  // a symbolic link, or not ours to open
+    struct stat st {};
+    struct stat now {};
+    // Only while the lock is held here: a writer that comes after finds its file unlinked and makes another.
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        ::lstat(file.c_str(), &now) == 0 && now.st_ino == st.st_ino && now.st_dev == st.st_dev &&
+        ::unlink(file.c_str()) == 0)
+      ++removed;
+    ::close(fd);
+  }
+  return removed;
 }
 
 bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes,
@@ -121,8 +168,10 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint
   int ignored = 0;
   int& why = error != nullptr ? *error : ignored;
   why = 0;
-  std::string tmp = (path.parent_path() / (temp.prefix + "XXXXXX" + temp.suffix)).string();
-  const int fd = ::mkostemps(tmp.data(), static_cast<int>(temp.suffix.size()), O_CLOEXEC);
+  RemoveStaleTempFiles(path.parent_path(), temp);
+  std::string tmp;
+  const int fd = CreateLockedTempFile(tmp, (path.parent_path() / (temp.prefix + "XXXXXX" + temp.suffix)).string(),
+                                      static_cast<int>(temp.suffix.size()));
   if (fd < 0) {
     why = errno;
     return false;
@@ -135,12 +184,12 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint
   bool ok = step(WriteAll(fd, bytes.data(), bytes.size()));
   ok = ok && step(::fchmod(fd, 0644) == 0);
   ok = ok && step(::fsync(fd) == 0);
-  ok = step(::close(fd) == 0) && ok;
+  // Renamed while still locked, so that no cleaner takes it for a dead writer's.
   ok = ok && step(::rename(tmp.c_str(), path.c_str()) == 0);
-  if (!ok) {
-    ::unlink(tmp.c_str());
-    return false;
-  }
+  if (!ok) ::unlink(tmp.c_str());
+  // fsync has reported any write error already.
+  ::close(fd);
+  if (!ok) return false;
   SyncFolder(path.parent_path());
   return true;
 }

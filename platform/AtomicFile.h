@@ -40,11 +40,18 @@ struct TempFileName {
 // Writes to a temporary file in the same folder, fsyncs it, renames it over path and fsyncs the
 // folder: readers see the old content or the new, never a partial file. False when nothing was
 // replaced (the temporary file is removed again). The temporary file is named by temp, by default
-// the target's name, a dot and six characters.
+// ".", the target's name, a dot, six characters and ".tmp". The writer holds an exclusive flock on its
+// temporary file until it is renamed, and first removes the stale temporary files of temp's pattern in
+// the folder (RemoveStaleTempFiles), so that a writer killed half-way leaves nothing behind for long.
 bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes);
 // error, when given, receives the errno of the step that failed (0 on success).
 bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes,
                          const TempFileName& temp, int* error = nullptr);
+
+// Removes the files in folder whose names temp's pattern produces and that no writer holds: a writer
+// keeps its temporary file flocked until it renames it, and the lock dies with its process. Anything
+// else (other names, folders, symbolic links, a file a live writer holds) stays. The number removed.
+int RemoveStaleTempFiles(const std::filesystem::path& folder, const TempFileName& temp);
 
 // The longest file name in bytes that folder's file system takes (pathconf), 255 when it cannot tell.
 std::size_t MaxFileNameBytes(const std::filesystem::path& folder);

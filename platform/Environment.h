@@ -6,12 +6,22 @@
 
 namespace qrv::platform {
 
-// The user's profile folder: "USERPROFILE" when set and not empty, else HOME; "" when neither is set.
+// The user's home: HOME when set and not empty, else the home folder the password database gives the
+// real user. "" when neither gives an absolute path: a relative home would put the user's files into
+// whatever folder a program happens to be started from.
+std::string HomeFolder();
+
+// The user's profile folder: "USERPROFILE" when set and not empty, else HomeFolder(). "" when that is
+// not an absolute path, or there is none.
 std::string UserProfileFolder();
 
 // Folder of the settings file: QRV_CONFIG_DIR when set (tests), else $XDG_CONFIG_HOME/Quarry-tone, else
-// ~/.config/Quarry-tone. Not created here.
+// HomeFolder()/.config/Quarry-tone. Not created here. Empty when there is no absolute folder to use:
+// callers then store nothing.
 std::filesystem::path ConfigFolder();
+
+// Why ConfigFolder() is empty, in words for the user ("" when it is not).
+std::string ConfigFolderProblem();
 
 // The absolute path of the binary this code is linked into: the plug-in module a host loaded, or the
 // program. Found through dladdr, so each module finds itself, not its host. "" when it cannot be told.

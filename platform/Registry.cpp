@@ -258,7 +258,10 @@ bool MemoryRegistry::Remove(std::string_view key, std::string_view name) {
   return k != doc_.end() && k->second.erase(std::string(name)) > 0;
 }
 
-std::filesystem::path DefaultRegistryFile() { return ConfigFolder() / "settings.reg"; }
+std::filesystem::path DefaultRegistryFile() {
+  const std::filesystem::path folder = ConfigFolder();
+  return folder.empty() ? folder : folder / "settings.reg";
+}
 
 // Hidden and named apart from anything a user would call a copy of the file, since the clean-up after a
 // dead writer removes every file of this pattern.
@@ -271,8 +274,10 @@ FileRegistry::FileRegistry(std::filesystem::path file) : file_(std::move(file)) 
 std::filesystem::path FileRegistry::File() const { return file_.empty() ? DefaultRegistryFile() : file_; }
 
 std::optional<RegistryValue> FileRegistry::Read(std::string_view key, std::string_view name) {
+  const std::filesystem::path file = File();
+  if (file.empty()) return std::nullopt;
   // Writers replace the file by rename, so a plain read sees one complete version without locking.
-  const auto bytes = ReadWholeFile(File(), 16u << 20);
+  const auto bytes = ReadWholeFile(file, 16u << 20);
   if (!bytes) return std::nullopt;
   auto doc = ParseRegFile(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
   if (!doc) return std::nullopt;
@@ -335,6 +340,12 @@ template <typename Change>
 bool FileRegistry::Modify(Change&& change) {
   lastFailure_.clear();
   const std::filesystem::path file = File();
+  // No folder of the user's to keep settings in: nothing is stored, rather than a file in whatever folder
+  // the program runs in.
+  if (file.empty()) {
+    lastFailure_ = "no settings folder: " + ConfigFolderProblem();
+    return false;
+  }
   std::error_code ec;
   std::filesystem::create_directories(file.parent_path(), ec);
   if (ec) return Fail(file.parent_path(), Reason(ec.value()));
@@ -342,12 +353,8 @@ bool FileRegistry::Modify(Change&& change) {
   FileLock lock(std::filesystem::path(file.string() + ".lock"));
   if (!lock.locked()) return Fail(file, Reason(errno));
 
-  // Under the lock no other writer is active: a temporary file left now belongs to one that died.
+  // WriteFileAtomically removes the temporary files of writers that died.
   const TempFileName temp = RegistryTempFileName(file);
-  for (const auto& entry : std::filesystem::directory_iterator(file.parent_path(), ec)) {
-    if (temp.Matches(entry.path().filename().string()) && entry.is_regular_file(ec) && !entry.is_symlink(ec))
-      std::filesystem::remove(entry.path(), ec);
-  }
 
   RegistryDocument doc;
   bool exists = std::filesystem::exists(file, ec);

@@ -96,7 +96,8 @@ class FileRegistry final : public Registry {
 // no name could be had.
 std::filesystem::path KeepCorruptFileAside(const std::filesystem::path& file);
 
-// "settings.reg" in ConfigFolder() (platform/Environment.h).
+// "settings.reg" in ConfigFolder() (platform/Environment.h); empty when there is no such folder, and a
+// FileRegistry of the default file then reads nothing and stores nothing.
 std::filesystem::path DefaultRegistryFile();
 
 // The names of a FileRegistry's temporary files beside `file`. The clean-up after a writer that died

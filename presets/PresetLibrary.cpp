@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <system_error>
 
 #include "platform/Environment.h"
@@ -93,6 +94,18 @@ std::string UserPresetFolderPath() {
     path += part;
   }
   return path.size() <= kUserFolderMax ? path : std::string();
+}
+
+std::string UserPresetFolderProblem() {
+  if (!UserPresetFolderPath().empty()) return {};
+  if (platform::UserProfileFolder().empty()) {
+    const char* profile = std::getenv("USERPROFILE");
+    if (profile != nullptr && *profile != '\0') return "USERPROFILE is not an absolute path";
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home != '\0') return "HOME is not an absolute path";
+    return "HOME is not set and the user has no home folder";
+  }
+  return "its path would be longer than " + std::to_string(kUserFolderMax) + " bytes";
 }
 
 std::vector<UserPresetEntry> ScanUserPresets() { return PresetLibrary(UserPresetFolderPath()).ListUserPresets(); }

@@ -64,9 +64,14 @@ struct UserPresetEntry {
   std::filesystem::path path;
 };
 
-// USERPROFILE (else HOME) + "/Documents/quarry-tone.com/User Presets/QRV warmGlow"; "" when the
-// environment gives no profile folder or the path would exceed 1023 characters.
+// USERPROFILE (else the home, platform::HomeFolder) + "/Documents/quarry-tone.com/User Presets/QRV warmGlow";
+// "" when there is no absolute profile folder or the path would exceed 1023 bytes. "" means no user folder:
+// nothing is listed from it and nothing saved into it, never a folder relative to the working folder.
 std::string UserPresetFolderPath();
+// Why UserPresetFolderPath() is "", in words for the user ("" when it is not).
+std::string UserPresetFolderProblem();
+// The line the editor and the command line show when there is no user preset folder.
+inline constexpr std::string_view kNoUserFolder = "There is no user preset folder";
 
 // Case-insensitive (ASCII) name order; a prefix goes first.
 bool PresetNameLess(std::string_view a, std::string_view b);

@@ -408,6 +408,8 @@ PresetSaveResult SaveErrorFor(int error) {
 
 PresetSaveResult PresetManager::SavePresetFile(const std::filesystem::path& chosenPath) {
   const std::filesystem::path path = ApplyPresetExtension(chosenPath.string());
+  // A relative path would land in whatever folder the host was started from.
+  if (!path.is_absolute()) return {PresetSaveError::NoUserFolder, 0};
   if (path.filename().native().size() > platform::MaxFileNameBytes(path.parent_path()))
     return {PresetSaveError::NameTooLong, ENAMETOOLONG};
   struct stat st {};

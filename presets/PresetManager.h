@@ -37,6 +37,7 @@ enum class PresetSaveError : uint8_t {
   None,
   NameTooLong,        // longer than the folder's file system takes
   FolderMissing,
+  NoUserFolder,       // a path that is not absolute: there is no user folder to save into
   FolderNotWritable,
   DiskFull,           // no space, quota or file size limit
   WriteProtected,     // the file exists and its mode has no write bit: it is never replaced

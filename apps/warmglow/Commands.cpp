@@ -230,7 +230,7 @@ int RunPresets(const ParsedArgs&, Io& io) {
 
   const std::string folder = UserPresetFolderPath();
   const std::vector<UserPresetEntry> users = ScanUserPresets();
-  io.out << "\nUser presets in " << (folder.empty() ? std::string("(no profile folder: set HOME)") : folder) << ":\n";
+  io.out << "\nUser presets in " << (folder.empty() ? "(none: " + UserPresetFolderProblem() + ")" : folder) << ":\n";
   if (users.empty()) io.out << "  (none; save presets from the editor, or copy .qrv files there)\n";
   std::size_t userWidth = 0;
   for (const UserPresetEntry& u : users) userWidth = std::max(userWidth, u.name.size());

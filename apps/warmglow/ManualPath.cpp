@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "platform/AtomicFile.h"
+#include "platform/Environment.h"
 #include "platform/Registry.h"
 #include "presets/SettingsStore.h"
 
@@ -45,6 +46,9 @@ int RunManualPath(const ParsedArgs& args, Io& io) {
   const bool where = args.Has("--settings-file");
   if ((set != nullptr) + (unset != nullptr) + where > 1)
     throw CliError("--set, --unset-if and --settings-file exclude each other");
+  // Without a settings folder there is nothing to read or store: never a file in the working folder.
+  if (platform::DefaultRegistryFile().empty())
+    throw CliError("there is no settings folder: " + platform::ConfigFolderProblem());
   if (where) {
     io.out << platform::DefaultRegistryFile().string() << "\n";
     return kExitOk;

@@ -37,7 +37,7 @@ std::string ControlNames() {
 // The user preset folder for messages, quoted, or why there is none.
 std::string UserFolderText() {
   const std::string folder = UserPresetFolderPath();
-  return folder.empty() ? std::string("(no profile folder: set HOME)") : "'" + folder + "'";
+  return folder.empty() ? "(no user preset folder: " + UserPresetFolderProblem() + ")" : "'" + folder + "'";
 }
 
 // "0.1667" for a step value, "0.5", "1": short but exact enough to select the step.

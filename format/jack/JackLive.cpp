@@ -18,6 +18,7 @@
 #include "format/jack/LiveEditor.h"
 #include "format/jack/LiveEngine.h"
 #include "format/jack/LiveState.h"
+#include "platform/Environment.h"
 #include "presets/PresetManager.h"
 
 namespace qrv::jack {
@@ -183,11 +184,19 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
   InstancePresets presets(values);
   const std::filesystem::path statePath =
       options.statePath.empty() ? DefaultStatePath(options.clientName) : options.statePath;
+  // Refused now rather than losing the session's state at exit.
+  if (statePath.empty()) {
+    return fail("there is no settings folder to keep the state in (" + platform::ConfigFolderProblem() +
+                "); set HOME or XDG_CONFIG_HOME, or give --state FILE");
+  }
   std::string why;
   const StateRead read = ReadStateFile(statePath, presets, why);
   if (read == StateRead::Damaged) {
     return fail("the state file '" + statePath.string() + "' is " + why +
                 "; it is left as it is (move it away to start from the defaults)");
+  }
+  if (!CheckStateWritable(statePath, why)) {
+    return fail("the state file '" + statePath.string() + "' could not be saved at exit: " + why);
   }
   if (read == StateRead::Loaded) presets.PublishValues();
   if (options.startSettings) {

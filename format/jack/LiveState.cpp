@@ -1,6 +1,10 @@
 #include "format/jack/LiveState.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <system_error>
 
@@ -24,7 +28,60 @@ std::filesystem::path DefaultStatePath(std::string_view clientName) {
       name += kHex[u & 0xF];
     }
   }
-  return platform::ConfigFolder() / (name + ".state");
+  const std::filesystem::path folder = platform::ConfigFolder();
+  return folder.empty() ? folder : folder / (name + ".state");
+}
+
+namespace {
+
+// Short and of a fixed length, so that any name the folder takes can be written; hidden, and named so that
+// the clean-up after a killed writer (platform::RemoveStaleTempFiles) takes nothing of the user's.
+const platform::TempFileName kStateTemp{".qrv-live-", ".tmp"};
+
+std::string Reason(int error) {
+  switch (error) {
+    case ENAMETOOLONG: return "its name is longer than the folder takes";
+    case EACCES:
+    case EPERM: return "the folder is not writable";
+    case EROFS: return "the file system is read-only";
+    case ENOSPC:
+    case EDQUOT: return "the disk is full";
+    default: return std::strerror(error);
+  }
+}
+
+}  // namespace
+
+bool CheckStateWritable(const std::filesystem::path& path, std::string& why) {
+  if (path.empty() || path.filename().empty()) {
+    why = "no file name";
+    return false;
+  }
+  const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) {
+    why = "its folder '" + folder.string() + "' cannot be made: " + Reason(ec.value());
+    return false;
+  }
+  if (!std::filesystem::is_directory(folder, ec)) {
+    why = "'" + folder.string() + "' is not a folder";
+    return false;
+  }
+  if (path.filename().native().size() > platform::MaxFileNameBytes(folder)) {
+    why = Reason(ENAMETOOLONG);
+    return false;
+  }
+  // A file is really made: permission bits say nothing for root, nor of a read-only or full file system.
+  std::string probe = (folder / (kStateTemp.prefix + "XXXXXX" + kStateTemp.suffix)).string();
+  const int fd = ::mkostemps(probe.data(), static_cast<int>(kStateTemp.suffix.size()), O_CLOEXEC);
+  if (fd < 0) {
+    why = Reason(errno);
+    return false;
+  }
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
 }
 
 StateRead ReadStateFile(const std::filesystem::path& path, InstancePresets& presets, std::string& why) {
@@ -60,8 +117,7 @@ bool WriteStateFile(const std::filesystem::path& path, InstancePresets& presets,
   std::error_code ec;
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
   int error = 0;
-  if (!platform::WriteFileAtomically(path, bytes, platform::TempFileName{"." + path.filename().string() + ".", ".tmp"},
-                                     &error)) {
+  if (!platform::WriteFileAtomically(path, bytes, kStateTemp, &error)) {
     why = error != 0 ? std::strerror(error) : "cannot be written";
     return false;
   }

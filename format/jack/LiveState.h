@@ -18,7 +18,13 @@ namespace qrv::jack {
 
 // The state kept for a client name when no --state is given: "live-<NAME>.state" in the settings folder,
 // with every byte of NAME outside [A-Za-z0-9._-] written as %XX, so that any client name is one file name.
+// Empty when there is no settings folder (platform::ConfigFolder).
 std::filesystem::path DefaultStatePath(std::string_view clientName);
+
+// Whether the state can be saved at path when the session ends: its folder (created when missing) takes
+// a file of its name and a temporary file beside it. Checked at start by making and removing such a
+// temporary file, so that a session never ends with its state lost. False, with why, when it cannot.
+bool CheckStateWritable(const std::filesystem::path& path, std::string& why);
 
 enum class StateRead {
   Loaded,   // the state is the instance's now
@@ -29,8 +35,8 @@ enum class StateRead {
 // Reads path into presets; why, in words, when it is damaged.
 StateRead ReadStateFile(const std::filesystem::path& path, InstancePresets& presets, std::string& why);
 
-// Writes the state atomically (temporary file, fsync, rename, fsync of the folder), creating the folder
-// when missing. False, with why, when the old file (if any) is left as it was.
+// Writes the state atomically (a short temporary name in the same folder, fsync, rename, fsync of the
+// folder), creating the folder when missing. False, with why, when the old file (if any) is left as it was.
 bool WriteStateFile(const std::filesystem::path& path, InstancePresets& presets, std::string& why);
 
 }  // namespace qrv::jack

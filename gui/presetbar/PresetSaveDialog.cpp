@@ -10,6 +10,7 @@
 #include "gui/controls/QRVControls.h"
 #include "gui/presetbar/PresetBarControls.h"
 #include "gui/presetbar/TextShortening.h"
+#include "presets/PresetLibrary.h"
 #include "platform/AtomicFile.h"
 #include "presets/PresetBlob.h"
 
@@ -101,6 +102,7 @@ class SaveDialogView final : public QRVCustomControl {
       }
       std::string text = row == 0 ? dialog_->request().folder.filename().string() : "    " + groups[static_cast<std::size_t>(row - 1)];
       if (text.empty()) text = dialog_->request().folder.string();
+      if (text.empty()) text = "(none)";
       const std::string shown = qrv::presetbar::ShortenText(text, r.getWidth() - 8);
       c->setFontColor(selected ? kLabelPressed : kLabelNormal);
       c->drawString(shown.c_str(), QRVRect{r.left + 4, r.top, r.right - 4, r.bottom}, kQRVAlignLeft);
@@ -160,6 +162,7 @@ std::string SaveFailureReason(const qrv::PresetSaveResult& result, const std::fi
     case PresetSaveError::None: return {};
     case PresetSaveError::NameTooLong: return PresetBarSaveDialog::kNameTooLong;
     case PresetSaveError::FolderMissing: return "The folder does not exist.";
+    case PresetSaveError::NoUserFolder: return std::string(qrv::kNoUserFolder) + ".";
     case PresetSaveError::FolderNotWritable: return "The folder is not writable.";
     case PresetSaveError::DiskFull: return "The disk is full.";
     case PresetSaveError::WriteProtected: return name + " is write-protected.";
@@ -182,6 +185,11 @@ PresetBarSaveDialog::~PresetBarSaveDialog() {
   }
 }
 
+std::string PresetBarSaveDialog::NoFolderMessage() {
+  const std::string why = qrv::UserPresetFolderProblem();
+  return std::string(qrv::kNoUserFolder) + (why.empty() ? "." : ": " + why + ".");
+}
+
 const char* PresetBarSaveDialog::RefusalFor(const std::string& name) {
   if (name.find_first_not_of(' ') == std::string::npos) return kEmptyName;
   if (name.find('/') != std::string::npos) return kSlashInName;
@@ -197,6 +205,7 @@ bool PresetBarSaveDialog::open(const PresetSaveRequest& request, Done done) {
   folder_ = 0;
   scroll_ = 0;
   message_.clear();
+  if (!request_.folder.is_absolute()) message_ = NoFolderMessage();
   build();
   if (!container_ || !host_.addOverlay(container_)) return false;
   open_ = true;
@@ -267,6 +276,8 @@ void PresetBarSaveDialog::accept() {
     if (view_) view_->invalidPeer();
     focusName();
   };
+  // Without a user folder there is nowhere to save: a relative path would land in the host's working folder.
+  if (!request_.folder.is_absolute()) return say(NoFolderMessage());
   const std::string n = name();
   if (const char* refusal = RefusalFor(n); *refusal) return say(refusal);
   const std::filesystem::path path = chosenPath();

@@ -84,6 +84,9 @@ class PresetBarSaveDialog final : public PresetSaveDialog {
   void nameEditEnded();
 
   // ---- state, for drawing and tests
+  // What the dialog shows, from its opening, when the request has no (absolute) user folder; Save
+  // then writes nothing.
+  static std::string NoFolderMessage();
   // "" when the name is acceptable, else the line the dialog shows.
   static const char* RefusalFor(const std::string& name);
   const PresetSaveRequest& request() const { return request_; }

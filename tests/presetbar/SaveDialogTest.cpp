@@ -1,6 +1,8 @@
 // The editor's own save dialog over the panel, driven by clicks and keys through the frame.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <fstream>
 #include <iterator>
 
@@ -34,6 +36,44 @@ class SaveDialogTest : public BarEditorFixture {
   }
   void ClickIn(const QRVRect& r) { Click(Centre(r)); }
 };
+
+// No usable user folder (a profile path too long for one, or a relative one): the dialog says so from the
+// start, and neither Return nor Save writes a file anywhere, the host's working folder included.
+class SaveDialogWithoutUserFolder : public SaveDialogTest {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(::getcwd(savedCwd_, sizeof savedCwd_), savedCwd_);
+    ASSERT_EQ(::chdir(cwd_.path().c_str()), 0);
+  }
+  void TearDown() override { ASSERT_EQ(::chdir(savedCwd_), 0); }
+  TempDir cwd_;
+  char savedCwd_[4096] = {};
+};
+
+TEST_F(SaveDialogWithoutUserFolder, SaysSoAndSavesNothingAnywhere) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"/" + std::string(1000, 'p'), "There is no user preset folder: its path would be longer than 1023 bytes."},
+      {"relative/profile", "There is no user preset folder: USERPROFILE is not an absolute path."}};
+  for (const auto& [profile, line] : cases) {
+    setenv("USERPROFILE", profile.c_str(), 1);
+    Open();
+    ASSERT_EQ(UserFolder(), "") << profile;
+    PresetBarSaveDialog& d = OpenDialog();
+    EXPECT_EQ(d.message(), line);
+    TypeAndReturn("Warm");
+    EXPECT_TRUE(d.isOpen());
+    EXPECT_EQ(d.message(), line);
+    ClickIn(d.saveButtonRect());
+    EXPECT_TRUE(d.isOpen());
+    Key(tk::VirtualKey::Escape);
+    EXPECT_FALSE(d.isOpen());
+    // The manager refuses a path of no folder too.
+    EXPECT_EQ(pm().SavePresetFile("Warm.qrv").error, PresetSaveError::NoUserFolder);
+    EXPECT_EQ(Label(), "00: Default");
+    EXPECT_TRUE(std::filesystem::is_empty(cwd_.path())) << profile;
+    first.reset();
+  }
+}
 
 TEST_F(SaveDialogTest, ReturnSavesTheTypedNameAndTheKeyboardGoesBackToTheHost) {
   PresetBarSaveDialog& d = OpenDialog();
