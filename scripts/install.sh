@@ -128,7 +128,15 @@ for component in "${components[@]}"; do
   cmake --install "$build" --prefix "$prefix" --component "$component" >/dev/null
 done
 if [ "$settings_step" -eq 0 ]; then
-  echo "Installed ${components[*]} under $prefix (manifest: $manifest)"
+  # The plug-in folders need not lie under PREFIX (~/.lv2 for the per-user one): name the bundle's.
+  where=$prefix
+  for f in "${!files[@]}"; do
+    case $f in
+      */"QRV warmGlow.lv2/manifest.ttl") where=$(dirname -- "$(dirname -- "$f")") ;;
+    esac
+  done
+  [ "${components[*]}" = lv2 ] || where=$prefix
+  echo "Installed ${components[*]} into $where (manifest: $manifest)"
   exit 0
 fi
 echo "Installed under $prefix (manifest: $manifest)"

@@ -401,16 +401,14 @@ TEST_F(MakeDemoAsUserTest, MakeDemoInstallsIntoTheUsersDotLv2AndMakeUninstallRem
   EXPECT_EQ(Tree(home_.path()), before) << "after:" << Listing(Tree(home_.path()));
 }
 
-// The demo's bundle alone, then a whole install over it, then the demo again: one manifest lists both,
-// the settings entries of the whole install survive the demo, and one uninstall removes everything.
+// `make install-lv2` (the demo's install), then a whole install over it, then the bundle alone again: one
+// manifest lists both, the whole install's settings entries survive the partial one, and one uninstall
+// removes everything.
 TEST_F(MakeInstallTest, TheDemosLv2InstallAndAWholeInstallShareOneManifest) {
   const fs::path prefix = home_ / ".local";
-  auto r = test::RunProcess("/usr/bin/env", {"-u", "QRV_CONFIG_DIR", "-u", "XDG_CONFIG_HOME", "-u", "USERPROFILE",
-                                             "HOME=" + home_.path().string(), "bash",
-                                             std::string(QRV_SOURCE_DIR) + "/scripts/install.sh", QRV_BUILD_DIR,
-                                             prefix.string(), "lv2"},
-                            scratch_.path());
+  auto r = Make({"install-lv2", std::string("BUILD_DIR=") + QRV_BUILD_DIR, "JOBS=1"});
   ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("Installed lv2 into " + (home_ / ".lv2").string() + " "), std::string::npos) << r.out;
   EXPECT_TRUE(fs::is_regular_file(home_ / ".lv2/QRV warmGlow.lv2/manifest.ttl"));
   EXPECT_FALSE(fs::exists(prefix / "bin/warmglow"));
   EXPECT_TRUE(Entries(prefix, "setting").empty());
