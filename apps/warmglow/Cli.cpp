@@ -82,7 +82,10 @@ std::string RenderDetails() {
 std::string PresetsDetails() {
   return "\nEach value is shown as its display text; 'warmglow render --preset NAME|NUMBER' uses them.\n"
          "User presets (.qrv files in $USERPROFILE, else $HOME, under\n"
-         "Documents/quarry-tone.com/User Presets/QRV warmGlow, one level of sub-folders) follow the table.\n";
+         "Documents/quarry-tone.com/User Presets/QRV warmGlow, one level of sub-folders) follow the table:\n"
+         "as the plug-in's browser lists them, at most 512 of a folder and 127 sub-folders, with a note saying\n"
+         "how many the folder holds when that cuts the list. --preset and 'preset show' find every file by\n"
+         "its name. Control characters in file and preset names are printed escaped.\n";
 }
 
 std::string PresetShowDetails() {
