@@ -61,17 +61,22 @@ install: deps
 uninstall:
 	bash scripts/uninstall.sh "$(PREFIX)"
 
+# The LV2 bundle alone, recorded in the same manifest as `make install PREFIX=...` (so into ~/.lv2 for
+# the default PREFIX), for `make uninstall` to remove.
 install-lv2: deps
-	cmake --preset release >/dev/null
-	cmake --build --preset release -j $(JOBS) --target install-lv2
+	@test -f "$(BUILD_DIR)/build.ninja" || cmake --preset release -B "$(BUILD_DIR)" >/dev/null
+	cmake --build "$(BUILD_DIR)" -j $(JOBS) --target qrv_lv2_bundle
+	bash scripts/install.sh "$(BUILD_DIR)" "$(PREFIX)" lv2
 
 bench: build
 	build/release/bench/warmglow_bench --benchmark_min_time=0.2
 
+# The LV2 bundle goes into ~/.lv2 as `make install-lv2` puts it there: recorded in the manifest of the
+# default PREFIX, so that `make uninstall` removes it.
 demo: deps
-	cmake --preset release >/dev/null
-	cmake --build --preset release -j $(JOBS) --target $(DEMO_TARGETS)
-	bash scripts/demo.sh
+	@test -f "$(BUILD_DIR)/build.ninja" || cmake --preset release -B "$(BUILD_DIR)" >/dev/null
+	cmake --build "$(BUILD_DIR)" -j $(JOBS) --target $(DEMO_TARGETS)
+	bash scripts/demo.sh "$(BUILD_DIR)"
 
 clean:
 	rm -rf build demo-output

@@ -110,6 +110,25 @@ std::string UserPresetFolderProblem() {
 
 std::vector<UserPresetEntry> ScanUserPresets() { return PresetLibrary(UserPresetFolderPath()).ListUserPresets(); }
 
+std::vector<UserPresetEntry> ScanEveryUserPreset() {
+  std::vector<UserPresetEntry> out;
+  const std::string folder = UserPresetFolderPath();
+  FolderListing main;
+  if (folder.empty() || !ListFolder(folder, main)) return out;
+  SortNames(main.folders);
+  SortNames(main.presets);
+  for (const std::string& n : main.presets)
+    out.push_back({Cut(n, kItemNameMax), std::filesystem::path(folder) / (n + ".qrv")});
+  for (const std::string& sub : main.folders) {
+    FolderListing listing;
+    if (!ListFolder(folder + "/" + sub, listing)) continue;
+    SortNames(listing.presets);
+    for (const std::string& n : listing.presets)
+      out.push_back({sub + "/" + Cut(n, kItemNameMax), std::filesystem::path(folder) / sub / (n + ".qrv")});
+  }
+  return out;
+}
+
 const PresetDesigner& DesignerOf(int factoryIndex) {
   FactoryPresetGrouping grouping{kNoCategory, 0};
   if (factoryIndex >= 0 && factoryIndex < kFactoryPresetCount) GetFactoryPreset(factoryIndex, nullptr, nullptr, &grouping);
@@ -149,7 +168,7 @@ void PresetLibrary::Release() {
 void PresetLibrary::BuildFactoryBanks() {
   for (int b : {kBankApplication, kBankDesigner}) {
     PresetBank& bank = banks_[b];
-    bank.groups.assign(1, PresetGroup{std::string(kAllGroup), {}, {}});
+    bank.groups.assign(1, PresetGroup{std::string(kAllGroup), {}, {}, 0});
     for (int i = 0; i < kFactoryPresetCount; ++i) {
       if (FactoryPresetName(i).empty()) continue;
       bank.items.push_back(PresetItem{i, Cut(FactoryPresetName(i), kPresetNameMax), {}, -1});
@@ -186,7 +205,7 @@ void PresetLibrary::RescanUserPresets() {
 
 void PresetLibrary::ScanUserFolder() {
   PresetBank& bank = banks_[kBankUser];
-  bank.groups.assign(1, PresetGroup{std::string(kAllGroup), {}, {}});
+  bank.groups.assign(1, PresetGroup{std::string(kAllGroup), {}, {}, 0});
   bank.items.clear();
   if (userFolder_.empty()) return;
   if (DebugOutput()) std::fprintf(stderr, "\nPlugin's Main Preset Folder:%s", userFolder_.c_str());
@@ -196,10 +215,18 @@ void PresetLibrary::ScanUserFolder() {
   // Sorted before the limits apply, so that which folders and files are dropped does not depend on
   // the file system's order.
   SortNames(main.folders);
+  PresetGroup& all = bank.groups[0];
+  // What each cut leaves out is counted, so that the lists can say that they are cut.
+  for (std::size_t f = static_cast<std::size_t>(kMaxUserFolders); f < main.folders.size(); ++f) {
+    FolderListing sub;
+    if (ListFolder(userFolder_ + "/" + main.folders[f], sub)) all.found += static_cast<int32_t>(sub.presets.size());
+  }
   if (main.folders.size() > static_cast<std::size_t>(kMaxUserFolders)) main.folders.resize(kMaxUserFolders);
 
   auto addItems = [&](std::vector<std::string>& names, int32_t folderGroup, PresetGroup* group) {
     SortNames(names);
+    all.found += static_cast<int32_t>(names.size());
+    if (group != nullptr) group->found = static_cast<int32_t>(names.size());
     if (names.size() > static_cast<std::size_t>(kMaxItemsPerGroup)) names.resize(kMaxItemsPerGroup);
     for (auto& n : names) {
       bank.items.push_back(PresetItem{-1, Cut(n, kItemNameMax), std::move(n), folderGroup});
@@ -209,18 +236,20 @@ void PresetLibrary::ScanUserFolder() {
 
   if (DebugOutput()) std::fprintf(stderr, "\nLooking for *.qrv files in:%s", userFolder_.c_str());
   addItems(main.presets, 0, nullptr);  // the main folder is listed through "All" only
+  std::vector<PresetGroup> groups;
   for (std::size_t f = 0; f < main.folders.size(); ++f) {
     const int32_t slot = static_cast<int32_t>(f + 1);
-    PresetGroup group{Cut(main.folders[f], kGroupNameMax), main.folders[f], {}};
+    PresetGroup group{Cut(main.folders[f], kGroupNameMax), main.folders[f], {}, 0};
     const std::string path = userFolder_ + "/" + main.folders[f];
     if (DebugOutput()) std::fprintf(stderr, "\nLooking for *.qrv files in:%s", path.c_str());
     FolderListing sub;
     if (ListFolder(path, sub)) addItems(sub.presets, slot, &group);
-    bank.groups.push_back(std::move(group));
+    groups.push_back(std::move(group));
   }
-  PresetGroup& all = bank.groups[0];
   for (std::size_t k = 0; k < bank.items.size() && all.items.size() < static_cast<std::size_t>(kMaxItemsPerGroup); ++k)
     all.items.push_back(static_cast<int32_t>(k));
+  // Appended only now: `all` refers into the vector.
+  for (PresetGroup& g : groups) bank.groups.push_back(std::move(g));
   for (PresetGroup& g : bank.groups) SortItems(bank, g);
 }
 
@@ -236,6 +265,12 @@ std::string_view PresetLibrary::GroupName(int bank, int group) const {
 std::string_view PresetLibrary::GroupFolder(int bank, int group) const {
   if (group < 0 || group >= GroupCount(bank)) return {};
   return banks_[bank].groups[static_cast<std::size_t>(group)].folder;
+}
+
+int PresetLibrary::FoundCount(int bank, int group) const {
+  if (group < 0 || group >= GroupCount(bank)) return 0;
+  const PresetGroup& g = banks_[bank].groups[static_cast<std::size_t>(group)];
+  return std::max(g.found, static_cast<int32_t>(g.items.size()));
 }
 
 int PresetLibrary::ItemCount(int bank, int group) const {

@@ -40,6 +40,9 @@ struct PresetGroup {
   std::string name;             // shown name, 63 bytes at most
   std::string folder;           // bank 2: the folder's full name below the user folder ("" for the main one)
   std::vector<int32_t> items;   // indices into the bank's items; "All" shares the other groups' items
+  // Bank 2: how many presets its folder holds ("All": every sub-folder's and the main folder's), of which
+  // `items` lists at most kMaxItemsPerGroup; more than items.size() means the list is cut.
+  int32_t found = 0;
 };
 
 struct PresetBank {
@@ -110,6 +113,9 @@ class PresetLibrary {
   // Bank 2: the group's folder name below the user folder, uncut ("" for "All" and other banks).
   std::string_view GroupFolder(int bank, int group) const;
   int ItemCount(int bank, int group) const;
+  // The presets the group's folders hold, listed or not (ItemCount for the factory banks): more than
+  // ItemCount when the group's list was cut at kMaxItemsPerGroup.
+  int FoundCount(int bank, int group) const;
   // nullptr for an invalid position.
   const PresetItem* Item(int bank, int group, int item) const;
   // The file of a user item: user folder, "/", the folder group's name and "/" when it is 1 or more, the
@@ -144,8 +150,12 @@ class PresetLibrary {
   std::vector<PresetLibraryObserver*> observers_;
 };
 
-// The user presets of the current user folder (UserPresetFolderPath), scanned without creating anything.
+// The user presets of the current user folder (UserPresetFolderPath), scanned without creating anything:
+// as the library lists them, so at most kMaxItemsPerGroup of each folder and kMaxUserFolders sub-folders.
 std::vector<UserPresetEntry> ScanUserPresets();
+// Every ".qrv" file of the user folder and of each of its sub-folders, none left out for a limit, in the
+// same order and with the same names as ScanUserPresets: what a name given on the command line can find.
+std::vector<UserPresetEntry> ScanEveryUserPreset();
 
 // Creates the folders below the profile's "Documents" that lead to path (existing ones are left alone).
 bool CreateUserPresetFolder(const std::string& path);

@@ -4,7 +4,11 @@
 # the user's settings, and writes PREFIX/share/qrv-warmglow/install-manifest.txt, from which
 # scripts/uninstall.sh removes exactly that again.
 #
-# Usage: scripts/install.sh BUILD_DIR PREFIX
+# Usage: scripts/install.sh BUILD_DIR PREFIX [COMPONENT...]
+#
+# COMPONENT is tools, doc, lv2 or clap (default: all four); `make demo` installs the LV2 bundle alone
+# this way, so that `make uninstall` finds it in the same manifest. The manual's path goes into the
+# settings only when the commands and the manual are installed.
 #
 # The components are installed into a scratch DESTDIR first, so that the manifest lists every file and
 # every folder the install creates before anything is put in place. A manifest already there (an
@@ -16,10 +20,28 @@ die() {
   exit 1
 }
 
-[ $# -eq 2 ] || die "usage: scripts/install.sh BUILD_DIR PREFIX"
+[ $# -ge 2 ] || die "usage: scripts/install.sh BUILD_DIR PREFIX [COMPONENT...]"
 build=$1
 prefix=$2
+shift 2
 components=(tools doc lv2 clap)
+[ $# -eq 0 ] || components=("$@")
+settings_step=0
+for component in "${components[@]}"; do
+  case $component in
+    tools | doc | lv2 | clap) ;;
+    *) die "unknown component '$component' (tools, doc, lv2, clap)" ;;
+  esac
+done
+has_component() {
+  case " ${components[*]} " in
+    *" $1 "*) return 0 ;;
+  esac
+  return 1
+}
+if has_component tools && has_component doc; then
+  settings_step=1
+fi
 
 [ -n "${HOME:-}" ] || die "HOME is not set"
 # The manifest and the settings name where the files are; a staged copy would make both wrong.
@@ -66,6 +88,8 @@ created_above "$manifest_dir"
 # An earlier install's entries: its files and folders that are still there stay listed, so that
 # uninstalling removes them too.
 declare -A setting_file=()
+# An install without the settings step keeps the earlier install's settings entries as they are.
+kept_settings=
 if [ -f "$manifest" ]; then
   while IFS=$'\t' read -r kind a b; do
     case $kind in
@@ -74,6 +98,8 @@ if [ -f "$manifest" ]; then
       settings-file) setting_file[$a]=$b ;;
     esac
   done < "$manifest"
+  kept_settings=$(grep -E $'^(setting|settings-file|settings-lock)\t' "$manifest" || true)
+  [ -z "$kept_settings" ] || kept_settings+=$'\n'
 fi
 
 write_manifest() {
@@ -93,10 +119,26 @@ write_manifest() {
 }
 
 # Listed before anything is put in place: an install that stops half way can still be undone.
-write_manifest ""
+if [ "$settings_step" -eq 0 ]; then
+  write_manifest "$kept_settings"
+else
+  write_manifest ""
+fi
 for component in "${components[@]}"; do
   cmake --install "$build" --prefix "$prefix" --component "$component" >/dev/null
 done
+if [ "$settings_step" -eq 0 ]; then
+  # The plug-in folders need not lie under PREFIX (~/.lv2 for the per-user one): name the bundle's.
+  where=$prefix
+  for f in "${!files[@]}"; do
+    case $f in
+      */"QRV warmGlow.lv2/manifest.ttl") where=$(dirname -- "$(dirname -- "$f")") ;;
+    esac
+  done
+  [ "${components[*]}" = lv2 ] || where=$prefix
+  echo "Installed ${components[*]} into $where (manifest: $manifest)"
+  exit 0
+fi
 echo "Installed under $prefix (manifest: $manifest)"
 
 # The manual's path in the settings, through the installed command (the settings store's own format

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <ostream>
 
@@ -81,7 +82,10 @@ std::string RenderDetails() {
 std::string PresetsDetails() {
   return "\nEach value is shown as its display text; 'warmglow render --preset NAME|NUMBER' uses them.\n"
          "User presets (.qrv files in $USERPROFILE, else $HOME, under\n"
-         "Documents/quarry-tone.com/User Presets/QRV warmGlow, one level of sub-folders) follow the table.\n";
+         "Documents/quarry-tone.com/User Presets/QRV warmGlow, one level of sub-folders) follow the table:\n"
+         "as the plug-in's browser lists them, at most 512 of a folder and 127 sub-folders, with a note saying\n"
+         "how many the folder holds when that cuts the list. --preset and 'preset show' find every file by\n"
+         "its name. Control characters in file and preset names are printed escaped.\n";
 }
 
 std::string PresetShowDetails() {
@@ -219,6 +223,55 @@ std::string MainHelp() {
   return text;
 }
 
+std::string Printable(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  const auto escape = [&](unsigned char c) {
+    out += "\\x";
+    out += kHex[c >> 4];
+    out += kHex[c & 15];
+  };
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x20 || lead == 0x7F) {
+      escape(lead);
+      ++i;
+      continue;
+    }
+    if (lead < 0x80) {
+      out += static_cast<char>(lead);
+      ++i;
+      continue;
+    }
+    // A whole, shortest-form UTF-8 sequence of a scalar value is kept; anything else goes byte by byte.
+    const std::size_t more = lead >= 0xC2 && lead <= 0xDF ? 1 : lead >= 0xE0 && lead <= 0xEF ? 2
+                             : lead >= 0xF0 && lead <= 0xF4                                   ? 3
+                                                                                              : 0;
+    uint32_t code = lead & (0x7Fu >> more);
+    bool valid = more > 0 && text.size() - i > more;
+    for (std::size_t k = 1; valid && k <= more; ++k) {
+      const auto c = static_cast<unsigned char>(text[i + k]);
+      valid = (c & 0xC0) == 0x80;
+      code = code << 6 | (c & 0x3Fu);
+    }
+    constexpr uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    valid = valid && code >= kSmallest[more] && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF);
+    if (!valid) {
+      escape(lead);
+      ++i;
+      continue;
+    }
+    if (code <= 0x9F) {
+      for (std::size_t k = 0; k <= more; ++k) escape(static_cast<unsigned char>(text[i + k]));
+    } else {
+      out.append(text.substr(i, more + 1));
+    }
+    i += more + 1;
+  }
+  return out;
+}
+
 long long ParseInteger(std::string_view text, long long lo, long long hi, std::string_view what) {
   long long v = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
@@ -273,9 +326,10 @@ int RunCli(const std::vector<std::string>& args, Io& io) {
     }
     return command->run(parsed, io);
   } catch (const CliError& e) {
-    io.err << "warmglow: error: " << e.what() << "\n";
+    // The whole line: any message may quote a name, and it stays one line whatever the name holds.
+    io.err << "warmglow: error: " << Printable(e.what()) << "\n";
   } catch (const std::exception& e) {
-    io.err << "warmglow: error: " << e.what() << "\n";
+    io.err << "warmglow: error: " << Printable(e.what()) << "\n";
   }
   io.err.flush();
   return kExitError;

@@ -4,6 +4,7 @@
 #include <iosfwd>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qrv::cli {
@@ -17,6 +18,13 @@ class CliError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// Text for the terminal: a file or preset name as the user may have been given it, with every byte that
+// could move the cursor, change colours or retitle the window written out visibly. C0 controls and DEL
+// become "\x1b" and the like, so do C1 controls (U+0080..U+009F, which some terminals obey) and bytes
+// that are not valid UTF-8; valid non-ASCII text stays as it is. Every message that shows a name goes
+// through it.
+std::string Printable(std::string_view text);
 
 struct Io {
   std::ostream& out;

@@ -68,7 +68,7 @@ RenderResult RenderWithProgress(const RenderOptions& options, Io& io, const std:
     result = Render(options, [&](double f) { bar.Update(f); });
   }
   if (const std::string warning = ShortInputWarning(options, result); !warning.empty()) {
-    io.err << "warmglow: warning: " << warning << "\n";
+    io.err << "warmglow: warning: " << Printable(warning) << "\n";
   }
   if (result.rateClamped) {
     io.err << "warmglow: warning: sample rate " << result.sampleRate
@@ -152,11 +152,11 @@ int RunBatch(const ParsedArgs& args, const RenderOptions& shared, Io& io) {
     try {
       const std::string label = "rendering " + std::to_string(i + 1) + "/" + std::to_string(items.size());
       const RenderResult result = RenderWithProgress(options, io, label);
-      io.out << SummaryLine(options, result) << "\n";
+      io.out << Printable(SummaryLine(options, result)) << "\n";
       audioSeconds += static_cast<double>(result.frames) / result.sampleRate;
       ++done;
     } catch (const CliError& e) {
-      io.err << "warmglow: error: " << items[i].input << ": " << e.what() << "\n";
+      io.err << "warmglow: error: " << Printable(items[i].input + ": " + e.what()) << "\n";
       ++failed;
     }
   }
@@ -195,8 +195,8 @@ int RunRender(const ParsedArgs& args, Io& io) {
     options.plot = *plot;
   }
   const RenderResult result = RenderWithProgress(options, io, "rendering");
-  io.out << SummaryLine(options, result) << "\n";
-  if (!options.plot.empty()) io.out << "plot: " << options.plot << "\n";
+  io.out << Printable(SummaryLine(options, result)) << "\n";
+  if (!options.plot.empty()) io.out << "plot: " << Printable(options.plot) << "\n";
   return kExitOk;
 }
 
@@ -229,13 +229,22 @@ int RunPresets(const ParsedArgs&, Io& io) {
   }
 
   const std::string folder = UserPresetFolderPath();
+  // As the browser lists them: at most 512 of each folder. Past that the list says it is cut, and how
+  // many it leaves out; a name still finds every file (FindUserPreset looks at them all).
   const std::vector<UserPresetEntry> users = ScanUserPresets();
-  io.out << "\nUser presets in " << (folder.empty() ? "(none: " + UserPresetFolderProblem() + ")" : folder) << ":\n";
-  if (users.empty()) io.out << "  (none; save presets from the editor, or copy .qrv files there)\n";
+  const std::size_t every = ScanEveryUserPreset().size();
+  io.out << "\nUser presets in "
+         << (folder.empty() ? "(none: " + Printable(UserPresetFolderProblem()) + ")" : Printable(folder)) << ":\n";
+  if (users.empty() && every == 0) io.out << "  (none; save presets from the editor, or copy .qrv files there)\n";
+  std::vector<std::string> names;
   std::size_t userWidth = 0;
-  for (const UserPresetEntry& u : users) userWidth = std::max(userWidth, u.name.size());
   for (const UserPresetEntry& u : users) {
-    std::string row = "  " + Pad(u.name, userWidth);
+    names.push_back(Printable(u.name));
+    userWidth = std::max(userWidth, names.back().size());
+  }
+  for (std::size_t i = 0; i < users.size(); ++i) {
+    const UserPresetEntry& u = users[i];
+    std::string row = "  " + Pad(names[i], userWidth);
     const PresetFileContents file = LoadPresetFile(u.path);
     if (file.status != BlobStatus::Ok) {
       row += "  (does not load: " + std::string(DescribeBlobStatus(file.status)) + ")";
@@ -246,6 +255,11 @@ int RunPresets(const ParsedArgs&, Io& io) {
     }
     while (!row.empty() && row.back() == ' ') row.pop_back();
     io.out << row << "\n";
+  }
+  if (every > users.size()) {
+    io.out << "  (list cut: " << users.size() << " of " << every << " presets listed; the preset browser lists at most "
+           << kMaxItemsPerGroup << " per folder and " << kMaxUserFolders
+           << " sub-folders. 'render --preset NAME' and 'preset show NAME' find every file in the folder)\n";
   }
   return kExitOk;
 }
@@ -258,7 +272,7 @@ int RunArt(const ParsedArgs& args, Io& io) {
   std::string error;
   const std::vector<Quarrytone::ArtworkSheet> sheets = {{"bar-controls.png", qrv::presetbar::WriteBarControlsSheet}};
   if (!Quarrytone::WriteArtwork(dir, sheets, &error)) throw CliError(error);
-  io.out << "artwork written to " << dir
+  io.out << "artwork written to " << Printable(dir)
          << "/ (one PNG per image id, knob-frames.png: every knob and switch frame, bar-controls.png: the preset-bar "
             "controls in each look)\n";
   return kExitOk;
@@ -281,7 +295,7 @@ int RunPresetShow(const ParsedArgs& args, Io& io) {
 
   char kind[8];
   std::snprintf(kind, sizeof kind, "0x%02x", header.kind);
-  io.out << "File:        " << path << " (" << bytes->size() << " bytes)\n"
+  io.out << "File:        " << Printable(path) << " (" << bytes->size() << " bytes)\n"
          << "Byte order:  " << (header.bigEndian ? "big-endian (\"QVWG\")" : "little-endian (\"GWVQ\")") << "\n"
          << "Kind:        " << kind
          << (header.kind == kSinglePresetMarker ? " (single preset)"
@@ -294,7 +308,7 @@ int RunPresetShow(const ParsedArgs& args, Io& io) {
   if (status != BlobStatus::Ok) {
     throw CliError("'" + path + "' does not load: " + DescribeBlobStatus(status));
   }
-  io.out << "Name:        \"" << record.Name() << "\"\n";
+  io.out << "Name:        \"" << Printable(record.Name()) << "\"\n";
   std::size_t width = 0;
   for (unsigned slot : kControlSlots) width = std::max(width, ParameterName(slot).size());
   for (unsigned slot : kControlSlots) {
@@ -318,7 +332,7 @@ int RunGenerate(const ParsedArgs& args, Io& io) {
   data.samples = SynthesiseProgramme(seconds, rate);
   if (CancelRequested()) throw CliError("interrupted");
   WriteAudioFile(args.positionals[0], data);
-  io.out << args.positionals[0] << ": " << DescribeFormat(data.format.format) << ", stereo, " << rate << " Hz, "
+  io.out << Printable(args.positionals[0]) << ": " << DescribeFormat(data.format.format) << ", stereo, " << rate << " Hz, "
          << data.frames() << " frames (" << static_cast<double>(data.frames()) / rate << " s)\n";
   return kExitOk;
 }

@@ -61,22 +61,22 @@ int RunManualPath(const ParsedArgs& args, Io& io) {
     if (fd < 0) throw CliError("'" + path + "' is not a readable file");
     ::close(fd);
     if (!settings::StoreManualPath(path, &why)) throw CliError("could not store the settings: " + why);
-    io.out << "manual path stored: " << path << "\n";
+    io.out << "manual path stored: " << Printable(path) << "\n";
     return kExitOk;
   }
   if (unset != nullptr) {
     const std::string path = Absolute(*unset);
     if (settings::RemoveManualPathIf(path, &why)) {
-      io.out << "manual path removed: " << path << "\n";
+      io.out << "manual path removed: " << Printable(path) << "\n";
     } else if (!why.empty()) {
       throw CliError("could not store the settings: " + why);
     } else {
-      io.out << "manual path kept: it does not name " << path << "\n";
+      io.out << "manual path kept: it does not name " << Printable(path) << "\n";
     }
     return kExitOk;
   }
   const std::string stored = settings::ReadManualPath();
-  if (!stored.empty()) io.out << stored << "\n";
+  if (!stored.empty()) io.out << Printable(stored) << "\n";
   return kExitOk;
 }
 

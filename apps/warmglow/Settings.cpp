@@ -119,7 +119,9 @@ Settings ResolvePreset(std::string_view text) {
 std::optional<std::filesystem::path> FindUserPreset(std::string_view name) {
   if (name.ends_with(".qrv")) name.remove_suffix(4);
   if (name.empty()) return std::nullopt;
-  const std::vector<UserPresetEntry> users = ScanUserPresets();
+  // Every file, also those past the browser's 512 of a folder: a name given here is never "unknown"
+  // while its file is there.
+  const std::vector<UserPresetEntry> users = ScanEveryUserPreset();
   // First the names as listed, folder included ("Sub/Warm"); then a group's preset by its name alone.
   // The listed name may be cut, so the whole file name answers as well.
   for (const bool byNameInGroup : {false, true}) {

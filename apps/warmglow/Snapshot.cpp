@@ -151,7 +151,7 @@ int RunSnapshot(const ParsedArgs& args, Io& io) {
   }
   Quarrytone::ShutdownResources();
   png.Commit();
-  io.out << "editor snapshot written to " << out << " (" << width << " x " << height << " pixels, zoom " << percent
+  io.out << "editor snapshot written to " << Printable(out) << " (" << width << " x " << height << " pixels, zoom " << percent
          << " %)\n";
   return kExitOk;
 }

@@ -49,6 +49,8 @@ inline constexpr QRVColor kSegment{44, 44, 47, 255};
 inline constexpr QRVColor kSegmentSelected{101, 101, 107, 255};
 inline constexpr QRVColor kSegmentHover{70, 70, 76, 255};
 inline constexpr QRVColor kLinkText{54, 151, 206, 255};
+// "List cut: ..." on the information line, when a folder holds more presets than a list shows.
+inline constexpr QRVColor kListCutText = kAccent;
 
 // The option menus' lists.
 inline constexpr QRVColor kMenuFrame{208, 224, 238, 200};

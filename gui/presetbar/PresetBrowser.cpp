@@ -360,6 +360,10 @@ void QRVPresetMenuBottomTextInfo::draw(QRVDrawContext* c) {
   c->setFont(Font(SharedFont::Arial12));
   c->setFontColor(link_ ? kLinkText : kFactoryText);
   c->drawString(text_.c_str(), viewRect_, kQRVAlignCenter);
+  if (!notice_.empty()) {
+    c->setFontColor(kListCutText);
+    c->drawString(notice_.c_str(), Inset(viewRect_, 8, 0), kQRVAlignRight);
+  }
 }
 
 int QRVPresetMenuBottomTextInfo::onMouseDown(QRVPoint, int buttons) {
@@ -462,9 +466,18 @@ std::string PresetBarPresetMenu::infoHint() const {
   return folder.empty() ? library.userFolder() : library.userFolder() + "/" + std::string(folder);
 }
 
+std::string PresetBarPresetMenu::ListCutNotice(int listed, int found) {
+  if (found <= listed) return {};
+  return "List cut: " + std::to_string(listed) + " of " + std::to_string(found);
+}
+
 void PresetBarPresetMenu::showInfo() {
   const bool user = bank_ == qrv::kBankUser;
   info_->setText(user ? kUserInfo : kFactoryInfo);
+  // The lists hold at most 512 presets each; a fuller folder says so rather than losing the rest silently.
+  info_->setNotice(user && manager_ ? ListCutNotice(manager_->library().ItemCount(bank_, group_),
+                                                   manager_->library().FoundCount(bank_, group_))
+                                    : std::string());
   info_->setLink(user);
   info_->setTooltip(infoHint().c_str());
   info_->invalidPeer();

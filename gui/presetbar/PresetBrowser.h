@@ -172,9 +172,13 @@ class QRVPresetMenuBottomTextInfo final : public QRVCustomControl {
   void setLink(bool link) { link_ = link; }
   bool link() const { return link_; }
   bool highlighted() const { return link_ && mouseInside_; }
+  // Drawn at the right end, apart from the text: that the shown list leaves presets out ("" for none).
+  void setNotice(std::string notice) { notice_ = std::move(notice); }
+  const std::string& notice() const { return notice_; }
 
  private:
   std::string text_;
+  std::string notice_;
   bool link_ = false;
 };
 
@@ -186,6 +190,8 @@ class PresetBarPresetMenu final : public PresetBarOverlayContent {
   static constexpr const char* kUserInfo = "Show file in Explorer";
   static constexpr const char* kNoUserFolder = "Error while locating the preset file";
   static constexpr const char* kDesignerHint = "Click on the photo to get more info about preset's designer";
+  // The information line's notice for a group whose folder holds more presets than the list shows.
+  static std::string ListCutNotice(int listed, int found);
 
   // manager may be null: the browser shows nothing and only closes.
   PresetBarPresetMenu(PresetBarOverlayOwner& owner, qrv::PresetManager* manager);

@@ -4,6 +4,10 @@
 // The build is done when this runs (`make test` builds first); the nested make only finds it up to date.
 #include <gtest/gtest.h>
 
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <fstream>
 #include <map>
@@ -292,6 +296,138 @@ TEST_F(MakeInstallTest, AnInstallOverItsOwnFoldersAndAFailedSettingsStepStillUnd
   EXPECT_EQ(StoredManualPath(), "");
   for (const std::string& f : files) EXPECT_FALSE(fs::exists(f)) << f;
   EXPECT_FALSE(fs::exists(manifest));
+}
+
+// `make demo` as an ordinary user: the LV2 bundle goes into that user's ~/.lv2, as the demo says, and
+// nowhere else (a system folder would refuse the user anyway), recorded so that `make uninstall` takes it
+// away again. Run as root (as CI runs), the demo runs as a user made for the purpose; the build is this
+// build tree, up to date, and the Makefile and scripts are a copy the user owns, for the demo's output.
+class MakeDemoAsUserTest : public MakeInstallTest {
+ protected:
+  static constexpr const char* kUser = "qrv-demo-user";
+
+  void SetUp() override {
+    if (::geteuid() != 0) {
+      uid_ = ::geteuid();
+      gid_ = ::getegid();
+      return;
+    }
+    if (::getpwnam(kUser) == nullptr) {
+      // Two test processes may race to create it; either way it must exist afterwards.
+      test::RunProcess("/usr/sbin/useradd", {"--system", "--no-create-home", "--shell", "/usr/sbin/nologin", kUser},
+                       scratch_.path());
+    }
+    const passwd* user = ::getpwnam(kUser);
+    ASSERT_NE(user, nullptr) << "could not create the user " << kUser;
+    uid_ = user->pw_uid;
+    gid_ = user->pw_gid;
+    // The demo writes into the home folder and beside its Makefile; the install writes its record of
+    // installed files into the build folder (cmake --install), so that one file must be the user's too.
+    for (const fs::path& p : {home_.path(), clone_.path()}) ASSERT_EQ(::chown(p.c_str(), uid_, gid_), 0) << p;
+    record_ = fs::path(QRV_BUILD_DIR) / "install_manifest_lv2.txt";
+    if (!fs::exists(record_)) std::ofstream(record_).flush();
+    ASSERT_EQ(::chown(record_.c_str(), uid_, gid_), 0);
+  }
+  void TearDown() override {
+    if (!record_.empty() && ::chown(record_.c_str(), 0, 0) != 0) ADD_FAILURE() << "could not give back " << record_;
+  }
+
+  // make in the copy, as the user, with the scratch HOME and the build tree's folder.
+  test::ProcessResult MakeAsUser(const std::vector<std::string>& args) {
+    std::vector<std::string> argv;
+    if (::geteuid() == 0) {
+      argv = {"--reuid=" + std::to_string(uid_), "--regid=" + std::to_string(gid_), "--clear-groups"};
+      // The build tree is read, never written, as any user who can reach it would read it; when it lies
+      // in a folder only root can enter, the user gets to read and search it and nothing more.
+      std::vector<std::string> probe = argv;
+      probe.insert(probe.end(), {"test", "-r", std::string(QRV_BUILD_DIR) + "/build.ninja"});
+      if (test::RunProcess("/usr/bin/setpriv", probe, scratch_.path()).status != 0)
+        argv.insert(argv.end(), {"--inh-caps=+dac_read_search", "--ambient-caps=+dac_read_search"});
+      argv.push_back("/usr/bin/env");
+    }
+    const std::vector<std::string> env = {"-u", "MAKEFLAGS", "-u", "MFLAGS", "-u", "MAKELEVEL", "-u", "QRV_CONFIG_DIR",
+                                          "-u", "XDG_CONFIG_HOME", "-u", "USERPROFILE", "-u", "DESTDIR",
+                                          "HOME=" + home_.path().string(), "TMPDIR=" + clone_.path().string(),
+                                          QRV_MAKE, "--no-print-directory", "-C", clone_.path().string()};
+    argv.insert(argv.end(), env.begin(), env.end());
+    argv.insert(argv.end(), args.begin(), args.end());
+    const std::string program = ::geteuid() == 0 ? "/usr/bin/setpriv" : "/usr/bin/env";
+    return test::ChildProcess(program, argv, scratch_.path()).Wait(std::chrono::minutes(5));
+  }
+
+  void CopySources() {
+    fs::create_directories(clone_ / "scripts");
+    fs::copy_file(fs::path(QRV_SOURCE_DIR) / "Makefile", clone_ / "Makefile");
+    for (const char* script : {"install-deps.sh", "demo.sh", "install.sh", "uninstall.sh"})
+      fs::copy_file(fs::path(QRV_SOURCE_DIR) / "scripts" / script, clone_ / "scripts" / script);
+    for (const auto& e : fs::recursive_directory_iterator(clone_.path()))
+      ASSERT_EQ(::lchown(e.path().c_str(), uid_, gid_), 0) << e.path();
+  }
+
+  test::TempDir clone_;
+  fs::path record_;
+  uid_t uid_ = 0;
+  gid_t gid_ = 0;
+};
+
+TEST_F(MakeDemoAsUserTest, MakeDemoInstallsIntoTheUsersDotLv2AndMakeUninstallRemovesIt) {
+  CopySources();
+  ASSERT_NE(uid_, 0u);
+  const auto before = Tree(home_.path());
+  auto r = MakeAsUser({"demo", std::string("BUILD_DIR=") + QRV_BUILD_DIR, "JOBS=1"});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  const fs::path bundle = home_ / ".lv2" / "QRV warmGlow.lv2";
+  for (const char* file : {"manifest.ttl", "warmglow.ttl", "presets.ttl", "ui.ttl", "warmglow.so"}) {
+    EXPECT_TRUE(fs::is_regular_file(bundle / file)) << file;
+    struct stat st {};
+    EXPECT_EQ(::stat((bundle / file).c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, uid_) << file << " is not the user's";
+  }
+  // It says where the bundle is, and that is where it is.
+  EXPECT_NE(r.out.find("\"QRV warmGlow.lv2\" is installed in " + (home_ / ".lv2").string() + " "), std::string::npos)
+      << r.out;
+  EXPECT_TRUE(fs::is_regular_file(clone_ / "demo-output" / "programme.wav"));
+  const fs::path prefix = home_ / ".local";
+  const auto files = Entries(prefix, "file");
+  EXPECT_NE(std::find(files.begin(), files.end(), (bundle / "manifest.ttl").string()), files.end())
+      << test::FileBytes(prefix / "share/qrv-warmglow/install-manifest.txt");
+
+  // The demo again (over its own install), then uninstalling leaves the home folder as it was.
+  r = MakeAsUser({"demo", std::string("BUILD_DIR=") + QRV_BUILD_DIR, "JOBS=1"});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  r = MakeAsUser({"uninstall"});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_FALSE(fs::exists(bundle));
+  EXPECT_EQ(Tree(home_.path()), before) << "after:" << Listing(Tree(home_.path()));
+}
+
+// `make install-lv2` (the demo's install), then a whole install over it, then the bundle alone again: one
+// manifest lists both, the whole install's settings entries survive the partial one, and one uninstall
+// removes everything.
+TEST_F(MakeInstallTest, TheDemosLv2InstallAndAWholeInstallShareOneManifest) {
+  const fs::path prefix = home_ / ".local";
+  auto r = Make({"install-lv2", std::string("BUILD_DIR=") + QRV_BUILD_DIR, "JOBS=1"});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("Installed lv2 into " + (home_ / ".lv2").string() + " "), std::string::npos) << r.out;
+  EXPECT_TRUE(fs::is_regular_file(home_ / ".lv2/QRV warmGlow.lv2/manifest.ttl"));
+  EXPECT_FALSE(fs::exists(prefix / "bin/warmglow"));
+  EXPECT_TRUE(Entries(prefix, "setting").empty());
+  r = Install(prefix);
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  const auto settings = Entries(prefix, "setting");
+  ASSERT_EQ(settings.size(), 1u);
+  r = test::RunProcess("/usr/bin/env", {"-u", "QRV_CONFIG_DIR", "-u", "XDG_CONFIG_HOME", "-u", "USERPROFILE",
+                                        "HOME=" + home_.path().string(), "bash",
+                                        std::string(QRV_SOURCE_DIR) + "/scripts/install.sh", QRV_BUILD_DIR,
+                                        prefix.string(), "lv2"},
+                       scratch_.path());
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(Entries(prefix, "setting"), settings);
+  EXPECT_EQ(Entries(prefix, "settings-file").size(), 1u);
+  r = Uninstall(prefix);
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(StoredManualPath(), "");
+  EXPECT_TRUE(Tree(home_.path()).empty()) << Listing(Tree(home_.path()));
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "apps/warmglow/Cli.h"
+#include "apps/warmglow/Settings.h"
 #include "dsp/ParameterSet.h"
 #include "platform/AtomicFile.h"
 #include "presets/PresetBlob.h"
@@ -345,6 +347,138 @@ TEST_F(PresetCommandsTest, PresetShowPrintsHeaderNameAndValuesOrTheReason) {
   r = Run({"preset", "show", Path("missing.qrv")});
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("cannot read"), std::string::npos) << r.err;
+}
+
+// A folder of 600 presets: the listing holds the 512 the browser lists and says that it is cut and by how
+// much; every one of the 600 is found by its name, in-process for all and through the command for those
+// past the cut.
+TEST_F(PresetCommandsTest, SixHundredUserPresetsAreAllFoundByNameAndTheListingSaysItIsCut) {
+  const auto blob = WriteSinglePresetBlob(Warm(), 0, 0);
+  std::vector<std::string> names;
+  for (int i = 0; i < 600; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "Bus %03d", i);
+    names.push_back(name);
+    WriteBytes(UserFolder() / (names.back() + ".qrv"), blob);
+  }
+  auto r = Run({"presets"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_FALSE(LineStartingWith(r.out, "  Bus 511 ").empty()) << r.out;
+  EXPECT_TRUE(LineStartingWith(r.out, "  Bus 512 ").empty());
+  EXPECT_NE(r.out.find("(list cut: 512 of 600 presets listed;"), std::string::npos) << r.out;
+
+  for (const std::string& name : names) {
+    const auto found = cli::FindUserPreset(name);
+    ASSERT_TRUE(found) << name;
+    EXPECT_EQ(*found, UserFolder() / (name + ".qrv"));
+  }
+  const std::string in = Programme();
+  for (const std::string& name : {std::string("Bus 512"), std::string("bus 599"), std::string("Bus 599.qrv")}) {
+    SCOPED_TRACE(name);
+    r = Run({"preset", "show", name});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Ratio        1.000000  10:1"), std::string::npos) << r.out;
+    r = Run({"render", in, Path("out.wav"), "--preset", name});
+    EXPECT_EQ(r.status, 0) << r.err;
+  }
+  // A folder within the limit is listed whole, without the note.
+  for (int i = 100; i < 600; ++i) fs::remove(UserFolder() / (names[static_cast<std::size_t>(i)] + ".qrv"));
+  r = Run({"presets"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.find("list cut"), std::string::npos) << r.out;
+}
+
+// Printed text holds no byte that a terminal obeys: no C0 control but the line ends, no DEL, no C1
+// control, nothing that is not UTF-8.
+::testing::AssertionResult TerminalSafe(const std::string& text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if ((c < 0x20 && c != '\n') || c == 0x7F)
+      return ::testing::AssertionFailure() << "byte " << int(c) << " at " << i << " in:\n" << text;
+    if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) <= 0x9F)
+      return ::testing::AssertionFailure() << "C1 control at " << i << " in:\n" << text;
+  }
+  if (!IsValidUtf8(text)) return ::testing::AssertionFailure() << "not UTF-8:\n" << text;
+  return ::testing::AssertionSuccess();
+}
+
+TEST(CliPrintable, EscapesControlsAndBrokenUtf8AndKeepsText) {
+  EXPECT_EQ(cli::Printable("Warm Bus"), "Warm Bus");
+  EXPECT_EQ(cli::Printable("a\x1b[2Jb"), "a\\x1b[2Jb");
+  EXPECT_EQ(cli::Printable(std::string("\0\t\n\r\x7f", 5)), "\\x00\\x09\\x0a\\x0d\\x7f");
+  EXPECT_EQ(cli::Printable("caf\u00e9 \u20ac \U0001F3B8"), "caf\u00e9 \u20ac \U0001F3B8");
+  EXPECT_EQ(cli::Printable("\xc2\x9b" "2J"), "\\xc2\\x9b2J");    // U+009B, CSI
+  EXPECT_EQ(cli::Printable("\xc2\xa0"), "\xc2\xa0");               // U+00A0 is text
+  EXPECT_EQ(cli::Printable("x\xff" "y"), "x\\xffy");
+  EXPECT_EQ(cli::Printable("\xc0\xaf"), "\\xc0\\xaf");             // overlong "/"
+  EXPECT_EQ(cli::Printable("\xed\xa0\x80"), "\\xed\\xa0\\x80");    // a surrogate
+  EXPECT_EQ(cli::Printable("\xe2\x82"), "\\xe2\\x82");             // cut short
+  EXPECT_EQ(cli::Printable("\xe2\x82\x1b"), "\\xe2\\x82\\x1b");
+}
+
+// File names that hold escape sequences and other control bytes, shared by someone else: every message
+// that shows them, on standard output and on standard error, shows them escaped.
+TEST_F(PresetCommandsTest, ControlBytesInFileNamesNeverReachTheTerminal) {
+  const std::string title = "\x1b]0;owned\x07Title";
+  const std::string red = "Red\x1b[31m";
+  const std::vector<std::string> names = {title, red, "Tab\tBell\x07", "Del\x7f", "Bad\xff", "C1\xc2\x9b" "2J",
+                                          "Line\nBreak"};
+  const auto blob = WriteSinglePresetBlob(Warm(), 0, 0);
+  for (const std::string& n : names) WriteBytes(UserFolder() / (n + ".qrv"), blob);
+  WriteBytes(UserFolder() / ("Sub\x1b[1m") / "Inner.qrv", blob);
+  auto broken = blob;
+  broken.resize(100);
+  WriteBytes(UserFolder() / "Broken\x1b[5m.qrv", broken);
+
+  auto r = Run({"presets"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(TerminalSafe(r.out));
+  EXPECT_TRUE(TerminalSafe(r.err));
+  EXPECT_FALSE(LineStartingWith(r.out, "  \\x1b]0;owned\\x07Title ").empty()) << r.out;
+  EXPECT_FALSE(LineStartingWith(r.out, "  Sub\\x1b[1m/Inner ").empty()) << r.out;
+  EXPECT_FALSE(LineStartingWith(r.out, "  Line\\x0aBreak ").empty()) << r.out;
+
+  const std::string in = Programme();
+  for (const std::string& n : names) {
+    SCOPED_TRACE(cli::Printable(n));
+    r = Run({"preset", "show", n});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(TerminalSafe(r.out));
+    EXPECT_NE(r.out.find("File:        " + cli::Printable((UserFolder() / (n + ".qrv")).string())), std::string::npos)
+        << r.out;
+    r = Run({"render", in, Path("out.wav"), "--preset", n});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(TerminalSafe(r.out));
+    EXPECT_TRUE(TerminalSafe(r.err));
+    EXPECT_NE(r.out.find("[" + cli::Printable(n) + "]"), std::string::npos) << r.out;
+  }
+  // Errors: a name found nowhere, a file that does not load, a file that is no preset, an output that
+  // cannot be written, a batch input that fails.
+  WriteBytes(dir_ / "Text\x1b[8m.qrv", std::vector<uint8_t>(64, 'x'));
+  const std::vector<std::vector<std::string>> failing = {
+      {"preset", "show", "Missing\x1b[2J"},
+      {"preset", "show", "Broken\x1b[5m"},
+      {"preset", "show", (dir_ / "Text\x1b[8m.qrv").string()},
+      {"render", in, Path("never.wav"), "--preset", "Missing\x1b[2J"},
+      {"render", in, Path("never.wav"), "--preset", "Broken\x1b[5m"},
+      {"render", Path("no\x1b[7minput.wav"), Path("never.wav")},
+      {"render", in, Path("no-such-folder\x1b[7m/out.wav")},
+  };
+  for (const auto& args : failing) {
+    SCOPED_TRACE(cli::Printable(args.back()));
+    r = Run(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(TerminalSafe(r.out));
+    EXPECT_TRUE(TerminalSafe(r.err));
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;  // still one line
+    EXPECT_NE(r.err.find("\\x1b["), std::string::npos) << r.err;
+  }
+  r = Run({"render", in, Path("bad\x1b[7minput.wav"), "--out-dir", Path("batch\x1b[1m")});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(TerminalSafe(r.out));
+  EXPECT_TRUE(TerminalSafe(r.err));
+  EXPECT_NE(r.out.find("batch\\x1b[1m"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("bad\\x1b[7minput.wav"), std::string::npos) << r.err;
 }
 
 }  // namespace

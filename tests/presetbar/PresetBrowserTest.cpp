@@ -3,6 +3,7 @@
 // and settings store; the shell and message box record what they are asked.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 
 #include "gui/presetbar/PresetBrowser.h"
@@ -275,6 +276,48 @@ TEST_F(PresetBrowserTest, MyPresetsIsRescannedWithNewFilesAndItsInfoLineOpensThe
   ASSERT_EQ(shell.opened.size(), 1u);
   EXPECT_EQ(shell.opened[0], folder);
   EXPECT_TRUE(bar().browserOpen());
+}
+
+// A list holds 512 presets; a folder holding more says so on the information line, in its own colour at
+// the line's right end, with how many it leaves out. A group that shows everything says nothing.
+TEST_F(PresetBrowserTest, AFolderOfMoreThan512PresetsSaysTheListIsCut) {
+  for (int i = 0; i < 600; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "P%03d", i);
+    WritePreset(std::string(name) + ".qrv", name, 0.2f);
+  }
+  WritePreset("Drums/Kick.qrv", "Kick", 0.3f);
+  OpenBrowser();
+  EXPECT_EQ(browser().infoLine()->notice(), "");
+  ClickBank(2);
+  EXPECT_EQ(browser().presetList()->entryCount(), kMaxItemsPerGroup);
+  EXPECT_EQ(browser().presetList()->entryText(511), "511. P511");
+  EXPECT_EQ(browser().infoLine()->notice(), "List cut: 512 of 601");
+  EXPECT_EQ(browser().infoLine()->text(), "Show file in Explorer");
+
+  // Drawn: the notice's colour appears at the line's right end, and only while the list is cut.
+  const auto noticePixels = [&] {
+    headless().render();
+    const QRVRect line = browser().infoLine()->getViewSize();
+    int count = 0;
+    for (int x = static_cast<int>(line.right) - 120; x < static_cast<int>(line.right) - 4; ++x)
+      for (int y = static_cast<int>(line.top) + 2; y < static_cast<int>(line.bottom) - 2; ++y) {
+        const QRVPoint p = Window(QRVPoint{static_cast<double>(x), static_cast<double>(y)});
+        if (Near(headless().pixel(static_cast<int>(p.x), static_cast<int>(p.y)),
+                 Over(Quarrytone::PresetBrowserColors::kListCutText, QRVColor{0, 0, 0, 255}), 24))
+          ++count;
+      }
+    return count;
+  };
+  EXPECT_GT(noticePixels(), 20);
+
+  ClickEntry(browser().groupColumn(), 1);  // Drums: one preset, all listed
+  EXPECT_EQ(browser().presetList()->entryCount(), 1);
+  EXPECT_EQ(browser().infoLine()->notice(), "");
+  EXPECT_EQ(noticePixels(), 0);
+
+  EXPECT_EQ(pm().library().FoundCount(kBankUser, 0), 601);
+  EXPECT_EQ(pm().library().FoundCount(kBankUser, 1), 1);
 }
 
 TEST_F(PresetBrowserTest, FactoryInfoLineAndDesignerPhoto) {

@@ -198,6 +198,26 @@ TEST_F(PresetLibraryTest, FolderAndItemLimits) {
   // The main folder's files come first into "All", so they are not the ones dropped.
   const auto all = ItemNames(lib, kBankUser, 0);
   EXPECT_NE(std::find(all.begin(), all.end(), "main2"), all.end());
+  // What the lists leave out is counted: f000 holds 515; "All" stands for every file, also those of
+  // f127..f129, which get no group.
+  for (int i = 127; i < 130; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "f%03d/late.qrv", i);
+    std::ofstream(UserFolder() / name) << "x";
+  }
+  lib.RescanUserPresets();
+  EXPECT_EQ(lib.FoundCount(kBankUser, 1), 515);
+  EXPECT_EQ(lib.FoundCount(kBankUser, 2), 0);
+  EXPECT_EQ(lib.FoundCount(kBankUser, 0), 521);
+  EXPECT_EQ(lib.ItemCount(kBankUser, 0), kMaxItemsPerGroup);
+  EXPECT_EQ(lib.FoundCount(kBankApplication, 0), lib.ItemCount(kBankApplication, 0));
+  // The command line sees every file all the same.
+  EXPECT_EQ(ScanUserPresets().size(), 3u + kMaxItemsPerGroup);
+  const auto every = ScanEveryUserPreset();
+  ASSERT_EQ(every.size(), 521u);
+  EXPECT_EQ(every[3].name, "f000/p000");
+  EXPECT_EQ(every[517].path, UserFolder() / "f000" / "p514.qrv");
+  EXPECT_EQ(every[520].name, "f129/late");
 }
 
 TEST_F(PresetLibraryTest, OpeningTheFolderReportsAFailure) {
