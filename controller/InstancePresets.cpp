@@ -185,6 +185,25 @@ bool InstancePresets::LoadStream(std::span<const uint8_t> bytes, uint32_t& flags
   return true;
 }
 
+bool InstancePresets::StreamIsNewer(std::span<const uint8_t> bytes) {
+  const std::optional<StreamFields> fields = SplitState(bytes);
+  return fields && (fields->flags & ~kStateFlagBypass) != 0;
+}
+
+bool InstancePresets::LoadFactoryPreset(int index) {
+  const PresetLock lock;
+  const StateCall call(stateCall_);
+  EnsureManager();
+  return manager_->LoadFactoryPreset(index);
+}
+
+void InstancePresets::LoadPresetFile(const std::filesystem::path& file, const PresetRecord& record) {
+  const PresetLock lock;
+  const StateCall call(stateCall_);
+  EnsureManager();
+  if (!manager_->LoadUserPreset(file)) manager_->LoadOutsideRecord(record);
+}
+
 void InstancePresets::PublishValues() {
   const PresetLock lock;
   EnsureManager();

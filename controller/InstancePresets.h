@@ -24,6 +24,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <span>
@@ -91,6 +92,18 @@ class InstancePresets final : public QRVMasterController {
   // The stream form above; flags are the binding's (unknown ones are refused on load).
   bool SaveStream(std::vector<uint8_t>& out, uint32_t flags);
   bool LoadStream(std::span<const uint8_t> bytes, uint32_t& flags);
+  // A stream with a footer of ours whose flags this version does not know: written by a newer version
+  // (LoadStream refuses it). Stateless.
+  static bool StreamIsNewer(std::span<const uint8_t> bytes);
+
+  // A preset the host chose from its own list (an LV2 preset, CLAP's preset-load), loaded as the bar
+  // loads it: numbered and named as in the bar's list, unmodified, one undo step, in the active A/B slot.
+  // Nothing goes to an open editor meanwhile: the host sets the values itself. The values are left alone,
+  // as after Load. False, and nothing changed, for a preset the library does not have.
+  bool LoadFactoryPreset(int index);
+  // A user preset file: its item when the library lists it, else the record (named after the file) at no
+  // item.
+  void LoadPresetFile(const std::filesystem::path& file, const PresetRecord& record);
 
   // The current record's values into the values the instance runs with.
   void PublishValues();

@@ -12,9 +12,9 @@
 namespace qrv {
 namespace {
 
-constexpr double kMinRate = 22050.0;
+constexpr double kMinRate = kMinSampleRate;
 constexpr double kEnvelopeFloor = 0.001;
-constexpr double kMaxRate = 192000.0;
+constexpr double kMaxRate = kMaxSampleRate;
 // Every section's sample rate lies in the range where its corner limit uses that rate.
 static_assert(kMinRate >= 20000.0 && kMaxRate <= 200000.0);
 

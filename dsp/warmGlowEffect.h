@@ -14,6 +14,10 @@
 
 namespace qrv {
 
+// The sample rates the engine's filters are defined for; SetSampleRate clamps any other to the nearest.
+inline constexpr double kMinSampleRate = 22050.0;
+inline constexpr double kMaxSampleRate = 192000.0;
+
 enum class ProcessMode : int { kOff = 0, kClear = 1, kValve = 2 };
 
 // Step counts of the stepped controls, from the control table.

@@ -219,6 +219,45 @@ void PresetManager::LoadPosition(int item) {
   FinishPresetChange();
 }
 
+void PresetManager::LoadLibraryItem(const LibraryPosition& at) {
+  BeginPresetChange();
+  bank_ = at.bank;
+  group_ = at.group;
+  item_ = at.item;
+  library_.LoadPosition(bank_, group_, item_, *current_);
+  *reference_ = *current_;
+  *modified_ = false;
+  ApplyRecord(*current_);
+  FinishPresetChange();
+}
+
+bool PresetManager::LoadFactoryPreset(int factoryIndex) {
+  constexpr int kAll = 0;
+  for (int i = 0; i < library_.ItemCount(kBankApplication, kAll); ++i) {
+    if (library_.Item(kBankApplication, kAll, i)->factoryIndex != factoryIndex) continue;
+    LoadLibraryItem(LibraryPosition{kBankApplication, kAll, i});
+    return true;
+  }
+  return false;
+}
+
+bool PresetManager::LoadUserPreset(const std::filesystem::path& file) {
+  constexpr int kAll = 0;
+  // The file may be newer than the last scan; the scan keeps every held position on its file.
+  library_.RescanUserPresets();
+  const int item = library_.FindItem(kBankUser, kAll, file.lexically_normal());
+  if (item < 0) return false;
+  LoadLibraryItem(LibraryPosition{kBankUser, kAll, item});
+  return true;
+}
+
+void PresetManager::LoadOutsideRecord(const PresetRecord& record) {
+  BeginPresetChange();
+  item_ = -1;
+  TakeAndApply(record);
+  FinishPresetChange();
+}
+
 void PresetManager::Next() {
   const int last = library_.ItemCount(bank_, group_) - 1;
   if (last < 0) return;  // an empty group has nothing to step to

@@ -97,6 +97,14 @@ class PresetManager final : private PresetLibraryObserver {
   void LoadPosition(int item);
   void Next();
   void Previous();
+  // A preset the host chose from its own list, loaded as the bar loads it from "All" of its bank: one
+  // preset change, named and numbered as there, unmodified. False, and nothing changed, when the library
+  // has no such preset.
+  bool LoadFactoryPreset(int factoryIndex);
+  bool LoadUserPreset(const std::filesystem::path& file);
+  // A preset from outside the library (a file elsewhere): one preset change to record, unmodified, at no
+  // item.
+  void LoadOutsideRecord(const PresetRecord& record);
 
   // ---- undo ----
   void Undo();
@@ -174,6 +182,8 @@ class PresetManager final : private PresetLibraryObserver {
   // Bank, group and item := to; bank 2 is rescanned first, and to is read after the rescan (it may
   // be an undo entry's position, which the rescan re-resolves).
   void MoveTo(const LibraryPosition& to);
+  // One preset change to an item of the library that exists.
+  void LoadLibraryItem(const LibraryPosition& at);
   void UserPresetsRescanning(const PresetLibrary& library) override;
   void UserPresetsRescanned(const PresetLibrary& library) override;
   // What a bank-2 position points at, by name: its group's folder and its item's file.

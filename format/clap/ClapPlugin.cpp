@@ -283,7 +283,9 @@ bool ClapPlugin::LoadState(const clap_istream_t* stream) {
   }
   uint32_t flags = 0;
   if (!state_.LoadStream(bytes, flags)) {
-    Log(CLAP_LOG_ERROR, "state refused: not a complete state of this plug-in");
+    Log(CLAP_LOG_ERROR, InstancePresets::StreamIsNewer(bytes)
+                            ? "state refused: written by a newer version of QRV warmGlow"
+                            : "state refused: not a complete state of this plug-in");
     return false;
   }
   state_.PublishValues();
@@ -296,20 +298,18 @@ bool ClapPlugin::LoadState(const clap_istream_t* stream) {
 bool ClapPlugin::LoadPreset(uint32_t kind, const char* location, const char* loadKey) {
   CheckMainThread("preset_load.from_location");
   std::string message;
-  const std::optional<PresetRecord> record = PresetAt(kind, location, loadKey, message);
-  if (!record) {
+  const std::optional<LocatedPreset> preset = PresetAt(kind, location, loadKey, message);
+  if (!preset || (preset->factoryIndex >= 0 && !state_.LoadFactoryPreset(preset->factoryIndex))) {
+    if (preset) message = "the preset library has no such factory preset";
     Log(CLAP_LOG_ERROR, ("preset not loaded: " + message).c_str());
     if (hostPresetLoad_ != nullptr && hostPresetLoad_->on_error != nullptr) {
       hostPresetLoad_->on_error(host_, kind, location, loadKey, 0, message.c_str());
     }
     return false;
   }
-  PresetManager& manager = state_.presetManager();
-  for (unsigned slot : kControlSlots) {
-    const double v = static_cast<double>(record->values[slot]);
-    values_[slot].store(v, std::memory_order_relaxed);
-    manager.ParameterChanged(static_cast<int>(slot), v);
-  }
+  // As the bar loads it: the bar shows the preset by number and name, unmodified.
+  if (preset->factoryIndex < 0) state_.LoadPresetFile(preset->file, preset->record);
+  state_.PublishValues();
   loads_.fetch_add(1, std::memory_order_release);
   if (hostParams_ != nullptr && hostParams_->rescan != nullptr) hostParams_->rescan(host_, CLAP_PARAM_RESCAN_VALUES);
   if (hostPresetLoad_ != nullptr && hostPresetLoad_->loaded != nullptr) {

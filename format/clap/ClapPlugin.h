@@ -45,8 +45,9 @@ class ClapPlugin {
   // state
   bool SaveState(const clap_ostream_t* stream);
   bool LoadState(const clap_istream_t* stream);
-  // preset-load: the preset's values become the instance's, as edits of the preset state (the bar shows
-  // them as a host's LV2 preset); false, with the host told why, for a location that names no preset.
+  // preset-load: the preset becomes the instance's as the bar loads it (a factory preset by number and
+  // name, a user file by name, unmodified, one undo step); false, with the host told why, for a location
+  // that names no preset.
   bool LoadPreset(uint32_t kind, const char* location, const char* loadKey);
   // audio-ports
   uint32_t AudioPortCount() const { return 1; }

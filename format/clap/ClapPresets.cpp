@@ -97,7 +97,7 @@ const clap_preset_discovery_factory_t kFactory = {Count, Descriptor, Create};
 
 const clap_preset_discovery_factory_t* PresetDiscoveryFactory() { return &kFactory; }
 
-std::optional<PresetRecord> PresetAt(uint32_t kind, const char* location, const char* loadKey, std::string& message) {
+std::optional<LocatedPreset> PresetAt(uint32_t kind, const char* location, const char* loadKey, std::string& message) {
   if (kind == CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN) {
     const std::string_view key = loadKey != nullptr ? std::string_view(loadKey) : std::string_view();
     int index = -1;
@@ -107,11 +107,15 @@ std::optional<PresetRecord> PresetAt(uint32_t kind, const char* location, const 
       message = "no factory preset has that key";
       return std::nullopt;
     }
-    return FactoryRecord(index);
+    return LocatedPreset{FactoryRecord(index), index, {}};
   }
   if (kind == CLAP_PRESET_DISCOVERY_LOCATION_FILE && location != nullptr) {
     const PresetFileContents file = LoadPresetFile(location);
-    if (file.status == BlobStatus::Ok) return file.record;
+    if (file.status == BlobStatus::Ok) {
+      LocatedPreset preset{file.record, -1, location};
+      preset.record.SetName(file.fileName);
+      return preset;
+    }
     message = DescribeBlobStatus(file.status);
     return std::nullopt;
   }

@@ -16,8 +16,15 @@ inline constexpr const char* kPresetProviderId = "com.quarry-tone.warmglow.prese
 // The factory; the same object under the stable and the draft id.
 const clap_preset_discovery_factory_t* PresetDiscoveryFactory();
 
-// The record a location names: a factory preset by its number (plug-in location, load key "0".."33"), or a
-// .qrv file (file location). nullopt with message set when it names none.
-std::optional<PresetRecord> PresetAt(uint32_t kind, const char* location, const char* loadKey, std::string& message);
+// What a location names: a factory preset by its number (plug-in location, load key "0".."33"), or a .qrv
+// file (file location), whose record is named after the file as the library names it.
+struct LocatedPreset {
+  PresetRecord record;
+  int factoryIndex = -1;  // -1 for a file
+  std::string file;
+};
+
+// nullopt with message set when the location names no preset.
+std::optional<LocatedPreset> PresetAt(uint32_t kind, const char* location, const char* loadKey, std::string& message);
 
 }  // namespace qrv::clap

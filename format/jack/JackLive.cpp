@@ -12,9 +12,11 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <thread>
 
 #include "controller/InstancePresets.h"
+#include "dsp/warmGlowEffect.h"
 #include "format/jack/LiveEditor.h"
 #include "format/jack/LiveEngine.h"
 #include "format/jack/LiveState.h"
@@ -233,6 +235,14 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
     return fail(OpenFailure(status, options.clientName));
   }
 
+  // Outside the engine's range it would run with the time constants of the nearest limit: refused.
+  if (const double rate = jack_get_sample_rate(client.get()); rate < kMinSampleRate || rate > kMaxSampleRate) {
+    std::ostringstream message;
+    message << "the JACK server runs at " << rate << " Hz; warmGlow runs from " << kMinSampleRate << " to "
+            << kMaxSampleRate << " Hz";
+    return fail(message.str());
+  }
+
   ClientSide side;
   LiveEngine engine(values, options.mono ? 1u : 2u);
   side.engine = &engine;
@@ -298,12 +308,19 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
         << jack_get_buffer_size(client.get()) << " frames; state " << statePath.string() << "\n";
     err.flush();
   }
-  auto warnIfOutOfRange = [&] {
-    if (!outOfRange) return;
-    err << "warmglow: warning: sample rate " << engine.sampleRate()
-        << " Hz is outside 22050..192000 Hz; the engine's time constants follow the nearest limit\n";
+  // A server whose rate moves out of the range mid-session gets silence, said once each time.
+  bool silent = false;
+  auto sayIfRangeChanged = [&] {
+    if (outOfRange == silent) return;
+    silent = outOfRange;
+    if (silent) {
+      err << "warmglow: warning: the JACK server now runs at " << engine.sampleRate() << " Hz, outside "
+          << kMinSampleRate << " to " << kMaxSampleRate << " Hz; passing silence until it runs within\n";
+    } else {
+      err << "warmglow: the JACK server runs at " << engine.sampleRate() << " Hz; processing again\n";
+    }
+    err.flush();
   };
-  warnIfOutOfRange();
 
   uint32_t xrunsShown = 0;
   int result = kLiveOk;
@@ -319,7 +336,7 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
         err << "warmglow: now at " << engine.sampleRate() << " Hz, " << engine.blockSize()
             << " frames\n";
       }
-      warnIfOutOfRange();
+      sayIfRangeChanged();
     }
     if (const uint32_t xruns = side.xruns.load(std::memory_order_relaxed); xruns != xrunsShown) {
       if (options.verbose) err << "warmglow: xrun (" << xruns << " so far)\n";

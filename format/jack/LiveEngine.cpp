@@ -45,6 +45,7 @@ bool LiveEngine::PrepareIfParked(bool audioRunning, bool* outOfRange) {
   const double rate = rate_.load(std::memory_order_relaxed);
   const bool inRange = engine_->SetSampleRate(rate > 0.0 ? rate : 48000.0);
   if (outOfRange != nullptr) *outOfRange = !inRange;
+  silent_.store(!inRange, std::memory_order_relaxed);
   // Values first, then Reset: the settings are in force from the first sample, without a glide.
   ApplyChangedValues(true);
   engine_->Reset();
@@ -69,6 +70,10 @@ void LiveEngine::Process(const float* const* in, float* const* out, uint32_t fra
     for (unsigned ch = 0; ch < channels_; ++ch) std::memset(out[ch], 0, sizeof(float) * frames);
     parkedBlocks_.fetch_add(1, std::memory_order_relaxed);
     parkedAt_.store(requested, std::memory_order_release);
+    return;
+  }
+  if (silent_.load(std::memory_order_relaxed)) {
+    for (unsigned ch = 0; ch < channels_; ++ch) std::memset(out[ch], 0, sizeof(float) * frames);
     return;
   }
   const ScopedFlushToZero ftz;

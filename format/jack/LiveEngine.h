@@ -37,12 +37,13 @@ class LiveEngine {
   void RequestPrepare(double sampleRate, uint32_t frames);
   // [main] Sets the engine up for the latest rate when the audio thread is parked (or not running yet:
   // before activation the caller passes audioRunning false). True when it did. outOfRange: the rate is
-  // outside what the engine's filters are defined for (it then runs at the nearest limit).
+  // outside what the engine's filters are defined for; Process then passes silence until a rate within
+  // is set up, rather than run with the time constants of the nearest limit.
   bool PrepareIfParked(bool audioRunning, bool* outOfRange = nullptr);
   bool prepared() const;
 
   // [audio] One block: in and out hold channels() pointers of frames samples each (in and out may be the
-  // same buffers). Silence while the engine waits to be set up again.
+  // same buffers). Silence while the engine waits to be set up again, and while the rate is out of range.
   void Process(const float* const* in, float* const* out, uint32_t frames);
 
   // [any thread] The engine's gain-reduction reading after the last block (1 - gain).
@@ -68,6 +69,8 @@ class LiveEngine {
   std::atomic<uint32_t> frames_{0};
   std::atomic<double> meter_{0.0};
   std::atomic<uint64_t> parkedBlocks_{0};
+  // The rate set up last is outside the engine's range. [written by main while parked; read by audio]
+  std::atomic<bool> silent_{false};
 };
 
 }  // namespace qrv::jack

@@ -101,7 +101,8 @@ StateRead ReadStateFile(const std::filesystem::path& path, InstancePresets& pres
   }
   uint32_t flags = 0;
   if (!presets.LoadStream(*bytes, flags)) {
-    why = "not a complete warmGlow state (damaged or cut short)";
+    why = InstancePresets::StreamIsNewer(*bytes) ? "written by a newer version of QRV warmGlow"
+                                                  : "not a complete warmGlow state (damaged or cut short)";
     return StateRead::Damaged;
   }
   return StateRead::Loaded;

@@ -177,7 +177,8 @@ std::string PluginTurtle() {
       << "  pg:mainInput " << Iri(GroupUri(layout, false)) << " ;\n"
       << "  pg:mainOutput " << Iri(GroupUri(layout, true)) << " ;\n"
       << "  lv2:minorVersion 2 ;\n  lv2:microVersion 0 ;\n"
-      << "  lv2:optionalFeature lv2:hardRTCapable , lv2:isLive , urid:map , idpy:queue_draw ;\n"
+      << "  lv2:optionalFeature lv2:hardRTCapable , lv2:isLive , urid:map , idpy:queue_draw ,\n"
+      << "    <http://lv2plug.in/ns/ext/log#log> ;\n"
       << "  lv2:extensionData state:interface , idpy:interface ;\n"
       << "  lv2:port [\n";
     bool first = true;
@@ -246,6 +247,10 @@ std::string PresetTurtle() {
     o << Iri(BankUri(static_cast<int>(c))) << "\n  a pset:Bank ;\n  rdfs:label " << Quoted(kFactoryCategories[c])
       << " .\n\n";
   }
+  o << Iri(kStateKeyFactoryPreset) << "\n  a rdf:Property , <http://www.w3.org/2002/07/owl#DatatypeProperty> ;\n"
+    << "  rdfs:label \"factory preset\" ;\n"
+    << "  rdfs:comment \"The number of the factory preset a preset's state names.\" ;\n"
+    << "  rdfs:range <http://www.w3.org/2001/XMLSchema#nonNegativeInteger> .\n\n";
   for (Layout layout : kLayouts) {
     for (int i = 0; i < kFactoryPresetCount; ++i) {
       std::array<double, kPresetValueCount> values{};
@@ -264,6 +269,9 @@ std::string PresetTurtle() {
         o << (k ? " , " : "") << "[\n    lv2:symbol " << Quoted(p.symbol) << " ;\n    pset:value "
           << Number(FromNormalised(p, values[p.slot])) << "\n  ]";
       }
+      // The preset's number as its state: restored after the ports, it tells the instance which preset
+      // the host loaded, so that the bar names it rather than showing an edit.
+      o << " ;\n  state:state [\n    " << Iri(kStateKeyFactoryPreset) << " " << i << "\n  ]";
       o << " .\n\n";
     }
   }

@@ -2,10 +2,12 @@
 // exports the UI's, lv2ui_descriptor (Lv2UiEntry.cpp).
 
 #include <lv2/core/lv2.h>
+#include <lv2/log/log.h>
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -17,16 +19,35 @@ namespace {
 
 Lv2Instance* Self(LV2_Handle handle) { return Lv2Instance::FromHandle(handle); }
 
+// Tells the host's log, else standard error, why there is no instance.
+void LogError(const LV2_Log_Log* log, const LV2_URID_Map* map, const char* message) {
+  if (log != nullptr && log->printf != nullptr && map != nullptr) {
+    log->printf(log->handle, map->map(map->handle, LV2_LOG__Error), "QRV warmGlow: %s\n", message);
+  } else {
+    std::fprintf(stderr, "QRV warmGlow: %s\n", message);
+  }
+}
+
 template <Layout L>
 LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features) {
-  if (!std::isfinite(rate) || rate <= 0.0) return nullptr;
   const LV2_URID_Map* map = nullptr;
+  const LV2_Log_Log* log = nullptr;
   const InlineDisplayQueue* queue = nullptr;
   for (int i = 0; features != nullptr && features[i] != nullptr; ++i) {
     if (std::strcmp(features[i]->URI, LV2_URID__map) == 0) map = static_cast<const LV2_URID_Map*>(features[i]->data);
+    if (std::strcmp(features[i]->URI, LV2_LOG__log) == 0) log = static_cast<const LV2_Log_Log*>(features[i]->data);
     if (std::strcmp(features[i]->URI, kInlineDisplayQueueDrawUri) == 0) {
       queue = static_cast<const InlineDisplayQueue*>(features[i]->data);
     }
+  }
+  // The engine's filters are defined from 22.05 to 192 kHz; elsewhere it would run with the time
+  // constants of the nearest limit, so the host gets no instance rather than one that sounds wrong.
+  if (!std::isfinite(rate) || rate < kMinSampleRate || rate > kMaxSampleRate) {
+    char message[120];
+    std::snprintf(message, sizeof message, "cannot run at %g Hz: the engine runs from %g to %g Hz", rate,
+                  kMinSampleRate, kMaxSampleRate);
+    LogError(log, map, message);
+    return nullptr;
   }
   try {
     return (new Lv2Instance(L, rate, map, queue))->Handle();

@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 
+#include "dsp/FactoryPresets.h"
 #include "format/lv2/Lv2Uris.h"
 #include "presets/PresetBlob.h"
 #include "presets/PresetManager.h"
@@ -17,8 +18,10 @@ Lv2State::Lv2State(const LV2_URID_Map* map, PublishedValues& published) : preset
   keyChunk_ = map->map(map->handle, kStateKeyChunk);
   keyOtherSlot_ = map->map(map->handle, kStateKeyOtherSlot);
   keyActiveSlot_ = map->map(map->handle, kStateKeyActiveSlot);
+  keyFactoryPreset_ = map->map(map->handle, kStateKeyFactoryPreset);
   atomChunk_ = map->map(map->handle, LV2_ATOM__Chunk);
   atomInt_ = map->map(map->handle, LV2_ATOM__Int);
+  atomLong_ = map->map(map->handle, LV2_ATOM__Long);
 }
 
 LV2_State_Status Lv2State::Save(LV2_State_Store_Function store, LV2_State_Handle handle) {
@@ -40,7 +43,7 @@ LV2_State_Status Lv2State::Restore(LV2_State_Retrieve_Function retrieve, LV2_Sta
   std::size_t size = 0;
   uint32_t type = 0, flags = 0;
   const void* chunk = retrieve(handle, keyChunk_, &size, &type, &flags);
-  if (chunk == nullptr) return LV2_STATE_SUCCESS;  // port values only: the host restores those itself
+  if (chunk == nullptr) return RestoreFactoryPreset(retrieve, handle);
   if (type != atomChunk_) return LV2_STATE_ERR_BAD_TYPE;
 
   // The other A/B slot and the active one are optional (a chunk from elsewhere has neither), but when
@@ -66,6 +69,30 @@ LV2_State_Status Lv2State::Restore(LV2_State_Retrieve_Function retrieve, LV2_Sta
   const std::span<const uint8_t> bytes(static_cast<const uint8_t*>(chunk), size);
   if (!presets_.Load(bytes, otherRecord ? &*otherRecord : nullptr, active)) return LV2_STATE_ERR_UNKNOWN;
   // Run publishes every port again at its next block (Lv2Instance::ApplyControls).
+  presets_.ForgetValues();
+  restores_.fetch_add(1, std::memory_order_release);
+  return LV2_STATE_SUCCESS;
+}
+
+LV2_State_Status Lv2State::RestoreFactoryPreset(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle) {
+  std::size_t size = 0;
+  uint32_t type = 0, flags = 0;
+  const void* value = retrieve(handle, keyFactoryPreset_, &size, &type, &flags);
+  if (value == nullptr) return LV2_STATE_SUCCESS;  // port values only: the host restores those itself
+  // Turtle's integers reach the plug-in as atom:Int; a host may hand a Long.
+  int64_t index = -1;
+  if (type == atomInt_ && size == sizeof(int32_t)) {
+    int32_t v = 0;
+    std::memcpy(&v, value, sizeof v);
+    index = v;
+  } else if (type == atomLong_ && size == sizeof(int64_t)) {
+    std::memcpy(&index, value, sizeof index);
+  } else {
+    return LV2_STATE_ERR_BAD_TYPE;
+  }
+  if (index < 0 || index >= kFactoryPresetCount) return LV2_STATE_ERR_UNKNOWN;
+  if (!presets_.LoadFactoryPreset(static_cast<int>(index))) return LV2_STATE_ERR_UNKNOWN;
+  // The host sets the preset's port values; Run publishes them from its next block on.
   presets_.ForgetValues();
   restores_.fetch_add(1, std::memory_order_release);
   return LV2_STATE_SUCCESS;

@@ -33,7 +33,9 @@ class Lv2State final {
   Lv2State& operator=(const Lv2State&) = delete;
 
   LV2_State_Status Save(LV2_State_Store_Function store, LV2_State_Handle handle);
-  // A state without our chunk (a preset of port values) restores nothing and succeeds. A corrupt,
+  // A factory preset's state (its number, without a chunk) makes the preset state that preset as the bar
+  // loads it; the host sets the ports itself. A state with neither (a preset of port values) restores
+  // nothing and succeeds. A corrupt,
   // truncated or foreign chunk, or a malformed slot, is refused before anything changes. A restored
   // chunk clears the published values: the values the engine ran with before are not edits of the new
   // state, so a save before the next Run gives the restored state as it is.
@@ -48,8 +50,11 @@ class Lv2State final {
   uint32_t RestoreCount() const { return restores_.load(std::memory_order_acquire); }
 
  private:
+  LV2_State_Status RestoreFactoryPreset(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
+
   InstancePresets presets_;
-  LV2_URID keyChunk_ = 0, keyOtherSlot_ = 0, keyActiveSlot_ = 0, atomChunk_ = 0, atomInt_ = 0;
+  LV2_URID keyChunk_ = 0, keyOtherSlot_ = 0, keyActiveSlot_ = 0, keyFactoryPreset_ = 0, atomChunk_ = 0, atomInt_ = 0,
+           atomLong_ = 0;
   std::atomic<uint32_t> restores_{0};
 };
 

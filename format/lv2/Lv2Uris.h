@@ -19,6 +19,10 @@ inline constexpr const char* kUiUri = "urn:quarry-tone:warmglow:ui";
 inline constexpr const char* kStateKeyChunk = "urn:quarry-tone:warmglow:state:all";
 inline constexpr const char* kStateKeyOtherSlot = "urn:quarry-tone:warmglow:state:other-slot";
 inline constexpr const char* kStateKeyActiveSlot = "urn:quarry-tone:warmglow:state:active-slot";
+// The one key of a factory preset's state (presets.ttl): its number (atom:Int, 0..33). Restored after
+// the host has set the preset's port values, it makes the instance's preset state that preset, as the
+// bar loads it.
+inline constexpr const char* kStateKeyFactoryPreset = "urn:quarry-tone:warmglow:state:factory-preset";
 
 inline constexpr std::string_view kBundleName = "QRV warmGlow.lv2";
 inline constexpr std::string_view kManifestFile = "manifest.ttl";

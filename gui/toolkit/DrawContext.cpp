@@ -395,8 +395,11 @@ void DrawContext::fillRadialGradient(GraphicsPath* path, Gradient* gradient, con
 
 namespace tk {
 double MeasureString(Font* font, const std::string& utf8) {
-  static cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+  // A surface per measurement, not one kept for the process: that one would outlive an unloaded
+  // plug-in (see ScratchContext in Resources.cpp).
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
   cairo_t* cr = cairo_create(surface);
+  cairo_surface_destroy(surface);
   double w;
   {
     DrawContext context(cr, Rect{0, 0, 1, 1});

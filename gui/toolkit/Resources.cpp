@@ -326,9 +326,14 @@ void GraphicsPath::emit(cairo_t* cr) const {
 }
 
 namespace {
+// A context on a surface of its own, which goes with the context: a surface kept for the process would
+// outlive an unloaded plug-in (and hide from leak checkers behind cairo's pool of freed contexts, which
+// still points at it).
 cairo_t* ScratchContext() {
-  static cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
-  return cairo_create(s);
+  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+  cairo_t* cr = cairo_create(s);
+  cairo_surface_destroy(s);
+  return cr;
 }
 }  // namespace
 

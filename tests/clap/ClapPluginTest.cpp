@@ -391,6 +391,35 @@ TEST(ClapState, RefusesBadStreamsAndKeepsWhatItHad) {
   EXPECT_FALSE(host.logs.empty());
 }
 
+// A state from a newer version (flags this one does not know) is refused, changes nothing, and the
+// host's log says where it comes from rather than calling it damaged.
+TEST(ClapState, AStateFromANewerVersionIsRefusedAndSaysSo) {
+  Module module;
+  Host host;
+  Instance a(module, host, kIds[1]);
+  std::vector<uint8_t> newer;
+  ASSERT_TRUE(a.Save(newer));
+  newer[newer.size() - 8] |= 0x02;  // a flag of a later version
+  Instance b(module, host, kIds[1]);
+  EventList mine;
+  mine.AddValue(0, 5, 3.0);
+  b.Flush(mine);
+  std::vector<uint8_t> before;
+  ASSERT_TRUE(b.Save(before));
+  host.logs.clear();
+  EXPECT_FALSE(b.Load(newer));
+  ASSERT_EQ(host.logs.size(), 1u);
+  EXPECT_NE(host.logs[0].find("written by a newer version of QRV warmGlow"), std::string::npos) << host.logs[0];
+  std::vector<uint8_t> after;
+  ASSERT_TRUE(b.Save(after));
+  EXPECT_EQ(after, before);
+  // A damaged one still reads as such.
+  host.logs.clear();
+  EXPECT_FALSE(b.Load(std::vector<uint8_t>(newer.begin(), newer.begin() + 40)));
+  ASSERT_EQ(host.logs.size(), 1u);
+  EXPECT_NE(host.logs[0].find("not a complete state"), std::string::npos) << host.logs[0];
+}
+
 // The host's main thread saves, loads and reads values while its audio thread processes with events:
 // every call arrives on the thread CLAP gives it (the plug-in reports any other), and the last state
 // loaded is what the instance holds at the end.

@@ -2,10 +2,12 @@
 // preset-load.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -173,6 +175,45 @@ TEST(ClapPresets, PresetLoadSetsTheValues) {
   EXPECT_FALSE(load->from_location(instance.plugin(), 7, nullptr, "1"));
   EXPECT_EQ(instance.Value(5), 24.0);
   EXPECT_EQ(host.logs.size(), logs + 8);
+}
+
+// The name the instance's preset state carries, as its saved state holds it: record 0 of the chunk's
+// host-state blob, behind the eight-byte prefix.
+std::string SavedPresetName(Instance& instance) {
+  std::vector<uint8_t> bytes;
+  EXPECT_TRUE(instance.Save(bytes));
+  std::array<PresetRecord, kProgramCount> programs{};
+  HostStateHeader header;
+  for (std::size_t end = 8 + 41; end <= bytes.size(); ++end) {
+    if (RestoreHostStateBlob(std::span<const uint8_t>(bytes).subspan(8, end - 8), programs, FactoryRecord(0),
+                             header) == BlobStatus::Ok)
+      return std::string(programs[static_cast<std::size_t>(header.selected)].Name());
+  }
+  return {};
+}
+
+// A preset the host loads is the instance's preset by name, as the bar would have loaded it, not an
+// edit of the one before.
+TEST(ClapPresets, APresetTheHostLoadsIsNamedAsTheBarNamesIt) {
+  Module module;
+  Host host;
+  Instance instance(module, host, "com.quarry-tone.warmglow.mono");
+  const auto* load = instance.Extension<clap_plugin_preset_load_t>(CLAP_EXT_PRESET_LOAD);
+  ASSERT_NE(load, nullptr);
+  EXPECT_EQ(SavedPresetName(instance), "Default");
+  ASSERT_TRUE(load->from_location(instance.plugin(), CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr, "23"));
+  EXPECT_EQ(SavedPresetName(instance), "Vox");
+  ASSERT_TRUE(load->from_location(instance.plugin(), CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr, "2"));
+  EXPECT_EQ(SavedPresetName(instance), "CompressLite2");
+  const std::filesystem::path file = WriteUserPreset("My Bus", 0.3f);
+  ASSERT_TRUE(load->from_location(instance.plugin(), CLAP_PRESET_DISCOVERY_LOCATION_FILE, file.c_str(), nullptr));
+  EXPECT_EQ(SavedPresetName(instance), "My Bus");
+  EXPECT_EQ(instance.Value(5), 9.0);
+  // A file outside the user folder shows by its name too.
+  const std::filesystem::path elsewhere = file.parent_path().parent_path() / "Elsewhere.qrv";
+  std::filesystem::copy_file(file, elsewhere, std::filesystem::copy_options::overwrite_existing);
+  ASSERT_TRUE(load->from_location(instance.plugin(), CLAP_PRESET_DISCOVERY_LOCATION_FILE, elsewhere.c_str(), nullptr));
+  EXPECT_EQ(SavedPresetName(instance), "Elsewhere");
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ bool WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds timeou
   return pred();
 }
 
-JackServer::JackServer() {
+JackServer::JackServer(unsigned rate) : rate_(rate) {
   jack_set_error_function(Silent);
   jack_set_info_function(Silent);
   if (access(kJackd, X_OK) != 0) {
@@ -54,7 +54,7 @@ JackServer::JackServer() {
 
 bool JackServer::Start() {
   const std::string log = (scratch_.path() / "jackd.txt").string();
-  const std::string rate = std::to_string(kRate), period = std::to_string(kPeriod);
+  const std::string rate = std::to_string(rate_), period = std::to_string(kPeriod);
   const char* argv[] = {kJackd, "-n", name_.c_str(), "-r", "-S", "-d", "dummy", "-r", rate.c_str(), "-p",
                         period.c_str(), nullptr};
   posix_spawn_file_actions_t actions;

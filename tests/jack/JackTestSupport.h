@@ -20,7 +20,7 @@ namespace qrv::jack::test {
 
 using Channels = std::vector<std::vector<float>>;
 
-// jackd -n NAME -r -S -d dummy -r 48000 -p 256, under a name no other running server has; JACK_DEFAULT_SERVER points this
+// jackd -n NAME -r -S -d dummy -r 48000 -p 256 (or another rate), under a name no other running server has; JACK_DEFAULT_SERVER points this
 // process (and what it starts) at it. Stopped, and whatever it left in /dev/shm removed, on destruction.
 // Synchronous (-S): each cycle waits for every client, so a loaded machine (tests side by side) makes
 // the server late rather than handing on a late client's buffers unfinished.
@@ -29,7 +29,8 @@ class JackServer {
   static constexpr unsigned kRate = 48000;
   static constexpr unsigned kPeriod = 256;
 
-  JackServer();
+  // rate: the dummy driver's sample rate.
+  explicit JackServer(unsigned rate = kRate);
   ~JackServer();
   JackServer(const JackServer&) = delete;
   JackServer& operator=(const JackServer&) = delete;
@@ -46,6 +47,7 @@ class JackServer {
   void Stop(int signal);
   void RemoveLeftovers() const;
   qrv::test::TempDir scratch_;
+  unsigned rate_;
   pid_t pid_ = -1;
   std::string name_;
   std::string reason_;

@@ -66,6 +66,34 @@ TEST(LiveEngine, PassesSilenceUntilSetUpAndThenProcesses) {
   EXPECT_GT(b.OutPeak(), 0.01);
 }
 
+// A server whose rate moves outside the engine's range mid-session gets silence, not the time constants
+// of the nearest limit; back within the range, the engine processes again.
+TEST(LiveEngine, ARateOutsideTheEnginesRangePassesSilence) {
+  InstanceValues values;
+  Defaults(values);
+  LiveEngine engine(values, 2);
+  Buffers b(2);
+  engine.RequestPrepare(48000.0, kFrames);
+  ASSERT_TRUE(engine.PrepareIfParked(false));
+  for (double rate : {8000.0, 384000.0}) {
+    engine.RequestPrepare(rate, 0);
+    engine.Process(b.ip.data(), b.op.data(), kFrames);  // parks
+    bool outOfRange = false;
+    ASSERT_TRUE(engine.PrepareIfParked(true, &outOfRange));
+    EXPECT_TRUE(outOfRange);
+    b.out[0].assign(kFrames, 1.0f);
+    engine.Process(b.ip.data(), b.op.data(), kFrames);
+    EXPECT_EQ(b.OutPeak(), 0.0) << rate;
+  }
+  engine.RequestPrepare(96000.0, 0);
+  engine.Process(b.ip.data(), b.op.data(), kFrames);
+  bool outOfRange = true;
+  ASSERT_TRUE(engine.PrepareIfParked(true, &outOfRange));
+  EXPECT_FALSE(outOfRange);
+  engine.Process(b.ip.data(), b.op.data(), kFrames);
+  EXPECT_GT(b.OutPeak(), 0.01);
+}
+
 TEST(LiveEngine, TheMainThreadWaitsForTheAudioThreadToPark) {
   InstanceValues values;
   Defaults(values);

@@ -208,6 +208,24 @@ TEST_F(LiveFixture, DamagedStateIsRefusedAndLeftAlone) {
   EXPECT_EQ(FileBytes(state), before);
 }
 
+TEST_F(LiveFixture, StateFromANewerVersionIsRefusedAndSaysSo) {
+  const auto state = dir_ / "newer.state";
+  {
+    InstanceValues values;
+    for (auto& v : values) v.store(0.5);
+    InstancePresets presets(values);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(presets.SaveStream(bytes, 0x4));  // a flag this version does not know
+    WriteBytes(state, std::string(bytes.begin(), bytes.end()));
+  }
+  const std::string before = FileBytes(state);
+  const auto r = Start({"--no-editor", "--state", state.string()})->Wait();
+  EXPECT_EQ(r.status, 2);
+  ASSERT_EQ(Lines(r.err).size(), 1u) << r.err;
+  EXPECT_NE(r.err.find("written by a newer version of QRV warmGlow"), std::string::npos) << r.err;
+  EXPECT_EQ(FileBytes(state), before);
+}
+
 TEST_F(LiveFixture, ServerGoingAwayEndsWithStatusOneAndTheStateSaved) {
   const auto state = dir_ / "gone.state";
   {
@@ -323,4 +341,21 @@ TEST_F(LiveFixture, WithoutADisplayTheEditorIsRefusedBeforeJack) {
 }
 
 }  // namespace
+// The engine's filters are defined from 22.05 to 192 kHz: a server outside that range is refused before
+// anything starts, rather than run with the time constants of the nearest limit.
+TEST(LiveRate, AServerOutsideTheEnginesRangeIsRefused) {
+  JackServer server(8000);
+  ASSERT_TRUE(server.ok()) << server.reason();
+  qrv::test::TempDir dir;
+  const auto state = dir.path() / "rate.state";
+  const auto r = qrv::test::ChildProcess(QRV_WARMGLOW, {"live", "--no-editor", "--state", state.string()},
+                                         dir.path() / "child")
+                     .Wait(std::chrono::minutes(1));
+  EXPECT_EQ(r.status, 2) << r.err;
+  ASSERT_EQ(Lines(r.err).size(), 1u) << r.err;
+  EXPECT_NE(r.err.find("8000 Hz"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("22050 to 192000 Hz"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(state));
+}
+
 }  // namespace qrv::jack::test

@@ -804,5 +804,51 @@ TEST_F(PresetManagerSettingsTest, FailedSettingsWritesAreToldOnceWithTheReason) 
   EXPECT_EQ(FileBytes(file), before);
 }
 
+// A preset the host chose from its own list is loaded as the bar loads it from "All": numbered and
+// named as there, unmodified, one undo step.
+TEST_F(PresetManagerTest, AHostsFactoryPresetIsTheBarsLoadOfIt) {
+  pm.LoadPosition(3);
+  fake.SetParameter(kSlotCompression, 0.9);
+  ASSERT_TRUE(pm.modified());
+  PresetManager bar(nullptr);
+  bar.LoadPosition(23);
+
+  ASSERT_TRUE(pm.LoadFactoryPreset(23));
+  EXPECT_EQ(pm.position(), bar.position());
+  EXPECT_EQ(pm.current(), bar.current());
+  EXPECT_EQ(pm.current().Name(), "Vox");
+  EXPECT_FALSE(pm.modified());
+  EXPECT_EQ(Sent(kSlotCompression), static_cast<double>(FactoryRecord(23).values[kSlotCompression]));
+  pm.Undo();
+  EXPECT_EQ(pm.position().item, 3);
+  EXPECT_TRUE(pm.modified()) << "undo returns to the edited preset, as after a bar load";
+  EXPECT_EQ(Current(kSlotCompression), 0.9f);
+
+  EXPECT_FALSE(pm.LoadFactoryPreset(kFactoryPresetCount));
+  EXPECT_FALSE(pm.LoadFactoryPreset(-1));
+  EXPECT_EQ(pm.position().item, 3);
+}
+
+TEST_F(PresetManagerTest, AHostsUserPresetFileShowsByItsName) {
+  PresetRecord r = MakeRecord("stored name", 0.25f);
+  WriteFile(UserFolder() / "Alpha.qrv", WriteSinglePresetBlob(r, 0, 100));
+  WriteFile(UserFolder() / "Bravo.qrv", WriteSinglePresetBlob(r, 0, 100));
+  ASSERT_TRUE(pm.LoadUserPreset(UserFolder() / "Bravo.qrv"));
+  EXPECT_EQ(pm.position(), (LibraryPosition{kBankUser, 0, 1}));
+  EXPECT_EQ(pm.current().Name(), "Bravo");
+  EXPECT_FALSE(pm.modified());
+  EXPECT_FALSE(pm.LoadUserPreset(profile / "elsewhere.qrv"));
+  EXPECT_EQ(pm.current().Name(), "Bravo");
+
+  // A file the library does not list: its record, by name, at no item.
+  PresetRecord outside = MakeRecord("Outside", 0.75f);
+  pm.LoadOutsideRecord(outside);
+  EXPECT_EQ(pm.position().item, -1);
+  EXPECT_EQ(pm.current().Name(), "Outside");
+  EXPECT_FALSE(pm.modified());
+  pm.Undo();
+  EXPECT_EQ(pm.current().Name(), "Bravo");
+}
+
 }  // namespace
 }  // namespace qrv
