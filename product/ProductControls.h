@@ -3,7 +3,7 @@
 #pragma once
 
 #include "gui/engine/EditorPalette.h"
-#include "gui/backend/art/PanelGeometry.h"
+#include "gui/engine/PanelGeometry.h"
 #include "gui/controls/QRVControls.h"
 #include "presets/IndexTable.h"
 
