@@ -5,6 +5,7 @@
 #include "gui/engine/EditorPalette.h"
 #include "gui/engine/PanelGeometry.h"
 #include "gui/controls/QRVControls.h"
+#include "platform/ProductFacts.h"
 #include "presets/IndexTable.h"
 
 namespace qrv {
@@ -59,7 +60,7 @@ class CInfo : public QRVCustomControl {
   static constexpr QRVRect kLinkRect{110, 130, 290, 154};
   static constexpr QRVColor kTextColor = Quarrytone::palette::kAboutText;
   static constexpr QRVColor kLinkColor = Quarrytone::palette::kAboutLink;
-  static constexpr const char* kAddress = "https://www.quarry-tone.com/";
+  static constexpr const char* kAddress = product::kWebAddressWww;
   static constexpr const char* kEdition = "Linux edition: AAX-style and LV2";
 
   CInfo(const QRVRect& rect, QRVBitmap* page);
