@@ -22,8 +22,8 @@ constexpr QRVRect ToRect(const art::Box& b) { return QRVRect{b.left, b.top, b.ri
 class COldVuMeter2 : public QRVCustomControl {
  public:
   static constexpr int kTag = qrv::kTagVuMeter;
-  static constexpr QRVColor kNeedleLit{170, 165, 160, 255};
-  static constexpr QRVColor kNeedleDark{140, 135, 130, 255};
+  static constexpr QRVColor kNeedleLit = Quarrytone::palette::kNeedleLit;
+  static constexpr QRVColor kNeedleDark = Quarrytone::palette::kNeedleDark;
   static constexpr QRVPoint kPivot{art::kPivotX, art::kPivotY};
   static constexpr double kInnerRadius = art::kNeedleInner;
   static constexpr double kOuterRadius = art::kNeedleOuter;

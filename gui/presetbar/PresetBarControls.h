@@ -93,7 +93,7 @@ class PresetBarLabelOnOffButton : public PresetBarLabelButton {
   bool shiftHalves_ = false;
   bool reportAutoOff_ = false;
   int autoOffDelay_ = -1;
-  QRVControlColor onColor_{101, 101, 107, 100};
+  QRVControlColor onColor_{PresetBarColors::kHoverBackground};
   double labelOffsetY_ = -1.0;
   int getAutoOffRemaining() const { return autoOffRemaining_; }
   int getIconKind() const { return iconKind_; }
