@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ProductFacts.h"
 #include "presets/PresetRecord.h"
 
 namespace qrv {
@@ -57,7 +58,7 @@ struct PresetDesigner {
   int photoImage;
   std::string_view webAddress;
 };
-inline constexpr PresetDesigner kPresetDesigners[] = {{"", 90001, "https://www.quarry-tone.com/"}};
+inline constexpr PresetDesigner kPresetDesigners[] = {{"", 90001, product::kWebAddressWww}};
 // The designer of a factory preset (index into the factory table); entry 0 for anything else.
 const PresetDesigner& DesignerOf(int factoryIndex);
 

@@ -9,6 +9,7 @@
 #include "dsp/LittleEndian.h"
 #include "platform/AtomicFile.h"
 #include "platform/Environment.h"
+#include "platform/ProductFacts.h"
 #include "platform/Services.h"
 
 namespace qrv::settings {
@@ -190,7 +191,7 @@ std::string ManualToOpen() {
 
 double LimitZoomFactor(double factor) {
   if (!(factor > 0.01)) return 1.0;  // NaN included
-  return std::clamp(factor, 0.7, 4.0);
+  return std::clamp(factor, product::kMinZoom, product::kMaxZoom);
 }
 
 int ZoomPercentFromSetting(double stored) {

@@ -5,11 +5,8 @@
 #include <cstring>
 
 #include "gui/engine/QRVEngineServices.h"
+#include "platform/ProductVersion.h"
 #include "platform/Services.h"
-
-#ifndef QRV_VERSION
-#define QRV_VERSION "0.0.0.0"
-#endif
 
 namespace qrv {
 

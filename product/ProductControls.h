@@ -3,8 +3,9 @@
 #pragma once
 
 #include "gui/engine/EditorPalette.h"
-#include "gui/backend/art/PanelGeometry.h"
+#include "gui/engine/PanelGeometry.h"
 #include "gui/controls/QRVControls.h"
+#include "platform/ProductFacts.h"
 #include "presets/IndexTable.h"
 
 namespace qrv {
@@ -21,8 +22,8 @@ constexpr QRVRect ToRect(const art::Box& b) { return QRVRect{b.left, b.top, b.ri
 class COldVuMeter2 : public QRVCustomControl {
  public:
   static constexpr int kTag = qrv::kTagVuMeter;
-  static constexpr QRVColor kNeedleLit{170, 165, 160, 255};
-  static constexpr QRVColor kNeedleDark{140, 135, 130, 255};
+  static constexpr QRVColor kNeedleLit = Quarrytone::palette::kNeedleLit;
+  static constexpr QRVColor kNeedleDark = Quarrytone::palette::kNeedleDark;
   static constexpr QRVPoint kPivot{art::kPivotX, art::kPivotY};
   static constexpr double kInnerRadius = art::kNeedleInner;
   static constexpr double kOuterRadius = art::kNeedleOuter;
@@ -59,7 +60,7 @@ class CInfo : public QRVCustomControl {
   static constexpr QRVRect kLinkRect{110, 130, 290, 154};
   static constexpr QRVColor kTextColor = Quarrytone::palette::kAboutText;
   static constexpr QRVColor kLinkColor = Quarrytone::palette::kAboutLink;
-  static constexpr const char* kAddress = "https://www.quarry-tone.com/";
+  static constexpr const char* kAddress = product::kWebAddressWww;
   static constexpr const char* kEdition = "Linux edition: AAX-style and LV2";
 
   CInfo(const QRVRect& rect, QRVBitmap* page);

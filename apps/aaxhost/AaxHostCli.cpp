@@ -12,6 +12,7 @@
 #include "apps/warmglow/AudioFile.h"
 #include "apps/warmglow/Cli.h"
 #include "format/aax/host/AAXHost.h"
+#include "platform/ProductVersion.h"
 
 namespace qrv::aaxhost {
 namespace {

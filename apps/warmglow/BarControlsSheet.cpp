@@ -73,7 +73,7 @@ PresetBarLabelOnOffButton* OnOff(Sheet& s, const QRVRect& r, int tag, const char
   b->setBackColor(kBarColor);
   b->setFullWidthHover();
   if (kind == PresetBarLabelOnOffButton::kIconTarget) {
-    b->onColor_.set(QRVColor{205, 138, 138, 255});
+    b->onColor_.set(Quarrytone::palette::kAssignOn);
     b->autoOffDelay_ = 333;
   } else {
     b->momentary_ = true;

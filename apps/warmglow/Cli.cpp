@@ -13,10 +13,7 @@
 #include "apps/warmglow/Live.h"
 #include "apps/warmglow/Settings.h"
 #include "apps/warmglow/Snapshot.h"
-
-#ifndef QRV_VERSION
-#define QRV_VERSION "unknown"
-#endif
+#include "platform/ProductVersion.h"
 
 namespace qrv::cli {
 namespace {

@@ -14,6 +14,7 @@
 #include "gui/editor/EditorWrapperV4.h"
 #include "gui/presetbar/QRVPresetBarEditor.h"
 #include "gui/toolkit/HeadlessFrame.h"
+#include "platform/ProductFacts.h"
 #include "platform/Registry.h"
 #include "platform/Services.h"
 #include "presets/PresetManager.h"
@@ -22,8 +23,8 @@
 namespace qrv::cli {
 namespace {
 
-constexpr int kMinZoomPercent = 70;
-constexpr int kMaxZoomPercent = 400;
+constexpr int kMinZoomPercent = static_cast<int>(qrv::product::kMinZoom * 100 + 0.5);
+constexpr int kMaxZoomPercent = static_cast<int>(qrv::product::kMaxZoom * 100 + 0.5);
 
 constexpr OptionSpec kSnapshotOptions[] = {
     {"--zoom", "PERCENT", "window zoom in percent, 70..400 (default 100, whatever the settings hold)"},

@@ -9,6 +9,7 @@
 #include "format/clap/ClapIds.h"
 #include "format/clap/ClapPlugin.h"
 #include "format/clap/ClapPresets.h"
+#include "platform/ProductVersion.h"
 
 namespace qrv::clap {
 namespace {

@@ -9,6 +9,7 @@
 #include "format/clap/ClapParams.h"
 #include "format/clap/ClapPlugin.h"
 #include "gui/editor/EditorResources.h"
+#include "gui/engine/EditorLayout.h"
 #include "gui/presetbar/QRVPresetBarEditor.h"
 #include "gui/toolkit/X11Frame.h"
 #include "presets/IndexTable.h"
@@ -59,8 +60,11 @@ bool ClapEditor::GetSize(uint32_t& width, uint32_t& height) const {
     width = static_cast<uint32_t>(window_.windowWidth());
     height = static_cast<uint32_t>(window_.windowHeight());
   } else {
-    width = static_cast<uint32_t>(std::lround(kEditorWidth * scale_));
-    height = static_cast<uint32_t>(std::lround((kEditorHeight + Quarrytone::QRVVSTGUIEditorWrapperV1::kBarHeight) * scale_));
+    // The size the window will take when it opens at this scale.
+    const auto pixels =
+        Quarrytone::layout::WindowPixelSize(kEditorWidth, kEditorHeight, settings::LimitZoomFactor(scale_));
+    width = static_cast<uint32_t>(pixels.width);
+    height = static_cast<uint32_t>(pixels.height);
   }
   return width > 0 && height > 0;
 }

@@ -15,6 +15,7 @@
 #include "controller/InstancePresets.h"
 #include "gui/editor/EditorWrapperV4.h"
 #include "gui/editor/QRVEditorHost.h"
+#include "platform/ProductFacts.h"
 
 namespace qrv::clap {
 
@@ -25,7 +26,7 @@ const void* GuiExtension(const char* id);
 
 class ClapEditor final : public Quarrytone::QRVEditorHost, public PresetValueSink {
  public:
-  static constexpr uint32_t kIdleMs = 33;
+  static constexpr uint32_t kIdleMs = qrv::product::kIdlePeriodMs;
 
   explicit ClapEditor(ClapPlugin& plugin);
   ~ClapEditor() override;

@@ -15,7 +15,7 @@ namespace qrv::clap {
 namespace {
 
 const clap_preset_discovery_provider_descriptor_t kProviderDescriptor = {kClapVersion, kPresetProviderId,
-                                                                         "QRV warmGlow presets", kVendor};
+                                                                         QRV_PRODUCT_NAME " presets", kVendor};
 
 const clap_universal_plugin_id_t kPluginIds[2] = {{"clap", kPluginIdMono}, {"clap", kPluginIdStereo}};
 

@@ -17,6 +17,7 @@
 #include "dsp/ParameterSet.h"
 #include "format/lv2/Lv2Ports.h"
 #include "format/lv2/Lv2Uris.h"
+#include "platform/ProductFacts.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ std::string Number(float x) {
 std::string Integer(float x) { return std::to_string(static_cast<long>(x)); }
 
 std::string PluginName(Layout layout) {
-  return layout == Layout::kStereo ? "QRV warmGlow Stereo" : "QRV warmGlow Mono";
+  return layout == Layout::kStereo ? QRV_PRODUCT_NAME " Stereo" : QRV_PRODUCT_NAME " Mono";
 }
 
 std::string Manifest(std::string_view binary) {
@@ -152,10 +153,10 @@ std::string PluginTurtle() {
   // The inline display is not in the installed schemas; say what its two terms are.
   o << "idpy:queue_draw a lv2:Feature .\nidpy:interface a lv2:ExtensionData .\n\n";
   // The maker, reached through each plug-in's lv2:project.
-  o << Iri(std::string(kUriBase)) << "\n  a doap:Project ;\n  doap:name \"QRV warmGlow\" ;\n"
-    << "  doap:license <https://quarry-tone.com/license> ;\n"
-    << "  doap:maintainer [ a foaf:Person ; foaf:name \"Quarry-tone\" ; foaf:mbox <mailto:support@quarry-tone.com> ;"
-       " foaf:homepage <https://quarry-tone.com/> ] .\n\n";
+  o << Iri(std::string(kUriBase)) << "\n  a doap:Project ;\n  doap:name " << Quoted(product::kName) << " ;\n"
+    << "  doap:license " << Iri(product::kLicenseAddress) << " ;\n"
+    << "  doap:maintainer [ a foaf:Person ; foaf:name " << Quoted(product::kMaker) << " ; foaf:mbox "
+    << Iri(product::kSupportMail) << " ; foaf:homepage " << Iri(product::kWebAddress) << " ] .\n\n";
   for (Layout layout : kLayouts) {
     const bool stereo = layout == Layout::kStereo;
     for (bool output : {false, true}) {
@@ -168,10 +169,9 @@ std::string PluginTurtle() {
     o << Iri(PluginUri(layout)) << "\n"
       << "  a lv2:Plugin , lv2:CompressorPlugin ;\n"
       << "  doap:name " << Quoted(PluginName(layout)) << " ;\n"
-      << "  rdfs:comment \"Opto compressor with programme-dependent release, seven ratio curves and valve "
-         "saturation.\" ;\n"
+      << "  rdfs:comment " << Quoted(product::kDescription) << " ;\n"
       << "  doap:shortdesc \"Opto compressor\" ;\n"
-      << "  doap:license <https://quarry-tone.com/license> ;\n"
+      << "  doap:license " << Iri(product::kLicenseAddress) << " ;\n"
       << "  lv2:project " << Iri(std::string(kUriBase)) << " ;\n"
       << "  ui:ui " << Iri(kUiUri) << " ;\n"
       << "  pg:mainInput " << Iri(GroupUri(layout, false)) << " ;\n"

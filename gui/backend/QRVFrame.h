@@ -3,13 +3,14 @@
 #pragma once
 
 #include "gui/toolkit/Frame.h"
+#include "platform/ProductFacts.h"
 
 namespace Quarrytone {
 
 class QRVFrame : public tk::Frame {
  public:
-  static constexpr double kMinZoom = 0.7;
-  static constexpr double kMaxZoom = 4.0;
+  static constexpr double kMinZoom = qrv::product::kMinZoom;
+  static constexpr double kMaxZoom = qrv::product::kMaxZoom;
 
   explicit QRVFrame(const tk::Rect& size) : tk::Frame(size) {}
 

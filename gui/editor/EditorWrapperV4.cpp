@@ -81,9 +81,9 @@ void QRVVSTGUIEditorWrapperV4_PresetBar::fitWindow(int width, int height) {
   }
   const double full = height + kBarHeight;
   frame_->setSize(width, full);
-  const int w = static_cast<int>(zoom_ * width), h = static_cast<int>(zoom_ * full);
-  if (frame_->platform()) frame_->platform()->setSize(w, h);
-  setWindowSize(w, h);
+  const layout::PixelSize pixels = layout::WindowPixelSize(width, height, zoom_);
+  if (frame_->platform()) frame_->platform()->setSize(pixels.width, pixels.height);
+  setWindowSize(pixels.width, pixels.height);
   if (editorContainer_) editorContainer_->setViewSize(QRVRect{0, kBarHeight, double(width), full});
   frame_->invalid();
   if (bar_) bar_->resize(width, height);
@@ -100,7 +100,8 @@ void QRVVSTGUIEditorWrapperV4_PresetBar::setZoom(double factor) {
   frame_->zoom(effectiveZoom_);
   zooming_ = true;
   pointerFactor_ = 1.0 / effectiveZoom_;
-  resizeEditor(static_cast<int>(width * z), static_cast<int>(full * z));
+  const layout::PixelSize pixels = layout::WindowPixelSize(width, editor_->height(), z);
+  resizeEditor(pixels.width, pixels.height);
   zooming_ = false;
   frame_->invalid();
 }

@@ -8,12 +8,13 @@
 #include <functional>
 
 #include "gui/toolkit/Frame.h"
+#include "platform/ProductFacts.h"
 
 namespace Quarrytone {
 
 class IdleUpdate_QRV_Handler {
  public:
-  static constexpr std::uint32_t kIntervalMs = 33;
+  static constexpr std::uint32_t kIntervalMs = qrv::product::kIdlePeriodMs;
 
   // The one handler of the process, created on first use and kept until the module unloads.
   static IdleUpdate_QRV_Handler& Get();

@@ -15,6 +15,17 @@ inline constexpr double kPanelHeight = 275;
 inline constexpr double kBarHeight = 78;
 inline constexpr double kWindowHeight = kBarHeight + kPanelHeight;
 
+// The editor window's size in pixels for a panel (layout points) under the bar at a zoom factor within
+// the limits: scaled and cut to whole pixels. The open window takes this size and a host that asks before
+// it opens is told the same, so the two cannot disagree.
+struct PixelSize {
+  int width;
+  int height;
+};
+inline PixelSize WindowPixelSize(double panelWidth, double panelHeight, double zoom) {
+  return PixelSize{static_cast<int>(zoom * panelWidth), static_cast<int>(zoom * (panelHeight + kBarHeight))};
+}
+
 // The bar's controls, in bar coordinates (the bar's top left is the window's). Their rectangles reach a
 // point past the bar's edges where the art does.
 namespace bar {

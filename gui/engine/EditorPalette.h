@@ -64,6 +64,15 @@ inline constexpr QRVColor kMenuFace{94, 96, 97, 255};
 inline constexpr QRVColor kMenuFaceLine{210, 210, 210, 255};
 inline constexpr QRVColor kMenuFaceLineHover{240, 240, 240, 255};
 
+// The save dialog: its shade over the panel, its box and the text that says what is wrong with a name.
+inline constexpr QRVColor kDialogShade{25, 25, 25, 200};
+inline constexpr QRVColor kDialogBox{44, 44, 47, 255};
+inline constexpr QRVColor kDialogMessage{236, 128, 112, 255};
+
+// The meter's needle, over the lit face and over the dark one.
+inline constexpr QRVColor kNeedleLit{170, 165, 160, 255};
+inline constexpr QRVColor kNeedleDark{140, 135, 130, 255};
+
 // The about box's text and its link; the link is the browser's.
 inline constexpr QRVColor kAboutText{200, 200, 200, 255};
 inline constexpr QRVColor kAboutLink = kLinkText;

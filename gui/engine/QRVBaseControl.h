@@ -12,6 +12,7 @@ struct QRVControlColor {
   std::uint8_t red2 = 0, green2 = 0, blue2 = 0;
   QRVControlColor() = default;
   QRVControlColor(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) { set(QRVColor{r, g, b, a}); }
+  explicit QRVControlColor(QRVColor c) { set(c); }
   void set(QRVColor c) {
     red = red2 = c.red;
     green = green2 = c.green;

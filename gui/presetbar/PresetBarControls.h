@@ -9,6 +9,7 @@
 #include "gui/engine/EditorPalette.h"
 #include "gui/engine/EditorLayout.h"
 #include "gui/controls/QRVCustomizableOptionMenu.h"
+#include "platform/ProductFacts.h"
 
 namespace PresetBarColors = Quarrytone::palette;
 
@@ -92,7 +93,7 @@ class PresetBarLabelOnOffButton : public PresetBarLabelButton {
   bool shiftHalves_ = false;
   bool reportAutoOff_ = false;
   int autoOffDelay_ = -1;
-  QRVControlColor onColor_{101, 101, 107, 100};
+  QRVControlColor onColor_{PresetBarColors::kHoverBackground};
   double labelOffsetY_ = -1.0;
   int getAutoOffRemaining() const { return autoOffRemaining_; }
   int getIconKind() const { return iconKind_; }
@@ -112,8 +113,8 @@ class PresetBarScaleOptionMenuHandler;
 
 class PresetBarScaleMenuButton : public PresetBarMenuButton {
  public:
-  static constexpr double kMinZoom = 0.7, kMaxZoom = 4.0;
-  // 1.0 when 0.01 or less (or not a number), else limited to 0.7..4.0.
+  static constexpr double kMinZoom = qrv::product::kMinZoom, kMaxZoom = qrv::product::kMaxZoom;
+  // 1.0 when 0.01 or less (or not a number), else limited to kMinZoom..kMaxZoom.
   static double CorrectZoom(double z);
 
   PresetBarScaleMenuButton(const QRVRect& rect, int tag);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "gui/engine/EditorPalette.h"
 #include "gui/editor/QRVPresetBarHost.h"
 #include "presets/PresetManager.h"
 #include "presets/IndexTable.h"
@@ -54,9 +55,9 @@ class PresetBarSaveDialog final : public PresetSaveDialog {
  public:
   static constexpr int kNameCharacters = 64;
   static constexpr std::size_t kExtensionBytes = 4;  // ".qrv", which the field's byte limit leaves room for
-  static constexpr QRVColor kShade{25, 25, 25, 200};
-  static constexpr QRVColor kBox{44, 44, 47, 255};
-  static constexpr QRVColor kMessage{236, 128, 112, 255};
+  static constexpr QRVColor kShade = palette::kDialogShade;
+  static constexpr QRVColor kBox = palette::kDialogBox;
+  static constexpr QRVColor kMessage = palette::kDialogMessage;
   static constexpr const char* kEmptyName = "Enter a name for the preset file.";
   static constexpr const char* kSlashInName = "A file name cannot contain \"/\".";
   static constexpr const char* kLeadingDot = "A file name cannot begin with \".\".";

@@ -195,6 +195,57 @@ TEST_F(ClapEditor, WithoutTimerSupportItSaysSoAndIdlesOnTheDescriptor) {
   XDestroyWindow(display_, parent);
 }
 
+// A host sizes its parent window from get_size before it hands the parent over: at every common display
+// scale the editor's window then has exactly that size, whole pixels cut the same way before and after.
+TEST_F(ClapEditor, TheSizeItReportsBeforeItOpensIsTheSizeOfItsWindowAtEveryHostScale) {
+  Module module;
+  struct Case {
+    double scale;
+    uint32_t width, height;
+  };
+  for (const Case c : {Case{1.0, 400, 353}, Case{1.25, 500, 441}, Case{1.5, 600, 529}, Case{1.75, 700, 617},
+                       Case{2.0, 800, 706}}) {
+    SCOPED_TRACE(c.scale);
+    Host host;
+    Instance instance(module, host, "com.quarry-tone.warmglow.stereo");
+    const clap_plugin_t* p = instance.plugin();
+    ASSERT_NE(p, nullptr);
+    const auto* gui = instance.Extension<clap_plugin_gui_t>(CLAP_EXT_GUI);
+    ASSERT_TRUE(gui->create(p, CLAP_WINDOW_API_X11, false));
+    ASSERT_TRUE(gui->set_scale(p, c.scale));
+    uint32_t before = 0, beforeHeight = 0;
+    ASSERT_TRUE(gui->get_size(p, &before, &beforeHeight));
+    EXPECT_EQ(before, c.width);
+    EXPECT_EQ(beforeHeight, c.height);
+
+    const unsigned long parent = Parent(before, beforeHeight);
+    clap_window_t window{};
+    window.api = CLAP_WINDOW_API_X11;
+    window.x11 = parent;
+    ASSERT_TRUE(gui->set_parent(p, &window));
+    ASSERT_TRUE(gui->show(p));
+    Idle(p, host, 3);
+    uint32_t after = 0, afterHeight = 0;
+    ASSERT_TRUE(gui->get_size(p, &after, &afterHeight));
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(afterHeight, beforeHeight);
+    // The X window the editor made inside the parent, as the server has it.
+    Window root = 0, up = 0, *children = nullptr;
+    unsigned count = 0;
+    ASSERT_TRUE(XQueryTree(display_, parent, &root, &up, &children, &count));
+    ASSERT_EQ(count, 1u);
+    XWindowAttributes attributes{};
+    ASSERT_TRUE(XGetWindowAttributes(display_, children[0], &attributes));
+    XFree(children);
+    EXPECT_EQ(static_cast<uint32_t>(attributes.width), before);
+    EXPECT_EQ(static_cast<uint32_t>(attributes.height), beforeHeight);
+    // Nothing asked the host for another size on the way.
+    for (const auto& r : host.resizes) EXPECT_EQ(r, (std::pair<uint32_t, uint32_t>{before, beforeHeight}));
+    gui->destroy(p);
+    XDestroyWindow(display_, parent);
+  }
+}
+
 // "Manual: Open" in the module as `cmake --install` puts it in place (a system prefix: no settings are
 // written), with the real opener and message box: xdg-open and xmessage are scripts of the test's that
 // log what they are given.

@@ -15,6 +15,33 @@ namespace {
 using EditorWindow = EditorFixture;
 using Quarrytone::QRVVSTGUIEditorWrapperV2;
 
+// The size rule a host is told before the window opens is the one the window follows, at every whole
+// percentage of the zoom range, and it keeps the sizes the window has always had.
+TEST_F(EditorWindow, TakesTheSizeTheWindowSizeRuleGivesAtEveryWholePercent) {
+  namespace layout = Quarrytone::layout;
+  EXPECT_EQ(layout::WindowPixelSize(400, 275, 0.7).width, 280);
+  EXPECT_EQ(layout::WindowPixelSize(400, 275, 0.7).height, 247);
+  EXPECT_EQ(layout::WindowPixelSize(400, 275, 1.5).height, 529);
+  EXPECT_EQ(layout::WindowPixelSize(400, 275, 4.0).height, 1412);
+  window.emplace(&CreateProductEditor);
+  ASSERT_TRUE(window->open(tk::PlatformType::Headless));
+  for (int percent = 70; percent <= 400; ++percent) {
+    SCOPED_TRACE(percent);
+    window->setZoom(percent / 100.0);
+    const layout::PixelSize rule = layout::WindowPixelSize(layout::kPanelWidth, layout::kPanelHeight, percent / 100.0);
+    EXPECT_EQ(window->windowWidth(), rule.width);
+    EXPECT_EQ(window->windowHeight(), rule.height);
+    EXPECT_EQ(cairo_image_surface_get_width(headless().surface()), rule.width);
+    EXPECT_EQ(cairo_image_surface_get_height(headless().surface()), rule.height);
+  }
+  window->setZoom(1.0);
+  EXPECT_EQ(window->windowWidth(), 400);
+  EXPECT_EQ(window->windowHeight(), 353);
+  window->setZoom(2.0);
+  EXPECT_EQ(window->windowWidth(), 800);
+  EXPECT_EQ(window->windowHeight(), 706);
+}
+
 TEST_F(EditorWindow, OpensAt400x353AndTheBrowserMessagesResizeIt) {
   window.emplace(&CreateProductEditor);
   // Before the first open the host learns the size of the editor plus the bar.

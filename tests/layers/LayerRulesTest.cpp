@@ -104,6 +104,22 @@ TEST(LayerRules, OnlyTheBackEndAndTheEditorWindowReachTheBackEndsResourcesAndPop
   EXPECT_TRUE(offenders.empty()) << "outside gui/backend and gui/editor:" << list;
 }
 
+TEST(LayerRules, TheProductPanelIncludesNothingOfTheBackEnd) {
+  // The panel is drawn through the graphics engine; the layout facts it shares with the artwork live in
+  // gui/engine. The back-end is listed before product/, so the upward rule alone would let this pass.
+  std::size_t checked = 0;
+  std::vector<std::string> offenders;
+  for (const Include& inc : IncludesUnder("product")) {
+    ++checked;
+    if (inc.target.rfind("gui/backend/", 0) == 0)
+      offenders.push_back(inc.file + ":" + std::to_string(inc.line) + " includes " + inc.target);
+  }
+  EXPECT_GT(checked, 5u);
+  std::string list;
+  for (const auto& o : offenders) list += "\n  " + o;
+  EXPECT_TRUE(offenders.empty()) << "product/ reaches into gui/backend:" << list;
+}
+
 TEST(LayerRules, OnlyTheJackBindingTalksToJack) {
   // The host API stays in format/: the command line reaches JACK through format/jack alone.
   static const std::regex kJackInclude(R"(^\s*#\s*include\s*<jack/)");
@@ -134,7 +150,7 @@ TEST(LayerRules, OnlyTheJackBindingTalksToJack) {
 }
 
 TEST(LayerRules, EveryFolderWithABuildIsALayer) {
-  // A folder left out of the list would escape both rules above.
+  // A folder left out of the list would escape the rules above.
   const auto layers = Layers();
   const fs::path root(QRV_SOURCE_DIR);
   std::vector<std::string> missing;

@@ -3,13 +3,16 @@
 #pragma once
 
 #include "format/aax/sdk/AAX_VDescription.h"
+#include "platform/ProductFacts.h"
 
 namespace qrv::aax {
 
 inline constexpr const char* kEffectID = "com.quarrytone.aax.warmglow";
-inline constexpr const char* kEffectName = "QRV warmGlow";
+inline constexpr const char* kEffectName = product::kName;
+// This host's own spelling of the maker, and a package version of its own: both are fixed by the host
+// description and do not follow the product facts or the build version.
 inline constexpr const char* kManufacturerName = "Quarrytone";
-inline constexpr const char* kPackageNames[3] = {"QRV warmGlow - opto compressor", "QRV warmGlow", "QRV warmGlow"};
+inline constexpr const char* kPackageNames[3] = {QRV_PRODUCT_NAME " - opto compressor", product::kName, product::kName};
 inline constexpr uint32_t kPackageVersion = 2300;
 inline constexpr AAX_CTypeID kManufacturerID = AAX_FourCC("QRVa");
 inline constexpr AAX_CTypeID kProductID = AAX_FourCC("QVWG");

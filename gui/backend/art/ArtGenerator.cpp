@@ -15,7 +15,7 @@
 
 #include "gui/backend/art/ArtKit.h"
 #include "gui/backend/art/Artwork.h"
-#include "gui/backend/art/PanelGeometry.h"
+#include "gui/engine/PanelGeometry.h"
 
 namespace {
 

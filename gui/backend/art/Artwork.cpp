@@ -9,7 +9,7 @@
 #include "gui/engine/EditorLayout.h"
 
 #include "gui/backend/art/ArtKit.h"
-#include "gui/backend/art/PanelGeometry.h"
+#include "gui/engine/PanelGeometry.h"
 
 namespace art {
 
