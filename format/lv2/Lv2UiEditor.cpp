@@ -29,14 +29,30 @@ double StartingZoom(float hostScaleFactor) {
   return 1.0;
 }
 
+// A preset load writes every control port between its two markers; room for several such actions
+// per idle call, so that the queue does not grow in use.
+constexpr std::size_t kQueuedCalls = 256;
+
+Lv2UiEditor::Locked::Locked(Lv2UiEditor& editor) : editor_(editor) {
+  lock_.emplace();
+  editor_.locked_ = true;
+}
+
+Lv2UiEditor::Locked::~Locked() {
+  editor_.locked_ = false;
+  lock_.reset();
+  editor_.Flush();
+}
+
 Lv2UiEditor::Lv2UiEditor(const Lv2UiHost& host)
     : host_(host), window_(&CreateProductEditor, Quarrytone::PresetBarEditorFactory()) {
+  queue_.reserve(kQueuedCalls);
   window_.setHost(this);
 }
 
 Lv2UiEditor::~Lv2UiEditor() {
   {
-    const PresetLock lock;
+    const Locked lock(*this);
     window_.close();
   }
   if (host_.instance != nullptr) host_.instance->DetachEditor(this);
@@ -47,11 +63,11 @@ bool Lv2UiEditor::OpenIn(unsigned long parent, double zoom) {
     manager_ = host_.instance->AttachEditor(this);
     window_.attachPresetBar(nullptr, manager_, nullptr);
   }
-  const PresetLock lock;
+  const Locked lock(*this);
   if (host_.instance != nullptr) restoresSeen_ = host_.instance->RestoreCount();
   if (!window_.open(tk::PlatformType::X11, parent)) return false;
   if (zoom != 1.0) window_.setZoom(zoom);
-  if (host_.resize != nullptr) host_.resize->ui_resize(host_.resize->handle, window_.windowWidth(), window_.windowHeight());
+  Resize(window_.windowWidth(), window_.windowHeight());
   return true;
 }
 
@@ -65,7 +81,7 @@ void Lv2UiEditor::PortEvent(uint32_t port, uint32_t size, uint32_t format, const
   if (format != 0 || size != sizeof(float) || buffer == nullptr) return;
   float value;
   std::memcpy(&value, buffer, sizeof value);
-  const PresetLock lock;
+  const Locked lock(*this);
   if (port < kControlPorts.size()) {
     // Automation, a generic UI or one of our LV2 presets: an external edit for the preset state, so
     // that the bar's modified mark and undo follow it.
@@ -79,7 +95,7 @@ void Lv2UiEditor::PortEvent(uint32_t port, uint32_t size, uint32_t format, const
 }
 
 void Lv2UiEditor::Idle() {
-  const PresetLock lock;
+  const Locked lock(*this);
   if (host_.instance != nullptr && host_.instance->RestoreCount() != restoresSeen_) {
     restoresSeen_ = host_.instance->RestoreCount();
     window_.valueChangedByController(qrv::kMessageRefreshAll, 0.0);
@@ -87,8 +103,48 @@ void Lv2UiEditor::Idle() {
   tk::X11PlatformFrame::processEvents(0);
 }
 
+void Lv2UiEditor::Call(const HostCall& call) {
+  if (locked_ || flushing_) {
+    queue_.push_back(call);
+  } else {
+    Send(call);
+  }
+}
+
+void Lv2UiEditor::Send(const HostCall& call) {
+  switch (call.kind) {
+    case HostCall::kWrite:
+      if (host_.write != nullptr) host_.write(host_.controller, call.port, sizeof call.value, 0, &call.value);
+      break;
+    case HostCall::kGrab:
+    case HostCall::kRelease:
+      if (host_.touch != nullptr) host_.touch->touch(host_.touch->handle, call.port, call.kind == HostCall::kGrab);
+      break;
+    case HostCall::kResize:
+      if (host_.resize != nullptr) host_.resize->ui_resize(host_.resize->handle, call.width, call.height);
+      break;
+  }
+}
+
+void Lv2UiEditor::Flush() {
+  // A host may call back into the UI from inside one of these calls (a port event, an idle call); what
+  // that queues is sent by this loop, behind what was queued before it.
+  if (flushing_) return;
+  flushing_ = true;
+  for (std::size_t i = 0; i < queue_.size(); ++i) {
+    const HostCall call = queue_[i];
+    Send(call);
+  }
+  queue_.clear();
+  flushing_ = false;
+}
+
 void Lv2UiEditor::WritePort(uint32_t port, float value) {
-  if (host_.write != nullptr) host_.write(host_.controller, port, sizeof value, 0, &value);
+  if (host_.write != nullptr) Call({HostCall::kWrite, port, value, 0, 0});
+}
+
+void Lv2UiEditor::Resize(int width, int height) {
+  if (host_.resize != nullptr) Call({HostCall::kResize, 0, 0.0f, width, height});
 }
 
 void Lv2UiEditor::setValue(int index, double value) {
@@ -118,15 +174,13 @@ void Lv2UiEditor::PresetValue(int index, double value) {
 }
 
 void Lv2UiEditor::resizeRequest(int width, int height) {
-  if (window_.isOpen() && !window_.isResizeDeferred() && host_.resize != nullptr) {
-    host_.resize->ui_resize(host_.resize->handle, width, height);
-  }
+  if (window_.isOpen() && !window_.isResizeDeferred()) Resize(width, height);
 }
 
 void Lv2UiEditor::Touch(int tag, bool grabbed) {
   if (host_.touch == nullptr || tag < 0) return;
   if (const ControlPort* p = FindControlPort(static_cast<unsigned>(tag))) {
-    host_.touch->touch(host_.touch->handle, p->port, grabbed);
+    Call({grabbed ? HostCall::kGrab : HostCall::kRelease, p->port, 0.0f, 0, 0});
   }
 }
 

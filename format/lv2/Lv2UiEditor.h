@@ -8,12 +8,17 @@
 //
 // Threads: everything here runs on the host's UI thread (instantiation, port_event, idle, cleanup).
 // Each of those entry points holds the process-wide PresetLock while it works, so that the bar never
-// runs beside the host's state save or restore.
+// runs beside the host's state save or restore. No call into the host is made under it: a host whose
+// port write waits on its own state-save thread, which waits on the lock, would deadlock. What the
+// window asks of the host meanwhile (port writes, touch brackets, size requests) is queued on the UI
+// thread and sent, in order, once the lock is released.
 #pragma once
 
 #include <lv2/ui/ui.h>
 
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "format/lv2/Lv2InstanceAccess.h"
 #include "gui/editor/EditorWrapperV4.h"
@@ -61,9 +66,38 @@ class Lv2UiEditor final : public Quarrytone::QRVEditorHost, public PresetValueSi
   void PresetValue(int index, double value) override;
 
  private:
+  // One call into the host, kept until the lock is released.
+  struct HostCall {
+    enum Kind { kWrite, kGrab, kRelease, kResize } kind;
+    uint32_t port;  // write, grab, release
+    float value;    // write
+    int width, height;  // resize
+  };
+  // Holds the PresetLock for an entry point; on leaving, releases it and then sends what was queued.
+  class Locked {
+   public:
+    explicit Locked(Lv2UiEditor& editor);
+    ~Locked();
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+   private:
+    Lv2UiEditor& editor_;
+    std::optional<PresetLock> lock_;
+  };
+
   void Touch(int tag, bool grabbed);
   void WritePort(uint32_t port, float value);
+  void Resize(int width, int height);
+  // Queues the call while an entry point holds the lock, else sends it.
+  void Call(const HostCall& call);
+  void Send(const HostCall& call);
+  void Flush();
+
   Lv2UiHost host_;
+  std::vector<HostCall> queue_;  // reserved at construction; UI thread only
+  bool locked_ = false;
+  bool flushing_ = false;
   Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar window_;
   PresetManager* manager_ = nullptr;
   uint32_t restoresSeen_ = 0;

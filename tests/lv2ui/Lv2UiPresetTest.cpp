@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <future>
 #include <thread>
 #include <tuple>
 
@@ -349,6 +350,69 @@ TEST_F(Lv2UiPresets, WithoutInstanceAccessTheUiOpensSaysSoOnceAndTheBarReachesNo
   Open();
   ASSERT_TRUE(ui->ok());
   EXPECT_TRUE(ui->logged.empty()) << "said once";
+}
+
+// A host may make its port write wait for its own state-save thread, and that save takes the preset
+// lock: the UI must hold no lock of the instance's when it calls the host. At each call into the host a
+// second thread saves the instance's state, as such a host's save thread would, and the call waits for
+// it; a save still waiting after ten seconds waits on a lock the calling thread holds.
+TEST_F(Lv2UiPresets, NoCallIntoTheHostIsMadeWhileThePresetLockIsHeld) {
+  std::vector<std::future<void>> saves;
+  int checked = 0;
+  std::vector<std::string> blocked;
+  auto check = [&](const char* what) {
+    // One proof per action is enough; each costs the timeout.
+    if (!blocked.empty() && blocked.back() == what) return;
+    ++checked;
+    saves.push_back(std::async(std::launch::async, [this] { Save(*instance); }));
+    if (saves.back().wait_for(std::chrono::seconds(10)) != std::future_status::ready) blocked.emplace_back(what);
+  };
+  const char* doing = "opening";
+  OpenWithInstance({.onHostCall = [&] { check(doing); }});
+  ASSERT_TRUE(ui->ok());
+  ASSERT_FALSE(ui->sizes.empty()) << "opening asks the host for the editor's size";
+  Settled(Layout().name, 0);
+
+  doing = "a preset load from the bar";
+  const std::size_t beforeLoad = ui->events.size();
+  NextPreset();
+  EXPECT_GE(ui->events.size() - beforeLoad, kControlPorts.size()) << "the load writes every control port";
+  EXPECT_GE(FactoryPresetOf([&] {
+              Deliver();
+              return Ports();
+            }()),
+            0)
+      << "the writes arrive whole";
+
+  doing = "a knob drag";
+  const std::size_t beforeDrag = ui->events.size();
+  const QRVRect k = Layout().compression;
+  const double cx = (k.left + k.right) / 2, cy = (k.top + k.bottom) / 2 + kBar;
+  Pointer(cx, cy);
+  Button(true);
+  for (int dy = 10; dy <= 40; dy += 10) Pointer(cx, cy - dy);
+  Button(false);
+  ASSERT_GE(ui->events.size() - beforeDrag, 3u) << "a grab, writes and a release";
+  EXPECT_EQ(ui->events[beforeDrag].kind, HostEvent::kGrab);
+  EXPECT_EQ(ui->events.back().kind, HostEvent::kRelease);
+  for (std::size_t i = beforeDrag + 1; i + 1 < ui->events.size(); ++i) {
+    EXPECT_EQ(ui->events[i].kind, HostEvent::kWrite);
+    EXPECT_EQ(ui->events[i].port, kPortCompression);
+  }
+
+  doing = "a zoom change";
+  const std::size_t beforeZoom = ui->sizes.size();
+  const QRVRect z = Layout().zoom;
+  Pointer((z.left + z.right) / 2, (z.top + z.bottom) / 2);
+  Wheel(true);
+  ASSERT_GT(ui->sizes.size(), beforeZoom) << "the zoom asks the host for the new size";
+  EXPECT_EQ(ui->sizes.back(), std::make_pair(420, 370));
+
+  ui.reset();
+  for (auto& save : saves) save.wait();
+  for (const std::string& what : blocked)
+    ADD_FAILURE() << "during " << what << ", a call into the host was made while the preset lock was held";
+  EXPECT_GT(checked, static_cast<int>(kControlPorts.size()));
 }
 
 // The UI thread loads presets through the bar while the host's audio thread runs the instance and

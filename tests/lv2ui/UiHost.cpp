@@ -62,14 +62,17 @@ UiHost::UiHost(const UiLibrary& library, const Options& o) : descriptor_(library
   map_.map = [](LV2_URID_Map_Handle h, const char* uri) { return static_cast<UiHost*>(h)->Map(uri); };
   resize_.handle = this;
   resize_.ui_resize = [](LV2UI_Feature_Handle h, int w, int hh) {
+    if (static_cast<UiHost*>(h)->onHostCall_) static_cast<UiHost*>(h)->onHostCall_();
     static_cast<UiHost*>(h)->sizes.emplace_back(w, hh);
     return 0;
   };
   touch_.handle = this;
   touch_.touch = [](LV2UI_Feature_Handle h, uint32_t port, bool grabbed) {
+    if (static_cast<UiHost*>(h)->onHostCall_) static_cast<UiHost*>(h)->onHostCall_();
     static_cast<UiHost*>(h)->events.push_back({grabbed ? HostEvent::kGrab : HostEvent::kRelease, port, 0.0f});
   };
   log_ = {this, LogF, LogV};
+  onHostCall_ = o.onHostCall;
   scale_ = o.scaleFactor;
   if (o.scaleFactor > 0) {
     options_.push_back(
@@ -93,6 +96,7 @@ UiHost::UiHost(const UiLibrary& library, const Options& o) : descriptor_(library
     if (protocol != 0 || size != sizeof(float)) return;
     float v;
     std::memcpy(&v, buffer, sizeof v);
+    if (static_cast<UiHost*>(c)->onHostCall_) static_cast<UiHost*>(c)->onHostCall_();
     static_cast<UiHost*>(c)->events.push_back({HostEvent::kWrite, port, v});
   };
   const char* plugin = o.pluginUri != nullptr ? o.pluginUri : kPluginUriStereo;

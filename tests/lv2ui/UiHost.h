@@ -8,6 +8,7 @@
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -50,6 +51,8 @@ class UiHost {
     const char* pluginUri = nullptr;  // default: the stereo plug-in
     void* instance = nullptr;         // the plug-in's LV2_Handle, offered through instance-access
     bool log = true;
+    // Called at the start of each port write, touch and size request, on the calling thread.
+    std::function<void()> onHostCall = nullptr;
   };
 
   UiHost(const UiLibrary& library, const Options& options);
@@ -79,6 +82,7 @@ class UiHost {
   LV2UI_Resize resize_{};
   LV2UI_Touch touch_{};
   LV2_Log_Log log_{};
+  std::function<void()> onHostCall_;
   float scale_ = 0;
   std::vector<LV2_Options_Option> options_;
   std::vector<LV2_Feature> features_;
