@@ -24,37 +24,12 @@ uri=urn:quarry-tone:warmglow:stereo
 need=(Xvfb jackd jalv.gtk3 xwininfo)
 [ -n "$shot" ] && need+=(import)
 [ -n "$pointer" ] && need+=("$pointer")
-for tool in "${need[@]}"; do
-  command -v "$tool" >/dev/null || { echo "error: $tool is not installed (scripts/install-deps.sh)" >&2; exit 1; }
-done
-
-scratch=$(mktemp -d)
-pids=()
-# Last started, first stopped: jalv leaves JACK before its server goes, the server before the display.
-cleanup() {
-  local i
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[i]}" 2>/dev/null || true
-    wait "${pids[i]}" 2>/dev/null || true
-  done
-  # A client the server outlived by a moment leaves its semaphore, named after the server, behind.
-  [ -n "${JACK_DEFAULT_SERVER:-}" ] && rm -f /dev/shm/jack_sem.*_"$JACK_DEFAULT_SERVER"_* /dev/shm/jack_"$JACK_DEFAULT_SERVER"_*
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
-
-# The user's settings and presets stay untouched.
-export HOME=$scratch XDG_CONFIG_HOME=$scratch/config USERPROFILE=$scratch LV2_PATH=$lv2_path
-
-exec {displayfd}<> <(:)
-Xvfb -displayfd "$displayfd" -screen 0 1024x768x24 -nolisten tcp 2>"$scratch/xvfb.log" &
-pids+=($!)
-read -r -t 10 -u "$displayfd" number || { echo "error: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=:$number
-
-export JACK_DEFAULT_SERVER=qrv-jalv-$$ JACK_NO_AUDIO_RESERVATION=1
-jackd -n "$JACK_DEFAULT_SERVER" -r -d dummy -r 48000 -p 256 >"$scratch/jackd.log" 2>&1 &
-pids+=($!)
+. "$(dirname "$0")/lib/private-session.sh"
+require_tools "${need[@]}"
+start_session
+export LV2_PATH=$lv2_path
+start_xvfb
+start_jack qrv-jalv
 
 # jalv needs the JACK server up; it gives up at once when there is none yet.
 jalv_pid=

@@ -15,34 +15,12 @@ pointer=$(realpath "${1:?$usage}")
 lv2_path=$(realpath "${2:?$usage}")
 uri=urn:quarry-tone:warmglow:stereo
 index=23
-for tool in Xvfb jackd jalv.gtk3 xwininfo import compare "$pointer"; do
-  command -v "$tool" >/dev/null || { echo "error: $tool is not installed (scripts/install-deps.sh)" >&2; exit 1; }
-done
-
-scratch=$(mktemp -d)
-pids=()
-cleanup() {
-  local i
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[i]}" 2>/dev/null || true
-    wait "${pids[i]}" 2>/dev/null || true
-  done
-  [ -n "${JACK_DEFAULT_SERVER:-}" ] && rm -f /dev/shm/jack_sem.*_"$JACK_DEFAULT_SERVER"_* /dev/shm/jack_"$JACK_DEFAULT_SERVER"_*
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
-
-export HOME=$scratch XDG_CONFIG_HOME=$scratch/config USERPROFILE=$scratch LV2_PATH=$lv2_path
-
-exec {displayfd}<> <(:)
-Xvfb -displayfd "$displayfd" -screen 0 1024x768x24 -nolisten tcp 2>"$scratch/xvfb.log" &
-pids+=($!)
-read -r -t 10 -u "$displayfd" number || { echo "error: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=:$number
-
-export JACK_DEFAULT_SERVER=qrv-jalvp-$$ JACK_NO_AUDIO_RESERVATION=1
-jackd -n "$JACK_DEFAULT_SERVER" -r -d dummy -r 48000 -p 256 >"$scratch/jackd.log" 2>&1 &
-pids+=($!)
+. "$(dirname "$0")/lib/private-session.sh"
+require_tools Xvfb jackd jalv.gtk3 xwininfo import compare "$pointer"
+start_session
+export LV2_PATH=$lv2_path
+start_xvfb
+start_jack qrv-jalvp
 
 # Starts jalv.gtk3 with the given options and sets jalv_pid and editor (the editor's 400 x 353 window).
 start_jalv() {

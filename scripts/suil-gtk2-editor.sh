@@ -16,30 +16,11 @@ host=$(realpath "${1:?$usage}")
 pointer=$(realpath "${2:?$usage}")
 lv2_path=$(realpath "${3:?$usage}")
 uri=urn:quarry-tone:warmglow:stereo
-for tool in Xvfb xwininfo "$host" "$pointer"; do
-  command -v "$tool" >/dev/null || { echo "error: $tool is not installed (scripts/install-deps.sh)" >&2; exit 1; }
-done
-
-scratch=$(mktemp -d)
-pids=()
-cleanup() {
-  local i
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[i]}" 2>/dev/null || true
-    wait "${pids[i]}" 2>/dev/null || true
-  done
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
-
-# The user's settings and presets stay untouched.
-export HOME=$scratch XDG_CONFIG_HOME=$scratch/config USERPROFILE=$scratch LV2_PATH=$lv2_path
-
-exec {displayfd}<> <(:)
-Xvfb -displayfd "$displayfd" -screen 0 1024x768x24 -nolisten tcp 2>"$scratch/xvfb.log" &
-pids+=($!)
-read -r -t 10 -u "$displayfd" number || { echo "error: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=:$number
+. "$(dirname "$0")/lib/private-session.sh"
+require_tools Xvfb xwininfo "$host" "$pointer"
+start_session
+export LV2_PATH=$lv2_path
+start_xvfb
 
 # GTK and its libraries keep memory to the end; the UI's own leaks are test_lv2ui's to find.
 ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 "$host" "$uri" >"$scratch/host.log" 2>&1 &
