@@ -28,7 +28,7 @@ void LogError(const LV2_Log_Log* log, const LV2_URID_Map* map, const char* messa
   }
 }
 
-template <Layout L>
+template <hostcontrols::Layout L>
 LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features) {
   const LV2_URID_Map* map = nullptr;
   const LV2_Log_Log* log = nullptr;
@@ -99,8 +99,8 @@ const void* ExtensionData(const char* uri) {
 }
 
 const LV2_Descriptor kDescriptors[2] = {
-    {kPluginUriMono, Instantiate<Layout::kMono>, ConnectPort, Activate, Run, Deactivate, Cleanup, ExtensionData},
-    {kPluginUriStereo, Instantiate<Layout::kStereo>, ConnectPort, Activate, Run, Deactivate, Cleanup, ExtensionData},
+    {kPluginUriMono, Instantiate<hostcontrols::Layout::kMono>, ConnectPort, Activate, Run, Deactivate, Cleanup, ExtensionData},
+    {kPluginUriStereo, Instantiate<hostcontrols::Layout::kStereo>, ConnectPort, Activate, Run, Deactivate, Cleanup, ExtensionData},
 };
 
 }  // namespace

@@ -22,7 +22,7 @@ namespace {
 
 constexpr double kRate = 48000.0;
 
-using PortValues = std::array<float, kControlPorts.size()>;
+using PortValues = std::array<float, hostcontrols::kControlPorts.size()>;
 
 // The instance's saved state, as the host keeps it: key -> bytes.
 struct SavedState {
@@ -88,7 +88,7 @@ int FactoryPresetOf(const PortValues& values) {
     std::array<double, kPresetValueCount> v{};
     GetFactoryPreset(i, v.data(), nullptr, nullptr);
     bool same = true;
-    for (const ControlPort& p : kControlPorts) same = same && FromNormalised(p, v[p.slot]) == values[p.port];
+    for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) same = same && hostcontrols::FromNormalised(p, v[p.slot]) == values[p.port];
     if (same) return i;
   }
   return -1;
@@ -98,7 +98,7 @@ class Lv2UiPresets : public Lv2Ui {
  protected:
   void SetUp() override {
     Lv2Ui::SetUp();
-    instance.emplace(Layout::kStereo, kRate);
+    instance.emplace(hostcontrols::Layout::kStereo, kRate);
     instance->Activate();
     instance->RunBlock(256);
   }
@@ -126,7 +126,7 @@ class Lv2UiPresets : public Lv2Ui {
   }
   PortValues Ports() {
     PortValues v{};
-    for (const ControlPort& p : kControlPorts) v[p.port] = instance->control(p.port);
+    for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) v[p.port] = instance->control(p.port);
     return v;
   }
   void ClickCentre(QRVRect r, double dx = 0) { ClickAt((r.left + r.right) / 2 + dx, (r.top + r.bottom) / 2); }
@@ -147,7 +147,7 @@ TEST_F(Lv2UiPresets, BarPresetLoadsAndUndoReachTheHostsPorts) {
 
   NextPreset();
   std::vector<HostEvent> writes = Deliver();
-  EXPECT_GE(writes.size(), kControlPorts.size()) << "a preset load writes every control port";
+  EXPECT_GE(writes.size(), hostcontrols::kControlPorts.size()) << "a preset load writes every control port";
   const int loaded = FactoryPresetOf(Ports());
   EXPECT_GE(loaded, 0) << "the ports hold a factory preset's values";
   EXPECT_NE(Ports(), before);
@@ -156,8 +156,8 @@ TEST_F(Lv2UiPresets, BarPresetLoadsAndUndoReachTheHostsPorts) {
   // and is an edit the bar can undo.
   const PortValues preset = Ports();
   const std::vector<unsigned long> unmodified = Settled(Layout().name, 0);
-  instance->control(kPortCompression) = 9.5f;
-  ui->PortEvent(kPortCompression, 9.5f);
+  instance->control(hostcontrols::kPortCompression) = 9.5f;
+  ui->PortEvent(hostcontrols::kPortCompression, 9.5f);
   const std::vector<unsigned long> modified = Settled(Layout().name, 0);
   EXPECT_FALSE(SameLook(modified, unmodified));
   Undo();
@@ -230,7 +230,7 @@ TEST_F(Lv2UiPresets, TheZoomChosenInTheEditorIsTheZoomOfTheNextInstance) {
   OpenWithInstance();
   ASSERT_TRUE(ui->ok());
   const int32_t before = [] {
-    Instance earlier(Layout::kMono, kRate);
+    Instance earlier(hostcontrols::Layout::kMono, kRate);
     return SavedZoom(Save(earlier));
   }();
   ASSERT_GT(before, 0) << "the state carries a zoom";
@@ -244,7 +244,7 @@ TEST_F(Lv2UiPresets, TheZoomChosenInTheEditorIsTheZoomOfTheNextInstance) {
   ASSERT_NE(chosen, before) << "the wheel changed the zoom";
   EXPECT_EQ(SavedZoom(Save(*instance)), chosen) << "the edited instance";
 
-  Instance later(Layout::kMono, kRate);
+  Instance later(hostcontrols::Layout::kMono, kRate);
   EXPECT_EQ(SavedZoom(Save(later)), chosen) << "an instance made after the change";
 }
 
@@ -343,7 +343,7 @@ TEST_F(Lv2UiPresets, WithoutInstanceAccessTheUiOpensSaysSoOnceAndTheBarReachesNo
   Undo();
   EXPECT_TRUE(ui->events.empty()) << "the bar's preset actions do nothing";
   // The panel still works.
-  ui->PortEvent(kPortCompression, 9.0f);
+  ui->PortEvent(hostcontrols::kPortCompression, 9.0f);
   ui.reset();
 
   Open();
@@ -359,13 +359,13 @@ TEST_F(Lv2UiPresets, TheBarLoadsPresetsWhileTheAudioThreadRunsAndTheHostSaves) {
   Settled(Layout().name, 0);
 
   // The host's port buffers are the audio thread's; values cross in atomics.
-  std::array<std::atomic<float>, kControlPorts.size()> pending;
-  for (const ControlPort& p : kControlPorts) pending[p.port].store(instance->control(p.port));
+  std::array<std::atomic<float>, hostcontrols::kControlPorts.size()> pending;
+  for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) pending[p.port].store(instance->control(p.port));
   std::atomic<bool> stop{false};
   std::atomic<int> blocks{0}, saves{0};
   std::thread audio([&] {
     while (!stop.load()) {
-      for (const ControlPort& p : kControlPorts) instance->control(p.port) = pending[p.port].load();
+      for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) instance->control(p.port) = pending[p.port].load();
       instance->RunBlock(64);
       blocks.fetch_add(1);
     }
@@ -393,7 +393,7 @@ TEST_F(Lv2UiPresets, TheBarLoadsPresetsWhileTheAudioThreadRunsAndTheHostSaves) {
   EXPECT_GT(blocks.load(), 0);
   EXPECT_GT(saves.load(), 0);
   PortValues last{};
-  for (const ControlPort& p : kControlPorts) last[p.port] = pending[p.port].load();
+  for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) last[p.port] = pending[p.port].load();
   EXPECT_GE(FactoryPresetOf(last), 0) << "the last load's values reached the ports whole";
 }
 
