@@ -9,6 +9,7 @@
 #include "dsp/ScopedFlushToZero.h"
 #include "format/clap/ClapGui.h"
 #include "format/clap/ClapPresets.h"
+#include "platform/ProductFacts.h"
 #include "presets/PresetManager.h"
 
 namespace qrv::clap {
@@ -107,7 +108,7 @@ void ClapPlugin::Log(clap_log_severity severity, const char* message) const {
   if (hostLog_ != nullptr && hostLog_->log != nullptr) {
     hostLog_->log(host_, severity, message);
   } else {
-    std::fprintf(stderr, "QRV warmGlow: %s\n", message);
+    std::fprintf(stderr, QRV_PRODUCT_NAME ": %s\n", message);
   }
 }
 
@@ -284,7 +285,7 @@ bool ClapPlugin::LoadState(const clap_istream_t* stream) {
   uint32_t flags = 0;
   if (!state_.LoadStream(bytes, flags)) {
     Log(CLAP_LOG_ERROR, InstancePresets::StreamIsNewer(bytes)
-                            ? "state refused: written by a newer version of QRV warmGlow"
+                            ? "state refused: written by a newer version of " QRV_PRODUCT_NAME
                             : "state refused: not a complete state of this plug-in");
     return false;
   }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "controller/HostControls.h"
+#include "platform/ProductFacts.h"
 
 namespace qrv::lv2 {
 
@@ -24,7 +25,7 @@ inline constexpr const char* kStateKeyActiveSlot = "urn:quarry-tone:warmglow:sta
 // bar loads it.
 inline constexpr const char* kStateKeyFactoryPreset = "urn:quarry-tone:warmglow:state:factory-preset";
 
-inline constexpr std::string_view kBundleName = "QRV warmGlow.lv2";
+inline constexpr std::string_view kBundleName = QRV_PRODUCT_NAME ".lv2";
 inline constexpr std::string_view kManifestFile = "manifest.ttl";
 inline constexpr std::string_view kPluginFile = "warmglow.ttl";
 inline constexpr std::string_view kPresetFile = "presets.ttl";
