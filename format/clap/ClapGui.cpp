@@ -154,12 +154,14 @@ void ClapEditor::resizeRequest(int width, int height) {
 
 void ClapEditor::beginEdit(int tag) {
   if (tag < 0) return;
-  if (const hostcontrols::ControlPort* p = hostcontrols::FindControlPort(static_cast<unsigned>(tag))) plugin_.EditGesture(p->port, true);
+  if (const hostcontrols::ControlPort* p = hostcontrols::FindControlPort(static_cast<unsigned>(tag)))
+    plugin_.EditGesture(p->port, true);
 }
 
 void ClapEditor::endEdit(int tag) {
   if (tag < 0) return;
-  if (const hostcontrols::ControlPort* p = hostcontrols::FindControlPort(static_cast<unsigned>(tag))) plugin_.EditGesture(p->port, false);
+  if (const hostcontrols::ControlPort* p = hostcontrols::FindControlPort(static_cast<unsigned>(tag)))
+    plugin_.EditGesture(p->port, false);
 }
 
 namespace {

@@ -204,21 +204,24 @@ std::string PluginTurtle() {
                   "    lv2:portProperty lv2:reportsLatency , lv2:integer ;\n    units:unit units:frame ;\n");
     next();
     OutputControl(o, hostcontrols::kPortGainReduction, kGainReductionSymbol, ParameterName(kSlotGainReduction),
-                  "The gain the compressor applies, in dB (0 or less).", Number(hostcontrols::kGainReductionFloorDb), Number(0.0f),
-                  "    units:unit units:db ;\n");
+                  "The gain the compressor applies, in dB (0 or less).", Number(hostcontrols::kGainReductionFloorDb),
+                  Number(0.0f), "    units:unit units:db ;\n");
     next();
-    OutputControl(o, hostcontrols::kPortInputLevel, "input_level", "Input Level", "Peak input level of the block, in dBFS.",
-                  Number(hostcontrols::kLevelFloorDb), Number(hostcontrols::kLevelCeilingDb), "    units:unit units:db ;\n");
+    OutputControl(o, hostcontrols::kPortInputLevel, "input_level", "Input Level",
+                  "Peak input level of the block, in dBFS.", Number(hostcontrols::kLevelFloorDb),
+                  Number(hostcontrols::kLevelCeilingDb), "    units:unit units:db ;\n");
     next();
-    OutputControl(o, hostcontrols::kPortOutputLevel, "output_level", "Output Level", "Peak output level of the block, in dBFS.",
-                  Number(hostcontrols::kLevelFloorDb), Number(hostcontrols::kLevelCeilingDb), "    units:unit units:db ;\n");
+    OutputControl(o, hostcontrols::kPortOutputLevel, "output_level", "Output Level",
+                  "Peak output level of the block, in dBFS.", Number(hostcontrols::kLevelFloorDb),
+                  Number(hostcontrols::kLevelCeilingDb), "    units:unit units:db ;\n");
     const bool stereo = layout == hostcontrols::Layout::kStereo;
     constexpr std::array<std::string_view, 2> kSuffix = {"_l", "_r"};
     constexpr std::array<std::string_view, 2> kSide = {" Left", " Right"};
     for (int output = 0; output < 2; ++output) {
       for (uint32_t ch = 0; ch < hostcontrols::ChannelCount(layout); ++ch) {
         next();
-        const uint32_t index = output ? hostcontrols::AudioOutputPort(layout, ch) : hostcontrols::AudioInputPort(layout, ch);
+        const uint32_t index =
+            output ? hostcontrols::AudioOutputPort(layout, ch) : hostcontrols::AudioInputPort(layout, ch);
         std::string symbol = output ? "out" : "in";
         std::string name = output ? "Audio Output" : "Audio Input";  // "Output" is the gain control
         if (stereo) {

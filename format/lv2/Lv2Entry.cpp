@@ -100,8 +100,10 @@ const void* ExtensionData(const char* uri) {
 }
 
 const LV2_Descriptor kDescriptors[2] = {
-    {kPluginUriMono, Instantiate<hostcontrols::Layout::kMono>, ConnectPort, Activate, Run, Deactivate, Cleanup, ExtensionData},
-    {kPluginUriStereo, Instantiate<hostcontrols::Layout::kStereo>, ConnectPort, Activate, Run, Deactivate, Cleanup, ExtensionData},
+    {kPluginUriMono, Instantiate<hostcontrols::Layout::kMono>, ConnectPort, Activate, Run, Deactivate, Cleanup,
+     ExtensionData},
+    {kPluginUriStereo, Instantiate<hostcontrols::Layout::kStereo>, ConnectPort, Activate, Run, Deactivate, Cleanup,
+     ExtensionData},
 };
 
 }  // namespace

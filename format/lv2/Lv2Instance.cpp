@@ -31,7 +31,8 @@ float Peak(const float* samples, uint32_t frames) {
 
 static_assert(std::atomic<double>::is_always_lock_free, "Run publishes values without a lock");
 
-Lv2Instance::Lv2Instance(hostcontrols::Layout layout, double sampleRate, const LV2_URID_Map* map, const InlineDisplayQueue* queue)
+Lv2Instance::Lv2Instance(hostcontrols::Layout layout, double sampleRate, const LV2_URID_Map* map,
+                         const InlineDisplayQueue* queue)
     : layout_(layout), engine_(std::make_unique<warmGlowEffect>()), state_(map, published_), inlineDisplay_(queue) {
   for (auto& v : published_) v.store(std::nan(""), std::memory_order_relaxed);
   engine_->SetSampleRate(sampleRate);
@@ -88,13 +89,15 @@ void Lv2Instance::ProcessFrames(uint32_t offset, int32_t count, bool bypass) {
 
 float Lv2Instance::InputPeak(uint32_t frames) const {
   float peak = 0.0f;
-  for (uint32_t ch = 0; ch < hostcontrols::ChannelCount(layout_); ++ch) peak = std::max(peak, Peak(inputs_[ch], frames));
+  for (uint32_t ch = 0; ch < hostcontrols::ChannelCount(layout_); ++ch)
+    peak = std::max(peak, Peak(inputs_[ch], frames));
   return peak;
 }
 
 float Lv2Instance::OutputPeak(uint32_t frames) const {
   float peak = 0.0f;
-  for (uint32_t ch = 0; ch < hostcontrols::ChannelCount(layout_); ++ch) peak = std::max(peak, Peak(outputs_[ch], frames));
+  for (uint32_t ch = 0; ch < hostcontrols::ChannelCount(layout_); ++ch)
+    peak = std::max(peak, Peak(outputs_[ch], frames));
   return peak;
 }
 

@@ -22,7 +22,8 @@ class Lv2Instance final : public Lv2InstanceAccess {
  public:
   // map may be null; the instance then runs but refuses state. queue (the inline display's queue_draw)
   // may be null.
-  Lv2Instance(hostcontrols::Layout layout, double sampleRate, const LV2_URID_Map* map, const InlineDisplayQueue* queue = nullptr);
+  Lv2Instance(hostcontrols::Layout layout, double sampleRate, const LV2_URID_Map* map,
+              const InlineDisplayQueue* queue = nullptr);
 
   hostcontrols::Layout layout() const { return layout_; }
   void ConnectPort(uint32_t port, void* data);

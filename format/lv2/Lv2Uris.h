@@ -31,7 +31,9 @@ inline constexpr std::string_view kPluginFile = "warmglow.ttl";
 inline constexpr std::string_view kPresetFile = "presets.ttl";
 inline constexpr std::string_view kUiFile = "ui.ttl";
 
-inline const char* PluginUri(hostcontrols::Layout layout) { return layout == hostcontrols::Layout::kStereo ? kPluginUriStereo : kPluginUriMono; }
+inline const char* PluginUri(hostcontrols::Layout layout) {
+  return layout == hostcontrols::Layout::kStereo ? kPluginUriStereo : kPluginUriMono;
+}
 
 // "urn:quarry-tone:warmglow:mono:preset:07": one preset per factory entry and layout.
 inline std::string PresetUri(hostcontrols::Layout layout, int index) {

@@ -216,7 +216,8 @@ TEST(Lv2BundleRules, EveryPortIsCommentedUnitsAreGivenAudioIsGroupedAndIntegersA
         EXPECT_NE(g.node, nullptr);
       }
       // A port in dB says so: the meters and the control ports whose table row has a unit.
-      const hostcontrols::ControlPort* control = i < hostcontrols::kControlPorts.size() ? &hostcontrols::kControlPorts[i] : nullptr;
+      const hostcontrols::ControlPort* control =
+          i < hostcontrols::kControlPorts.size() ? &hostcontrols::kControlPorts[i] : nullptr;
       const bool decibels = (control != nullptr && !control->unit.empty()) || i == hostcontrols::kPortGainReduction ||
                             i == hostcontrols::kPortInputLevel || i == hostcontrols::kPortOutputLevel;
       if (decibels) {

@@ -248,12 +248,12 @@ TEST(Lv2Bundle, BothPluginsDescribeTheControlsInTheUnitsAUserReads) {
     LilvNode* audio = w.NewUri(LV2_CORE__AudioPort);
     const bool stereo = layout == hostcontrols::Layout::kStereo;
     const std::map<uint32_t, std::string> audioPorts =
-        stereo
-            ? std::map<uint32_t, std::string>{{hostcontrols::AudioInputPort(layout, 0), "in_l"},
-                                              {hostcontrols::AudioInputPort(layout, 1), "in_r"},
-                                              {hostcontrols::AudioOutputPort(layout, 0), "out_l"},
-                                              {hostcontrols::AudioOutputPort(layout, 1), "out_r"}}
-            : std::map<uint32_t, std::string>{{hostcontrols::AudioInputPort(layout, 0), "in"}, {hostcontrols::AudioOutputPort(layout, 0), "out"}};
+        stereo ? std::map<uint32_t, std::string>{{hostcontrols::AudioInputPort(layout, 0), "in_l"},
+                                                 {hostcontrols::AudioInputPort(layout, 1), "in_r"},
+                                                 {hostcontrols::AudioOutputPort(layout, 0), "out_l"},
+                                                 {hostcontrols::AudioOutputPort(layout, 1), "out_r"}}
+               : std::map<uint32_t, std::string>{{hostcontrols::AudioInputPort(layout, 0), "in"},
+                                                 {hostcontrols::AudioOutputPort(layout, 0), "out"}};
     for (const auto& [index, symbol] : audioPorts) {
       const LilvPort* port = lilv_plugin_get_port_by_index(plugin, index);
       ASSERT_NE(port, nullptr);
@@ -350,7 +350,8 @@ TEST(Lv2Audio, BlockSizesAndRatesDoNotChangeTheResult) {
         for (std::size_t block :
              {std::size_t{1}, std::size_t{7}, std::size_t{64}, std::size_t{1000}, std::size_t{5000}}) {
           Instance inst(layout, rate);
-          for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) inst.control(p.port) = hostcontrols::FromNormalised(p, values[p.slot]);
+          for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts)
+            inst.control(p.port) = hostcontrols::FromNormalised(p, values[p.slot]);
           inst.Activate();
           Audio out;
           inst.Render(in, block, out);
@@ -407,7 +408,8 @@ TEST(Lv2Audio, ReactivationStartsAfreshWithTheCurrentPorts) {
     inst.Activate();
     Audio warmUp;
     inst.Render(in, 300, warmUp);  // defaults, builds up envelope state
-    for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) inst.control(p.port) = hostcontrols::FromNormalised(p, values[p.slot]);
+    for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts)
+      inst.control(p.port) = hostcontrols::FromNormalised(p, values[p.slot]);
     inst.Deactivate();
     inst.Activate();
     Audio out;
@@ -455,7 +457,8 @@ TEST(Lv2Audio, InputLevelIsTheLargestMagnitudeAnywhereInTheBlock) {
       inst.In(at % 2)[at] = -0.5f;
       if (frames > 1) inst.In(1)[(at + 1) % frames] = std::numeric_limits<float>::quiet_NaN();
       inst.RunBlock(frames);
-      EXPECT_FLOAT_EQ(inst.control(hostcontrols::kPortInputLevel), hostcontrols::LevelDb(0.5f)) << frames << " frames, peak at " << at;
+      EXPECT_FLOAT_EQ(inst.control(hostcontrols::kPortInputLevel), hostcontrols::LevelDb(0.5f))
+          << frames << " frames, peak at " << at;
     }
   }
 }
@@ -503,7 +506,8 @@ TEST(Lv2Audio, RunAllocatesNothing) {
   for (hostcontrols::Layout layout : kLayouts) {
     Instance inst(layout, 48000);
     const Audio in = TestSignal(hostcontrols::ChannelCount(layout), 1024, 48000);
-    for (uint32_t ch = 0; ch < hostcontrols::ChannelCount(layout); ++ch) std::copy(in[ch].begin(), in[ch].end(), inst.In(ch));
+    for (uint32_t ch = 0; ch < hostcontrols::ChannelCount(layout); ++ch)
+      std::copy(in[ch].begin(), in[ch].end(), inst.In(ch));
     inst.Activate();
     qrv::test::AllocationScope scope;
     inst.RunBlock(1024);  // first run: every port and the reset

@@ -79,7 +79,8 @@ TEST(Lv2Ports, OutputDecibelsAreTheEngineStepsAndTheirDisplay) {
                                                              {0.0, 0.0f}}};
   for (const auto& [v, db] : factory) {
     EXPECT_EQ(hostcontrols::FromNormalised(out, v), db) << v;
-    EXPECT_EQ(hostcontrols::EngineStep(out, hostcontrols::ToNormalised(out, db)), hostcontrols::EngineStep(out, v)) << v;
+    EXPECT_EQ(hostcontrols::EngineStep(out, hostcontrols::ToNormalised(out, db)), hostcontrols::EngineStep(out, v))
+        << v;
   }
   // A port value between steps rounds like the engine: 4.3 dB is step 9.
   EXPECT_EQ(hostcontrols::EngineStep(out, hostcontrols::ToNormalised(out, 4.3f)), 9);
@@ -189,7 +190,8 @@ TEST(Lv2Ports, OutOfRangeAndNonFinitePortValuesAreTamed) {
   EXPECT_EQ(hostcontrols::ToNormalised(ratio, 2.4f), 2.0 / 6.0);
   EXPECT_EQ(hostcontrols::ToNormalised(ratio, 2.6f), 3.0 / 6.0);
   EXPECT_EQ(hostcontrols::ToNormalised(ratio, std::numeric_limits<float>::infinity()), 1.0);
-  EXPECT_EQ(hostcontrols::ToNormalised(Port(kSlotOutput), std::numeric_limits<float>::quiet_NaN()), GetParameterDefault(kSlotOutput));
+  EXPECT_EQ(hostcontrols::ToNormalised(Port(kSlotOutput), std::numeric_limits<float>::quiet_NaN()),
+            GetParameterDefault(kSlotOutput));
   EXPECT_EQ(hostcontrols::ToNormalised(Port(kSlotOutput), 45.0f), 1.0);
   for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) {
     EXPECT_EQ(hostcontrols::ToNormalised(p, hostcontrols::DefaultValue(p)), GetParameterDefault(p.slot)) << p.symbol;

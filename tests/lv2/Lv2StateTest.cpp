@@ -145,7 +145,8 @@ TEST(Lv2State, RoundTripThroughLilvRestoresPortsAndChunk) {
 
     Instance b(layout, 44100);
     ASSERT_TRUE(b.ApplyState(loaded));
-    for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) EXPECT_EQ(b.control(p.port), a.control(p.port)) << p.symbol;
+    for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts)
+      EXPECT_EQ(b.control(p.port), a.control(p.port)) << p.symbol;
     RunOnce(b);
     LilvState* again = SaveThroughLilv(b);
     EXPECT_TRUE(lilv_state_equals(saved, again));

@@ -88,7 +88,8 @@ int FactoryPresetOf(const PortValues& values) {
     std::array<double, kPresetValueCount> v{};
     GetFactoryPreset(i, v.data(), nullptr, nullptr);
     bool same = true;
-    for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) same = same && hostcontrols::FromNormalised(p, v[p.slot]) == values[p.port];
+    for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts)
+      same = same && hostcontrols::FromNormalised(p, v[p.slot]) == values[p.port];
     if (same) return i;
   }
   return -1;
@@ -360,12 +361,14 @@ TEST_F(Lv2UiPresets, TheBarLoadsPresetsWhileTheAudioThreadRunsAndTheHostSaves) {
 
   // The host's port buffers are the audio thread's; values cross in atomics.
   std::array<std::atomic<float>, hostcontrols::kControlPorts.size()> pending;
-  for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) pending[p.port].store(instance->control(p.port));
+  for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts)
+    pending[p.port].store(instance->control(p.port));
   std::atomic<bool> stop{false};
   std::atomic<int> blocks{0}, saves{0};
   std::thread audio([&] {
     while (!stop.load()) {
-      for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) instance->control(p.port) = pending[p.port].load();
+      for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts)
+        instance->control(p.port) = pending[p.port].load();
       instance->RunBlock(64);
       blocks.fetch_add(1);
     }

@@ -182,7 +182,8 @@ TEST_F(Lv2Ui, PortEventsMoveTheKnobAndTheDragStartsFromThere) {
   ui->PortEvent(hostcontrols::kPortCompression, 9.0f);
   const std::vector<unsigned long> moved = Settled(k);
   EXPECT_FALSE(SameLook(moved, atDefault));
-  ui->PortEvent(hostcontrols::kPortCompression, hostcontrols::DefaultValue(hostcontrols::kControlPorts[hostcontrols::kPortCompression]));
+  ui->PortEvent(hostcontrols::kPortCompression,
+                hostcontrols::DefaultValue(hostcontrols::kControlPorts[hostcontrols::kPortCompression]));
   EXPECT_TRUE(SameLook(Settled(k), atDefault));
 
   // Automation left the knob at 2: a drag continues from 2, not from where the knob was.
