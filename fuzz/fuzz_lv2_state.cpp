@@ -23,7 +23,7 @@
 
 namespace {
 
-using qrv::lv2::Layout;
+using qrv::hostcontrols::Layout;
 using qrv::lv2::Lv2Instance;
 
 class Urids {

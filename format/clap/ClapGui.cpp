@@ -127,7 +127,7 @@ void ClapEditor::Send(int index, double value) {
 }
 
 void ClapEditor::setValue(int index, double value) {
-  if (index >= 0 && lv2::FindControlPort(static_cast<unsigned>(index)) != nullptr) {
+  if (index >= 0 && hostcontrols::FindControlPort(static_cast<unsigned>(index)) != nullptr) {
     Send(index, value);
     if (manager_ != nullptr) manager_->ParameterChanged(index, value);
     if (window_.presetBar() != nullptr) window_.presetBar()->parameterNotification(index, value);
@@ -138,7 +138,7 @@ void ClapEditor::setValue(int index, double value) {
 }
 
 void ClapEditor::PresetValue(int index, double value) {
-  if (index >= 0 && lv2::FindControlPort(static_cast<unsigned>(index)) != nullptr) {
+  if (index >= 0 && hostcontrols::FindControlPort(static_cast<unsigned>(index)) != nullptr) {
     Send(index, value);
     window_.QRVVSTGUIEditorWrapperV2::valueChangedByController(index, value);
     return;
@@ -154,12 +154,14 @@ void ClapEditor::resizeRequest(int width, int height) {
 
 void ClapEditor::beginEdit(int tag) {
   if (tag < 0) return;
-  if (const lv2::ControlPort* p = lv2::FindControlPort(static_cast<unsigned>(tag))) plugin_.EditGesture(p->port, true);
+  if (const hostcontrols::ControlPort* p = hostcontrols::FindControlPort(static_cast<unsigned>(tag)))
+    plugin_.EditGesture(p->port, true);
 }
 
 void ClapEditor::endEdit(int tag) {
   if (tag < 0) return;
-  if (const lv2::ControlPort* p = lv2::FindControlPort(static_cast<unsigned>(tag))) plugin_.EditGesture(p->port, false);
+  if (const hostcontrols::ControlPort* p = hostcontrols::FindControlPort(static_cast<unsigned>(tag)))
+    plugin_.EditGesture(p->port, false);
 }
 
 namespace {

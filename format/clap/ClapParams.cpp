@@ -51,8 +51,8 @@ double ParseNumber(std::string_view s, std::string_view unit) {
 
 clap_id ParamId(uint32_t index) { return index < kParamCount ? index : CLAP_INVALID_ID; }
 
-const lv2::ControlPort* ControlOf(clap_id id) {
-  return id < lv2::kControlPorts.size() ? &lv2::kControlPorts[id] : nullptr;
+const hostcontrols::ControlPort* ControlOf(clap_id id) {
+  return id < hostcontrols::kControlPorts.size() ? &hostcontrols::kControlPorts[id] : nullptr;
 }
 
 bool IsKnownParam(clap_id id) { return id < kParamCount; }
@@ -65,9 +65,9 @@ bool ParamInfo(uint32_t index, clap_param_info_t& info) {
   info.cookie = nullptr;
   info.min_value = 0.0;
   info.default_value = DefaultValue(id);
-  if (const lv2::ControlPort* port = ControlOf(id)) {
+  if (const hostcontrols::ControlPort* port = ControlOf(id)) {
     info.flags = CLAP_PARAM_IS_AUTOMATABLE;
-    if (port->kind == lv2::ControlKind::kEnumeration) info.flags |= CLAP_PARAM_IS_STEPPED | CLAP_PARAM_IS_ENUM;
+    if (port->kind == hostcontrols::ControlKind::kEnumeration) info.flags |= CLAP_PARAM_IS_STEPPED | CLAP_PARAM_IS_ENUM;
     info.max_value = port->maximum;
     CopyText(ParameterName(port->slot), info.name, sizeof info.name);
   } else {
@@ -79,16 +79,16 @@ bool ParamInfo(uint32_t index, clap_param_info_t& info) {
 }
 
 double DefaultValue(clap_id id) {
-  if (const lv2::ControlPort* port = ControlOf(id)) return lv2::DefaultValue(*port);
+  if (const hostcontrols::ControlPort* port = ControlOf(id)) return hostcontrols::DefaultValue(*port);
   return 0.0;
 }
 
 std::optional<double> Sanitised(clap_id id, double value) {
   if (!IsKnownParam(id) || std::isnan(value)) return std::nullopt;
-  const lv2::ControlPort* port = ControlOf(id);
+  const hostcontrols::ControlPort* port = ControlOf(id);
   const double maximum = port != nullptr ? port->maximum : 1.0;
   const double v = std::clamp(value, 0.0, maximum);
-  const bool stepped = port == nullptr || port->kind == lv2::ControlKind::kEnumeration;
+  const bool stepped = port == nullptr || port->kind == hostcontrols::ControlKind::kEnumeration;
   return stepped ? std::round(v) : v;
 }
 
@@ -97,7 +97,7 @@ bool ValueToText(clap_id id, double value, char* out, std::size_t capacity) {
   out[0] = '\0';
   const std::optional<double> v = std::isfinite(value) ? Sanitised(id, value) : std::nullopt;
   if (!v) return false;
-  const lv2::ControlPort* port = ControlOf(id);
+  const hostcontrols::ControlPort* port = ControlOf(id);
   if (port == nullptr) {
     CopyText(kBypassTexts[*v >= 0.5 ? 1 : 0], out, capacity);
     return true;
@@ -126,7 +126,7 @@ bool ValueToText(clap_id id, double value, char* out, std::size_t capacity) {
 bool TextToValue(clap_id id, const char* text, double& value) {
   if (text == nullptr || !IsKnownParam(id)) return false;
   const std::string_view s = Trimmed(std::string_view(text));
-  const lv2::ControlPort* port = ControlOf(id);
+  const hostcontrols::ControlPort* port = ControlOf(id);
   if (port == nullptr) {
     for (std::size_t i = 0; i < kBypassTexts.size(); ++i) {
       if (SameText(s, kBypassTexts[i])) {

@@ -10,22 +10,22 @@
 #include <optional>
 
 #include "format/clap/ClapAbi.h"
-#include "format/lv2/Lv2Ports.h"
+#include "controller/HostControls.h"
 
 namespace qrv::clap {
 
-using lv2::Layout;
+using hostcontrols::Layout;
 
 // Parameter ids are stored in hosts' sessions and automation: never renumber them. The controls keep
 // their LV2 port indices; bypass follows.
 inline constexpr clap_id kParamBypass = 7;
 inline constexpr uint32_t kParamCount = 8;
-static_assert(lv2::kControlPorts.size() == kParamBypass);
+static_assert(hostcontrols::kControlPorts.size() == kParamBypass);
 
 // The id of parameter index 0..7 (the same number); CLAP_INVALID_ID beyond.
 clap_id ParamId(uint32_t index);
 // The control port of a control id, or null (bypass, unknown ids).
-const lv2::ControlPort* ControlOf(clap_id id);
+const hostcontrols::ControlPort* ControlOf(clap_id id);
 bool IsKnownParam(clap_id id);
 
 bool ParamInfo(uint32_t index, clap_param_info_t& info);
@@ -42,9 +42,9 @@ bool ValueToText(clap_id id, double value, char* out, std::size_t capacity);
 // allowed); false for anything else or a value outside the range.
 bool TextToValue(clap_id id, const char* text, double& value);
 
-// Normalised engine value of a control's plain value (qrv::lv2::ToNormalised).
-inline double ToNormalised(const lv2::ControlPort& port, double value) {
-  return lv2::ToNormalised(port, static_cast<float>(value));
+// Normalised engine value of a control's plain value (qrv::hostcontrols::ToNormalised).
+inline double ToNormalised(const hostcontrols::ControlPort& port, double value) {
+  return hostcontrols::ToNormalised(port, static_cast<float>(value));
 }
 
 }  // namespace qrv::clap

@@ -9,6 +9,7 @@
 #include "dsp/ScopedFlushToZero.h"
 #include "format/clap/ClapGui.h"
 #include "format/clap/ClapPresets.h"
+#include "platform/ProductFacts.h"
 #include "presets/PresetManager.h"
 
 namespace qrv::clap {
@@ -44,12 +45,12 @@ void ClapPlugin::EditGesture(clap_id id, bool begin) {
 }
 
 void ClapPlugin::EditValue(unsigned slot, double normalised) {
-  const lv2::ControlPort* port = lv2::FindControlPort(slot);
+  const hostcontrols::ControlPort* port = hostcontrols::FindControlPort(slot);
   if (port == nullptr) return;
   values_[slot].store(normalised, std::memory_order_relaxed);
   const uint32_t w = editsWritten_.load(std::memory_order_relaxed);
   if (w - editsRead_.load(std::memory_order_acquire) < kEditRing) {
-    const double plain = lv2::FromNormalised(*port, normalised);
+    const double plain = hostcontrols::FromNormalised(*port, normalised);
     edits_[w % kEditRing] = {CLAP_EVENT_PARAM_VALUE, static_cast<clap_id>(port->port), plain, normalised};
     editsWritten_.store(w + 1, std::memory_order_release);
   }
@@ -63,7 +64,7 @@ void ClapPlugin::SendEdits(const clap_output_events_t* out, bool applyToEngine) 
     const Edit& e = edits_[read % kEditRing];
     if (e.type == CLAP_EVENT_PARAM_VALUE) {
       if (applyToEngine) {
-        if (const lv2::ControlPort* port = ControlOf(e.id)) engine_->SetParameter(port->slot, e.normalised);
+        if (const hostcontrols::ControlPort* port = ControlOf(e.id)) engine_->SetParameter(port->slot, e.normalised);
       }
       if (out != nullptr && out->try_push != nullptr) {
         clap_event_param_value_t v{};
@@ -107,7 +108,7 @@ void ClapPlugin::Log(clap_log_severity severity, const char* message) const {
   if (hostLog_ != nullptr && hostLog_->log != nullptr) {
     hostLog_->log(host_, severity, message);
   } else {
-    std::fprintf(stderr, "QRV warmGlow: %s\n", message);
+    std::fprintf(stderr, QRV_PRODUCT_NAME ": %s\n", message);
   }
 }
 
@@ -150,7 +151,7 @@ void ClapPlugin::ApplyEvent(const clap_event_header_t& event, bool applyToEngine
   const auto& e = reinterpret_cast<const clap_event_param_value_t&>(event);
   const std::optional<double> value = Sanitised(e.param_id, e.value);
   if (!value) return;  // unknown id or NaN: ignored
-  const lv2::ControlPort* port = ControlOf(e.param_id);
+  const hostcontrols::ControlPort* port = ControlOf(e.param_id);
   if (port == nullptr) {
     bypass_.store(*value >= 0.5, std::memory_order_relaxed);
     return;
@@ -233,8 +234,8 @@ clap_process_status ClapPlugin::Process(const clap_process_t& process) {
 bool ClapPlugin::GetValue(clap_id id, double& value) const {
   CheckMainThread("params.get_value");
   if (!IsKnownParam(id)) return false;
-  if (const lv2::ControlPort* port = ControlOf(id)) {
-    value = lv2::FromNormalised(*port, values_[port->slot].load(std::memory_order_relaxed));
+  if (const hostcontrols::ControlPort* port = ControlOf(id)) {
+    value = hostcontrols::FromNormalised(*port, values_[port->slot].load(std::memory_order_relaxed));
   } else {
     value = bypass_.load(std::memory_order_relaxed) ? 1.0 : 0.0;
   }
@@ -284,7 +285,7 @@ bool ClapPlugin::LoadState(const clap_istream_t* stream) {
   uint32_t flags = 0;
   if (!state_.LoadStream(bytes, flags)) {
     Log(CLAP_LOG_ERROR, InstancePresets::StreamIsNewer(bytes)
-                            ? "state refused: written by a newer version of QRV warmGlow"
+                            ? "state refused: written by a newer version of " QRV_PRODUCT_NAME
                             : "state refused: not a complete state of this plug-in");
     return false;
   }

@@ -8,6 +8,7 @@
 
 #include "dsp/FactoryPresets.h"
 #include "format/clap/ClapIds.h"
+#include "platform/ProductFacts.h"
 #include "presets/PresetBlob.h"
 #include "presets/PresetLibrary.h"
 
@@ -31,7 +32,7 @@ bool Init(const clap_preset_discovery_provider_t* p) {
   Provider* self = Self(p);
   const clap_preset_discovery_indexer_t* ix = self->indexer;
   if (ix == nullptr || ix->declare_filetype == nullptr || ix->declare_location == nullptr) return false;
-  const clap_preset_discovery_filetype_t type = {"QRV warmGlow preset", "A preset of QRV warmGlow", "qrv"};
+  const clap_preset_discovery_filetype_t type = {QRV_PRODUCT_NAME " preset", "A preset of " QRV_PRODUCT_NAME, "qrv"};
   if (!ix->declare_filetype(ix, &type)) return false;
   const clap_preset_discovery_location_t factory = {CLAP_PRESET_DISCOVERY_IS_FACTORY_CONTENT, "Factory presets",
                                                     CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr};

@@ -21,6 +21,7 @@
 #include "format/jack/LiveEngine.h"
 #include "format/jack/LiveState.h"
 #include "platform/Environment.h"
+#include "platform/ProductFacts.h"
 #include "presets/PresetManager.h"
 
 namespace qrv::jack {
@@ -298,7 +299,7 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
   std::unique_ptr<LiveEditor> editor;
   if (options.editor) {
     editor = std::make_unique<LiveEditor>(presets, values, engine);
-    if (!editor->Open("QRV warmGlow - " + self)) {
+    if (!editor->Open(QRV_PRODUCT_NAME " - " + self)) {
       editor.reset();
       return fail("the editor window could not be opened on the X display");
     }

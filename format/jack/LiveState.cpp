@@ -11,6 +11,7 @@
 #include "controller/InstancePresets.h"
 #include "platform/AtomicFile.h"
 #include "platform/Environment.h"
+#include "platform/ProductFacts.h"
 
 namespace qrv::jack {
 
@@ -101,7 +102,7 @@ StateRead ReadStateFile(const std::filesystem::path& path, InstancePresets& pres
   }
   uint32_t flags = 0;
   if (!presets.LoadStream(*bytes, flags)) {
-    why = InstancePresets::StreamIsNewer(*bytes) ? "written by a newer version of QRV warmGlow"
+    why = InstancePresets::StreamIsNewer(*bytes) ? "written by a newer version of " QRV_PRODUCT_NAME
                                                   : "not a complete warmGlow state (damaged or cut short)";
     return StateRead::Damaged;
   }

@@ -15,7 +15,7 @@
 
 #include "dsp/FactoryPresets.h"
 #include "dsp/ParameterSet.h"
-#include "format/lv2/Lv2Ports.h"
+#include "controller/HostControls.h"
 #include "format/lv2/Lv2Uris.h"
 #include "platform/ProductFacts.h"
 
@@ -24,7 +24,7 @@ namespace {
 using namespace qrv;
 using namespace qrv::lv2;
 
-constexpr std::array<Layout, 2> kLayouts = {Layout::kMono, Layout::kStereo};
+constexpr std::array<hostcontrols::Layout, 2> kLayouts = {hostcontrols::Layout::kMono, hostcontrols::Layout::kStereo};
 constexpr std::string_view kGainReductionSymbol = "gain_reduction";
 
 constexpr std::string_view kPrefixes =
@@ -67,8 +67,8 @@ std::string Number(float x) {
 // An integer literal for ports with lv2:integer (Turtle reads it as xsd:integer).
 std::string Integer(float x) { return std::to_string(static_cast<long>(x)); }
 
-std::string PluginName(Layout layout) {
-  return layout == Layout::kStereo ? QRV_PRODUCT_NAME " Stereo" : QRV_PRODUCT_NAME " Mono";
+std::string PluginName(hostcontrols::Layout layout) {
+  return layout == hostcontrols::Layout::kStereo ? QRV_PRODUCT_NAME " Stereo" : QRV_PRODUCT_NAME " Mono";
 }
 
 std::string Manifest(std::string_view binary) {
@@ -79,11 +79,11 @@ std::string Manifest(std::string_view binary) {
   // Also in the manifest: jalv 1.6 fits its window to a UI that is not user-resizable, and looks for
   // that only in the data it has loaded, which leaves out the UI's own file.
   o << Iri(kUiUri) << " lv2:optionalFeature ui:noUserResize .\n\n";
-  for (Layout layout : kLayouts) {
+  for (hostcontrols::Layout layout : kLayouts) {
     o << Iri(PluginUri(layout)) << "\n  a lv2:Plugin ;\n  lv2:binary " << Iri(binary) << " ;\n  rdfs:seeAlso "
       << Iri(kPluginFile) << " .\n\n";
   }
-  for (Layout layout : kLayouts) {
+  for (hostcontrols::Layout layout : kLayouts) {
     for (int i = 0; i < kFactoryPresetCount; ++i) {
       o << Iri(PresetUri(layout, i)) << "\n  a pset:Preset ;\n  lv2:appliesTo " << Iri(PluginUri(layout))
         << " ;\n  rdfs:seeAlso " << Iri(kPresetFile) << " .\n\n";
@@ -106,23 +106,23 @@ std::string_view PortComment(unsigned slot) {
   }
 }
 
-void ControlPortTurtle(std::ostringstream& o, const ControlPort& p) {
-  const bool integer = p.kind == ControlKind::kEnumeration;
+void ControlPortTurtle(std::ostringstream& o, const hostcontrols::ControlPort& p) {
+  const bool integer = p.kind == hostcontrols::ControlKind::kEnumeration;
   auto value = [&](float x) { return integer ? Integer(x) : Number(x); };
   o << "    a lv2:InputPort , lv2:ControlPort ;\n"
     << "    lv2:index " << p.port << " ;\n"
     << "    lv2:symbol " << Quoted(p.symbol) << " ;\n"
     << "    lv2:name " << Quoted(ParameterName(p.slot)) << " ;\n"
     << "    rdfs:comment " << Quoted(PortComment(p.slot)) << " ;\n"
-    << "    lv2:default " << value(DefaultValue(p)) << " ;\n"
+    << "    lv2:default " << value(hostcontrols::DefaultValue(p)) << " ;\n"
     << "    lv2:minimum " << value(0.0f) << " ;\n"
     << "    lv2:maximum " << value(p.maximum) << " ;\n";
   if (!p.unit.empty()) o << "    units:unit units:" << p.unit << " ;\n";
   if (integer) {
     o << "    lv2:portProperty lv2:integer , lv2:enumeration ;\n";
-    for (int n = 0; n < ScalePointCount(p); ++n) {
+    for (int n = 0; n < hostcontrols::ScalePointCount(p); ++n) {
       char label[16] = {};
-      ScalePointLabel(p, n, label, sizeof label);
+      hostcontrols::ScalePointLabel(p, n, label, sizeof label);
       o << "    lv2:scalePoint [ rdfs:label " << Quoted(label) << " ; rdf:value " << n << " ] ;\n";
     }
   } else if (p.rangeSteps > 0) {
@@ -143,7 +143,7 @@ void OutputControl(std::ostringstream& o, uint32_t index, std::string_view symbo
 }
 
 // The plug-in's main input and output as port groups: a mono or a stereo group each.
-std::string GroupUri(Layout layout, bool output) {
+std::string GroupUri(hostcontrols::Layout layout, bool output) {
   return std::string(PluginUri(layout)) + (output ? "#out" : "#in");
 }
 
@@ -157,15 +157,15 @@ std::string PluginTurtle() {
     << "  doap:license " << Iri(product::kLicenseAddress) << " ;\n"
     << "  doap:maintainer [ a foaf:Person ; foaf:name " << Quoted(product::kMaker) << " ; foaf:mbox "
     << Iri(product::kSupportMail) << " ; foaf:homepage " << Iri(product::kWebAddress) << " ] .\n\n";
-  for (Layout layout : kLayouts) {
-    const bool stereo = layout == Layout::kStereo;
+  for (hostcontrols::Layout layout : kLayouts) {
+    const bool stereo = layout == hostcontrols::Layout::kStereo;
     for (bool output : {false, true}) {
       o << Iri(GroupUri(layout, output)) << "\n  a " << (stereo ? "pg:StereoGroup" : "pg:MonoGroup") << " , "
         << (output ? "pg:OutputGroup" : "pg:InputGroup") << " ;\n  lv2:symbol " << Quoted(output ? "out" : "in")
         << " ;\n  rdfs:label " << Quoted(output ? "Output" : "Input") << " .\n\n";
     }
   }
-  for (Layout layout : kLayouts) {
+  for (hostcontrols::Layout layout : kLayouts) {
     o << Iri(PluginUri(layout)) << "\n"
       << "  a lv2:Plugin , lv2:CompressorPlugin ;\n"
       << "  doap:name " << Quoted(PluginName(layout)) << " ;\n"
@@ -186,39 +186,42 @@ std::string PluginTurtle() {
       if (!first) o << "  ] , [\n";
       first = false;
     };
-    for (const ControlPort& p : kControlPorts) {
+    for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) {
       next();
       ControlPortTurtle(o, p);
     }
     next();
     o << "    a lv2:InputPort , lv2:ControlPort ;\n"
-      << "    lv2:index " << kPortEnabled << " ;\n"
+      << "    lv2:index " << hostcontrols::kPortEnabled << " ;\n"
       << "    lv2:symbol \"enabled\" ;\n    lv2:name \"Enabled\" ;\n"
       << "    rdfs:comment \"0 bypasses the plug-in, 1 processes.\" ;\n"
       << "    lv2:designation lv2:enabled ;\n"
       << "    lv2:portProperty lv2:toggled , lv2:integer ;\n"
       << "    lv2:default 1 ;\n    lv2:minimum 0 ;\n    lv2:maximum 1 ;\n";
     next();
-    OutputControl(o, kPortLatency, "latency", "Latency", "Processing latency in frames: none.", "0", "1",
+    OutputControl(o, hostcontrols::kPortLatency, "latency", "Latency", "Processing latency in frames: none.", "0", "1",
                   "    lv2:designation lv2:latency ;\n"
                   "    lv2:portProperty lv2:reportsLatency , lv2:integer ;\n    units:unit units:frame ;\n");
     next();
-    OutputControl(o, kPortGainReduction, kGainReductionSymbol, ParameterName(kSlotGainReduction),
-                  "The gain the compressor applies, in dB (0 or less).", Number(kGainReductionFloorDb), Number(0.0f),
-                  "    units:unit units:db ;\n");
+    OutputControl(o, hostcontrols::kPortGainReduction, kGainReductionSymbol, ParameterName(kSlotGainReduction),
+                  "The gain the compressor applies, in dB (0 or less).", Number(hostcontrols::kGainReductionFloorDb),
+                  Number(0.0f), "    units:unit units:db ;\n");
     next();
-    OutputControl(o, kPortInputLevel, "input_level", "Input Level", "Peak input level of the block, in dBFS.",
-                  Number(kLevelFloorDb), Number(kLevelCeilingDb), "    units:unit units:db ;\n");
+    OutputControl(o, hostcontrols::kPortInputLevel, "input_level", "Input Level",
+                  "Peak input level of the block, in dBFS.", Number(hostcontrols::kLevelFloorDb),
+                  Number(hostcontrols::kLevelCeilingDb), "    units:unit units:db ;\n");
     next();
-    OutputControl(o, kPortOutputLevel, "output_level", "Output Level", "Peak output level of the block, in dBFS.",
-                  Number(kLevelFloorDb), Number(kLevelCeilingDb), "    units:unit units:db ;\n");
-    const bool stereo = layout == Layout::kStereo;
+    OutputControl(o, hostcontrols::kPortOutputLevel, "output_level", "Output Level",
+                  "Peak output level of the block, in dBFS.", Number(hostcontrols::kLevelFloorDb),
+                  Number(hostcontrols::kLevelCeilingDb), "    units:unit units:db ;\n");
+    const bool stereo = layout == hostcontrols::Layout::kStereo;
     constexpr std::array<std::string_view, 2> kSuffix = {"_l", "_r"};
     constexpr std::array<std::string_view, 2> kSide = {" Left", " Right"};
     for (int output = 0; output < 2; ++output) {
-      for (uint32_t ch = 0; ch < ChannelCount(layout); ++ch) {
+      for (uint32_t ch = 0; ch < hostcontrols::ChannelCount(layout); ++ch) {
         next();
-        const uint32_t index = output ? AudioOutputPort(layout, ch) : AudioInputPort(layout, ch);
+        const uint32_t index =
+            output ? hostcontrols::AudioOutputPort(layout, ch) : hostcontrols::AudioInputPort(layout, ch);
         std::string symbol = output ? "out" : "in";
         std::string name = output ? "Audio Output" : "Audio Input";  // "Output" is the gain control
         if (stereo) {
@@ -251,7 +254,7 @@ std::string PresetTurtle() {
     << "  rdfs:label \"factory preset\" ;\n"
     << "  rdfs:comment \"The number of the factory preset a preset's state names.\" ;\n"
     << "  rdfs:range <http://www.w3.org/2001/XMLSchema#nonNegativeInteger> .\n\n";
-  for (Layout layout : kLayouts) {
+  for (hostcontrols::Layout layout : kLayouts) {
     for (int i = 0; i < kFactoryPresetCount; ++i) {
       std::array<double, kPresetValueCount> values{};
       char name[kPresetNameSize] = {};
@@ -264,10 +267,10 @@ std::string PresetTurtle() {
           << " ;\n  pset:bank " << Iri(BankUri(grouping.category)) << " ;\n";
       }
       o << "  lv2:port ";
-      for (std::size_t k = 0; k < kControlPorts.size(); ++k) {
-        const ControlPort& p = kControlPorts[k];
+      for (std::size_t k = 0; k < hostcontrols::kControlPorts.size(); ++k) {
+        const hostcontrols::ControlPort& p = hostcontrols::kControlPorts[k];
         o << (k ? " , " : "") << "[\n    lv2:symbol " << Quoted(p.symbol) << " ;\n    pset:value "
-          << Number(FromNormalised(p, values[p.slot])) << "\n  ]";
+          << Number(hostcontrols::FromNormalised(p, values[p.slot])) << "\n  ]";
       }
       // The preset's number as its state: restored after the ports, it tells the instance which preset
       // the host loaded, so that the bar names it rather than showing an edit.
@@ -292,7 +295,7 @@ std::string UiTurtle() {
     << "    <http://lv2plug.in/ns/ext/instance-access> , ui:noUserResize ;\n"
     << "  lv2:extensionData ui:idleInterface ;\n"
     << "  opts:supportedOption ui:scaleFactor";
-  for (Layout layout : kLayouts) {
+  for (hostcontrols::Layout layout : kLayouts) {
     o << " ;\n  ui:portNotification [\n    ui:plugin " << Iri(PluginUri(layout)) << " ;\n    lv2:symbol "
       << Quoted(kGainReductionSymbol) << " ;\n    ui:protocol ui:floatProtocol\n  ]";
   }

@@ -13,6 +13,7 @@
 
 #include "format/lv2/Lv2Instance.h"
 #include "format/lv2/Lv2Uris.h"
+#include "platform/ProductFacts.h"
 
 namespace qrv::lv2 {
 namespace {
@@ -22,13 +23,13 @@ Lv2Instance* Self(LV2_Handle handle) { return Lv2Instance::FromHandle(handle); }
 // Tells the host's log, else standard error, why there is no instance.
 void LogError(const LV2_Log_Log* log, const LV2_URID_Map* map, const char* message) {
   if (log != nullptr && log->printf != nullptr && map != nullptr) {
-    log->printf(log->handle, map->map(map->handle, LV2_LOG__Error), "QRV warmGlow: %s\n", message);
+    log->printf(log->handle, map->map(map->handle, LV2_LOG__Error), QRV_PRODUCT_NAME ": %s\n", message);
   } else {
-    std::fprintf(stderr, "QRV warmGlow: %s\n", message);
+    std::fprintf(stderr, QRV_PRODUCT_NAME ": %s\n", message);
   }
 }
 
-template <Layout L>
+template <hostcontrols::Layout L>
 LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features) {
   const LV2_URID_Map* map = nullptr;
   const LV2_Log_Log* log = nullptr;
@@ -99,8 +100,10 @@ const void* ExtensionData(const char* uri) {
 }
 
 const LV2_Descriptor kDescriptors[2] = {
-    {kPluginUriMono, Instantiate<Layout::kMono>, ConnectPort, Activate, Run, Deactivate, Cleanup, ExtensionData},
-    {kPluginUriStereo, Instantiate<Layout::kStereo>, ConnectPort, Activate, Run, Deactivate, Cleanup, ExtensionData},
+    {kPluginUriMono, Instantiate<hostcontrols::Layout::kMono>, ConnectPort, Activate, Run, Deactivate, Cleanup,
+     ExtensionData},
+    {kPluginUriStereo, Instantiate<hostcontrols::Layout::kStereo>, ConnectPort, Activate, Run, Deactivate, Cleanup,
+     ExtensionData},
 };
 
 }  // namespace

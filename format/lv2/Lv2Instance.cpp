@@ -31,7 +31,8 @@ float Peak(const float* samples, uint32_t frames) {
 
 static_assert(std::atomic<double>::is_always_lock_free, "Run publishes values without a lock");
 
-Lv2Instance::Lv2Instance(Layout layout, double sampleRate, const LV2_URID_Map* map, const InlineDisplayQueue* queue)
+Lv2Instance::Lv2Instance(hostcontrols::Layout layout, double sampleRate, const LV2_URID_Map* map,
+                         const InlineDisplayQueue* queue)
     : layout_(layout), engine_(std::make_unique<warmGlowEffect>()), state_(map, published_), inlineDisplay_(queue) {
   for (auto& v : published_) v.store(std::nan(""), std::memory_order_relaxed);
   engine_->SetSampleRate(sampleRate);
@@ -40,45 +41,45 @@ Lv2Instance::Lv2Instance(Layout layout, double sampleRate, const LV2_URID_Map* m
 
 void Lv2Instance::ConnectPort(uint32_t port, void* data) {
   auto* f = static_cast<float*>(data);
-  if (port < kControlPorts.size()) {
+  if (port < hostcontrols::kControlPorts.size()) {
     controls_[port] = f;
     return;
   }
   switch (port) {
-    case kPortEnabled: enabled_ = f; return;
-    case kPortLatency: latency_ = f; return;
-    case kPortGainReduction: gainReduction_ = f; return;
-    case kPortInputLevel: inputLevel_ = f; return;
-    case kPortOutputLevel: outputLevel_ = f; return;
+    case hostcontrols::kPortEnabled: enabled_ = f; return;
+    case hostcontrols::kPortLatency: latency_ = f; return;
+    case hostcontrols::kPortGainReduction: gainReduction_ = f; return;
+    case hostcontrols::kPortInputLevel: inputLevel_ = f; return;
+    case hostcontrols::kPortOutputLevel: outputLevel_ = f; return;
     default: break;
   }
-  const uint32_t channels = ChannelCount(layout_);
+  const uint32_t channels = hostcontrols::ChannelCount(layout_);
   for (uint32_t ch = 0; ch < channels; ++ch) {
-    if (port == AudioInputPort(layout_, ch)) inputs_[ch] = f;
-    if (port == AudioOutputPort(layout_, ch)) outputs_[ch] = f;
+    if (port == hostcontrols::AudioInputPort(layout_, ch)) inputs_[ch] = f;
+    if (port == hostcontrols::AudioOutputPort(layout_, ch)) outputs_[ch] = f;
   }
 }
 
 void Lv2Instance::ApplyControls(bool all) {
-  for (std::size_t i = 0; i < kControlPorts.size(); ++i) {
+  for (std::size_t i = 0; i < hostcontrols::kControlPorts.size(); ++i) {
     if (controls_[i] == nullptr) continue;
     const float v = *controls_[i];
-    std::atomic<double>& published = published_[kControlPorts[i].slot];
+    std::atomic<double>& published = published_[hostcontrols::kControlPorts[i].slot];
     // Bitwise, so that a NaN left on a port is not taken for a new value at every block. A restore
     // clears the published value; the port is the truth again from the next block on.
     if (!all && std::bit_cast<uint32_t>(v) == std::bit_cast<uint32_t>(applied_[i]) &&
         !std::isnan(published.load(std::memory_order_relaxed)))
       continue;
     applied_[i] = v;
-    const double normalised = ToNormalised(kControlPorts[i], v);
-    engine_->SetParameter(kControlPorts[i].slot, normalised);
+    const double normalised = hostcontrols::ToNormalised(hostcontrols::kControlPorts[i], v);
+    engine_->SetParameter(hostcontrols::kControlPorts[i].slot, normalised);
     published.store(normalised, std::memory_order_relaxed);
   }
 }
 
 void Lv2Instance::ProcessFrames(uint32_t offset, int32_t count, bool bypass) {
-  const float* in[2] = {inputs_[0] + offset, layout_ == Layout::kStereo ? inputs_[1] + offset : nullptr};
-  float* out[2] = {outputs_[0] + offset, layout_ == Layout::kStereo ? outputs_[1] + offset : nullptr};
+  const float* in[2] = {inputs_[0] + offset, layout_ == hostcontrols::Layout::kStereo ? inputs_[1] + offset : nullptr};
+  float* out[2] = {outputs_[0] + offset, layout_ == hostcontrols::Layout::kStereo ? outputs_[1] + offset : nullptr};
   if (bypass) {
     engine_->BypassBlock(in, out, count);
   } else {
@@ -88,13 +89,15 @@ void Lv2Instance::ProcessFrames(uint32_t offset, int32_t count, bool bypass) {
 
 float Lv2Instance::InputPeak(uint32_t frames) const {
   float peak = 0.0f;
-  for (uint32_t ch = 0; ch < ChannelCount(layout_); ++ch) peak = std::max(peak, Peak(inputs_[ch], frames));
+  for (uint32_t ch = 0; ch < hostcontrols::ChannelCount(layout_); ++ch)
+    peak = std::max(peak, Peak(inputs_[ch], frames));
   return peak;
 }
 
 float Lv2Instance::OutputPeak(uint32_t frames) const {
   float peak = 0.0f;
-  for (uint32_t ch = 0; ch < ChannelCount(layout_); ++ch) peak = std::max(peak, Peak(outputs_[ch], frames));
+  for (uint32_t ch = 0; ch < hostcontrols::ChannelCount(layout_); ++ch)
+    peak = std::max(peak, Peak(outputs_[ch], frames));
   return peak;
 }
 
@@ -110,7 +113,7 @@ void Lv2Instance::Run(uint32_t frames) {
   const bool bypass = enabled_ != nullptr && *enabled_ < 0.5f;
 
   bool connected = true;
-  for (uint32_t ch = 0; ch < ChannelCount(layout_); ++ch) {
+  for (uint32_t ch = 0; ch < hostcontrols::ChannelCount(layout_); ++ch) {
     connected = connected && inputs_[ch] != nullptr && outputs_[ch] != nullptr;
   }
   if (connected && frames > 0) {
@@ -121,12 +124,12 @@ void Lv2Instance::Run(uint32_t frames) {
       ProcessFrames(done, static_cast<int32_t>(piece), bypass);
       done += piece;
     }
-    if (inputLevel_ != nullptr) *inputLevel_ = LevelDb(inPeak);
-    if (outputLevel_ != nullptr) *outputLevel_ = LevelDb(OutputPeak(frames));
+    if (inputLevel_ != nullptr) *inputLevel_ = hostcontrols::LevelDb(inPeak);
+    if (outputLevel_ != nullptr) *outputLevel_ = hostcontrols::LevelDb(OutputPeak(frames));
   }
   double reading = 0.0;
   engine_->GetMeter(kSlotGainReduction, &reading);
-  if (gainReduction_ != nullptr) *gainReduction_ = GainReductionDb(reading);
+  if (gainReduction_ != nullptr) *gainReduction_ = hostcontrols::GainReductionDb(reading);
   inlineDisplay_.Publish(reading);
   if (latency_ != nullptr) *latency_ = static_cast<float>(engine_->GetLatency());
 }

@@ -11,7 +11,7 @@
 
 #include "dsp/warmGlowEffect.h"
 #include "format/lv2/Lv2InlineDisplay.h"
-#include "format/lv2/Lv2Ports.h"
+#include "controller/HostControls.h"
 #include "format/lv2/Lv2State.h"
 
 namespace qrv::lv2 {
@@ -22,9 +22,10 @@ class Lv2Instance final : public Lv2InstanceAccess {
  public:
   // map may be null; the instance then runs but refuses state. queue (the inline display's queue_draw)
   // may be null.
-  Lv2Instance(Layout layout, double sampleRate, const LV2_URID_Map* map, const InlineDisplayQueue* queue = nullptr);
+  Lv2Instance(hostcontrols::Layout layout, double sampleRate, const LV2_URID_Map* map,
+              const InlineDisplayQueue* queue = nullptr);
 
-  Layout layout() const { return layout_; }
+  hostcontrols::Layout layout() const { return layout_; }
   void ConnectPort(uint32_t port, void* data);
   // The next Run applies every port and resets the engine before it processes.
   void Activate() { resetPending_ = true; }
@@ -50,12 +51,12 @@ class Lv2Instance final : public Lv2InstanceAccess {
   float InputPeak(uint32_t frames) const;
   float OutputPeak(uint32_t frames) const;
 
-  Layout layout_;
+  hostcontrols::Layout layout_;
   std::unique_ptr<warmGlowEffect> engine_;
   bool resetPending_ = true;
 
-  std::array<const float*, kControlPorts.size()> controls_{};
-  std::array<float, kControlPorts.size()> applied_{};  // port values last handed to the engine
+  std::array<const float*, hostcontrols::kControlPorts.size()> controls_{};
+  std::array<float, hostcontrols::kControlPorts.size()> applied_{};  // port values last handed to the engine
   PublishedValues published_;                          // and their normalised values, for state saves
   Lv2State state_;
   Lv2InlineDisplay inlineDisplay_;

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "dsp/ParameterSet.h"
-#include "format/lv2/Lv2Ports.h"
+#include "controller/HostControls.h"
 #include "gui/presetbar/QRVPresetBarEditor.h"
 #include "gui/toolkit/X11Frame.h"
 #include "presets/PresetManager.h"
@@ -82,14 +82,14 @@ void Lv2UiEditor::PortEvent(uint32_t port, uint32_t size, uint32_t format, const
   float value;
   std::memcpy(&value, buffer, sizeof value);
   const Locked lock(*this);
-  if (port < kControlPorts.size()) {
+  if (port < hostcontrols::kControlPorts.size()) {
     // Automation, a generic UI or one of our LV2 presets: an external edit for the preset state, so
     // that the bar's modified mark and undo follow it.
-    const ControlPort& p = kControlPorts[port];
-    const double v = ToNormalised(p, value);
+    const hostcontrols::ControlPort& p = hostcontrols::kControlPorts[port];
+    const double v = hostcontrols::ToNormalised(p, value);
     if (manager_ != nullptr) manager_->ParameterChanged(static_cast<int>(p.slot), v);
     window_.valueChangedByController(static_cast<int>(p.slot), v);
-  } else if (port == kPortGainReduction) {
+  } else if (port == hostcontrols::kPortGainReduction) {
     window_.valueChangedByController(static_cast<int>(kSlotGainReduction), ReadingFromDb(value));
   }
 }
@@ -149,8 +149,8 @@ void Lv2UiEditor::Resize(int width, int height) {
 
 void Lv2UiEditor::setValue(int index, double value) {
   if (index >= 0) {
-    if (const ControlPort* p = FindControlPort(static_cast<unsigned>(index))) {
-      WritePort(p->port, FromNormalised(*p, value));
+    if (const hostcontrols::ControlPort* p = hostcontrols::FindControlPort(static_cast<unsigned>(index))) {
+      WritePort(p->port, hostcontrols::FromNormalised(*p, value));
       // The edit reaches the preset state now, whether or not the host echoes the port.
       if (manager_ != nullptr) manager_->ParameterChanged(index, value);
       if (window_.presetBar() != nullptr) window_.presetBar()->parameterNotification(index, value);
@@ -163,8 +163,8 @@ void Lv2UiEditor::setValue(int index, double value) {
 
 void Lv2UiEditor::PresetValue(int index, double value) {
   if (index >= 0) {
-    if (const ControlPort* p = FindControlPort(static_cast<unsigned>(index))) {
-      WritePort(p->port, FromNormalised(*p, value));
+    if (const hostcontrols::ControlPort* p = hostcontrols::FindControlPort(static_cast<unsigned>(index))) {
+      WritePort(p->port, hostcontrols::FromNormalised(*p, value));
       // The panel follows at once; the bar reads the preset state when its action is done.
       window_.QRVVSTGUIEditorWrapperV2::valueChangedByController(index, value);
       return;
@@ -179,7 +179,7 @@ void Lv2UiEditor::resizeRequest(int width, int height) {
 
 void Lv2UiEditor::Touch(int tag, bool grabbed) {
   if (host_.touch == nullptr || tag < 0) return;
-  if (const ControlPort* p = FindControlPort(static_cast<unsigned>(tag))) {
+  if (const hostcontrols::ControlPort* p = hostcontrols::FindControlPort(static_cast<unsigned>(tag))) {
     Call({grabbed ? HostCall::kGrab : HostCall::kRelease, p->port, 0.0f, 0, 0});
   }
 }

@@ -17,6 +17,7 @@
 #include "format/lv2/Lv2UiEditor.h"
 #include "format/lv2/Lv2Uris.h"
 #include "gui/editor/EditorResources.h"
+#include "platform/ProductFacts.h"
 
 namespace qrv::lv2 {
 namespace {
@@ -57,7 +58,7 @@ void SayNoInstanceAccess(const LV2_Feature* const* features) {
   if (said) return;
   said = true;
   constexpr const char* kText =
-      "QRV warmGlow: the host offers no instance access; the editor works, but its preset bar cannot reach "
+      QRV_PRODUCT_NAME ": the host offers no instance access; the editor works, but its preset bar cannot reach "
       "this instance's presets\n";
   const auto* log = static_cast<const LV2_Log_Log*>(Feature(features, LV2_LOG__log));
   const auto* map = static_cast<const LV2_URID_Map*>(Feature(features, LV2_URID__map));

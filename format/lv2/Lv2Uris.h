@@ -4,7 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "format/lv2/Lv2Ports.h"
+#include "controller/HostControls.h"
+#include "platform/ProductFacts.h"
 
 namespace qrv::lv2 {
 
@@ -24,16 +25,18 @@ inline constexpr const char* kStateKeyActiveSlot = "urn:quarry-tone:warmglow:sta
 // bar loads it.
 inline constexpr const char* kStateKeyFactoryPreset = "urn:quarry-tone:warmglow:state:factory-preset";
 
-inline constexpr std::string_view kBundleName = "QRV warmGlow.lv2";
+inline constexpr std::string_view kBundleName = QRV_PRODUCT_NAME ".lv2";
 inline constexpr std::string_view kManifestFile = "manifest.ttl";
 inline constexpr std::string_view kPluginFile = "warmglow.ttl";
 inline constexpr std::string_view kPresetFile = "presets.ttl";
 inline constexpr std::string_view kUiFile = "ui.ttl";
 
-inline const char* PluginUri(Layout layout) { return layout == Layout::kStereo ? kPluginUriStereo : kPluginUriMono; }
+inline const char* PluginUri(hostcontrols::Layout layout) {
+  return layout == hostcontrols::Layout::kStereo ? kPluginUriStereo : kPluginUriMono;
+}
 
 // "urn:quarry-tone:warmglow:mono:preset:07": one preset per factory entry and layout.
-inline std::string PresetUri(Layout layout, int index) {
+inline std::string PresetUri(hostcontrols::Layout layout, int index) {
   std::string uri = PluginUri(layout);
   uri += ":preset:";
   uri += static_cast<char>('0' + index / 10 % 10);

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "dsp/ParameterSet.h"
-#include "format/lv2/Lv2Ports.h"
+#include "controller/HostControls.h"
 #include "tests/clap/ClapTestHost.h"
 
 namespace qrv::clap::test {
@@ -189,9 +189,9 @@ TEST(ClapParams, TextsAtEveryStepMatchTheLv2Texts) {
   Instance instance(module, host, kIds[0]);
   const auto* params = instance.Extension<clap_plugin_params_t>(CLAP_EXT_PARAMS);
   ASSERT_NE(params, nullptr);
-  for (const lv2::ControlPort& port : lv2::kControlPorts) {
+  for (const hostcontrols::ControlPort& port : hostcontrols::kControlPorts) {
     const clap_id id = port.port;
-    const int points = lv2::ScalePointCount(port);
+    const int points = hostcontrols::ScalePointCount(port);
     const int steps = ControlShapeOf(port.slot).displaySteps;
     for (int n = 0; n <= steps; ++n) {
       const double value = points > 0 ? n : static_cast<double>(port.maximum) * n / steps;
@@ -199,7 +199,7 @@ TEST(ClapParams, TextsAtEveryStepMatchTheLv2Texts) {
       ASSERT_TRUE(params->value_to_text(instance.plugin(), id, value, text, sizeof text));
       if (points > 0) {
         char lv2Text[64] = {};
-        lv2::ScalePointLabel(port, n, lv2Text, sizeof lv2Text);
+        hostcontrols::ScalePointLabel(port, n, lv2Text, sizeof lv2Text);
         EXPECT_STREQ(text, lv2Text) << port.symbol << " step " << n;
       }
       double back = -1;

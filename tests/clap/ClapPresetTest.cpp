@@ -13,7 +13,7 @@
 
 #include "dsp/FactoryPresets.h"
 #include "dsp/ParameterSet.h"
-#include "format/lv2/Lv2Ports.h"
+#include "controller/HostControls.h"
 #include "presets/PresetBlob.h"
 #include "presets/PresetRecord.h"
 #include "tests/clap/ClapTestHost.h"
@@ -157,8 +157,8 @@ TEST(ClapPresets, PresetLoadSetsTheValues) {
     ASSERT_TRUE(load->from_location(instance.plugin(), CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr, key.c_str()));
     EXPECT_GT(host.rescans, rescans);
     const PresetRecord record = FactoryRecord(index);
-    for (const lv2::ControlPort& port : lv2::kControlPorts) {
-      EXPECT_EQ(instance.Value(port.port), lv2::FromNormalised(port, record.values[port.slot]))
+    for (const hostcontrols::ControlPort& port : hostcontrols::kControlPorts) {
+      EXPECT_EQ(instance.Value(port.port), hostcontrols::FromNormalised(port, record.values[port.slot]))
           << "preset " << index << " " << port.symbol;
     }
   }

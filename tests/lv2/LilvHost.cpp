@@ -51,14 +51,14 @@ World::World() {
   lilv_world_load_all(world_);
 }
 
-const LilvPlugin* World::Plugin(Layout layout) {
+const LilvPlugin* World::Plugin(hostcontrols::Layout layout) {
   LilvNode* uri = NewUri(PluginUri(layout));
   const LilvPlugin* p = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world_), uri);
   lilv_node_free(uri);
   return p;
 }
 
-Instance::Instance(Layout layout, double rate, const std::vector<const LV2_Feature*>& extra)
+Instance::Instance(hostcontrols::Layout layout, double rate, const std::vector<const LV2_Feature*>& extra)
     : layout_(layout), plugin_(World::Get().Plugin(layout)) {
   if (plugin_ == nullptr) throw std::runtime_error("plug-in not found");
   std::vector<const LV2_Feature*> features;
@@ -67,12 +67,12 @@ Instance::Instance(Layout layout, double rate, const std::vector<const LV2_Featu
   features.push_back(nullptr);
   instance_ = lilv_plugin_instantiate(plugin_, rate, features.data());
   if (instance_ == nullptr) throw std::runtime_error("instantiation failed");
-  for (uint32_t p = 0; p < kPortAudioStart; ++p) lilv_instance_connect_port(instance_, p, &controls_[p]);
-  for (uint32_t ch = 0; ch < ChannelCount(layout); ++ch) {
+  for (uint32_t p = 0; p < hostcontrols::kPortAudioStart; ++p) lilv_instance_connect_port(instance_, p, &controls_[p]);
+  for (uint32_t ch = 0; ch < hostcontrols::ChannelCount(layout); ++ch) {
     inputs_[ch].assign(kMaxBlock, 0.0f);
     outputs_[ch].assign(kMaxBlock, 0.0f);
-    lilv_instance_connect_port(instance_, AudioInputPort(layout, ch), inputs_[ch].data());
-    lilv_instance_connect_port(instance_, AudioOutputPort(layout, ch), outputs_[ch].data());
+    lilv_instance_connect_port(instance_, hostcontrols::AudioInputPort(layout, ch), inputs_[ch].data());
+    lilv_instance_connect_port(instance_, hostcontrols::AudioOutputPort(layout, ch), outputs_[ch].data());
   }
   SetDefaults(*this);
 }
@@ -90,7 +90,7 @@ float& Instance::control(const char* symbol) {
 void Instance::RunBlock(uint32_t frames) { lilv_instance_run(instance_, frames); }
 
 void Instance::Render(const Audio& input, std::size_t block, Audio& output) {
-  const uint32_t channels = ChannelCount(layout_);
+  const uint32_t channels = hostcontrols::ChannelCount(layout_);
   output.resize(channels);
   const std::size_t frames = input.at(0).size();
   for (std::size_t done = 0; done < frames;) {
@@ -123,7 +123,7 @@ bool Instance::ApplyState(const LilvState* state) {
 void SetDefaults(Instance& instance) {
   const LilvPlugin* plugin = instance.plugin();
   const uint32_t n = lilv_plugin_get_num_ports(plugin);
-  for (uint32_t i = 0; i < n && i < kPortAudioStart; ++i) {
+  for (uint32_t i = 0; i < n && i < hostcontrols::kPortAudioStart; ++i) {
     const LilvPort* port = lilv_plugin_get_port_by_index(plugin, i);
     LilvNode* def = nullptr;
     lilv_port_get_range(plugin, port, &def, nullptr, nullptr);

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "format/lv2/Lv2Ports.h"
+#include "controller/HostControls.h"
 
 namespace qrv::lv2::test {
 
@@ -42,7 +42,7 @@ class World {
  public:
   static World& Get();
   LilvWorld* world() { return world_; }
-  const LilvPlugin* Plugin(Layout layout);
+  const LilvPlugin* Plugin(hostcontrols::Layout layout);
   UridMap& urids() { return urids_; }
   LilvNode* NewUri(const char* uri) { return lilv_new_uri(world_, uri); }
 
@@ -58,14 +58,14 @@ using Audio = std::vector<std::vector<float>>;
 class Instance {
  public:
   // extra: features offered beside the URID map.
-  Instance(Layout layout, double rate, const std::vector<const LV2_Feature*>& extra = {});
+  Instance(hostcontrols::Layout layout, double rate, const std::vector<const LV2_Feature*>& extra = {});
   ~Instance();
   Instance(const Instance&) = delete;
   Instance& operator=(const Instance&) = delete;
 
   LilvInstance* get() { return instance_; }
   const LilvPlugin* plugin() const { return plugin_; }
-  Layout layout() const { return layout_; }
+  hostcontrols::Layout layout() const { return layout_; }
   float& control(uint32_t port) { return controls_[port]; }
   float& control(const char* symbol);
 
@@ -83,10 +83,10 @@ class Instance {
   bool ApplyState(const LilvState* state);
 
  private:
-  Layout layout_;
+  hostcontrols::Layout layout_;
   const LilvPlugin* plugin_;
   LilvInstance* instance_;
-  std::array<float, kPortAudioStart> controls_{};
+  std::array<float, hostcontrols::kPortAudioStart> controls_{};
   std::array<std::vector<float>, 2> inputs_;
   std::array<std::vector<float>, 2> outputs_;
 };

@@ -65,8 +65,8 @@ TEST(Lv2Apply, RendersAFileLikeTheEngine) {
   qrv::test::TempDir dir;
   const std::string in = (dir / "in.wav").string(), out = (dir / "out.wav").string();
 
-  for (Layout layout : {Layout::kMono, Layout::kStereo}) {
-    const int channels = static_cast<int>(ChannelCount(layout));
+  for (hostcontrols::Layout layout : {hostcontrols::Layout::kMono, hostcontrols::Layout::kStereo}) {
+    const int channels = static_cast<int>(hostcontrols::ChannelCount(layout));
     std::vector<float> interleaved(static_cast<std::size_t>(kFrames * channels));
     for (int i = 0; i < kFrames; ++i) {
       const float env = i < kFrames / 2 ? 0.9f : 0.05f;

@@ -112,7 +112,7 @@ std::vector<std::string> DefinedSymbols(const std::string& binary, const std::st
 
 TEST(Lv2BundleRules, OneBinaryHoldsThePlugInsAndTheUi) {
   EXPECT_EQ(BundleBinaries(), std::set<std::string>{"warmglow.so"});
-  const LilvPlugin* plugin = World::Get().Plugin(Layout::kStereo);
+  const LilvPlugin* plugin = World::Get().Plugin(hostcontrols::Layout::kStereo);
   ASSERT_NE(plugin, nullptr);
   const LilvNode* library = lilv_plugin_get_library_uri(plugin);
   ASSERT_NE(library, nullptr);
@@ -167,7 +167,7 @@ TEST(Lv2BundleRules, TheBinaryNeedsNoSharedCxxRuntime) {
 }
 
 TEST(Lv2BundleRules, EachPlugInHasALicenceAMakerToReachAShortDescriptionAndIsLive) {
-  for (Layout layout : {Layout::kMono, Layout::kStereo}) {
+  for (hostcontrols::Layout layout : {hostcontrols::Layout::kMono, hostcontrols::Layout::kStereo}) {
     SCOPED_TRACE(PluginUri(layout));
     const LilvPlugin* plugin = World::Get().Plugin(layout);
     ASSERT_NE(plugin, nullptr);
@@ -194,18 +194,18 @@ TEST(Lv2BundleRules, EveryPortIsCommentedUnitsAreGivenAudioIsGroupedAndIntegersA
   Node audio(kLv2, "AudioPort"), minimum(kLv2, "minimum"), maximum(kLv2, "maximum"), def(kLv2, "default");
   Node mainInput(kPg, "mainInput"), mainOutput(kPg, "mainOutput");
   Node monoGroup(kPg, "MonoGroup"), stereoGroup(kPg, "StereoGroup"), rdfType("http://www.w3.org/1999/02/22-rdf-syntax-ns#", "type");
-  for (Layout layout : {Layout::kMono, Layout::kStereo}) {
+  for (hostcontrols::Layout layout : {hostcontrols::Layout::kMono, hostcontrols::Layout::kStereo}) {
     SCOPED_TRACE(PluginUri(layout));
     const LilvPlugin* plugin = World::Get().Plugin(layout);
     ASSERT_NE(plugin, nullptr);
-    ASSERT_EQ(lilv_plugin_get_num_ports(plugin), PortCount(layout));  // also loads the plug-in's data
-    const LilvNode* groupClass = layout == Layout::kStereo ? stereoGroup.node : monoGroup.node;
+    ASSERT_EQ(lilv_plugin_get_num_ports(plugin), hostcontrols::PortCount(layout));  // also loads the plug-in's data
+    const LilvNode* groupClass = layout == hostcontrols::Layout::kStereo ? stereoGroup.node : monoGroup.node;
     for (LilvNode* designation : {mainInput.node, mainOutput.node}) {
       Node g(lilv_world_get(World::Get().world(), lilv_plugin_get_uri(plugin), designation, nullptr));
       ASSERT_NE(g.node, nullptr);
       EXPECT_TRUE(lilv_world_ask(World::Get().world(), g.node, rdfType.node, groupClass));
     }
-    for (uint32_t i = 0; i < PortCount(layout); ++i) {
+    for (uint32_t i = 0; i < hostcontrols::PortCount(layout); ++i) {
       const LilvPort* port = lilv_plugin_get_port_by_index(plugin, i);
       const std::string symbol = lilv_node_as_string(lilv_port_get_symbol(plugin, port));
       SCOPED_TRACE(symbol);
@@ -216,9 +216,10 @@ TEST(Lv2BundleRules, EveryPortIsCommentedUnitsAreGivenAudioIsGroupedAndIntegersA
         EXPECT_NE(g.node, nullptr);
       }
       // A port in dB says so: the meters and the control ports whose table row has a unit.
-      const ControlPort* control = i < kControlPorts.size() ? &kControlPorts[i] : nullptr;
-      const bool decibels = (control != nullptr && !control->unit.empty()) || i == kPortGainReduction ||
-                            i == kPortInputLevel || i == kPortOutputLevel;
+      const hostcontrols::ControlPort* control =
+          i < hostcontrols::kControlPorts.size() ? &hostcontrols::kControlPorts[i] : nullptr;
+      const bool decibels = (control != nullptr && !control->unit.empty()) || i == hostcontrols::kPortGainReduction ||
+                            i == hostcontrols::kPortInputLevel || i == hostcontrols::kPortOutputLevel;
       if (decibels) {
         Node u(lilv_port_get(plugin, port, unit.node));
         EXPECT_NE(u.node, nullptr);

@@ -22,7 +22,7 @@ std::string Slurp(const std::string& path) {
 
 std::map<int, std::string> RatioLabels() {
   World& w = World::Get();
-  const LilvPlugin* plugin = w.Plugin(Layout::kStereo);
+  const LilvPlugin* plugin = w.Plugin(hostcontrols::Layout::kStereo);
   LilvNode* symbol = lilv_new_string(w.world(), "ratio");
   const LilvPort* port = lilv_plugin_get_port_by_symbol(plugin, symbol);
   lilv_node_free(symbol);

@@ -31,7 +31,7 @@ const InlineDisplayInterface* Interface(Instance& instance) {
 // Runs blocks of a 1 kHz sine at `level` (0 for silence); the sine continues across calls.
 void Feed(Instance& instance, float level, int blocks, double& phase) {
   for (int b = 0; b < blocks; ++b) {
-    for (uint32_t ch = 0; ch < ChannelCount(instance.layout()); ++ch) {
+    for (uint32_t ch = 0; ch < hostcontrols::ChannelCount(instance.layout()); ++ch) {
       for (uint32_t i = 0; i < kBlock; ++i) {
         instance.In(ch)[i] = level * static_cast<float>(std::sin(phase + i * 2 * M_PI * 1000 / kRate));
       }
@@ -51,7 +51,7 @@ TEST(Lv2InlineDisplay, TheTurtleOffersTheInterfaceAndAnOptionalQueueDraw) {
   World& w = World::Get();
   LilvNode* iface = w.NewUri(kInlineDisplayInterfaceUri);
   LilvNode* queue = w.NewUri(kInlineDisplayQueueDrawUri);
-  for (Layout layout : {Layout::kMono, Layout::kStereo}) {
+  for (hostcontrols::Layout layout : {hostcontrols::Layout::kMono, hostcontrols::Layout::kStereo}) {
     const LilvPlugin* p = w.Plugin(layout);
     ASSERT_NE(p, nullptr);
     LilvNodes* data = lilv_plugin_get_extension_data(p);
@@ -69,7 +69,7 @@ TEST(Lv2InlineDisplay, TheTurtleOffersTheInterfaceAndAnOptionalQueueDraw) {
 }
 
 TEST(Lv2InlineDisplay, RendersWithinTheRequestedBoundsAndFollowsTheGainReduction) {
-  for (Layout layout : {Layout::kMono, Layout::kStereo}) {
+  for (hostcontrols::Layout layout : {hostcontrols::Layout::kMono, hostcontrols::Layout::kStereo}) {
     Instance instance(layout, kRate);
     instance.control("compression") = 10.0f;
     instance.Activate();
@@ -103,7 +103,7 @@ TEST(Lv2InlineDisplay, RendersWithinTheRequestedBoundsAndFollowsTheGainReduction
     }
 
     Feed(instance, 0.9f, 200, phase);
-    ASSERT_LT(instance.control(kPortGainReduction), -3.0f) << "the loud input must compress";
+    ASSERT_LT(instance.control(hostcontrols::kPortGainReduction), -3.0f) << "the loud input must compress";
     for (std::size_t k = 0; k < 2; ++k) {
       const Size size = k == 0 ? Size{200, 100} : Size{80, 40};
       InlineDisplayImageSurface* s = display->render(instance.get()->lv2_handle, size.width, size.maxHeight);
@@ -118,7 +118,7 @@ TEST(Lv2InlineDisplay, RendersWithinTheRequestedBoundsAndFollowsTheGainReduction
 
 TEST(Lv2InlineDisplay, RunQueuesADrawOnlyWhenTheNeedleMoves) {
   QueueCounter counter;
-  Instance instance(Layout::kStereo, kRate, {&counter.feature});
+  Instance instance(hostcontrols::Layout::kStereo, kRate, {&counter.feature});
   instance.control("compression") = 10.0f;
   instance.Activate();
   double phase = 0;
@@ -141,7 +141,7 @@ TEST(Lv2InlineDisplay, RunQueuesADrawOnlyWhenTheNeedleMoves) {
 }
 
 TEST(Lv2InlineDisplay, WithoutTheQueueFeatureRunAndRenderStillWork) {
-  Instance instance(Layout::kMono, kRate);
+  Instance instance(hostcontrols::Layout::kMono, kRate);
   instance.Activate();
   double phase = 0;
   Feed(instance, 0.9f, 100, phase);

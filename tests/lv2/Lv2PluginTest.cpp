@@ -27,7 +27,7 @@ namespace {
 
 using Values = std::array<double, kPresetValueCount>;
 
-constexpr std::array<Layout, 2> kLayouts = {Layout::kMono, Layout::kStereo};
+constexpr std::array<hostcontrols::Layout, 2> kLayouts = {hostcontrols::Layout::kMono, hostcontrols::Layout::kStereo};
 
 // Bursts at several levels with a near-silent tail, so compression, release and denormal territory all
 // show up; the right channel differs from the left.
@@ -55,13 +55,13 @@ Values FactoryValues(int index) {
 // The engine as the plug-in should drive it: rate, every value, reset, then blocks with flush-to-zero.
 class Direct {
  public:
-  Direct(Layout layout, double rate) : layout_(layout) { fx_.SetSampleRate(rate); }
+  Direct(hostcontrols::Layout layout, double rate) : layout_(layout) { fx_.SetSampleRate(rate); }
   void Start(const Values& values) {
     for (unsigned slot : kControlSlots) fx_.SetParameter(slot, values[slot]);
     fx_.Reset();
   }
   Audio Render(const Audio& in, std::size_t block, bool bypass = false) {
-    const uint32_t channels = ChannelCount(layout_);
+    const uint32_t channels = hostcontrols::ChannelCount(layout_);
     Audio out(channels, std::vector<float>(in[0].size()));
     for (std::size_t done = 0; done < in[0].size(); done += block) {
       const std::size_t n = std::min(block, in[0].size() - done);
@@ -78,11 +78,11 @@ class Direct {
   }
 
  private:
-  Layout layout_;
+  hostcontrols::Layout layout_;
   warmGlowEffect fx_;
 };
 
-Audio RenderDirect(Layout layout, double rate, const Values& values, const Audio& in, std::size_t block) {
+Audio RenderDirect(hostcontrols::Layout layout, double rate, const Values& values, const Audio& in, std::size_t block) {
   Direct d(layout, rate);
   d.Start(values);
   return d.Render(in, block);
@@ -113,8 +113,8 @@ std::map<int, const LilvNode*> Presets(const LilvPlugin* plugin, LilvNodes* rela
   LILV_FOREACH(nodes, it, related) {
     const LilvNode* node = lilv_nodes_get(related, it);
     for (int i = 0; i < kFactoryPresetCount; ++i) {
-      if (PresetUri(Layout::kMono, i) == lilv_node_as_uri(node) ||
-          PresetUri(Layout::kStereo, i) == lilv_node_as_uri(node)) {
+      if (PresetUri(hostcontrols::Layout::kMono, i) == lilv_node_as_uri(node) ||
+          PresetUri(hostcontrols::Layout::kStereo, i) == lilv_node_as_uri(node)) {
         out[i] = node;
       }
     }
@@ -125,7 +125,7 @@ std::map<int, const LilvNode*> Presets(const LilvPlugin* plugin, LilvNodes* rela
 
 class PresetSet {
  public:
-  explicit PresetSet(Layout layout) : world_(World::Get()) {
+  explicit PresetSet(hostcontrols::Layout layout) : world_(World::Get()) {
     const LilvPlugin* plugin = world_.Plugin(layout);
     LilvNode* presetClass = world_.NewUri(LV2_PRESETS__Preset);
     related_ = lilv_plugin_get_related(plugin, presetClass);
@@ -165,12 +165,12 @@ std::string LiteralOf(const LilvNode* subject, const char* predicate) {
 
 TEST(Lv2Bundle, BothPluginsDescribeTheControlsInTheUnitsAUserReads) {
   World& w = World::Get();
-  for (Layout layout : kLayouts) {
+  for (hostcontrols::Layout layout : kLayouts) {
     const LilvPlugin* plugin = w.Plugin(layout);
     ASSERT_NE(plugin, nullptr);
-    EXPECT_EQ(lilv_plugin_get_num_ports(plugin), PortCount(layout));
+    EXPECT_EQ(lilv_plugin_get_num_ports(plugin), hostcontrols::PortCount(layout));
     EXPECT_TRUE(lilv_plugin_has_latency(plugin));
-    EXPECT_EQ(lilv_plugin_get_latency_port_index(plugin), kPortLatency);
+    EXPECT_EQ(lilv_plugin_get_latency_port_index(plugin), hostcontrols::kPortLatency);
     LilvNodes* required = lilv_plugin_get_required_features(plugin);
     EXPECT_EQ(lilv_nodes_size(required), 0u);  // any host may load it
     lilv_nodes_free(required);
@@ -185,7 +185,7 @@ TEST(Lv2Bundle, BothPluginsDescribeTheControlsInTheUnitsAUserReads) {
 
     LilvNode* enumeration = w.NewUri(LV2_CORE__enumeration);
     LilvNode* integer = w.NewUri(LV2_CORE__integer);
-    for (const ControlPort& p : kControlPorts) {
+    for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) {
       const LilvPort* port = lilv_plugin_get_port_by_index(plugin, p.port);
       ASSERT_NE(port, nullptr);
       EXPECT_STREQ(lilv_node_as_string(lilv_port_get_symbol(plugin, port)), std::string(p.symbol).c_str());
@@ -196,18 +196,18 @@ TEST(Lv2Bundle, BothPluginsDescribeTheControlsInTheUnitsAUserReads) {
       lilv_port_get_range(plugin, port, &def, &min, &max);
       EXPECT_EQ(lilv_node_as_float(min), 0.0f);
       EXPECT_EQ(lilv_node_as_float(max), p.maximum);
-      EXPECT_EQ(ToNormalised(p, lilv_node_as_float(def)), GetParameterDefault(p.slot)) << p.symbol;
+      EXPECT_EQ(hostcontrols::ToNormalised(p, lilv_node_as_float(def)), GetParameterDefault(p.slot)) << p.symbol;
       lilv_node_free(def);
       lilv_node_free(min);
       lilv_node_free(max);
       // Output snaps to the engine's half-dB steps; Time and Compression take the usual step hint.
       LilvNode* rangeSteps = w.NewUri("http://lv2plug.in/ns/ext/port-props#rangeSteps");
       LilvNodes* steps = lilv_port_get_value(plugin, port, rangeSteps);
-      const int expectedSteps = p.slot == kSlotOutput ? 61 : p.kind == ControlKind::kContinuous ? 101 : 0;
+      const int expectedSteps = p.slot == kSlotOutput ? 61 : p.kind == hostcontrols::ControlKind::kContinuous ? 101 : 0;
       EXPECT_EQ(steps != nullptr ? lilv_node_as_int(lilv_nodes_get_first(steps)) : 0, expectedSteps) << p.symbol;
       lilv_nodes_free(steps);
       lilv_node_free(rangeSteps);
-      const bool isEnum = p.kind == ControlKind::kEnumeration;
+      const bool isEnum = p.kind == hostcontrols::ControlKind::kEnumeration;
       EXPECT_EQ(lilv_port_has_property(plugin, port, enumeration), isEnum);
       EXPECT_EQ(lilv_port_has_property(plugin, port, integer), isEnum);
       LilvScalePoints* points = lilv_port_get_scale_points(plugin, port);
@@ -218,7 +218,7 @@ TEST(Lv2Bundle, BothPluginsDescribeTheControlsInTheUnitsAUserReads) {
             lilv_node_as_string(lilv_scale_point_get_label(sp));
       }
       lilv_scale_points_free(points);
-      ASSERT_EQ(labels.size(), static_cast<std::size_t>(ScalePointCount(p))) << p.symbol;
+      ASSERT_EQ(labels.size(), static_cast<std::size_t>(hostcontrols::ScalePointCount(p))) << p.symbol;
       for (const auto& [n, label] : labels) {
         char text[16] = {};
         GetParameterDisplay(p.slot, n / static_cast<double>(p.maximum), text, sizeof text);
@@ -232,7 +232,7 @@ TEST(Lv2Bundle, BothPluginsDescribeTheControlsInTheUnitsAUserReads) {
     LilvNode* input = w.NewUri(LV2_CORE__InputPort);
     const LilvPort* bypass = lilv_plugin_get_port_by_designation(plugin, input, enabled);
     ASSERT_NE(bypass, nullptr);
-    EXPECT_EQ(lilv_port_get_index(plugin, bypass), kPortEnabled);
+    EXPECT_EQ(lilv_port_get_index(plugin, bypass), hostcontrols::kPortEnabled);
     lilv_node_free(enabled);
     lilv_node_free(input);
 
@@ -246,14 +246,14 @@ TEST(Lv2Bundle, BothPluginsDescribeTheControlsInTheUnitsAUserReads) {
     for (const auto& [name, count] : names) EXPECT_EQ(count, 1) << name;
 
     LilvNode* audio = w.NewUri(LV2_CORE__AudioPort);
-    const bool stereo = layout == Layout::kStereo;
+    const bool stereo = layout == hostcontrols::Layout::kStereo;
     const std::map<uint32_t, std::string> audioPorts =
-        stereo
-            ? std::map<uint32_t, std::string>{{AudioInputPort(layout, 0), "in_l"},
-                                              {AudioInputPort(layout, 1), "in_r"},
-                                              {AudioOutputPort(layout, 0), "out_l"},
-                                              {AudioOutputPort(layout, 1), "out_r"}}
-            : std::map<uint32_t, std::string>{{AudioInputPort(layout, 0), "in"}, {AudioOutputPort(layout, 0), "out"}};
+        stereo ? std::map<uint32_t, std::string>{{hostcontrols::AudioInputPort(layout, 0), "in_l"},
+                                                 {hostcontrols::AudioInputPort(layout, 1), "in_r"},
+                                                 {hostcontrols::AudioOutputPort(layout, 0), "out_l"},
+                                                 {hostcontrols::AudioOutputPort(layout, 1), "out_r"}}
+               : std::map<uint32_t, std::string>{{hostcontrols::AudioInputPort(layout, 0), "in"},
+                                                 {hostcontrols::AudioOutputPort(layout, 0), "out"}};
     for (const auto& [index, symbol] : audioPorts) {
       const LilvPort* port = lilv_plugin_get_port_by_index(plugin, index);
       ASSERT_NE(port, nullptr);
@@ -266,7 +266,7 @@ TEST(Lv2Bundle, BothPluginsDescribeTheControlsInTheUnitsAUserReads) {
 
 TEST(Lv2Bundle, FactoryPresetsCarryTheTableInPortUnits) {
   World& w = World::Get();
-  for (Layout layout : kLayouts) {
+  for (hostcontrols::Layout layout : kLayouts) {
     PresetSet presets(layout);
     ASSERT_EQ(presets.size(), static_cast<std::size_t>(kFactoryPresetCount));
     Instance inst(layout, 48000);
@@ -299,10 +299,10 @@ TEST(Lv2Bundle, FactoryPresetsCarryTheTableInPortUnits) {
       lilv_node_free(bank);
       lilv_node_free(bankPred);
 
-      for (const ControlPort& p : kControlPorts) inst.control(p.port) = -100.0f;
+      for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) inst.control(p.port) = -100.0f;
       ASSERT_TRUE(inst.ApplyState(presets.state(i))) << i;
       const Values table = FactoryValues(i);
-      for (const ControlPort& p : kControlPorts) {
+      for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) {
         const float port = inst.control(p.port);
         const double v = table[p.slot];
         // The port shows the table's value in its own units...
@@ -310,14 +310,14 @@ TEST(Lv2Bundle, FactoryPresetsCarryTheTableInPortUnits) {
           case kSlotTime:
           case kSlotCompression: EXPECT_EQ(port, static_cast<float>(v * 10.0)); break;
           case kSlotOutput: EXPECT_EQ(port, static_cast<float>(StepOf(static_cast<float>(v), 60)) * 0.5f); break;
-          default: EXPECT_EQ(port, static_cast<float>(EngineStep(p, v))); break;
+          default: EXPECT_EQ(port, static_cast<float>(hostcontrols::EngineStep(p, v))); break;
         }
         // ...and selects what the table's normalised value selects.
-        const double back = ToNormalised(p, port);
+        const double back = hostcontrols::ToNormalised(p, port);
         if (p.slot == kSlotTime || p.slot == kSlotCompression) {
           EXPECT_EQ(back, v) << i << " " << p.symbol;
         } else {
-          EXPECT_EQ(EngineStep(p, back), EngineStep(p, v)) << i << " " << p.symbol;
+          EXPECT_EQ(hostcontrols::EngineStep(p, back), hostcontrols::EngineStep(p, v)) << i << " " << p.symbol;
         }
       }
     }
@@ -326,9 +326,9 @@ TEST(Lv2Bundle, FactoryPresetsCarryTheTableInPortUnits) {
 
 TEST(Lv2Audio, EveryFactoryPresetThroughLilvEqualsTheEngineDrivenDirectly) {
   constexpr double kRate = 48000;
-  for (Layout layout : kLayouts) {
+  for (hostcontrols::Layout layout : kLayouts) {
     PresetSet presets(layout);
-    const Audio in = TestSignal(ChannelCount(layout), 6000, kRate);
+    const Audio in = TestSignal(hostcontrols::ChannelCount(layout), 6000, kRate);
     for (int i = 0; i < kFactoryPresetCount; ++i) {
       Instance inst(layout, kRate);
       ASSERT_TRUE(inst.ApplyState(presets.state(i)));
@@ -342,15 +342,16 @@ TEST(Lv2Audio, EveryFactoryPresetThroughLilvEqualsTheEngineDrivenDirectly) {
 }
 
 TEST(Lv2Audio, BlockSizesAndRatesDoNotChangeTheResult) {
-  for (Layout layout : kLayouts) {
+  for (hostcontrols::Layout layout : kLayouts) {
     for (double rate : {44100.0, 96000.0}) {
-      const Audio in = TestSignal(ChannelCount(layout), 5000, rate);
+      const Audio in = TestSignal(hostcontrols::ChannelCount(layout), 5000, rate);
       for (int preset : {9, 11, 23}) {
         const Values values = FactoryValues(preset);
         for (std::size_t block :
              {std::size_t{1}, std::size_t{7}, std::size_t{64}, std::size_t{1000}, std::size_t{5000}}) {
           Instance inst(layout, rate);
-          for (const ControlPort& p : kControlPorts) inst.control(p.port) = FromNormalised(p, values[p.slot]);
+          for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts)
+            inst.control(p.port) = hostcontrols::FromNormalised(p, values[p.slot]);
           inst.Activate();
           Audio out;
           inst.Render(in, block, out);
@@ -363,7 +364,7 @@ TEST(Lv2Audio, BlockSizesAndRatesDoNotChangeTheResult) {
 }
 
 TEST(Lv2Audio, AChangedPortReachesTheEngineAtTheNextBlock) {
-  const Layout layout = Layout::kStereo;
+  const hostcontrols::Layout layout = hostcontrols::Layout::kStereo;
   const Audio in = TestSignal(2, 4096, 48000);
   Instance inst(layout, 48000);
   inst.Activate();
@@ -400,14 +401,15 @@ TEST(Lv2Audio, AChangedPortReachesTheEngineAtTheNextBlock) {
 }
 
 TEST(Lv2Audio, ReactivationStartsAfreshWithTheCurrentPorts) {
-  for (Layout layout : kLayouts) {
-    const Audio in = TestSignal(ChannelCount(layout), 3000, 48000);
+  for (hostcontrols::Layout layout : kLayouts) {
+    const Audio in = TestSignal(hostcontrols::ChannelCount(layout), 3000, 48000);
     const Values values = FactoryValues(27);
     Instance inst(layout, 48000);
     inst.Activate();
     Audio warmUp;
     inst.Render(in, 300, warmUp);  // defaults, builds up envelope state
-    for (const ControlPort& p : kControlPorts) inst.control(p.port) = FromNormalised(p, values[p.slot]);
+    for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts)
+      inst.control(p.port) = hostcontrols::FromNormalised(p, values[p.slot]);
     inst.Deactivate();
     inst.Activate();
     Audio out;
@@ -419,23 +421,23 @@ TEST(Lv2Audio, ReactivationStartsAfreshWithTheCurrentPorts) {
     direct.Render(in, 300);
     direct.Start(values);
     EXPECT_TRUE(SameBits(out, direct.Render(in, 300)));
-    EXPECT_NE(inst.control(kPortGainReduction), 0.0f);
+    EXPECT_NE(inst.control(hostcontrols::kPortGainReduction), 0.0f);
   }
 }
 
 TEST(Lv2Audio, BypassAndModeOffPassTheInputThroughBitForBit) {
-  for (Layout layout : kLayouts) {
-    const Audio in = TestSignal(ChannelCount(layout), 4096, 48000);
+  for (hostcontrols::Layout layout : kLayouts) {
+    const Audio in = TestSignal(hostcontrols::ChannelCount(layout), 4096, 48000);
     Instance bypassed(layout, 48000);
-    bypassed.control(kPortEnabled) = 0.0f;
-    bypassed.control(kPortCompression) = 10.0f;
+    bypassed.control(hostcontrols::kPortEnabled) = 0.0f;
+    bypassed.control(hostcontrols::kPortCompression) = 10.0f;
     bypassed.Activate();
     Audio out;
     bypassed.Render(in, 512, out);
     EXPECT_TRUE(SameBits(out, in));
 
     Instance off(layout, 48000);
-    off.control(kPortProcess) = 0.0f;
+    off.control(hostcontrols::kPortProcess) = 0.0f;
     off.Activate();
     Audio outOff;
     off.Render(in, 512, outOff);
@@ -447,7 +449,7 @@ TEST(Lv2Audio, BypassAndModeOffPassTheInputThroughBitForBit) {
 // The level meters read the largest magnitude wherever it sits in the block (in the vector body or
 // the tail after it) and skip a NaN sample.
 TEST(Lv2Audio, InputLevelIsTheLargestMagnitudeAnywhereInTheBlock) {
-  Instance inst(Layout::kStereo, 48000);
+  Instance inst(hostcontrols::Layout::kStereo, 48000);
   inst.Activate();
   for (uint32_t frames : {1u, 7u, 8u, 13u, 64u, 67u}) {
     for (uint32_t at = 0; at < frames; ++at) {
@@ -455,62 +457,64 @@ TEST(Lv2Audio, InputLevelIsTheLargestMagnitudeAnywhereInTheBlock) {
       inst.In(at % 2)[at] = -0.5f;
       if (frames > 1) inst.In(1)[(at + 1) % frames] = std::numeric_limits<float>::quiet_NaN();
       inst.RunBlock(frames);
-      EXPECT_FLOAT_EQ(inst.control(kPortInputLevel), LevelDb(0.5f)) << frames << " frames, peak at " << at;
+      EXPECT_FLOAT_EQ(inst.control(hostcontrols::kPortInputLevel), hostcontrols::LevelDb(0.5f))
+          << frames << " frames, peak at " << at;
     }
   }
 }
 
 TEST(Lv2Audio, MetersReportLevelsReductionAndNoLatency) {
-  Instance inst(Layout::kStereo, 48000);
-  inst.control(kPortCompression) = 10.0f;
-  inst.control(kPortRatio) = 6.0f;
-  inst.control(kPortLatency) = -1.0f;
+  Instance inst(hostcontrols::Layout::kStereo, 48000);
+  inst.control(hostcontrols::kPortCompression) = 10.0f;
+  inst.control(hostcontrols::kPortRatio) = 6.0f;
+  inst.control(hostcontrols::kPortLatency) = -1.0f;
   inst.Activate();
   std::fill(inst.In(0), inst.In(0) + 4800, 0.0f);
   for (uint32_t i = 0; i < 4800; ++i) inst.In(1)[i] = 0.5f * static_cast<float>(std::sin(i * 0.05));
   inst.In(0)[100] = -0.25f;
   for (int b = 0; b < 10; ++b) inst.RunBlock(4800);
-  EXPECT_EQ(inst.control(kPortLatency), 0.0f);
-  EXPECT_NEAR(inst.control(kPortInputLevel), -6.02f, 0.01f);  // the louder channel, before processing
-  EXPECT_LT(inst.control(kPortGainReduction), -3.0f);
-  EXPECT_GE(inst.control(kPortGainReduction), kGainReductionFloorDb);
+  EXPECT_EQ(inst.control(hostcontrols::kPortLatency), 0.0f);
+  EXPECT_NEAR(inst.control(hostcontrols::kPortInputLevel), -6.02f, 0.01f);  // the louder channel, before processing
+  EXPECT_LT(inst.control(hostcontrols::kPortGainReduction), -3.0f);
+  EXPECT_GE(inst.control(hostcontrols::kPortGainReduction), hostcontrols::kGainReductionFloorDb);
   float outPeak = 0.0f;
   for (uint32_t ch = 0; ch < 2; ++ch) {
     for (uint32_t i = 0; i < 4800; ++i) outPeak = std::max(outPeak, std::fabs(inst.Out(ch)[i]));
   }
-  EXPECT_FLOAT_EQ(inst.control(kPortOutputLevel), LevelDb(outPeak));
+  EXPECT_FLOAT_EQ(inst.control(hostcontrols::kPortOutputLevel), hostcontrols::LevelDb(outPeak));
 
   // Bypassed, the reduction falls back towards 0 dB with the meter's ballistics.
-  inst.control(kPortEnabled) = 0.0f;
-  const float before = inst.control(kPortGainReduction);
+  inst.control(hostcontrols::kPortEnabled) = 0.0f;
+  const float before = inst.control(hostcontrols::kPortGainReduction);
   for (int b = 0; b < 20; ++b) inst.RunBlock(4800);
-  EXPECT_GT(inst.control(kPortGainReduction), before);
-  EXPECT_GT(inst.control(kPortGainReduction), -0.1f);
+  EXPECT_GT(inst.control(hostcontrols::kPortGainReduction), before);
+  EXPECT_GT(inst.control(hostcontrols::kPortGainReduction), -0.1f);
 }
 
 TEST(Lv2Audio, InPlaceProcessingMatchesSeparateBuffers) {
-  Instance inst(Layout::kMono, 48000);
+  Instance inst(hostcontrols::Layout::kMono, 48000);
   std::vector<float> buffer = TestSignal(1, 2048, 48000)[0];
-  const Audio expected = RenderDirect(Layout::kMono, 48000, FactoryValues(0), {buffer}, 2048);
-  lilv_instance_connect_port(inst.get(), AudioInputPort(Layout::kMono, 0), buffer.data());
-  lilv_instance_connect_port(inst.get(), AudioOutputPort(Layout::kMono, 0), buffer.data());
+  const Audio expected = RenderDirect(hostcontrols::Layout::kMono, 48000, FactoryValues(0), {buffer}, 2048);
+  lilv_instance_connect_port(inst.get(), hostcontrols::AudioInputPort(hostcontrols::Layout::kMono, 0), buffer.data());
+  lilv_instance_connect_port(inst.get(), hostcontrols::AudioOutputPort(hostcontrols::Layout::kMono, 0), buffer.data());
   inst.Activate();
   inst.RunBlock(2048);
   EXPECT_TRUE(SameBits({buffer}, expected));
 }
 
 TEST(Lv2Audio, RunAllocatesNothing) {
-  for (Layout layout : kLayouts) {
+  for (hostcontrols::Layout layout : kLayouts) {
     Instance inst(layout, 48000);
-    const Audio in = TestSignal(ChannelCount(layout), 1024, 48000);
-    for (uint32_t ch = 0; ch < ChannelCount(layout); ++ch) std::copy(in[ch].begin(), in[ch].end(), inst.In(ch));
+    const Audio in = TestSignal(hostcontrols::ChannelCount(layout), 1024, 48000);
+    for (uint32_t ch = 0; ch < hostcontrols::ChannelCount(layout); ++ch)
+      std::copy(in[ch].begin(), in[ch].end(), inst.In(ch));
     inst.Activate();
     qrv::test::AllocationScope scope;
     inst.RunBlock(1024);  // first run: every port and the reset
-    inst.control(kPortOutput) = 10.0f;
-    inst.control(kPortEnabled) = 0.0f;
+    inst.control(hostcontrols::kPortOutput) = 10.0f;
+    inst.control(hostcontrols::kPortEnabled) = 0.0f;
     inst.RunBlock(1024);
-    inst.control(kPortEnabled) = 1.0f;
+    inst.control(hostcontrols::kPortEnabled) = 1.0f;
     inst.RunBlock(0);
     inst.RunBlock(1024);
     EXPECT_EQ(scope.count(), 0u);
@@ -522,28 +526,28 @@ TEST(Lv2Audio, RunAllocatesNothing) {
 TEST(Lv2Audio, TheEnginesRangeEndsRunAsTheEngineAndNoRateOutsideIt) {
   for (double rate : {22050.0, 192000.0}) {
     const Audio in = TestSignal(2, 3000, rate);
-    Instance inst(Layout::kStereo, rate);
+    Instance inst(hostcontrols::Layout::kStereo, rate);
     inst.Activate();
     Audio out;
     inst.Render(in, 500, out);
-    EXPECT_TRUE(SameBits(out, RenderDirect(Layout::kStereo, rate, FactoryValues(0), in, 500))) << rate;
+    EXPECT_TRUE(SameBits(out, RenderDirect(hostcontrols::Layout::kStereo, rate, FactoryValues(0), in, 500))) << rate;
   }
   for (double rate : {0.0, -44100.0, std::nan(""), 8000.0, 384000.0}) {
-    LilvInstance* none = lilv_plugin_instantiate(World::Get().Plugin(Layout::kMono), rate, nullptr);
+    LilvInstance* none = lilv_plugin_instantiate(World::Get().Plugin(hostcontrols::Layout::kMono), rate, nullptr);
     EXPECT_EQ(none, nullptr) << rate;
     if (none != nullptr) lilv_instance_free(none);
   }
 }
 
 TEST(Lv2Audio, NonFinitePortValuesLeaveTheEngineSound) {
-  Instance inst(Layout::kMono, 48000);
+  Instance inst(hostcontrols::Layout::kMono, 48000);
   const Audio in = TestSignal(1, 2048, 48000);
-  for (const ControlPort& p : kControlPorts) inst.control(p.port) = std::nanf("");
+  for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) inst.control(p.port) = std::nanf("");
   inst.Activate();
   Audio out;
   inst.Render(in, 512, out);
   // NaN ports read as the defaults.
-  EXPECT_TRUE(SameBits(out, RenderDirect(Layout::kMono, 48000, FactoryValues(0), in, 512)));
+  EXPECT_TRUE(SameBits(out, RenderDirect(hostcontrols::Layout::kMono, 48000, FactoryValues(0), in, 512)));
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include "dsp/FactoryPresets.h"
 #include "dsp/ParameterSet.h"
 #include "dsp/warmGlowEffect.h"
-#include "format/lv2/Lv2Ports.h"
+#include "controller/HostControls.h"
 
 namespace qrv::lv2 {
 namespace {
@@ -28,41 +28,41 @@ std::string TwoDecimals(float x) {
   return text;
 }
 
-const ControlPort& Port(unsigned slot) { return *FindControlPort(slot); }
+const hostcontrols::ControlPort& Port(unsigned slot) { return *hostcontrols::FindControlPort(slot); }
 
 TEST(Lv2Ports, EveryStepOfTheEnumerationsShowsItsScalePointAndSelectsThatStep) {
-  for (const ControlPort& p : kControlPorts) {
-    if (p.kind != ControlKind::kEnumeration) continue;
-    ASSERT_EQ(ScalePointCount(p), static_cast<int>(p.maximum) + 1) << p.symbol;
-    for (int n = 0; n < ScalePointCount(p); ++n) {
-      const double v = ToNormalised(p, static_cast<float>(n));
+  for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) {
+    if (p.kind != hostcontrols::ControlKind::kEnumeration) continue;
+    ASSERT_EQ(hostcontrols::ScalePointCount(p), static_cast<int>(p.maximum) + 1) << p.symbol;
+    for (int n = 0; n < hostcontrols::ScalePointCount(p); ++n) {
+      const double v = hostcontrols::ToNormalised(p, static_cast<float>(n));
       EXPECT_DOUBLE_EQ(v, n / static_cast<double>(p.maximum));
       char label[16] = {};
-      ScalePointLabel(p, n, label, sizeof label);
+      hostcontrols::ScalePointLabel(p, n, label, sizeof label);
       EXPECT_EQ(label, Display(p.slot, v)) << p.symbol << " " << n;
       EXPECT_FALSE(std::string(label).empty());
-      EXPECT_EQ(EngineStep(p, v), n) << p.symbol << " " << n;
-      EXPECT_EQ(FromNormalised(p, v), static_cast<float>(n));
+      EXPECT_EQ(hostcontrols::EngineStep(p, v), n) << p.symbol << " " << n;
+      EXPECT_EQ(hostcontrols::FromNormalised(p, v), static_cast<float>(n));
     }
   }
   char label[16] = {};
-  ScalePointLabel(Port(kSlotRatio), 6, label, sizeof label);
+  hostcontrols::ScalePointLabel(Port(kSlotRatio), 6, label, sizeof label);
   EXPECT_STREQ(label, "10:1");
-  ScalePointLabel(Port(kSlotProcess), 1, label, sizeof label);
+  hostcontrols::ScalePointLabel(Port(kSlotProcess), 1, label, sizeof label);
   EXPECT_STREQ(label, "Clear");
-  ScalePointLabel(Port(kSlotValveLevel), 7, label, sizeof label);
+  hostcontrols::ScalePointLabel(Port(kSlotValveLevel), 7, label, sizeof label);
   EXPECT_STREQ(label, "");
 }
 
 TEST(Lv2Ports, OutputDecibelsAreTheEngineStepsAndTheirDisplay) {
-  const ControlPort& out = Port(kSlotOutput);
+  const hostcontrols::ControlPort& out = Port(kSlotOutput);
   for (int k = 0; k <= 60; ++k) {
     const float db = static_cast<float>(k) * 0.5f;
-    const double v = ToNormalised(out, db);
-    EXPECT_EQ(EngineStep(out, v), k);
-    EXPECT_EQ(EngineStep(out, v), EngineStep(out, k / 60.0));
+    const double v = hostcontrols::ToNormalised(out, db);
+    EXPECT_EQ(hostcontrols::EngineStep(out, v), k);
+    EXPECT_EQ(hostcontrols::EngineStep(out, v), hostcontrols::EngineStep(out, k / 60.0));
     EXPECT_EQ(Display(kSlotOutput, v), TwoDecimals(db));
-    EXPECT_EQ(FromNormalised(out, v), db);
+    EXPECT_EQ(hostcontrols::FromNormalised(out, v), db);
   }
   // Factory output values between display steps: the port shows the step the engine takes.
   const std::array<std::pair<double, float>, 12> factory = {{{0.15, 4.5f},
@@ -78,52 +78,53 @@ TEST(Lv2Ports, OutputDecibelsAreTheEngineStepsAndTheirDisplay) {
                                                              {0.116, 3.5f},
                                                              {0.0, 0.0f}}};
   for (const auto& [v, db] : factory) {
-    EXPECT_EQ(FromNormalised(out, v), db) << v;
-    EXPECT_EQ(EngineStep(out, ToNormalised(out, db)), EngineStep(out, v)) << v;
+    EXPECT_EQ(hostcontrols::FromNormalised(out, v), db) << v;
+    EXPECT_EQ(hostcontrols::EngineStep(out, hostcontrols::ToNormalised(out, db)), hostcontrols::EngineStep(out, v))
+        << v;
   }
   // A port value between steps rounds like the engine: 4.3 dB is step 9.
-  EXPECT_EQ(EngineStep(out, ToNormalised(out, 4.3f)), 9);
+  EXPECT_EQ(hostcontrols::EngineStep(out, hostcontrols::ToNormalised(out, 4.3f)), 9);
 }
 
 TEST(Lv2Ports, TimeAndCompressionReadTheirDisplayScaleExactly) {
-  const ControlPort& comp = Port(kSlotCompression);
+  const hostcontrols::ControlPort& comp = Port(kSlotCompression);
   for (int q = 0; q <= 40; ++q) {
     const float shown = static_cast<float>(q) * 0.25f;
-    const double v = ToNormalised(comp, shown);
+    const double v = hostcontrols::ToNormalised(comp, shown);
     EXPECT_EQ(v, q / 40.0);  // bit for bit, so the engine cannot tell port from preset
-    EXPECT_EQ(EngineStep(comp, v), CompressionStep(q / 40.0));
+    EXPECT_EQ(hostcontrols::EngineStep(comp, v), CompressionStep(q / 40.0));
     EXPECT_EQ(Display(kSlotCompression, v), TwoDecimals(shown));
   }
-  const ControlPort& time = Port(kSlotTime);
+  const hostcontrols::ControlPort& time = Port(kSlotTime);
   for (int h = 0; h <= 20; ++h) {
     const float shown = static_cast<float>(h) * 0.5f;
-    EXPECT_EQ(ToNormalised(time, shown), h / 20.0);
-    EXPECT_EQ(Display(kSlotTime, ToNormalised(time, shown)), TwoDecimals(shown));
+    EXPECT_EQ(hostcontrols::ToNormalised(time, shown), h / 20.0);
+    EXPECT_EQ(Display(kSlotTime, hostcontrols::ToNormalised(time, shown)), TwoDecimals(shown));
   }
-  EXPECT_EQ(EngineStep(time, 0.5), -1);
+  EXPECT_EQ(hostcontrols::EngineStep(time, 0.5), -1);
   // The engine's drive curve is not the display's: 5.00 is drive step 25.
-  EXPECT_EQ(EngineStep(comp, ToNormalised(comp, 5.0f)), 25);
+  EXPECT_EQ(hostcontrols::EngineStep(comp, hostcontrols::ToNormalised(comp, 5.0f)), 25);
 }
 
 TEST(Lv2Ports, EveryFactoryValueSurvivesThePortUnchanged) {
   for (int i = 0; i < kFactoryPresetCount; ++i) {
     std::array<double, kPresetValueCount> values{};
     GetFactoryPreset(i, values.data(), nullptr, nullptr);
-    for (const ControlPort& p : kControlPorts) {
+    for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) {
       const double v = values[p.slot];
-      const double back = ToNormalised(p, FromNormalised(p, v));
+      const double back = hostcontrols::ToNormalised(p, hostcontrols::FromNormalised(p, v));
       if (p.slot == kSlotTime || p.slot == kSlotCompression) {
         EXPECT_EQ(back, v) << i << " " << p.symbol;
       } else {
-        EXPECT_EQ(EngineStep(p, back), EngineStep(p, v)) << i << " " << p.symbol;
+        EXPECT_EQ(hostcontrols::EngineStep(p, back), hostcontrols::EngineStep(p, v)) << i << " " << p.symbol;
       }
     }
   }
   // "Ratio" 0.1667 is 1.5:1 and 0.8333 is 6:1.
-  EXPECT_EQ(FromNormalised(Port(kSlotRatio), 0.1667), 1.0f);
-  EXPECT_EQ(FromNormalised(Port(kSlotRatio), 0.8333), 5.0f);
+  EXPECT_EQ(hostcontrols::FromNormalised(Port(kSlotRatio), 0.1667), 1.0f);
+  EXPECT_EQ(hostcontrols::FromNormalised(Port(kSlotRatio), 0.8333), 5.0f);
   // Where engine and display disagree, the port follows the engine.
-  EXPECT_EQ(FromNormalised(Port(kSlotRatio), 0.08333333), 1.0f);
+  EXPECT_EQ(hostcontrols::FromNormalised(Port(kSlotRatio), 0.08333333), 1.0f);
 }
 
 // The step the engine itself takes for v, read back from its state.
@@ -167,15 +168,15 @@ std::vector<double> ThresholdProbes(int steps) {
 }
 
 TEST(Lv2Ports, StepRoundingIsTheEnginesOwn) {
-  for (const ControlPort& p : kControlPorts) {
+  for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) {
     if (p.slot == kSlotTime) continue;  // read continuously
     const int steps = ControlShapeOf(p.slot).engineSteps;
     for (double v : ThresholdProbes(steps)) {
       const int engine = EngineOwnStep(p.slot, v);
-      ASSERT_EQ(EngineStep(p, v), engine) << p.symbol << " v=" << v;
+      ASSERT_EQ(hostcontrols::EngineStep(p, v), engine) << p.symbol << " v=" << v;
       // The port shows the engine's step, and that value selects it again.
-      const double back = ToNormalised(p, FromNormalised(p, v));
-      if (p.kind == ControlKind::kEnumeration || p.slot == kSlotOutput) {
+      const double back = hostcontrols::ToNormalised(p, hostcontrols::FromNormalised(p, v));
+      if (p.kind == hostcontrols::ControlKind::kEnumeration || p.slot == kSlotOutput) {
         ASSERT_EQ(EngineOwnStep(p.slot, back), engine) << p.symbol << " v=" << v;
       }
     }
@@ -183,30 +184,31 @@ TEST(Lv2Ports, StepRoundingIsTheEnginesOwn) {
 }
 
 TEST(Lv2Ports, OutOfRangeAndNonFinitePortValuesAreTamed) {
-  const ControlPort& ratio = Port(kSlotRatio);
-  EXPECT_EQ(ToNormalised(ratio, 9.0f), 1.0);
-  EXPECT_EQ(ToNormalised(ratio, -3.0f), 0.0);
-  EXPECT_EQ(ToNormalised(ratio, 2.4f), 2.0 / 6.0);
-  EXPECT_EQ(ToNormalised(ratio, 2.6f), 3.0 / 6.0);
-  EXPECT_EQ(ToNormalised(ratio, std::numeric_limits<float>::infinity()), 1.0);
-  EXPECT_EQ(ToNormalised(Port(kSlotOutput), std::numeric_limits<float>::quiet_NaN()), GetParameterDefault(kSlotOutput));
-  EXPECT_EQ(ToNormalised(Port(kSlotOutput), 45.0f), 1.0);
-  for (const ControlPort& p : kControlPorts) {
-    EXPECT_EQ(ToNormalised(p, DefaultValue(p)), GetParameterDefault(p.slot)) << p.symbol;
+  const hostcontrols::ControlPort& ratio = Port(kSlotRatio);
+  EXPECT_EQ(hostcontrols::ToNormalised(ratio, 9.0f), 1.0);
+  EXPECT_EQ(hostcontrols::ToNormalised(ratio, -3.0f), 0.0);
+  EXPECT_EQ(hostcontrols::ToNormalised(ratio, 2.4f), 2.0 / 6.0);
+  EXPECT_EQ(hostcontrols::ToNormalised(ratio, 2.6f), 3.0 / 6.0);
+  EXPECT_EQ(hostcontrols::ToNormalised(ratio, std::numeric_limits<float>::infinity()), 1.0);
+  EXPECT_EQ(hostcontrols::ToNormalised(Port(kSlotOutput), std::numeric_limits<float>::quiet_NaN()),
+            GetParameterDefault(kSlotOutput));
+  EXPECT_EQ(hostcontrols::ToNormalised(Port(kSlotOutput), 45.0f), 1.0);
+  for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) {
+    EXPECT_EQ(hostcontrols::ToNormalised(p, hostcontrols::DefaultValue(p)), GetParameterDefault(p.slot)) << p.symbol;
   }
 }
 
 TEST(Lv2Ports, MeterReadingsBecomeDecibelsInTheirRanges) {
-  EXPECT_FLOAT_EQ(LevelDb(1.0f), 0.0f);
-  EXPECT_NEAR(LevelDb(-0.5f), -6.0206f, 1e-3);
-  EXPECT_EQ(LevelDb(0.0f), kLevelFloorDb);
-  EXPECT_EQ(LevelDb(std::numeric_limits<float>::quiet_NaN()), kLevelFloorDb);
-  EXPECT_EQ(LevelDb(1e9f), kLevelCeilingDb);
-  EXPECT_EQ(GainReductionDb(0.0), 0.0f);
-  EXPECT_NEAR(GainReductionDb(0.5), -6.0206f, 1e-3);
-  EXPECT_EQ(GainReductionDb(1.0), kGainReductionFloorDb);
-  EXPECT_EQ(GainReductionDb(std::numeric_limits<double>::quiet_NaN()), 0.0f);
-  EXPECT_EQ(GainReductionDb(-3.0), 0.0f);
+  EXPECT_FLOAT_EQ(hostcontrols::LevelDb(1.0f), 0.0f);
+  EXPECT_NEAR(hostcontrols::LevelDb(-0.5f), -6.0206f, 1e-3);
+  EXPECT_EQ(hostcontrols::LevelDb(0.0f), hostcontrols::kLevelFloorDb);
+  EXPECT_EQ(hostcontrols::LevelDb(std::numeric_limits<float>::quiet_NaN()), hostcontrols::kLevelFloorDb);
+  EXPECT_EQ(hostcontrols::LevelDb(1e9f), hostcontrols::kLevelCeilingDb);
+  EXPECT_EQ(hostcontrols::GainReductionDb(0.0), 0.0f);
+  EXPECT_NEAR(hostcontrols::GainReductionDb(0.5), -6.0206f, 1e-3);
+  EXPECT_EQ(hostcontrols::GainReductionDb(1.0), hostcontrols::kGainReductionFloorDb);
+  EXPECT_EQ(hostcontrols::GainReductionDb(std::numeric_limits<double>::quiet_NaN()), 0.0f);
+  EXPECT_EQ(hostcontrols::GainReductionDb(-3.0), 0.0f);
 }
 
 }  // namespace

@@ -28,9 +28,9 @@ namespace {
 const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new qrv::test::ScratchUserEnvironment(false));
 
 constexpr int kVox = 23;  // "Vox", in the Vocals bank
-constexpr Layout kLayouts[] = {Layout::kMono, Layout::kStereo};
+constexpr hostcontrols::Layout kLayouts[] = {hostcontrols::Layout::kMono, hostcontrols::Layout::kStereo};
 
-LilvState* PresetState(Layout layout, int index) {
+LilvState* PresetState(hostcontrols::Layout layout, int index) {
   World& w = World::Get();
   LilvNode* node = w.NewUri(PresetUri(layout, index).c_str());
   lilv_world_load_resource(w.world(), node);
@@ -82,7 +82,7 @@ LV2_State_Status RestoreOne(Instance& inst, OneProperty& p) {
 
 // What jalv's and Ardour's preset menus do: lilv_state_restore of the preset on the running instance.
 TEST(Lv2PresetState, AHostLoadedFactoryPresetIsTheBarsLoadOfThatPreset) {
-  for (Layout layout : kLayouts) {
+  for (hostcontrols::Layout layout : kLayouts) {
     Instance host(layout, 48000);
     RunOnce(host);
     PresetManager& m = ManagerOf(host);
@@ -109,8 +109,8 @@ TEST(Lv2PresetState, AHostLoadedFactoryPresetIsTheBarsLoadOfThatPreset) {
     EXPECT_FALSE(m.modified());
     EXPECT_TRUE(m.current().SameValues(b.current()));
     // The ports hold the preset's values, which the instance takes as they are, not as edits.
-    for (const ControlPort& p : kControlPorts) {
-      EXPECT_EQ(host.control(p.port), FromNormalised(p, m.current().values[p.slot])) << p.symbol;
+    for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) {
+      EXPECT_EQ(host.control(p.port), hostcontrols::FromNormalised(p, m.current().values[p.slot])) << p.symbol;
     }
     // One undo step, as a bar load: back to the preset before.
     ASSERT_TRUE(m.CanUndo());
@@ -123,7 +123,7 @@ TEST(Lv2PresetState, AHostLoadedFactoryPresetIsTheBarsLoadOfThatPreset) {
 
 // Every preset of the menu, in both plug-ins, carries its number alone as its state and shows under it.
 TEST(Lv2PresetState, EachPresetOfTheMenuShowsUnderItsOwnNumber) {
-  for (Layout layout : kLayouts) {
+  for (hostcontrols::Layout layout : kLayouts) {
     Instance host(layout, 44100);
     RunOnce(host);
     PresetManager& m = ManagerOf(host);
@@ -143,9 +143,9 @@ TEST(Lv2PresetState, EachPresetOfTheMenuShowsUnderItsOwnNumber) {
 // The whole state saved after a host's preset load brings the named preset back in a new session.
 TEST(Lv2PresetState, TheSessionAfterAHostPresetLoadKeepsItsName) {
   World& w = World::Get();
-  Instance a(Layout::kStereo, 48000);
+  Instance a(hostcontrols::Layout::kStereo, 48000);
   RunOnce(a);
-  LilvState* vox = PresetState(Layout::kStereo, kVox);
+  LilvState* vox = PresetState(hostcontrols::Layout::kStereo, kVox);
   ASSERT_TRUE(a.ApplyState(vox));
   lilv_state_free(vox);
   a.RunBlock(64);
@@ -160,7 +160,7 @@ TEST(Lv2PresetState, TheSessionAfterAHostPresetLoadKeepsItsName) {
   ASSERT_NE(saved, nullptr);
   EXPECT_EQ(lilv_state_get_num_properties(saved), 3u) << "a whole state, not a preset's number";
 
-  Instance b(Layout::kStereo, 48000);
+  Instance b(hostcontrols::Layout::kStereo, 48000);
   RunOnce(b);
   ASSERT_TRUE(b.ApplyState(saved));
   lilv_state_free(saved);
@@ -171,7 +171,7 @@ TEST(Lv2PresetState, TheSessionAfterAHostPresetLoadKeepsItsName) {
 
 TEST(Lv2PresetState, ABadPresetNumberIsRefusedAndChangesNothing) {
   World& w = World::Get();
-  Instance host(Layout::kStereo, 48000);
+  Instance host(hostcontrols::Layout::kStereo, 48000);
   RunOnce(host);
   PresetManager& m = ManagerOf(host);
   LoadPreset(host, 5);
@@ -226,7 +226,7 @@ struct Log {
 
 TEST(Lv2SampleRate, OutsideTheEnginesRangeNoInstanceIsMade) {
   World& w = World::Get();
-  for (Layout layout : kLayouts) {
+  for (hostcontrols::Layout layout : kLayouts) {
     for (double rate : {8000.0, 22049.0, 192001.0, 384000.0}) {
       Log log;
       std::vector<const LV2_Feature*> features;

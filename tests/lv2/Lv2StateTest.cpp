@@ -97,9 +97,9 @@ LilvState* SaveThroughLilv(Instance& inst) {
 }
 
 TEST(Lv2State, TheChunkIsTheControllerPrefixAndTheHostStateBlob) {
-  Instance inst(Layout::kStereo, 48000);
-  inst.control(kPortRatio) = 6.0f;
-  inst.control(kPortOutput) = 12.5f;
+  Instance inst(hostcontrols::Layout::kStereo, 48000);
+  inst.control(hostcontrols::kPortRatio) = 6.0f;
+  inst.control(hostcontrols::kPortOutput) = 12.5f;
   RunOnce(inst);
   MemoryState s = Save(inst);
   ASSERT_EQ(s.properties.count(kStateKeyChunk), 1u);
@@ -125,13 +125,13 @@ TEST(Lv2State, TheChunkIsTheControllerPrefixAndTheHostStateBlob) {
 
 TEST(Lv2State, RoundTripThroughLilvRestoresPortsAndChunk) {
   World& w = World::Get();
-  for (Layout layout : {Layout::kMono, Layout::kStereo}) {
+  for (hostcontrols::Layout layout : {hostcontrols::Layout::kMono, hostcontrols::Layout::kStereo}) {
     Instance a(layout, 44100);
-    a.control(kPortProcess) = 1.0f;
-    a.control(kPortAttackRatio) = 5.0f;
-    a.control(kPortTime) = 7.5f;
-    a.control(kPortCompression) = 6.25f;
-    a.control(kPortValveLevel) = 0.0f;
+    a.control(hostcontrols::kPortProcess) = 1.0f;
+    a.control(hostcontrols::kPortAttackRatio) = 5.0f;
+    a.control(hostcontrols::kPortTime) = 7.5f;
+    a.control(hostcontrols::kPortCompression) = 6.25f;
+    a.control(hostcontrols::kPortValveLevel) = 0.0f;
     RunOnce(a);
 
     LilvState* saved = SaveThroughLilv(a);
@@ -145,7 +145,8 @@ TEST(Lv2State, RoundTripThroughLilvRestoresPortsAndChunk) {
 
     Instance b(layout, 44100);
     ASSERT_TRUE(b.ApplyState(loaded));
-    for (const ControlPort& p : kControlPorts) EXPECT_EQ(b.control(p.port), a.control(p.port)) << p.symbol;
+    for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts)
+      EXPECT_EQ(b.control(p.port), a.control(p.port)) << p.symbol;
     RunOnce(b);
     LilvState* again = SaveThroughLilv(b);
     EXPECT_TRUE(lilv_state_equals(saved, again));
@@ -161,18 +162,18 @@ TEST(Lv2State, RoundTripThroughLilvRestoresPortsAndChunk) {
 TEST(Lv2State, ASaveRightAfterARestoreGivesTheRestoredState) {
   auto setAndRun = [](Instance& inst, float ratio, float compression, float output) {
     SetDefaults(inst);
-    inst.control(kPortRatio) = ratio;
-    inst.control(kPortCompression) = compression;
-    inst.control(kPortOutput) = output;
+    inst.control(hostcontrols::kPortRatio) = ratio;
+    inst.control(hostcontrols::kPortCompression) = compression;
+    inst.control(hostcontrols::kPortOutput) = output;
     RunOnce(inst);
   };
-  Instance source(Layout::kStereo, 48000);
+  Instance source(hostcontrols::Layout::kStereo, 48000);
   setAndRun(source, 2.0f, 3.0f, 6.0f);
   LilvState* state = SaveThroughLilv(source);
   ASSERT_NE(state, nullptr);
   const MemoryState expected = Save(source);
 
-  Instance target(Layout::kStereo, 48000);
+  Instance target(hostcontrols::Layout::kStereo, 48000);
   setAndRun(target, 6.0f, 9.0f, 20.0f);
   ASSERT_TRUE(target.ApplyState(state));
   lilv_state_free(state);
@@ -185,7 +186,7 @@ TEST(Lv2State, ASaveRightAfterARestoreGivesTheRestoredState) {
 
   // A host that restores the chunk but leaves the ports as they were: from the next run on, the ports the
   // engine runs with count as edits again.
-  Instance other(Layout::kStereo, 48000);
+  Instance other(hostcontrols::Layout::kStereo, 48000);
   setAndRun(other, 6.0f, 9.0f, 20.0f);
   MemoryState chunkOnly = expected;
   ASSERT_EQ(Restore(other, chunkOnly), LV2_STATE_SUCCESS);
@@ -200,14 +201,14 @@ TEST(Lv2State, ASaveRightAfterARestoreGivesTheRestoredState) {
 }
 
 TEST(Lv2State, CorruptTruncatedAndForeignStateIsRefusedAndChangesNothing) {
-  Instance inst(Layout::kMono, 48000);
-  inst.control(kPortRatio) = 2.0f;
+  Instance inst(hostcontrols::Layout::kMono, 48000);
+  inst.control(hostcontrols::kPortRatio) = 2.0f;
   RunOnce(inst);
   const MemoryState before = Save(inst);
   const std::vector<uint8_t> good = before.properties.at(kStateKeyChunk).bytes;
 
-  Instance donor(Layout::kMono, 48000);
-  donor.control(kPortRatio) = 5.0f;
+  Instance donor(hostcontrols::Layout::kMono, 48000);
+  donor.control(hostcontrols::kPortRatio) = 5.0f;
   RunOnce(donor);
   const MemoryState other = Save(donor);
 
@@ -281,7 +282,7 @@ void Edit(PresetManager& pm, const PresetRecord& r) {
 TEST(Lv2State, BothAbSlotsAndTheActiveOneSurviveAReload) {
   UridMap& urids = World::Get().urids();
   for (int active : {kSlotA, kSlotB}) {
-    Lv2Instance source(Layout::kStereo, 48000, urids.map());
+    Lv2Instance source(hostcontrols::Layout::kStereo, 48000, urids.map());
     PresetManager& pm = source.state().presetManager();
     const PresetRecord a = Record("Slot A", 1.0f, 0.2f), b = Record("Slot B", 0.0f, 0.4f);
     Edit(pm, a);
@@ -299,7 +300,7 @@ TEST(Lv2State, BothAbSlotsAndTheActiveOneSurviveAReload) {
               BlobStatus::Ok);
     EXPECT_EQ(programs[0].Name(), active == kSlotA ? "Slot A" : "Slot B");
 
-    Lv2Instance target(Layout::kStereo, 48000, urids.map());
+    Lv2Instance target(hostcontrols::Layout::kStereo, 48000, urids.map());
     ASSERT_EQ(target.state().Restore(MemoryState::Retrieve, &saved), LV2_STATE_SUCCESS);
     PresetManager& restored = target.state().presetManager();
     EXPECT_EQ(restored.ActiveSlot(), active);
@@ -315,21 +316,21 @@ TEST(Lv2State, BothAbSlotsAndTheActiveOneSurviveAReload) {
 
 TEST(Lv2State, SaveTakesThePortValuesInForce) {
   UridMap& urids = World::Get().urids();
-  Lv2Instance inst(Layout::kMono, 48000, urids.map());
-  std::array<float, kPortAudioStart> ports{};
-  for (const ControlPort& p : kControlPorts) ports[p.port] = DefaultValue(p);
-  ports[kPortEnabled] = 1.0f;
-  ports[kPortCompression] = 9.0f;
-  ports[kPortProcess] = 0.0f;
+  Lv2Instance inst(hostcontrols::Layout::kMono, 48000, urids.map());
+  std::array<float, hostcontrols::kPortAudioStart> ports{};
+  for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) ports[p.port] = hostcontrols::DefaultValue(p);
+  ports[hostcontrols::kPortEnabled] = 1.0f;
+  ports[hostcontrols::kPortCompression] = 9.0f;
+  ports[hostcontrols::kPortProcess] = 0.0f;
   std::vector<float> audio(32, 0.1f);
-  for (uint32_t i = 0; i < kPortAudioStart; ++i) inst.ConnectPort(i, &ports[i]);
-  inst.ConnectPort(AudioInputPort(Layout::kMono, 0), audio.data());
-  inst.ConnectPort(AudioOutputPort(Layout::kMono, 0), audio.data());
+  for (uint32_t i = 0; i < hostcontrols::kPortAudioStart; ++i) inst.ConnectPort(i, &ports[i]);
+  inst.ConnectPort(hostcontrols::AudioInputPort(hostcontrols::Layout::kMono, 0), audio.data());
+  inst.ConnectPort(hostcontrols::AudioOutputPort(hostcontrols::Layout::kMono, 0), audio.data());
   inst.Activate();
   inst.Run(32);
   MemoryState saved(urids);
   ASSERT_EQ(inst.state().Save(MemoryState::Store, &saved), LV2_STATE_SUCCESS);
-  Lv2Instance other(Layout::kMono, 48000, urids.map());
+  Lv2Instance other(hostcontrols::Layout::kMono, 48000, urids.map());
   ASSERT_EQ(other.state().Restore(MemoryState::Retrieve, &saved), LV2_STATE_SUCCESS);
   EXPECT_EQ(other.state().presetManager().current().values[kSlotCompression], 0.9f);
   EXPECT_EQ(other.state().presetManager().current().values[kSlotProcess], 0.0f);
@@ -339,16 +340,16 @@ TEST(Lv2State, SaveTakesThePortValuesInForce) {
 // Hosts may save while the audio thread runs; the save reads only what Run publishes.
 TEST(Lv2State, SavingWhileRunningIsSafe) {
   UridMap& urids = World::Get().urids();
-  Lv2Instance inst(Layout::kStereo, 48000, urids.map());
-  std::array<float, kPortAudioStart> ports{};
-  for (const ControlPort& p : kControlPorts) ports[p.port] = DefaultValue(p);
-  ports[kPortEnabled] = 1.0f;
+  Lv2Instance inst(hostcontrols::Layout::kStereo, 48000, urids.map());
+  std::array<float, hostcontrols::kPortAudioStart> ports{};
+  for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) ports[p.port] = hostcontrols::DefaultValue(p);
+  ports[hostcontrols::kPortEnabled] = 1.0f;
   std::vector<float> left(256, 0.3f), right(256, -0.2f);
-  for (uint32_t i = 0; i < kPortAudioStart; ++i) inst.ConnectPort(i, &ports[i]);
-  inst.ConnectPort(AudioInputPort(Layout::kStereo, 0), left.data());
-  inst.ConnectPort(AudioInputPort(Layout::kStereo, 1), right.data());
-  inst.ConnectPort(AudioOutputPort(Layout::kStereo, 0), left.data());
-  inst.ConnectPort(AudioOutputPort(Layout::kStereo, 1), right.data());
+  for (uint32_t i = 0; i < hostcontrols::kPortAudioStart; ++i) inst.ConnectPort(i, &ports[i]);
+  inst.ConnectPort(hostcontrols::AudioInputPort(hostcontrols::Layout::kStereo, 0), left.data());
+  inst.ConnectPort(hostcontrols::AudioInputPort(hostcontrols::Layout::kStereo, 1), right.data());
+  inst.ConnectPort(hostcontrols::AudioOutputPort(hostcontrols::Layout::kStereo, 0), left.data());
+  inst.ConnectPort(hostcontrols::AudioOutputPort(hostcontrols::Layout::kStereo, 1), right.data());
   inst.Activate();
   inst.Run(256);
   std::thread audio([&] {

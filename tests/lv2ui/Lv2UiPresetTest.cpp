@@ -23,7 +23,7 @@ namespace {
 
 constexpr double kRate = 48000.0;
 
-using PortValues = std::array<float, kControlPorts.size()>;
+using PortValues = std::array<float, hostcontrols::kControlPorts.size()>;
 
 // The instance's saved state, as the host keeps it: key -> bytes.
 struct SavedState {
@@ -89,7 +89,8 @@ int FactoryPresetOf(const PortValues& values) {
     std::array<double, kPresetValueCount> v{};
     GetFactoryPreset(i, v.data(), nullptr, nullptr);
     bool same = true;
-    for (const ControlPort& p : kControlPorts) same = same && FromNormalised(p, v[p.slot]) == values[p.port];
+    for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts)
+      same = same && hostcontrols::FromNormalised(p, v[p.slot]) == values[p.port];
     if (same) return i;
   }
   return -1;
@@ -99,7 +100,7 @@ class Lv2UiPresets : public Lv2Ui {
  protected:
   void SetUp() override {
     Lv2Ui::SetUp();
-    instance.emplace(Layout::kStereo, kRate);
+    instance.emplace(hostcontrols::Layout::kStereo, kRate);
     instance->Activate();
     instance->RunBlock(256);
   }
@@ -127,7 +128,7 @@ class Lv2UiPresets : public Lv2Ui {
   }
   PortValues Ports() {
     PortValues v{};
-    for (const ControlPort& p : kControlPorts) v[p.port] = instance->control(p.port);
+    for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) v[p.port] = instance->control(p.port);
     return v;
   }
   void ClickCentre(QRVRect r, double dx = 0) { ClickAt((r.left + r.right) / 2 + dx, (r.top + r.bottom) / 2); }
@@ -148,7 +149,7 @@ TEST_F(Lv2UiPresets, BarPresetLoadsAndUndoReachTheHostsPorts) {
 
   NextPreset();
   std::vector<HostEvent> writes = Deliver();
-  EXPECT_GE(writes.size(), kControlPorts.size()) << "a preset load writes every control port";
+  EXPECT_GE(writes.size(), hostcontrols::kControlPorts.size()) << "a preset load writes every control port";
   const int loaded = FactoryPresetOf(Ports());
   EXPECT_GE(loaded, 0) << "the ports hold a factory preset's values";
   EXPECT_NE(Ports(), before);
@@ -157,8 +158,8 @@ TEST_F(Lv2UiPresets, BarPresetLoadsAndUndoReachTheHostsPorts) {
   // and is an edit the bar can undo.
   const PortValues preset = Ports();
   const std::vector<unsigned long> unmodified = Settled(Layout().name, 0);
-  instance->control(kPortCompression) = 9.5f;
-  ui->PortEvent(kPortCompression, 9.5f);
+  instance->control(hostcontrols::kPortCompression) = 9.5f;
+  ui->PortEvent(hostcontrols::kPortCompression, 9.5f);
   const std::vector<unsigned long> modified = Settled(Layout().name, 0);
   EXPECT_FALSE(SameLook(modified, unmodified));
   Undo();
@@ -231,7 +232,7 @@ TEST_F(Lv2UiPresets, TheZoomChosenInTheEditorIsTheZoomOfTheNextInstance) {
   OpenWithInstance();
   ASSERT_TRUE(ui->ok());
   const int32_t before = [] {
-    Instance earlier(Layout::kMono, kRate);
+    Instance earlier(hostcontrols::Layout::kMono, kRate);
     return SavedZoom(Save(earlier));
   }();
   ASSERT_GT(before, 0) << "the state carries a zoom";
@@ -245,7 +246,7 @@ TEST_F(Lv2UiPresets, TheZoomChosenInTheEditorIsTheZoomOfTheNextInstance) {
   ASSERT_NE(chosen, before) << "the wheel changed the zoom";
   EXPECT_EQ(SavedZoom(Save(*instance)), chosen) << "the edited instance";
 
-  Instance later(Layout::kMono, kRate);
+  Instance later(hostcontrols::Layout::kMono, kRate);
   EXPECT_EQ(SavedZoom(Save(later)), chosen) << "an instance made after the change";
 }
 
@@ -344,7 +345,7 @@ TEST_F(Lv2UiPresets, WithoutInstanceAccessTheUiOpensSaysSoOnceAndTheBarReachesNo
   Undo();
   EXPECT_TRUE(ui->events.empty()) << "the bar's preset actions do nothing";
   // The panel still works.
-  ui->PortEvent(kPortCompression, 9.0f);
+  ui->PortEvent(hostcontrols::kPortCompression, 9.0f);
   ui.reset();
 
   Open();
@@ -376,7 +377,7 @@ TEST_F(Lv2UiPresets, NoCallIntoTheHostIsMadeWhileThePresetLockIsHeld) {
   doing = "a preset load from the bar";
   const std::size_t beforeLoad = ui->events.size();
   NextPreset();
-  EXPECT_GE(ui->events.size() - beforeLoad, kControlPorts.size()) << "the load writes every control port";
+  EXPECT_GE(ui->events.size() - beforeLoad, hostcontrols::kControlPorts.size()) << "the load writes every control port";
   EXPECT_GE(FactoryPresetOf([&] {
               Deliver();
               return Ports();
@@ -412,7 +413,7 @@ TEST_F(Lv2UiPresets, NoCallIntoTheHostIsMadeWhileThePresetLockIsHeld) {
   for (auto& save : saves) save.wait();
   for (const std::string& what : blocked)
     ADD_FAILURE() << "during " << what << ", a call into the host was made while the preset lock was held";
-  EXPECT_GT(checked, static_cast<int>(kControlPorts.size()));
+  EXPECT_GT(checked, static_cast<int>(hostcontrols::kControlPorts.size()));
 }
 
 // The UI thread loads presets through the bar while the host's audio thread runs the instance and
@@ -423,13 +424,15 @@ TEST_F(Lv2UiPresets, TheBarLoadsPresetsWhileTheAudioThreadRunsAndTheHostSaves) {
   Settled(Layout().name, 0);
 
   // The host's port buffers are the audio thread's; values cross in atomics.
-  std::array<std::atomic<float>, kControlPorts.size()> pending;
-  for (const ControlPort& p : kControlPorts) pending[p.port].store(instance->control(p.port));
+  std::array<std::atomic<float>, hostcontrols::kControlPorts.size()> pending;
+  for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts)
+    pending[p.port].store(instance->control(p.port));
   std::atomic<bool> stop{false};
   std::atomic<int> blocks{0}, saves{0};
   std::thread audio([&] {
     while (!stop.load()) {
-      for (const ControlPort& p : kControlPorts) instance->control(p.port) = pending[p.port].load();
+      for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts)
+        instance->control(p.port) = pending[p.port].load();
       instance->RunBlock(64);
       blocks.fetch_add(1);
     }
@@ -457,7 +460,7 @@ TEST_F(Lv2UiPresets, TheBarLoadsPresetsWhileTheAudioThreadRunsAndTheHostSaves) {
   EXPECT_GT(blocks.load(), 0);
   EXPECT_GT(saves.load(), 0);
   PortValues last{};
-  for (const ControlPort& p : kControlPorts) last[p.port] = pending[p.port].load();
+  for (const hostcontrols::ControlPort& p : hostcontrols::kControlPorts) last[p.port] = pending[p.port].load();
   EXPECT_GE(FactoryPresetOf(last), 0) << "the last load's values reached the ports whole";
 }
 

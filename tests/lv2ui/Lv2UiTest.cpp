@@ -147,12 +147,12 @@ TEST_F(Lv2Ui, ARealDragOnAKnobWritesItsPortInPortUnitsInsideATouchBracket) {
     std::vector<float> written;
     for (const HostEvent& e : ui->events) {
       if (e.kind == HostEvent::kWrite) {
-        EXPECT_EQ(e.port, kPortCompression);
+        EXPECT_EQ(e.port, hostcontrols::kPortCompression);
         written.push_back(e.value);
       }
     }
     ASSERT_GE(written.size(), 2u) << "every move of the drag is written";
-    const float start = DefaultValue(kControlPorts[kPortCompression]);
+    const float start = hostcontrols::DefaultValue(hostcontrols::kControlPorts[hostcontrols::kPortCompression]);
     for (std::size_t i = 0; i < written.size(); ++i) {
       EXPECT_GE(written[i], 0.0f);
       EXPECT_LE(written[i], 10.0f);
@@ -164,9 +164,9 @@ TEST_F(Lv2Ui, ARealDragOnAKnobWritesItsPortInPortUnitsInsideATouchBracket) {
     if (touch) {
       ASSERT_GE(ui->events.size(), written.size() + 2);
       EXPECT_EQ(ui->events.front().kind, HostEvent::kGrab);
-      EXPECT_EQ(ui->events.front().port, kPortCompression);
+      EXPECT_EQ(ui->events.front().port, hostcontrols::kPortCompression);
       EXPECT_EQ(ui->events.back().kind, HostEvent::kRelease);
-      EXPECT_EQ(ui->events.back().port, kPortCompression);
+      EXPECT_EQ(ui->events.back().port, hostcontrols::kPortCompression);
     } else {
       EXPECT_EQ(ui->events.size(), written.size()) << "without ui:touch only the writes";
     }
@@ -179,14 +179,15 @@ TEST_F(Lv2Ui, PortEventsMoveTheKnobAndTheDragStartsFromThere) {
   ASSERT_TRUE(ui->ok());
   const QRVRect k = Layout().compression;
   const std::vector<unsigned long> atDefault = Settled(k);
-  ui->PortEvent(kPortCompression, 9.0f);
+  ui->PortEvent(hostcontrols::kPortCompression, 9.0f);
   const std::vector<unsigned long> moved = Settled(k);
   EXPECT_FALSE(SameLook(moved, atDefault));
-  ui->PortEvent(kPortCompression, DefaultValue(kControlPorts[kPortCompression]));
+  ui->PortEvent(hostcontrols::kPortCompression,
+                hostcontrols::DefaultValue(hostcontrols::kControlPorts[hostcontrols::kPortCompression]));
   EXPECT_TRUE(SameLook(Settled(k), atDefault));
 
   // Automation left the knob at 2: a drag continues from 2, not from where the knob was.
-  ui->PortEvent(kPortCompression, 2.0f);
+  ui->PortEvent(hostcontrols::kPortCompression, 2.0f);
   Settled(k);
   const double cx = (k.left + k.right) / 2, cy = (k.top + k.bottom) / 2 + kBar;
   Pointer(cx, cy);
@@ -206,12 +207,12 @@ TEST_F(Lv2Ui, TheNeedleFollowsTheGainReductionPort) {
   ASSERT_TRUE(ui->ok());
   const QRVRect m = Layout().meter;
   ASSERT_GT(m.right, m.left);
-  ui->PortEvent(kPortGainReduction, 0.0f);
+  ui->PortEvent(hostcontrols::kPortGainReduction, 0.0f);
   const std::vector<unsigned long> rest = Settled(m);
   // The host delivers the output port at its own rate; the needle eases between readings.
   auto feed = [&](float db) {
     for (int i = 0; i < 20; ++i) {
-      ui->PortEvent(kPortGainReduction, db);
+      ui->PortEvent(hostcontrols::kPortGainReduction, db);
       PumpFor(std::chrono::milliseconds(30));
     }
     return Settled(m);
@@ -247,7 +248,7 @@ TEST_F(Lv2Ui, OpenAndCloseAgainLeaveNothingAllocated) {
     EXPECT_EQ(OpenSockets(), sockets + 1) << "the editor's own connection, " << cycle;
     // Repaints of the needle as a running instance brings them.
     for (float db : {-12.0f, -3.0f, 0.0f}) {
-      ui->PortEvent(kPortGainReduction, db);
+      ui->PortEvent(hostcontrols::kPortGainReduction, db);
       Settled(m);
     }
     ui.reset();

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "dsp/ParameterSet.h"
-#include "format/lv2/Lv2Ports.h"
+#include "controller/HostControls.h"
 #include "format/lv2/Lv2Uris.h"
 #include "gui/backend/Resources.h"
 #include "gui/editor/EditorWrapperV4.h"

@@ -23,7 +23,7 @@ void DescribeComponent(AAX_VComponentDescriptor& c, AAX_CPropertyValue stem, AAX
   Check(c.AddAudioBufferLength(kFieldBufferLength));
   Check(c.AddSampleRate(kFieldSampleRate));
   Check(c.AddMeters(kFieldMeters, kMeterIDs.data(), static_cast<uint32_t>(kMeterIDs.size())));
-  if (c.AddMIDINode(kFieldMIDIInput, AAX_eMIDINodeType_LocalInput, "QRV warmGlow", 0xFFFF) != 0) {
+  if (c.AddMIDINode(kFieldMIDIInput, AAX_eMIDINodeType_LocalInput, QRV_PRODUCT_NAME, 0xFFFF) != 0) {
     AAX_ReportAssert(__FILE__, __LINE__, "err == 0");
   }
   if (c.AddMIDINode(kFieldTransport, AAX_eMIDINodeType_Transport, "Transport", 0xFFFF) != 0) {

@@ -1,10 +1,10 @@
-#include "format/lv2/Lv2Ports.h"
+#include "controller/HostControls.h"
 
 #include <algorithm>
 #include <cmath>
 
 
-namespace qrv::lv2 {
+namespace qrv::hostcontrols {
 namespace {
 
 int ClampStep(int n, int last) { return std::clamp(n, 0, last); }
@@ -62,4 +62,4 @@ float GainReductionDb(double reading) {
   return std::clamp(static_cast<float>(qrv::GainReductionDb(reading)), kGainReductionFloorDb, 0.0f);
 }
 
-}  // namespace qrv::lv2
+}  // namespace qrv::hostcontrols

@@ -1,6 +1,7 @@
-// The LV2 port layout of both plug-ins and the conversion between port values, which are in the units a
-// user reads (mode and step names, 0..10, dB), and the normalised values the engine takes. The Turtle
-// generator, the plug-in and the tests all read this one table. Stateless; any thread.
+// The controls every binding shows its host, in the port layout of both plug-ins (LV2 port indices, which
+// CLAP's parameter ids follow), and the conversion between host values, which are in the units a user reads
+// (mode and step names, 0..10, dB), and the normalised values the engine takes. The LV2 Turtle generator,
+// the bindings and the tests all read this one table. Stateless; any thread.
 #pragma once
 
 #include <array>
@@ -9,7 +10,7 @@
 
 #include "dsp/ParameterSet.h"
 
-namespace qrv::lv2 {
+namespace qrv::hostcontrols {
 
 // Control ports first, at the same indices in both layouts; audio ports follow.
 enum PortIndex : uint32_t {
@@ -127,4 +128,4 @@ void ScalePointLabel(const ControlPort& port, int n, char* text, std::size_t siz
 float LevelDb(float peak);
 float GainReductionDb(double reading);
 
-}  // namespace qrv::lv2
+}  // namespace qrv::hostcontrols
