@@ -398,7 +398,7 @@ TEST_F(Lv2UiPresets, NoCallIntoTheHostIsMadeWhileThePresetLockIsHeld) {
   EXPECT_EQ(ui->events.back().kind, HostEvent::kRelease);
   for (std::size_t i = beforeDrag + 1; i + 1 < ui->events.size(); ++i) {
     EXPECT_EQ(ui->events[i].kind, HostEvent::kWrite);
-    EXPECT_EQ(ui->events[i].port, kPortCompression);
+    EXPECT_EQ(ui->events[i].port, hostcontrols::kPortCompression);
   }
 
   doing = "a zoom change";
