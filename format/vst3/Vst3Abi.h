@@ -329,7 +329,8 @@ struct RoutingInfo;  // unused here; only passed by reference
 class IComponent : public IPluginBase {
  public:
   static constexpr Uid iid = MakeUid(0xE831FF31, 0xF2D54301, 0x928EBBEE, 0x25697802);
-  // kResultTrue with the controller's class id, or kResultFalse for a component that is its own controller.
+  // kResultOk with the controller's class id; any other result when the component is its own controller
+  // (hosts then ask the component itself for IEditController).
   virtual tresult getControllerClassId(TUID classId) = 0;
   virtual tresult setIoMode(IoMode mode) = 0;
   virtual int32_t getBusCount(MediaType type, BusDirection dir) = 0;
