@@ -139,9 +139,7 @@ TEST_F(EditorSessionTest, AHostValueMovesTheControlAndThePresetStateWithoutEchoi
   EXPECT_TRUE(manager_.modified());
   EXPECT_TRUE(host_.values.empty());
   EXPECT_TRUE(host_.gestures.empty());
-
-  // The same value again is no new edit: undo goes back to the preset's own value at once.
-  session_->HostValue(static_cast<int>(kSlotCompression), value);
+  // As an external edit it can be undone.
   manager_.Undo();
   EXPECT_FLOAT_EQ(manager_.current().values[kSlotCompression], static_cast<float>(before));
 }
@@ -252,13 +250,23 @@ TEST_F(EditorSessionTest, MessagesComeBackToTheWindowAndResizesWaitWhileDeferred
   EXPECT_EQ(host_.sizes.back(), std::make_pair(400, 353));
   EXPECT_TRUE(host_.values.empty());
 
-  // Closed, the window tells the host nothing.
+  // While the panel defers resizing, the host hears nothing; the size it then takes comes once.
+  host_.sizes.clear();
+  session_->window().setResizeDeferred(true);
+  session_->window().parameterChanged(kMessageBrowserOpening, 1.0);
+  EXPECT_TRUE(host_.sizes.empty());
+  session_->window().setResizeDeferred(false);
+  ASSERT_EQ(host_.sizes.size(), 1u);
+  EXPECT_GT(host_.sizes.back().second, 353);
+
+  // Closed, the window tells the host nothing; a scale then is the size it opens at.
   host_.sizes.clear();
   session_->Close();
   EXPECT_FALSE(session_->IsOpen());
   EXPECT_TRUE(session_->SetScale(2.0));
   EXPECT_TRUE(host_.sizes.empty());
   EXPECT_EQ(session_->Size().width, 800);
+  EXPECT_EQ(session_->Size().height, 706);
 }
 
 }  // namespace
