@@ -1,155 +1,81 @@
 #include "format/clap/ClapGui.h"
 
-#include <bit>
-#include <cmath>
 #include <cstring>
 #include <new>
 
 #include "dsp/ParameterSet.h"
 #include "format/clap/ClapParams.h"
 #include "format/clap/ClapPlugin.h"
-#include "gui/editor/EditorResources.h"
-#include "gui/engine/EditorLayout.h"
 #include "gui/presetbar/QRVPresetBarEditor.h"
-#include "gui/toolkit/X11Frame.h"
-#include "presets/IndexTable.h"
-#include "presets/PresetManager.h"
-#include "presets/SettingsStore.h"
 #include "product/warmGlowEditor.h"
 
 namespace qrv::clap {
-namespace {
-
-// Editors alive in the module; the shared fonts and images live while there is one. [main]
-int g_liveEditors = 0;
-
-}  // namespace
 
 ClapEditor::ClapEditor(ClapPlugin& plugin)
-    : plugin_(plugin), host_(plugin.host()), window_(&CreateProductEditor, Quarrytone::PresetBarEditorFactory()) {
-  Quarrytone::InitializeEditorResources();
-  ++g_liveEditors;
-  window_.setHost(this);
+    : plugin_(plugin), host_(plugin.host()), session_(&CreateProductEditor, Quarrytone::PresetBarEditorFactory(), *this) {
   if (host_ != nullptr && host_->get_extension != nullptr) {
     hostGui_ = static_cast<const clap_host_gui_t*>(host_->get_extension(host_, CLAP_EXT_GUI));
     hostTimer_ = static_cast<const clap_host_timer_support_t*>(host_->get_extension(host_, CLAP_EXT_TIMER_SUPPORT));
     hostFd_ = static_cast<const clap_host_posix_fd_support_t*>(host_->get_extension(host_, CLAP_EXT_POSIX_FD_SUPPORT));
   }
-  // The zoom the window opens at: the stored one, until the host sets its scale.
-  double stored = 0.0;
-  if (settings::ReadNumber(settings::kSettingZoom, stored)) scale_ = settings::ZoomPercentFromSetting(stored) / 100.0;
 }
 
 ClapEditor::~ClapEditor() {
   if (timer_ != CLAP_INVALID_ID && hostTimer_ != nullptr) hostTimer_->unregister_timer(host_, timer_);
   if (fd_ >= 0 && hostFd_ != nullptr) hostFd_->unregister_fd(host_, fd_);
-  plugin_.state().DetachEditor(this);
-  window_.close();
-  if (--g_liveEditors == 0) Quarrytone::ShutdownEditorResources();
+  plugin_.state().DetachEditor(&session_);
+  session_.Close();
 }
 
-bool ClapEditor::SetScale(double scale) {
-  if (!std::isfinite(scale) || scale <= 0.0) return false;
-  scale_ = settings::LimitZoomFactor(scale);
-  if (window_.isOpen()) window_.setZoom(scale_);
-  return true;
-}
+bool ClapEditor::SetScale(double scale) { return session_.SetScale(scale); }
 
 bool ClapEditor::GetSize(uint32_t& width, uint32_t& height) const {
-  if (window_.isOpen()) {
-    width = static_cast<uint32_t>(window_.windowWidth());
-    height = static_cast<uint32_t>(window_.windowHeight());
-  } else {
-    // The size the window will take when it opens at this scale.
-    const auto pixels =
-        Quarrytone::layout::WindowPixelSize(kEditorWidth, kEditorHeight, settings::LimitZoomFactor(scale_));
-    width = static_cast<uint32_t>(pixels.width);
-    height = static_cast<uint32_t>(pixels.height);
-  }
+  const Quarrytone::layout::PixelSize size = session_.Size();
+  width = static_cast<uint32_t>(size.width);
+  height = static_cast<uint32_t>(size.height);
   return width > 0 && height > 0;
 }
 
 bool ClapEditor::SetParent(unsigned long parent) {
-  if (window_.isOpen()) return false;
-  manager_ = plugin_.state().AttachEditor(this);
-  window_.attachPresetBar(nullptr, manager_, nullptr);
-  loadsSeen_ = plugin_.LoadCount();
-  if (!window_.open(tk::PlatformType::X11, parent)) {
+  if (session_.IsOpen()) return false;
+  session_.AttachPresets(plugin_.state().AttachEditor(&session_));
+  session_.RestoreCount(plugin_.LoadCount());
+  if (!session_.Open(parent)) {
     plugin_.Log(CLAP_LOG_ERROR, "the editor needs an X display");
     return false;
   }
-  if (scale_ != 1.0) window_.setZoom(scale_);
-  for (unsigned slot : kControlSlots) {
-    shown_[slot] = plugin_.Normalised(slot);
-    window_.valueChangedByController(static_cast<int>(slot), shown_[slot]);
-  }
+  for (unsigned slot : kControlSlots) session_.ShowValue(static_cast<int>(slot), plugin_.Normalised(slot));
   bool idle = false;
   if (hostTimer_ != nullptr && hostTimer_->register_timer(host_, kIdleMs, &timer_)) {
     idle = true;
   } else {
     timer_ = CLAP_INVALID_ID;
   }
-  const int fd = tk::X11PlatformFrame::connectionFd();
+  const int fd = Quarrytone::EditorSession::ConnectionFd();
   if (fd >= 0 && hostFd_ != nullptr && hostFd_->register_fd(host_, fd, CLAP_POSIX_FD_READ)) fd_ = fd;
   if (!idle) {
     plugin_.Log(CLAP_LOG_WARNING,
                 fd_ >= 0 ? "the host offers no timer-support: the editor idles only when X events arrive"
                          : "the host offers neither timer-support nor posix-fd-support: the editor cannot idle");
   }
-  if (hostGui_ != nullptr) hostGui_->request_resize(host_, static_cast<uint32_t>(window_.windowWidth()),
-                                                    static_cast<uint32_t>(window_.windowHeight()));
   return true;
 }
 
 void ClapEditor::Idle() {
-  if (!window_.isOpen()) return;
-  if (plugin_.LoadCount() != loadsSeen_) {
-    loadsSeen_ = plugin_.LoadCount();
-    window_.valueChangedByController(qrv::kMessageRefreshAll, 0.0);
-  }
-  // Host automation, generic controls or a flushed value: an external edit for the preset state, so
-  // that the bar's modified mark and undo follow it.
-  for (unsigned slot : kControlSlots) {
-    const double v = plugin_.Normalised(slot);
-    if (std::bit_cast<uint64_t>(v) == std::bit_cast<uint64_t>(shown_[slot])) continue;
-    shown_[slot] = v;
-    if (manager_ != nullptr) manager_->ParameterChanged(static_cast<int>(slot), v);
-    window_.valueChangedByController(static_cast<int>(slot), v);
-  }
-  window_.valueChangedByController(static_cast<int>(kSlotGainReduction), plugin_.MeterReading());
-  tk::X11PlatformFrame::processEvents(0);
-}
-
-void ClapEditor::Send(int index, double value) {
-  const auto slot = static_cast<unsigned>(index);
-  shown_[slot] = value;
-  plugin_.EditValue(slot, value);
+  if (!session_.IsOpen()) return;
+  session_.RestoreCount(plugin_.LoadCount());
+  // Host automation, generic controls or a flushed value.
+  for (unsigned slot : kControlSlots) session_.HostValue(static_cast<int>(slot), plugin_.Normalised(slot));
+  session_.Meter(plugin_.MeterReading());
+  session_.Idle();
 }
 
 void ClapEditor::setValue(int index, double value) {
-  if (index >= 0 && hostcontrols::FindControlPort(static_cast<unsigned>(index)) != nullptr) {
-    Send(index, value);
-    if (manager_ != nullptr) manager_->ParameterChanged(index, value);
-    if (window_.presetBar() != nullptr) window_.presetBar()->parameterNotification(index, value);
-    return;
-  }
-  // Messages (about box, browser) come back to the window as the host binding's echo.
-  window_.valueChangedByController(index, value);
-}
-
-void ClapEditor::PresetValue(int index, double value) {
-  if (index >= 0 && hostcontrols::FindControlPort(static_cast<unsigned>(index)) != nullptr) {
-    Send(index, value);
-    window_.QRVVSTGUIEditorWrapperV2::valueChangedByController(index, value);
-    return;
-  }
-  window_.valueChangedByController(index, value);
+  if (index >= 0) plugin_.EditValue(static_cast<unsigned>(index), value);
 }
 
 void ClapEditor::resizeRequest(int width, int height) {
-  if (window_.isOpen() && !window_.isResizeDeferred() && hostGui_ != nullptr && width > 0 && height > 0) {
-    hostGui_->request_resize(host_, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
-  }
+  if (hostGui_ != nullptr) hostGui_->request_resize(host_, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
 }
 
 void ClapEditor::beginEdit(int tag) {

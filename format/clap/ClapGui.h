@@ -1,5 +1,5 @@
-// The CLAP editor: the host-independent window (V4 with the preset bar) embedded in the host's X11
-// parent, behind the window's host seam. Knob and switch edits go to the host as parameter values
+// The CLAP editor: the editor session (the window with its preset bar) embedded in the host's X11
+// parent, behind the session's host seam. Knob and switch edits go to the host as parameter values
 // bracketed by gesture events (through the instance's edit queue and a flush request); values the host
 // sets and the gain-reduction reading reach the window at each idle call; the preset bar works on the
 // instance's own PresetManager. Idle runs on the host's timer-support (33 ms) and on its
@@ -8,12 +8,10 @@
 // Threads: everything here runs on the host's main thread.
 #pragma once
 
-#include <array>
 #include <cstdint>
 
 #include "format/clap/ClapAbi.h"
-#include "controller/InstancePresets.h"
-#include "gui/editor/EditorWrapperV4.h"
+#include "gui/editor/EditorSession.h"
 #include "gui/editor/QRVEditorHost.h"
 #include "platform/ProductFacts.h"
 
@@ -24,7 +22,7 @@ class ClapPlugin;
 // The gui, timer-support and posix-fd-support extensions of a plug-in, or null for another id.
 const void* GuiExtension(const char* id);
 
-class ClapEditor final : public Quarrytone::QRVEditorHost, public PresetValueSink {
+class ClapEditor final : public Quarrytone::QRVEditorHost {
  public:
   static constexpr uint32_t kIdleMs = qrv::product::kIdlePeriodMs;
 
@@ -42,28 +40,21 @@ class ClapEditor final : public Quarrytone::QRVEditorHost, public PresetValueSin
   bool OwnsTimer(clap_id id) const { return timer_ != CLAP_INVALID_ID && id == timer_; }
   bool OwnsFd(int fd) const { return fd_ >= 0 && fd == fd_; }
 
-  // ---- Quarrytone::QRVEditorHost
+  // ---- Quarrytone::QRVEditorHost: the session's reports
   void beginEdit(int tag) override;
   void endEdit(int tag) override;
   void setValue(int index, double value) override;
   void resizeRequest(int width, int height) override;
-  // PresetValueSink
-  void PresetValue(int index, double value) override;
 
  private:
-  void Send(int index, double value);
   ClapPlugin& plugin_;
   const clap_host_t* host_;
   const clap_host_gui_t* hostGui_ = nullptr;
   const clap_host_timer_support_t* hostTimer_ = nullptr;
   const clap_host_posix_fd_support_t* hostFd_ = nullptr;
-  Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar window_;
-  PresetManager* manager_ = nullptr;
-  double scale_ = 1.0;
   clap_id timer_ = CLAP_INVALID_ID;
   int fd_ = -1;
-  std::array<double, kPresetValueCount> shown_{};  // the values the window shows, by slot
-  uint32_t loadsSeen_ = 0;
+  Quarrytone::EditorSession session_;
 };
 
 }  // namespace qrv::clap

@@ -1,22 +1,21 @@
 // The whole editor (panel, preset bar, browser, save dialog, zoom) in a top-level window of its own,
-// for `warmglow live`: the window's host seam turned into edits of the instance's values, which the
+// for `warmglow live`: the editor session's edits turned into edits of the instance's values, which the
 // audio thread picks up at its next block. The preset bar works on the instance's own PresetManager.
 //
 // Threads: everything here runs on the main thread.
 #pragma once
 
-#include <array>
 #include <string>
 
 #include "controller/InstancePresets.h"
-#include "gui/editor/EditorWrapperV4.h"
+#include "gui/editor/EditorSession.h"
 #include "gui/editor/QRVEditorHost.h"
 
 namespace qrv::jack {
 
 class LiveEngine;
 
-class LiveEditor final : public Quarrytone::QRVEditorHost, public PresetValueSink {
+class LiveEditor final : public Quarrytone::QRVEditorHost {
  public:
   LiveEditor(InstancePresets& presets, InstanceValues& values, const LiveEngine& engine);
   ~LiveEditor() override;
@@ -32,21 +31,18 @@ class LiveEditor final : public Quarrytone::QRVEditorHost, public PresetValueSin
   void Idle(int timeoutMs);
   bool closeRequested() const { return closeRequested_; }
 
-  // ---- Quarrytone::QRVEditorHost
+  // ---- Quarrytone::QRVEditorHost: the session's reports. The window is its own host: it sizes itself.
   void beginEdit(int) override {}
   void endEdit(int) override {}
   void setValue(int index, double value) override;
-  void resizeRequest(int width, int height) override;
-  // ---- PresetValueSink
-  void PresetValue(int index, double value) override;
+  void resizeRequest(int, int) override {}
 
  private:
   InstancePresets& presets_;
   InstanceValues& values_;
   const LiveEngine& engine_;
-  Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar window_;
-  PresetManager* manager_ = nullptr;
   bool closeRequested_ = false;
+  Quarrytone::EditorSession session_;
 };
 
 }  // namespace qrv::jack

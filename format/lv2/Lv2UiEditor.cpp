@@ -3,12 +3,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "dsp/ParameterSet.h"
 #include "controller/HostControls.h"
 #include "gui/presetbar/QRVPresetBarEditor.h"
-#include "gui/toolkit/X11Frame.h"
-#include "presets/PresetManager.h"
-#include "presets/SettingsStore.h"
 #include "product/warmGlowEditor.h"
 
 namespace qrv::lv2 {
@@ -22,12 +18,7 @@ double ReadingFromDb(float db) {
 
 }  // namespace
 
-double StartingZoom(float hostScaleFactor) {
-  double stored = 0.0;
-  if (settings::ReadNumber(settings::kSettingZoom, stored)) return settings::ZoomPercentFromSetting(stored) / 100.0;
-  if (std::isfinite(hostScaleFactor) && hostScaleFactor > 0.0f) return settings::LimitZoomFactor(hostScaleFactor);
-  return 1.0;
-}
+double StartingZoom(float hostScaleFactor) { return Quarrytone::EditorSession::StartingZoom(hostScaleFactor); }
 
 // A preset load writes every control port between its two markers; room for several such actions
 // per idle call, so that the queue does not grow in use.
@@ -45,37 +36,27 @@ Lv2UiEditor::Locked::~Locked() {
 }
 
 Lv2UiEditor::Lv2UiEditor(const Lv2UiHost& host)
-    : host_(host), window_(&CreateProductEditor, Quarrytone::PresetBarEditorFactory()) {
+    : host_(host), session_(&CreateProductEditor, Quarrytone::PresetBarEditorFactory(), *this) {
   queue_.reserve(kQueuedCalls);
-  window_.setHost(this);
 }
 
 Lv2UiEditor::~Lv2UiEditor() {
   {
     const Locked lock(*this);
-    window_.close();
+    session_.Close();
   }
-  if (host_.instance != nullptr) host_.instance->DetachEditor(this);
+  if (host_.instance != nullptr) host_.instance->DetachEditor(&session_);
 }
 
 bool Lv2UiEditor::OpenIn(unsigned long parent, double zoom) {
-  if (host_.instance != nullptr) {
-    manager_ = host_.instance->AttachEditor(this);
-    window_.attachPresetBar(nullptr, manager_, nullptr);
-  }
+  if (host_.instance != nullptr) session_.AttachPresets(host_.instance->AttachEditor(&session_));
   const Locked lock(*this);
-  if (host_.instance != nullptr) restoresSeen_ = host_.instance->RestoreCount();
-  if (!window_.open(tk::PlatformType::X11, parent)) return false;
-  if (zoom != 1.0) window_.setZoom(zoom);
-  Resize(window_.windowWidth(), window_.windowHeight());
-  return true;
+  if (host_.instance != nullptr) session_.RestoreCount(host_.instance->RestoreCount());
+  session_.SetScale(zoom);
+  return session_.Open(parent);
 }
 
-unsigned long Lv2UiEditor::Widget() const {
-  const auto* x11 =
-      window_.frame() != nullptr ? dynamic_cast<tk::X11PlatformFrame*>(window_.frame()->platform()) : nullptr;
-  return x11 != nullptr ? x11->window() : 0;
-}
+unsigned long Lv2UiEditor::Widget() const { return session_.Widget(); }
 
 void Lv2UiEditor::PortEvent(uint32_t port, uint32_t size, uint32_t format, const void* buffer) {
   if (format != 0 || size != sizeof(float) || buffer == nullptr) return;
@@ -83,24 +64,18 @@ void Lv2UiEditor::PortEvent(uint32_t port, uint32_t size, uint32_t format, const
   std::memcpy(&value, buffer, sizeof value);
   const Locked lock(*this);
   if (port < hostcontrols::kControlPorts.size()) {
-    // Automation, a generic UI or one of our LV2 presets: an external edit for the preset state, so
-    // that the bar's modified mark and undo follow it.
+    // Automation, a generic UI or one of our LV2 presets.
     const hostcontrols::ControlPort& p = hostcontrols::kControlPorts[port];
-    const double v = hostcontrols::ToNormalised(p, value);
-    if (manager_ != nullptr) manager_->ParameterChanged(static_cast<int>(p.slot), v);
-    window_.valueChangedByController(static_cast<int>(p.slot), v);
+    session_.HostValue(static_cast<int>(p.slot), hostcontrols::ToNormalised(p, value));
   } else if (port == hostcontrols::kPortGainReduction) {
-    window_.valueChangedByController(static_cast<int>(kSlotGainReduction), ReadingFromDb(value));
+    session_.Meter(ReadingFromDb(value));
   }
 }
 
 void Lv2UiEditor::Idle() {
   const Locked lock(*this);
-  if (host_.instance != nullptr && host_.instance->RestoreCount() != restoresSeen_) {
-    restoresSeen_ = host_.instance->RestoreCount();
-    window_.valueChangedByController(qrv::kMessageRefreshAll, 0.0);
-  }
-  tk::X11PlatformFrame::processEvents(0);
+  if (host_.instance != nullptr) session_.RestoreCount(host_.instance->RestoreCount());
+  session_.Idle();
 }
 
 void Lv2UiEditor::Call(const HostCall& call) {
@@ -143,38 +118,14 @@ void Lv2UiEditor::WritePort(uint32_t port, float value) {
   if (host_.write != nullptr) Call({HostCall::kWrite, port, value, 0, 0});
 }
 
-void Lv2UiEditor::Resize(int width, int height) {
-  if (host_.resize != nullptr) Call({HostCall::kResize, 0, 0.0f, width, height});
-}
-
 void Lv2UiEditor::setValue(int index, double value) {
-  if (index >= 0) {
-    if (const hostcontrols::ControlPort* p = hostcontrols::FindControlPort(static_cast<unsigned>(index))) {
-      WritePort(p->port, hostcontrols::FromNormalised(*p, value));
-      // The edit reaches the preset state now, whether or not the host echoes the port.
-      if (manager_ != nullptr) manager_->ParameterChanged(index, value);
-      if (window_.presetBar() != nullptr) window_.presetBar()->parameterNotification(index, value);
-      return;
-    }
-  }
-  // Messages (about box, browser) come back to the window as the host binding's echo.
-  window_.valueChangedByController(index, value);
-}
-
-void Lv2UiEditor::PresetValue(int index, double value) {
-  if (index >= 0) {
-    if (const hostcontrols::ControlPort* p = hostcontrols::FindControlPort(static_cast<unsigned>(index))) {
-      WritePort(p->port, hostcontrols::FromNormalised(*p, value));
-      // The panel follows at once; the bar reads the preset state when its action is done.
-      window_.QRVVSTGUIEditorWrapperV2::valueChangedByController(index, value);
-      return;
-    }
-  }
-  window_.valueChangedByController(index, value);
+  if (index < 0) return;
+  if (const hostcontrols::ControlPort* p = hostcontrols::FindControlPort(static_cast<unsigned>(index)))
+    WritePort(p->port, hostcontrols::FromNormalised(*p, value));
 }
 
 void Lv2UiEditor::resizeRequest(int width, int height) {
-  if (window_.isOpen() && !window_.isResizeDeferred()) Resize(width, height);
+  if (host_.resize != nullptr) Call({HostCall::kResize, 0, 0.0f, width, height});
 }
 
 void Lv2UiEditor::Touch(int tag, bool grabbed) {

@@ -1,5 +1,5 @@
-// The LV2 UI's editor: the host-independent window (V4 with the preset-bar area) embedded in the host's
-// parent window, and the host's UI callbacks behind the window's host seam. The editor's knob and switch edits leave as
+// The LV2 UI's editor: the editor session (the window with its preset bar) embedded in the host's
+// parent window, and the host's UI callbacks behind the session's host seam. The editor's knob and switch edits leave as
 // port writes in port units, bracketed by ui:touch gestures; port events from the host move the
 // controls and the gain-reduction output drives the needle; zoom and browser sizes are asked of the
 // host through ui:resize. The preset bar works on the instance's PresetManager, reached through
@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "format/lv2/Lv2InstanceAccess.h"
-#include "gui/editor/EditorWrapperV4.h"
+#include "gui/editor/EditorSession.h"
 #include "gui/editor/QRVEditorHost.h"
 
 namespace qrv::lv2 {
@@ -36,11 +36,10 @@ struct Lv2UiHost {
   Lv2InstanceAccess* instance = nullptr;
 };
 
-// The zoom a new window opens at: the stored zoom when there is one, else the host's scale factor
-// (limited as every zoom is), else 1.
+// The zoom a new window opens at (EditorSession::StartingZoom).
 double StartingZoom(float hostScaleFactor);
 
-class Lv2UiEditor final : public Quarrytone::QRVEditorHost, public PresetValueSink {
+class Lv2UiEditor final : public Quarrytone::QRVEditorHost {
  public:
   explicit Lv2UiEditor(const Lv2UiHost& host);
   ~Lv2UiEditor() override;
@@ -56,14 +55,11 @@ class Lv2UiEditor final : public Quarrytone::QRVEditorHost, public PresetValueSi
   // One idle call of the host: X events, due timers (the shared 33 ms tick) and repaints.
   void Idle();
 
-  // ---- Quarrytone::QRVEditorHost: the window's reports
+  // ---- Quarrytone::QRVEditorHost: the session's reports (a preset value's port write comes under the lock)
   void beginEdit(int tag) override;
   void endEdit(int tag) override;
   void setValue(int index, double value) override;
   void resizeRequest(int width, int height) override;
-
-  // PresetValueSink: a value the preset state sends (under the lock, from an action of the bar).
-  void PresetValue(int index, double value) override;
 
  private:
   // One call into the host, kept until the lock is released.
@@ -88,7 +84,6 @@ class Lv2UiEditor final : public Quarrytone::QRVEditorHost, public PresetValueSi
 
   void Touch(int tag, bool grabbed);
   void WritePort(uint32_t port, float value);
-  void Resize(int width, int height);
   // Queues the call while an entry point holds the lock, else sends it.
   void Call(const HostCall& call);
   void Send(const HostCall& call);
@@ -98,9 +93,7 @@ class Lv2UiEditor final : public Quarrytone::QRVEditorHost, public PresetValueSi
   std::vector<HostCall> queue_;  // reserved at construction; UI thread only
   bool locked_ = false;
   bool flushing_ = false;
-  Quarrytone::QRVVSTGUIEditorWrapperV4_PresetBar window_;
-  PresetManager* manager_ = nullptr;
-  uint32_t restoresSeen_ = 0;
+  Quarrytone::EditorSession session_;
 };
 
 }  // namespace qrv::lv2
