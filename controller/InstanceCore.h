@@ -10,7 +10,7 @@
 //
 // Threads: construction, SetSampleRate and destruction on a thread that is not processing, never beside
 // a block (the binding's host keeps them apart, or the binding parks its audio thread). The block calls
-// and RequestReset on the thread that processes. SetValue, Value, SetBypass, bypassed and MeterReading
+// on the thread that processes. SetValue, Value, SetBypass, bypassed and MeterReading
 // on any thread. The block calls allocate nothing, take no lock and make no system call.
 #pragma once
 
@@ -42,7 +42,8 @@ class InstanceCore {
   // constants of the nearest limit. Before the first call, blocks pass silence too.
   bool SetSampleRate(double rate);
   bool runnable() const { return runnable_; }
-  // [audio] The next block applies every value and resets the engine (a host's reset, an activation).
+  // [audio, or not beside a block] The next block applies every value and resets the engine (a host's
+  // reset, an activation).
   void RequestReset() { firstBlock_ = true; }
 
   // [any thread] The normalised value of parameter slot `slot` (0..kPresetValueCount-1; others are
