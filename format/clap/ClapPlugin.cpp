@@ -6,7 +6,6 @@
 #include <cstring>
 #include <vector>
 
-#include "dsp/ScopedFlushToZero.h"
 #include "format/clap/ClapGui.h"
 #include "format/clap/ClapPresets.h"
 #include "platform/ProductFacts.h"
@@ -15,9 +14,6 @@
 namespace qrv::clap {
 namespace {
 
-// The engine counts frames in a signed 32-bit integer; longer runs go in pieces.
-constexpr uint32_t kMaxPiece = 1u << 30;
-
 bool IsParamValue(const clap_event_header_t& e) {
   return e.space_id == CLAP_CORE_EVENT_SPACE_ID && e.type == CLAP_EVENT_PARAM_VALUE &&
          e.size >= sizeof(clap_event_param_value_t);
@@ -25,47 +21,39 @@ bool IsParamValue(const clap_event_header_t& e) {
 
 }  // namespace
 
-static_assert(std::atomic<double>::is_always_lock_free, "Process publishes values without a lock");
-
 ClapPlugin::ClapPlugin(Layout layout, const clap_plugin_descriptor_t* descriptor, const clap_host_t* host)
-    : host_(host), layout_(layout), engine_(std::make_unique<warmGlowEffect>()), state_(values_) {
+    : host_(host), layout_(layout), core_(ChannelCount(layout)) {
   plugin_ = {};
   plugin_.desc = descriptor;
   plugin_.plugin_data = this;
-  for (unsigned slot = 0; slot < kPresetValueCount; ++slot) {
-    values_[slot].store(GetParameterDefault(slot), std::memory_order_relaxed);
-  }
 }
 
 void ClapPlugin::EditGesture(clap_id id, bool begin) {
   const uint32_t w = editsWritten_.load(std::memory_order_relaxed);
   if (w - editsRead_.load(std::memory_order_acquire) >= kEditRing) return;  // the host is not flushing
-  edits_[w % kEditRing] = {begin ? CLAP_EVENT_PARAM_GESTURE_BEGIN : CLAP_EVENT_PARAM_GESTURE_END, id, 0.0, 0.0};
+  edits_[w % kEditRing] = {begin ? CLAP_EVENT_PARAM_GESTURE_BEGIN : CLAP_EVENT_PARAM_GESTURE_END, id, 0.0};
   editsWritten_.store(w + 1, std::memory_order_release);
 }
 
 void ClapPlugin::EditValue(unsigned slot, double normalised) {
   const hostcontrols::ControlPort* port = hostcontrols::FindControlPort(slot);
   if (port == nullptr) return;
-  values_[slot].store(normalised, std::memory_order_relaxed);
+  core_.SetValue(slot, normalised);
   const uint32_t w = editsWritten_.load(std::memory_order_relaxed);
   if (w - editsRead_.load(std::memory_order_acquire) < kEditRing) {
     const double plain = hostcontrols::FromNormalised(*port, normalised);
-    edits_[w % kEditRing] = {CLAP_EVENT_PARAM_VALUE, static_cast<clap_id>(port->port), plain, normalised};
+    edits_[w % kEditRing] = {CLAP_EVENT_PARAM_VALUE, static_cast<clap_id>(port->port), plain};
     editsWritten_.store(w + 1, std::memory_order_release);
   }
   if (hostParams_ != nullptr && hostParams_->request_flush != nullptr) hostParams_->request_flush(host_);
 }
 
-void ClapPlugin::SendEdits(const clap_output_events_t* out, bool applyToEngine) {
+void ClapPlugin::SendEdits(const clap_output_events_t* out) {
   const uint32_t written = editsWritten_.load(std::memory_order_acquire);
   uint32_t read = editsRead_.load(std::memory_order_relaxed);
   for (; read != written; ++read) {
     const Edit& e = edits_[read % kEditRing];
     if (e.type == CLAP_EVENT_PARAM_VALUE) {
-      if (applyToEngine) {
-        if (const hostcontrols::ControlPort* port = ControlOf(e.id)) engine_->SetParameter(port->slot, e.normalised);
-      }
       if (out != nullptr && out->try_push != nullptr) {
         clap_event_param_value_t v{};
         v.header = {sizeof v, 0, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_PARAM_VALUE, 0};
@@ -124,75 +112,50 @@ bool ClapPlugin::Activate(double sampleRate) {
   CheckMainThread("activate");
   // The engine's filters are defined from 22.05 to 192 kHz; elsewhere it would run at a clamped rate and
   // sound wrong, so the host is told rather than given a plug-in that pretends.
-  if (!std::isfinite(sampleRate) || !engine_->SetSampleRate(sampleRate)) {
+  // The first block then hands every value to the engine and resets it, so that values set before
+  // processing (flush, state) apply from the first sample without a glide.
+  if (!core_.SetSampleRate(sampleRate)) {
     char message[120];
     std::snprintf(message, sizeof message, "cannot run at %g Hz: the engine runs from 22050 to 192000 Hz", sampleRate);
     Log(CLAP_LOG_ERROR, message);
     return false;
   }
-  active_ = true;
-  // The first block hands every value to the engine and then resets it, so that values set before
-  // processing (flush, state) apply from the first sample without a glide.
-  resetPending_ = true;
   return true;
 }
 
-void ClapPlugin::Deactivate() {
-  CheckMainThread("deactivate");
-  active_ = false;
-}
+void ClapPlugin::Deactivate() { CheckMainThread("deactivate"); }
 
-void ClapPlugin::ApplyAllValues() {
-  for (unsigned slot : kControlSlots) engine_->SetParameter(slot, values_[slot].load(std::memory_order_relaxed));
-}
-
-void ClapPlugin::ApplyEvent(const clap_event_header_t& event, bool applyToEngine) {
+void ClapPlugin::ApplyEvent(const clap_event_header_t& event, bool inBlock) {
   if (!IsParamValue(event)) return;
   const auto& e = reinterpret_cast<const clap_event_param_value_t&>(event);
   const std::optional<double> value = Sanitised(e.param_id, e.value);
   if (!value) return;  // unknown id or NaN: ignored
   const hostcontrols::ControlPort* port = ControlOf(e.param_id);
   if (port == nullptr) {
-    bypass_.store(*value >= 0.5, std::memory_order_relaxed);
+    core_.SetBypass(*value >= 0.5);
     return;
   }
   const double normalised = ToNormalised(*port, *value);
-  values_[port->slot].store(normalised, std::memory_order_relaxed);
-  if (applyToEngine) engine_->SetParameter(port->slot, normalised);
+  if (inBlock) {
+    core_.ApplyValueNow(port->slot, normalised);
+  } else {
+    core_.SetValue(port->slot, normalised);  // the engine takes it at the next block
+  }
 }
 
 void ClapPlugin::ProcessFrames(const clap_process_t& process, uint32_t offset, uint32_t count) {
   const clap_audio_buffer_t& in = process.audio_inputs[0];
   const clap_audio_buffer_t& out = process.audio_outputs[0];
   const bool stereo = layout_ == Layout::kStereo;
-  const bool bypass = bypass_.load(std::memory_order_relaxed);
-  for (uint32_t done = 0; done < count;) {
-    const uint32_t piece = std::min(count - done, kMaxPiece);
-    const uint32_t at = offset + done;
-    const float* ip[2] = {in.data32[0] + at, stereo ? in.data32[1] + at : nullptr};
-    float* op[2] = {out.data32[0] + at, stereo ? out.data32[1] + at : nullptr};
-    if (bypass) {
-      engine_->BypassBlock(ip, op, static_cast<int32_t>(piece));
-    } else {
-      engine_->ProcessBlock(ip, op, static_cast<int32_t>(piece));
-    }
-    done += piece;
-  }
+  const float* ip[2] = {in.data32[0] + offset, stereo ? in.data32[1] + offset : nullptr};
+  float* op[2] = {out.data32[0] + offset, stereo ? out.data32[1] + offset : nullptr};
+  core_.ProcessFrames(ip, op, count);
 }
 
 clap_process_status ClapPlugin::Process(const clap_process_t& process) {
-  ScopedFlushToZero ftz;
-  const uint32_t loads = loads_.load(std::memory_order_acquire);
-  if (resetPending_) {
-    ApplyAllValues();
-    engine_->Reset();
-    resetPending_ = false;
-    loadsApplied_ = loads;
-  } else if (loads != loadsApplied_) {
-    ApplyAllValues();  // a state loaded while running: the engine moves to it as to any change
-    loadsApplied_ = loads;
-  }
-  SendEdits(process.out_events, true);
+  // Values set since the last block (edits, a state loaded while running) reach the engine as any change.
+  core_.BeginBlock();
+  SendEdits(process.out_events);
 
   const uint32_t frames = process.frames_count;
   const uint32_t channels = ChannelCount(layout_);
@@ -225,9 +188,7 @@ clap_process_status ClapPlugin::Process(const clap_process_t& process) {
   }
   if (!audio) return frames == 0 ? CLAP_PROCESS_CONTINUE : CLAP_PROCESS_ERROR;
   if (position < frames) ProcessFrames(process, position, frames - position);
-  double reading = 0.0;
-  engine_->GetMeter(kSlotGainReduction, &reading);
-  meter_.store(reading, std::memory_order_relaxed);
+  core_.EndBlock();
   return CLAP_PROCESS_CONTINUE;
 }
 
@@ -235,21 +196,21 @@ bool ClapPlugin::GetValue(clap_id id, double& value) const {
   CheckMainThread("params.get_value");
   if (!IsKnownParam(id)) return false;
   if (const hostcontrols::ControlPort* port = ControlOf(id)) {
-    value = hostcontrols::FromNormalised(*port, values_[port->slot].load(std::memory_order_relaxed));
+    value = hostcontrols::FromNormalised(*port, core_.Value(port->slot));
   } else {
-    value = bypass_.load(std::memory_order_relaxed) ? 1.0 : 0.0;
+    value = core_.bypassed() ? 1.0 : 0.0;
   }
   return true;
 }
 
 void ClapPlugin::Flush(const clap_input_events_t* in, const clap_output_events_t* out) {
-  SendEdits(out, active_);
+  SendEdits(out);
   if (in == nullptr || in->size == nullptr || in->get == nullptr) return;
-  // Active: on the audio thread between blocks, so the engine takes the values now. Inactive: the
-  // values wait for the first block, which applies them without a glide.
+  // The values reach the engine at the next block; after an activation, the first block applies them
+  // without a glide.
   const uint32_t count = in->size(in);
   for (uint32_t i = 0; i < count; ++i) {
-    if (const clap_event_header_t* event = in->get(in, i)) ApplyEvent(*event, active_);
+    if (const clap_event_header_t* event = in->get(in, i)) ApplyEvent(*event, false);
   }
 }
 
@@ -257,7 +218,7 @@ bool ClapPlugin::SaveState(const clap_ostream_t* stream) {
   CheckMainThread("state.save");
   if (stream == nullptr || stream->write == nullptr) return false;
   std::vector<uint8_t> bytes;
-  if (!state_.SaveStream(bytes, bypass_.load(std::memory_order_relaxed) ? kStateFlagBypass : 0u)) return false;
+  if (!state().SaveStream(bytes, core_.bypassed() ? kStateFlagBypass : 0u)) return false;
   // A stream may take fewer bytes than offered.
   for (std::size_t done = 0; done < bytes.size();) {
     const int64_t n = stream->write(stream, bytes.data() + done, bytes.size() - done);
@@ -283,14 +244,14 @@ bool ClapPlugin::LoadState(const clap_istream_t* stream) {
     bytes.insert(bytes.end(), buffer, buffer + n);
   }
   uint32_t flags = 0;
-  if (!state_.LoadStream(bytes, flags)) {
+  if (!state().LoadStream(bytes, flags)) {
     Log(CLAP_LOG_ERROR, InstancePresets::StreamIsNewer(bytes)
                             ? "state refused: written by a newer version of " QRV_PRODUCT_NAME
                             : "state refused: not a complete state of this plug-in");
     return false;
   }
-  state_.PublishValues();
-  bypass_.store((flags & kStateFlagBypass) != 0, std::memory_order_relaxed);
+  state().PublishValues();
+  core_.SetBypass((flags & kStateFlagBypass) != 0);
   loads_.fetch_add(1, std::memory_order_release);
   if (hostParams_ != nullptr && hostParams_->rescan != nullptr) hostParams_->rescan(host_, CLAP_PARAM_RESCAN_VALUES);
   return true;
@@ -300,7 +261,7 @@ bool ClapPlugin::LoadPreset(uint32_t kind, const char* location, const char* loa
   CheckMainThread("preset_load.from_location");
   std::string message;
   const std::optional<LocatedPreset> preset = PresetAt(kind, location, loadKey, message);
-  if (!preset || (preset->factoryIndex >= 0 && !state_.LoadFactoryPreset(preset->factoryIndex))) {
+  if (!preset || (preset->factoryIndex >= 0 && !state().LoadFactoryPreset(preset->factoryIndex))) {
     if (preset) message = "the preset library has no such factory preset";
     Log(CLAP_LOG_ERROR, ("preset not loaded: " + message).c_str());
     if (hostPresetLoad_ != nullptr && hostPresetLoad_->on_error != nullptr) {
@@ -309,8 +270,8 @@ bool ClapPlugin::LoadPreset(uint32_t kind, const char* location, const char* loa
     return false;
   }
   // As the bar loads it: the bar shows the preset by number and name, unmodified.
-  if (preset->factoryIndex < 0) state_.LoadPresetFile(preset->file, preset->record);
-  state_.PublishValues();
+  if (preset->factoryIndex < 0) state().LoadPresetFile(preset->file, preset->record);
+  state().PublishValues();
   loads_.fetch_add(1, std::memory_order_release);
   if (hostParams_ != nullptr && hostParams_->rescan != nullptr) hostParams_->rescan(host_, CLAP_PARAM_RESCAN_VALUES);
   if (hostPresetLoad_ != nullptr && hostPresetLoad_->loaded != nullptr) {

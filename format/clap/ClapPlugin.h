@@ -1,4 +1,5 @@
-// One CLAP plug-in instance: the engine, the parameter values it runs with, and the preset side.
+// One CLAP plug-in instance: the host's calls and events translated to the instance core (engine,
+// values, preset side).
 //
 // Threads, as CLAP assigns them: construction, Init, Activate, Deactivate, the parameter queries and
 // state run on the host's main thread; StartProcessing, StopProcessing, Reset and Process on its audio
@@ -12,10 +13,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "dsp/warmGlowEffect.h"
+#include "controller/InstanceCore.h"
 #include "format/clap/ClapAbi.h"
 #include "format/clap/ClapParams.h"
-#include "controller/InstancePresets.h"
 
 namespace qrv::clap {
 
@@ -35,7 +35,7 @@ class ClapPlugin {
   bool Init();
   bool Activate(double sampleRate);
   void Deactivate();
-  void Reset() { resetPending_ = true; }
+  void Reset() { core_.RequestReset(); }
   clap_process_status Process(const clap_process_t& process);
   const void* Extension(const char* id) const;
 
@@ -59,25 +59,24 @@ class ClapPlugin {
 
   // ---- The editor's side [main].
   const clap_host_t* host() const { return host_; }
-  InstancePresets& state() { return state_; }
+  InstancePresets& state() { return core_.presets(); }
   std::unique_ptr<ClapEditor>& editor() { return editor_; }
   // An edit of the editor for the host: a gesture's begin or end, or a value (the slot's normalised
   // value). The value is the instance's at once; the engine and the host learn it at the next process
   // or flush, which the host is asked for.
   void EditGesture(clap_id id, bool begin);
   void EditValue(unsigned slot, double normalised);
-  double Normalised(unsigned slot) const { return values_[slot].load(std::memory_order_relaxed); }
+  double Normalised(unsigned slot) const { return core_.Value(slot); }
   // The engine's gain-reduction reading after the last block (1 - gain).
-  double MeterReading() const { return meter_.load(std::memory_order_relaxed); }
+  double MeterReading() const { return core_.MeterReading(); }
   uint32_t LoadCount() const { return loads_.load(std::memory_order_acquire); }
 
  private:
-  // A parameter event (other events are not ours); sets the value and, when applyToEngine, the engine.
-  void ApplyEvent(const clap_event_header_t& event, bool applyToEngine);
-  void ApplyAllValues();
+  // A parameter event (other events are not ours): the value, and when inBlock, the engine at once.
+  void ApplyEvent(const clap_event_header_t& event, bool inBlock);
   void ProcessFrames(const clap_process_t& process, uint32_t offset, uint32_t count);
-  // Hands the editor's queued edits to the engine (when applyToEngine) and to the host.
-  void SendEdits(const clap_output_events_t* out, bool applyToEngine);
+  // Hands the editor's queued edits to the host.
+  void SendEdits(const clap_output_events_t* out);
 
   clap_plugin_t plugin_;
   const clap_host_t* host_;
@@ -87,29 +86,22 @@ class ClapPlugin {
   const clap_host_params_t* hostParams_ = nullptr;
   const clap_host_preset_load_t* hostPresetLoad_ = nullptr;
 
-  std::unique_ptr<warmGlowEffect> engine_;
-  InstanceValues values_;  // normalised, by parameter slot
-  std::atomic<bool> bypass_{false};
-  // Counts loaded states; Process hands every value to the engine when it sees a new count.
+  InstanceCore core_;
+  // Counts loaded states, for the editor.
   std::atomic<uint32_t> loads_{0};
-  uint32_t loadsApplied_ = 0;  // audio thread
-  bool active_ = false;        // main thread
-  bool resetPending_ = true;   // audio thread, or main thread while inactive
-  InstancePresets state_;
 
-  // The editor's edits, main thread to the thread that processes or flushes: a single-producer,
-  // single-consumer ring (process and flush never overlap).
+  // The editor's edits for the host, main thread to the thread that processes or flushes: a
+  // single-producer, single-consumer ring (process and flush never overlap). The values themselves are
+  // the core's at once.
   struct Edit {
     uint16_t type;  // CLAP_EVENT_PARAM_VALUE or a gesture
     clap_id id;
     double value;   // plain
-    double normalised;
   };
   static constexpr uint32_t kEditRing = 256;
   std::array<Edit, kEditRing> edits_{};
   std::atomic<uint32_t> editsWritten_{0};
   std::atomic<uint32_t> editsRead_{0};
-  std::atomic<double> meter_{0.0};
   std::unique_ptr<ClapEditor> editor_;
 };
 

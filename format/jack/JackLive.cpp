@@ -180,11 +180,9 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
   }
 
   // The instance: state first, then the preset, then single values on top.
-  InstanceValues values;
-  for (unsigned slot = 0; slot < kPresetValueCount; ++slot) {
-    values[slot].store(GetParameterDefault(slot), std::memory_order_relaxed);
-  }
-  InstancePresets presets(values);
+  LiveEngine engine(options.mono ? 1u : 2u);
+  InstanceValues& values = engine.values();
+  InstancePresets& presets = engine.presets();
   const std::filesystem::path statePath =
       options.statePath.empty() ? DefaultStatePath(options.clientName) : options.statePath;
   // Refused now rather than losing the session's state at exit.
@@ -245,7 +243,6 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
   }
 
   ClientSide side;
-  LiveEngine engine(values, options.mono ? 1u : 2u);
   side.engine = &engine;
   const unsigned channels = engine.channels();
   const auto inNames = PortNames(options.mono, true);

@@ -1,5 +1,6 @@
-// The audio side of `warmglow live`: the engine over the instance's values, run from the JACK process
-// callback. Nothing here knows JACK, so the callback's work can be driven and checked without a server.
+// The audio side of `warmglow live`: the instance core (engine, values, preset state), run from the JACK
+// process callback, and the handshake that sets it up again for a new rate or buffer size. Nothing here
+// knows JACK, so the callback's work can be driven and checked without a server.
 //
 // Threads: Process runs on the audio thread and allocates nothing, takes no lock and makes no system
 // call. RequestPrepare may come from any thread (JACK's rate and buffer-size callbacks). PrepareIfParked
@@ -7,29 +8,24 @@
 // silence until the engine is set up again), so engine and audio thread never meet.
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <cstdint>
-#include <memory>
 
-#include "controller/InstancePresets.h"
-#include "dsp/ParameterSet.h"
-
-namespace qrv {
-class warmGlowEffect;
-}
+#include "controller/InstanceCore.h"
 
 namespace qrv::jack {
 
 class LiveEngine {
  public:
-  // values: the instance's, owned by the caller; the audio thread only reads them.
-  LiveEngine(InstanceValues& values, unsigned channels);
-  ~LiveEngine();
+  // channels: 1 or 2. The instance's values start at their defaults.
+  explicit LiveEngine(unsigned channels) : core_(channels) {}
   LiveEngine(const LiveEngine&) = delete;
   LiveEngine& operator=(const LiveEngine&) = delete;
 
-  unsigned channels() const { return channels_; }
+  unsigned channels() const { return core_.channels(); }
+  // [main] The instance's values (the audio thread only reads them) and preset state.
+  InstanceValues& values() { return core_.values(); }
+  InstancePresets& presets() { return core_.presets(); }
 
   // [any thread] The server runs at a new rate or buffer size (0 for the one that did not change): the
   // audio thread parks until the main thread has set the engine up again. The same rate and size again
@@ -47,30 +43,21 @@ class LiveEngine {
   void Process(const float* const* in, float* const* out, uint32_t frames);
 
   // [any thread] The engine's gain-reduction reading after the last block (1 - gain).
-  double MeterReading() const { return meter_.load(std::memory_order_relaxed); }
+  double MeterReading() const { return core_.MeterReading(); }
   // [any thread] Blocks passed as silence while parked.
   uint64_t parkedBlocks() const { return parkedBlocks_.load(std::memory_order_relaxed); }
   double sampleRate() const { return rate_.load(std::memory_order_relaxed); }
   uint32_t blockSize() const { return frames_.load(std::memory_order_relaxed); }
 
  private:
-  void ApplyChangedValues(bool all);
-
-  InstanceValues& values_;
-  const unsigned channels_;
-  std::unique_ptr<warmGlowEffect> engine_;
-  // Values the engine was last given, by slot. [audio; main while parked]
-  std::array<double, kPresetValueCount> applied_{};
+  InstanceCore core_;  // [audio; main while parked]
   // Prepare requests, the request the audio thread parked at, and the one the engine is set up for.
   std::atomic<uint32_t> requested_{1};
   std::atomic<uint32_t> parkedAt_{0};
   std::atomic<uint32_t> prepared_{0};
   std::atomic<double> rate_{0.0};
   std::atomic<uint32_t> frames_{0};
-  std::atomic<double> meter_{0.0};
   std::atomic<uint64_t> parkedBlocks_{0};
-  // The rate set up last is outside the engine's range. [written by main while parked; read by audio]
-  std::atomic<bool> silent_{false};
 };
 
 }  // namespace qrv::jack

@@ -4,17 +4,12 @@
 #include <bit>
 #include <cmath>
 
-#include "dsp/ScopedFlushToZero.h"
-
 namespace qrv::lv2 {
 namespace {
 
-// The engine counts frames in a signed 32-bit integer; longer runs go in pieces.
-constexpr uint32_t kMaxPiece = 1u << 30;
-
 // Largest magnitude, NaN skipped (std::max keeps the running peak). Eight running maxima, one per
 // lane, so that the loop compiles to vector maxima; the order of maxima does not change the result.
-float Peak(const float* samples, uint32_t frames) {
+float PeakOf(const float* samples, uint32_t frames) {
   constexpr uint32_t kLanes = 8;
   float lanes[kLanes] = {};
   uint32_t i = 0;
@@ -29,14 +24,11 @@ float Peak(const float* samples, uint32_t frames) {
 
 }  // namespace
 
-static_assert(std::atomic<double>::is_always_lock_free, "Run publishes values without a lock");
-
 Lv2Instance::Lv2Instance(hostcontrols::Layout layout, double sampleRate, const LV2_URID_Map* map,
                          const InlineDisplayQueue* queue)
-    : layout_(layout), engine_(std::make_unique<warmGlowEffect>()), state_(map, published_), inlineDisplay_(queue) {
-  for (auto& v : published_) v.store(std::nan(""), std::memory_order_relaxed);
-  engine_->SetSampleRate(sampleRate);
-  engine_->Reset();
+    : layout_(layout), core_(hostcontrols::ChannelCount(layout)), state_(map, core_.presets()), inlineDisplay_(queue) {
+  core_.presets().ForgetValues();  // no port read yet
+  core_.SetSampleRate(sampleRate);
 }
 
 void Lv2Instance::ConnectPort(uint32_t port, void* data) {
@@ -60,78 +52,44 @@ void Lv2Instance::ConnectPort(uint32_t port, void* data) {
   }
 }
 
-void Lv2Instance::ApplyControls(bool all) {
+void Lv2Instance::ReadControls() {
   for (std::size_t i = 0; i < hostcontrols::kControlPorts.size(); ++i) {
     if (controls_[i] == nullptr) continue;
     const float v = *controls_[i];
-    std::atomic<double>& published = published_[hostcontrols::kControlPorts[i].slot];
+    const unsigned slot = hostcontrols::kControlPorts[i].slot;
     // Bitwise, so that a NaN left on a port is not taken for a new value at every block. A restore
-    // clears the published value; the port is the truth again from the next block on.
-    if (!all && std::bit_cast<uint32_t>(v) == std::bit_cast<uint32_t>(applied_[i]) &&
-        !std::isnan(published.load(std::memory_order_relaxed)))
-      continue;
-    applied_[i] = v;
-    const double normalised = hostcontrols::ToNormalised(hostcontrols::kControlPorts[i], v);
-    engine_->SetParameter(hostcontrols::kControlPorts[i].slot, normalised);
-    published.store(normalised, std::memory_order_relaxed);
+    // forgets the values; the port is the truth again from the next block on.
+    if (std::bit_cast<uint32_t>(v) == std::bit_cast<uint32_t>(read_[i]) && !std::isnan(core_.Value(slot))) continue;
+    read_[i] = v;
+    core_.SetValue(slot, hostcontrols::ToNormalised(hostcontrols::kControlPorts[i], v));
   }
 }
 
-void Lv2Instance::ProcessFrames(uint32_t offset, int32_t count, bool bypass) {
-  const float* in[2] = {inputs_[0] + offset, layout_ == hostcontrols::Layout::kStereo ? inputs_[1] + offset : nullptr};
-  float* out[2] = {outputs_[0] + offset, layout_ == hostcontrols::Layout::kStereo ? outputs_[1] + offset : nullptr};
-  if (bypass) {
-    engine_->BypassBlock(in, out, count);
-  } else {
-    engine_->ProcessBlock(in, out, count);
-  }
-}
-
-float Lv2Instance::InputPeak(uint32_t frames) const {
+float Lv2Instance::Peak(const float* const* channels, uint32_t frames) const {
   float peak = 0.0f;
-  for (uint32_t ch = 0; ch < hostcontrols::ChannelCount(layout_); ++ch)
-    peak = std::max(peak, Peak(inputs_[ch], frames));
-  return peak;
-}
-
-float Lv2Instance::OutputPeak(uint32_t frames) const {
-  float peak = 0.0f;
-  for (uint32_t ch = 0; ch < hostcontrols::ChannelCount(layout_); ++ch)
-    peak = std::max(peak, Peak(outputs_[ch], frames));
+  for (uint32_t ch = 0; ch < hostcontrols::ChannelCount(layout_); ++ch) peak = std::max(peak, PeakOf(channels[ch], frames));
   return peak;
 }
 
 void Lv2Instance::Run(uint32_t frames) {
-  ScopedFlushToZero ftz;
-  const bool reset = resetPending_;
-  ApplyControls(reset);
-  if (reset) {
-    // After the values, so that drive and output gain start at their targets from the first sample.
-    engine_->Reset();
-    resetPending_ = false;
-  }
-  const bool bypass = enabled_ != nullptr && *enabled_ < 0.5f;
-
-  bool connected = true;
+  ReadControls();
+  core_.SetBypass(enabled_ != nullptr && *enabled_ < 0.5f);
+  bool connected = frames > 0;
   for (uint32_t ch = 0; ch < hostcontrols::ChannelCount(layout_); ++ch) {
     connected = connected && inputs_[ch] != nullptr && outputs_[ch] != nullptr;
   }
-  if (connected && frames > 0) {
-    // Read before processing: the host may process in place.
-    const float inPeak = InputPeak(frames);
-    for (uint32_t done = 0; done < frames;) {
-      const uint32_t piece = std::min(frames - done, kMaxPiece);
-      ProcessFrames(done, static_cast<int32_t>(piece), bypass);
-      done += piece;
-    }
+  // Read before processing: the host may process in place.
+  const float inPeak = connected ? Peak(inputs_.data(), frames) : 0.0f;
+  // Unconnected, the block only hands the values over (and resets after an activation).
+  core_.Process(inputs_.data(), outputs_.data(), connected ? frames : 0);
+  if (connected) {
     if (inputLevel_ != nullptr) *inputLevel_ = hostcontrols::LevelDb(inPeak);
-    if (outputLevel_ != nullptr) *outputLevel_ = hostcontrols::LevelDb(OutputPeak(frames));
+    if (outputLevel_ != nullptr) *outputLevel_ = hostcontrols::LevelDb(Peak(outputs_.data(), frames));
   }
-  double reading = 0.0;
-  engine_->GetMeter(kSlotGainReduction, &reading);
+  const double reading = core_.MeterReading();
   if (gainReduction_ != nullptr) *gainReduction_ = hostcontrols::GainReductionDb(reading);
   inlineDisplay_.Publish(reading);
-  if (latency_ != nullptr) *latency_ = static_cast<float>(engine_->GetLatency());
+  if (latency_ != nullptr) *latency_ = static_cast<float>(core_.engine().GetLatency());
 }
 
 }  // namespace qrv::lv2

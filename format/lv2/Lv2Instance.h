@@ -1,4 +1,4 @@
-// One LV2 plug-in instance: the engine, the connected ports and the values last handed to the engine.
+// One LV2 plug-in instance: the connected ports over the instance core (engine, values, preset state).
 //
 // Threads, as the LV2 core assigns them: the constructor, Activate and Deactivate run in the
 // instantiation class (never concurrently with Run); ConnectPort and Run in the audio class. Run
@@ -7,11 +7,11 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 
+#include "controller/HostControls.h"
+#include "controller/InstanceCore.h"
 #include "dsp/warmGlowEffect.h"
 #include "format/lv2/Lv2InlineDisplay.h"
-#include "controller/HostControls.h"
 #include "format/lv2/Lv2State.h"
 
 namespace qrv::lv2 {
@@ -28,10 +28,10 @@ class Lv2Instance final : public Lv2InstanceAccess {
   hostcontrols::Layout layout() const { return layout_; }
   void ConnectPort(uint32_t port, void* data);
   // The next Run applies every port and resets the engine before it processes.
-  void Activate() { resetPending_ = true; }
+  void Activate() { core_.RequestReset(); }
   void Run(uint32_t frames);
 
-  warmGlowEffect& engine() { return *engine_; }
+  warmGlowEffect& engine() { return core_.engine(); }
   Lv2State& state() { return state_; }
   Lv2InlineDisplay& inlineDisplay() { return inlineDisplay_; }
 
@@ -46,18 +46,16 @@ class Lv2Instance final : public Lv2InstanceAccess {
   uint32_t RestoreCount() const override { return state_.RestoreCount(); }
 
  private:
-  void ApplyControls(bool all);
-  void ProcessFrames(uint32_t offset, int32_t count, bool bypass);
-  float InputPeak(uint32_t frames) const;
-  float OutputPeak(uint32_t frames) const;
+  void ReadControls();
+  float Peak(const float* const* channels, uint32_t frames) const;
 
   hostcontrols::Layout layout_;
-  std::unique_ptr<warmGlowEffect> engine_;
-  bool resetPending_ = true;
+  // The core's values are the port values last handed over, normalised, for state saves: unknown before
+  // the first Run and after a restore, until Run hands the ports over again.
+  InstanceCore core_;
 
   std::array<const float*, hostcontrols::kControlPorts.size()> controls_{};
-  std::array<float, hostcontrols::kControlPorts.size()> applied_{};  // port values last handed to the engine
-  PublishedValues published_;                          // and their normalised values, for state saves
+  std::array<float, hostcontrols::kControlPorts.size()> read_{};  // port values last read
   Lv2State state_;
   Lv2InlineDisplay inlineDisplay_;
   const float* enabled_ = nullptr;

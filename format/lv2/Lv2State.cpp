@@ -13,7 +13,7 @@
 
 namespace qrv::lv2 {
 
-Lv2State::Lv2State(const LV2_URID_Map* map, PublishedValues& published) : presets_(published) {
+Lv2State::Lv2State(const LV2_URID_Map* map, InstancePresets& presets) : presets_(presets) {
   if (map == nullptr) return;
   keyChunk_ = map->map(map->handle, kStateKeyChunk);
   keyOtherSlot_ = map->map(map->handle, kStateKeyOtherSlot);

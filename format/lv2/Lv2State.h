@@ -21,14 +21,12 @@
 
 namespace qrv::lv2 {
 
-// The normalised values Run last handed to the engine, per parameter slot 0..11; NaN before the first
-// and after a restore, until Run hands the port's value to the engine again.
-using PublishedValues = InstanceValues;
-
 class Lv2State final {
  public:
-  // map may be null: state is then refused with LV2_STATE_ERR_NO_FEATURE.
-  Lv2State(const LV2_URID_Map* map, PublishedValues& published);
+  // map may be null: state is then refused with LV2_STATE_ERR_NO_FEATURE. presets: the instance's,
+  // over the normalised values Run last handed to the engine (NaN before the first Run and after a
+  // restore, until Run hands the port's value over again); it outlives this.
+  Lv2State(const LV2_URID_Map* map, InstancePresets& presets);
   Lv2State(const Lv2State&) = delete;
   Lv2State& operator=(const Lv2State&) = delete;
 
@@ -52,7 +50,7 @@ class Lv2State final {
  private:
   LV2_State_Status RestoreFactoryPreset(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
 
-  InstancePresets presets_;
+  InstancePresets& presets_;
   LV2_URID keyChunk_ = 0, keyOtherSlot_ = 0, keyActiveSlot_ = 0, keyFactoryPreset_ = 0, atomChunk_ = 0, atomInt_ = 0,
            atomLong_ = 0;
   std::atomic<uint32_t> restores_{0};

@@ -45,14 +45,8 @@ struct Buffers {
   std::vector<float*> op;
 };
 
-void Defaults(InstanceValues& values) {
-  for (unsigned s = 0; s < kPresetValueCount; ++s) values[s].store(GetParameterDefault(s));
-}
-
 TEST(LiveEngine, PassesSilenceUntilSetUpAndThenProcesses) {
-  InstanceValues values;
-  Defaults(values);
-  LiveEngine engine(values, 2);
+  LiveEngine engine(2);
   Buffers b(2);
   b.out[0].assign(kFrames, 1.0f);
   EXPECT_FALSE(engine.prepared());
@@ -69,9 +63,7 @@ TEST(LiveEngine, PassesSilenceUntilSetUpAndThenProcesses) {
 // A server whose rate moves outside the engine's range mid-session gets silence, not the time constants
 // of the nearest limit; back within the range, the engine processes again.
 TEST(LiveEngine, ARateOutsideTheEnginesRangePassesSilence) {
-  InstanceValues values;
-  Defaults(values);
-  LiveEngine engine(values, 2);
+  LiveEngine engine(2);
   Buffers b(2);
   engine.RequestPrepare(48000.0, kFrames);
   ASSERT_TRUE(engine.PrepareIfParked(false));
@@ -95,9 +87,7 @@ TEST(LiveEngine, ARateOutsideTheEnginesRangePassesSilence) {
 }
 
 TEST(LiveEngine, TheMainThreadWaitsForTheAudioThreadToPark) {
-  InstanceValues values;
-  Defaults(values);
-  LiveEngine engine(values, 1);
+  LiveEngine engine(1);
   Buffers b(1);
   engine.RequestPrepare(48000.0, kFrames);
   ASSERT_TRUE(engine.PrepareIfParked(false));
@@ -114,9 +104,7 @@ TEST(LiveEngine, TheMainThreadWaitsForTheAudioThreadToPark) {
 }
 
 TEST(LiveEngine, TheSameRateAndSizeAgainChangeNothing) {
-  InstanceValues values;
-  Defaults(values);
-  LiveEngine engine(values, 2);
+  LiveEngine engine(2);
   engine.RequestPrepare(48000.0, kFrames);
   ASSERT_TRUE(engine.PrepareIfParked(false));
   // JACK repeats both at activation: the engine keeps running instead of passing silence.
@@ -130,10 +118,9 @@ TEST(LiveEngine, TheSameRateAndSizeAgainChangeNothing) {
 }
 
 TEST(LiveEngine, OutputMatchesTheEngineRunDirectly) {
-  InstanceValues values;
-  Defaults(values);
+  LiveEngine engine(2);
+  InstanceValues& values = engine.values();
   values[kSlotOutput].store(0.8);
-  LiveEngine engine(values, 2);
   engine.RequestPrepare(44100.0, kFrames);
   ASSERT_TRUE(engine.PrepareIfParked(false));
   warmGlowEffect direct;
@@ -151,10 +138,9 @@ TEST(LiveEngine, OutputMatchesTheEngineRunDirectly) {
 }
 
 TEST(LiveEngine, AnEditReachesTheNextBlock) {
-  InstanceValues values;
-  Defaults(values);
+  LiveEngine engine(2);
+  InstanceValues& values = engine.values();
   values[kSlotOutput].store(0.2);
-  LiveEngine engine(values, 2);
   engine.RequestPrepare(48000.0, kFrames);
   ASSERT_TRUE(engine.PrepareIfParked(false));
   Buffers b(2);
@@ -168,9 +154,8 @@ TEST(LiveEngine, AnEditReachesTheNextBlock) {
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 TEST(LiveEngine, ProcessAllocatesNothing) {
-  InstanceValues values;
-  Defaults(values);
-  LiveEngine engine(values, 2);
+  LiveEngine engine(2);
+  InstanceValues& values = engine.values();
   Buffers b(2);
   engine.RequestPrepare(48000.0, kFrames);
   ASSERT_TRUE(engine.PrepareIfParked(false));
@@ -232,9 +217,7 @@ TEST(LiveClient, RunningAllocatesNothing) {
 
 TEST(LiveEngine, TheCounterSeesAllocations) {
   qrv::test::StartMallocCount();
-  InstanceValues values;
-  Defaults(values);
-  auto engine = std::make_unique<LiveEngine>(values, 2);
+  auto engine = std::make_unique<LiveEngine>(2);
   EXPECT_GT(qrv::test::StopMallocCount(), 0);
 }
 #endif

@@ -259,8 +259,9 @@ TEST(Lv2State, CorruptTruncatedAndForeignStateIsRefusedAndChangesNothing) {
 }
 
 TEST(Lv2State, WithoutAUridMapTheInstanceRunsButRefusesState) {
-  PublishedValues published;
-  Lv2State state(nullptr, published);
+  InstanceValues values;
+  InstancePresets presets(values);
+  Lv2State state(nullptr, presets);
   EXPECT_EQ(state.Save(MemoryState::Store, nullptr), LV2_STATE_ERR_NO_FEATURE);
   EXPECT_EQ(state.Restore(MemoryState::Retrieve, nullptr), LV2_STATE_ERR_NO_FEATURE);
 }
