@@ -2,7 +2,7 @@
 // (the factory table for both plug-ins), all from the parameter set, the port table and the factory
 // presets, so that no range, name or preset value is written by hand.
 //
-// Usage: qrv_lv2_turtle OUTPUT_DIR BINARY_FILE_NAME (the one binary of the plug-ins and the UI)
+// Usage: qrv_lv2_turtle OUTPUT_DIR PLUGIN_BINARY UI_BINARY (file names inside the bundle)
 
 #include <array>
 #include <charconv>
@@ -71,10 +71,10 @@ std::string PluginName(hostcontrols::Layout layout) {
   return layout == hostcontrols::Layout::kStereo ? QRV_PRODUCT_NAME " Stereo" : QRV_PRODUCT_NAME " Mono";
 }
 
-std::string Manifest(std::string_view binary) {
+std::string Manifest(std::string_view binary, std::string_view uiBinary) {
   std::ostringstream o;
   o << kPrefixes;
-  o << Iri(kUiUri) << "\n  a ui:X11UI ;\n  ui:binary " << Iri(binary) << " ;\n  rdfs:seeAlso " << Iri(kUiFile)
+  o << Iri(kUiUri) << "\n  a ui:X11UI ;\n  ui:binary " << Iri(uiBinary) << " ;\n  rdfs:seeAlso " << Iri(kUiFile)
     << " .\n\n";
   // Also in the manifest: jalv 1.6 fits its window to a UI that is not user-resizable, and looks for
   // that only in the data it has loaded, which leaves out the UI's own file.
@@ -317,12 +317,12 @@ bool WriteFile(const std::string& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::cerr << "usage: qrv_lv2_turtle OUTPUT_DIR BINARY_FILE_NAME\n";
+  if (argc != 4) {
+    std::cerr << "usage: qrv_lv2_turtle OUTPUT_DIR PLUGIN_BINARY UI_BINARY\n";
     return 2;
   }
   const std::string dir = argv[1];
-  const bool ok = WriteFile(dir + "/" + std::string(kManifestFile), Manifest(argv[2])) &&
+  const bool ok = WriteFile(dir + "/" + std::string(kManifestFile), Manifest(argv[2], argv[3])) &&
                   WriteFile(dir + "/" + std::string(kUiFile), UiTurtle()) &&
                   WriteFile(dir + "/" + std::string(kPluginFile), PluginTurtle()) &&
                   WriteFile(dir + "/" + std::string(kPresetFile), PresetTurtle());

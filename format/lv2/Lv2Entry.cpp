@@ -1,5 +1,6 @@
-// The plug-ins' entry point, lv2_descriptor, and the C callbacks of both plug-ins. The same binary
-// exports the UI's, lv2ui_descriptor (Lv2UiEntry.cpp).
+// The plug-ins' entry point, lv2_descriptor, and the C callbacks of both plug-ins: the plug-in binary,
+// warmglow.so. The UI is a binary of its own (Lv2UiEntry.cpp); both run the process-wide state of the
+// bundle's shared library (CMakeLists.txt).
 
 #include <lv2/core/lv2.h>
 #include <lv2/log/log.h>

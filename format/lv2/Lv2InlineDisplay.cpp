@@ -22,7 +22,7 @@ InlineDisplayImageSurface* Lv2InlineDisplay::Render(uint32_t width, uint32_t max
   if (w < 1 || h < 1) return nullptr;
   const int stride = 4 * w;  // ARGB32 rows need no padding beyond whole pixels
   pixels_.resize(static_cast<std::size_t>(stride) * static_cast<std::size_t>(h));
-  Quarrytone::DrawInlineMeter(pixels_.data(), w, h, stride, reading());
+  if (!Quarrytone::DrawInlineMeter(pixels_.data(), w, h, stride, reading())) return nullptr;
   surface_ = InlineDisplayImageSurface{pixels_.data(), w, h, stride};
   return &surface_;
 }

@@ -50,7 +50,8 @@ class Lv2InlineDisplay {
   // moved visibly since the last request.
   void Publish(double reading);
 
-  // GUI thread: the meter at width x min(max_height, width / 2); null for a zero size.
+  // GUI thread: the meter at width x min(max_height, width / 2); null for a zero size, or when the
+  // meter cannot be drawn (no cairo on the machine).
   InlineDisplayImageSurface* Render(uint32_t width, uint32_t maxHeight);
 
   double reading() const { return reading_.load(std::memory_order_relaxed); }

@@ -1,7 +1,8 @@
 // What the LV2 UI reaches of its plug-in instance through the instance-access feature: the handle the
-// host passes is this interface of the instance. The UI and the plug-in are one binary, so the
-// PresetManager handed out and the lock are the instance's own, on the one copy of the process-wide
-// state (settings, platform services, preset library).
+// host passes is this interface of the instance, called across the plug-in and UI binaries through its
+// vtable. The PresetManager handed out and the lock are the instance's own, on the one copy of the
+// process-wide state (settings, platform services, preset library) in the bundle's shared library,
+// which both binaries link.
 //
 // Threads: every operation is called on the host's UI thread. The UI holds the process-wide PresetLock,
 // which the instance's state save and restore take on the host's threads; the audio thread never takes it.

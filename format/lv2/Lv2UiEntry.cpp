@@ -1,6 +1,6 @@
-// The UI's entry point, lv2ui_descriptor, and the C callbacks of the X11 UI shared by both plug-ins.
-// The plug-ins' binary holds it (Lv2Entry.cpp), so that the UI and the instance share every
-// process-wide object.
+// The UI's entry point, lv2ui_descriptor, and the C callbacks of the X11 UI shared by both plug-ins: the
+// UI binary, warmglow_ui.so. It shares every process-wide object with the instance through the bundle's
+// shared library, which both binaries link (CMakeLists.txt).
 
 #include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>

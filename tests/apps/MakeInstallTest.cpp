@@ -143,7 +143,7 @@ TEST_F(MakeInstallTest, APerUserInstallGoesAwayWithUninstallAndLeavesTheUsersFil
   // Each plug-in binary knows its installation's manual, and the settings name it for this user.
   const std::string manual = (doc / "index.html").string();
   for (const fs::path& record :
-       {home_ / ".lv2/QRV warmGlow.lv2/warmglow.so.manual", home_ / ".clap/QRV warmGlow.clap.manual",
+       {home_ / ".lv2/QRV warmGlow.lv2/warmglow_core.so.manual", home_ / ".clap/QRV warmGlow.clap.manual",
         prefix / "lib/qrv-warmglow/QRV warmGlow.aaxplugin/Contents/x86_64-linux/QRV warmGlow.so.manual"})
     EXPECT_EQ(test::FileBytes(record), manual + "\n") << record;
   EXPECT_EQ(StoredManualPath(), manual);
@@ -377,7 +377,8 @@ TEST_F(MakeDemoAsUserTest, MakeDemoInstallsIntoTheUsersDotLv2AndMakeUninstallRem
   auto r = MakeAsUser({"demo", std::string("BUILD_DIR=") + QRV_BUILD_DIR, "JOBS=1"});
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   const fs::path bundle = home_ / ".lv2" / "QRV warmGlow.lv2";
-  for (const char* file : {"manifest.ttl", "warmglow.ttl", "presets.ttl", "ui.ttl", "warmglow.so"}) {
+  for (const char* file : {"manifest.ttl", "warmglow.ttl", "presets.ttl", "ui.ttl", "warmglow.so", "warmglow_ui.so",
+                           "warmglow_core.so"}) {
     EXPECT_TRUE(fs::is_regular_file(bundle / file)) << file;
     struct stat st {};
     EXPECT_EQ(::stat((bundle / file).c_str(), &st), 0);

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -49,19 +51,22 @@ std::vector<float> ReadWav(const std::string& path, int& channels) {
   return data;
 }
 
-TEST(Lv2Apply, RendersAFileLikeTheEngine) {
-  const std::string lv2apply = QRV_LV2APPLY;
-  ASSERT_FALSE(lv2apply.empty()) << "lv2apply not found: install lilv-utils (scripts/install-deps.sh)";
+// lv2apply's environment: the test's bundle only, no display (a render host has none), the sanitizer
+// runtime preloaded for a sanitized bundle.
+void PrepareLv2ApplyEnvironment() {
   World::Get();  // narrows LV2_PATH for the child too
-  // The binary holds the editor too and links X11; a host without a display still loads and runs it.
   unsetenv("DISPLAY");
   if (const std::string preload = QRV_LV2APPLY_PRELOAD; !preload.empty()) {
     setenv("LD_PRELOAD", preload.c_str(), 1);
     setenv("ASAN_OPTIONS", "detect_leaks=0", 1);  // leaks of the host program are not ours to judge
-    // lv2apply never draws, but unloading the plug-in unloads the font libraries that the test
-    // preset's suppressions name by library, which ThreadSanitizer treats as fatal.
     setenv("TSAN_OPTIONS", "halt_on_error=1", 1);
   }
+}
+
+TEST(Lv2Apply, RendersAFileLikeTheEngine) {
+  const std::string lv2apply = QRV_LV2APPLY;
+  ASSERT_FALSE(lv2apply.empty()) << "lv2apply not found: install lilv-utils (scripts/install-deps.sh)";
+  PrepareLv2ApplyEnvironment();
   qrv::test::TempDir dir;
   const std::string in = (dir / "in.wav").string(), out = (dir / "out.wav").string();
 
@@ -137,6 +142,58 @@ TEST(Lv2Apply, RendersAFileLikeTheEngine) {
       difference = std::max(
           difference, std::fabs(plain[0][static_cast<std::size_t>(i)] - expected[0][static_cast<std::size_t>(i)]));
     EXPECT_GT(difference, 0.05f);
+  }
+}
+
+// A headless machine without X11, cairo, pango or GLib: lv2apply finds in their place files that the
+// loader refuses (LD_LIBRARY_PATH is searched first), so that any of them the plug-in needed would fail
+// its load. The render equals the one made with those libraries there.
+TEST(Lv2Apply, RendersWithTheWindowSystemAndToolkitLibrariesMissing) {
+  const std::string lv2apply = QRV_LV2APPLY;
+  ASSERT_FALSE(lv2apply.empty()) << "lv2apply not found: install lilv-utils (scripts/install-deps.sh)";
+  PrepareLv2ApplyEnvironment();
+  qrv::test::TempDir dir;
+  const std::filesystem::path stubs = dir / "stubs";
+  std::filesystem::create_directories(stubs);
+  for (const char* soname :
+       {"libX11.so.6", "libxcb.so.1", "libXext.so.6", "libXrender.so.1", "libcairo.so.2", "libpango-1.0.so.0",
+        "libpangocairo-1.0.so.0", "libpangoft2-1.0.so.0", "libglib-2.0.so.0", "libgobject-2.0.so.0",
+        "libgio-2.0.so.0", "libgtk-3.so.0", "libgdk-3.so.0", "libfontconfig.so.1", "libfreetype.so.6",
+        "libharfbuzz.so.0"}) {
+    std::ofstream(stubs / soname) << "not a shared object: hidden from the loader by the test\n";
+  }
+  for (hostcontrols::Layout layout : {hostcontrols::Layout::kMono, hostcontrols::Layout::kStereo}) {
+    SCOPED_TRACE(PluginUri(layout));
+    const int channels = static_cast<int>(hostcontrols::ChannelCount(layout));
+    std::vector<float> interleaved(static_cast<std::size_t>(kFrames * channels));
+    for (int i = 0; i < kFrames; ++i) {
+      for (int ch = 0; ch < channels; ++ch) {
+        interleaved[static_cast<std::size_t>(i * channels + ch)] =
+            (i < kFrames / 2 ? 0.8f : 0.1f) * static_cast<float>(std::sin(i * (0.02 + 0.013 * ch)));
+      }
+    }
+    const std::string in = (dir / "in.wav").string();
+    ASSERT_TRUE(WriteFloatWav(in, interleaved, channels));
+    auto render = [&](const std::string& out, bool hidden) {
+      if (hidden) setenv("LD_LIBRARY_PATH", stubs.c_str(), 1);
+      const qrv::test::ProcessResult run = qrv::test::RunProcess(
+          lv2apply, {"-i", in, "-o", out, "-c", "ratio", "4", "-c", "compression", "8", PluginUri(layout)},
+          dir / (hidden ? "hidden" : "normal"));
+      unsetenv("LD_LIBRARY_PATH");
+      return run;
+    };
+    const std::string normal = (dir / "normal.wav").string(), hidden = (dir / "hidden.wav").string();
+    const qrv::test::ProcessResult reference = render(normal, false);
+    ASSERT_EQ(reference.status, 0) << reference.err;
+    const qrv::test::ProcessResult run = render(hidden, true);
+    ASSERT_EQ(run.status, 0) << run.err;
+    // The samples, bit for bit (the files' own bytes differ: a float file's peak chunk holds a time).
+    int normalChannels = 0, hiddenChannels = 0;
+    const std::vector<float> expected = ReadWav(normal, normalChannels);
+    ASSERT_EQ(expected.size(), interleaved.size()) << "no render";
+    const std::vector<float> got = ReadWav(hidden, hiddenChannels);
+    EXPECT_EQ(hiddenChannels, channels);
+    EXPECT_TRUE(got == expected) << "the render differs with the libraries hidden";
   }
 }
 

@@ -1,13 +1,15 @@
 // The bundle as LV2's checker expects it, beyond what lv2_validate's schemas check (Debian 12 has no
-// lv2lint): one binary for the plug-ins and their UI that exports only the two entry points, holds the
-// process-wide state once and needs no shared C++ runtime, a licence and a reachable maker, a short
-// description, lv2:isLive, units and a comment on the ports, audio ports in port groups, and integer ports
-// written with integer literals.
+// lv2lint): a plug-in binary that exports only lv2_descriptor and needs no window system or toolkit, a UI
+// binary that exports only lv2ui_descriptor, and one shared library of the bundle that both link, which
+// alone defines the process-wide state and exports nothing of the C++ runtime; no binary needs the shared
+// C++ runtime. Then a licence and a reachable maker, a short description, lv2:isLive, units and a comment
+// on the ports, audio ports in port groups, and integer ports written with integer literals.
 #include <elf.h>
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -81,6 +83,9 @@ std::vector<std::string> NeededLibraries(const std::string& path) {
 }
 
 std::string BundleDir() { return test::BundleParent() + "/" + std::string(kBundleName); }
+std::string PluginBinary() { return BundleDir() + "/" + QRV_LV2_PLUGIN_BINARY; }
+std::string UiBinary() { return BundleDir() + "/" + QRV_LV2_UI_BINARY; }
+std::string CoreBinary() { return BundleDir() + "/" + QRV_LV2_CORE_BINARY; }
 
 // The shared objects in the bundle, by file name.
 std::set<std::string> BundleBinaries() {
@@ -91,50 +96,164 @@ std::set<std::string> BundleBinaries() {
   return names;
 }
 
-// The names nm lists for a binary, one per defined symbol; `options` picks the table and the spelling.
-std::vector<std::string> DefinedSymbols(const std::string& binary, const std::string& options) {
-  std::vector<std::string> names;
-  const std::string command = "nm " + options + " --defined-only '" + binary + "' 2>/dev/null";
+// The lines a command prints; empty when it cannot run.
+std::vector<std::string> OutputLines(const std::string& command) {
+  std::vector<std::string> lines;
   FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return names;
-  char line[4096];
+  if (pipe == nullptr) return lines;
+  char line[8192];
   while (std::fgets(line, sizeof line, pipe) != nullptr) {
-    // "ADDRESS TYPE NAME"; a demangled name may hold spaces.
     std::string text(line);
     if (!text.empty() && text.back() == '\n') text.pop_back();
-    const std::size_t type = text.find(' ');
-    const std::size_t name = type == std::string::npos ? type : text.find(' ', type + 1);
-    if (name != std::string::npos) names.push_back(text.substr(name + 1));
+    lines.push_back(text);
   }
   pclose(pipe);
+  return lines;
+}
+
+// One defined symbol as nm lists it: its type letter (upper case: global, lower case: local; W and V weak)
+// and its name.
+struct Symbol {
+  char type;
+  std::string name;
+};
+
+// The symbols nm lists for a binary; `options` picks the table and the spelling.
+std::vector<Symbol> Symbols(const std::string& binary, const std::string& options) {
+  std::vector<Symbol> symbols;
+  for (const std::string& text : OutputLines("nm " + options + " --defined-only '" + binary + "' 2>/dev/null")) {
+    // "ADDRESS TYPE NAME"; a demangled name may hold spaces.
+    const std::size_t type = text.find(' ');
+    const std::size_t name = type == std::string::npos ? type : text.find(' ', type + 1);
+    if (name != std::string::npos && name == type + 2) symbols.push_back({text[type + 1], text.substr(name + 1)});
+  }
+  return symbols;
+}
+
+std::vector<std::string> DefinedSymbols(const std::string& binary, const std::string& options) {
+  std::vector<std::string> names;
+  for (const Symbol& symbol : Symbols(binary, options)) names.push_back(symbol.name);
   return names;
 }
 
-TEST(Lv2BundleRules, OneBinaryHoldsThePlugInsAndTheUi) {
-  EXPECT_EQ(BundleBinaries(), std::set<std::string>{"warmglow.so"});
-  const LilvPlugin* plugin = World::Get().Plugin(hostcontrols::Layout::kStereo);
-  ASSERT_NE(plugin, nullptr);
-  const LilvNode* library = lilv_plugin_get_library_uri(plugin);
-  ASSERT_NE(library, nullptr);
-  LilvUIs* uis = lilv_plugin_get_uis(plugin);
-  ASSERT_EQ(lilv_uis_size(uis), 1u);
-  const LilvUI* ui = lilv_uis_get(uis, lilv_uis_begin(uis));
-  EXPECT_STREQ(lilv_node_as_uri(lilv_ui_get_uri(ui)), kUiUri);
-  const LilvNode* uiBinary = lilv_ui_get_binary_uri(ui);
-  ASSERT_NE(uiBinary, nullptr);
-  EXPECT_TRUE(lilv_node_equals(uiBinary, library)) << lilv_node_as_uri(uiBinary) << " vs " << lilv_node_as_uri(library);
-  lilv_uis_free(uis);
+// Each defined object's section, by demangled name, from objdump's full symbol table.
+std::multimap<std::string, std::string> ObjectSections(const std::string& binary) {
+  std::multimap<std::string, std::string> sections;
+  for (const std::string& text : OutputLines("objdump -tC '" + binary + "' 2>/dev/null")) {
+    // "ADDRESS FLAGS(7) SECTION\tSIZE [.hidden ]NAME"; objects carry the flag O.
+    const std::size_t tab = text.find('\t');
+    if (tab == std::string::npos || tab < 26 || text.compare(16, 1, " ") != 0 || text[16 + 1 + 6] != 'O') continue;
+    const std::string section = text.substr(25, tab - 25);
+    std::size_t at = text.find_first_not_of("0123456789abcdef", tab + 1);
+    at = text.find_first_not_of(' ', at);
+    if (at == std::string::npos) continue;
+    std::string name = text.substr(at);
+    if (name.starts_with(".hidden ")) name = name.substr(8);
+    sections.emplace(name, section);
+  }
+  return sections;
 }
 
-TEST(Lv2BundleRules, TheBinaryExportsExactlyTheTwoEntryPoints) {
-  const std::vector<std::string> exported = DefinedSymbols(BundleDir() + "/warmglow.so", "-D");
-  EXPECT_EQ(std::set<std::string>(exported.begin(), exported.end()),
-            (std::set<std::string>{"lv2_descriptor", "lv2ui_descriptor"}));
+bool IsProjectSymbol(const std::string& name) {
+  for (const char* prefix : {"qrv::", "vtable for qrv::", "typeinfo for qrv::", "typeinfo name for qrv::",
+                             "guard variable for qrv::", "VTT for qrv::", "non-virtual thunk to qrv::",
+                             "virtual thunk to qrv::"}) {
+    if (name.starts_with(prefix)) return true;
+  }
+  return false;
+}
+
+// The libraries a binary needs that a headless host may not have, or must not be made to load.
+bool IsWindowSystemOrToolkit(const std::string& library) {
+  for (const char* prefix : {"libX", "libxcb", "libcairo", "libpango", "libglib", "libgobject", "libgio",
+                             "libgtk", "libgdk", "libfontconfig", "libfreetype", "libharfbuzz"}) {
+    if (library.starts_with(prefix)) return true;
+  }
+  return false;
+}
+
+TEST(Lv2BundleRules, ThePlugInsTheUiAndTheirSharedLibraryAreThreeBinaries) {
+  EXPECT_EQ(BundleBinaries(),
+            (std::set<std::string>{QRV_LV2_PLUGIN_BINARY, QRV_LV2_UI_BINARY, QRV_LV2_CORE_BINARY}));
+  for (hostcontrols::Layout layout : {hostcontrols::Layout::kMono, hostcontrols::Layout::kStereo}) {
+    const LilvPlugin* plugin = World::Get().Plugin(layout);
+    ASSERT_NE(plugin, nullptr);
+    const LilvNode* library = lilv_plugin_get_library_uri(plugin);
+    ASSERT_NE(library, nullptr);
+    char* path = lilv_file_uri_parse(lilv_node_as_uri(library), nullptr);
+    ASSERT_NE(path, nullptr);
+    EXPECT_EQ(std::filesystem::path(path).filename().string(), QRV_LV2_PLUGIN_BINARY);
+    lilv_free(path);
+    LilvUIs* uis = lilv_plugin_get_uis(plugin);
+    ASSERT_EQ(lilv_uis_size(uis), 1u);
+    const LilvUI* ui = lilv_uis_get(uis, lilv_uis_begin(uis));
+    EXPECT_STREQ(lilv_node_as_uri(lilv_ui_get_uri(ui)), kUiUri);
+    const LilvNode* uiBinary = lilv_ui_get_binary_uri(ui);
+    ASSERT_NE(uiBinary, nullptr);
+    char* uiPath = lilv_file_uri_parse(lilv_node_as_uri(uiBinary), nullptr);
+    ASSERT_NE(uiPath, nullptr);
+    EXPECT_EQ(std::filesystem::path(uiPath).filename().string(), QRV_LV2_UI_BINARY);
+    lilv_free(uiPath);
+    lilv_uis_free(uis);
+  }
+}
+
+TEST(Lv2BundleRules, EachBinaryExportsOnlyItsEntryPoint) {
+  const std::vector<std::string> plugin = DefinedSymbols(PluginBinary(), "-D");
+  EXPECT_EQ(std::set<std::string>(plugin.begin(), plugin.end()), std::set<std::string>{"lv2_descriptor"});
+  const std::vector<std::string> ui = DefinedSymbols(UiBinary(), "-D");
+  EXPECT_EQ(std::set<std::string>(ui.begin(), ui.end()), std::set<std::string>{"lv2ui_descriptor"});
+}
+
+// The shared library exports what the two binaries call, and nothing of the C++ runtime inside it: a host's
+// own runtime is never bound to ours, nor ours to the host's. No unique symbol either, which would keep
+// the library loaded after the host has unloaded both binaries.
+TEST(Lv2BundleRules, TheSharedLibraryExportsOnlyTheProjectsSymbols) {
+  const std::vector<Symbol> exported = Symbols(CoreBinary(), "-D -C");
+  ASSERT_GT(exported.size(), 50u) << CoreBinary() << " exports too little to be the bundle's shared library";
+  bool settings = false, presetManager = false, presetManagerVtable = false;
+  for (const Symbol& symbol : exported) {
+    EXPECT_TRUE(IsProjectSymbol(symbol.name)) << symbol.name;
+    EXPECT_NE(symbol.type, 'u') << "unique: " << symbol.name;
+    settings = settings || symbol.name.starts_with("qrv::settings::");
+    presetManager = presetManager || symbol.name.starts_with("qrv::PresetManager::");
+    presetManagerVtable = presetManagerVtable || symbol.name == "vtable for qrv::PresetManager";
+  }
+  EXPECT_TRUE(settings && presetManager && presetManagerVtable) << "the settings and preset code is not exported";
+}
+
+// A headless host loads the plug-ins where no window system, cairo, pango or GLib is installed: neither the
+// plug-in binary nor the shared library needs them, directly or through another library.
+TEST(Lv2BundleRules, ThePlugInBinaryAndTheSharedLibraryNeedNoWindowSystemOrToolkit) {
+  const std::vector<std::string> plugin = NeededLibraries(PluginBinary());
+  ASSERT_FALSE(plugin.empty()) << PluginBinary() << " is not a readable shared object";
+  EXPECT_NE(std::find(plugin.begin(), plugin.end(), QRV_LV2_CORE_BINARY), plugin.end())
+      << "the plug-in binary does not link the shared library";
+  const std::vector<std::string> core = NeededLibraries(CoreBinary());
+  ASSERT_FALSE(core.empty()) << CoreBinary() << " is not a readable shared object";
+  for (const std::string& library : plugin) EXPECT_FALSE(IsWindowSystemOrToolkit(library)) << library;
+  for (const std::string& library : core) EXPECT_FALSE(IsWindowSystemOrToolkit(library)) << library;
+  // Everything the loader brings in with the plug-in binary ("NAME => PATH (ADDRESS)").
+  const std::vector<std::string> loaded = OutputLines("ldd '" + PluginBinary() + "' 2>&1");
+  ASSERT_FALSE(loaded.empty());
+  bool coreFound = false;
+  for (const std::string& line : loaded) {
+    const std::size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos) continue;
+    const std::string name = line.substr(start, line.find(' ', start) - start);
+    EXPECT_FALSE(IsWindowSystemOrToolkit(name)) << line;
+    EXPECT_EQ(line.find("not found"), std::string::npos) << line;
+    coreFound = coreFound || line.find(std::string(BundleDir()) + "/" + QRV_LV2_CORE_BINARY) != std::string::npos;
+  }
+  EXPECT_TRUE(coreFound) << "the loader does not find the shared library beside the plug-in binary";
+  // The UI binary links the editor's libraries and the shared library.
+  const std::vector<std::string> ui = NeededLibraries(UiBinary());
+  EXPECT_NE(std::find(ui.begin(), ui.end(), QRV_LV2_CORE_BINARY), ui.end());
 }
 
 // The settings cache, the platform services and the preset library's users are one per process only
-// when the bundle defines each of them once, whichever entry point a host calls first.
-TEST(Lv2BundleRules, TheProcessWideStateIsDefinedOnceInTheBundle) {
+// when the bundle defines each of them once, in the shared library both binaries load.
+TEST(Lv2BundleRules, TheProcessWideStateIsDefinedOnlyInTheSharedLibrary) {
   const std::set<std::string> wanted = {
       "qrv::settings::(anonymous namespace)::g_process",
       "qrv::platform::(anonymous namespace)::Overrides()::s",
@@ -142,28 +261,64 @@ TEST(Lv2BundleRules, TheProcessWideStateIsDefinedOnceInTheBundle) {
       "qrv::(anonymous namespace)::g_library",
       "qrv::(anonymous namespace)::g_users",
   };
-  std::map<std::string, int> definitions;
-  for (const std::string& name : wanted) definitions[name] = 0;
+  std::map<std::string, int> definitions, inCore;
+  for (const std::string& name : wanted) definitions[name] = inCore[name] = 0;
   for (const std::string& file : BundleBinaries()) {
     for (const std::string& name : DefinedSymbols(BundleDir() + "/" + file, "-C")) {
-      if (wanted.contains(name)) ++definitions[name];
+      if (!wanted.contains(name)) continue;
+      ++definitions[name];
+      if (file == QRV_LV2_CORE_BINARY) ++inCore[name];
     }
   }
-  for (const auto& [name, count] : definitions) EXPECT_EQ(count, 1) << name;
+  for (const auto& [name, count] : definitions) {
+    EXPECT_EQ(count, 1) << name;
+    EXPECT_EQ(inCore[name], 1) << name << " is not the shared library's";
+  }
 }
 
-TEST(Lv2BundleRules, TheBinaryNeedsNoSharedCxxRuntime) {
-  const std::string binary = BundleDir() + "/warmglow.so";
-  const std::vector<std::string> needed = NeededLibraries(binary);
-  ASSERT_FALSE(needed.empty()) << binary << " is not a readable shared object";
-  bool libc = false;
-  for (const std::string& lib : needed) {
-    libc = libc || lib.starts_with("libc.so");
-#if QRV_LV2_STATIC_RUNTIME
-    EXPECT_FALSE(lib.starts_with("libstdc++") || lib.starts_with("libgcc_s")) << lib;
-#endif
+// Neither binary has code of its own that the shared library defines: a function or an object the shared
+// library defines strongly is not defined in a binary at all (the linker took no member of a static
+// library a second time), and no object a binary may write is one the shared library defines too. Inline
+// code and constants, which the compiler puts into every binary that uses them, are the only copies.
+TEST(Lv2BundleRules, TheBinariesDefineNoneOfTheSharedLibrarysCodeOrState) {
+  std::set<std::string> strong, everything;
+  for (const Symbol& symbol : Symbols(CoreBinary(), "-D -C")) {
+    if (std::string("TDBR").find(symbol.type) != std::string::npos) strong.insert(symbol.name);
   }
-  EXPECT_TRUE(libc);
+  ASSERT_GT(strong.size(), 50u) << CoreBinary() << " defines too little to be the bundle's shared library";
+  for (const std::string& name : DefinedSymbols(CoreBinary(), "-C")) everything.insert(name);
+  for (const std::string& binary : {PluginBinary(), UiBinary()}) {
+    SCOPED_TRACE(binary);
+    const std::vector<Symbol> own = Symbols(binary, "-C");
+    ASSERT_FALSE(own.empty()) << "no symbol table";
+    int qrv = 0;
+    for (const Symbol& symbol : own) {
+      if (!symbol.name.starts_with("qrv::")) continue;
+      ++qrv;
+      EXPECT_FALSE(strong.contains(symbol.name)) << "defined again: " << symbol.name;
+    }
+    EXPECT_GT(qrv, 0) << "the binary has no code of the project's own";
+    for (const auto& [name, section] : ObjectSections(binary)) {
+      if (!name.starts_with("qrv::") || !everything.contains(name)) continue;
+      EXPECT_TRUE(section.starts_with(".rodata") || section.starts_with(".data.rel.ro"))
+          << "a second copy of state: " << name << " in " << section;
+    }
+  }
+}
+
+TEST(Lv2BundleRules, NoBinaryNeedsTheSharedCxxRuntime) {
+  for (const std::string& binary : {PluginBinary(), UiBinary(), CoreBinary()}) {
+    const std::vector<std::string> needed = NeededLibraries(binary);
+    ASSERT_FALSE(needed.empty()) << binary << " is not a readable shared object";
+    bool libc = false;
+    for (const std::string& lib : needed) {
+      libc = libc || lib.starts_with("libc.so");
+#if QRV_LV2_STATIC_RUNTIME
+      EXPECT_FALSE(lib.starts_with("libstdc++") || lib.starts_with("libgcc_s")) << binary << ": " << lib;
+#endif
+    }
+    EXPECT_TRUE(libc) << binary;
+  }
 }
 
 TEST(Lv2BundleRules, EachPlugInHasALicenceAMakerToReachAShortDescriptionAndIsLive) {

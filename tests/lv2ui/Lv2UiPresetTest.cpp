@@ -2,11 +2,17 @@
 // a plug-in instance loaded by liblilv, its UI loaded beside it as a host does, the host's part
 // (port writes into the instance's ports, port events back) played by the test. Without
 // instance-access the UI opens, says so once and its bar reaches no presets.
+#include <cxxabi.h>
+#include <dlfcn.h>
+#include <link.h>
 #include <lilv/lilv.h>
 #include <lv2/state/state.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <atomic>
 #include <future>
 #include <thread>
@@ -192,6 +198,66 @@ TEST_F(Lv2UiPresets, ABSwitchesTheHostsPortsBetweenTheTwoSlots) {
   ClickCentre(Layout().ab);
   Deliver();
   EXPECT_EQ(Ports(), a);
+}
+
+// The instance loaded by lilv and its UI loaded beside it with RTLD_LOCAL, as hosts load them, run one
+// copy of the bundle's shared library: the process has it loaded once, and the settings and preset code
+// either binary calls is that copy's.
+TEST_F(Lv2UiPresets, ThePlugInAndItsUiRunOneCopyOfTheSharedLibrary) {
+  OpenWithInstance();
+  ASSERT_TRUE(ui->ok());
+  struct Found {
+    int core = 0, plugin = 0, ui = 0;
+  } found;
+  dl_iterate_phdr(
+      [](dl_phdr_info* info, size_t, void* data) {
+        auto* f = static_cast<Found*>(data);
+        const std::string name = std::filesystem::path(info->dlpi_name).filename().string();
+        f->core += name == QRV_LV2_CORE_BINARY;
+        f->plugin += name == QRV_LV2_PLUGIN_BINARY;
+        f->ui += name == QRV_LV2_UI_BINARY;
+        return 0;
+      },
+      &found);
+  EXPECT_EQ(found.plugin, 1);
+  EXPECT_EQ(found.ui, 1);
+  EXPECT_EQ(found.core, 1) << "copies of " << QRV_LV2_CORE_BINARY << " in the process";
+
+  // What each binary's own scope binds the settings store's and the preset manager's functions to.
+  std::vector<std::string> wanted;
+  FILE* nm = popen(("nm -D --defined-only '" + BundleDir() + "/" + QRV_LV2_CORE_BINARY + "' 2>/dev/null").c_str(), "r");
+  ASSERT_NE(nm, nullptr);
+  char line[4096];
+  while (std::fgets(line, sizeof line, nm) != nullptr) {
+    std::string mangled(line);
+    mangled = mangled.substr(mangled.rfind(' ') + 1);
+    if (!mangled.empty() && mangled.back() == '\n') mangled.pop_back();
+    int status = 0;
+    char* name = abi::__cxa_demangle(mangled.c_str(), nullptr, nullptr, &status);
+    if (name != nullptr && (std::string(name).starts_with("qrv::settings::ReadNumber(") ||
+                            std::string(name).starts_with("qrv::PresetManager::PresetManager("))) {
+      wanted.push_back(mangled);
+    }
+    std::free(name);
+  }
+  pclose(nm);
+  ASSERT_GE(wanted.size(), 2u) << "the shared library exports no settings or preset manager code";
+  void* plugin = dlopen((BundleDir() + "/" + QRV_LV2_PLUGIN_BINARY).c_str(), RTLD_LAZY | RTLD_NOLOAD);
+  void* uiBinary = dlopen((BundleDir() + "/" + QRV_LV2_UI_BINARY).c_str(), RTLD_LAZY | RTLD_NOLOAD);
+  ASSERT_NE(plugin, nullptr);
+  ASSERT_NE(uiBinary, nullptr);
+  for (const std::string& symbol : wanted) {
+    SCOPED_TRACE(symbol);
+    void* fromPlugin = dlsym(plugin, symbol.c_str());
+    void* fromUi = dlsym(uiBinary, symbol.c_str());
+    ASSERT_NE(fromPlugin, nullptr);
+    EXPECT_EQ(fromUi, fromPlugin);
+    Dl_info info{};
+    ASSERT_NE(dladdr(fromPlugin, &info), 0);
+    EXPECT_EQ(std::filesystem::path(info.dli_fname).filename().string(), QRV_LV2_CORE_BINARY);
+  }
+  dlclose(uiBinary);
+  dlclose(plugin);
 }
 
 // The zoom and hints chosen in the editor are what the store keeps: closing the UI and then the

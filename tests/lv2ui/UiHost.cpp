@@ -32,7 +32,7 @@ int LogF(LV2_Log_Handle h, LV2_URID type, const char* format, ...) {
 std::string BundleDir() { return QRV_LV2_BUNDLE_DIR; }
 
 UiLibrary::UiLibrary() {
-  const std::string path = BundleDir() + "/warmglow.so";
+  const std::string path = BundleDir() + "/" + QRV_LV2_UI_BINARY;
   handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle_ == nullptr) {
     const char* e = dlerror();
