@@ -16,17 +16,12 @@
 
 #include "format/lv2/Lv2UiEditor.h"
 #include "format/lv2/Lv2Uris.h"
-#include "gui/editor/EditorResources.h"
 #include "platform/ProductFacts.h"
 
 namespace qrv::lv2 {
 namespace {
 
 Lv2UiEditor* Self(LV2UI_Handle handle) { return static_cast<Lv2UiEditor*>(handle); }
-
-// The embedded images and shared fonts live while any UI of the process does, so that a host that
-// keeps the binary loaded after closing its last UI holds nothing of ours.
-int gLiveUis = 0;
 
 const void* Feature(const LV2_Feature* const* features, const char* uri) {
   for (int i = 0; features != nullptr && features[i] != nullptr; ++i) {
@@ -82,25 +77,19 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
   host.instance = static_cast<Lv2InstanceAccess*>(const_cast<void*>(Feature(features, LV2_INSTANCE_ACCESS_URI)));
   if (host.instance == nullptr) SayNoInstanceAccess(features);
   const auto parent = reinterpret_cast<unsigned long>(Feature(features, LV2_UI__parent));
-  Quarrytone::InitializeEditorResources();
-  ++gLiveUis;
   Lv2UiEditor* made = nullptr;
   try {
     auto editor = std::make_unique<Lv2UiEditor>(host);
     if (editor->OpenIn(parent, StartingZoom(HostScaleFactor(features)))) made = editor.release();
   } catch (...) {
   }
-  if (made == nullptr) {
-    if (--gLiveUis == 0) Quarrytone::ShutdownEditorResources();
-    return nullptr;
-  }
+  if (made == nullptr) return nullptr;
   *widget = reinterpret_cast<LV2UI_Widget>(made->Widget());
   return made;
 }
 
 void Cleanup(LV2UI_Handle h) {
   delete Self(h);
-  if (--gLiveUis == 0) Quarrytone::ShutdownEditorResources();
 }
 
 void PortEvent(LV2UI_Handle h, uint32_t port, uint32_t size, uint32_t format, const void* buffer) {
