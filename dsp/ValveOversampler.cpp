@@ -40,6 +40,11 @@ void QuarterBandLowPass(double* h, int n, double db) {
   const double beta = KaiserBeta(db), centre = (n - 1) * 0.5, i0 = BesselI0(beta);
   double sum = 0.0;
   for (int k = 0; k < n; ++k) {
+    if (k > (n - 1) / 2) {  // the mirror image, bit for bit
+      h[k] = h[n - 1 - k];
+      sum += h[k];
+      continue;
+    }
     const double t = k - centre;
     const double r = 2.0 * k / (n - 1) - 1.0;
     const double w = BesselI0(beta * std::sqrt(std::max(0.0, 1.0 - r * r))) / i0;
@@ -63,14 +68,32 @@ void QuarterBandLowPass(double* h, int n, double db) {
 void Add(TapList& t, int offset, double coef) {
   if (coef == 0.0 || t.count >= TapList::kMax) return;
   t.offset[t.count] = offset;
+  t.pairedOffset[t.count] = -1;
   t.coef[t.count] = coef;
   ++t.count;
+}
+
+// Folds the taps of equal coefficient from both ends (a symmetric branch) into pairs, listed first.
+void Pair(TapList& t) {
+  TapList out;
+  int lo = 0, hi = t.count - 1;
+  for (; lo < hi && t.coef[lo] == t.coef[hi]; ++lo, --hi) {
+    out.offset[out.count] = t.offset[lo];
+    out.pairedOffset[out.count] = t.offset[hi];
+    out.coef[out.count] = t.coef[lo];
+    ++out.count;
+  }
+  out.pairs = out.count;
+  for (int j = lo; j <= hi; ++j) Add(out, t.offset[j], t.coef[j]);
+  t = out;
 }
 
 // Interpolation by 2 with h: out[2m + r] = sum over k = r (mod 2) of 2 h[k] x[m - (k - r) / 2].
 void SetUp(ValveOversampler::Stage& s, const double* h, int n) {
   s.up[0] = s.up[1] = TapList{};
   for (int k = 0; k < n; ++k) Add(s.up[k % 2], (k - k % 2) / 2, 2.0 * h[k]);
+  Pair(s.up[0]);
+  Pair(s.up[1]);
 }
 
 // Decimation by 2 with h delayed by `shift`: y[m] = sum h[k] v[2m - k - shift], from the even samples
@@ -85,6 +108,8 @@ void SetDown(ValveOversampler::Stage& s, const double* h, int n, int shift) {
       Add(s.down[1], (d + 1) / 2, h[k]);
     }
   }
+  Pair(s.down[0]);
+  Pair(s.down[1]);
 }
 
 #define QRV_HQ_INLINE [[gnu::always_inline]] inline
@@ -139,7 +164,17 @@ template <int W>
 QRV_HQ_INLINE Group<W> Branch(const TapList& t, const double* x) {
   using D = typename Lanes<W>::D;
   D a0 = D{}, a1 = D{}, a2 = D{}, a3 = D{};
-  for (int j = 0; j < t.count; ++j) {
+  int j = 0;
+  for (; j < t.pairs; ++j) {
+    const double* p = x - t.offset[j];
+    const double* q = x - t.pairedOffset[j];
+    const double c = t.coef[j];
+    a0 += c * (Load<W>(p) + Load<W>(q));
+    a1 += c * (Load<W>(p + W) + Load<W>(q + W));
+    a2 += c * (Load<W>(p + 2 * W) + Load<W>(q + 2 * W));
+    a3 += c * (Load<W>(p + 3 * W) + Load<W>(q + 3 * W));
+  }
+  for (; j < t.count; ++j) {
     const double* p = x - t.offset[j];
     const double c = t.coef[j];
     a0 += c * Load<W>(p);
@@ -274,10 +309,46 @@ QRV_HQ_INLINE typename Lanes<W>::D Antiderivative(typename Lanes<W>::D u) {
   return up ? PositiveHalf<W>(up ? u : D{}) : NegativeHalf<W>(up ? D{} : u);
 }
 
+// atan x for x >= 0 with one division: Cephes' reduction and rational (as the engine's Atan), with
+// t = n / d and z = t² carried as n and d, so that t (1 + z P(z) / Q(z)) = n (Q' + n² P') / (d Q'),
+// where P' = d^8 P(z) and Q' = d^10 Q(z) are homogeneous in n² and d².
+template <int W>
+QRV_HQ_INLINE typename Lanes<W>::D AtanOneDivision(typename Lanes<W>::D x) {
+  using D = typename Lanes<W>::D;
+  constexpr double kMoreBits = 6.123233995736765886130e-17;
+  const auto big = x > 2.41421356237309504880;
+  const auto mid = x > 0.66;
+  const D one = x * 0.0 + 1.0;
+  const D n = big ? -one : (mid ? x - 1.0 : x);
+  const D d = big ? x : (mid ? x + 1.0 : one);
+  const D nn = n * n, d2 = d * d, d4 = d2 * d2, d6 = d4 * d2, d8 = d4 * d4, d10 = d8 * d2;
+  const D p = (((-8.750608600031904122785e-01 * nn - 1.615753718733365076637e+01 * d2) * nn -
+                7.500855792314704667340e+01 * d4) * nn - 1.228866684490136173410e+02 * d6) * nn -
+              6.485021904942025371773e+01 * d8;
+  const D q = ((((nn + 2.485846490142306297962e+01 * d2) * nn + 1.650270098316988542046e+02 * d4) * nn +
+                4.328810604912902668951e+02 * d6) * nn + 4.853903996359136964868e+02 * d8) * nn +
+              1.945506571482613964425e+02 * d10;
+  const D base = big ? one * 1.5707963267948966 : (mid ? one * 0.7853981633974483 : one * 0.0);
+  const D more = big ? one * kMoreBits : (mid ? one * (0.5 * kMoreBits) : one * 0.0);
+  return base + n * (q + nn * p) / (d * q) + more;
+}
+
 // The curve itself (make-up 1): atan u above zero, -1.5625 tanh(-0.64 u) below.
 template <int W>
 QRV_HQ_INLINE typename Lanes<W>::D Curve(typename Lanes<W>::D u) {
-  return ValveOf<LaneMath<W>, typename Lanes<W>::D>(u, 1.0, 1.0);
+  using D = typename Lanes<W>::D;
+  const auto up = u >= 0.0;
+  const D a = up ? u : -0.64 * u;  // the argument each lane uses, 0 or more
+  if (All<W>(a < kSmallArgument)) {
+    // Both odd series in a; the terms left out are below 1e-24 of the result.
+    const D z = a * a;
+    const D atanA = a + a * z * (-0.3333333333333333 + z * (0.2 + z * -0.14285714285714285));
+    const D tanhA = a + a * z * (-0.3333333333333333 + z * (0.13333333333333333 + z * -0.05396825396825397));
+    return up ? atanA : -1.5625 * tanhA;
+  }
+  if (All<W>(up)) return AtanOneDivision<W>(u);
+  if (!Any<W>(up)) return -1.5625 * Tanh<W>(a);
+  return up ? AtanOneDivision<W>(a) : -1.5625 * Tanh<W>(up ? D{} : a);
 }
 
 // The curve's mean between u0 and u1: (Φ(u1) - Φ(u0)) / (u1 - u0). Where the two are so close that the
@@ -371,7 +442,7 @@ void RunFor(InstructionSet isa, const Pass& p) {
 
 int TapList::History() const {
   int h = 0;
-  for (int j = 0; j < count; ++j) h = std::max(h, offset[j]);
+  for (int j = 0; j < count; ++j) h = std::max({h, offset[j], pairedOffset[j]});
   return h;
 }
 

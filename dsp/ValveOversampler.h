@@ -18,17 +18,21 @@ namespace qrv {
 struct ValveStageDesign {
   int stages = 3;
   bool antiderivative = false;
-  double firstStopbandDb = 80.0;
-  double laterStopbandDb = 80.0;
+  double firstStopbandDb = 70.0;
+  double laterStopbandDb = 60.0;
 };
 inline constexpr ValveStageDesign kValveStageDesign{};
 
-// One polyphase branch of a FIR: out[m] += coef[j] * in[m - offset[j]].
+// One polyphase branch of a FIR: out[m] += coef[j] * in[m - offset[j]]. A linear-phase filter's branch
+// is symmetric, so its taps are kept in pairs of equal coefficients (offset and pairedOffset), summed
+// before the one multiply; a tap without a twin has pairedOffset -1.
 struct TapList {
   static constexpr int kMax = 128;
   int count = 0;
   int offset[kMax] = {};
+  int pairedOffset[kMax] = {};
   double coef[kMax] = {};
+  int pairs = 0;  // the first `pairs` entries are pairs, the rest single
   int History() const;  // the largest offset
 };
 

@@ -309,7 +309,7 @@ void warmGlowEffect::Run(const Sample* inL, const Sample* inR, Sample* outL, Sam
   if (count < kChunkMinFrames) {
     if (hq) {
       RunFrames<Sample, Stereo, Valve, true>(c, inL, inR, outL, outR, count);
-      HighQualityFrames<Sample>(outL, outR, count, Stereo, true, Valve);
+      HighQualityFrames<Sample>(outL, outR, count, Stereo, true, mode() == ProcessMode::kValve);
     } else {
       RunFrames<Sample, Stereo, Valve, false>(c, inL, inR, outL, outR, count);
     }
@@ -327,7 +327,7 @@ void warmGlowEffect::Run(const Sample* inL, const Sample* inR, Sample* outL, Sam
           if constexpr (Stereo) p.u[1][i] = c.k * (ch.e[i] * ch.xR[i]);
           p.post[i] = chunkGlidesHeld_ ? heldInverseDrive * c.m * outputGain_ : 1.0 / ch.drive[i] * c.m * ch.gain[i];
         }
-        HighQualityFrames<Sample>(outL + at, outR + at, n, Stereo, true, Valve);
+        HighQualityFrames<Sample>(outL + at, outR + at, n, Stereo, true, mode() == ProcessMode::kValve);
       }
     }
   }
@@ -607,7 +607,11 @@ void warmGlowEffect::Process(const Sample* const inputs[2], Sample* const output
     return;
   }
   const bool stereo = inputs[1] != nullptr;
-  const bool valve = mode_ == static_cast<int>(ProcessMode::kValve);
+  // Fully switched to high quality, the plain engine's valve stage would only feed the delay line's
+  // valve frames, which the oversampled stage replaces: the plain engine runs without it.
+  const HighQualityPath& hq = *hq_;
+  const bool valve = mode_ == static_cast<int>(ProcessMode::kValve) &&
+                     !(highQuality_ && hq.live && hq.mix == 1.0 && hq.filling == 0);
   if (stereo) {
     if (valve) {
       Run<Sample, true, true>(rin[0], rin[1], rout[0], rout[1], count);
