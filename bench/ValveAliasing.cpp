@@ -115,8 +115,8 @@ void Fft(std::vector<std::complex<double>>& a) {
   }
 }
 
-// Magnitude spectrum of x through a Blackman window, zero-padded to a power of two; bin width rate / size.
-struct Spectrum {
+// Magnitudes of the DFT of x through a Blackman window, zero-padded to a power of two; bin width rate / size.
+struct Magnitudes {
   std::vector<double> mag;
   double binHz;
   double At(double hz, double halfWidthHz) const {  // the peak within hz +- halfWidthHz
@@ -128,7 +128,7 @@ struct Spectrum {
   }
 };
 
-Spectrum Analyse(const std::vector<double>& x, double rate) {
+Magnitudes Analyse(const std::vector<double>& x, double rate) {
   std::size_t size = 1;
   while (size < 2 * x.size()) size <<= 1;
   std::vector<std::complex<double>> a(size);
@@ -138,7 +138,7 @@ Spectrum Analyse(const std::vector<double>& x, double rate) {
     a[i] = x[i] * (0.42 - 0.5 * std::cos(t) + 0.08 * std::cos(2.0 * t));
   }
   Fft(a);
-  Spectrum s;
+  Magnitudes s;
   s.mag.resize(size / 2 + 1);
   for (std::size_t i = 0; i <= size / 2; ++i) s.mag[i] = std::abs(a[i]);
   s.binHz = rate / static_cast<double>(size);
@@ -151,7 +151,7 @@ double Db(double ratio) { return 20.0 * std::log10(std::max(ratio, 1e-300)); }
 // modulation of the gain sit there. Everything else is a fold (or noise).
 constexpr double kGuardHz = 20.0;
 
-double StrongestFold(const Spectrum& s, double f0, double rate) {
+double StrongestFold(const Magnitudes& s, double f0, double rate) {
   const double fundamental = s.At(f0, 2.0);
   double worst = 0.0;
   for (std::size_t i = 0; i < s.mag.size(); ++i) {
@@ -191,8 +191,8 @@ void Harmonics() {
   const Design on{"on", true, qrv::kValveStageDesign};
   for (double rate : {44100.0, 48000.0}) {
     for (const Setting& s : kSettings) {
-      const Spectrum a = Analyse(Render(rate, 1000.0, s, off), rate);
-      const Spectrum b = Analyse(Render(rate, 1000.0, s, on), rate);
+      const Magnitudes a = Analyse(Render(rate, 1000.0, s, off), rate);
+      const Magnitudes b = Analyse(Render(rate, 1000.0, s, on), rate);
       const double fa = a.At(1000.0, 2.0), fb = b.At(1000.0, 2.0);
       std::printf("### %.1f kHz, %s (fundamental on/off %+.4f dB)\n\n| n | off | on | on - off |\n|---|---|---|---|\n",
                   rate / 1000.0, s.name, Db(fb / fa));

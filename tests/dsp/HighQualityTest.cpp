@@ -268,6 +268,28 @@ TEST(HighQuality, SwitchingAndRunningAllocateNothing) {
   EXPECT_EQ(scope.count(), 0u);
 }
 
+// The oversampled stage keeps its state across blocks of any size (the engine's frame-by-frame loop below
+// 8 frames, its chunks above), in single and double precision alike.
+TEST(HighQuality, OutputIsIndependentOfBlockSizeAndPrecision) {
+  const std::vector<float> x = Sine(9000.0, 48000.0, 6000, 0.9);
+  warmGlowEffect big, small, wide;
+  for (warmGlowEffect* fx : {&big, &small, &wide}) Prepare(*fx, 48000.0, kHeavy, true);
+  const std::vector<float> a = Render(big, x, 512, true), b = Render(small, x, 3, true);
+  std::vector<double> dx(x.begin(), x.end()), dy(x.size()), dr(x.size());
+  for (std::size_t at = 0; at < x.size(); at += 1000) {
+    const double* in[2] = {dx.data() + at, dx.data() + at};
+    double* out[2] = {dy.data() + at, dr.data() + at};
+    wide.ProcessBlockDouble(in, out, static_cast<int32_t>(std::min<std::size_t>(1000, x.size() - at)));
+  }
+  double peak = 0.0;
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    ASSERT_NEAR(b[i], a[i], 1e-5) << i;
+    ASSERT_NEAR(dy[i], a[i], 1e-5) << i;
+    peak = std::max(peak, std::fabs(double(a[i])));
+  }
+  EXPECT_GT(peak, 0.01);  // not silence
+}
+
 // A non-finite input sample does not poison the oversampled stage.
 TEST(HighQuality, NonFiniteInputDoesNotOutliveItsBlock) {
   warmGlowEffect fx;
