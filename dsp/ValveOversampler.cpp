@@ -154,44 +154,40 @@ struct Phases<8> {
   }
 };
 
-// Four groups of W outputs of one branch.
+// kGroups groups of W outputs of one branch: that many independent sums, so that none waits on another.
+constexpr int kGroups = 2;
 template <int W>
 struct Group {
-  typename Lanes<W>::D v[4];
+  typename Lanes<W>::D v[kGroups];
 };
 
 template <int W>
 QRV_HQ_INLINE Group<W> Branch(const TapList& t, const double* x) {
   using D = typename Lanes<W>::D;
-  D a0 = D{}, a1 = D{}, a2 = D{}, a3 = D{};
+  Group<W> g;
+  for (int q = 0; q < kGroups; ++q) g.v[q] = D{};
   int j = 0;
   for (; j < t.pairs; ++j) {
     const double* p = x - t.offset[j];
-    const double* q = x - t.pairedOffset[j];
+    const double* r = x - t.pairedOffset[j];
     const double c = t.coef[j];
-    a0 += c * (Load<W>(p) + Load<W>(q));
-    a1 += c * (Load<W>(p + W) + Load<W>(q + W));
-    a2 += c * (Load<W>(p + 2 * W) + Load<W>(q + 2 * W));
-    a3 += c * (Load<W>(p + 3 * W) + Load<W>(q + 3 * W));
+    for (int q = 0; q < kGroups; ++q) g.v[q] += c * (Load<W>(p + q * W) + Load<W>(r + q * W));
   }
   for (; j < t.count; ++j) {
     const double* p = x - t.offset[j];
     const double c = t.coef[j];
-    a0 += c * Load<W>(p);
-    a1 += c * Load<W>(p + W);
-    a2 += c * Load<W>(p + 2 * W);
-    a3 += c * Load<W>(p + 3 * W);
+    for (int q = 0; q < kGroups; ++q) g.v[q] += c * Load<W>(p + q * W);
   }
-  return {{a0, a1, a2, a3}};
+  return g;
 }
 
 // `count` inputs of x to 2 count outputs.
 template <int W>
 QRV_HQ_INLINE void Interpolate(const ValveOversampler::Stage& s, const double* x, int count, double* out) {
   using D = typename Lanes<W>::D;
-  for (int m = 0; m < count; m += 4 * W) {
+  for (int m = 0; m < count; m += kGroups * W) {
     const Group<W> e = Branch<W>(s.up[0], x + m), o = Branch<W>(s.up[1], x + m);
-    for (int q = 0; q < 4; ++q) {
+    for (int q = 0; q < kGroups; ++q) {
       D lo, hi;
       Phases<W>::Interleave(e.v[q], o.v[q], lo, hi);
       Store<W>(out + 2 * (m + q * W), lo);
@@ -200,15 +196,15 @@ QRV_HQ_INLINE void Interpolate(const ValveOversampler::Stage& s, const double* x
   }
 }
 
-// Writes outputs [m, m + 4W) contiguously, or split by phase into even and odd (m even).
+// Writes outputs [m, m + kGroups W) contiguously, or split by phase into even and odd (m even).
 template <int W>
 QRV_HQ_INLINE void Put(const Group<W>& g, int m, double* out, double* even, double* odd) {
   using D = typename Lanes<W>::D;
   if (even == nullptr) {
-    for (int q = 0; q < 4; ++q) Store<W>(out + m + q * W, g.v[q]);
+    for (int q = 0; q < kGroups; ++q) Store<W>(out + m + q * W, g.v[q]);
     return;
   }
-  for (int q = 0; q < 4; q += 2) {
+  for (int q = 0; q < kGroups; q += 2) {
     D e, o;
     Phases<W>::Split(g.v[q], g.v[q + 1], e, o);
     Store<W>(even + (m + q * W) / 2, e);
@@ -220,10 +216,10 @@ QRV_HQ_INLINE void Put(const Group<W>& g, int m, double* out, double* even, doub
 template <int W>
 QRV_HQ_INLINE void Decimate(const ValveOversampler::Stage& s, const double* e, const double* o, int count, double* out,
                             double* outEven, double* outOdd) {
-  for (int m = 0; m < count; m += 4 * W) {
+  for (int m = 0; m < count; m += kGroups * W) {
     Group<W> g = Branch<W>(s.down[0], e + m);
     const Group<W> h = Branch<W>(s.down[1], o + m);
-    for (int q = 0; q < 4; ++q) g.v[q] += h.v[q];
+    for (int q = 0; q < kGroups; ++q) g.v[q] += h.v[q];
     Put<W>(g, m, out, outEven, outOdd);
   }
 }
@@ -373,9 +369,9 @@ QRV_HQ_INLINE void CurvePass(const double* x, double* phi, int count, bool antid
   if (antiderivative) {
     for (int i = 0; i < count; i += W) Store<W>(phi + i, Antiderivative<W>(Load<W>(x + i)));
   }
-  for (int m = 0; m < count; m += 4 * W) {
+  for (int m = 0; m < count; m += kGroups * W) {
     Group<W> g;
-    for (int q = 0; q < 4; ++q) {
+    for (int q = 0; q < kGroups; ++q) {
       const int i = m + q * W;
       if (antiderivative) {
         g.v[q] = Mean<W>(Load<W>(x + i - 1), Load<W>(x + i), Load<W>(phi + i - 1), Load<W>(phi + i));

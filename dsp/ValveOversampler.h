@@ -41,7 +41,7 @@ class ValveOversampler {
   static constexpr int kMaxStages = 3;
   // Samples of history a stream can keep, and room past a chunk for the lanes' last group.
   static constexpr int kHistory = 128;
-  static constexpr int kSlack = 64;
+  static constexpr int kSlack = 128;
 
   ValveOversampler();
   // Designs the filters of d (clamped to the stages there are) and clears the state. Allocates nothing.
