@@ -364,24 +364,34 @@ void warmGlowEffect::HighQualityFrames(Sample* outL, Sample* outR, int n, bool s
   }
 
   double mix = p.mix;
-  for (int i = 0; i < n; ++i) {
-    if (p.filling > 0) {
-      --p.filling;
-    } else if (highQuality_) {
-      mix = std::min(1.0, mix + p.mixStep);
-    } else {
-      mix = std::max(0.0, mix - p.mixStep);
-    }
+  if (mix == 1.0 && highQuality_ && p.filling == 0) {
+    // Fully switched: each frame from the oversampled stage or the plain line, nothing to mix.
     for (int c = 0; c < channels; ++c) {
-      const double path = p.fromValve[i] ? p.y[c][i] * p.gain[i] : p.plain[c][i];
-      double v = path;
-      if (mix < 1.0) {
-        const double now = static_cast<double>(out[c][i]);
-        v = mix > 0.0 ? now + mix * (path - now) : now;
+      for (int i = 0; i < n; ++i) {
+        out[c][i] = static_cast<Sample>(p.fromValve[i] ? p.y[c][i] * p.gain[i] : p.plain[c][i]);
       }
-      out[c][i] = static_cast<Sample>(v);
     }
-    if (!stereo && outR != outL) outR[i] = outL[i];
+    if (!stereo && outR != outL) std::memcpy(outR, outL, sizeof(Sample) * static_cast<std::size_t>(n));
+  } else {
+    for (int i = 0; i < n; ++i) {
+      if (p.filling > 0) {
+        --p.filling;
+      } else if (highQuality_) {
+        mix = std::min(1.0, mix + p.mixStep);
+      } else {
+        mix = std::max(0.0, mix - p.mixStep);
+      }
+      for (int c = 0; c < channels; ++c) {
+        const double path = p.fromValve[i] ? p.y[c][i] * p.gain[i] : p.plain[c][i];
+        double v = path;
+        if (mix < 1.0) {
+          const double now = static_cast<double>(out[c][i]);
+          v = mix > 0.0 ? now + mix * (path - now) : now;
+        }
+        out[c][i] = static_cast<Sample>(v);
+      }
+      if (!stereo && outR != outL) outR[i] = outL[i];
+    }
   }
   p.mix = mix;
   if (mix == 0.0 && !highQuality_) p.live = false;
