@@ -1,6 +1,6 @@
 // The oversampled valve path's filters and its passes, the passes written over W lanes and compiled
 // once per instruction set as the engine's kernels are. The lanes run along time: W consecutive outputs
-// of a filter at once, four groups of them side by side so that no sum waits on the one before it.
+// of a filter at once, kGroups groups of them side by side so that no sum waits on the one before it.
 #include "dsp/ValveOversampler.h"
 
 #include <algorithm>

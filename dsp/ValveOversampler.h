@@ -1,9 +1,9 @@
 // The valve stage without aliasing, for one channel: the stage's input (k s, at the host's rate) raised by
-// 2x halfband stages, the curve evaluated at the raised rate through its antiderivative (first order: the
-// mean of the curve between two neighbouring samples), and lowered again by the same stages. Every filter
-// is linear-phase, so the whole path is a delay of an exact number of host frames: the host compensates it
-// and the plain path, delayed as much, lines up sample for sample. Audio thread only; nothing allocates
-// after construction.
+// 2x halfband stages, the curve evaluated at the raised rate (or, in designs measured against it, the
+// curve's mean between neighbouring samples through its antiderivative), and lowered again by the same
+// stages. Every filter is linear-phase, so the whole path is a delay of an exact number of host frames:
+// the host compensates it and the plain path, delayed as much, lines up sample for sample. Audio thread
+// only; nothing allocates after construction.
 #pragma once
 
 #include <cstdint>

@@ -89,11 +89,11 @@ class warmGlowEffect final : public QRVBaseAudioProcessor {
   bool ForceInstructionSet(InstructionSet isa);
   const FilterSection& section(int i) const { return sections_[static_cast<std::size_t>(i)]; }
 
-  // High quality: the valve stage runs oversampled with its antiderivative, and every output (processed
+  // High quality: the valve stage runs at 8 times the rate (ValveOversampler), and every output (processed
   // and bypassed alike) comes highQualityLatency() frames later. Off (the default) the engine is exactly
   // as without it. A switch during playback crossfades between the two over about 20 ms, once the
   // switched-on path has filled; Reset completes it at once. GetLatency follows the switch at once.
-  // Allocates nothing: the path exists from construction.
+  // Audio thread, between blocks, as SetParameter. Allocates nothing: the path exists from construction.
   void SetHighQuality(bool on);
   bool highQuality() const { return highQuality_; }
   int highQualityLatency() const;
