@@ -1,7 +1,7 @@
 # Front door. Everything goes through CMake presets; see README.md.
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test test-sanitize test-tsan test-fidelity fuzz bench demo install uninstall install-lv2 clean
+.PHONY: all deps build test test-sanitize test-tsan test-fidelity fuzz bench aliasing demo install uninstall install-lv2 clean
 
 FUZZ_SECONDS ?= 30
 
@@ -70,6 +70,10 @@ install-lv2: deps
 
 bench: build
 	build/release/bench/warmglow_bench --benchmark_min_time=0.2
+
+# The valve stage's folded components, harmonics and meter with High quality off and with each design.
+aliasing: build
+	build/release/bench/warmglow_aliasing
 
 # The LV2 bundle goes into ~/.lv2 as `make install-lv2` puts it there: recorded in the manifest of the
 # default PREFIX, so that `make uninstall` removes it.

@@ -90,3 +90,57 @@ void Args(benchmark::internal::Benchmark* b) {
 }  // namespace
 
 BENCHMARK(BM_ProcessBlock)->Apply(Args);
+
+namespace {
+
+// High quality against off: the same steady tone in mode Valve, mono and stereo, 44.1 kHz, blocks of 512.
+// Args: channels, design (0: off; 1: on, the engine's design; 2..: on, other designs measured against it,
+// see kBenchDesigns: {stages, antiderivative, first stopband dB, later stopbands dB}), instruction set.
+const qrv::ValveStageDesign kBenchDesigns[] = {
+    qrv::kValveStageDesign, qrv::kValveStageDesign, {3, true, 100.0, 100.0}, {3, false, 100.0, 100.0},
+    {3, true, 80.0, 80.0},  {3, false, 80.0, 80.0},  {3, true, 70.0, 60.0},   {2, true, 70.0, 60.0},
+    {2, true, 80.0, 80.0},  {3, false, 70.0, 50.0}, {3, false, 70.0, 40.0},
+};
+
+void BM_HighQuality(benchmark::State& state) {
+  const int channels = static_cast<int>(state.range(0));
+  const int design = static_cast<int>(state.range(1));
+  const int path = static_cast<int>(state.range(2));
+  constexpr double rate = 44100.0;
+  constexpr int block = 512;
+  qrv::warmGlowEffect fx;
+  if (path != kBestPath && !fx.ForceInstructionSet(static_cast<qrv::InstructionSet>(path))) {
+    state.SkipWithError("this CPU lacks the instruction set: path not run");
+    return;
+  }
+  fx.SetSampleRate(rate);
+  fx.SetParameter(qrv::kSlotProcess, 1.0);
+  fx.SetParameter(qrv::kSlotCompression, 0.7);
+  if (design > 0) {
+    fx.SetValveStageDesign(kBenchDesigns[design]);
+    fx.SetHighQuality(true);
+  }
+  fx.Reset();
+  const std::size_t frames = static_cast<std::size_t>(rate);
+  const std::vector<float> left = MakeSignal(kTone, rate, frames), right = MakeSignal(kTone, rate, frames);
+  std::vector<float> outL(block), outR(block);
+  std::size_t pos = 0;
+  for (auto _ : state) {
+    if (pos + block > frames) pos = 0;
+    const float* in[2] = {left.data() + pos, channels == 2 ? right.data() + pos : nullptr};
+    float* out[2] = {outL.data(), channels == 2 ? outR.data() : nullptr};
+    fx.ProcessBlock(in, out, block);
+    benchmark::DoNotOptimize(outL.data());
+    pos += block;
+  }
+  const double framesDone = static_cast<double>(state.iterations()) * block;
+  state.counters["ns_per_frame"] =
+      benchmark::Counter(framesDone * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+}  // namespace
+
+BENCHMARK(BM_HighQuality)
+    ->ArgNames({"ch", "design", "isa"})
+    ->ArgsProduct({{1, 2}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, {kBestPath}})
+    ->ArgsProduct({{2}, {0, 1}, {0, 1, 2}});

@@ -70,6 +70,39 @@ double GainOfStep(double V) {
 
 }  // namespace
 
+// The high-quality path: the plain engine's output and the oversampled valve stage's, both delayed by
+// the stage's latency, and the crossfade from the plain engine's undelayed output to them.
+struct warmGlowEffect::HighQualityPath {
+  static constexpr int kMaxLatency = 256;
+  static constexpr int kLine = kMaxLatency + kChunkFrames;
+
+  ValveOversampler valve[2];
+  int latency = 0;
+  // The plain engine's frames of the current chunk: the valve stage's input k s per channel and the
+  // gain after it (inverse drive, make-up, output gain); the oversampled stage's output.
+  double u[2][kChunkFrames] = {};
+  double post[kChunkFrames] = {};
+  double y[2][kChunkFrames] = {};
+  // Delay lines: `latency` frames of history, then the chunk. fromValve marks the frames the valve stage
+  // shaped; the others (Clear, bypass) come from the plain line as they were.
+  double plain[2][kLine] = {};
+  double gain[kLine] = {};
+  unsigned char fromValve[kLine] = {};
+  bool fed[2] = {false, false};  // the oversampled stage of the channel ran on the last chunk
+  bool live = false;             // in use: on, filling, or fading out
+  int filling = 0;               // frames before the crossfade may start
+  double mix = 0.0;              // 0: the plain engine's undelayed output; 1: the delayed path
+  double mixStep = 1.0 / 882.0;  // per frame: about 20 ms from one end to the other
+
+  void Clear() {
+    for (ValveOversampler& v : valve) v.Clear();
+    std::memset(plain, 0, sizeof plain);
+    std::memset(gain, 0, sizeof gain);
+    std::memset(fromValve, 0, sizeof fromValve);
+    fed[0] = fed[1] = false;
+  }
+};
+
 double GainCurve(int ratioStep, double V) {
   switch (ratioStep) {
     case 0: return GainOfStep<0>(V);
@@ -89,7 +122,8 @@ double ValveHeadroom(int ratioStep) {
 double DriveOfStep(int k) { return std::pow(1024.0, k * 0.025) * 0.125; }
 double OutputGainOfStep(int k) { return std::pow(31.622776601683793, k * 0.016666666666666666); }
 
-warmGlowEffect::warmGlowEffect() {
+warmGlowEffect::warmGlowEffect() : hq_(std::make_unique<HighQualityPath>()) {
+  hq_->latency = hq_->valve[0].latency();
   sampleRate_ = 44100.0;
   sections_[kMeter].Create(FilterSection::kLowPass, 2.0, 0.583);
   noise_ = {592u, 153768u, 1526u};
@@ -128,6 +162,37 @@ void warmGlowEffect::Reset() {
   SetUpForSampleRate();
 }
 
+int warmGlowEffect::GetLatency() { return highQuality_ ? hq_->latency : 0; }
+
+int warmGlowEffect::highQualityLatency() const { return hq_->latency; }
+
+bool warmGlowEffect::HighQualityLive() const { return hq_->live; }
+
+void warmGlowEffect::SetHighQuality(bool on) {
+  HighQualityPath& p = *hq_;
+  highQuality_ = on;
+  if (on && !p.live) {
+    // Start from silence; the crossfade waits until the lines and the oversampled stage hold real frames.
+    p.Clear();
+    p.mix = 0.0;
+    p.filling = 2 * p.latency + kChunkFrames;
+    p.live = true;
+  } else if (!on && p.mix == 0.0) {
+    p.filling = 0;
+    p.live = false;
+  }
+}
+
+void warmGlowEffect::SetValveStageDesign(const ValveStageDesign& design) {
+  HighQualityPath& p = *hq_;
+  for (ValveOversampler& v : p.valve) v.Configure(design);
+  if (p.valve[0].latency() > HighQualityPath::kMaxLatency) {
+    for (ValveOversampler& v : p.valve) v.Configure(kValveStageDesign);
+  }
+  p.latency = p.valve[0].latency();
+  p.Clear();
+}
+
 void warmGlowEffect::ResetState() {
   drive_ = driveTarget_;
   outputGain_ = outputTarget_;
@@ -137,6 +202,12 @@ void warmGlowEffect::ResetState() {
   }
   meterGain_ = 1.0;
   envelope_ = 0.0001;
+  // The high-quality path starts from silence, fully switched as set.
+  HighQualityPath& p = *hq_;
+  p.Clear();
+  p.filling = 0;
+  p.mix = highQuality_ ? 1.0 : 0.0;
+  p.live = highQuality_;
 }
 
 void warmGlowEffect::SetUpForSampleRate() {
@@ -153,6 +224,7 @@ void warmGlowEffect::SetUpForSampleRate() {
   }
   drive_ = driveTarget_;
   outputGain_ = outputTarget_;
+  hq_->mixStep = 1.0 / std::round(rate * 0.02);
 }
 
 void warmGlowEffect::SetParameter(unsigned index, double v) {
@@ -233,18 +305,104 @@ void warmGlowEffect::Run(const Sample* inL, const Sample* inR, Sample* outL, Sam
   c.attackCount = (attackStep_ >= 0 && attackStep_ < kAttackStepCount)
                       ? AttackSteps<Sample>()[static_cast<std::size_t>(attackStep_)]
                       : kAttackStepsFallback;
+  const bool hq = HighQualityLive();
   if (count < kChunkMinFrames) {
-    RunFrames<Sample, Stereo, Valve>(c, inL, inR, outL, outR, count);
+    if (hq) {
+      RunFrames<Sample, Stereo, Valve, true>(c, inL, inR, outL, outR, count);
+      HighQualityFrames<Sample>(outL, outR, count, Stereo, true, mode() == ProcessMode::kValve);
+    } else {
+      RunFrames<Sample, Stereo, Valve, false>(c, inL, inR, outL, outR, count);
+    }
   } else {
     for (int32_t at = 0; at < count; at += kChunkFrames) {
       const int n = static_cast<int>(std::min<int32_t>(kChunkFrames, count - at));
       RunChunk<Sample, Stereo, Valve>(c, inL + at, inR + at, outL + at, outR + at, n);
+      if (hq) {
+        // The valve stage's input and the gains after it, as the output pass formed them.
+        HighQualityPath& p = *hq_;
+        const EngineChunk& ch = chunk_;
+        const double heldInverseDrive = 1.0 / drive_;
+        for (int i = 0; i < n; ++i) {
+          p.u[0][i] = c.k * (ch.e[i] * ch.xL[i]);
+          if constexpr (Stereo) p.u[1][i] = c.k * (ch.e[i] * ch.xR[i]);
+          p.post[i] = chunkGlidesHeld_ ? heldInverseDrive * c.m * outputGain_ : 1.0 / ch.drive[i] * c.m * ch.gain[i];
+        }
+        HighQualityFrames<Sample>(outL + at, outR + at, n, Stereo, true, mode() == ProcessMode::kValve);
+      }
     }
   }
   RecoverNonFinite();
 }
 
-template <typename Sample, bool Stereo, bool Valve>
+template <typename Sample>
+void warmGlowEffect::HighQualityFrames(Sample* outL, Sample* outR, int n, bool stereo, bool ran, bool valve) {
+  HighQualityPath& p = *hq_;
+  const int d = p.latency;
+  const int channels = stereo ? 2 : 1;
+  Sample* out[2] = {outL, outR};
+  for (int c = 0; c < channels; ++c) {
+    for (int i = 0; i < n; ++i) p.plain[c][d + i] = static_cast<double>(out[c][i]);
+  }
+  for (int i = 0; i < n; ++i) {
+    p.gain[d + i] = ran ? p.post[i] : 0.0;
+    p.fromValve[d + i] = ran && valve;
+  }
+
+  // The oversampled stage runs while the engine does (in Clear too, so that a switch to Valve finds it
+  // filled) and, after it stops, until the valve's last frames are out; it restarts from silence.
+  bool valveOut = false;
+  for (int i = 0; i < n; ++i) valveOut |= p.fromValve[i] != 0;
+  for (int c = 0; c < 2; ++c) {
+    if (c < channels && (ran || valveOut)) {
+      if (!ran) std::memset(p.u[c], 0, sizeof p.u[c]);
+      if (!p.fed[c]) p.valve[c].Clear();
+      p.valve[c].Process(p.u[c], p.y[c], n, isa_);
+      p.fed[c] = true;
+    } else {
+      p.fed[c] = false;
+    }
+  }
+
+  double mix = p.mix;
+  if (mix == 1.0 && highQuality_ && p.filling == 0) {
+    // Fully switched: each frame from the oversampled stage or the plain line, nothing to mix.
+    for (int c = 0; c < channels; ++c) {
+      for (int i = 0; i < n; ++i) {
+        out[c][i] = static_cast<Sample>(p.fromValve[i] ? p.y[c][i] * p.gain[i] : p.plain[c][i]);
+      }
+    }
+    if (!stereo && outR != outL) std::memcpy(outR, outL, sizeof(Sample) * static_cast<std::size_t>(n));
+  } else {
+    for (int i = 0; i < n; ++i) {
+      if (p.filling > 0) {
+        --p.filling;
+      } else if (highQuality_) {
+        mix = std::min(1.0, mix + p.mixStep);
+      } else {
+        mix = std::max(0.0, mix - p.mixStep);
+      }
+      for (int c = 0; c < channels; ++c) {
+        const double path = p.fromValve[i] ? p.y[c][i] * p.gain[i] : p.plain[c][i];
+        double v = path;
+        if (mix < 1.0) {
+          const double now = static_cast<double>(out[c][i]);
+          v = mix > 0.0 ? now + mix * (path - now) : now;
+        }
+        out[c][i] = static_cast<Sample>(v);
+      }
+      if (!stereo && outR != outL) outR[i] = outL[i];
+    }
+  }
+  p.mix = mix;
+  if (mix == 0.0 && !highQuality_) p.live = false;
+
+  const std::size_t keep = static_cast<std::size_t>(d);
+  for (int c = 0; c < 2; ++c) std::memmove(p.plain[c], p.plain[c] + n, keep * sizeof(double));
+  std::memmove(p.gain, p.gain + n, keep * sizeof(double));
+  std::memmove(p.fromValve, p.fromValve + n, keep);
+}
+
+template <typename Sample, bool Stereo, bool Valve, bool Hq>
 void warmGlowEffect::RunFrames(const BlockConstants& c, const Sample* inL, const Sample* inR, Sample* outL,
                                Sample* outR, int32_t count) {
   const double k = c.k, m = c.m;
@@ -299,6 +457,11 @@ void warmGlowEffect::RunFrames(const BlockConstants& c, const Sample* inL, const
 
     double sL = e * xL;
     double sR = e * xR;
+    if constexpr (Hq) {
+      hq_->u[0][i] = k * sL;
+      hq_->u[1][i] = k * sR;
+      hq_->post[i] = inverseDrive * m * outputGain;
+    }
     if constexpr (Valve) {
       sL = ValveOf<FrameMath>(sL, k, m);
       if constexpr (Stereo) sR = ValveOf<FrameMath>(sR, k, m);
@@ -350,6 +513,7 @@ void warmGlowEffect::RunChunk(const BlockConstants& c, const Sample* inL, const 
   drive_ = front.drive;
   outputGain_ = front.outputGain;
   const bool glidesHeld = front.glidesHeld;
+  chunkGlidesHeld_ = glidesHeld;
   noise_ = {front.noise[0], front.noise[1], front.noise[2]};
 
   // Pass 2: the envelope filter's coefficients for every frame.
@@ -453,7 +617,11 @@ void warmGlowEffect::Process(const Sample* const inputs[2], Sample* const output
     return;
   }
   const bool stereo = inputs[1] != nullptr;
-  const bool valve = mode_ == static_cast<int>(ProcessMode::kValve);
+  // Fully switched to high quality, the plain engine's valve stage would only feed the delay line's
+  // valve frames, which the oversampled stage replaces: the plain engine runs without it.
+  const HighQualityPath& hq = *hq_;
+  const bool valve = mode_ == static_cast<int>(ProcessMode::kValve) &&
+                     !(highQuality_ && hq.live && hq.mix == 1.0 && hq.filling == 0);
   if (stereo) {
     if (valve) {
       Run<Sample, true, true>(rin[0], rin[1], rout[0], rout[1], count);
@@ -488,6 +656,12 @@ void warmGlowEffect::Bypass(const Sample* const inputs[2], Sample* const outputs
     meterGain = meter.Step(1.0);
   }
   meterGain_ = meterGain;
+  if (HighQualityLive()) {
+    for (int32_t at = 0; at < count; at += kChunkFrames) {
+      const int n = static_cast<int>(std::min<int32_t>(kChunkFrames, count - at));
+      HighQualityFrames<Sample>(out0 + at, out1 + at, n, out1 != out0, false, false);
+    }
+  }
 }
 
 void warmGlowEffect::ProcessBlock(const float* const inputs[2], float* const outputs[2], int32_t count) {

@@ -5,12 +5,14 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 #include "dsp/EngineFormulas.h"
 #include "dsp/EngineKernels.h"
 #include "dsp/FilterSection.h"
 #include "dsp/ParameterSet.h"
 #include "dsp/QRVBaseAudioProcessor.h"
+#include "dsp/ValveOversampler.h"
 
 namespace qrv {
 
@@ -56,7 +58,7 @@ class warmGlowEffect final : public QRVBaseAudioProcessor {
   void ProcessBlockDouble(const double* const inputs[2], double* const outputs[2], int32_t count) override;
   void BypassBlock(const float* const inputs[2], float* const outputs[2], int32_t count) override;
   void BypassBlockDouble(const double* const inputs[2], double* const outputs[2], int32_t count) override;
-  int GetLatency() override { return 0; }
+  int GetLatency() override;
   int GetTailSize() override { return 0; }
   bool SetSampleRate(double rate) override;
   void Reset() override;
@@ -87,6 +89,18 @@ class warmGlowEffect final : public QRVBaseAudioProcessor {
   bool ForceInstructionSet(InstructionSet isa);
   const FilterSection& section(int i) const { return sections_[static_cast<std::size_t>(i)]; }
 
+  // High quality: the valve stage runs at 8 times the rate (ValveOversampler), and every output (processed
+  // and bypassed alike) comes highQualityLatency() frames later. Off (the default) the engine is exactly
+  // as without it. A switch during playback crossfades between the two over about 20 ms, once the
+  // switched-on path has filled; Reset completes it at once. GetLatency follows the switch at once.
+  // Audio thread, between blocks, as SetParameter. Allocates nothing: the path exists from construction.
+  void SetHighQuality(bool on);
+  bool highQuality() const { return highQuality_; }
+  int highQualityLatency() const;
+  // The oversampled path's design (kValveStageDesign unless set), for measuring others against it.
+  // Clears the path.
+  void SetValveStageDesign(const ValveStageDesign& design);
+
   enum SectionIndex : int { kMeter, kFastLevel, kSlowLevel, kEnvelope, kSideChainLeft, kSideChainRight };
 
  private:
@@ -103,8 +117,9 @@ class warmGlowEffect final : public QRVBaseAudioProcessor {
 
   template <typename Sample, bool Stereo, bool Valve>
   void Run(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int32_t count);
-  // Frame by frame: blocks shorter than kChunkMinFrames.
-  template <typename Sample, bool Stereo, bool Valve>
+  // Frame by frame: blocks shorter than kChunkMinFrames. With Hq, also keeps the valve stage's input
+  // and the gains after it for the high-quality path.
+  template <typename Sample, bool Stereo, bool Valve, bool Hq>
   void RunFrames(const BlockConstants& c, const Sample* inL, const Sample* inR, Sample* outL, Sample* outR,
                  int32_t count);
   // One chunk of 1..kChunkFrames frames in passes.
@@ -117,6 +132,14 @@ class warmGlowEffect final : public QRVBaseAudioProcessor {
   void Bypass(const Sample* const inputs[2], Sample* const outputs[2], int32_t count, const Sample** rin,
               Sample** rout);
   void ResetState();
+  struct HighQualityPath;
+  // After n frames of the plain engine (or of bypass) are in the outputs: the high-quality path's delay
+  // lines, oversampled valve stage and crossfade. `ran`: the engine ran (its inputs are in the path's
+  // arrays); else the outputs hold the bypassed input.
+  template <typename Sample>
+  void HighQualityFrames(Sample* outL, Sample* outR, int n, bool stereo, bool ran, bool valve);
+  // The high-quality path is in use (on, filling, or fading out).
+  bool HighQualityLive() const;
   void SetUpForSampleRate();
   void RecoverNonFinite();
   bool IsOff() const { return mode() != ProcessMode::kClear && mode() != ProcessMode::kValve; }
@@ -136,6 +159,9 @@ class warmGlowEffect final : public QRVBaseAudioProcessor {
   InstructionSet isa_ = BestInstructionSet();
   const EngineKernels* kernels_ = &KernelsFor(isa_);
   EngineChunk chunk_{};
+  bool chunkGlidesHeld_ = false;  // of the last chunk
+  bool highQuality_ = false;      // as switched
+  std::unique_ptr<HighQualityPath> hq_;
   alignas(8) unsigned char message_[kParameterMessageMaxSize] = {};
 };
 

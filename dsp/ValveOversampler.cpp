@@ -1,0 +1,541 @@
+// The oversampled valve path's filters and its passes, the passes written over W lanes and compiled
+// once per instruction set as the engine's kernels are. The lanes run along time: W consecutive outputs
+// of a filter at once, kGroups groups of them side by side so that no sum waits on the one before it.
+#include "dsp/ValveOversampler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "dsp/LaneMath.h"
+
+namespace qrv {
+namespace {
+
+// Transition bands, as fractions of the host's rate. The first stage passes up to 0.46 and stops from
+// 0.54, so that a harmonic just above half the rate (the second of 12 kHz at 44.1 kHz) is stopped before
+// it folds; the later stages only need to keep their images and folds out of what the first passes.
+constexpr double kFirstPass = 0.46;
+constexpr double kFirstStop = 0.54;
+constexpr double kPi = 3.141592653589793;
+
+double BesselI0(double x) {
+  double sum = 1.0, term = 1.0;
+  for (int k = 1; k < 64; ++k) {
+    term *= (x / (2.0 * k)) * (x / (2.0 * k));
+    sum += term;
+    if (term < sum * 1e-17) break;
+  }
+  return sum;
+}
+
+double KaiserBeta(double db) { return db > 50.0 ? 0.1102 * (db - 8.7) : 0.5842 * std::pow(db - 21.0, 0.4) + 0.07886 * (db - 21.0); }
+
+// Length for a stopband of db over a transition of width radians (Kaiser's estimate).
+int KaiserLength(double db, double width) { return static_cast<int>(std::ceil((db - 7.95) / (2.285 * width))) + 1; }
+
+// A low-pass at a quarter of its rate (the lower rate's Nyquist), length n, centre (n - 1) / 2; odd n of
+// the form 4j + 3 gives a halfband (every other tap zero).
+void QuarterBandLowPass(double* h, int n, double db) {
+  const double beta = KaiserBeta(db), centre = (n - 1) * 0.5, i0 = BesselI0(beta);
+  double sum = 0.0;
+  for (int k = 0; k < n; ++k) {
+    if (k > (n - 1) / 2) {  // the mirror image, bit for bit
+      h[k] = h[n - 1 - k];
+      sum += h[k];
+      continue;
+    }
+    const double t = k - centre;
+    const double r = 2.0 * k / (n - 1) - 1.0;
+    const double w = BesselI0(beta * std::sqrt(std::max(0.0, 1.0 - r * r))) / i0;
+    double v = t == 0.0 ? 0.5 : std::sin(kPi * t * 0.5) / (kPi * t);
+    if (n % 2 == 1 && t != 0.0 && static_cast<long>(std::fabs(t)) % 2 == 0) v = 0.0;  // halfband zeros
+    h[k] = v * w;
+    sum += h[k];
+  }
+  // Unity gain at DC for each decimating phase and each interpolating branch: a halfband's centre stays
+  // 0.5 and its other taps sum to 0.5; an even length splits evenly between the phases by symmetry.
+  if (n % 2 == 1) {
+    const double others = sum - h[(n - 1) / 2];
+    for (int k = 0; k < n; ++k) {
+      if (k != (n - 1) / 2) h[k] *= 0.5 / others;
+    }
+  } else {
+    for (int k = 0; k < n; ++k) h[k] /= sum;
+  }
+}
+
+void Add(TapList& t, int offset, double coef) {
+  if (coef == 0.0 || t.count >= TapList::kMax) return;
+  t.offset[t.count] = offset;
+  t.pairedOffset[t.count] = -1;
+  t.coef[t.count] = coef;
+  ++t.count;
+}
+
+// Folds the taps of equal coefficient from both ends (a symmetric branch) into pairs, listed first.
+void Pair(TapList& t) {
+  TapList out;
+  int lo = 0, hi = t.count - 1;
+  for (; lo < hi && t.coef[lo] == t.coef[hi]; ++lo, --hi) {
+    out.offset[out.count] = t.offset[lo];
+    out.pairedOffset[out.count] = t.offset[hi];
+    out.coef[out.count] = t.coef[lo];
+    ++out.count;
+  }
+  out.pairs = out.count;
+  for (int j = lo; j <= hi; ++j) Add(out, t.offset[j], t.coef[j]);
+  t = out;
+}
+
+// Interpolation by 2 with h: out[2m + r] = sum over k = r (mod 2) of 2 h[k] x[m - (k - r) / 2].
+void SetUp(ValveOversampler::Stage& s, const double* h, int n) {
+  s.up[0] = s.up[1] = TapList{};
+  for (int k = 0; k < n; ++k) Add(s.up[k % 2], (k - k % 2) / 2, 2.0 * h[k]);
+  Pair(s.up[0]);
+  Pair(s.up[1]);
+}
+
+// Decimation by 2 with h delayed by `shift`: y[m] = sum h[k] v[2m - k - shift], from the even samples
+// (E[j] = v[2j]) and the odd ones (O[j] = v[2j + 1]).
+void SetDown(ValveOversampler::Stage& s, const double* h, int n, int shift) {
+  s.down[0] = s.down[1] = TapList{};
+  for (int k = 0; k < n; ++k) {
+    const int d = k + shift;
+    if (d % 2 == 0) {
+      Add(s.down[0], d / 2, h[k]);
+    } else {
+      Add(s.down[1], (d + 1) / 2, h[k]);
+    }
+  }
+  Pair(s.down[0]);
+  Pair(s.down[1]);
+}
+
+#define QRV_HQ_INLINE [[gnu::always_inline]] inline
+
+// lo, hi = a and b interleaved (a0 b0 a1 b1 ...); and back.
+template <int W>
+struct Phases;
+template <>
+struct Phases<2> {
+  using D = Lanes<2>::D;
+  QRV_HQ_INLINE static void Interleave(D a, D b, D& lo, D& hi) {
+    lo = __builtin_shufflevector(a, b, 0, 2);
+    hi = __builtin_shufflevector(a, b, 1, 3);
+  }
+  QRV_HQ_INLINE static void Split(D lo, D hi, D& even, D& odd) {
+    even = __builtin_shufflevector(lo, hi, 0, 2);
+    odd = __builtin_shufflevector(lo, hi, 1, 3);
+  }
+};
+template <>
+struct Phases<4> {
+  using D = Lanes<4>::D;
+  QRV_HQ_INLINE static void Interleave(D a, D b, D& lo, D& hi) {
+    lo = __builtin_shufflevector(a, b, 0, 4, 1, 5);
+    hi = __builtin_shufflevector(a, b, 2, 6, 3, 7);
+  }
+  QRV_HQ_INLINE static void Split(D lo, D hi, D& even, D& odd) {
+    even = __builtin_shufflevector(lo, hi, 0, 2, 4, 6);
+    odd = __builtin_shufflevector(lo, hi, 1, 3, 5, 7);
+  }
+};
+template <>
+struct Phases<8> {
+  using D = Lanes<8>::D;
+  QRV_HQ_INLINE static void Interleave(D a, D b, D& lo, D& hi) {
+    lo = __builtin_shufflevector(a, b, 0, 8, 1, 9, 2, 10, 3, 11);
+    hi = __builtin_shufflevector(a, b, 4, 12, 5, 13, 6, 14, 7, 15);
+  }
+  QRV_HQ_INLINE static void Split(D lo, D hi, D& even, D& odd) {
+    even = __builtin_shufflevector(lo, hi, 0, 2, 4, 6, 8, 10, 12, 14);
+    odd = __builtin_shufflevector(lo, hi, 1, 3, 5, 7, 9, 11, 13, 15);
+  }
+};
+
+// kGroups groups of W outputs of one branch: that many independent sums, so that none waits on another.
+constexpr int kGroups = 2;
+template <int W>
+struct Group {
+  typename Lanes<W>::D v[kGroups];
+};
+
+template <int W>
+QRV_HQ_INLINE Group<W> Branch(const TapList& t, const double* x) {
+  using D = typename Lanes<W>::D;
+  Group<W> g;
+  for (int q = 0; q < kGroups; ++q) g.v[q] = D{};
+  int j = 0;
+  for (; j < t.pairs; ++j) {
+    const double* p = x - t.offset[j];
+    const double* r = x - t.pairedOffset[j];
+    const double c = t.coef[j];
+    for (int q = 0; q < kGroups; ++q) g.v[q] += c * (Load<W>(p + q * W) + Load<W>(r + q * W));
+  }
+  for (; j < t.count; ++j) {
+    const double* p = x - t.offset[j];
+    const double c = t.coef[j];
+    for (int q = 0; q < kGroups; ++q) g.v[q] += c * Load<W>(p + q * W);
+  }
+  return g;
+}
+
+// `count` inputs of x to 2 count outputs.
+template <int W>
+QRV_HQ_INLINE void Interpolate(const ValveOversampler::Stage& s, const double* x, int count, double* out) {
+  using D = typename Lanes<W>::D;
+  for (int m = 0; m < count; m += kGroups * W) {
+    const Group<W> e = Branch<W>(s.up[0], x + m), o = Branch<W>(s.up[1], x + m);
+    for (int q = 0; q < kGroups; ++q) {
+      D lo, hi;
+      Phases<W>::Interleave(e.v[q], o.v[q], lo, hi);
+      Store<W>(out + 2 * (m + q * W), lo);
+      Store<W>(out + 2 * (m + q * W) + W, hi);
+    }
+  }
+}
+
+// Writes outputs [m, m + kGroups W) contiguously, or split by phase into even and odd (m even).
+template <int W>
+QRV_HQ_INLINE void Put(const Group<W>& g, int m, double* out, double* even, double* odd) {
+  using D = typename Lanes<W>::D;
+  if (even == nullptr) {
+    for (int q = 0; q < kGroups; ++q) Store<W>(out + m + q * W, g.v[q]);
+    return;
+  }
+  for (int q = 0; q < kGroups; q += 2) {
+    D e, o;
+    Phases<W>::Split(g.v[q], g.v[q + 1], e, o);
+    Store<W>(even + (m + q * W) / 2, e);
+    Store<W>(odd + (m + q * W) / 2, o);
+  }
+}
+
+// `count` outputs from the even and odd inputs.
+template <int W>
+QRV_HQ_INLINE void Decimate(const ValveOversampler::Stage& s, const double* e, const double* o, int count, double* out,
+                            double* outEven, double* outOdd) {
+  for (int m = 0; m < count; m += kGroups * W) {
+    Group<W> g = Branch<W>(s.down[0], e + m);
+    const Group<W> h = Branch<W>(s.down[1], o + m);
+    for (int q = 0; q < kGroups; ++q) g.v[q] += h.v[q];
+    Put<W>(g, m, out, outEven, outOdd);
+  }
+}
+
+template <int W>
+QRV_HQ_INLINE typename Lanes<W>::D Abs(typename Lanes<W>::D x) {
+  return x < 0.0 ? -x : x;
+}
+
+// log(1 + z) for z >= 0 (finite): z = 2^e f with f in [sqrt 1/2, sqrt 2), log f = 2 atanh((f - 1) / (f + 1)).
+// Below sqrt 2 - 1 the quotient is formed from z itself, so small z keep their relative accuracy.
+template <int W>
+QRV_HQ_INLINE typename Lanes<W>::D Log1p(typename Lanes<W>::D z) {
+  using D = typename Lanes<W>::D;
+  using I = typename Lanes<W>::I;
+  constexpr double kSqrt2 = 1.4142135623730951;
+  const D a = 1.0 + z;
+  const I bits = (I)a;
+  const I field = bits >> 52;  // a >= 1: no sign bit
+  D f = (D)((bits & 0x000fffffffffffffLL) | 0x3ff0000000000000LL);
+  const auto big = f > kSqrt2;
+  f = big ? f * 0.5 : f;
+  const D one = z * 0.0 + 1.0;
+  const D e = ((D)(field | 0x4330000000000000LL) - 4503599627370496.0) - 1023.0 + (big ? one : one * 0.0);
+  const auto near = a < kSqrt2;
+  const D s = (near ? z : f - 1.0) / (near ? z + 2.0 : f + 1.0);
+  const D s2 = s * s;
+  D p = 0.043478260869565216 + s2 * 0.0;  // 1/23
+  p = 0.047619047619047616 + s2 * p;      // 1/21
+  p = 0.05263157894736842 + s2 * p;
+  p = 0.058823529411764705 + s2 * p;
+  p = 0.06666666666666667 + s2 * p;
+  p = 0.07692307692307693 + s2 * p;
+  p = 0.09090909090909091 + s2 * p;
+  p = 0.1111111111111111 + s2 * p;
+  p = 0.14285714285714285 + s2 * p;
+  p = 0.2 + s2 * p;
+  p = 0.3333333333333333 + s2 * p;
+  const D logF = 2.0 * s + (2.0 * s * s2) * p;
+  return e * 6.93147180369123816490e-01 + (logF + e * 1.90821492927058770002e-10);
+}
+
+// The curve's antiderivative over u = k s, zero at zero: u atan u - log(1 + u²) / 2 above zero, and
+// 1.5625² log cosh(0.64 u) below (the negative half -1.5625 tanh(-0.64 u) integrates to it).
+template <int W>
+QRV_HQ_INLINE typename Lanes<W>::D PositiveHalf(typename Lanes<W>::D u) {
+  return u * Atan<W>(u) - 0.5 * Log1p<W>(u * u);
+}
+
+template <int W>
+QRV_HQ_INLINE typename Lanes<W>::D NegativeHalf(typename Lanes<W>::D u) {
+  using D = typename Lanes<W>::D;
+  constexpr double kSquare = 2.44140625;  // 1.5625², exact
+  const D w = -0.64 * u;
+  const auto small = w < 0.1;
+  D series = D{}, large = D{};
+  if (Any<W>(small)) {
+    // log cosh w = w²/2 - w⁴/12 + w⁶/45 - 17 w⁸/2520 + 31 w¹⁰/14175 - 691 w¹²/467775 - ...
+    const D w2 = w * w;
+    D p = -0.0014772117043177812 + w2 * 0.0;
+    p = 0.0021869488536155204 + w2 * p;
+    p = -0.006746031746031746 + w2 * p;
+    p = 0.022222222222222223 + w2 * p;
+    p = -0.08333333333333333 + w2 * p;
+    p = 0.5 + w2 * p;
+    series = w2 * p;
+  }
+  if (!All<W>(small)) {
+    // w + log(1 + e^(-2w)) - log 2; beyond w = 20 the middle term is below an ulp of w.
+    const D y = -2.0 * w;
+    const D z = Expm1<W>(y < -40.0 ? y * 0.0 - 40.0 : y) + 1.0;
+    large = (w - 0.6931471805599453) + Log1p<W>(z < 0.0 ? z * 0.0 : z);
+  }
+  return kSquare * (small ? series : large);
+}
+
+template <int W>
+QRV_HQ_INLINE typename Lanes<W>::D Antiderivative(typename Lanes<W>::D u) {
+  using D = typename Lanes<W>::D;
+  const auto up = u >= 0.0;
+  if (All<W>(up)) return PositiveHalf<W>(u);
+  if (!Any<W>(up)) return NegativeHalf<W>(u);
+  return up ? PositiveHalf<W>(up ? u : D{}) : NegativeHalf<W>(up ? D{} : u);
+}
+
+// atan x for x >= 0 with one division: Cephes' reduction and rational (as the engine's Atan), with
+// t = n / d and z = t² carried as n and d, so that t (1 + z P(z) / Q(z)) = n (Q' + n² P') / (d Q'),
+// where P' = d^8 P(z) and Q' = d^10 Q(z) are homogeneous in n² and d².
+template <int W>
+QRV_HQ_INLINE typename Lanes<W>::D AtanOneDivision(typename Lanes<W>::D x) {
+  using D = typename Lanes<W>::D;
+  constexpr double kMoreBits = 6.123233995736765886130e-17;
+  const auto big = x > 2.41421356237309504880;
+  const auto mid = x > 0.66;
+  const D one = x * 0.0 + 1.0;
+  const D n = big ? -one : (mid ? x - 1.0 : x);
+  const D d = big ? x : (mid ? x + 1.0 : one);
+  const D nn = n * n, d2 = d * d, d4 = d2 * d2, d6 = d4 * d2, d8 = d4 * d4, d10 = d8 * d2;
+  const D p = (((-8.750608600031904122785e-01 * nn - 1.615753718733365076637e+01 * d2) * nn -
+                7.500855792314704667340e+01 * d4) * nn - 1.228866684490136173410e+02 * d6) * nn -
+              6.485021904942025371773e+01 * d8;
+  const D q = ((((nn + 2.485846490142306297962e+01 * d2) * nn + 1.650270098316988542046e+02 * d4) * nn +
+                4.328810604912902668951e+02 * d6) * nn + 4.853903996359136964868e+02 * d8) * nn +
+              1.945506571482613964425e+02 * d10;
+  const D base = big ? one * 1.5707963267948966 : (mid ? one * 0.7853981633974483 : one * 0.0);
+  const D more = big ? one * kMoreBits : (mid ? one * (0.5 * kMoreBits) : one * 0.0);
+  return base + n * (q + nn * p) / (d * q) + more;
+}
+
+// The curve itself (make-up 1): atan u above zero, -1.5625 tanh(-0.64 u) below.
+template <int W>
+QRV_HQ_INLINE typename Lanes<W>::D Curve(typename Lanes<W>::D u) {
+  using D = typename Lanes<W>::D;
+  const auto up = u >= 0.0;
+  const D a = up ? u : -0.64 * u;  // the argument each lane uses, 0 or more
+  if (All<W>(a < kSmallArgument)) {
+    // Both odd series in a; the terms left out are below 1e-24 of the result.
+    const D z = a * a;
+    const D atanA = a + a * z * (-0.3333333333333333 + z * (0.2 + z * -0.14285714285714285));
+    const D tanhA = a + a * z * (-0.3333333333333333 + z * (0.13333333333333333 + z * -0.05396825396825397));
+    return up ? atanA : -1.5625 * tanhA;
+  }
+  if (All<W>(up)) return AtanOneDivision<W>(u);
+  if (!Any<W>(up)) return -1.5625 * Tanh<W>(a);
+  return up ? AtanOneDivision<W>(a) : -1.5625 * Tanh<W>(up ? D{} : a);
+}
+
+// The curve's mean between u0 and u1: (Φ(u1) - Φ(u0)) / (u1 - u0). Where the two are so close that the
+// difference of Φ would lose more to rounding than the mean differs from the curve at the midpoint,
+// the midpoint's value.
+template <int W>
+QRV_HQ_INLINE typename Lanes<W>::D Mean(typename Lanes<W>::D u0, typename Lanes<W>::D u1, typename Lanes<W>::D p0,
+                                         typename Lanes<W>::D p1) {
+  using D = typename Lanes<W>::D;
+  const D d = u1 - u0;
+  const auto close = Abs<W>(d) < 1e-6 * ((1.0 + Abs<W>(u0)) + Abs<W>(u1));
+  D r = (p1 - p0) / (close ? d * 0.0 + 1.0 : d);
+  if (Any<W>(close)) r = close ? Curve<W>(0.5 * (u0 + u1)) : r;
+  return r;
+}
+
+// The curve over the top stream x (count samples, history before), written contiguously to out or split
+// by phase.
+template <int W>
+QRV_HQ_INLINE void CurvePass(const double* x, double* phi, int count, bool antiderivative, double* out, double* even,
+                             double* odd) {
+  if (antiderivative) {
+    for (int i = 0; i < count; i += W) Store<W>(phi + i, Antiderivative<W>(Load<W>(x + i)));
+  }
+  for (int m = 0; m < count; m += kGroups * W) {
+    Group<W> g;
+    for (int q = 0; q < kGroups; ++q) {
+      const int i = m + q * W;
+      if (antiderivative) {
+        g.v[q] = Mean<W>(Load<W>(x + i - 1), Load<W>(x + i), Load<W>(phi + i - 1), Load<W>(phi + i));
+      } else {
+        g.v[q] = Curve<W>(Load<W>(x + i));
+      }
+    }
+    Put<W>(g, m, out, even, odd);
+  }
+}
+
+struct Pass {
+  const ValveOversampler::Stage* stages;
+  double* x[ValveOversampler::kMaxStages + 1];
+  double* phi;
+  double* even[ValveOversampler::kMaxStages + 1];
+  double* odd[ValveOversampler::kMaxStages + 1];
+  int count;  // host frames
+  int stageCount;
+  bool antiderivative;
+  double* y;
+};
+
+template <int W>
+QRV_HQ_INLINE void Run(const Pass& p) {
+  const int top = p.stageCount;
+  for (int s = 1; s <= top; ++s) Interpolate<W>(p.stages[s], p.x[s - 1], p.count << (s - 1), p.x[s]);
+  if (top == 0) {
+    CurvePass<W>(p.x[0], p.phi, p.count, p.antiderivative, p.y, nullptr, nullptr);
+    return;
+  }
+  CurvePass<W>(p.x[top], p.phi, p.count << top, p.antiderivative, nullptr, p.even[top], p.odd[top]);
+  for (int s = top; s >= 1; --s) {
+    const int outputs = p.count << (s - 1);
+    if (s > 1) {
+      Decimate<W>(p.stages[s], p.even[s], p.odd[s], outputs, nullptr, p.even[s - 1], p.odd[s - 1]);
+    } else {
+      Decimate<W>(p.stages[s], p.even[s], p.odd[s], outputs, p.y, nullptr, nullptr);
+    }
+  }
+}
+
+#undef QRV_HQ_INLINE
+
+void Run2(const Pass& p) { Run<2>(p); }
+__attribute__((target("avx2,fma"))) void Run4(const Pass& p) { Run<4>(p); }
+__attribute__((target("avx512f"))) void Run8(const Pass& p) { Run<8>(p); }
+
+void RunFor(InstructionSet isa, const Pass& p) {
+  switch (isa) {
+    case InstructionSet::kAvx512: Run8(p); return;
+    case InstructionSet::kAvx2:
+      if (__builtin_cpu_supports("fma")) {
+        Run4(p);
+        return;
+      }
+      break;
+    case InstructionSet::kSse2: break;
+  }
+  Run2(p);
+}
+
+}  // namespace
+
+int TapList::History() const {
+  int h = 0;
+  for (int j = 0; j < count; ++j) h = std::max({h, offset[j], pairedOffset[j]});
+  return h;
+}
+
+ValveOversampler::ValveOversampler() { Configure(kValveStageDesign); }
+
+void ValveOversampler::Configure(const ValveStageDesign& d) {
+  design_ = d;
+  design_.stages = std::clamp(d.stages, 0, kMaxStages);
+  const int top = design_.stages;
+  // Each stage's transition, in radians at its higher rate: the first from kFirstPass to kFirstStop of
+  // the host's rate; stage s from kFirstStop to 2^(s-1) - kFirstStop (its images and folds land where
+  // the stages below stop them). The stages run from the host's rate up, so at the top the delays of
+  // all of them are known, and the top decimator takes the shift that makes the whole a number of
+  // host frames.
+  double h[2 * TapList::kMax];
+  double delay = 0.0;  // in samples at the top rate
+  for (int s = 1; s <= top; ++s) {
+    const double rate = static_cast<double>(1 << s);  // in host rates
+    const double width = s == 1 ? 2.0 * kPi * (kFirstStop - kFirstPass) / rate
+                                : 2.0 * kPi * ((1 << (s - 1)) - 2.0 * kFirstStop) / rate;
+    const double db = s == 1 ? design_.firstStopbandDb : design_.laterStopbandDb;
+    int n = KaiserLength(db, width);
+    n = std::min(4 * (n / 4) + 3, 2 * TapList::kMax - 1);  // the next 4j + 3: a halfband
+    QuarterBandLowPass(h, n, db);
+    SetUp(stages_[s], h, n);
+    const double scale = static_cast<double>(1 << (top - s));
+    delay += scale * (n - 1) * 0.5;  // the interpolator's share
+    if (s == top && design_.antiderivative) {
+      // The mean between neighbours lags by half a sample; an even-length decimator at the top lags by
+      // a half more, so that the whole path stays a whole number of samples.
+      int even = KaiserLength(db, width);
+      even = std::min(even + even % 2, 2 * TapList::kMax);
+      QuarterBandLowPass(h, even, db);
+      n = even;
+    }
+    const double down = scale * (n - 1) * 0.5;
+    delay += down;
+    if (s == top) {
+      const double total = delay + (design_.antiderivative ? 0.5 : 0.0);
+      const double topRate = static_cast<double>(1 << top);
+      const double frames = std::ceil(total / topRate - 1e-9);
+      const int shift = static_cast<int>(std::lround(frames * topRate - total));
+      SetDown(stages_[s], h, n, shift);
+      latency_ = static_cast<int>(frames);
+    } else {
+      SetDown(stages_[s], h, n, 0);
+    }
+  }
+  if (top == 0) latency_ = 0;  // the mean alone lags half a host frame: not compensated
+  for (int s = 0; s <= kMaxStages; ++s) {
+    xHistory_[s] = s < top ? std::max(stages_[s + 1].up[0].History(), stages_[s + 1].up[1].History()) : 1;
+    evenHistory_[s] = s >= 1 && s <= top ? stages_[s].down[0].History() : 0;
+    oddHistory_[s] = s >= 1 && s <= top ? stages_[s].down[1].History() : 0;
+  }
+  Clear();
+}
+
+void ValveOversampler::Clear() {
+  for (Stream& s : x_) std::memset(s.data, 0, sizeof s.data);
+  for (Stream& s : even_) std::memset(s.data, 0, sizeof s.data);
+  for (Stream& s : odd_) std::memset(s.data, 0, sizeof s.data);
+  std::memset(phi_.data, 0, sizeof phi_.data);
+}
+
+void ValveOversampler::Process(const double* u, double* y, int n, InstructionSet isa) {
+  n = std::clamp(n, 0, kChunkFrames);
+  if (n == 0) return;
+  const int top = design_.stages;
+  double* x0 = x_[0].at();
+  for (int i = 0; i < n; ++i) {
+    const double v = u[i];
+    x0[i] = v == v ? std::clamp(v, -1e8, 1e8) : 0.0;
+  }
+  Pass p{};
+  p.stages = stages_;
+  for (int s = 0; s <= kMaxStages; ++s) {
+    p.x[s] = x_[s].at();
+    p.even[s] = even_[s].at();
+    p.odd[s] = odd_[s].at();
+  }
+  p.phi = phi_.at();
+  p.count = n;
+  p.stageCount = top;
+  p.antiderivative = design_.antiderivative;
+  p.y = y;
+  RunFor(isa, p);
+
+  // Keep the history each stream's reader needs before index 0 for the next chunk.
+  auto keep = [](Stream& s, int count, int history) {
+    std::memmove(s.at() - history, s.at() + count - history, sizeof(double) * static_cast<std::size_t>(history));
+  };
+  for (int s = 0; s <= top; ++s) keep(x_[s], n << s, xHistory_[s]);
+  keep(phi_, n << top, 1);
+  for (int s = 1; s <= top; ++s) {
+    keep(even_[s], n << (s - 1), evenHistory_[s]);
+    keep(odd_[s], n << (s - 1), oddHistory_[s]);
+  }
+}
+
+}  // namespace qrv
