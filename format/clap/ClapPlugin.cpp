@@ -120,16 +120,33 @@ bool ClapPlugin::Activate(double sampleRate) {
     Log(CLAP_LOG_ERROR, message);
     return false;
   }
+  active_.store(true, std::memory_order_release);
   return true;
 }
 
-void ClapPlugin::Deactivate() { CheckMainThread("deactivate"); }
+void ClapPlugin::Deactivate() {
+  CheckMainThread("deactivate");
+  active_.store(false, std::memory_order_release);
+}
+
+void ClapPlugin::SetHighQuality(bool on) {
+  if (core_.highQuality() == on) return;
+  core_.SetHighQuality(on);
+  // The latency may change only while inactive; request_restart is callable from any thread.
+  if (active_.load(std::memory_order_acquire) && host_ != nullptr && host_->request_restart != nullptr) {
+    host_->request_restart(host_);
+  }
+}
 
 void ClapPlugin::ApplyEvent(const clap_event_header_t& event, bool inBlock) {
   if (!IsParamValue(event)) return;
   const auto& e = reinterpret_cast<const clap_event_param_value_t&>(event);
   const std::optional<double> value = Sanitised(e.param_id, e.value);
   if (!value) return;  // unknown id or NaN: ignored
+  if (e.param_id == kParamHighQuality) {
+    SetHighQuality(*value >= 0.5);
+    return;
+  }
   const hostcontrols::ControlPort* port = ControlOf(e.param_id);
   if (port == nullptr) {
     core_.SetBypass(*value >= 0.5);
@@ -197,6 +214,8 @@ bool ClapPlugin::GetValue(clap_id id, double& value) const {
   if (!IsKnownParam(id)) return false;
   if (const hostcontrols::ControlPort* port = ControlOf(id)) {
     value = hostcontrols::FromNormalised(*port, core_.Value(port->slot));
+  } else if (id == kParamHighQuality) {
+    value = core_.highQuality() ? 1.0 : 0.0;
   } else {
     value = core_.bypassed() ? 1.0 : 0.0;
   }
@@ -218,7 +237,7 @@ bool ClapPlugin::SaveState(const clap_ostream_t* stream) {
   CheckMainThread("state.save");
   if (stream == nullptr || stream->write == nullptr) return false;
   std::vector<uint8_t> bytes;
-  if (!state().SaveStream(bytes, core_.bypassed() ? kStateFlagBypass : 0u)) return false;
+  if (!state().SaveStream(bytes, core_.StateFlags())) return false;
   // A stream may take fewer bytes than offered.
   for (std::size_t done = 0; done < bytes.size();) {
     const int64_t n = stream->write(stream, bytes.data() + done, bytes.size() - done);
@@ -252,6 +271,7 @@ bool ClapPlugin::LoadState(const clap_istream_t* stream) {
   }
   state().PublishValues();
   core_.SetBypass((flags & kStateFlagBypass) != 0);
+  SetHighQuality((flags & kStateFlagHighQuality) != 0);  // an older state: off
   loads_.fetch_add(1, std::memory_order_release);
   if (hostParams_ != nullptr && hostParams_->rescan != nullptr) hostParams_->rescan(host_, CLAP_PARAM_RESCAN_VALUES);
   return true;

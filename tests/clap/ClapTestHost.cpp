@@ -148,7 +148,7 @@ Host::Host() {
   host_.url = "";
   host_.version = "1";
   host_.get_extension = GetExtension;
-  host_.request_restart = Nothing;
+  host_.request_restart = [](const clap_host_t* host) { Self(host)->restarts.fetch_add(1); };
   host_.request_process = Nothing;
   host_.request_callback = Nothing;
 }
