@@ -48,6 +48,16 @@ void ClapPlugin::EditValue(unsigned slot, double normalised) {
   if (hostParams_ != nullptr && hostParams_->request_flush != nullptr) hostParams_->request_flush(host_);
 }
 
+void ClapPlugin::EditHighQuality(bool on) {
+  SetHighQuality(on);
+  const uint32_t w = editsWritten_.load(std::memory_order_relaxed);
+  if (w - editsRead_.load(std::memory_order_acquire) < kEditRing) {
+    edits_[w % kEditRing] = {CLAP_EVENT_PARAM_VALUE, kParamHighQuality, on ? 1.0 : 0.0};
+    editsWritten_.store(w + 1, std::memory_order_release);
+  }
+  if (hostParams_ != nullptr && hostParams_->request_flush != nullptr) hostParams_->request_flush(host_);
+}
+
 void ClapPlugin::SendEdits(const clap_output_events_t* out) {
   const uint32_t written = editsWritten_.load(std::memory_order_acquire);
   uint32_t read = editsRead_.load(std::memory_order_relaxed);

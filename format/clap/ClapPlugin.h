@@ -68,6 +68,10 @@ class ClapPlugin {
   // or flush, which the host is asked for.
   void EditGesture(clap_id id, bool begin);
   void EditValue(unsigned slot, double normalised);
+  // High quality switched in the editor: the instance's at once (a restart is asked for while active),
+  // and the host learns the parameter's value at the next process or flush.
+  void EditHighQuality(bool on);
+  bool HighQuality() const { return core_.highQuality(); }
   double Normalised(unsigned slot) const { return core_.Value(slot); }
   // The engine's gain-reduction reading after the last block (1 - gain).
   double MeterReading() const { return core_.MeterReading(); }

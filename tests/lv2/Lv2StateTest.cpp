@@ -328,6 +328,24 @@ TEST(Lv2State, HighQualityTravelsWithTheStateAndTheLatencyPortReportsItsDelay) {
   }
 }
 
+// The UI switches it through instance-access: the next run reports the latency, the next save keeps it.
+TEST(Lv2State, HighQualitySwitchedThroughInstanceAccessIsRunAndSaved) {
+  Instance a(hostcontrols::Layout::kStereo, 48000);
+  SetDefaults(a);
+  RunOnce(a);
+  auto* access = static_cast<Lv2InstanceAccess*>(lilv_instance_get_handle(a.get()));
+  EXPECT_FALSE(access->HighQuality());
+  access->SetHighQuality(true);
+  EXPECT_TRUE(access->HighQuality());
+  a.RunBlock(64);
+  EXPECT_GT(a.control(hostcontrols::kPortLatency), 0.0f);
+  EXPECT_EQ(ActiveSlotValue(Save(a)), kSlotA | kActiveSlotHighQuality);
+  access->SetHighQuality(false);
+  a.RunBlock(64);
+  EXPECT_EQ(a.control(hostcontrols::kPortLatency), 0.0f);
+  EXPECT_EQ(ActiveSlotValue(Save(a)), kSlotA);
+}
+
 TEST(Lv2State, ARefusedStateWithHighQualityLeavesItAsItWas) {
   Instance a(hostcontrols::Layout::kMono, 48000);
   SetDefaults(a);
