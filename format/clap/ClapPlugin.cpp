@@ -92,6 +92,7 @@ bool ClapPlugin::Init() {
     hostLog_ = static_cast<const clap_host_log_t*>(host_->get_extension(host_, CLAP_EXT_LOG));
     hostThreadCheck_ = static_cast<const clap_host_thread_check_t*>(host_->get_extension(host_, CLAP_EXT_THREAD_CHECK));
     hostParams_ = static_cast<const clap_host_params_t*>(host_->get_extension(host_, CLAP_EXT_PARAMS));
+    hostLatency_ = static_cast<const clap_host_latency_t*>(host_->get_extension(host_, CLAP_EXT_LATENCY));
     hostPresetLoad_ = static_cast<const clap_host_preset_load_t*>(host_->get_extension(host_, CLAP_EXT_PRESET_LOAD));
     if (hostPresetLoad_ == nullptr) {
       hostPresetLoad_ =
@@ -129,6 +130,12 @@ bool ClapPlugin::Activate(double sampleRate) {
     std::snprintf(message, sizeof message, "cannot run at %g Hz: the engine runs from 22050 to 192000 Hz", sampleRate);
     Log(CLAP_LOG_ERROR, message);
     return false;
+  }
+  // High quality switched while inactive (a state, a host's value): the host hears of the new latency
+  // while it activates.
+  if (const uint32_t latency = core_.Latency(); latency != activatedLatency_) {
+    activatedLatency_ = latency;
+    if (hostLatency_ != nullptr && hostLatency_->changed != nullptr) hostLatency_->changed(host_);
   }
   active_.store(true, std::memory_order_release);
   return true;

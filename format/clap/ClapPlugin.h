@@ -94,6 +94,8 @@ class ClapPlugin {
   const clap_host_thread_check_t* hostThreadCheck_ = nullptr;
   const clap_host_params_t* hostParams_ = nullptr;
   const clap_host_preset_load_t* hostPresetLoad_ = nullptr;
+  const clap_host_latency_t* hostLatency_ = nullptr;
+  uint32_t activatedLatency_ = 0;  // [main] the latency of the last activation
 
   InstanceCore core_;
   std::atomic<bool> active_{false};

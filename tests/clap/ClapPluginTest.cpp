@@ -441,8 +441,10 @@ TEST(ClapLatency, HighQualityIsReportedAndAChangeAsksForARestart) {
     Instance p(module, host, id);
     const auto* latency = p.Extension<clap_plugin_latency_t>(CLAP_EXT_LATENCY);
     ASSERT_NE(latency, nullptr);
+    const int changes = host.latencyChanges;
     ASSERT_TRUE(p.Activate(kRate));
     EXPECT_EQ(latency->get(p.plugin()), 0u);
+    EXPECT_EQ(host.latencyChanges, changes);
     const int before = host.restarts.load();
     const uint32_t channels = id == kIds[0] ? 1 : 2;
     auto in = Tone(channels, 256), out = in;
@@ -451,9 +453,10 @@ TEST(ClapLatency, HighQualityIsReportedAndAChangeAsksForARestart) {
     ASSERT_EQ(p.Process(in, out, 0, 256, on), CLAP_PROCESS_CONTINUE);
     EXPECT_EQ(host.restarts.load(), before + 1);
     EXPECT_EQ(p.Value(kParamHighQualityId), 1.0);
-    // The host restarts the plug-in and reads the latency again.
+    // The host restarts the plug-in and reads the latency again; the activation tells it of the change.
     p.Deactivate();
     ASSERT_TRUE(p.Activate(kRate));
+    EXPECT_EQ(host.latencyChanges, changes + 1);
     const uint32_t frames = latency->get(p.plugin());
     EXPECT_GT(frames, 0u);
     for (double bypass : {0.0, 1.0}) {
@@ -479,6 +482,7 @@ TEST(ClapLatency, HighQualityIsReportedAndAChangeAsksForARestart) {
     EXPECT_EQ(host.restarts.load(), before + 1);
     ASSERT_TRUE(p.Activate(kRate));
     EXPECT_EQ(latency->get(p.plugin()), 0u);
+    EXPECT_EQ(host.latencyChanges, changes + 2);
     std::vector<std::vector<float>> impulse(channels, std::vector<float>(512, 0.0f)), result;
     for (auto& ch : impulse) ch[300] = 0.5f;
     p.Render(impulse, result, 128);

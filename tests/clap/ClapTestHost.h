@@ -64,6 +64,7 @@ class Host {
   int offMainCalls = 0;
   int flushRequests = 0;
   std::atomic<int> restarts{0};  // request_restart, callable from any thread
+  int latencyChanges = 0;        // clap.latency's changed, while activating
   std::thread::id mainThread = std::this_thread::get_id();
   std::vector<std::string> asked;  // extension ids in the order asked
   // The GUI side: what the editor registered and asked for.
