@@ -240,7 +240,8 @@ void Instance::Deactivate() {
 
 tresult Instance::Process(std::vector<std::vector<float>>& in, std::vector<std::vector<float>>& out, uint32_t offset,
                           uint32_t frames, IParameterChanges* changes, uint64_t inSilence, uint64_t* outSilence) {
-  std::vector<float*> ip(channels_), op(channels_);
+  float* ip[2] = {nullptr, nullptr};
+  float* op[2] = {nullptr, nullptr};
   for (uint32_t ch = 0; ch < channels_; ++ch) {
     ip[ch] = in[ch].data() + offset;
     op[ch] = out[ch].data() + offset;
@@ -248,9 +249,9 @@ tresult Instance::Process(std::vector<std::vector<float>>& in, std::vector<std::
   AudioBusBuffers inBus{}, outBus{};
   inBus.numChannels = static_cast<int32_t>(channels_);
   inBus.silenceFlags = inSilence;
-  inBus.channelBuffers32 = ip.data();
+  inBus.channelBuffers32 = ip;
   outBus.numChannels = static_cast<int32_t>(channels_);
-  outBus.channelBuffers32 = op.data();
+  outBus.channelBuffers32 = op;
   ProcessData data{};
   data.processMode = kRealtime;
   data.symbolicSampleSize = kSample32;

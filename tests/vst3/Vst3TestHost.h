@@ -17,6 +17,9 @@ using namespace qrv::vst3::abi;
 
 inline constexpr Uid kMono = MakeUid(0xCD0EB5F5, 0x359C4F70, 0xBCAC53AB, 0xE86077B4);
 inline constexpr Uid kStereo = MakeUid(0xFAA7827A, 0x2D5B4346, 0xAE2306C8, 0x0D49366D);
+// Parameter ids: the controls 0..6 (the CLAP ids), then these.
+inline constexpr ParamID kBypassId = 7;
+inline constexpr ParamID kProgramId = 100;
 
 // The module: dlopen, ModuleEntry and the factory; ModuleExit at the end (never unloaded, as most hosts
 // keep a module: the editor's libraries keep load-time tables LeakSanitizer would report).
