@@ -1,7 +1,6 @@
 // The edit controller's parameters and programs against the CLAP module's, loaded beside it: the same
 // ids, names, defaults and texts at every step, the texts parsed back, the format's plain/normalised
 // rule, the factory presets as the root unit's program list, and bad input refused.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,58 +8,11 @@
 #include <vector>
 
 #include "dsp/FactoryPresets.h"
-#include "format/clap/ClapAbi.h"
+#include "tests/vst3/ClapReference.h"
 #include "tests/vst3/Vst3TestHost.h"
 
 namespace qrv::vst3::test {
 namespace {
-
-// The CLAP stereo plug-in, as the reference for names and texts.
-class ClapReference {
- public:
-  ClapReference() {
-    void* handle = dlopen(QRV_CLAP_MODULE, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    if (handle == nullptr) return;
-    entry_ = static_cast<const clap_plugin_entry_t*>(dlsym(handle, "clap_entry"));
-    if (entry_ == nullptr || !entry_->init(QRV_CLAP_MODULE)) return;
-    const auto* factory = static_cast<const clap_plugin_factory_t*>(entry_->get_factory(CLAP_PLUGIN_FACTORY_ID));
-    host_ = clap_host_t{kClapVersion, this, "test", "", "", "1", [](const clap_host_t*, const char*) -> const void* { return nullptr; },
-                        [](const clap_host_t*) {}, [](const clap_host_t*) {}, [](const clap_host_t*) {}};
-    plugin_ = factory->create_plugin(factory, &host_, "com.quarry-tone.warmglow.stereo");
-    if (plugin_ == nullptr || !plugin_->init(plugin_)) return;
-    params_ = static_cast<const clap_plugin_params_t*>(plugin_->get_extension(plugin_, CLAP_EXT_PARAMS));
-    presets_ = static_cast<const clap_plugin_preset_load_t*>(plugin_->get_extension(plugin_, CLAP_EXT_PRESET_LOAD));
-  }
-  ~ClapReference() {
-    if (plugin_ != nullptr) plugin_->destroy(plugin_);
-    if (entry_ != nullptr) entry_->deinit();
-  }
-  bool ok() const { return params_ != nullptr && presets_ != nullptr; }
-  clap_param_info_t Info(uint32_t index) const {
-    clap_param_info_t info{};
-    params_->get_info(plugin_, index, &info);
-    return info;
-  }
-  std::string Text(clap_id id, double plain) const {
-    char text[256] = {};
-    return params_->value_to_text(plugin_, id, plain, text, sizeof text) ? text : "<none>";
-  }
-  double Value(clap_id id) const {
-    double v = NAN;
-    params_->get_value(plugin_, id, &v);
-    return v;
-  }
-  bool LoadFactoryPreset(int index) const {
-    return presets_->from_location(plugin_, CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr, std::to_string(index).c_str());
-  }
-
- private:
-  const clap_plugin_entry_t* entry_ = nullptr;
-  clap_host_t host_{};
-  const clap_plugin_t* plugin_ = nullptr;
-  const clap_plugin_params_t* params_ = nullptr;
-  const clap_plugin_preset_load_t* presets_ = nullptr;
-};
 
 ParameterInfo Info(IEditController* c, int32_t index) {
   ParameterInfo info{};
