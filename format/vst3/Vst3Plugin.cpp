@@ -283,6 +283,7 @@ tresult Vst3Plugin::LoadState(const std::vector<uint8_t>& bytes) {
   if (!state().LoadStream(bytes, flags)) return kResultFalse;
   state().PublishValues();
   core_.SetBypass((flags & kStateFlagBypass) != 0);
+  program_.store(-1, std::memory_order_relaxed);
   loads_.fetch_add(1, std::memory_order_release);
   return kResultOk;
 }
@@ -378,7 +379,7 @@ ParamValue Vst3Plugin::plainParamToNormalized(ParamID id, ParamValue plainValue)
 ParamValue Vst3Plugin::getParamNormalized(ParamID id) {
   if (const hostcontrols::ControlPort* port = ControlOf(id)) return HostValue(*port, core_.Value(port->slot));
   if (id == kParamBypass) return core_.bypassed() ? 1.0 : 0.0;
-  if (id == kParamProgram) return *ToNormalised(id, program_.load(std::memory_order_relaxed));
+  if (id == kParamProgram) return *ToNormalised(id, std::max(program_.load(std::memory_order_relaxed), 0));
   return 0.0;
 }
 

@@ -122,7 +122,8 @@ class Vst3Plugin final : public abi::IComponent,
   abi::Ref<abi::IComponentHandler> handler_;
   abi::ProcessSetup setup_{abi::kRealtime, abi::kSample32, 0, 0.0};
   bool active_ = false;
-  std::atomic<int32_t> program_{0};
+  // The program the host chose last; -1 before any and after a state load (which is no program).
+  std::atomic<int32_t> program_{-1};
   std::atomic<uint32_t> loads_{0};
   // Zeros for an input channel the host marks silent (its buffer need not be cleared). [audio]
   std::vector<float> zeros_;

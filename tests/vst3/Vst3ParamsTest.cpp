@@ -179,6 +179,13 @@ TEST(Vst3Programs, SwitchingLoadsTheFactoryPreset) {
     }
     EXPECT_GT(differing, 0) << "preset " << program << " is all defaults";
   }
+  // The same program again is no new load; the first program is one, also before any other was chosen.
+  host.restarts.clear();
+  ASSERT_EQ(c->setParamNormalized(kProgramId, 20.0 / 33.0), kResultOk);
+  EXPECT_TRUE(host.restarts.empty());
+  Instance fresh(module, host, kStereo);
+  ASSERT_EQ(fresh.controller()->setParamNormalized(kProgramId, 0.0), kResultOk);
+  EXPECT_EQ(host.restarts.size(), 1u);
 }
 
 }  // namespace
