@@ -65,14 +65,7 @@ tresult Vst3View::attached(void* parent, FIDString type) {
       return kResultFalse;  // no X display
     }
     for (unsigned slot : kControlSlots) session_.ShowValue(static_cast<int>(slot), plugin_.EngineValue(slot));
-    // The run loop idles the window; without one it only shows what it drew first.
-    runLoop_ = QueryInterface<Linux::IRunLoop>(frame_.get());
-    if (runLoop_) {
-      const int fd = Quarrytone::EditorSession::ConnectionFd();
-      if (fd >= 0 && runLoop_->registerEventHandler(static_cast<Linux::IEventHandler*>(this), fd) == kResultOk)
-        fd_ = fd;
-      timer_ = runLoop_->registerTimer(static_cast<Linux::ITimerHandler*>(this), product::kIdlePeriodMs) == kResultOk;
-    }
+    Register();
     return kResultOk;
   } catch (...) {
     Unregister();
@@ -80,6 +73,16 @@ tresult Vst3View::attached(void* parent, FIDString type) {
     session_.Close();
     return kResultFalse;
   }
+}
+
+// The run loop idles the window; without one it only shows what it drew first.
+void Vst3View::Register() {
+  if (runLoop_ || !session_.IsOpen()) return;
+  runLoop_ = QueryInterface<Linux::IRunLoop>(frame_.get());
+  if (!runLoop_) return;
+  const int fd = Quarrytone::EditorSession::ConnectionFd();
+  if (fd >= 0 && runLoop_->registerEventHandler(static_cast<Linux::IEventHandler*>(this), fd) == kResultOk) fd_ = fd;
+  timer_ = runLoop_->registerTimer(static_cast<Linux::ITimerHandler*>(this), product::kIdlePeriodMs) == kResultOk;
 }
 
 void Vst3View::Unregister() {
@@ -126,8 +129,10 @@ tresult Vst3View::checkSizeConstraint(ViewRect* rect) {
   return kResultOk;
 }
 
+// A host that hands its frame over only after attaching still gets the window idled.
 tresult Vst3View::setFrame(IPlugFrame* frame) {
   frame_ = Ref<IPlugFrame>::Share(frame);
+  Register();
   return kResultOk;
 }
 

@@ -58,6 +58,7 @@ class Vst3View final : public abi::IPlugView,
   ~Vst3View();
   void Idle();
   void SendEdits();
+  void Register();
   void Unregister();
 
   // QRVEditorHost: the session's reports.

@@ -201,17 +201,20 @@ TEST_F(Vst3Editor, TheSizeBeforeItOpensIsTheSizeOfItsWindowAtEveryScale) {
   }
 }
 
-// A host without a run loop still gets the window; released while attached, the view cleans up.
+// A frame handed over only after attaching still idles the window; released while attached, the view
+// lets go of the run loop.
 TEST_F(Vst3Editor, ReleasedWhileAttachedLetsGoOfTheRunLoop) {
   Module module;
   ASSERT_TRUE(module.ok()) << module.error();
   Host host;
   Instance instance(module, host, kStereo);
   Ref<IPlugView> view = View(instance);
-  view->setFrame(&host);
   const unsigned long parent = Parent(400, 353);
   ASSERT_EQ(view->attached(AsParent(parent), kPlatformTypeX11EmbedWindowID), kResultOk);
+  EXPECT_TRUE(host.timers.empty());
+  view->setFrame(&host);
   EXPECT_EQ(host.timers.size(), 1u);
+  EXPECT_EQ(host.handlers.size(), 1u);
   view->setFrame(nullptr);
   view.Reset();
   EXPECT_TRUE(host.timers.empty());
