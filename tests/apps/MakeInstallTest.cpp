@@ -142,6 +142,7 @@ TEST_F(MakeInstallTest, APerUserInstallGoesAwayWithUninstallAndLeavesTheUsersFil
                             prefix / "share/man/man1/aaxhost.1", home_ / ".lv2/QRV warmGlow.lv2/manifest.ttl",
                             home_ / ".clap/QRV warmGlow.clap", home_ / ".vst3" / kVst3Module,
                             home_ / ".vst3/QRV warmGlow.vst3/Contents/Resources/moduleinfo.json",
+                            home_ / ".vst3/presets/Quarry-tone/QRV warmGlow Stereo/Vox.vstpreset",
                             prefix / "share/qrv-warmglow/install-manifest.txt"})
     EXPECT_TRUE(fs::is_regular_file(p)) << p;
   ExpectManual(doc);
@@ -190,6 +191,7 @@ TEST_F(MakeInstallTest, AnInstallInAFreshHomeLeavesNothingBehindAndUninstallNeed
   EXPECT_EQ(test::FileBytes(prefix / "lib/clap/QRV warmGlow.clap.manual"),
             (prefix / "share/doc/qrv-warmglow/index.html").string() + "\n");
   EXPECT_TRUE(fs::is_regular_file(prefix / "lib/vst3" / kVst3Module));
+  EXPECT_TRUE(fs::is_regular_file(prefix / "share/vst3/presets/Quarry-tone/QRV warmGlow Mono/Vox.vstpreset"));
   EXPECT_EQ(test::FileBytes(prefix / "lib/vst3" / (std::string(kVst3Module) + ".manual")),
             (prefix / "share/doc/qrv-warmglow/index.html").string() + "\n");
   ExpectManual(prefix / "share/doc/qrv-warmglow");

@@ -1,11 +1,13 @@
 # ctest -P script: installs the vst3 component into a scratch DESTDIR with a scratch HOME, once with the
-# per-user prefix and once with a system one, and checks where the bundle arrives, whole.
+# per-user prefix and once with a system one, and checks where the bundle and the factory presets arrive.
 # Arguments: -DBUILD_DIR=... -DSCRATCH=...
 file(REMOVE_RECURSE "${SCRATCH}")
 set(ENV{DESTDIR} "${SCRATCH}/root")
 set(ENV{HOME} "/home/vst3-install-test")
 set(module "QRV warmGlow.vst3/Contents/x86_64-linux/QRV warmGlow.so")
 set(info "QRV warmGlow.vst3/Contents/Resources/moduleinfo.json")
+set(preset "Quarry-tone/QRV warmGlow Stereo/Vox.vstpreset")
+set(monoPreset "Quarry-tone/QRV warmGlow Mono/Leveller.vstpreset")
 
 execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}" --component vst3
                         --prefix /home/vst3-install-test/.local RESULT_VARIABLE rc)
@@ -15,6 +17,11 @@ endif()
 foreach(file "${module}" "${info}")
   if(NOT EXISTS "${SCRATCH}/root/home/vst3-install-test/.vst3/${file}")
     message(FATAL_ERROR "a per-user prefix did not install ${file} into ~/.vst3")
+  endif()
+endforeach()
+foreach(file "${preset}" "${monoPreset}")
+  if(NOT EXISTS "${SCRATCH}/root/home/vst3-install-test/.vst3/presets/${file}")
+    message(FATAL_ERROR "a per-user prefix did not install ${file} into ~/.vst3/presets")
   endif()
 endforeach()
 file(READ "${SCRATCH}/root/home/vst3-install-test/.vst3/${module}.manual" record)
@@ -30,6 +37,11 @@ endif()
 foreach(file "${module}" "${info}")
   if(NOT EXISTS "${SCRATCH}/root/opt/qrv/lib/vst3/${file}")
     message(FATAL_ERROR "a system prefix did not install ${file} into PREFIX/lib/vst3")
+  endif()
+endforeach()
+foreach(file "${preset}" "${monoPreset}")
+  if(NOT EXISTS "${SCRATCH}/root/opt/qrv/share/vst3/presets/${file}")
+    message(FATAL_ERROR "a system prefix did not install ${file} into PREFIX/share/vst3/presets")
   endif()
 endforeach()
 file(REMOVE_RECURSE "${SCRATCH}")
