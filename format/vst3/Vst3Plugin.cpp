@@ -7,7 +7,6 @@
 
 #include "dsp/FactoryPresets.h"
 #include "format/vst3/Vst3Ids.h"
-#include "format/vst3/Vst3View.h"
 
 namespace qrv::vst3 {
 
@@ -407,15 +406,6 @@ tresult Vst3Plugin::setParamNormalized(ParamID id, ParamValue value) {
 tresult Vst3Plugin::setComponentHandler(IComponentHandler* handler) {
   handler_ = Ref<IComponentHandler>::Share(handler);
   return kResultOk;
-}
-
-IPlugView* Vst3Plugin::createView(FIDString name) {
-  if (name == nullptr || std::strcmp(name, kEditor) != 0) return nullptr;
-  try {
-    return new Vst3View(*this);
-  } catch (...) {
-    return nullptr;
-  }
 }
 
 void Vst3Plugin::EditValue(unsigned slot, double engineValue) { core_.SetValue(slot, engineValue); }

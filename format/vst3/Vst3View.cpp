@@ -14,6 +14,16 @@ namespace qrv::vst3 {
 
 using namespace abi;
 
+// The controller's view factory lives with the view, so that the audio side builds without the editor.
+IPlugView* Vst3Plugin::createView(FIDString name) {
+  if (name == nullptr || std::strcmp(name, kEditor) != 0) return nullptr;
+  try {
+    return new Vst3View(*this);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
 Vst3View::Vst3View(Vst3Plugin& plugin)
     : plugin_(plugin), session_(&CreateProductEditor, Quarrytone::PresetBarEditorFactory(), *this) {
   plugin_.addRef();
