@@ -91,7 +91,11 @@ tresult Vst3Plugin::setActive(TBool state) {
   // The engine's filters are defined from 22.05 to 192 kHz: refused elsewhere rather than run wrong.
   if (!core_.SetSampleRate(setup_.sampleRate)) return kResultFalse;
   try {
-    zeros_.assign(static_cast<std::size_t>(std::max(setup_.maxSamplesPerBlock, 0)), 0.0f);
+    const auto frames = static_cast<std::size_t>(std::max(setup_.maxSamplesPerBlock, 0));
+    zeros_.assign(frames, 0.0f);
+    // 64-bit blocks run through float buffers, in pieces of this size.
+    const std::size_t narrow = setup_.symbolicSampleSize == kSample64 ? std::max<std::size_t>(frames, 1) : 0;
+    for (std::vector<float>& b : narrow_) b.assign(narrow, 0.0f);
   } catch (...) {
     return kOutOfMemory;
   }
@@ -113,11 +117,12 @@ tresult Vst3Plugin::getBusArrangement(BusDirection dir, int32_t index, SpeakerAr
 }
 
 tresult Vst3Plugin::canProcessSampleSize(int32_t symbolicSampleSize) {
-  return symbolicSampleSize == kSample32 ? kResultTrue : kResultFalse;
+  return symbolicSampleSize == kSample32 || symbolicSampleSize == kSample64 ? kResultTrue : kResultFalse;
 }
 
 tresult Vst3Plugin::setupProcessing(ProcessSetup& setup) {
-  if (active_ || setup.symbolicSampleSize != kSample32 || setup.maxSamplesPerBlock < 0) return kResultFalse;
+  if (active_ || canProcessSampleSize(setup.symbolicSampleSize) != kResultTrue || setup.maxSamplesPerBlock < 0)
+    return kResultFalse;
   setup_ = setup;
   return kResultOk;
 }
@@ -140,15 +145,43 @@ void Vst3Plugin::ApplyValue(ParamID id, double normalised, bool inBlock) {
 }
 
 void Vst3Plugin::ProcessFrames(ProcessData& data, const float* const* in, uint32_t offset, uint32_t count) {
-  float** out = data.outputs[0].channelBuffers32;
   const bool stereo = layout_ == Layout::kStereo;
-  const float* ip[2] = {in[0] + offset, stereo ? in[1] + offset : nullptr};
-  float* op[2] = {out[0] + offset, stereo ? out[1] + offset : nullptr};
-  core_.ProcessFrames(ip, op, count);
+  if (data.symbolicSampleSize == kSample32) {
+    float** out = data.outputs[0].channelBuffers32;
+    const float* ip[2] = {in[0] + offset, stereo ? in[1] + offset : nullptr};
+    float* op[2] = {out[0] + offset, stereo ? out[1] + offset : nullptr};
+    core_.ProcessFrames(ip, op, count);
+    return;
+  }
+  // 64-bit: through the float buffers, a piece at a time (the engine runs in single precision).
+  const uint64_t silent = data.inputs[0].silenceFlags;
+  double** din = data.inputs[0].channelBuffers64;
+  double** dout = data.outputs[0].channelBuffers64;
+  const auto size = static_cast<uint32_t>(narrow_[0].size());
+  for (uint32_t done = 0; done < count;) {
+    const uint32_t n = std::min(count - done, size);
+    const uint32_t at = offset + done;
+    const float* ip[2] = {narrow_[0].data(), stereo ? narrow_[1].data() : nullptr};
+    float* op[2] = {narrow_[2].data(), stereo ? narrow_[3].data() : nullptr};
+    for (uint32_t ch = 0; ch < channels(); ++ch) {
+      float* to = narrow_[ch].data();
+      if ((silent >> ch) & 1u) {
+        std::fill(to, to + n, 0.0f);
+      } else {
+        for (uint32_t i = 0; i < n; ++i) to[i] = static_cast<float>(din[ch][at + i]);
+      }
+    }
+    core_.ProcessFrames(ip, op, n);
+    for (uint32_t ch = 0; ch < channels(); ++ch) {
+      for (uint32_t i = 0; i < n; ++i) dout[ch][at + i] = op[ch][i];
+    }
+    done += n;
+  }
 }
 
 tresult Vst3Plugin::process(ProcessData& data) {
-  if (data.numSamples < 0 || data.symbolicSampleSize != kSample32) return kInvalidArgument;
+  if (data.numSamples < 0 || canProcessSampleSize(data.symbolicSampleSize) != kResultTrue) return kInvalidArgument;
+  const bool wide = data.symbolicSampleSize == kSample64;
   const auto frames = static_cast<uint32_t>(data.numSamples);
   const uint32_t channels = this->channels();
   bool audio = frames > 0 && data.numInputs >= 1 && data.numOutputs >= 1 && data.inputs != nullptr &&
@@ -156,10 +189,12 @@ tresult Vst3Plugin::process(ProcessData& data) {
   if (audio) {
     const AudioBusBuffers& in = data.inputs[0];
     const AudioBusBuffers& out = data.outputs[0];
+    // The union's members are both pointers to channel pointers: either is checked the same way.
     audio = in.numChannels == static_cast<int32_t>(channels) && out.numChannels == static_cast<int32_t>(channels) &&
-            in.channelBuffers32 != nullptr && out.channelBuffers32 != nullptr;
+            in.channelBuffers32 != nullptr && out.channelBuffers32 != nullptr && (!wide || !narrow_[0].empty());
     for (uint32_t ch = 0; audio && ch < channels; ++ch) {
-      audio = in.channelBuffers32[ch] != nullptr && out.channelBuffers32[ch] != nullptr;
+      audio = wide ? in.channelBuffers64[ch] != nullptr && out.channelBuffers64[ch] != nullptr
+                   : in.channelBuffers32[ch] != nullptr && out.channelBuffers32[ch] != nullptr;
     }
   }
 
@@ -207,8 +242,12 @@ tresult Vst3Plugin::process(ProcessData& data) {
 
   // Input channels the host marks silent read as zeros.
   const AudioBusBuffers& inBus = data.inputs[0];
-  const float* in[2] = {inBus.channelBuffers32[0], channels == 2 ? inBus.channelBuffers32[1] : nullptr};
-  if (zeros_.size() >= frames) {
+  const float* in[2] = {nullptr, nullptr};
+  if (!wide) {
+    in[0] = inBus.channelBuffers32[0];
+    in[1] = channels == 2 ? inBus.channelBuffers32[1] : nullptr;
+  }
+  if (!wide && zeros_.size() >= frames) {
     for (uint32_t ch = 0; ch < channels; ++ch) {
       if ((inBus.silenceFlags >> ch) & 1u) in[ch] = zeros_.data();
     }
@@ -250,10 +289,12 @@ tresult Vst3Plugin::process(ProcessData& data) {
 
   // Channels whose output is exactly silent are marked so.
   uint64_t silent = 0;
-  float* const* out = data.outputs[0].channelBuffers32;
   for (uint32_t ch = 0; ch < channels; ++ch) {
-    const float* samples = out[ch];
-    if (std::all_of(samples, samples + frames, [](float s) { return s == 0.0f; })) silent |= uint64_t{1} << ch;
+    const AudioBusBuffers& out = data.outputs[0];
+    const bool quiet =
+        wide ? std::all_of(out.channelBuffers64[ch], out.channelBuffers64[ch] + frames, [](double s) { return s == 0.0; })
+             : std::all_of(out.channelBuffers32[ch], out.channelBuffers32[ch] + frames, [](float s) { return s == 0.0f; });
+    if (quiet) silent |= uint64_t{1} << ch;
   }
   data.outputs[0].silenceFlags = silent;
   return kResultOk;

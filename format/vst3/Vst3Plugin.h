@@ -3,11 +3,14 @@
 // and sets the very values the audio side runs with, no messages cross between the two, and hosts handle
 // it (getControllerClassId answers kResultFalse, so they ask the component itself for IEditController).
 //
+// Samples: 32-bit float, and 64-bit converted to and from single precision around the engine.
+//
 // Threads, as the format assigns them: everything on the host's UI thread except process (its audio
 // thread) and setProcessing (either). process allocates nothing and takes no lock; a program change
 // arrives through the controller (setParamNormalized) and loads there, never on the audio thread.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <vector>
@@ -127,6 +130,8 @@ class Vst3Plugin final : public abi::IComponent,
   std::atomic<uint32_t> loads_{0};
   // Zeros for an input channel the host marks silent (its buffer need not be cleared). [audio]
   std::vector<float> zeros_;
+  // Input and output channels of a 64-bit block in single precision. [audio]
+  std::array<std::vector<float>, 4> narrow_;
 };
 
 }  // namespace qrv::vst3

@@ -66,7 +66,8 @@ TEST(Vst3Buses, AcceptOwnLayoutOnly) {
     EXPECT_NE(c->getBusInfo(kEvent, kInput, 0, bus), kResultOk);
 
     EXPECT_EQ(p->canProcessSampleSize(kSample32), kResultTrue);
-    EXPECT_EQ(p->canProcessSampleSize(kSample64), kResultFalse);
+    EXPECT_EQ(p->canProcessSampleSize(kSample64), kResultTrue);
+    EXPECT_EQ(p->canProcessSampleSize(7), kResultFalse);
     EXPECT_EQ(p->getLatencySamples(), 0u);
     EXPECT_EQ(p->getTailSamples(), 0u);
   }
@@ -115,8 +116,66 @@ TEST(Vst3Process, FlushWithoutBuffersTakesTheValues) {
   data.numInputs = data.numOutputs = 1;
   data.inputs = data.outputs = &mono;
   EXPECT_NE(instance.processor()->process(data), kResultOk);
+  // 64-bit samples on an instance set up for 32-bit: refused.
+  float left[64] = {}, right[64] = {};
+  float* stereo[2] = {left, right};
+  AudioBusBuffers both{};
+  both.numChannels = 2;
+  both.channelBuffers32 = stereo;
+  data.inputs = data.outputs = &both;
+  EXPECT_EQ(instance.processor()->process(data), kResultOk);
   data.symbolicSampleSize = kSample64;
   EXPECT_NE(instance.processor()->process(data), kResultOk);
+  data.symbolicSampleSize = 7;
+  EXPECT_NE(instance.processor()->process(data), kResultOk);
+}
+
+// 64-bit blocks run the engine in single precision: the same output as 32-bit blocks of the same samples,
+// changes at their offsets and silence flags included, in blocks longer than the host announced too.
+TEST(Vst3Process, SixtyFourBitBlocksRenderAsThirtyTwoBitOnes) {
+  Module module;
+  ASSERT_TRUE(module.ok()) << module.error();
+  Host host;
+  constexpr uint32_t kBlock = 200, kBlocks = 10;
+  const std::vector<std::vector<float>> input = Sine(2, kBlock * kBlocks);
+  Instance narrow(module, host, kStereo), wide(module, host, kStereo);
+  ASSERT_TRUE(narrow.Activate(kRate, kBlock));
+  SpeakerArrangement arr = SpeakerArr::kStereo, outArr = SpeakerArr::kStereo;
+  ASSERT_EQ(wide.processor()->setBusArrangements(&arr, 1, &outArr, 1), kResultTrue);
+  ProcessSetup setup{kRealtime, kSample64, 64, kRate};  // smaller than the blocks below
+  ASSERT_EQ(wide.processor()->setupProcessing(setup), kResultOk);
+  ASSERT_EQ(wide.component()->setActive(1), kResultOk);
+  std::vector<std::vector<float>> in = input, out(2, std::vector<float>(input[0].size()));
+  std::vector<std::vector<double>> din(2), dout(2, std::vector<double>(input[0].size(), 9.0));
+  for (uint32_t ch = 0; ch < 2; ++ch) din[ch].assign(input[ch].begin(), input[ch].end());
+  for (uint32_t b = 0; b < kBlocks; ++b) {
+    Changes changes;
+    changes.Add(5, static_cast<int32_t>(17 * b % kBlock), 0.1 * b);
+    const uint64_t silence = b == 4 ? 0b10 : 0;
+    uint64_t narrowFlags = 0, wideFlags = 0;
+    ASSERT_EQ(narrow.Process(in, out, b * kBlock, kBlock, &changes, silence, &narrowFlags), kResultOk);
+    double* ip[2] = {din[0].data() + b * kBlock, din[1].data() + b * kBlock};
+    double* op[2] = {dout[0].data() + b * kBlock, dout[1].data() + b * kBlock};
+    AudioBusBuffers inBus{}, outBus{};
+    inBus.numChannels = outBus.numChannels = 2;
+    inBus.silenceFlags = silence;
+    inBus.channelBuffers64 = ip;
+    outBus.channelBuffers64 = op;
+    ProcessData data{};
+    data.symbolicSampleSize = kSample64;
+    data.numSamples = static_cast<int32_t>(kBlock);
+    data.numInputs = data.numOutputs = 1;
+    data.inputs = &inBus;
+    data.outputs = &outBus;
+    data.inputParameterChanges = &changes;
+    ASSERT_EQ(wide.processor()->process(data), kResultOk);
+    wideFlags = outBus.silenceFlags;
+    EXPECT_EQ(wideFlags, narrowFlags);
+  }
+  for (uint32_t ch = 0; ch < 2; ++ch) {
+    for (std::size_t i = 0; i < input[0].size(); ++i) ASSERT_EQ(dout[ch][i], static_cast<double>(out[ch][i])) << ch << " " << i;
+  }
+  wide.component()->setActive(0);
 }
 
 // A change at a sample offset takes effect there: the same as splitting the block at the offset, and not
