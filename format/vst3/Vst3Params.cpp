@@ -18,32 +18,6 @@ constexpr std::string_view kBypassName = "Bypass";
 constexpr std::string_view kProgramName = "Program";
 constexpr std::array<std::string_view, 2> kBypassTexts = {"Off", "On"};
 
-std::string_view Trimmed(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
-// A number at the start of s, followed by nothing or by the unit (any case); NaN otherwise.
-double ParseNumber(std::string_view s, std::string_view unit) {
-  char buffer[64];
-  if (s.empty() || s.size() >= sizeof buffer) return std::nan("");
-  std::memcpy(buffer, s.data(), s.size());
-  buffer[s.size()] = '\0';
-  char* end = nullptr;
-  const double v = std::strtod(buffer, &end);
-  if (end == buffer) return std::nan("");
-  const std::string_view rest = Trimmed(std::string_view(end));
-  if (!rest.empty() && (unit.empty() || !SameText(rest, unit))) return std::nan("");
-  return v;
-}
-
 // The plain maximum and whether the parameter is stepped.
 struct Range {
   double maximum;
@@ -129,43 +103,27 @@ std::string ValueText(abi::ParamID id, double normalised) {
   if (id == kParamBypass) return std::string(kBypassTexts[*plain >= 0.5 ? 1 : 0]);
   if (id == kParamProgram) return FactoryPresetLabel(static_cast<int>(*plain));
   const hostcontrols::ControlPort& port = *ControlOf(id);
-  char text[32] = {};
-  GetParameterDisplay(port.slot, hostcontrols::ToNormalised(port, static_cast<float>(*plain)), text, sizeof text);
-  std::string_view s(text);
-  // A scale in half units reads with one decimal ("12.5 dB"), as the knob's legend counts it.
-  const ControlShape& shape = ControlShapeOf(port.slot);
-  const double tenths = shape.displayUnit * 10.0;
-  if (shape.texts.empty() && tenths == std::round(tenths) && s.size() > 1 && s.back() == '0') s.remove_suffix(1);
-  std::string result(s);
-  if (!shape.unit.empty()) result += " " + std::string(shape.unit);
-  return result;
+  char text[48];
+  hostcontrols::ControlText(port, hostcontrols::ToNormalised(port, static_cast<float>(*plain)), text, sizeof text);
+  return text;
 }
 
 std::optional<double> TextValue(abi::ParamID id, const std::string& text) {
   if (!IsKnownParam(id)) return std::nullopt;
-  const std::string_view s = Trimmed(text);
   if (id == kParamBypass) {
-    for (std::size_t i = 0; i < kBypassTexts.size(); ++i) {
-      if (SameText(s, kBypassTexts[i])) return ToNormalised(id, static_cast<double>(i));
-    }
-    return std::nullopt;
+    const std::optional<std::size_t> i = hostcontrols::MatchName(text, kBypassTexts);
+    return i ? ToNormalised(id, static_cast<double>(*i)) : std::nullopt;
   }
   if (id == kParamProgram) {
     for (int i = 0; i < kFactoryPresetCount; ++i) {
-      if (SameText(s, FactoryPresetLabel(i))) return ToNormalised(id, i);
+      const std::string label = FactoryPresetLabel(i);
+      const std::string_view name = label;
+      if (hostcontrols::MatchName(text, std::span(&name, 1))) return ToNormalised(id, i);
     }
     return std::nullopt;
   }
-  const hostcontrols::ControlPort& port = *ControlOf(id);
-  const ControlShape& shape = ControlShapeOf(port.slot);
-  for (std::size_t i = 0; i < shape.texts.size(); ++i) {
-    if (SameText(s, shape.texts[i])) return ToNormalised(id, static_cast<double>(i));
-  }
-  // A number typed for a named step would be ambiguous (Valve's "2" is not "+2"): names only.
-  if (!shape.texts.empty()) return std::nullopt;
-  const double v = ParseNumber(s, shape.unit);
-  if (!std::isfinite(v) || v < 0.0 || v > port.maximum) return std::nullopt;
-  return ToNormalised(id, v);
+  const std::optional<double> plain = hostcontrols::ParseControlText(*ControlOf(id), text);
+  return plain ? ToNormalised(id, *plain) : std::nullopt;
 }
 
 void CopyUtf16(const std::string& text, abi::TChar* out, std::size_t capacity) {
