@@ -11,16 +11,6 @@ namespace {
 
 using namespace qrv::vst3;
 
-std::string Hex(const abi::Uid& uid) {
-  std::string text;
-  char digits[3];
-  for (char b : uid.bytes) {
-    std::snprintf(digits, sizeof digits, "%02X", static_cast<unsigned>(static_cast<unsigned char>(b)));
-    text += digits;
-  }
-  return text;
-}
-
 void Class(std::FILE* out, const abi::Uid& uid, const char* name, bool last) {
   std::fprintf(out,
                "    {\n"
@@ -35,7 +25,7 @@ void Class(std::FILE* out, const abi::Uid& uid, const char* name, bool last) {
                "      \"Cardinality\": 2147483647,\n"
                "      \"Snapshots\": []\n"
                "    }%s\n",
-               Hex(uid).c_str(), abi::kVstAudioEffectClass, name, kVendor, QRV_VERSION, abi::kVstVersionString,
+               UidHex(uid).c_str(), abi::kVstAudioEffectClass, name, kVendor, QRV_VERSION, abi::kVstVersionString,
                last ? "" : ",");
 }
 

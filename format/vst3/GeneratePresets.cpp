@@ -27,16 +27,6 @@ void Put64(std::vector<uint8_t>& out, uint64_t v) {
   for (int i = 0; i < 8; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
-std::string Hex(const abi::Uid& uid) {
-  std::string text;
-  char digits[3];
-  for (char b : uid.bytes) {
-    std::snprintf(digits, sizeof digits, "%02X", static_cast<unsigned>(static_cast<unsigned char>(b)));
-    text += digits;
-  }
-  return text;
-}
-
 // A file name from a preset's label: no folder separators.
 std::string FileName(std::string label) {
   for (char& c : label) {
@@ -49,7 +39,7 @@ std::vector<uint8_t> PresetFile(const abi::Uid& cid, const std::vector<uint8_t>&
   constexpr uint64_t kHeaderSize = 4 + 4 + 32 + 8;
   std::vector<uint8_t> out = {'V', 'S', 'T', '3'};
   Put32(out, 1);
-  for (char c : Hex(cid)) out.push_back(static_cast<uint8_t>(c));
+  for (char c : UidHex(cid)) out.push_back(static_cast<uint8_t>(c));
   Put64(out, kHeaderSize + state.size());
   out.insert(out.end(), state.begin(), state.end());
   out.insert(out.end(), {'L', 'i', 's', 't'});

@@ -2,6 +2,9 @@
 // name the plug-ins by them), names and the program list's id.
 #pragma once
 
+#include <cstdio>
+#include <string>
+
 #include "format/vst3/Vst3Abi.h"
 #include "platform/ProductFacts.h"
 
@@ -14,6 +17,17 @@ inline constexpr const char* kNameStereo = QRV_PRODUCT_NAME " Stereo";
 inline constexpr const char* kVendor = QRV_PRODUCT_MAKER;
 inline constexpr const char* kUrl = "https://" QRV_PRODUCT_DOMAIN;
 inline constexpr const char* kEmail = "support@" QRV_PRODUCT_DOMAIN;
+
+// A class id as moduleinfo.json and .vstpreset files write it: 32 upper-case hex digits, in byte order.
+inline std::string UidHex(const abi::Uid& uid) {
+  std::string text;
+  char digits[3];
+  for (char b : uid.bytes) {
+    std::snprintf(digits, sizeof digits, "%02X", static_cast<unsigned>(static_cast<unsigned char>(b)));
+    text += digits;
+  }
+  return text;
+}
 
 // The one program list (the factory presets) of the root unit.
 inline constexpr abi::ProgramListID kProgramListId = 1;
