@@ -27,7 +27,7 @@ test-sanitize: deps
 # The other GUI suites stay out: pango's font-loading thread inside uninstrumented fontconfig is reported
 # as racing with itself (test_lv2ui suppresses those libraries' reports; the AAX suites and test_jack, which
 # open the editor too, and the processes they start get them suppressed through cmake/tsan.supp).
-TSAN_SUITES = test_dsp test_platform test_presets test_instance_core test_aax test_aax_inprocess test_lv2 test_lv2ui test_clap test_jack
+TSAN_SUITES = test_dsp test_platform test_presets test_instance_core test_aax test_aax_inprocess test_lv2 test_lv2ui test_clap test_jack test_vst3_plugin
 empty :=
 space := $(empty) $(empty)
 test-tsan: deps
@@ -39,19 +39,20 @@ fuzz: deps
 	bash scripts/run-fuzz.sh $(FUZZ_SECONDS)
 
 # Only what each needs, without the tests and benchmarks: the demo runs warmglow and installs the LV2
-# bundle; `make install` adds aaxhost (which brings the module bundle), the CLAP module, the manual and
-# the man pages.
+# bundle; `make install` adds aaxhost (which brings the module bundle), the CLAP module, the VST3 bundle,
+# the manual and the man pages.
 DEMO_TARGETS = warmglow qrv_lv2_bundle
-INSTALL_TARGETS = warmglow aaxhost qrv_lv2_bundle qrv_clap_module qrv_manual qrv_man_pages
+INSTALL_TARGETS = warmglow aaxhost qrv_lv2_bundle qrv_clap_module qrv_vst3_bundle qrv_manual qrv_man_pages
 PREFIX ?= $(HOME)/.local
 BUILD_DIR ?= build/release
 
 # PREFIX/bin/warmglow and aaxhost (with the module bundle in PREFIX/lib/qrv-warmglow), the manual in
-# PREFIX/share/doc/qrv-warmglow and the man pages in PREFIX/share/man/man1; the LV2 bundle into ~/.lv2
-# and the CLAP module into ~/.clap for a per-user PREFIX (the default ~/.local), else into PREFIX/lib/lv2
-# and PREFIX/lib/clap. The manual's path goes into the settings, and PREFIX/share/qrv-warmglow/
-# install-manifest.txt lists everything for `make uninstall`. A configured build folder is only built
-# (ninja configures again when a CMakeLists.txt changed), so that it can run beside a test run.
+# PREFIX/share/doc/qrv-warmglow and the man pages in PREFIX/share/man/man1; the LV2 bundle into ~/.lv2,
+# the CLAP module into ~/.clap and the VST3 bundle into ~/.vst3 for a per-user PREFIX (the default
+# ~/.local), else into PREFIX/lib/lv2, PREFIX/lib/clap and PREFIX/lib/vst3. The manual's path goes into
+# the settings, and PREFIX/share/qrv-warmglow/install-manifest.txt lists everything for `make uninstall`.
+# A configured build folder is only built (ninja configures again when a CMakeLists.txt changed), so that
+# it can run beside a test run.
 install: deps
 	@test -f "$(BUILD_DIR)/build.ninja" || cmake --preset release -B "$(BUILD_DIR)" >/dev/null
 	cmake --build "$(BUILD_DIR)" -j $(JOBS) --target $(INSTALL_TARGETS)

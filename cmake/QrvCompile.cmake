@@ -28,6 +28,24 @@ function(qrv_add_library name)
   endif()
 endfunction()
 
+# qrv_plugin_module(TARGET EXPORTS): a module a host loads. It exports only what the version script
+# EXPORTS (beside the caller's CMakeLists.txt) names: every symbol is hidden, --exclude-libs hides the static
+# libraries' and the script the rest; the link fails on anything unresolved rather than at a host's dlopen.
+# The C++ runtime goes inside, so that a host built against another runtime loads it; sanitized builds keep
+# the shared runtime the sanitizer interposes on.
+function(qrv_plugin_module target exports)
+  set(map "${CMAKE_CURRENT_SOURCE_DIR}/${exports}")
+  set_target_properties(${target} PROPERTIES
+    PREFIX ""
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON
+    LINK_DEPENDS "${map}")
+  target_link_options(${target} PRIVATE -Wl,--exclude-libs,ALL -Wl,--no-undefined "-Wl,--version-script=${map}")
+  if(NOT QRV_SANITIZE)
+    target_link_options(${target} PRIVATE -static-libstdc++ -static-libgcc)
+  endif()
+endfunction()
+
 # Rebuilds of unchanged sources are free where ccache is installed (worktrees share its cache when
 # CCACHE_BASEDIR covers them); CI works without it.
 find_program(QRV_CCACHE ccache)

@@ -6,6 +6,8 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string_view>
 
 #include "dsp/ParameterSet.h"
@@ -122,6 +124,17 @@ float DefaultValue(const ControlPort& port);
 // Number of scale points (enumerations only) and the display text of scale point n (port value n).
 int ScalePointCount(const ControlPort& port);
 void ScalePointLabel(const ControlPort& port, int n, char* text, std::size_t size);
+
+// A host's text for a control at normalised engine value v: the panel's display text and the unit, in
+// out (always terminated; cut to capacity). A scale in half units keeps one decimal ("12.5 dB"), as the
+// knob's legend counts it.
+void ControlText(const ControlPort& port, double v, char* out, std::size_t capacity);
+// The port value a host's text names: for a control with named steps one of the names (any case), never
+// a number (Valve's "2" is not "+2"); else a number within the port's range, alone or followed by the
+// unit (any case). Spaces around are ignored. Nothing for anything else.
+std::optional<double> ParseControlText(const ControlPort& port, std::string_view text);
+// The index of the name among names that text is (any case, spaces around ignored); nothing when none.
+std::optional<std::size_t> MatchName(std::string_view text, std::span<const std::string_view> names);
 
 // Meter conversions: linear peak -> dBFS clamped to kLevelFloorDb..kLevelCeilingDb; engine gain-reduction
 // reading (1 - gain, 0..1) -> gain in dB (qrv::GainReductionDb) clamped to kGainReductionFloorDb..0.

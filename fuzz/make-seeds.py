@@ -87,6 +87,11 @@ write("fuzz_state_stream", "a-active", state_stream(state_prefix + host, single,
 write("fuzz_state_stream", "b-active-bypassed", state_stream(state_prefix + host, blob([default], 0x22), 1, 1))
 write("fuzz_state_stream", "chunk-only", state_prefix + blob([warm, warm, warm], 0x38, big=True))
 
+# VST3 state: the same streams behind one byte that sets how many bytes the host's stream moves per call.
+write("fuzz_vst3_state", "a-active", b"\x07" + state_stream(state_prefix + host, single, 0))
+write("fuzz_vst3_state", "b-active-bypassed", b"\x07" + state_stream(state_prefix + host, blob([default], 0x22), 1, 1))
+write("fuzz_vst3_state", "chunk-only", b"\x07" + state_prefix + blob([warm, warm, warm], 0x38, big=True))
+
 
 # AAX chunks: selector byte (bits 0-1 chunk ID: 0 'elck', 1 'All '; bits 2-3 notification: 1 session being
 # opened, 2 preset opened; bit 4 compare), then the chunk data. 'All ' is the state prefix, the host-state

@@ -24,6 +24,8 @@ packages=(
   cmark-gfm python3 man-db
   # `warmglow live`: the JACK client library and headers
   libjack-jackd2-dev
+  # a VST3 host nobody here wrote: Ardour's VST3 scanner lists the VST3 plug-ins
+  ardour
 )
 
 missing=()

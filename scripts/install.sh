@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # make install: installs the build's commands, plug-ins, manual and man pages under PREFIX (the LV2
-# bundle and the CLAP module into ~/.lv2 and ~/.clap for a per-user PREFIX), stores the manual's path in
+# bundle, the CLAP module and the VST3 bundle into ~/.lv2, ~/.clap and ~/.vst3 for a per-user PREFIX), stores the manual's path in
 # the user's settings, and writes PREFIX/share/qrv-warmglow/install-manifest.txt, from which
 # scripts/uninstall.sh removes exactly that again.
 #
 # Usage: scripts/install.sh BUILD_DIR PREFIX [COMPONENT...]
 #
-# COMPONENT is tools, doc, lv2 or clap (default: all four); `make demo` installs the LV2 bundle alone
+# COMPONENT is tools, doc, lv2, clap or vst3 (default: all five); `make demo` installs the LV2 bundle alone
 # this way, so that `make uninstall` finds it in the same manifest. The manual's path goes into the
 # settings only when the commands and the manual are installed.
 #
@@ -24,13 +24,13 @@ die() {
 build=$1
 prefix=$2
 shift 2
-components=(tools doc lv2 clap)
+components=(tools doc lv2 clap vst3)
 [ $# -eq 0 ] || components=("$@")
 settings_step=0
 for component in "${components[@]}"; do
   case $component in
-    tools | doc | lv2 | clap) ;;
-    *) die "unknown component '$component' (tools, doc, lv2, clap)" ;;
+    tools | doc | lv2 | clap | vst3) ;;
+    *) die "unknown component '$component' (tools, doc, lv2, clap, vst3)" ;;
   esac
 done
 has_component() {

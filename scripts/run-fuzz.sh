@@ -13,7 +13,7 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target qrv_fuzzers -j "${JOBS:-$(nproc)}"
 
 targets=(fuzz_preset_file fuzz_favorite_blob fuzz_clipboard_blob fuzz_host_state fuzz_compare_defaults fuzz_reg_file
-         fuzz_lv2_state fuzz_aax_chunks fuzz_state_stream)
+         fuzz_lv2_state fuzz_aax_chunks fuzz_state_stream fuzz_vst3_state)
 # Run only some: FUZZ_TARGETS="fuzz_lv2_state fuzz_aax_chunks" scripts/run-fuzz.sh 60
 if [ -n "${FUZZ_TARGETS:-}" ]; then read -r -a targets <<<"$FUZZ_TARGETS"; fi
 mkdir -p build/fuzz/artifacts

@@ -23,32 +23,6 @@ void CopyText(std::string_view s, char* out, std::size_t capacity) {
   out[n] = '\0';
 }
 
-std::string_view Trimmed(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
-// A number at the start of s, followed by nothing or by the unit (any case); NaN otherwise.
-double ParseNumber(std::string_view s, std::string_view unit) {
-  char buffer[64];
-  if (s.empty() || s.size() >= sizeof buffer) return std::nan("");
-  std::memcpy(buffer, s.data(), s.size());
-  buffer[s.size()] = '\0';
-  char* end = nullptr;
-  const double v = std::strtod(buffer, &end);
-  if (end == buffer) return std::nan("");
-  const std::string_view rest = Trimmed(std::string_view(end));
-  if (!rest.empty() && (unit.empty() || !SameText(rest, unit))) return std::nan("");
-  return v;
-}
-
 }  // namespace
 
 clap_id ParamId(uint32_t index) { return index < kParamCount ? index : CLAP_INVALID_ID; }
@@ -103,60 +77,25 @@ bool ValueToText(clap_id id, double value, char* out, std::size_t capacity) {
   out[0] = '\0';
   const std::optional<double> v = std::isfinite(value) ? Sanitised(id, value) : std::nullopt;
   if (!v) return false;
-  const hostcontrols::ControlPort* port = ControlOf(id);
-  if (port == nullptr) {
+  if (const hostcontrols::ControlPort* port = ControlOf(id)) {
+    hostcontrols::ControlText(*port, ToNormalised(*port, *v), out, capacity);
+  } else {
     CopyText(kBypassTexts[*v >= 0.5 ? 1 : 0], out, capacity);
-    return true;
   }
-  char text[32] = {};
-  GetParameterDisplay(port->slot, ToNormalised(*port, *v), text, sizeof text);
-  std::string_view s(text);
-  // A scale in half units reads with one decimal ("12.5 dB"), as the knob's legend counts it.
-  const ControlShape& shape = ControlShapeOf(port->slot);
-  const double tenths = shape.displayUnit * 10.0;
-  if (shape.texts.empty() && tenths == std::round(tenths) && s.size() > 1 && s.back() == '0') s.remove_suffix(1);
-  std::string_view unit = ControlShapeOf(port->slot).unit;
-  char joined[48];
-  const std::size_t n = std::min(s.size(), sizeof joined - 8);
-  std::memcpy(joined, s.data(), n);
-  std::size_t length = n;
-  if (!unit.empty()) {
-    joined[length++] = ' ';
-    std::memcpy(joined + length, unit.data(), unit.size());
-    length += unit.size();
-  }
-  CopyText(std::string_view(joined, length), out, capacity);
   return true;
 }
 
 bool TextToValue(clap_id id, const char* text, double& value) {
   if (text == nullptr || !IsKnownParam(id)) return false;
-  const std::string_view s = Trimmed(std::string_view(text));
   const hostcontrols::ControlPort* port = ControlOf(id);
-  if (port == nullptr) {
-    for (std::size_t i = 0; i < kBypassTexts.size(); ++i) {
-      if (SameText(s, kBypassTexts[i])) {
-        value = static_cast<double>(i);
-        return true;
-      }
-    }
-    return false;
-  } else {
-    const ControlShape& shape = ControlShapeOf(port->slot);
-    for (std::size_t i = 0; i < shape.texts.size(); ++i) {
-      if (SameText(s, shape.texts[i])) {
-        value = static_cast<double>(i);
-        return true;
-      }
-    }
-    // A number typed for a named step would be ambiguous (Valve's "2" is not "+2"): names only.
-    if (!shape.texts.empty()) return false;
+  std::optional<double> v;
+  if (port != nullptr) {
+    v = hostcontrols::ParseControlText(*port, text);
+  } else if (const std::optional<std::size_t> i = hostcontrols::MatchName(text, kBypassTexts)) {
+    v = static_cast<double>(*i);
   }
-  const std::string_view unit = port != nullptr ? ControlShapeOf(port->slot).unit : std::string_view();
-  const double v = ParseNumber(s, unit);
-  const double maximum = port != nullptr ? port->maximum : 1.0;
-  if (!std::isfinite(v) || v < 0.0 || v > maximum) return false;
-  value = *Sanitised(id, v);
+  if (!v) return false;
+  value = *Sanitised(id, *v);
   return true;
 }
 

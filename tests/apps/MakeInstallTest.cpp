@@ -1,6 +1,7 @@
 // `make install` and `make uninstall` as a user runs them, with HOME in a scratch folder that holds a
-// user preset and settings of the user's own: what the install puts in place (under PREFIX, in ~/.lv2
-// and ~/.clap, the manual's path in the settings) and that the uninstall takes exactly that away again.
+// user preset and settings of the user's own: what the install puts in place (under PREFIX, in ~/.lv2,
+// ~/.clap and ~/.vst3, the manual's path in the settings) and that the uninstall takes exactly that away
+// again.
 // The build is done when this runs (`make test` builds first); the nested make only finds it up to date.
 #include <gtest/gtest.h>
 
@@ -24,6 +25,8 @@ namespace qrv {
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr const char* kVst3Module = "QRV warmGlow.vst3/Contents/x86_64-linux/QRV warmGlow.so";
 
 // Every path below root (files, links and folders), relative, with each file's bytes.
 std::map<std::string, std::string> Tree(const fs::path& root) {
@@ -137,13 +140,17 @@ TEST_F(MakeInstallTest, APerUserInstallGoesAwayWithUninstallAndLeavesTheUsersFil
   const fs::path doc = prefix / "share/doc/qrv-warmglow";
   for (const fs::path& p : {prefix / "bin/warmglow", prefix / "bin/aaxhost", prefix / "share/man/man1/warmglow.1",
                             prefix / "share/man/man1/aaxhost.1", home_ / ".lv2/QRV warmGlow.lv2/manifest.ttl",
-                            home_ / ".clap/QRV warmGlow.clap", prefix / "share/qrv-warmglow/install-manifest.txt"})
+                            home_ / ".clap/QRV warmGlow.clap", home_ / ".vst3" / kVst3Module,
+                            home_ / ".vst3/QRV warmGlow.vst3/Contents/Resources/moduleinfo.json",
+                            home_ / ".vst3/presets/Quarry-tone/QRV warmGlow Stereo/Vox.vstpreset",
+                            prefix / "share/qrv-warmglow/install-manifest.txt"})
     EXPECT_TRUE(fs::is_regular_file(p)) << p;
   ExpectManual(doc);
   // Each plug-in binary knows its installation's manual, and the settings name it for this user.
   const std::string manual = (doc / "index.html").string();
   for (const fs::path& record :
        {home_ / ".lv2/QRV warmGlow.lv2/warmglow_core.so.manual", home_ / ".clap/QRV warmGlow.clap.manual",
+        home_ / ".vst3" / (std::string(kVst3Module) + ".manual"),
         prefix / "lib/qrv-warmglow/QRV warmGlow.aaxplugin/Contents/x86_64-linux/QRV warmGlow.so.manual"})
     EXPECT_EQ(test::FileBytes(record), manual + "\n") << record;
   EXPECT_EQ(StoredManualPath(), manual);
@@ -182,6 +189,10 @@ TEST_F(MakeInstallTest, AnInstallInAFreshHomeLeavesNothingBehindAndUninstallNeed
   EXPECT_TRUE(fs::is_regular_file(prefix / "lib/lv2/QRV warmGlow.lv2/manifest.ttl"));
   EXPECT_TRUE(fs::is_regular_file(prefix / "lib/clap/QRV warmGlow.clap"));
   EXPECT_EQ(test::FileBytes(prefix / "lib/clap/QRV warmGlow.clap.manual"),
+            (prefix / "share/doc/qrv-warmglow/index.html").string() + "\n");
+  EXPECT_TRUE(fs::is_regular_file(prefix / "lib/vst3" / kVst3Module));
+  EXPECT_TRUE(fs::is_regular_file(prefix / "share/vst3/presets/Quarry-tone/QRV warmGlow Mono/Vox.vstpreset"));
+  EXPECT_EQ(test::FileBytes(prefix / "lib/vst3" / (std::string(kVst3Module) + ".manual")),
             (prefix / "share/doc/qrv-warmglow/index.html").string() + "\n");
   ExpectManual(prefix / "share/doc/qrv-warmglow");
   EXPECT_EQ(StoredManualPath(), (prefix / "share/doc/qrv-warmglow/index.html").string());

@@ -128,8 +128,10 @@ TEST(Lv2Ports, EveryFactoryValueSurvivesThePortUnchanged) {
 }
 
 // The step the engine itself takes for v, read back from its state.
+// One engine for every probe: a step depends only on the value set, and an engine is costly to build
+// (its oversampled valve stage is allocated up front).
 int EngineOwnStep(unsigned slot, double v) {
-  warmGlowEffect engine;
+  static warmGlowEffect engine;
   engine.SetParameter(slot, v);
   switch (slot) {
     case kSlotProcess: return engine.modeStep();
