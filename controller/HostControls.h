@@ -24,7 +24,7 @@ enum PortIndex : uint32_t {
   kPortOutput,
   kPortValveLevel,
   kPortEnabled,        // lv2:enabled; 0 bypasses
-  kPortLatency,        // output, always 0
+  kPortLatency,        // output, frames (High quality's delay, else 0)
   kPortGainReduction,  // output, dB (0 or less)
   kPortInputLevel,     // output, peak dBFS of the block, all channels
   kPortOutputLevel,    // output, peak dBFS of the block, all channels

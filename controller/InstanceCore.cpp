@@ -27,6 +27,7 @@ InstanceCore::InstanceCore(unsigned channels)
   for (unsigned slot = 0; slot < kPresetValueCount; ++slot) {
     values_[slot].store(GetParameterDefault(slot), std::memory_order_relaxed);
   }
+  highQualityLatency_ = static_cast<uint32_t>(std::max(engine_->highQualityLatency(), 0));
 }
 
 InstanceCore::~InstanceCore() = default;
@@ -61,6 +62,8 @@ void InstanceCore::BeginBlock() {
   if (!runnable_) return;
   const ScopedFlushToZero ftz;
   ApplyValues(firstBlock_);
+  // Before a reset, which then completes the switch at once.
+  if (const bool hq = highQuality(); hq != engine_->highQuality()) engine_->SetHighQuality(hq);
   if (firstBlock_) {
     // After the values, so that drive and output gain start at their targets from the first sample.
     engine_->Reset();

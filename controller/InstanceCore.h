@@ -10,8 +10,8 @@
 //
 // Threads: construction, SetSampleRate and destruction on a thread that is not processing, never beside
 // a block (the binding's host keeps them apart, or the binding parks its audio thread). The block calls
-// on the thread that processes. SetValue, Value, SetBypass, bypassed and MeterReading
-// on any thread. The block calls allocate nothing, take no lock and make no system call.
+// on the thread that processes. SetValue, Value, SetBypass, bypassed, SetHighQuality, highQuality, Latency
+// and MeterReading on any thread. The block calls allocate nothing, take no lock and make no system call.
 #pragma once
 
 #include <array>
@@ -59,6 +59,25 @@ class InstanceCore {
   void SetBypass(bool bypass) { bypass_.store(bypass, std::memory_order_relaxed); }
   bool bypassed() const { return bypass_.load(std::memory_order_relaxed); }
 
+  // [any thread] High quality (the engine's oversampled valve stage), per instance, off by default. The
+  // engine takes it at the start of the next block (a switch during playback crossfades; after a reset it
+  // is in force from the first sample). Not a preset value: the binding keeps it with the instance's state.
+  void SetHighQuality(bool on) { highQuality_.store(on, std::memory_order_relaxed); }
+  bool highQuality() const { return highQuality_.load(std::memory_order_relaxed); }
+  // [any thread] The latency in frames the instance runs with from the next block on: the engine's
+  // GetLatency once the option as set is applied (0 when off).
+  uint32_t Latency() const { return highQuality() ? highQualityLatency_ : 0u; }
+
+  // [any thread] The state stream's flags for bypass and High quality (kStateFlag...), and the two from
+  // a loaded stream's flags.
+  uint32_t StateFlags() const {
+    return (bypassed() ? kStateFlagBypass : 0u) | (highQuality() ? kStateFlagHighQuality : 0u);
+  }
+  void ApplyStateFlags(uint32_t flags) {
+    SetBypass((flags & kStateFlagBypass) != 0);
+    SetHighQuality((flags & kStateFlagHighQuality) != 0);
+  }
+
   // [any thread] The engine's gain-reduction reading (1 - gain) after the last block; 0 after
   // SetSampleRate until a block has run.
   double MeterReading() const { return meter_.load(std::memory_order_relaxed); }
@@ -87,6 +106,8 @@ class InstanceCore {
   bool runnable_ = false;   // [not beside a block]
   bool firstBlock_ = true;  // [audio; not beside a block]
   std::atomic<bool> bypass_{false};
+  std::atomic<bool> highQuality_{false};
+  uint32_t highQualityLatency_ = 0;  // the engine's, fixed at construction
   std::atomic<double> meter_{0.0};
 };
 

@@ -177,7 +177,7 @@ bool InstancePresets::SaveStream(std::vector<uint8_t>& out, uint32_t flags) {
 bool InstancePresets::LoadStream(std::span<const uint8_t> bytes, uint32_t& flags) {
   const std::optional<StreamFields> fields = SplitState(bytes);
   if (!fields) return false;
-  if ((fields->flags & ~kStateFlagBypass) != 0) return false;  // written by a later version
+  if ((fields->flags & ~kStateFlagsKnown) != 0) return false;  // written by a later version
   PresetRecord other = FactoryRecord(0);
   if (ReadFavoriteBlob(fields->otherSlot, other) != BlobStatus::Ok) return false;
   if (!Load(fields->chunk, &other, fields->activeSlot)) return false;
@@ -187,7 +187,7 @@ bool InstancePresets::LoadStream(std::span<const uint8_t> bytes, uint32_t& flags
 
 bool InstancePresets::StreamIsNewer(std::span<const uint8_t> bytes) {
   const std::optional<StreamFields> fields = SplitState(bytes);
-  return fields && (fields->flags & ~kStateFlagBypass) != 0;
+  return fields && (fields->flags & ~kStateFlagsKnown) != 0;
 }
 
 bool InstancePresets::LoadFactoryPreset(int index) {

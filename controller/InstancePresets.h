@@ -7,7 +7,9 @@
 // binding and the standalone application write them as one stream, closed by a footer that says how long
 // the other slot's blob is:
 //
-//   chunk | other-slot blob | u32 LE blob size | i32 LE active slot | u32 LE flags (1: bypass) | "QRVc"
+//   chunk | other-slot blob | u32 LE blob size | i32 LE active slot | u32 LE flags | "QRVc"
+//
+// Flags: 1 bypass, 2 High quality (kStateFlag...).
 //
 // The footer is required: the chunk reader stops at its last record, so a stream cut short behind the
 // chunk would otherwise load as a chunk alone and silently lose the other slot.
@@ -65,6 +67,10 @@ class PresetLock {
 // Anything longer is no state of ours; read no further.
 inline constexpr std::size_t kStateMaxSize = 1u << 20;
 inline constexpr uint32_t kStateFlagBypass = 1;
+// High quality on. Older versions know only bypass and refuse a stream with this flag as newer, rather
+// than load it without the option; off, the stream is as it always was.
+inline constexpr uint32_t kStateFlagHighQuality = 2;
+inline constexpr uint32_t kStateFlagsKnown = kStateFlagBypass | kStateFlagHighQuality;
 
 // The state as saved: the chunk, the other A/B slot and which slot is active.
 struct InstanceState {

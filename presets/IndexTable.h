@@ -52,6 +52,7 @@ enum ControlTag : int {
   kTagBarPaste = 51,
   kTagConfigManual = 55,
   kTagConfigHints = 57,
+  kTagConfigHighQuality = 58,  // the configuration's High quality row, where a binding offers it
   kTagBarZoom = 60,
   kTagConfigPage = 62,
   kTagConfigToggle = 63,  // the bar's configuration button, and the overlay's own exit
@@ -88,14 +89,14 @@ inline constexpr std::array<int, 14> kMessages = {
     kMessageRefreshAll,    kMessagePresetStart,     kMessagePresetStop,   kMessageMeterReset,
     kMessageBrowserOpening, kMessageBrowserClosed,  kMessageConfigOpening, kMessageConfigClosed,
     kMessageShowAbout,     kMessageHideAbout};
-inline constexpr std::array<int, 31> kTags = {
+inline constexpr std::array<int, 32> kTags = {
     kTagNameButton,     kTagVuMeter,       kTagAbout,          kTagBarName,        kTagBarNudge,
     kTagBarSave,        kTagSaveDialogName, kTagBarCopy,       kTagBarPaste,       kTagConfigManual,
     kTagConfigHints,    kTagBarZoom,       kTagConfigPage,     kTagConfigToggle,   kTagBrowserBank,
     kTagBrowserGroups,  kTagBrowserPresets, kTagBrowserInfo,   kTagBrowserSpare1,  kTagBarUndoRedo,
     kTagBarAB,          kTagBarABCopy,     kTagBrowserSpare2,  kTagBrowserSpare3,  kTagCloseOverlay,
     kTagBrowserDesigner, kTagBarUserDefault, kTagBarAssign,    kTagFavourite1,     kTagFavourite4,
-    kTagFavouriteRangeEnd};
+    kTagFavouriteRangeEnd, kTagConfigHighQuality};
 
 template <std::size_t N>
 constexpr bool Distinct(const std::array<int, N>& a) {

@@ -180,6 +180,7 @@ int RunRender(const ParsedArgs& args, Io& io) {
     options.block = static_cast<int>(ParseInteger(*block, 1, kMaxBlock, "block size"));
   }
   options.bypass = args.Has("--bypass");
+  options.highQuality = args.Has("--hq");
   if (args.Has("--out-dir")) return RunBatch(args, options, io);
 
   if (args.Has("--suffix") || args.Has("--format") || args.Has("--plots")) {

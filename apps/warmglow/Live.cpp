@@ -19,6 +19,7 @@ constexpr OptionSpec kLiveOptions[] = {
     {"--connect-in", "PORT", "feed in_1 (then in_2, ...) from another client's output PORT; repeatable", true},
     {"--connect-out", "PORT", "feed another client's input PORT from out_1 (then out_2, ...); repeatable", true},
     {"--state", "FILE", "restore the state from FILE and save it there on exit (default: see below)"},
+    {"--hq", "", "High quality: the valve stage oversampled (61 frames of latency, about 3x the CPU time)"},
     {"--no-editor", "", "run without the editor window (no X display needed)"},
     {"--verbose", "", "report the rate and buffer size, every xrun and where the state went"},
 };
@@ -40,6 +41,8 @@ std::string LiveDetails() {
          "one is an error and is left as it is. --preset and then each --set apply on top of the state.\n"
          "Whether the state can be saved is checked at start: a folder that is not writable, a name too\n"
          "long for it, or no settings folder without --state is an error before anything starts.\n"
+         "\n--hq runs the valve stage at 8 times the rate against folded harmonics, for this run (the state\n"
+         "does not keep it): the output comes 61 frames later, which the ports' latencies report to JACK.\n"
          "\nCtrl-C, SIGTERM or closing the window end it; the state is saved (written whole, then renamed).\n"
          "\nExit status: 0 when stopped, 1 when the JACK server went away (the state is saved), 2 on an error\n"
          "before it started (no server, a server running outside 22050 to 192000 Hz, a client name in use,\n"
@@ -62,6 +65,7 @@ int RunLive(const ParsedArgs& args, Io& io) {
   options.mono = args.Has("--mono");
   options.editor = !args.Has("--no-editor");
   options.verbose = args.Has("--verbose");
+  options.highQuality = args.Has("--hq");
   const std::string* preset = args.Value("--preset");
   const std::vector<std::string> sets = args.Values("--set");
   if (preset != nullptr || !sets.empty()) {

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -135,7 +136,14 @@ RenderResult Render(const RenderOptions& options, const ProgressFn& progress) {
   auto effect = std::make_unique<warmGlowEffect>();
   result.rateClamped = !effect->SetSampleRate(static_cast<double>(format.sampleRate));
   for (unsigned slot : kControlSlots) effect->SetParameter(slot, options.settings.values[slot]);
+  // Before Reset, which completes the switch: High quality from the first sample.
+  if (options.highQuality) effect->SetHighQuality(true);
   effect->Reset();
+  // The engine's delay: its first frames are dropped and as many frames of silence follow the input, so
+  // that the output lines up with the input and has its length.
+  const std::size_t latency = static_cast<std::size_t>(std::max(effect->GetLatency(), 0));
+  std::size_t skip = latency;
+  std::deque<float> inPeaks;  // of the input frames whose output is still to come
 
   const std::size_t block = static_cast<std::size_t>(options.block);
   const std::size_t channels = static_cast<std::size_t>(format.channels);
@@ -143,6 +151,46 @@ RenderResult Render(const RenderOptions& options, const ProgressFn& progress) {
   std::vector<float> inL(block), inR(block), outL(block), outR(block);
   const float* inputs[2] = {inL.data(), stereo ? inR.data() : nullptr};
   float* outputs[2] = {outL.data(), stereo ? outR.data() : nullptr};
+
+  // Processes the n frames in inL/inR and writes what of the output is due.
+  auto run = [&](std::size_t n, bool input) {
+    double meter = 0.0;
+    {
+      const ScopedFlushToZero ftz;
+      if (options.bypass) {
+        effect->BypassBlock(inputs, outputs, static_cast<int32_t>(n));
+      } else {
+        effect->ProcessBlock(inputs, outputs, static_cast<int32_t>(n));
+      }
+      effect->GetMeter(kSlotGainReduction, &meter);
+    }
+    const double grDb = GainReductionDb(meter);
+    result.maxGainReductionDb = std::max(result.maxGainReductionDb, grDb);
+    tracer.AddMeter(static_cast<float>(grDb));
+    std::size_t written = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (input) {
+        const float inPeak = std::max(std::fabs(inL[i]), stereo ? std::fabs(inR[i]) : 0.0f);
+        result.inputPeak = std::max(result.inputPeak, static_cast<double>(inPeak));
+        inPeaks.push_back(inPeak);
+      }
+      if (skip > 0) {
+        --skip;
+        continue;
+      }
+      float outPeak = std::fabs(outL[i]);
+      interleaved[written * channels] = outL[i];
+      if (stereo) {
+        outPeak = std::max(outPeak, std::fabs(outR[i]));
+        interleaved[written * channels + 1] = outR[i];
+      }
+      ++written;
+      result.outputPeak = std::max(result.outputPeak, static_cast<double>(outPeak));
+      tracer.AddFrame(inPeaks.front(), outPeak);
+      inPeaks.pop_front();
+    }
+    if (written > 0) writer.Write(interleaved.data(), static_cast<int64_t>(written));
+  };
 
   const int64_t total = reader.frames();
   int64_t done = 0;
@@ -155,35 +203,18 @@ RenderResult Render(const RenderOptions& options, const ProgressFn& progress) {
       inL[i] = interleaved[i * channels];
       inR[i] = stereo ? interleaved[i * channels + 1] : 0.0f;
     }
-    double meter = 0.0;
-    {
-      const ScopedFlushToZero ftz;
-      if (options.bypass) {
-        effect->BypassBlock(inputs, outputs, static_cast<int32_t>(got));
-      } else {
-        effect->ProcessBlock(inputs, outputs, static_cast<int32_t>(got));
-      }
-      effect->GetMeter(kSlotGainReduction, &meter);
-    }
-    const double grDb = GainReductionDb(meter);
-    result.maxGainReductionDb = std::max(result.maxGainReductionDb, grDb);
-    tracer.AddMeter(static_cast<float>(grDb));
-    for (std::size_t i = 0; i < n; ++i) {
-      float inPeak = std::fabs(inL[i]);
-      float outPeak = std::fabs(outL[i]);
-      interleaved[i * channels] = outL[i];
-      if (stereo) {
-        inPeak = std::max(inPeak, std::fabs(inR[i]));
-        outPeak = std::max(outPeak, std::fabs(outR[i]));
-        interleaved[i * channels + 1] = outR[i];
-      }
-      result.inputPeak = std::max(result.inputPeak, static_cast<double>(inPeak));
-      result.outputPeak = std::max(result.outputPeak, static_cast<double>(outPeak));
-      tracer.AddFrame(inPeak, outPeak);
-    }
-    writer.Write(interleaved.data(), got);
+    run(n, true);
     done += got;
     if (progress) progress(total > 0 ? std::min(1.0, static_cast<double>(done) / static_cast<double>(total)) : -1.0);
+  }
+  // The delayed end of the input.
+  std::fill(inL.begin(), inL.end(), 0.0f);
+  std::fill(inR.begin(), inR.end(), 0.0f);
+  for (std::size_t left = done > 0 ? latency : 0; left > 0;) {
+    if (CancelRequested()) throw CliError("interrupted");
+    const std::size_t n = std::min(left, block);
+    run(n, false);
+    left -= n;
   }
   tracer.Finish();
   result.frames = done;
@@ -223,7 +254,8 @@ std::string ShortInputWarning(const RenderOptions& options, const RenderResult& 
 }
 
 std::string SummaryLine(const RenderOptions& options, const RenderResult& result) {
-  const std::string name = options.bypass ? "bypass" : options.settings.presetName + (options.settings.changes.empty() ? "" : " (modified)");
+  std::string name = options.bypass ? "bypass" : options.settings.presetName + (options.settings.changes.empty() ? "" : " (modified)");
+  if (options.highQuality) name += ", High quality";
   char tail[160];
   std::snprintf(tail, sizeof tail, ", max gain reduction %.2f dB, real-time factor %.0fx (%.2f s of audio in %.3f s)",
                 result.maxGainReductionDb, result.RealTimeFactor(),

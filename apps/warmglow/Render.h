@@ -21,6 +21,8 @@ struct RenderOptions {
   Settings settings = PresetSettings(0);
   int block = kDefaultBlock;
   bool bypass = false;
+  // The engine's High quality; its delay is compensated, so that the output lines up with the input.
+  bool highQuality = false;
 };
 
 // Levels over time in short windows: peaks over all channels, and the largest gain reduction the

@@ -284,6 +284,9 @@ inline constexpr char CLAP_EXT_LATENCY[] = "clap.latency";
 struct clap_plugin_latency_t {
   uint32_t (*get)(const clap_plugin_t* plugin);  // [main, active]
 };
+struct clap_host_latency_t {
+  void (*changed)(const clap_host_t* host);  // [main, being activated]
+};
 
 inline constexpr char CLAP_EXT_TAIL[] = "clap.tail";
 struct clap_plugin_tail_t {

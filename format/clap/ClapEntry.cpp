@@ -93,8 +93,11 @@ const clap_plugin_state_t kState = {StateSave, StateLoad};
 
 // --- latency, tail, render ---
 
-uint32_t NoLatency(const clap_plugin_t*) { return 0; }
-const clap_plugin_latency_t kLatency = {NoLatency};
+uint32_t Latency(const clap_plugin_t* p) {
+  Self(p)->CheckMainThread("latency.get");
+  return Self(p)->Latency();
+}
+const clap_plugin_latency_t kLatency = {Latency};
 uint32_t NoTail(const clap_plugin_t*) { return 0; }
 const clap_plugin_tail_t kTail = {NoTail};
 // The engine renders the same in real time and offline; it is cheap enough for either.

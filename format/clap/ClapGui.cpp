@@ -74,6 +74,10 @@ void ClapEditor::setValue(int index, double value) {
   if (index >= 0) plugin_.EditValue(static_cast<unsigned>(index), value);
 }
 
+int ClapEditor::highQuality() { return plugin_.HighQuality() ? 1 : 0; }
+
+void ClapEditor::setHighQuality(bool on) { plugin_.EditHighQuality(on); }
+
 void ClapEditor::resizeRequest(int width, int height) {
   if (hostGui_ != nullptr) hostGui_->request_resize(host_, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
 }

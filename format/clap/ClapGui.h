@@ -45,6 +45,8 @@ class ClapEditor final : public Quarrytone::QRVEditorHost {
   void endEdit(int tag) override;
   void setValue(int index, double value) override;
   void resizeRequest(int width, int height) override;
+  int highQuality() override;
+  void setHighQuality(bool on) override;
 
  private:
   ClapPlugin& plugin_;

@@ -13,6 +13,8 @@ namespace qrv::clap {
 namespace {
 
 constexpr std::string_view kBypassName = "Bypass";
+constexpr std::string_view kHighQualityName = "High quality";
+// Bypass and High quality alike.
 constexpr std::array<std::string_view, 2> kBypassTexts = {"Off", "On"};
 
 void CopyText(std::string_view s, char* out, std::size_t capacity) {
@@ -44,6 +46,10 @@ bool ParamInfo(uint32_t index, clap_param_info_t& info) {
     if (port->kind == hostcontrols::ControlKind::kEnumeration) info.flags |= CLAP_PARAM_IS_STEPPED | CLAP_PARAM_IS_ENUM;
     info.max_value = port->maximum;
     CopyText(ParameterName(port->slot), info.name, sizeof info.name);
+  } else if (id == kParamHighQuality) {
+    info.flags = CLAP_PARAM_IS_STEPPED;  // not automatable
+    info.max_value = 1.0;
+    CopyText(kHighQualityName, info.name, sizeof info.name);
   } else {
     info.flags = CLAP_PARAM_IS_AUTOMATABLE | CLAP_PARAM_IS_STEPPED | CLAP_PARAM_IS_BYPASS;
     info.max_value = 1.0;

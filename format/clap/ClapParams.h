@@ -17,14 +17,16 @@ namespace qrv::clap {
 using hostcontrols::Layout;
 
 // Parameter ids are stored in hosts' sessions and automation: never renumber them. The controls keep
-// their LV2 port indices; bypass follows.
+// their LV2 port indices; bypass follows, then High quality (off 0, on 1), which automation does not
+// move: it changes the latency, and with it needs the host's restart.
 inline constexpr clap_id kParamBypass = 7;
-inline constexpr uint32_t kParamCount = 8;
+inline constexpr clap_id kParamHighQuality = 8;
+inline constexpr uint32_t kParamCount = 9;
 static_assert(hostcontrols::kControlPorts.size() == kParamBypass);
 
-// The id of parameter index 0..7 (the same number); CLAP_INVALID_ID beyond.
+// The id of parameter index 0..8 (the same number); CLAP_INVALID_ID beyond.
 clap_id ParamId(uint32_t index);
-// The control port of a control id, or null (bypass, unknown ids).
+// The control port of a control id, or null (bypass, High quality, unknown ids).
 const hostcontrols::ControlPort* ControlOf(clap_id id);
 bool IsKnownParam(clap_id id);
 

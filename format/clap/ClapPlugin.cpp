@@ -48,6 +48,16 @@ void ClapPlugin::EditValue(unsigned slot, double normalised) {
   if (hostParams_ != nullptr && hostParams_->request_flush != nullptr) hostParams_->request_flush(host_);
 }
 
+void ClapPlugin::EditHighQuality(bool on) {
+  SetHighQuality(on);
+  const uint32_t w = editsWritten_.load(std::memory_order_relaxed);
+  if (w - editsRead_.load(std::memory_order_acquire) < kEditRing) {
+    edits_[w % kEditRing] = {CLAP_EVENT_PARAM_VALUE, kParamHighQuality, on ? 1.0 : 0.0};
+    editsWritten_.store(w + 1, std::memory_order_release);
+  }
+  if (hostParams_ != nullptr && hostParams_->request_flush != nullptr) hostParams_->request_flush(host_);
+}
+
 void ClapPlugin::SendEdits(const clap_output_events_t* out) {
   const uint32_t written = editsWritten_.load(std::memory_order_acquire);
   uint32_t read = editsRead_.load(std::memory_order_relaxed);
@@ -82,6 +92,7 @@ bool ClapPlugin::Init() {
     hostLog_ = static_cast<const clap_host_log_t*>(host_->get_extension(host_, CLAP_EXT_LOG));
     hostThreadCheck_ = static_cast<const clap_host_thread_check_t*>(host_->get_extension(host_, CLAP_EXT_THREAD_CHECK));
     hostParams_ = static_cast<const clap_host_params_t*>(host_->get_extension(host_, CLAP_EXT_PARAMS));
+    hostLatency_ = static_cast<const clap_host_latency_t*>(host_->get_extension(host_, CLAP_EXT_LATENCY));
     hostPresetLoad_ = static_cast<const clap_host_preset_load_t*>(host_->get_extension(host_, CLAP_EXT_PRESET_LOAD));
     if (hostPresetLoad_ == nullptr) {
       hostPresetLoad_ =
@@ -120,16 +131,39 @@ bool ClapPlugin::Activate(double sampleRate) {
     Log(CLAP_LOG_ERROR, message);
     return false;
   }
+  // High quality switched while inactive (a state, a host's value): the host hears of the new latency
+  // while it activates.
+  if (const uint32_t latency = core_.Latency(); latency != activatedLatency_) {
+    activatedLatency_ = latency;
+    if (hostLatency_ != nullptr && hostLatency_->changed != nullptr) hostLatency_->changed(host_);
+  }
+  active_.store(true, std::memory_order_release);
   return true;
 }
 
-void ClapPlugin::Deactivate() { CheckMainThread("deactivate"); }
+void ClapPlugin::Deactivate() {
+  CheckMainThread("deactivate");
+  active_.store(false, std::memory_order_release);
+}
+
+void ClapPlugin::SetHighQuality(bool on) {
+  if (core_.highQuality() == on) return;
+  core_.SetHighQuality(on);
+  // The latency may change only while inactive; request_restart is callable from any thread.
+  if (active_.load(std::memory_order_acquire) && host_ != nullptr && host_->request_restart != nullptr) {
+    host_->request_restart(host_);
+  }
+}
 
 void ClapPlugin::ApplyEvent(const clap_event_header_t& event, bool inBlock) {
   if (!IsParamValue(event)) return;
   const auto& e = reinterpret_cast<const clap_event_param_value_t&>(event);
   const std::optional<double> value = Sanitised(e.param_id, e.value);
   if (!value) return;  // unknown id or NaN: ignored
+  if (e.param_id == kParamHighQuality) {
+    SetHighQuality(*value >= 0.5);
+    return;
+  }
   const hostcontrols::ControlPort* port = ControlOf(e.param_id);
   if (port == nullptr) {
     core_.SetBypass(*value >= 0.5);
@@ -197,6 +231,8 @@ bool ClapPlugin::GetValue(clap_id id, double& value) const {
   if (!IsKnownParam(id)) return false;
   if (const hostcontrols::ControlPort* port = ControlOf(id)) {
     value = hostcontrols::FromNormalised(*port, core_.Value(port->slot));
+  } else if (id == kParamHighQuality) {
+    value = core_.highQuality() ? 1.0 : 0.0;
   } else {
     value = core_.bypassed() ? 1.0 : 0.0;
   }
@@ -218,7 +254,7 @@ bool ClapPlugin::SaveState(const clap_ostream_t* stream) {
   CheckMainThread("state.save");
   if (stream == nullptr || stream->write == nullptr) return false;
   std::vector<uint8_t> bytes;
-  if (!state().SaveStream(bytes, core_.bypassed() ? kStateFlagBypass : 0u)) return false;
+  if (!state().SaveStream(bytes, core_.StateFlags())) return false;
   // A stream may take fewer bytes than offered.
   for (std::size_t done = 0; done < bytes.size();) {
     const int64_t n = stream->write(stream, bytes.data() + done, bytes.size() - done);
@@ -252,6 +288,7 @@ bool ClapPlugin::LoadState(const clap_istream_t* stream) {
   }
   state().PublishValues();
   core_.SetBypass((flags & kStateFlagBypass) != 0);
+  SetHighQuality((flags & kStateFlagHighQuality) != 0);  // an older state: off
   loads_.fetch_add(1, std::memory_order_release);
   if (hostParams_ != nullptr && hostParams_->rescan != nullptr) hostParams_->rescan(host_, CLAP_PARAM_RESCAN_VALUES);
   return true;

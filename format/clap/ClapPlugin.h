@@ -49,6 +49,8 @@ class ClapPlugin {
   // name, a user file by name, unmodified, one undo step); false, with the host told why, for a location
   // that names no preset.
   bool LoadPreset(uint32_t kind, const char* location, const char* loadKey);
+  // latency: the frames the instance runs late with High quality as set.
+  uint32_t Latency() const { return core_.Latency(); }
   // audio-ports
   uint32_t AudioPortCount() const { return 1; }
   bool AudioPortInfo(uint32_t index, bool isInput, clap_audio_port_info_t& info) const;
@@ -66,12 +68,19 @@ class ClapPlugin {
   // or flush, which the host is asked for.
   void EditGesture(clap_id id, bool begin);
   void EditValue(unsigned slot, double normalised);
+  // High quality switched in the editor: the instance's at once (a restart is asked for while active),
+  // and the host learns the parameter's value at the next process or flush.
+  void EditHighQuality(bool on);
+  bool HighQuality() const { return core_.highQuality(); }
   double Normalised(unsigned slot) const { return core_.Value(slot); }
   // The engine's gain-reduction reading after the last block (1 - gain).
   double MeterReading() const { return core_.MeterReading(); }
   uint32_t LoadCount() const { return loads_.load(std::memory_order_acquire); }
 
  private:
+  // High quality from the host, a state or the editor; a change while active asks the host for a restart,
+  // since the latency changes with it. Any thread.
+  void SetHighQuality(bool on);
   // A parameter event (other events are not ours): the value, and when inBlock, the engine at once.
   void ApplyEvent(const clap_event_header_t& event, bool inBlock);
   void ProcessFrames(const clap_process_t& process, uint32_t offset, uint32_t count);
@@ -85,8 +94,11 @@ class ClapPlugin {
   const clap_host_thread_check_t* hostThreadCheck_ = nullptr;
   const clap_host_params_t* hostParams_ = nullptr;
   const clap_host_preset_load_t* hostPresetLoad_ = nullptr;
+  const clap_host_latency_t* hostLatency_ = nullptr;
+  uint32_t activatedLatency_ = 0;  // [main] the latency of the last activation
 
   InstanceCore core_;
+  std::atomic<bool> active_{false};
   // Counts loaded states, for the editor.
   std::atomic<uint32_t> loads_{0};
 

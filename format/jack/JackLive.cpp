@@ -66,6 +66,28 @@ int OnBufferSize(jack_nframes_t frames, void* arg) {
   return 0;
 }
 
+// The engine's delay added to what reaches each input (capture) and to what each output feeds
+// (playback), channel by channel.
+void OnLatency(jack_latency_callback_mode_t mode, void* arg) {
+  auto& side = *static_cast<ClientSide*>(arg);
+  if (!side.ready.load(std::memory_order_acquire)) return;
+  const auto own = static_cast<jack_nframes_t>(side.engine->Latency());
+  for (unsigned ch = 0; ch < side.engine->channels(); ++ch) {
+    jack_latency_range_t range{};
+    if (mode == JackCaptureLatency) {
+      jack_port_get_latency_range(side.in[ch], JackCaptureLatency, &range);
+      range.min += own;
+      range.max += own;
+      jack_port_set_latency_range(side.out[ch], JackCaptureLatency, &range);
+    } else {
+      jack_port_get_latency_range(side.out[ch], JackPlaybackLatency, &range);
+      range.min += own;
+      range.max += own;
+      jack_port_set_latency_range(side.in[ch], JackPlaybackLatency, &range);
+    }
+  }
+}
+
 int OnXrun(void* arg) {
   static_cast<ClientSide*>(arg)->xruns.fetch_add(1, std::memory_order_relaxed);
   return 0;
@@ -181,6 +203,7 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
 
   // The instance: state first, then the preset, then single values on top.
   LiveEngine engine(options.mono ? 1u : 2u);
+  engine.SetHighQuality(options.highQuality);
   InstanceValues& values = engine.values();
   InstancePresets& presets = engine.presets();
   const std::filesystem::path statePath =
@@ -265,7 +288,8 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
   if (jack_set_process_callback(client.get(), OnProcess, &side) != 0 ||
       jack_set_sample_rate_callback(client.get(), OnSampleRate, &side) != 0 ||
       jack_set_buffer_size_callback(client.get(), OnBufferSize, &side) != 0 ||
-      jack_set_xrun_callback(client.get(), OnXrun, &side) != 0) {
+      jack_set_xrun_callback(client.get(), OnXrun, &side) != 0 ||
+      jack_set_latency_callback(client.get(), OnLatency, &side) != 0) {
     return fail("JACK refused the client's callbacks");
   }
   jack_on_info_shutdown(client.get(), OnShutdown, &side);
@@ -303,7 +327,9 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
   }
   if (options.verbose) {
     err << "warmglow: live as '" << self << "' at " << jack_get_sample_rate(client.get()) << " Hz, "
-        << jack_get_buffer_size(client.get()) << " frames; state " << statePath.string() << "\n";
+        << jack_get_buffer_size(client.get()) << " frames; state " << statePath.string();
+    if (options.highQuality) err << "; High quality, " << engine.Latency() << " frames of latency";
+    err << "\n";
     err.flush();
   }
   // A server whose rate moves out of the range mid-session gets silence, said once each time.
@@ -321,6 +347,7 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
   };
 
   uint32_t xrunsShown = 0;
+  uint32_t latencyShown = engine.Latency();
   int result = kLiveOk;
   for (;;) {
     if (side.shutdown.load(std::memory_order_acquire)) {
@@ -335,6 +362,11 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
             << " frames\n";
       }
       sayIfRangeChanged();
+    }
+    // High quality switched meanwhile: the graph's latencies are recomputed with the new delay.
+    if (const uint32_t latency = engine.Latency(); latency != latencyShown) {
+      latencyShown = latency;
+      jack_recompute_total_latencies(client.get());
     }
     if (const uint32_t xruns = side.xruns.load(std::memory_order_relaxed); xruns != xrunsShown) {
       if (options.verbose) err << "warmglow: xrun (" << xruns << " so far)\n";

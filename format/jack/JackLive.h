@@ -37,6 +37,8 @@ struct LiveOptions {
   std::filesystem::path statePath;      // empty: DefaultStatePath(clientName)
   bool editor = true;
   bool verbose = false;
+  // High quality for this run (not kept in the state): the ports' latency ranges include its delay.
+  bool highQuality = false;
   // The start settings on top of the restored state (a preset, single values), applied to the instance's
   // preset state under the preset lock; the instance then runs with its current record. May be empty.
   std::function<void(PresetManager&)> startSettings;

@@ -7,7 +7,7 @@
 
 namespace qrv::jack {
 
-LiveEditor::LiveEditor(InstancePresets& presets, InstanceValues& values, const LiveEngine& engine)
+LiveEditor::LiveEditor(InstancePresets& presets, InstanceValues& values, LiveEngine& engine)
     : presets_(presets),
       values_(values),
       engine_(engine),
@@ -37,6 +37,10 @@ void LiveEditor::Idle(int timeoutMs) {
   session_.Meter(engine_.MeterReading());
   session_.Idle(timeoutMs);
 }
+
+int LiveEditor::highQuality() { return engine_.highQuality() ? 1 : 0; }
+
+void LiveEditor::setHighQuality(bool on) { engine_.SetHighQuality(on); }
 
 void LiveEditor::setValue(int index, double value) {
   if (index >= 0 && index < static_cast<int>(values_.size()))

@@ -17,7 +17,7 @@ class LiveEngine;
 
 class LiveEditor final : public Quarrytone::QRVEditorHost {
  public:
-  LiveEditor(InstancePresets& presets, InstanceValues& values, const LiveEngine& engine);
+  LiveEditor(InstancePresets& presets, InstanceValues& values, LiveEngine& engine);
   ~LiveEditor() override;
   LiveEditor(const LiveEditor&) = delete;
   LiveEditor& operator=(const LiveEditor&) = delete;
@@ -36,11 +36,14 @@ class LiveEditor final : public Quarrytone::QRVEditorHost {
   void endEdit(int) override {}
   void setValue(int index, double value) override;
   void resizeRequest(int, int) override {}
+  // For this run; the main loop hands the new latency to JACK.
+  int highQuality() override;
+  void setHighQuality(bool on) override;
 
  private:
   InstancePresets& presets_;
   InstanceValues& values_;
-  const LiveEngine& engine_;
+  LiveEngine& engine_;
   bool closeRequested_ = false;
   Quarrytone::EditorSession session_;
 };

@@ -42,6 +42,12 @@ class LiveEngine {
   // same buffers). Silence while the engine waits to be set up again, and while the rate is out of range.
   void Process(const float* const* in, float* const* out, uint32_t frames);
 
+  // [any thread] High quality, taken at the next block (from the first sample when set before it), and
+  // the frames the output then runs late.
+  void SetHighQuality(bool on) { core_.SetHighQuality(on); }
+  bool highQuality() const { return core_.highQuality(); }
+  uint32_t Latency() const { return core_.Latency(); }
+
   // [any thread] The engine's gain-reduction reading after the last block (1 - gain).
   double MeterReading() const { return core_.MeterReading(); }
   // [any thread] Blocks passed as silence while parked.

@@ -15,6 +15,7 @@
 
 #include "dsp/FactoryPresets.h"
 #include "dsp/ParameterSet.h"
+#include "dsp/warmGlowEffect.h"
 #include "controller/HostControls.h"
 #include "format/lv2/Lv2Uris.h"
 #include "platform/ProductFacts.h"
@@ -199,7 +200,11 @@ std::string PluginTurtle() {
       << "    lv2:portProperty lv2:toggled , lv2:integer ;\n"
       << "    lv2:default 1 ;\n    lv2:minimum 0 ;\n    lv2:maximum 1 ;\n";
     next();
-    OutputControl(o, hostcontrols::kPortLatency, "latency", "Latency", "Processing latency in frames: none.", "0", "1",
+    // The largest the port reports: the delay of High quality, an option of the instance's state.
+    const std::string latencyMaximum = std::to_string(warmGlowEffect().highQualityLatency());
+    OutputControl(o, hostcontrols::kPortLatency, "latency", "Latency",
+                  "Processing latency in frames: 0, or " + latencyMaximum + " with High quality on.", "0",
+                  latencyMaximum,
                   "    lv2:designation lv2:latency ;\n"
                   "    lv2:portProperty lv2:reportsLatency , lv2:integer ;\n    units:unit units:frame ;\n");
     next();

@@ -26,7 +26,7 @@ float PeakOf(const float* samples, uint32_t frames) {
 
 Lv2Instance::Lv2Instance(hostcontrols::Layout layout, double sampleRate, const LV2_URID_Map* map,
                          const InlineDisplayQueue* queue)
-    : layout_(layout), core_(hostcontrols::ChannelCount(layout)), state_(map, core_.presets()), inlineDisplay_(queue) {
+    : layout_(layout), core_(hostcontrols::ChannelCount(layout)), state_(map, core_.presets(), core_), inlineDisplay_(queue) {
   core_.presets().ForgetValues();  // no port read yet
   core_.SetSampleRate(sampleRate);
 }

@@ -44,6 +44,8 @@ class Lv2Instance final : public Lv2InstanceAccess {
   PresetManager* AttachEditor(PresetValueSink* link) override { return state_.AttachEditor(link); }
   void DetachEditor(PresetValueSink* link) override { state_.DetachEditor(link); }
   uint32_t RestoreCount() const override { return state_.RestoreCount(); }
+  bool HighQuality() const override { return core_.highQuality(); }
+  void SetHighQuality(bool on) override { core_.SetHighQuality(on); }
 
  private:
   void ReadControls();

@@ -25,6 +25,10 @@ class Lv2InstanceAccess {
   virtual void DetachEditor(PresetValueSink* link) = 0;
   // Counts the host's state restores that changed the preset state; the UI refreshes when it moves.
   virtual uint32_t RestoreCount() const = 0;
+  // The instance's High quality (any thread): the next Run takes it and its latency port reports the
+  // delay; the host learns it with the next state save.
+  virtual bool HighQuality() const = 0;
+  virtual void SetHighQuality(bool on) = 0;
 
  protected:
   ~Lv2InstanceAccess() = default;

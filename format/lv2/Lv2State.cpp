@@ -13,7 +13,8 @@
 
 namespace qrv::lv2 {
 
-Lv2State::Lv2State(const LV2_URID_Map* map, InstancePresets& presets) : presets_(presets) {
+Lv2State::Lv2State(const LV2_URID_Map* map, InstancePresets& presets, InstanceCore& core)
+    : presets_(presets), core_(core) {
   if (map == nullptr) return;
   keyChunk_ = map->map(map->handle, kStateKeyChunk);
   keyOtherSlot_ = map->map(map->handle, kStateKeyOtherSlot);
@@ -34,7 +35,10 @@ LV2_State_Status Lv2State::Save(LV2_State_Store_Function store, LV2_State_Handle
   if (status != LV2_STATE_SUCCESS) return status;
   status = store(handle, keyOtherSlot_, state->otherSlot.data(), state->otherSlot.size(), atomChunk_, kFlags);
   if (status != LV2_STATE_SUCCESS) return status;
-  return store(handle, keyActiveSlot_, &state->activeSlot, sizeof state->activeSlot, atomInt_, kFlags);
+  // Off: exactly the value versions before the option wrote.
+  const int32_t active =
+      state->activeSlot | (core_.highQuality() ? kActiveSlotHighQuality : 0);
+  return store(handle, keyActiveSlot_, &active, sizeof active, atomInt_, kFlags);
 }
 
 LV2_State_Status Lv2State::Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle) {
@@ -64,10 +68,13 @@ LV2_State_Status Lv2State::Restore(LV2_State_Retrieve_Function retrieve, LV2_Sta
     if (type != atomInt_ || activeSize != sizeof active) return LV2_STATE_ERR_BAD_TYPE;
     std::memcpy(&active, activeValue, sizeof active);
   }
+  const bool highQuality = (active & kActiveSlotHighQuality) != 0;
+  active &= ~kActiveSlotHighQuality;  // any other bit leaves a slot Load refuses
 
   // The chunk is taken only whole.
   const std::span<const uint8_t> bytes(static_cast<const uint8_t*>(chunk), size);
   if (!presets_.Load(bytes, otherRecord ? &*otherRecord : nullptr, active)) return LV2_STATE_ERR_UNKNOWN;
+  core_.SetHighQuality(highQuality);
   // Run publishes every port again at its next block (Lv2Instance::ApplyControls).
   presets_.ForgetValues();
   restores_.fetch_add(1, std::memory_order_release);

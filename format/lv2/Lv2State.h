@@ -17,6 +17,7 @@
 
 #include "dsp/ParameterSet.h"
 #include "format/lv2/Lv2InstanceAccess.h"
+#include "controller/InstanceCore.h"
 #include "controller/InstancePresets.h"
 
 namespace qrv::lv2 {
@@ -26,12 +27,14 @@ class Lv2State final {
   // map may be null: state is then refused with LV2_STATE_ERR_NO_FEATURE. presets: the instance's,
   // over the normalised values Run last handed to the engine (NaN before the first Run and after a
   // restore, until Run hands the port's value over again); it outlives this.
-  Lv2State(const LV2_URID_Map* map, InstancePresets& presets);
+  // core: its High quality is saved and restored with the state (a factory preset's leaves it alone).
+  Lv2State(const LV2_URID_Map* map, InstancePresets& presets, InstanceCore& core);
   Lv2State(const Lv2State&) = delete;
   Lv2State& operator=(const Lv2State&) = delete;
 
   LV2_State_Status Save(LV2_State_Store_Function store, LV2_State_Handle handle);
-  // A factory preset's state (its number, without a chunk) makes the preset state that preset as the bar
+  // A state restores High quality as it was saved (a state from before the option: off). A factory
+  // preset's state (its number, without a chunk) makes the preset state that preset as the bar
   // loads it; the host sets the ports itself. A state with neither (a preset of port values) restores
   // nothing and succeeds. A corrupt,
   // truncated or foreign chunk, or a malformed slot, is refused before anything changes. A restored
@@ -51,6 +54,7 @@ class Lv2State final {
   LV2_State_Status RestoreFactoryPreset(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
 
   InstancePresets& presets_;
+  InstanceCore& core_;
   LV2_URID keyChunk_ = 0, keyOtherSlot_ = 0, keyActiveSlot_ = 0, keyFactoryPreset_ = 0, atomChunk_ = 0, atomInt_ = 0,
            atomLong_ = 0;
   std::atomic<uint32_t> restores_{0};

@@ -60,6 +60,11 @@ class Lv2UiEditor final : public Quarrytone::QRVEditorHost {
   void endEdit(int tag) override;
   void setValue(int index, double value) override;
   void resizeRequest(int width, int height) override;
+  // Through instance-access; not offered without it.
+  int highQuality() override { return host_.instance != nullptr ? (host_.instance->HighQuality() ? 1 : 0) : -1; }
+  void setHighQuality(bool on) override {
+    if (host_.instance != nullptr) host_.instance->SetHighQuality(on);
+  }
 
  private:
   // One call into the host, kept until the lock is released.

@@ -1,6 +1,7 @@
 // Identifiers of the LV2 binding: plug-in, preset, bank and state-key URIs, and the bundle's file names.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,10 +17,14 @@ inline constexpr const char* kPluginUriStereo = "urn:quarry-tone:warmglow:stereo
 inline constexpr const char* kUiUri = "urn:quarry-tone:warmglow:ui";
 
 // State keys: the 'All ' chunk (controller prefix and host-state blob, carrying the active A/B slot), the
-// other A/B slot as a single-preset blob, and which slot was active (atom:Int, 0 = A, 1 = B).
+// other A/B slot as a single-preset blob, and which slot was active (atom:Int, 0 = A, 1 = B), with
+// kActiveSlotHighQuality added when High quality is on.
 inline constexpr const char* kStateKeyChunk = "urn:quarry-tone:warmglow:state:all";
 inline constexpr const char* kStateKeyOtherSlot = "urn:quarry-tone:warmglow:state:other-slot";
 inline constexpr const char* kStateKeyActiveSlot = "urn:quarry-tone:warmglow:state:active-slot";
+// Versions before High quality know slots 0 and 1 alone and refuse any other value before changing
+// anything: a state with the option on is refused there rather than loaded without it.
+inline constexpr int32_t kActiveSlotHighQuality = 0x100;
 // The one key of a factory preset's state (presets.ttl): its number (atom:Int, 0..33). Restored after
 // the host has set the preset's port values, it makes the instance's preset state that preset, as the
 // bar loads it.

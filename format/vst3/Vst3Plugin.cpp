@@ -322,7 +322,9 @@ tresult Vst3Plugin::LoadState(const std::vector<uint8_t>& bytes) {
   uint32_t flags = 0;
   if (!state().LoadStream(bytes, flags)) return kResultFalse;
   state().PublishValues();
-  core_.SetBypass((flags & kStateFlagBypass) != 0);
+  const uint32_t latency = core_.Latency();
+  core_.ApplyStateFlags(flags);
+  if (core_.Latency() != latency && handler_) handler_->restartComponent(kLatencyChanged);
   program_.store(-1, std::memory_order_relaxed);
   loads_.fetch_add(1, std::memory_order_release);
   return kResultOk;
@@ -350,7 +352,7 @@ tresult Vst3Plugin::getState(IBStream* stream) {
   if (stream == nullptr) return kInvalidArgument;
   std::vector<uint8_t> bytes;
   try {
-    if (!state().SaveStream(bytes, core_.bypassed() ? kStateFlagBypass : 0u)) return kResultFalse;
+    if (!state().SaveStream(bytes, core_.StateFlags())) return kResultFalse;
   } catch (...) {
     return kResultFalse;
   }
@@ -371,7 +373,7 @@ tresult Vst3Plugin::setComponentState(IBStream* stream) {
   try {
     std::vector<uint8_t> bytes, current;
     if (!ReadStream(stream, bytes)) return kResultFalse;
-    if (state().SaveStream(current, core_.bypassed() ? kStateFlagBypass : 0u) && current == bytes) return kResultOk;
+    if (state().SaveStream(current, core_.StateFlags()) && current == bytes) return kResultOk;
     return LoadState(bytes);
   } catch (...) {
     return kResultFalse;

@@ -55,7 +55,8 @@ class Vst3Plugin final : public abi::IComponent,
                                   int32_t numOuts) override;
   abi::tresult getBusArrangement(abi::BusDirection dir, int32_t index, abi::SpeakerArrangement& arr) override;
   abi::tresult canProcessSampleSize(int32_t symbolicSampleSize) override;
-  uint32_t getLatencySamples() override { return 0; }
+  // High quality (kept with the state) delays the output; the host hears of a change through a restart.
+  uint32_t getLatencySamples() override { return core_.Latency(); }
   abi::tresult setupProcessing(abi::ProcessSetup& setup) override;
   abi::tresult setProcessing(abi::TBool state) override;
   abi::tresult process(abi::ProcessData& data) override;

@@ -2,7 +2,8 @@
 // would otherwise repeat around it. The seam runs both ways. Out: the binding's QRVEditorHost hears the
 // user's grabs and releases, the values of control slots to send to its host (an edit in the window or a
 // value the preset state sets) and the window's new sizes (never while a resize is deferred, while the
-// window is closed or while it opens). In: the session's own calls for a host value, a meter reading, a
+// window is closed or while it opens), and the instance's High quality the configuration shows and
+// switches (where the binding's host offers it). In: the session's own calls for a host value, a meter reading, a
 // preset value (PresetValueSink), a restore, an idle tick, a host scale, the size, open and close.
 //
 // The session keeps the preset side in step: an edit in the window reaches the attached PresetManager and
@@ -101,6 +102,8 @@ class EditorSession final : public qrv::PresetValueSink, private QRVEditorHost {
   void endEdit(int tag) override { host_.endEdit(tag); }
   void setValue(int index, double value) override;
   void resizeRequest(int width, int height) override;
+  int highQuality() override { return host_.highQuality(); }
+  void setHighQuality(bool on) override { host_.setHighQuality(on); }
 
   QRVEditorHost& host_;
   QRVVSTGUIEditorWrapperV4_PresetBar window_;

@@ -46,6 +46,10 @@ class QRVVSTGUIEditorWrapperV4_PresetBar : public QRVVSTGUIEditorWrapperV2, publ
   bool dispatchingReturn() override;
   double pixelsPerPoint() override { return effectiveZoom_; }
   void setHintsFlag(int flag) override;
+  int highQuality() override { return host_ ? host_->highQuality() : -1; }
+  void setHighQuality(bool on) override {
+    if (host_) host_->setHighQuality(on);
+  }
   // Limits the factor, makes the scaled height a whole number of pixels (the effective zoom) and
   // resizes the window to the requested factor. Without a window or a product editor nothing happens.
   void setZoom(double factor) override;

@@ -18,6 +18,10 @@ class QRVEditorHost {
   // The window has taken a new size in device pixels, preset bar included (it may be deferred or closed:
   // isResizeDeferred, isOpen); the host fits its parent window to it.
   virtual void resizeRequest(int width, int height) = 0;
+  // The instance's High quality: 1 on, 0 off, -1 where the binding offers no switch (the default).
+  // setHighQuality switches it; the binding takes care of the latency the host must learn.
+  virtual int highQuality() { return -1; }
+  virtual void setHighQuality(bool /*on*/) {}
 };
 
 }  // namespace Quarrytone

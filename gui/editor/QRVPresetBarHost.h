@@ -35,6 +35,9 @@ class QRVPresetBarHost {
   virtual double pixelsPerPoint() = 0;
   // Sets the process-wide hints flag and the window's copy of it, and stores it in the settings store.
   virtual void setHintsFlag(int flag) = 0;
+  // The instance's High quality through the window's host (QRVEditorHost): 1 on, 0 off, -1 not offered.
+  virtual int highQuality() { return -1; }
+  virtual void setHighQuality(bool /*on*/) {}
   // Resizes the window to the zoom factor (limited to 0.7..4, 1.0 for 0.01 or less).
   virtual void setZoom(double factor) = 0;
   virtual double zoom() = 0;

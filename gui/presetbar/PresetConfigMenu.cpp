@@ -77,7 +77,9 @@ int QRVConfigMenuKickButton::onMouseDown(QRVPoint where, int buttons) {
   return kQRVMouseHandledNoMore;
 }
 
-QRVConfigMenu2waySwitch::QRVConfigMenu2waySwitch(const QRVRect& rect, int tag) : QRVConfigMenuRow(rect, tag, "Hints:") {}
+QRVConfigMenu2waySwitch::QRVConfigMenu2waySwitch(const QRVRect& rect, int tag, std::string label, std::string off,
+                                                 std::string on)
+    : QRVConfigMenuRow(rect, tag, std::move(label)), off_(std::move(off)), on_(std::move(on)) {}
 
 QRVRect QRVConfigMenu2waySwitch::choiceRect(int choice) const {
   const QRVRect f = fieldRect();
@@ -89,8 +91,8 @@ void QRVConfigMenu2waySwitch::draw(QRVDrawContext* c) {
   if (!c) return;
   QRVConfigMenuRow::draw(c);
   const int on = value_ >= 0.5 ? 1 : 0;
-  DrawBox(c, choiceRect(0), "Hide", on == 0);
-  DrawBox(c, choiceRect(1), "Show", on == 1);
+  DrawBox(c, choiceRect(0), off_.c_str(), on == 0);
+  DrawBox(c, choiceRect(1), on_.c_str(), on == 1);
 }
 
 int QRVConfigMenu2waySwitch::onMouseDown(QRVPoint where, int buttons) {
@@ -103,6 +105,22 @@ int QRVConfigMenu2waySwitch::onMouseDown(QRVPoint where, int buttons) {
       return kQRVMouseHandledNoMore;
     }
   return kQRVMouseHandled;
+}
+
+QRVConfigMenuNote::QRVConfigMenuNote(const QRVRect& rect, int tag, std::string text)
+    : QRVConfigMenuRow(rect, tag, ""), text_(std::move(text)) {}
+
+int QRVConfigMenuNote::onMouseDown(QRVPoint, int buttons) {
+  if (!(buttons & kQRVLButton)) return kQRVMouseHandled;
+  notifyValueChanged();
+  return kQRVMouseHandledNoMore;
+}
+
+void QRVConfigMenuNote::draw(QRVDrawContext* c) {
+  if (!c) return;
+  c->setFont(Font(SharedFont::Arial11));
+  c->setFontColor(kFactoryText);
+  c->drawString(text_.c_str(), viewRect_, kQRVAlignCenter);  // wider than the field column
 }
 
 QRVConfigPluginInfoText::QRVConfigPluginInfoText(const QRVRect& rect, int tag, std::string text)
@@ -149,6 +167,16 @@ void PresetBarConfigMenu::attach(QRVViewContainer* overlay, double width, double
     c->setReportMouseDown(false);
     overlay_->addControl(c);
   }
+  // Only where the binding can switch the instance's High quality.
+  if (owner_.overlayHost().highQuality() >= 0) {
+    highQuality_ = new QRVConfigMenu2waySwitch(QRVRect{}, qrv::kTagConfigHighQuality, "High quality:", "Off", "On");
+    highQualityNote_ = new QRVConfigMenuNote(QRVRect{}, qrv::kTagConfigToggle, kHighQualityCost);
+    for (QRVBaseControl* c : std::initializer_list<QRVBaseControl*>{highQuality_, highQualityNote_}) {
+      c->setReportMouseDown(false);
+      overlay_->addControl(c);
+    }
+    showHighQuality();
+  }
   layout();
 }
 
@@ -167,6 +195,12 @@ void PresetBarConfigMenu::layout() {
   version_->setViewSize(QRVRect{c, 147, c + kRowWidth, 175});
   for (QRVBaseControl* ctl : std::initializer_list<QRVBaseControl*>{pageSwitch_, exit_, manual_, hints_, version_})
     ctl->invalidPeer();
+  if (highQuality_) {
+    highQuality_->setViewSize(QRVRect{c, 195, c + kRowWidth, 223});
+    highQualityNote_->setViewSize(QRVRect{c, 223, c + kRowWidth, 241});
+    highQuality_->invalidPeer();
+    highQualityNote_->invalidPeer();
+  }
 }
 
 void PresetBarConfigMenu::resize(double width, double height) {
@@ -194,6 +228,14 @@ bool PresetBarConfigMenu::stayOpen() {
   const bool stay = stayOpen_;
   stayOpen_ = false;
   return stay;
+}
+
+void PresetBarConfigMenu::showHighQuality() {
+  if (!highQuality_) return;
+  const int on = owner_.overlayHost().highQuality() > 0 ? 1 : 0;
+  if ((highQuality_->getValue() >= 0.5 ? 1 : 0) == on) return;
+  highQuality_->setValue(on);
+  highQuality_->invalidPeer();
 }
 
 void PresetBarConfigMenu::openManual() {
@@ -228,6 +270,10 @@ void PresetBarConfigMenu::controlEvent(int tag, double value) {
       owner_.overlayHost().setHintsFlag(flag);
       break;
     }
+    case qrv::kTagConfigHighQuality:
+      owner_.overlayHost().setHighQuality(value >= 0.5);
+      showHighQuality();  // what the instance took
+      break;
     case qrv::kTagConfigPage:
       stayOpen_ = true;
       owner_.sendNotification(std::lround(value) == 1 ? qrv::kMessageShowAbout : qrv::kMessageHideAbout, 1.0);

@@ -325,6 +325,7 @@ void QRVPresetBarEditor::controlEvent(int tag, double value) {
       host_->refresh();
       break;
     case qrv::kTagConfigHints:
+    case qrv::kTagConfigHighQuality:
     case qrv::kTagConfigPage:
       if (config_) config_->controlEvent(tag, value);
       break;

@@ -144,25 +144,25 @@ TEST(ClapAudioPorts, OneMainInPlacePair) {
 }
 
 // Ids are stored in hosts' sessions and automation lanes: they never change.
-TEST(ClapParams, EightWithStableIdsRangesAndDefaults) {
+TEST(ClapParams, NineWithStableIdsRangesAndDefaults) {
   Module module;
   Host host;
   Instance instance(module, host, kIds[1]);
   const auto* params = instance.Extension<clap_plugin_params_t>(CLAP_EXT_PARAMS);
   ASSERT_NE(params, nullptr);
-  ASSERT_EQ(params->count(instance.plugin()), 8u);
+  ASSERT_EQ(params->count(instance.plugin()), 9u);
   struct Expected {
     clap_id id;
     const char* name;
     double max, def;
     bool stepped;
   };
-  const Expected expected[8] = {
+  const Expected expected[9] = {
       {0, "Process", 2, 2, true},      {1, "Ratio", 6, 3, true},       {2, "AttackRatio", 6, 3, true},
       {3, "Time", 10, 5, false},       {4, "Compression", 10, 5, false}, {5, "Output", 30, 4.5, false},
-      {6, "ValveLevel", 6, 3, true},   {7, "Bypass", 1, 0, true},
+      {6, "ValveLevel", 6, 3, true},   {7, "Bypass", 1, 0, true},      {8, "High quality", 1, 0, true},
   };
-  for (uint32_t i = 0; i < 8; ++i) {
+  for (uint32_t i = 0; i < 9; ++i) {
     clap_param_info_t info{};
     ASSERT_TRUE(params->get_info(instance.plugin(), i, &info));
     EXPECT_EQ(info.id, expected[i].id);
@@ -171,14 +171,15 @@ TEST(ClapParams, EightWithStableIdsRangesAndDefaults) {
     EXPECT_EQ(info.max_value, expected[i].max) << info.name;
     EXPECT_EQ(info.default_value, expected[i].def) << info.name;
     EXPECT_EQ((info.flags & CLAP_PARAM_IS_STEPPED) != 0, expected[i].stepped) << info.name;
-    EXPECT_NE(info.flags & CLAP_PARAM_IS_AUTOMATABLE, 0u);
+    // High quality changes the latency: automation does not move it.
+    EXPECT_EQ((info.flags & CLAP_PARAM_IS_AUTOMATABLE) != 0, i != 8) << info.name;
     EXPECT_EQ((info.flags & CLAP_PARAM_IS_BYPASS) != 0, i == 7);
     EXPECT_EQ(instance.Value(info.id), expected[i].def) << info.name;
   }
   clap_param_info_t info{};
-  EXPECT_FALSE(params->get_info(instance.plugin(), 8, &info));
+  EXPECT_FALSE(params->get_info(instance.plugin(), 9, &info));
   double v = 0;
-  EXPECT_FALSE(params->get_value(instance.plugin(), 8, &v));
+  EXPECT_FALSE(params->get_value(instance.plugin(), 9, &v));
   EXPECT_FALSE(params->get_value(instance.plugin(), CLAP_INVALID_ID, &v));
 }
 
@@ -399,7 +400,7 @@ TEST(ClapState, AStateFromANewerVersionIsRefusedAndSaysSo) {
   Instance a(module, host, kIds[1]);
   std::vector<uint8_t> newer;
   ASSERT_TRUE(a.Save(newer));
-  newer[newer.size() - 8] |= 0x02;  // a flag of a later version
+  newer[newer.size() - 8] |= 0x04;  // a flag of a later version
   Instance b(module, host, kIds[1]);
   EventList mine;
   mine.AddValue(0, 5, 3.0);
@@ -418,6 +419,108 @@ TEST(ClapState, AStateFromANewerVersionIsRefusedAndSaysSo) {
   EXPECT_FALSE(b.Load(std::vector<uint8_t>(newer.begin(), newer.begin() + 40)));
   ASSERT_EQ(host.logs.size(), 1u);
   EXPECT_NE(host.logs[0].find("not a complete state"), std::string::npos) << host.logs[0];
+}
+
+constexpr clap_id kParamHighQualityId = 8;
+
+// Where the largest magnitude of a channel lies.
+std::size_t PeakFrame(const std::vector<float>& samples) {
+  std::size_t at = 0;
+  for (std::size_t i = 1; i < samples.size(); ++i) {
+    if (std::fabs(samples[i]) > std::fabs(samples[at])) at = i;
+  }
+  return at;
+}
+
+// High quality as a host sets it: the latency extension reports it, a change while active asks the host
+// for a restart, and after the restart an impulse comes out exactly that late, processed and bypassed.
+TEST(ClapLatency, HighQualityIsReportedAndAChangeAsksForARestart) {
+  Module module;
+  Host host;
+  for (const char* id : kIds) {
+    Instance p(module, host, id);
+    const auto* latency = p.Extension<clap_plugin_latency_t>(CLAP_EXT_LATENCY);
+    ASSERT_NE(latency, nullptr);
+    const int changes = host.latencyChanges;
+    ASSERT_TRUE(p.Activate(kRate));
+    EXPECT_EQ(latency->get(p.plugin()), 0u);
+    EXPECT_EQ(host.latencyChanges, changes);
+    const int before = host.restarts.load();
+    const uint32_t channels = id == kIds[0] ? 1 : 2;
+    auto in = Tone(channels, 256), out = in;
+    EventList on;
+    on.AddValue(10, kParamHighQualityId, 1.0);
+    ASSERT_EQ(p.Process(in, out, 0, 256, on), CLAP_PROCESS_CONTINUE);
+    EXPECT_EQ(host.restarts.load(), before + 1);
+    EXPECT_EQ(p.Value(kParamHighQualityId), 1.0);
+    // The host restarts the plug-in and reads the latency again; the activation tells it of the change.
+    p.Deactivate();
+    ASSERT_TRUE(p.Activate(kRate));
+    EXPECT_EQ(host.latencyChanges, changes + 1);
+    const uint32_t frames = latency->get(p.plugin());
+    EXPECT_GT(frames, 0u);
+    for (double bypass : {0.0, 1.0}) {
+      EventList set;
+      set.AddValue(0, kParamBypassId, bypass);
+      p.Flush(set);
+      p.Deactivate();
+      ASSERT_TRUE(p.Activate(kRate));
+      std::vector<std::vector<float>> impulse(channels, std::vector<float>(1024, 0.0f)), result;
+      for (auto& ch : impulse) ch[300] = 0.5f;
+      p.Render(impulse, result, 128);
+      for (const auto& ch : result) EXPECT_EQ(PeakFrame(ch), 300u + frames) << id << " bypass " << bypass;
+    }
+    // Set again to what it is: no restart. Off while inactive: none either, and no latency.
+    EventList again;
+    again.AddValue(0, kParamHighQualityId, 1.0);
+    p.Flush(again);
+    EXPECT_EQ(host.restarts.load(), before + 1);
+    p.Deactivate();
+    EventList off;
+    off.AddValue(0, kParamHighQualityId, 0.0);
+    p.Flush(off);
+    EXPECT_EQ(host.restarts.load(), before + 1);
+    ASSERT_TRUE(p.Activate(kRate));
+    EXPECT_EQ(latency->get(p.plugin()), 0u);
+    EXPECT_EQ(host.latencyChanges, changes + 2);
+    std::vector<std::vector<float>> impulse(channels, std::vector<float>(512, 0.0f)), result;
+    for (auto& ch : impulse) ch[300] = 0.5f;
+    p.Render(impulse, result, 128);
+    for (const auto& ch : result) EXPECT_EQ(PeakFrame(ch), 300u) << id;
+    p.Deactivate();
+  }
+}
+
+// High quality is the instance's state: it round-trips, a state without it (an older one) loads with it
+// off, and a load that changes it while active asks for a restart.
+TEST(ClapState, HighQualityRoundTripsAndAnOlderStateLoadsWithItOff) {
+  Module module;
+  Host host;
+  Instance a(module, host, kIds[1]);
+  std::vector<uint8_t> plain, hq;
+  ASSERT_TRUE(a.Save(plain));
+  EventList on;
+  on.AddValue(0, kParamHighQualityId, 1.0);
+  a.Flush(on);
+  ASSERT_TRUE(a.Save(hq));
+  ASSERT_EQ(hq.size(), plain.size());
+  EXPECT_NE(hq, plain);
+
+  Instance b(module, host, kIds[1]);
+  ASSERT_TRUE(b.Activate(kRate));
+  const int before = host.restarts.load();
+  ASSERT_TRUE(b.Load(hq));
+  EXPECT_EQ(b.Value(kParamHighQualityId), 1.0);
+  EXPECT_EQ(host.restarts.load(), before + 1);
+  std::vector<uint8_t> again;
+  ASSERT_TRUE(b.Save(again));
+  EXPECT_EQ(again, hq);
+  ASSERT_TRUE(b.Load(plain));
+  EXPECT_EQ(b.Value(kParamHighQualityId), 0.0);
+  EXPECT_EQ(host.restarts.load(), before + 2);
+  ASSERT_TRUE(b.Save(again));
+  EXPECT_EQ(again, plain);
+  b.Deactivate();
 }
 
 // The host's main thread saves, loads and reads values while its audio thread processes with events:

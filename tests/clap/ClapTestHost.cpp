@@ -97,6 +97,10 @@ void Rescan(const clap_host_t* host, uint32_t) {
 void Clear(const clap_host_t*, clap_id, uint32_t) {}
 void RequestFlush(const clap_host_t* host) { ++static_cast<Host*>(host->host_data)->flushRequests; }
 const clap_host_params_t kParams = {Rescan, Clear, RequestFlush};
+const clap_host_latency_t kLatency = {[](const clap_host_t* host) {
+  CountThread(host);
+  static_cast<Host*>(host->host_data)->latencyChanges++;
+}};
 
 void Nothing(const clap_host_t*) {}
 
@@ -148,7 +152,7 @@ Host::Host() {
   host_.url = "";
   host_.version = "1";
   host_.get_extension = GetExtension;
-  host_.request_restart = Nothing;
+  host_.request_restart = [](const clap_host_t* host) { Self(host)->restarts.fetch_add(1); };
   host_.request_process = Nothing;
   host_.request_callback = Nothing;
 }
@@ -158,6 +162,7 @@ const void* Host::GetExtension(const clap_host_t* host, const char* id) {
   if (std::strcmp(id, CLAP_EXT_LOG) == 0) return &kLog;
   if (std::strcmp(id, CLAP_EXT_THREAD_CHECK) == 0) return &kThreadCheck;
   if (std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &kParams;
+  if (std::strcmp(id, CLAP_EXT_LATENCY) == 0) return &kLatency;
   if (std::strcmp(id, CLAP_EXT_GUI) == 0) return &kGui;
   if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0) return Self(host)->offerTimers ? &kTimers : nullptr;
   if (std::strcmp(id, CLAP_EXT_POSIX_FD_SUPPORT) == 0) return &kFds;

@@ -2,6 +2,7 @@
 // does, on the calling thread (which it calls both main and audio thread unless told otherwise).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -62,6 +63,8 @@ class Host {
   // Calls of main-thread host functions (rescan, timers, descriptors, resize) from another thread.
   int offMainCalls = 0;
   int flushRequests = 0;
+  std::atomic<int> restarts{0};  // request_restart, callable from any thread
+  int latencyChanges = 0;        // clap.latency's changed, while activating
   std::thread::id mainThread = std::this_thread::get_id();
   std::vector<std::string> asked;  // extension ids in the order asked
   // The GUI side: what the editor registered and asked for.

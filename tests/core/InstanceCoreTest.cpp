@@ -15,9 +15,13 @@
 #include "dsp/ParameterSet.h"
 #include "dsp/warmGlowEffect.h"
 #include "tests/support/MallocCounter.h"
+#include "tests/support/ScratchUser.h"
 
 namespace qrv::test {
 namespace {
+
+// The state tests build a preset manager, which reads the user's settings and folders: a scratch user's.
+const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new qrv::test::ScratchUserEnvironment(false));
 
 constexpr uint32_t kFrames = 512;
 constexpr double kRate = 48000.0;
@@ -230,6 +234,153 @@ TEST(InstanceCore, ARateOutsideTheEnginesRangeIsRefusedAndPassesSilence) {
   EXPECT_EQ(a.out, b.out);
 }
 
+// Where the largest magnitude of a block lies.
+uint32_t PeakFrame(const std::vector<float>& samples) {
+  uint32_t at = 0;
+  for (uint32_t i = 1; i < samples.size(); ++i) {
+    if (std::fabs(samples[i]) > std::fabs(samples[at])) at = i;
+  }
+  return at;
+}
+
+TEST(InstanceCore, HighQualityIsTakenAtTheNextBlockAndItsLatencyReported) {
+  InstanceCore core(2);
+  ASSERT_TRUE(core.SetSampleRate(kRate));
+  Audio a(2);
+  core.Process(a.ip.data(), a.op.data(), kFrames);
+  EXPECT_FALSE(core.highQuality());
+  EXPECT_EQ(core.Latency(), 0u);
+  EXPECT_EQ(core.engine().GetLatency(), 0);
+
+  core.SetHighQuality(true);
+  EXPECT_TRUE(core.highQuality());
+  EXPECT_GT(core.Latency(), 0u);
+  EXPECT_FALSE(core.engine().highQuality());  // not beside a block: the next one takes it
+  core.Process(a.ip.data(), a.op.data(), kFrames);
+  EXPECT_TRUE(core.engine().highQuality());
+  EXPECT_EQ(static_cast<uint32_t>(core.engine().GetLatency()), core.Latency());
+  EXPECT_EQ(core.Latency(), static_cast<uint32_t>(core.engine().highQualityLatency()));
+
+  core.SetHighQuality(false);
+  EXPECT_EQ(core.Latency(), 0u);
+  core.Process(a.ip.data(), a.op.data(), kFrames);
+  EXPECT_FALSE(core.engine().highQuality());
+  EXPECT_EQ(core.engine().GetLatency(), 0);
+}
+
+// The latency the core reports is where an impulse comes out, processed and bypassed, after a reset.
+TEST(InstanceCore, TheReportedLatencyIsTheDelayOfAnImpulse) {
+  for (bool hq : {false, true}) {
+    for (bool bypass : {false, true}) {
+      InstanceCore core(1);
+      core.SetHighQuality(hq);
+      core.SetBypass(bypass);
+      ASSERT_TRUE(core.SetSampleRate(kRate));
+      std::vector<float> in(kFrames, 0.0f), out(kFrames, 0.0f);
+      constexpr uint32_t kAt = 100;
+      in[kAt] = 0.5f;
+      const float* ip[1] = {in.data()};
+      float* op[1] = {out.data()};
+      core.Process(ip, op, kFrames);
+      EXPECT_GT(std::fabs(out[PeakFrame(out)]), 0.1f) << hq << bypass;
+      EXPECT_EQ(PeakFrame(out), kAt + core.Latency()) << hq << bypass;
+      EXPECT_EQ(core.Latency() > 0, hq);
+    }
+  }
+}
+
+// The footer's flags word of a state stream.
+uint32_t StreamFlags(const std::vector<uint8_t>& bytes) {
+  const std::size_t at = bytes.size() - 8;
+  return static_cast<uint32_t>(bytes[at]) | static_cast<uint32_t>(bytes[at + 1]) << 8 |
+         static_cast<uint32_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
+}
+
+std::vector<uint8_t> SavedStream(InstanceCore& core) {
+  std::vector<uint8_t> bytes;
+  EXPECT_TRUE(core.presets().SaveStream(bytes, core.StateFlags()));
+  return bytes;
+}
+
+TEST(InstanceCoreState, HighQualityRoundTripsWithTheStateAndOffKeepsEveryByte) {
+  InstanceCore off(2);
+  SetAudible(off);
+  const std::vector<uint8_t> plain = SavedStream(off);
+  // Off: the stream as this instance wrote it before the option existed (flags only for bypass).
+  std::vector<uint8_t> before;
+  ASSERT_TRUE(off.presets().SaveStream(before, 0));
+  EXPECT_EQ(plain, before);
+  EXPECT_EQ(StreamFlags(plain), 0u);
+
+  InstanceCore on(2);
+  SetAudible(on);
+  on.SetHighQuality(true);
+  const std::vector<uint8_t> hq = SavedStream(on);
+  ASSERT_EQ(hq.size(), plain.size());
+  EXPECT_EQ(StreamFlags(hq), kStateFlagHighQuality);
+  // Only the flag differs.
+  std::vector<uint8_t> masked = hq;
+  masked[masked.size() - 8] = 0;
+  EXPECT_EQ(masked, plain);
+
+  for (const auto* bytes : {&hq, &plain}) {
+    InstanceCore back(2);
+    back.SetHighQuality(bytes == &plain);  // the opposite of what the state says
+    back.SetBypass(true);
+    uint32_t flags = 0;
+    ASSERT_TRUE(back.presets().LoadStream(*bytes, flags));
+    back.ApplyStateFlags(flags);
+    EXPECT_EQ(back.highQuality(), bytes == &hq);
+    EXPECT_FALSE(back.bypassed());
+    back.presets().PublishValues();
+    EXPECT_EQ(SavedStream(back), *bytes);
+    EXPECT_FALSE(InstancePresets::StreamIsNewer(*bytes));
+  }
+}
+
+// Versions before the option knew the bypass flag alone and refuse a stream with any other flag as
+// newer: a state with High quality on must carry a flag beyond bypass, never load there without it.
+TEST(InstanceCoreState, AStreamWithHighQualityIsOneOlderVersionsRefuse) {
+  InstanceCore on(1);
+  on.SetHighQuality(true);
+  on.SetBypass(true);
+  const std::vector<uint8_t> hq = SavedStream(on);
+  EXPECT_NE(StreamFlags(hq) & ~kStateFlagBypass, 0u);
+  EXPECT_EQ(StreamFlags(hq) & kStateFlagBypass, kStateFlagBypass);
+  // A flag this version does not know takes the same path here.
+  std::vector<uint8_t> later = hq;
+  later[later.size() - 8] |= 0x04;
+  EXPECT_TRUE(InstancePresets::StreamIsNewer(later));
+  InstanceCore other(1);
+  uint32_t flags = 0;
+  EXPECT_FALSE(other.presets().LoadStream(later, flags));
+}
+
+TEST(InstanceCoreState, ATruncatedOrDamagedStreamWithHighQualityChangesNothing) {
+  InstanceCore on(2);
+  on.SetValue(kSlotOutput, 0.9);
+  on.SetHighQuality(true);
+  const std::vector<uint8_t> hq = SavedStream(on);
+
+  InstanceCore mine(2);
+  mine.SetValue(kSlotOutput, 0.2);
+  const std::vector<uint8_t> before = SavedStream(mine);
+  std::vector<std::vector<uint8_t>> bad;
+  for (std::size_t cut : {std::size_t{0}, std::size_t{8}, hq.size() / 2, hq.size() - 17, hq.size() - 1}) {
+    bad.emplace_back(hq.begin(), hq.begin() + static_cast<std::ptrdiff_t>(cut));
+  }
+  std::vector<uint8_t> garbage(hq.size());
+  for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<uint8_t>(i * 131 + 7);
+  std::copy(hq.end() - 16, hq.end(), garbage.end() - 16);  // a footer of ours over garbage
+  bad.push_back(garbage);
+  for (const auto& bytes : bad) {
+    uint32_t flags = 0;
+    EXPECT_FALSE(mine.presets().LoadStream(bytes, flags)) << bytes.size();
+    EXPECT_FALSE(mine.highQuality());
+    EXPECT_EQ(SavedStream(mine), before) << bytes.size();
+  }
+}
+
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 TEST(InstanceCore, ABlockAllocatesNothing) {
   InstanceCore core(2);
@@ -240,6 +391,7 @@ TEST(InstanceCore, ABlockAllocatesNothing) {
     core.SetValue(kSlotOutput, block % 2 == 0 ? 0.3 : 0.7);
     core.SetBypass(block % 7 == 3);
     if (block == 30) core.RequestReset();
+    if (block % 11 == 5) core.SetHighQuality(!core.highQuality());
     core.BeginBlock();
     core.ProcessFrames(a.ip.data(), a.op.data(), kFrames / 2);
     core.ApplyValueNow(kSlotCompression, block % 3 == 0 ? 0.2 : 0.6);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "gui/editor/EditorSession.h"
+#include "gui/presetbar/PresetConfigMenu.h"
 #include "gui/presetbar/QRVPresetBarEditor.h"
 #include "presets/IndexTable.h"
 #include "tests/presetbar/BarEditorFixture.h"
@@ -24,7 +25,14 @@ class RecordingHost final : public Quarrytone::QRVEditorHost {
   void endEdit(int tag) override { gestures.emplace_back('e', tag); }
   void setValue(int index, double value) override { values.emplace_back(index, value); }
   void resizeRequest(int width, int height) override { sizes.emplace_back(width, height); }
+  int highQuality() override { return hq; }
+  void setHighQuality(bool on) override {
+    hq = on ? 1 : 0;
+    ++hqSwitches;
+  }
 
+  int hq = -1;  // not offered unless a test does
+  int hqSwitches = 0;
   std::vector<std::pair<char, int>> gestures;
   std::vector<std::pair<int, double>> values;
   std::vector<std::pair<int, int>> sizes;
@@ -102,6 +110,31 @@ class EditorSessionTest : public BarEditorFixture {
   PresetManager manager_;
   std::optional<Quarrytone::EditorSession> session_;
 };
+
+Quarrytone::PresetBarConfigMenu& ConfigOf(Quarrytone::QRVPresetBarEditor& bar) {
+  return *static_cast<Quarrytone::PresetBarConfigMenu*>(bar.configContent());
+}
+
+// The configuration's High quality row is the binding's: shown where its host offers the switch, and a
+// choice there reaches the host through the session.
+TEST_F(EditorSessionTest, HighQualityInTheConfigurationReachesTheBindingsHost) {
+  OpenSession();
+  EXPECT_EQ(ConfigOf(Bar()).highQualityRow(), nullptr);
+  session_->Close();
+  host_.hq = 0;
+  ASSERT_TRUE(session_->Open(0, tk::PlatformType::Headless));
+  ASSERT_NE(ConfigOf(Bar()).highQualityRow(), nullptr);
+  EXPECT_EQ(ConfigOf(Bar()).highQualityRow()->getValue(), 0.0);
+  Bar().controlEvent(kTagConfigHighQuality, 1.0);
+  EXPECT_EQ(host_.hq, 1);
+  EXPECT_EQ(host_.hqSwitches, 1);
+  EXPECT_EQ(ConfigOf(Bar()).highQualityRow()->getValue(), 1.0);
+  Bar().controlEvent(kTagConfigHighQuality, 0.0);
+  EXPECT_EQ(host_.hq, 0);
+  EXPECT_EQ(host_.hqSwitches, 2);
+  // No preset value or edit goes to the host for it: it is no parameter of the preset.
+  EXPECT_TRUE(host_.values.empty());
+}
 
 TEST_F(EditorSessionTest, AnEditReachesTheHostThePresetManagerAndTheBar) {
   OpenSession();

@@ -71,6 +71,60 @@ TEST_F(LiveFixture, MonoOutputMatchesTheRenderOfTheSameAudio) {
   EXPECT_EQ(live->Wait().status, 0);
 }
 
+// The delay a port's latency range adds from the live client's input to its output.
+struct PortDelay {
+  jack_nframes_t min = 0, max = 0;
+};
+PortDelay ReportedDelay(jack_client_t* client, const std::string& self, unsigned ch, jack_latency_callback_mode_t mode) {
+  jack_port_t* in = jack_port_by_name(client, (self + ":in_" + std::to_string(ch + 1)).c_str());
+  jack_port_t* out = jack_port_by_name(client, (self + ":out_" + std::to_string(ch + 1)).c_str());
+  if (in == nullptr || out == nullptr) return {9999, 9999};
+  jack_latency_range_t a{}, b{};
+  jack_port_get_latency_range(in, mode, &a);
+  jack_port_get_latency_range(out, mode, &b);
+  // Capture latency grows from input to output; playback latency from output back to input.
+  if (mode == JackCaptureLatency) return {b.min - a.min, b.max - a.max};
+  return {a.min - b.min, a.max - b.max};
+}
+
+// With --hq the output matches `warmglow render --hq` of the same audio, later by exactly the delay the
+// ports' latency ranges report; without it the ports report none.
+TEST_F(LiveFixture, HighQualityIsAsLateAsThePortsReport) {
+  TestClient client("tc", 2);
+  ASSERT_TRUE(client.ok());
+  const Channels input = Programme(2);
+  ASSERT_FALSE(input.empty());
+  std::size_t lags[2] = {};
+  PortDelay reported[2][2] = {};
+  for (int hq : {0, 1}) {
+    std::vector<std::string> args = {"--no-editor", "--state", (dir_ / "s.state").string()};
+    if (hq == 1) args.push_back("--hq");
+    for (const auto& a : Wiring(client, 2)) args.push_back(a);
+    auto live = Start(args);
+    ASSERT_TRUE(WaitConnected(client)) << FileBytes(scratch_ / std::to_string(children_) / "stderr.txt");
+    const Channels recorded = client.PlayAndRecord(input, 8192);
+    ASSERT_FALSE(recorded.empty());
+    const Channels expected = Render(input, hq == 1 ? std::vector<std::string>{"--hq"} : std::vector<std::string>{});
+    const Alignment a = Align(recorded, expected, 8192);
+    EXPECT_GT(a.expectedPeak, 0.1);
+    EXPECT_LT(a.maxDifference, kMatchTolerance) << "hq " << hq << ", lag " << a.lag << ", xruns " << client.xruns();
+    lags[hq] = a.lag;
+    reported[hq][0] = ReportedDelay(client.get(), "warmGlow", 0, JackCaptureLatency);
+    reported[hq][1] = ReportedDelay(client.get(), "warmGlow", 1, JackPlaybackLatency);
+    live->Signal(SIGTERM);
+    EXPECT_EQ(live->Wait().status, 0);
+    ASSERT_TRUE(WaitFor([&] { return !client.Connected(); }));
+  }
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(reported[0][i].min, 0u);
+    EXPECT_EQ(reported[0][i].max, 0u);
+    EXPECT_EQ(reported[1][i].min, reported[1][i].max);
+  }
+  EXPECT_GT(reported[1][0].min, 0u);
+  EXPECT_EQ(reported[1][1].min, reported[1][0].min);
+  EXPECT_EQ(lags[1], lags[0] + reported[1][0].min) << lags[0] << " " << lags[1];
+}
+
 TEST_F(LiveFixture, PresetAndSetReachTheAudio) {
   TestClient client("tc", 2);
   ASSERT_TRUE(client.ok());

@@ -258,10 +258,117 @@ TEST(Lv2State, CorruptTruncatedAndForeignStateIsRefusedAndChangesNothing) {
   EXPECT_EQ(Restore(inst, empty), LV2_STATE_SUCCESS);
 }
 
+int32_t ActiveSlotValue(const MemoryState& s) {
+  int32_t v = -1;
+  const Property& p = s.properties.at(kStateKeyActiveSlot);
+  EXPECT_EQ(p.bytes.size(), sizeof v);
+  if (p.bytes.size() == sizeof v) std::memcpy(&v, p.bytes.data(), sizeof v);
+  return v;
+}
+
+MemoryState WithHighQuality(MemoryState s) {
+  int32_t v = ActiveSlotValue(s) | kActiveSlotHighQuality;
+  std::vector<uint8_t> bytes(sizeof v);
+  std::memcpy(bytes.data(), &v, sizeof v);
+  s.properties[kStateKeyActiveSlot] = Property{Urid(LV2_ATOM__Int), bytes};
+  return s;
+}
+
+std::size_t PeakFrame(const std::vector<float>& samples) {
+  std::size_t at = 0;
+  for (std::size_t i = 1; i < samples.size(); ++i) {
+    if (std::fabs(samples[i]) > std::fabs(samples[at])) at = i;
+  }
+  return at;
+}
+
+// High quality is the instance's state: the active slot's value carries it (a value versions before it
+// refuse), off every property is as before, and an older state restores it off. The latency port says
+// what an impulse measures.
+TEST(Lv2State, HighQualityTravelsWithTheStateAndTheLatencyPortReportsItsDelay) {
+  for (auto layout : {hostcontrols::Layout::kMono, hostcontrols::Layout::kStereo}) {
+    Instance a(layout, 48000);
+    SetDefaults(a);
+    a.control(hostcontrols::kPortRatio) = 2.0f;
+    RunOnce(a);
+    EXPECT_EQ(a.control(hostcontrols::kPortLatency), 0.0f);
+    const MemoryState plain = Save(a);
+    EXPECT_EQ(ActiveSlotValue(plain), kSlotA);
+
+    Instance b(layout, 48000);
+    SetDefaults(b);
+    b.control(hostcontrols::kPortRatio) = 2.0f;
+    MemoryState hq = WithHighQuality(plain);
+    ASSERT_EQ(Restore(b, hq), LV2_STATE_SUCCESS);
+    RunOnce(b);
+    const float latency = b.control(hostcontrols::kPortLatency);
+    EXPECT_GT(latency, 0.0f);
+    const MemoryState saved = Save(b);
+    EXPECT_EQ(ActiveSlotValue(saved), kSlotA | kActiveSlotHighQuality);
+    EXPECT_EQ(saved.properties.at(kStateKeyChunk).bytes, plain.properties.at(kStateKeyChunk).bytes);
+    EXPECT_EQ(saved.properties.at(kStateKeyOtherSlot).bytes, plain.properties.at(kStateKeyOtherSlot).bytes);
+
+    for (float enabled : {1.0f, 0.0f}) {
+      b.control(hostcontrols::kPortEnabled) = enabled;
+      b.Activate();
+      const uint32_t channels = hostcontrols::ChannelCount(layout);
+      Audio impulse(channels, std::vector<float>(1024, 0.0f)), out;
+      for (auto& ch : impulse) ch[300] = 0.5f;
+      b.Render(impulse, 128, out);
+      EXPECT_EQ(b.control(hostcontrols::kPortLatency), latency);
+      for (const auto& ch : out) EXPECT_EQ(PeakFrame(ch), 300u + static_cast<std::size_t>(latency)) << enabled;
+    }
+
+    // A state from before the option: off again.
+    MemoryState old = plain;
+    ASSERT_EQ(Restore(b, old), LV2_STATE_SUCCESS);
+    RunOnce(b);
+    EXPECT_EQ(b.control(hostcontrols::kPortLatency), 0.0f);
+    EXPECT_EQ(ActiveSlotValue(Save(b)), kSlotA);
+  }
+}
+
+// The UI switches it through instance-access: the next run reports the latency, the next save keeps it.
+TEST(Lv2State, HighQualitySwitchedThroughInstanceAccessIsRunAndSaved) {
+  Instance a(hostcontrols::Layout::kStereo, 48000);
+  SetDefaults(a);
+  RunOnce(a);
+  auto* access = static_cast<Lv2InstanceAccess*>(lilv_instance_get_handle(a.get()));
+  EXPECT_FALSE(access->HighQuality());
+  access->SetHighQuality(true);
+  EXPECT_TRUE(access->HighQuality());
+  a.RunBlock(64);
+  EXPECT_GT(a.control(hostcontrols::kPortLatency), 0.0f);
+  EXPECT_EQ(ActiveSlotValue(Save(a)), kSlotA | kActiveSlotHighQuality);
+  access->SetHighQuality(false);
+  a.RunBlock(64);
+  EXPECT_EQ(a.control(hostcontrols::kPortLatency), 0.0f);
+  EXPECT_EQ(ActiveSlotValue(Save(a)), kSlotA);
+}
+
+TEST(Lv2State, ARefusedStateWithHighQualityLeavesItAsItWas) {
+  Instance a(hostcontrols::Layout::kMono, 48000);
+  SetDefaults(a);
+  RunOnce(a);
+  MemoryState bad = WithHighQuality(Save(a));
+  std::vector<uint8_t>& chunk = bad.properties.at(kStateKeyChunk).bytes;
+  chunk.resize(chunk.size() / 2);
+  EXPECT_EQ(Restore(a, bad), LV2_STATE_ERR_UNKNOWN);
+  RunOnce(a);
+  EXPECT_EQ(a.control(hostcontrols::kPortLatency), 0.0f);
+  EXPECT_EQ(ActiveSlotValue(Save(a)), kSlotA);
+  // Another bit beside it is no slot.
+  MemoryState other = WithHighQuality(Save(a));
+  int32_t v = ActiveSlotValue(other) | 0x200;
+  std::memcpy(other.properties.at(kStateKeyActiveSlot).bytes.data(), &v, sizeof v);
+  EXPECT_EQ(Restore(a, other), LV2_STATE_ERR_UNKNOWN);
+  RunOnce(a);
+  EXPECT_EQ(a.control(hostcontrols::kPortLatency), 0.0f);
+}
+
 TEST(Lv2State, WithoutAUridMapTheInstanceRunsButRefusesState) {
-  InstanceValues values;
-  InstancePresets presets(values);
-  Lv2State state(nullptr, presets);
+  InstanceCore core(1);
+  Lv2State state(nullptr, core.presets(), core);
   EXPECT_EQ(state.Save(MemoryState::Store, nullptr), LV2_STATE_ERR_NO_FEATURE);
   EXPECT_EQ(state.Restore(MemoryState::Retrieve, nullptr), LV2_STATE_ERR_NO_FEATURE);
 }

@@ -3,9 +3,11 @@
 // changes nothing; state calls beside processing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 #include <vector>
 
+#include "controller/InstanceCore.h"
 #include "tests/vst3/ClapReference.h"
 #include "tests/vst3/Vst3TestHost.h"
 
@@ -73,6 +75,35 @@ TEST(Vst3State, IsTheClapStateStream) {
   std::vector<uint8_t> again;
   ASSERT_TRUE(clap.Save(again));
   EXPECT_EQ(again, fromVst3);
+}
+
+// High quality travels in the state stream as in CLAP's: a state with it on runs with its delay, which the
+// host hears of; saved again, the bytes are the same; a state with it off takes the delay away again.
+TEST(Vst3State, HighQualityTravelsWithTheStateAndItsLatencyReachesTheHost) {
+  InstanceCore reference(2);
+  std::vector<uint8_t> plain, high;
+  ASSERT_TRUE(reference.presets().SaveStream(plain, reference.StateFlags()));
+  reference.SetHighQuality(true);
+  ASSERT_TRUE(reference.presets().SaveStream(high, reference.StateFlags()));
+  ASSERT_NE(plain, high);
+
+  Module module;
+  ASSERT_TRUE(module.ok()) << module.error();
+  Host host;
+  Instance instance(module, host, kStereo);
+  ASSERT_EQ(instance.processor()->getLatencySamples(), 0u);
+  host.restarts.clear();
+  ASSERT_TRUE(instance.Load(high));
+  EXPECT_GT(instance.processor()->getLatencySamples(), 0u);
+  EXPECT_NE(std::find(host.restarts.begin(), host.restarts.end(), static_cast<int32_t>(kLatencyChanged)),
+            host.restarts.end());
+  EXPECT_EQ(Saved(instance), high);
+  host.restarts.clear();
+  ASSERT_TRUE(instance.Load(plain));
+  EXPECT_EQ(instance.processor()->getLatencySamples(), 0u);
+  EXPECT_NE(std::find(host.restarts.begin(), host.restarts.end(), static_cast<int32_t>(kLatencyChanged)),
+            host.restarts.end());
+  EXPECT_EQ(Saved(instance), plain);
 }
 
 TEST(Vst3State, RefusesBadStreamsAndKeepsWhatItHad) {
