@@ -139,6 +139,15 @@ TEST(Vst3Params, HighQualitySwitchesTheLatencyAndAsksForARestart) {
   EXPECT_EQ(c->getParamNormalized(kHighQualityId), 0.0);
   EXPECT_EQ(instance.processor()->getLatencySamples(), 0u);
   EXPECT_EQ(Restarts(host, kLatencyChanged), 2);
+  // Through the audio thread's parameter changes it does not move: no restart could be asked there.
+  Changes changes;
+  changes.Add(kHighQualityId, 0, 1.0);
+  ProcessData data{};
+  data.symbolicSampleSize = kSample32;
+  data.inputParameterChanges = &changes;
+  EXPECT_EQ(instance.processor()->process(data), kResultOk);
+  EXPECT_EQ(c->getParamNormalized(kHighQualityId), 0.0);
+  EXPECT_EQ(instance.processor()->getLatencySamples(), 0u);
   instance.Deactivate();
 }
 
