@@ -1,8 +1,8 @@
 // The VST3 parameters of both plug-ins: the seven controls, bypass and High quality under the ids CLAP
 // gives them (the LV2 port indices, then bypass, then High quality), and the program change over the
-// factory presets. Hosts see normalised
-// values; a parameter's plain value is in the units a user reads (step numbers, 0..10, dB), as the
-// control table has them, and its texts are the panel's. Stateless; any thread.
+// factory presets. Hosts see normalised values; a parameter's plain value is in the units a user reads
+// (step numbers, 0..10, dB), as the control table has them, and its texts are the panel's. Stateless;
+// any thread.
 #pragma once
 
 #include <cstddef>
