@@ -15,8 +15,9 @@ namespace qrv::vst3 {
 namespace {
 
 constexpr std::string_view kBypassName = "Bypass";
+constexpr std::string_view kHighQualityName = "High quality";
 constexpr std::string_view kProgramName = "Program";
-constexpr std::array<std::string_view, 2> kBypassTexts = {"Off", "On"};
+constexpr std::array<std::string_view, 2> kSwitchTexts = {"Off", "On"};
 
 // The plain maximum and whether the parameter is stepped.
 struct Range {
@@ -27,7 +28,7 @@ struct Range {
 std::optional<Range> RangeOf(abi::ParamID id) {
   if (const hostcontrols::ControlPort* port = ControlOf(id))
     return Range{port->maximum, port->kind == hostcontrols::ControlKind::kEnumeration};
-  if (id == kParamBypass) return Range{1.0, true};
+  if (id == kParamBypass || id == kParamHighQuality) return Range{1.0, true};
   if (id == kParamProgram) return Range{static_cast<double>(kFactoryPresetCount - 1), true};
   return std::nullopt;
 }
@@ -39,7 +40,7 @@ std::optional<abi::ParamID> ParamIdAt(int32_t index) {
   return index == kParamCount - 1 ? kParamProgram : static_cast<abi::ParamID>(index);
 }
 
-bool IsKnownParam(abi::ParamID id) { return id <= kParamBypass || id == kParamProgram; }
+bool IsKnownParam(abi::ParamID id) { return id <= kParamHighQuality || id == kParamProgram; }
 
 const hostcontrols::ControlPort* ControlOf(abi::ParamID id) {
   return id < hostcontrols::kControlPorts.size() ? &hostcontrols::kControlPorts[id] : nullptr;
@@ -62,6 +63,9 @@ bool ParamInfo(int32_t index, abi::ParameterInfo& info) {
   } else if (*id == kParamBypass) {
     title = std::string(kBypassName);
     info.flags = abi::ParameterInfo::kCanAutomate | abi::ParameterInfo::kIsBypass;
+  } else if (*id == kParamHighQuality) {
+    title = std::string(kHighQualityName);
+    info.flags = abi::ParameterInfo::kIsList;  // not automatable
   } else {
     title = std::string(kProgramName);
     info.flags = abi::ParameterInfo::kIsProgramChange | abi::ParameterInfo::kIsList;
@@ -100,7 +104,7 @@ double HostValue(const hostcontrols::ControlPort& port, double engine) {
 std::string ValueText(abi::ParamID id, double normalised) {
   const std::optional<double> plain = std::isfinite(normalised) ? ToPlain(id, normalised) : std::nullopt;
   if (!plain) return {};
-  if (id == kParamBypass) return std::string(kBypassTexts[*plain >= 0.5 ? 1 : 0]);
+  if (id == kParamBypass || id == kParamHighQuality) return std::string(kSwitchTexts[*plain >= 0.5 ? 1 : 0]);
   if (id == kParamProgram) return FactoryPresetLabel(static_cast<int>(*plain));
   const hostcontrols::ControlPort& port = *ControlOf(id);
   char text[48];
@@ -110,8 +114,8 @@ std::string ValueText(abi::ParamID id, double normalised) {
 
 std::optional<double> TextValue(abi::ParamID id, const std::string& text) {
   if (!IsKnownParam(id)) return std::nullopt;
-  if (id == kParamBypass) {
-    const std::optional<std::size_t> i = hostcontrols::MatchName(text, kBypassTexts);
+  if (id == kParamBypass || id == kParamHighQuality) {
+    const std::optional<std::size_t> i = hostcontrols::MatchName(text, kSwitchTexts);
     return i ? ToNormalised(id, static_cast<double>(*i)) : std::nullopt;
   }
   if (id == kParamProgram) {

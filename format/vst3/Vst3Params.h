@@ -1,7 +1,8 @@
-// The VST3 parameters of both plug-ins: the seven controls and bypass under the ids CLAP gives them (the
-// LV2 port indices, then bypass), and the program change over the factory presets. Hosts see normalised
-// values; a parameter's plain value is in the units a user reads (step numbers, 0..10, dB), as the
-// control table has them, and its texts are the panel's. Stateless; any thread.
+// The VST3 parameters of both plug-ins: the seven controls, bypass and High quality under the ids CLAP
+// gives them (the LV2 port indices, then bypass, then High quality), and the program change over the
+// factory presets. Hosts see normalised values; a parameter's plain value is in the units a user reads
+// (step numbers, 0..10, dB), as the control table has them, and its texts are the panel's. Stateless;
+// any thread.
 #pragma once
 
 #include <cstddef>
@@ -18,14 +19,16 @@ using hostcontrols::Layout;
 
 // Stored in hosts' sessions and automation: never renumber.
 inline constexpr abi::ParamID kParamBypass = 7;
+// Not automatable: it changes the latency, which the host learns through a restart.
+inline constexpr abi::ParamID kParamHighQuality = 8;
 inline constexpr abi::ParamID kParamProgram = 100;
-inline constexpr int32_t kParamCount = 9;  // the controls, bypass, program
+inline constexpr int32_t kParamCount = 10;  // the controls, bypass, High quality, program
 static_assert(hostcontrols::kControlPorts.size() == kParamBypass);
 
-// The id of parameter index 0..8; nullopt beyond.
+// The id of parameter index 0..9; nullopt beyond.
 std::optional<abi::ParamID> ParamIdAt(int32_t index);
 bool IsKnownParam(abi::ParamID id);
-// The control port of a control id, or null (bypass, program, unknown ids).
+// The control port of a control id, or null (bypass, High quality, program, unknown ids).
 const hostcontrols::ControlPort* ControlOf(abi::ParamID id);
 
 bool ParamInfo(int32_t index, abi::ParameterInfo& info);

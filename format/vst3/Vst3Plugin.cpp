@@ -141,7 +141,8 @@ void Vst3Plugin::ApplyValue(ParamID id, double normalised, bool inBlock) {
   } else if (id == kParamBypass) {
     core_.SetBypass(normalised >= 0.5);
   }
-  // The program changes through the controller only: a preset load is no work for the audio thread.
+  // The program and High quality change through the controller only: a preset load is no work for the
+  // audio thread, and a latency change needs a restart the audio thread may not ask for.
 }
 
 void Vst3Plugin::ProcessFrames(ProcessData& data, const float* const* in, uint32_t offset, uint32_t count) {
@@ -421,12 +422,17 @@ ParamValue Vst3Plugin::plainParamToNormalized(ParamID id, ParamValue plainValue)
 ParamValue Vst3Plugin::getParamNormalized(ParamID id) {
   if (const hostcontrols::ControlPort* port = ControlOf(id)) return HostValue(*port, core_.Value(port->slot));
   if (id == kParamBypass) return core_.bypassed() ? 1.0 : 0.0;
+  if (id == kParamHighQuality) return core_.highQuality() ? 1.0 : 0.0;
   if (id == kParamProgram) return *ToNormalised(id, std::max(program_.load(std::memory_order_relaxed), 0));
   return 0.0;
 }
 
 tresult Vst3Plugin::setParamNormalized(ParamID id, ParamValue value) {
   if (!IsKnownParam(id) || std::isnan(value)) return kInvalidArgument;
+  if (id == kParamHighQuality) {
+    if (SwitchHighQuality(*ToPlain(id, value) >= 0.5) && handler_) handler_->restartComponent(kLatencyChanged);
+    return kResultOk;
+  }
   if (id != kParamProgram) {
     ApplyValue(id, value, false);
     return kResultOk;
@@ -452,6 +458,12 @@ tresult Vst3Plugin::setComponentHandler(IComponentHandler* handler) {
 }
 
 void Vst3Plugin::EditValue(unsigned slot, double engineValue) { core_.SetValue(slot, engineValue); }
+
+bool Vst3Plugin::SwitchHighQuality(bool on) {
+  const uint32_t latency = core_.Latency();
+  core_.SetHighQuality(on);
+  return core_.Latency() != latency;
+}
 
 // ---- Units
 

@@ -7,7 +7,8 @@
 //
 // Threads, as the format assigns them: everything on the host's UI thread except process (its audio
 // thread) and setProcessing (either). process allocates nothing and takes no lock; a program change
-// arrives through the controller (setParamNormalized) and loads there, never on the audio thread.
+// arrives through the controller (setParamNormalized) and loads there, never on the audio thread; so does
+// High quality, whose latency change the host learns through restartComponent (not callable from process).
 #pragma once
 
 #include <array>
@@ -104,6 +105,9 @@ class Vst3Plugin final : public abi::IComponent,
   uint32_t LoadCount() const { return loads_.load(std::memory_order_acquire); }
   // An edit in the window: the instance's value at once, and the host's through its component handler.
   void EditValue(unsigned slot, double engineValue);
+  bool HighQuality() const { return core_.highQuality(); }
+  // Switches High quality; true when the latency changed, which the caller then reports to the host.
+  bool SwitchHighQuality(bool on);
   abi::IComponentHandler* handler() const { return handler_.get(); }
 
  private:

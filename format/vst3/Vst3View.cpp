@@ -177,6 +177,7 @@ void Vst3View::SendEdits() {
       case EditType::kBegin: handler->beginEdit(e.id); break;
       case EditType::kValue: handler->performEdit(e.id, e.value); break;
       case EditType::kEnd: handler->endEdit(e.id); break;
+      case EditType::kLatency: handler->restartComponent(kLatencyChanged); break;
     }
   }
 }
@@ -199,6 +200,16 @@ void Vst3View::setValue(int index, double value) {
   if (p == nullptr) return;
   plugin_.EditValue(p->slot, value);
   edits_.push_back({EditType::kValue, p->port, HostValue(*p, value)});
+}
+
+int Vst3View::highQuality() { return plugin_.HighQuality() ? 1 : 0; }
+
+void Vst3View::setHighQuality(bool on) {
+  const bool restart = plugin_.SwitchHighQuality(on);
+  edits_.push_back({EditType::kBegin, kParamHighQuality, 0.0});
+  edits_.push_back({EditType::kValue, kParamHighQuality, on ? 1.0 : 0.0});
+  edits_.push_back({EditType::kEnd, kParamHighQuality, 0.0});
+  if (restart) edits_.push_back({EditType::kLatency, kParamHighQuality, 0.0});
 }
 
 void Vst3View::resizeRequest(int width, int height) {

@@ -2,8 +2,9 @@
 // parent (X11EmbedWindowID). Edits in the window go to the host through the component handler as
 // beginEdit / performEdit / endEdit, queued and handed over after the window's event handling (never
 // under the preset lock); values the host sets and the gain-reduction reading reach the window at each
-// idle call. It idles on the host's run loop, asked of the plug frame: the X connection's descriptor as
-// an event handler and the 33 ms timer. The host's content scale is the zoom it opens at; a size change
+// idle call. The configuration's High quality goes to the instance at once and to the host as an edit
+// of its parameter, followed by a restart for the latency. It idles on the host's run loop, asked of the
+// plug frame: the X connection's descriptor as an event handler and the 33 ms timer. The host's content scale is the zoom it opens at; a size change
 // is asked of the plug frame (resizeView). It cannot be resized by the host.
 //
 // Threads: the host's UI thread only.
@@ -66,8 +67,11 @@ class Vst3View final : public abi::IPlugView,
   void endEdit(int tag) override;
   void setValue(int index, double value) override;
   void resizeRequest(int width, int height) override;
+  int highQuality() override;
+  void setHighQuality(bool on) override;
 
-  enum class EditType { kBegin, kValue, kEnd };
+  // kLatency: the host is asked to restart for the instance's new latency.
+  enum class EditType { kBegin, kValue, kEnd, kLatency };
   struct Edit {
     EditType type;
     abi::ParamID id;

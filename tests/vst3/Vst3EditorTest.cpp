@@ -2,10 +2,13 @@
 // a VST3 host embeds it (X11EmbedWindowID): its size before and after it opens at every content scale,
 // its idle on the host's run loop (the X connection's descriptor and the 33 ms timer), a real drag on a
 // knob (XTest) whose beginEdit, performEdit and endEdit reach the host's component handler, a resize asked
-// of the plug frame, and a view attached twice or removed unattached refused.
+// of the plug frame, High quality switched in the configuration, and a view attached twice or removed
+// unattached refused.
 #include <gtest/gtest.h>
+
 #include <time.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -70,6 +73,21 @@ class Vst3Editor : public ::testing::Test {
     XGetWindowAttributes(display_, children[0], &attributes);
     XFree(children);
     return {attributes.width, attributes.height};
+  }
+  // A real click (XTest) at a point of the parent, with the host idling around it.
+  void Click(const Host& host, unsigned long parent, int x, int y) {
+    int rootX = 0, rootY = 0;
+    Window child;
+    ASSERT_TRUE(XTranslateCoordinates(display_, parent, DefaultRootWindow(display_), x, y, &rootX, &rootY, &child));
+    XTestFakeMotionEvent(display_, -1, rootX, rootY, CurrentTime);
+    XSync(display_, False);
+    Idle(host, 3);
+    XTestFakeButtonEvent(display_, 1, True, CurrentTime);
+    XSync(display_, False);
+    Idle(host, 3);
+    XTestFakeButtonEvent(display_, 1, False, CurrentTime);
+    XSync(display_, False);
+    Idle(host, 5);
   }
   static void* AsParent(unsigned long window) { return reinterpret_cast<void*>(static_cast<uintptr_t>(window)); }
 
@@ -199,6 +217,54 @@ TEST_F(Vst3Editor, TheSizeBeforeItOpensIsTheSizeOfItsWindowAtEveryScale) {
     view->setFrame(nullptr);
     XDestroyWindow(display_, parent);
   }
+}
+
+// The configuration's High quality row switches the instance, reaches the host as an edit of its
+// parameter and asks for the restart its latency needs.
+TEST_F(Vst3Editor, HighQualityInTheConfigurationReachesTheHost) {
+  Module module;
+  ASSERT_TRUE(module.ok()) << module.error();
+  Host host;
+  Instance instance(module, host, kStereo);
+  ASSERT_TRUE(instance.Activate(48000.0, 256));
+  Ref<IPlugView> view = View(instance);
+  ASSERT_TRUE(view);
+  ASSERT_EQ(view->setFrame(&host), kResultOk);
+  const unsigned long parent = Parent(400, 353);
+  ASSERT_EQ(view->attached(AsParent(parent), kPlatformTypeX11EmbedWindowID), kResultOk);
+  Idle(host, 20);
+  host.edits.clear();
+  host.restarts.clear();
+  // The configuration button at the bar's right end; in its menu, "On" and "Off" of the High quality row
+  // (the row 195 to 223 below the 78-pixel bar, its choices 90 wide from 140 and 234).
+  Click(host, parent, 386, 13);
+  Click(host, parent, 279, 78 + 209);
+  std::vector<Host::Edit> expected = {{'b', kHighQualityId, 0.0}, {'v', kHighQualityId, 1.0}, {'e', kHighQualityId, 0.0}};
+  auto same = [](const std::vector<Host::Edit>& a, const std::vector<Host::Edit>& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      if (a[i].kind != b[i].kind || a[i].id != b[i].id || (a[i].kind == 'v' && a[i].value != b[i].value)) return false;
+    }
+    return true;
+  };
+  EXPECT_TRUE(same(host.edits, expected)) << host.edits.size() << " edits";
+  EXPECT_EQ(instance.controller()->getParamNormalized(kHighQualityId), 1.0);
+  EXPECT_EQ(instance.processor()->getLatencySamples(), 61u);
+  EXPECT_EQ(std::count(host.restarts.begin(), host.restarts.end(), static_cast<int32_t>(kLatencyChanged)), 1);
+
+  host.edits.clear();
+  Click(host, parent, 185, 78 + 209);
+  expected[1].value = 0.0;
+  EXPECT_TRUE(same(host.edits, expected)) << host.edits.size() << " edits";
+  EXPECT_EQ(instance.controller()->getParamNormalized(kHighQualityId), 0.0);
+  EXPECT_EQ(instance.processor()->getLatencySamples(), 0u);
+  EXPECT_EQ(std::count(host.restarts.begin(), host.restarts.end(), static_cast<int32_t>(kLatencyChanged)), 2);
+
+  ASSERT_EQ(view->removed(), kResultOk);
+  view->setFrame(nullptr);
+  view.Reset();
+  instance.Deactivate();
+  XDestroyWindow(display_, parent);
 }
 
 // A frame handed over only after attaching still idles the window; released while attached, the view

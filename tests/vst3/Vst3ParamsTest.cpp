@@ -1,8 +1,10 @@
 // The edit controller's parameters and programs against the CLAP module's, loaded beside it: the same
 // ids, names, defaults and texts at every step, the texts parsed back, the format's plain/normalised
-// rule, the factory presets as the root unit's program list, and bad input refused.
+// rule, High quality with its latency, the factory presets as the root unit's program list, and bad input
+// refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -20,7 +22,12 @@ ParameterInfo Info(IEditController* c, int32_t index) {
   return info;
 }
 
-TEST(Vst3Params, TheControlsAndBypassAsClapHasThem) {
+int32_t Restarts(const Host& host, int32_t flag) {
+  return static_cast<int32_t>(std::count_if(host.restarts.begin(), host.restarts.end(),
+                                            [flag](int32_t f) { return (f & flag) != 0; }));
+}
+
+TEST(Vst3Params, TheControlsBypassAndHighQualityAsClapHasThem) {
   Module module;
   ASSERT_TRUE(module.ok()) << module.error();
   ClapReference clap;
@@ -28,8 +35,8 @@ TEST(Vst3Params, TheControlsAndBypassAsClapHasThem) {
   Host host;
   Instance instance(module, host, kStereo);
   IEditController* c = instance.controller();
-  ASSERT_EQ(c->getParameterCount(), 9);
-  for (int32_t index = 0; index < 8; ++index) {
+  ASSERT_EQ(c->getParameterCount(), 10);
+  for (int32_t index = 0; index < 9; ++index) {
     const ParameterInfo info = Info(c, index);
     const clap_param_info_t reference = clap.Info(static_cast<uint32_t>(index));
     EXPECT_EQ(info.id, reference.id);
@@ -38,17 +45,18 @@ TEST(Vst3Params, TheControlsAndBypassAsClapHasThem) {
     EXPECT_EQ(info.stepCount, stepped ? static_cast<int32_t>(reference.max_value) : 0) << reference.name;
     EXPECT_DOUBLE_EQ(info.defaultNormalizedValue, reference.default_value / reference.max_value) << reference.name;
     EXPECT_DOUBLE_EQ(c->getParamNormalized(info.id), info.defaultNormalizedValue) << reference.name;
-    EXPECT_NE(info.flags & ParameterInfo::kCanAutomate, 0);
+    EXPECT_EQ((info.flags & ParameterInfo::kCanAutomate) != 0, (reference.flags & CLAP_PARAM_IS_AUTOMATABLE) != 0)
+        << reference.name;
     EXPECT_EQ((info.flags & ParameterInfo::kIsBypass) != 0, index == 7) << reference.name;
     EXPECT_EQ(info.unitId, kRootUnitId);
   }
   EXPECT_EQ(Narrow(Info(c, 5).units), "dB");
-  const ParameterInfo program = Info(c, 8);
+  const ParameterInfo program = Info(c, 9);
   EXPECT_EQ(program.id, kProgramId);
   EXPECT_EQ(program.stepCount, kFactoryPresetCount - 1);
   EXPECT_NE(program.flags & ParameterInfo::kIsProgramChange, 0);
   ParameterInfo none{};
-  EXPECT_NE(c->getParameterInfo(9, none), kResultOk);
+  EXPECT_NE(c->getParameterInfo(10, none), kResultOk);
   EXPECT_NE(c->getParameterInfo(-1, none), kResultOk);
 }
 
@@ -62,7 +70,7 @@ TEST(Vst3Params, TextsAtEveryStepMatchClapAndParseBack) {
   Host host;
   Instance instance(module, host, kStereo);
   IEditController* c = instance.controller();
-  for (int32_t index = 0; index < 8; ++index) {
+  for (int32_t index = 0; index < 9; ++index) {
     const ParameterInfo info = Info(c, index);
     const clap_param_info_t reference = clap.Info(static_cast<uint32_t>(index));
     const int steps = info.stepCount > 0 ? info.stepCount : index == 5 ? 60 : 100;
@@ -92,6 +100,57 @@ TEST(Vst3Params, TextsAtEveryStepMatchClapAndParseBack) {
   }
 }
 
+// High quality: stepped Off/On, not automatable (its latency needs the host's restart); set through the
+// controller it switches the instance's latency and asks for that restart, once per change.
+TEST(Vst3Params, HighQualitySwitchesTheLatencyAndAsksForARestart) {
+  Module module;
+  ASSERT_TRUE(module.ok()) << module.error();
+  Host host;
+  Instance instance(module, host, kStereo);
+  IEditController* c = instance.controller();
+  const ParameterInfo info = Info(c, 8);
+  EXPECT_EQ(info.id, kHighQualityId);
+  EXPECT_EQ(Narrow(info.title), "High quality");
+  EXPECT_EQ(info.stepCount, 1);
+  EXPECT_EQ(info.defaultNormalizedValue, 0.0);
+  EXPECT_EQ(info.flags & ParameterInfo::kCanAutomate, 0);
+  EXPECT_EQ(info.flags & (ParameterInfo::kIsBypass | ParameterInfo::kIsProgramChange), 0);
+  EXPECT_EQ(instance.Text(kHighQualityId, 0.0), "Off");
+  EXPECT_EQ(instance.Text(kHighQualityId, 1.0), "On");
+  for (const auto& [text, value] : {std::pair{"Off", 0.0}, std::pair{"on", 1.0}, std::pair{"ON", 1.0}}) {
+    std::vector<TChar> wide = Wide(text);
+    ParamValue v = -1.0;
+    ASSERT_EQ(c->getParamValueByString(kHighQualityId, wide.data(), v), kResultOk) << text;
+    EXPECT_EQ(v, value) << text;
+  }
+
+  ASSERT_TRUE(instance.Activate(48000.0, 256));
+  EXPECT_EQ(instance.processor()->getLatencySamples(), 0u);
+  EXPECT_EQ(c->getParamNormalized(kHighQualityId), 0.0);
+  host.restarts.clear();
+  ASSERT_EQ(c->setParamNormalized(kHighQualityId, 1.0), kResultOk);
+  EXPECT_EQ(c->getParamNormalized(kHighQualityId), 1.0);
+  EXPECT_EQ(instance.processor()->getLatencySamples(), 61u);
+  EXPECT_EQ(Restarts(host, kLatencyChanged), 1);
+  // The same value again changes nothing and asks nothing.
+  ASSERT_EQ(c->setParamNormalized(kHighQualityId, 0.8), kResultOk);
+  EXPECT_EQ(Restarts(host, kLatencyChanged), 1);
+  ASSERT_EQ(c->setParamNormalized(kHighQualityId, 0.0), kResultOk);
+  EXPECT_EQ(c->getParamNormalized(kHighQualityId), 0.0);
+  EXPECT_EQ(instance.processor()->getLatencySamples(), 0u);
+  EXPECT_EQ(Restarts(host, kLatencyChanged), 2);
+  // Through the audio thread's parameter changes it does not move: no restart could be asked there.
+  Changes changes;
+  changes.Add(kHighQualityId, 0, 1.0);
+  ProcessData data{};
+  data.symbolicSampleSize = kSample32;
+  data.inputParameterChanges = &changes;
+  EXPECT_EQ(instance.processor()->process(data), kResultOk);
+  EXPECT_EQ(c->getParamNormalized(kHighQualityId), 0.0);
+  EXPECT_EQ(instance.processor()->getLatencySamples(), 0u);
+  instance.Deactivate();
+}
+
 TEST(Vst3Params, RefusesBadInput) {
   Module module;
   ASSERT_TRUE(module.ok()) << module.error();
@@ -99,7 +158,7 @@ TEST(Vst3Params, RefusesBadInput) {
   Instance instance(module, host, kMono);
   IEditController* c = instance.controller();
   String128 text{};
-  for (ParamID unknown : {8u, 99u, 101u, 0xFFFFFFFFu}) {
+  for (ParamID unknown : {9u, 99u, 101u, 0xFFFFFFFFu}) {
     EXPECT_NE(c->getParamStringByValue(unknown, 0.5, text), kResultOk) << unknown;
     std::vector<TChar> wide = Wide("1");
     ParamValue v = 0.0;

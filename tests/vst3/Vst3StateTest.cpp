@@ -106,6 +106,36 @@ TEST(Vst3State, HighQualityTravelsWithTheStateAndItsLatencyReachesTheHost) {
   EXPECT_EQ(Saved(instance), plain);
 }
 
+// High quality switched through its parameter is saved with the state, the very stream the CLAP plug-in
+// has with it on; a state loaded with it on reads back through the parameter.
+TEST(Vst3State, HighQualitySetAsAParameterIsSavedAsClapSavesIt) {
+  InstanceCore reference(2);
+  reference.SetHighQuality(true);
+  std::vector<uint8_t> high;
+  ASSERT_TRUE(reference.presets().SaveStream(high, reference.StateFlags()));
+
+  Module module;
+  ASSERT_TRUE(module.ok()) << module.error();
+  ClapReference clap;
+  ASSERT_TRUE(clap.ok());
+  Host host;
+  Instance instance(module, host, kStereo);
+  ASSERT_EQ(instance.controller()->setParamNormalized(kHighQualityId, 1.0), kResultOk);
+  const std::vector<uint8_t> saved = Saved(instance);
+  EXPECT_EQ(saved, high);
+  ASSERT_TRUE(clap.Load(saved));
+  EXPECT_EQ(clap.Value(kHighQualityId), 1.0);
+  std::vector<uint8_t> fromClap;
+  ASSERT_TRUE(clap.Save(fromClap));
+  EXPECT_EQ(fromClap, saved);
+
+  Instance other(module, host, kStereo);
+  ASSERT_EQ(other.controller()->getParamNormalized(kHighQualityId), 0.0);
+  ASSERT_TRUE(other.Load(high));
+  EXPECT_EQ(other.controller()->getParamNormalized(kHighQualityId), 1.0);
+  EXPECT_EQ(other.processor()->getLatencySamples(), 61u);
+}
+
 TEST(Vst3State, RefusesBadStreamsAndKeepsWhatItHad) {
   Module module;
   ASSERT_TRUE(module.ok()) << module.error();

@@ -19,6 +19,7 @@ inline constexpr Uid kMono = MakeUid(0xCD0EB5F5, 0x359C4F70, 0xBCAC53AB, 0xE8607
 inline constexpr Uid kStereo = MakeUid(0xFAA7827A, 0x2D5B4346, 0xAE2306C8, 0x0D49366D);
 // Parameter ids: the controls 0..6 (the CLAP ids), then these.
 inline constexpr ParamID kBypassId = 7;
+inline constexpr ParamID kHighQualityId = 8;
 inline constexpr ParamID kProgramId = 100;
 
 // The module: dlopen, ModuleEntry and the factory; ModuleExit at the end (never unloaded, as most hosts
