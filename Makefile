@@ -1,7 +1,7 @@
 # Front door. Everything goes through CMake presets; see README.md.
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test test-sanitize test-tsan test-fidelity fuzz bench aliasing demo install uninstall install-lv2 clean
+.PHONY: all deps build test test-sanitize test-tsan test-fidelity windows test-windows fuzz bench aliasing demo install uninstall install-lv2 clean
 
 FUZZ_SECONDS ?= 30
 
@@ -34,6 +34,15 @@ test-tsan: deps
 	cmake --preset tsan >/dev/null
 	cmake --build --preset tsan -j $(JOBS) --target $(TSAN_SUITES)
 	ctest --preset tsan -j $(JOBS) -L '^($(subst $(space),|,$(strip $(TSAN_SUITES))))$$'
+
+# Windows x64 (mingw-w64): the modules, aaxhost.exe and the tests, in build/windows.
+windows: deps
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows -j $(JOBS)
+
+# The Windows tests under Wine, in a scratch Wine prefix inside the build folder.
+test-windows: windows
+	ctest --preset windows -j $(JOBS)
 
 fuzz: deps
 	bash scripts/run-fuzz.sh $(FUZZ_SECONDS)

@@ -14,6 +14,12 @@ if(QRV_SANITIZE)
   add_link_options(-fsanitize=${QRV_SANITIZE})
 endif()
 
+# Windows: the C++ runtime, libgcc and winpthreads go inside every program and module, so that they need
+# nothing beside Windows' own libraries.
+if(WIN32)
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
 # qrv_add_library(NAME SOURCES... [DEPS ...]): one static library per folder of the layout;
 # headers are included by their path from the repository root ("dsp/ParameterSet.h").
 function(qrv_add_library name)

@@ -26,6 +26,8 @@ packages=(
   libjack-jackd2-dev
   # a VST3 host nobody here wrote: Ardour's VST3 scanner lists the VST3 plug-ins
   ardour
+  # Windows: the mingw-w64 cross compiler (posix threads), Wine to run its tests, GoogleTest's sources
+  g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine googletest
 )
 
 missing=()

@@ -3,6 +3,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#ifdef _WIN32
+#include <malloc.h>
+#endif
 
 namespace {
 std::atomic<int> g_active{0};
@@ -17,8 +20,20 @@ void* Allocate(std::size_t size) {
 void* AllocateAligned(std::size_t size, std::align_val_t align) {
   if (g_active.load(std::memory_order_relaxed) > 0) g_count.fetch_add(1, std::memory_order_relaxed);
   const auto a = static_cast<std::size_t>(align);
+#ifdef _WIN32
+  if (void* p = _aligned_malloc(size == 0 ? 1 : size, a)) return p;
+#else
   if (void* p = std::aligned_alloc(a, (size + a - 1) / a * a)) return p;
+#endif
   throw std::bad_alloc();
+}
+// Windows' C runtime has no aligned_alloc; its aligned blocks need their own free.
+void FreeAligned(void* p) {
+#ifdef _WIN32
+  _aligned_free(p);
+#else
+  std::free(p);
+#endif
 }
 }  // namespace
 
@@ -30,10 +45,10 @@ void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { FreeAligned(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { FreeAligned(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { FreeAligned(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { FreeAligned(p); }
 
 namespace qrv::test {
 
