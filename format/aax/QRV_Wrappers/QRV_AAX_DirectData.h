@@ -1,11 +1,12 @@
 // The direct-data object of one instance: on each host timer wake-up it reports the engine's latency,
-// delivers the values of the non-host indices into the HiddenBlock and carries one message in each
-// direction through the MessageBus, writing only the fields it owns (QRV_AAX_RenderContext.h). Host
-// direct-data timer thread (Initialize on the main thread). Failed private-data accesses are reported
-// to the host's assertion service, never printed.
+// delivers the values of the non-host indices and High quality into the HiddenBlock and carries one
+// message in each direction through the MessageBus, writing only the fields it owns
+// (QRV_AAX_RenderContext.h). Host direct-data timer thread (Initialize on the main thread). Failed
+// private-data accesses are reported to the host's assertion service, never printed.
 #pragma once
 
 #include <array>
+#include <cstdint>
 
 #include "dsp/ParameterSet.h"
 #include "format/aax/sdk/AAX_CEffectDirectData.h"
@@ -29,6 +30,7 @@ class QRV_AAX_DirectData final : public AAX_CEffectDirectData {
   std::array<double, kParameterCount> pending_;
   bool unsent_ = false;  // the hub's bus image holds a message the engine's half has not received
   int32_t latency_ = -1;
+  int8_t highQualityWritten_ = -1;  // what the HiddenBlock was last given; -1 before the first write
 };
 
 }  // namespace qrv::aax
