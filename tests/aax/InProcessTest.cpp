@@ -97,6 +97,27 @@ TEST_F(AaxHub, APresetOrTheOtherSlotLeavesHighQualityAsItIs) {
   EXPECT_EQ(latency, 61);
 }
 
+// The wake-up hands High quality over whenever the HiddenBlock holds another, also after the host has
+// set the block up again; once it holds it, a wake-up writes nothing.
+TEST_F(AaxHub, HighQualityReachesAHiddenBlockSetUpAgain) {
+  auto* model = dynamic_cast<QRV_QVWG_2300_AAX_Parameters_Wrapper*>(instance_->dataModel());
+  ASSERT_NE(model, nullptr);
+  model->SetHighQuality(true);
+  instance_->PumpUpdates();
+  ASSERT_EQ(instance_->TimerWakeup(), AAX_SUCCESS);
+  EXPECT_EQ(Hidden(*instance_).highQuality, 1.0f);
+  instance_->RecordPrivateWrites(true);
+  ASSERT_EQ(instance_->TimerWakeup(), AAX_SUCCESS);
+  EXPECT_TRUE(instance_->PrivateWrites().empty());
+  ASSERT_EQ(model->ResetFieldData(aax::kFieldHidden, instance_->PrivateDataPointer(aax::kFieldHidden),
+                                  aax::kHiddenBlockSize),
+            AAX_SUCCESS);
+  EXPECT_LT(Hidden(*instance_).highQuality, 0.0f);
+  ASSERT_EQ(instance_->TimerWakeup(), AAX_SUCCESS);
+  EXPECT_EQ(Hidden(*instance_).highQuality, 1.0f);
+  instance_->RecordPrivateWrites(false);
+}
+
 TEST_F(AaxHub, EditorPresetLoadIsBracketedOnItsEchoes) {
   QRV_AAX_ControllerWrapper& hub = Hub(*instance_);
   const double values[7] = {0.5, 1.0, 0.0, 0.25, 0.75, 0.5, 0.0};

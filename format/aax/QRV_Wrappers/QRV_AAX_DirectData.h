@@ -6,7 +6,6 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
 
 #include "dsp/ParameterSet.h"
 #include "format/aax/sdk/AAX_CEffectDirectData.h"
@@ -30,7 +29,6 @@ class QRV_AAX_DirectData final : public AAX_CEffectDirectData {
   std::array<double, kParameterCount> pending_;
   bool unsent_ = false;  // the hub's bus image holds a message the engine's half has not received
   int32_t latency_ = -1;
-  int8_t highQualityWritten_ = -1;  // what the HiddenBlock was last given; -1 before the first write
 };
 
 }  // namespace qrv::aax

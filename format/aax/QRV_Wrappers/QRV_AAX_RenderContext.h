@@ -11,7 +11,7 @@
 //   toController with toControllerLength. It reads HiddenBlock highQuality.
 // - Direct-data timer thread: a HiddenBlock pending value (0 or more) it delivers, and highQuality;
 //   MessageBus toEngine with toEngineLength; toController zeroed and toControllerLength back to 0 once the
-//   message was handed on. It reads latency and toController, and nothing else.
+//   message was handed on. It reads latency, highQuality and toController, and nothing else.
 #pragma once
 
 #include <array>
