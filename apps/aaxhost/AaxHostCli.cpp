@@ -19,7 +19,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: aaxhost describe [BUNDLE]\n"
-    "       aaxhost render IN OUT [--bundle BUNDLE] [--set ID=VALUE]... [--block N]\n"
+    "       aaxhost render IN OUT [--bundle BUNDLE] [--set ID=VALUE]... [--hq] [--block N]\n"
     "       aaxhost edit [IN] [--bundle BUNDLE] [--zoom PERCENT] [--log]\n"
     "See 'aaxhost --help'.\n";
 
@@ -28,7 +28,7 @@ const std::string kHelp = std::string(
     "aaxhost " QRV_VERSION " - host simulator for the QRV warmGlow AAX-style module\n"
     "\n"
     "Usage: aaxhost describe [BUNDLE]\n"
-    "       aaxhost render IN OUT [--bundle BUNDLE] [--set ID=VALUE]... [--block N]\n"
+    "       aaxhost render IN OUT [--bundle BUNDLE] [--set ID=VALUE]... [--hq] [--block N]\n"
     "       aaxhost edit [IN] [--bundle BUNDLE] [--zoom PERCENT] [--log]\n"
     "       aaxhost --help | --version\n"
     "\n"
@@ -40,7 +40,9 @@ const std::string kHelp = std::string(
     "  describe  print what registration describes: components, fields, meters, parameters and the\n"
     "            page table\n"
     "  render    render the audio file IN (mono or stereo) through one instance into OUT, in blocks,\n"
-    "            with OUT's container chosen by its extension as 'warmglow render' chooses it\n"
+    "            with OUT's container chosen by its extension as 'warmglow render' chooses it; the\n"
+    "            latency the module reports is compensated as a host does: its first frames are\n"
+    "            dropped and as many frames of silence follow IN, so that OUT lines up with IN\n"
     "  edit      open the plug-in's editor in a host window while IN (silence without it) loops\n"
     "            through the instance in real time; it ends when the window is closed or on SIGINT\n"
     "            or SIGTERM\n"
@@ -50,6 +52,8 @@ const std::string kHelp = std::string(
     "  --set ID=VALUE   render: set a host parameter before rendering; repeatable. ID is a host\n"
     "                   parameter ID (\"5: Compression\"), its name (Compression) or its index (5);\n"
     "                   VALUE is normalised, 0 to 1; MasterBypassID (or bypass) takes 0 or 1\n"
+    "  --hq             render: High quality on (the host parameter HighQualityID, which automation\n"
+    "                   cannot move): the valve stage oversampled, 61 frames of latency, compensated\n"
     "  --block N        render: frames per block, 1 to ") + std::to_string(Instance::kDefaultMaxBlock) + " (default 512)\n" +
     "  --zoom PERCENT   edit: the editor's zoom after opening, limited to 70 to 400 and stored as the\n"
     "                   user's choice\n"
@@ -70,6 +74,7 @@ const std::string kHelp = std::string(
     "Examples:\n"
     "  aaxhost describe\n"
     "  aaxhost render in.wav out.wav --set Compression=0.7 --set Output=0.3 --block 256\n"
+    "  aaxhost render in.wav out.wav --hq\n"
     "  aaxhost edit in.wav --zoom 150\n";
 
 // $QRV_AAX_BUNDLE, else the bundle installed beside this command (PREFIX/bin/aaxhost and
@@ -192,6 +197,7 @@ int Render(const std::vector<std::string>& args, std::ostream& out, std::ostream
   std::string bundle = DefaultBundle();
   std::vector<std::pair<std::string, std::string>> sets;
   int32_t block = 512;
+  bool highQuality = false;
   for (std::size_t k = 3; k < args.size(); ++k) {
     const std::string& a = args[k];
     if ((a == "--bundle" || a == "--set" || a == "--block") && k + 1 >= args.size()) {
@@ -208,6 +214,8 @@ int Render(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return 2;
       }
       sets.emplace_back(kv.substr(0, eq), kv.substr(eq + 1));
+    } else if (a == "--hq") {
+      highQuality = true;
     } else if (a == "--block") {
       const std::string& v = args[++k];
       const auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), block);
@@ -248,6 +256,7 @@ int Render(const std::vector<std::string>& args, std::ostream& out, std::ostream
       return 1;
     }
     const std::vector<std::string> ids = instance->ParameterIDs();
+    if (highQuality) sets.insert(sets.begin(), {"HighQualityID", "1"});
     for (const auto& [key, text] : sets) {
       const std::string id = ResolveID(key, ids);
       char* end = nullptr;
@@ -265,9 +274,13 @@ int Render(const std::vector<std::string>& args, std::ostream& out, std::ostream
       instance->ValueString(id, instance->ParameterValue(id), &shown);
       out << "\"" << id << "\" = " << instance->ParameterValue(id) << (shown.empty() ? "" : " (" + shown + ")") << "\n";
     }
-    // This thread is the audio thread while it renders; the direct-data timer runs beside it.
+    // What the settings gave the data model reaches the audio side before the first block, as a host's
+    // timer would have delivered it by the time a session plays. This thread is the audio thread while
+    // it renders; the direct-data timer runs beside it.
+    instance->TimerWakeup();
     instance->StartTimer(std::chrono::milliseconds(5));
     int64_t frames = 0;
+    int64_t latency = 0;
     try {
       cli::AudioWriter writer(outPath, {format.sampleRate, channels, cli::OutputFormat(outPath, format)});
       const auto n = static_cast<std::size_t>(block);
@@ -276,16 +289,38 @@ int Render(const std::vector<std::string>& args, std::ostream& out, std::ostream
       std::vector<std::vector<float>> outBuffers = in;
       const float* ip[2] = {in[0].data(), in.back().data()};
       float* op[2] = {outBuffers[0].data(), outBuffers.back().data()};
+      // The module reports its latency once its first block has run; the output is read that many frames
+      // ahead, as a host compensating the delay reads it, and as many frames of silence follow the input.
+      bool first = true;
+      int64_t skip = 0;
+      auto run = [&](int64_t got) {
+        const auto m = static_cast<std::size_t>(got);
+        instance->RenderBlock(ip, op, static_cast<int32_t>(got));
+        if (first) {
+          first = false;
+          instance->TimerWakeup();
+          latency = std::max<int64_t>(instance->HostLatency(), 0);
+          skip = latency;
+        }
+        const std::size_t from = static_cast<std::size_t>(std::min<int64_t>(skip, got));
+        skip -= static_cast<int64_t>(from);
+        for (std::size_t i = from; i < m; ++i) {
+          for (std::size_t c = 0; c < in.size(); ++c) interleaved[(i - from) * in.size() + c] = outBuffers[c][i];
+        }
+        if (m > from) writer.Write(interleaved.data(), static_cast<int64_t>(m - from));
+      };
       for (int64_t got; (got = reader->Read(interleaved.data(), block)) > 0; frames += got) {
         const auto m = static_cast<std::size_t>(got);
         for (std::size_t i = 0; i < m; ++i) {
           for (std::size_t c = 0; c < in.size(); ++c) in[c][i] = interleaved[i * in.size() + c];
         }
-        instance->RenderBlock(ip, op, static_cast<int32_t>(got));
-        for (std::size_t i = 0; i < m; ++i) {
-          for (std::size_t c = 0; c < in.size(); ++c) interleaved[i * in.size() + c] = outBuffers[c][i];
-        }
-        writer.Write(interleaved.data(), got);
+        run(got);
+      }
+      for (auto& channel : in) std::fill(channel.begin(), channel.end(), 0.0f);
+      for (int64_t tail = frames > 0 ? latency : 0; tail > 0;) {
+        const int64_t got = std::min<int64_t>(tail, block);
+        run(got);
+        tail -= got;
       }
       if (frames == 0 && reader->claimedFrames() > 0) {
         throw cli::CliError(inPath + " holds no audio, though its header claims " +
@@ -306,7 +341,8 @@ int Render(const std::vector<std::string>& args, std::ostream& out, std::ostream
       out << "rendered " << frames << " frames, " << channels << " channel(s) at " << format.sampleRate
           << " Hz in blocks of " << block << "\n";
       out << "latency: " << instance->HostLatency() << " samples"
-          << (instance->LatencyReported() ? "" : " (not reported)") << "\n";
+          << (instance->LatencyReported() ? "" : " (not reported)")
+          << (latency > 0 ? ", compensated" : "") << "\n";
       out << "last block meters: input " << instance->MeterValueAt(0) << ", output " << instance->MeterValueAt(1)
           << ", gain reduction " << instance->MeterValueAt(2) << "\n";
     }

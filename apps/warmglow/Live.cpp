@@ -19,7 +19,8 @@ constexpr OptionSpec kLiveOptions[] = {
     {"--connect-in", "PORT", "feed in_1 (then in_2, ...) from another client's output PORT; repeatable", true},
     {"--connect-out", "PORT", "feed another client's input PORT from out_1 (then out_2, ...); repeatable", true},
     {"--state", "FILE", "restore the state from FILE and save it there on exit (default: see below)"},
-    {"--hq", "", "High quality: the valve stage oversampled (61 frames of latency, about 3x the CPU time)"},
+    {"--hq", "", "High quality on: the valve stage oversampled (61 frames of latency, about 3x the CPU time)"},
+    {"--no-hq", "", "High quality off (the state keeps either until it is switched again)"},
     {"--no-editor", "", "run without the editor window (no X display needed)"},
     {"--verbose", "", "report the rate and buffer size, every xrun and where the state went"},
 };
@@ -41,8 +42,10 @@ std::string LiveDetails() {
          "one is an error and is left as it is. --preset and then each --set apply on top of the state.\n"
          "Whether the state can be saved is checked at start: a folder that is not writable, a name too\n"
          "long for it, or no settings folder without --state is an error before anything starts.\n"
-         "\n--hq runs the valve stage at 8 times the rate against folded harmonics, for this run (the state\n"
-         "does not keep it): the output comes 61 frames later, which the ports' latencies report to JACK.\n"
+         "\nHigh quality runs the valve stage at 8 times the rate against folded harmonics: the output comes\n"
+         "61 frames later, which the ports' latencies report to JACK. It is kept with the state: --hq\n"
+         "switches it on and --no-hq off, for this run and the next ones; without either it is as the state\n"
+         "has it (off in a new state). The editor's configuration menu switches it too (\"High quality\").\n"
          "\nCtrl-C, SIGTERM or closing the window end it; the state is saved (written whole, then renamed).\n"
          "\nExit status: 0 when stopped, 1 when the JACK server went away (the state is saved), 2 on an error\n"
          "before it started (no server, a server running outside 22050 to 192000 Hz, a client name in use,\n"
@@ -65,7 +68,9 @@ int RunLive(const ParsedArgs& args, Io& io) {
   options.mono = args.Has("--mono");
   options.editor = !args.Has("--no-editor");
   options.verbose = args.Has("--verbose");
-  options.highQuality = args.Has("--hq");
+  if (args.Has("--hq") && args.Has("--no-hq")) throw CliError("--hq and --no-hq exclude each other");
+  if (args.Has("--hq")) options.highQuality = true;
+  if (args.Has("--no-hq")) options.highQuality = false;
   const std::string* preset = args.Value("--preset");
   const std::vector<std::string> sets = args.Values("--set");
   if (preset != nullptr || !sets.empty()) {

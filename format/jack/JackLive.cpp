@@ -203,7 +203,6 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
 
   // The instance: state first, then the preset, then single values on top.
   LiveEngine engine(options.mono ? 1u : 2u);
-  engine.SetHighQuality(options.highQuality);
   InstanceValues& values = engine.values();
   InstancePresets& presets = engine.presets();
   const std::filesystem::path statePath =
@@ -214,7 +213,8 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
                 "); set HOME or XDG_CONFIG_HOME, or give --state FILE");
   }
   std::string why;
-  const StateRead read = ReadStateFile(statePath, presets, why);
+  uint32_t stateFlags = 0;
+  const StateRead read = ReadStateFile(statePath, presets, stateFlags, why);
   if (read == StateRead::Damaged) {
     return fail("the state file '" + statePath.string() + "' is " + why +
                 "; it is left as it is (move it away to start from the defaults)");
@@ -223,6 +223,8 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
     return fail("the state file '" + statePath.string() + "' could not be saved at exit: " + why);
   }
   if (read == StateRead::Loaded) presets.PublishValues();
+  // The instance's setting, kept with its state; --hq or --no-hq switch it for this run and the next.
+  engine.SetHighQuality(options.highQuality.value_or((stateFlags & kStateFlagHighQuality) != 0));
   if (options.startSettings) {
     PresetManager& manager = presets.presetManager();
     {
@@ -328,7 +330,7 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
   if (options.verbose) {
     err << "warmglow: live as '" << self << "' at " << jack_get_sample_rate(client.get()) << " Hz, "
         << jack_get_buffer_size(client.get()) << " frames; state " << statePath.string();
-    if (options.highQuality) err << "; High quality, " << engine.Latency() << " frames of latency";
+    if (engine.highQuality()) err << "; High quality, " << engine.Latency() << " frames of latency";
     err << "\n";
     err.flush();
   }
@@ -385,7 +387,7 @@ int RunLive(const LiveOptions& options, std::ostream& err, bool (*stopRequested)
                                ? std::string("warmglow: the JACK server went away") +
                                      (side.reason[0] != '\0' ? std::string(": ") + side.reason : "")
                                : std::string();
-  if (!WriteStateFile(statePath, presets, why)) {
+  if (!WriteStateFile(statePath, presets, engine.highQuality() ? kStateFlagHighQuality : 0u, why)) {
     if (!gone.empty()) err << gone << "\n";
     err << "warmglow: error: the state could not be saved to '" << statePath.string() << "': " << why << "\n";
     return kLiveError;

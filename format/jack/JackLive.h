@@ -37,8 +37,9 @@ struct LiveOptions {
   std::filesystem::path statePath;      // empty: DefaultStatePath(clientName)
   bool editor = true;
   bool verbose = false;
-  // High quality for this run (not kept in the state): the ports' latency ranges include its delay.
-  bool highQuality = false;
+  // High quality switched on (true) or off (false) on top of the restored state, which keeps it; nullopt
+  // leaves it as the state has it (off without one). The ports' latency ranges include its delay.
+  std::optional<bool> highQuality;
   // The start settings on top of the restored state (a preset, single values), applied to the instance's
   // preset state under the preset lock; the instance then runs with its current record. May be empty.
   std::function<void(PresetManager&)> startSettings;

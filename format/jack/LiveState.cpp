@@ -85,7 +85,8 @@ bool CheckStateWritable(const std::filesystem::path& path, std::string& why) {
   return true;
 }
 
-StateRead ReadStateFile(const std::filesystem::path& path, InstancePresets& presets, std::string& why) {
+StateRead ReadStateFile(const std::filesystem::path& path, InstancePresets& presets, uint32_t& flags,
+                        std::string& why) {
   std::error_code ec;
   const auto status = std::filesystem::symlink_status(path, ec);
   if (ec && ec != std::errc::no_such_file_or_directory) {
@@ -100,19 +101,20 @@ StateRead ReadStateFile(const std::filesystem::path& path, InstancePresets& pres
                                                               : "unreadable, or longer than any state";
     return StateRead::Damaged;
   }
-  uint32_t flags = 0;
-  if (!presets.LoadStream(*bytes, flags)) {
+  uint32_t loaded = 0;
+  if (!presets.LoadStream(*bytes, loaded)) {
     why = InstancePresets::StreamIsNewer(*bytes) ? "written by a newer version of " QRV_PRODUCT_NAME
                                                   : "not a complete warmGlow state (damaged or cut short)";
     return StateRead::Damaged;
   }
+  flags = loaded;
   return StateRead::Loaded;
 }
 
-bool WriteStateFile(const std::filesystem::path& path, InstancePresets& presets, std::string& why) {
+bool WriteStateFile(const std::filesystem::path& path, InstancePresets& presets, uint32_t flags, std::string& why) {
   std::vector<uint8_t> bytes;
-  // The standalone has no bypass: its flags are always 0.
-  if (!presets.SaveStream(bytes, 0)) {
+  // The standalone has no bypass: High quality is its only flag.
+  if (!presets.SaveStream(bytes, flags & kStateFlagHighQuality)) {
     why = "the state could not be built";
     return false;
   }

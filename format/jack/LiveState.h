@@ -32,11 +32,14 @@ enum class StateRead {
   Damaged,  // unreadable, too large or not a complete state of ours: nothing changed
 };
 
-// Reads path into presets; why, in words, when it is damaged.
-StateRead ReadStateFile(const std::filesystem::path& path, InstancePresets& presets, std::string& why);
+// Reads path into presets, and the stream's flags (kStateFlag...) into flags; why, in words, when it is
+// damaged. flags is left alone unless the state loaded.
+StateRead ReadStateFile(const std::filesystem::path& path, InstancePresets& presets, uint32_t& flags,
+                        std::string& why);
 
-// Writes the state atomically (a short temporary name in the same folder, fsync, rename, fsync of the
-// folder), creating the folder when missing. False, with why, when the old file (if any) is left as it was.
-bool WriteStateFile(const std::filesystem::path& path, InstancePresets& presets, std::string& why);
+// Writes the state with flags (the standalone keeps only kStateFlagHighQuality) atomically (a short
+// temporary name in the same folder, fsync, rename, fsync of the folder), creating the folder when
+// missing. False, with why, when the old file (if any) is left as it was.
+bool WriteStateFile(const std::filesystem::path& path, InstancePresets& presets, uint32_t flags, std::string& why);
 
 }  // namespace qrv::jack

@@ -29,6 +29,7 @@ std::string WritesOutsideOwnedFields(const std::vector<aaxhost::Instance::Privat
       {aax::kFieldMessageBus, offsetof(MessageBus, toControllerLength), sizeof MessageBus::toControllerLength}};
   for (int k = 0; k < aax::kHiddenCount; ++k)
     owned.push_back({aax::kFieldHidden, offsetof(HiddenBlock, pending) + sizeof(float) * k, sizeof(float)});
+  owned.push_back({aax::kFieldHidden, offsetof(HiddenBlock, highQuality), sizeof HiddenBlock::highQuality});
   std::string out;
   for (const auto& w : writes) {
     bool inside = false;

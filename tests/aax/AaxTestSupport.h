@@ -15,8 +15,9 @@
 namespace qrv::aaxtest {
 
 inline const std::vector<std::string> kHostParameterIDs = {
-    "MasterBypassID", "0: Process", "2: Ratio", "3: AttackRatio", "4: Time",
-    "5: Compression", "6: Output",  "7: ValveLevel", "PresetSTART", "PresetSTOP"};
+    "MasterBypassID", "0: Process", "2: Ratio",   "3: AttackRatio", "4: Time",      "5: Compression",
+    "6: Output",      "7: ValveLevel", "PresetSTART", "PresetSTOP",  "HighQualityID"};
+inline const std::string kHighQualityID = "HighQualityID";
 
 // The seven controls' IDs in slot order with their slots.
 inline const std::vector<std::pair<std::string, unsigned>> kControls = {

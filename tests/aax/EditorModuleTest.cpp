@@ -233,6 +233,42 @@ TEST_F(AaxEditorWindow, HostUpdatesAndMetersShowInTheWindowButNoValueNever) {
   EXPECT_TRUE(RunHost(*e.view, [&] { return meter() != rest; }));
 }
 
+// The configuration's High quality row switches the instance and reaches the host as a touched edit
+// of its parameter; the row shows what the instance holds when the menu opens again.
+TEST_F(AaxEditorWindow, HighQualityInTheConfigurationReachesTheHost) {
+  OpenEditor& e = *editor;
+  Display* d = x.display();
+  auto click = [&](int wx, int wy) {
+    int rootX = 0, rootY = 0;
+    Window child;
+    XTranslateCoordinates(d, e.view->window(), DefaultRootWindow(d), wx, wy, &rootX, &rootY, &child);
+    XTestFakeMotionEvent(d, -1, rootX, rootY, CurrentTime);
+    XFlush(d);
+    for (int k = 0; k < 3; ++k) e.view->Step(10);
+    XTestFakeButtonEvent(d, 1, True, CurrentTime);
+    XFlush(d);
+    for (int k = 0; k < 3; ++k) e.view->Step(10);
+    XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    XFlush(d);
+    for (int k = 0; k < 5; ++k) e.view->Step(10);
+  };
+  auto touchedRequests = [&](double value) {
+    int n = 0;
+    for (const auto& r : e.instance->setRequests()) n += r.id == kHighQualityID && r.value == value && r.touched;
+    return n;
+  };
+  e.instance->ClearLogs();
+  // The configuration button at the bar's right end; in its menu, "On" and "Off" of the High quality row
+  // (the row 195 to 223 below the 78-pixel bar, its choices 90 wide from 140 and 234).
+  click(386, 13);
+  click(279, 78 + 209);
+  EXPECT_TRUE(RunHost(*e.view, [&] { return e.instance->ParameterValue(kHighQualityID) == 1.0; }));
+  EXPECT_EQ(touchedRequests(1.0), 1);
+  click(185, 78 + 209);
+  EXPECT_TRUE(RunHost(*e.view, [&] { return e.instance->ParameterValue(kHighQualityID) == 0.0; }));
+  EXPECT_EQ(touchedRequests(0.0), 1);
+}
+
 TEST(AaxEditorModule, ViewsAndGuiObjectsComeAndGoManyTimes) {
   QRV_ASSERT_X_SERVER();
   auto loaded = LoadBundleHost();

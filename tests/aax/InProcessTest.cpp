@@ -65,6 +65,59 @@ std::vector<uint8_t> ParameterMessage(int32_t index, double value) {
   return m;
 }
 
+// The preset bar's loads and A/B change the sound's values and leave the instance's High quality, which
+// then still reaches the engine.
+TEST_F(AaxHub, APresetOrTheOtherSlotLeavesHighQualityAsItIs) {
+  auto* model = dynamic_cast<QRV_QVWG_2300_AAX_Parameters_Wrapper*>(instance_->dataModel());
+  ASSERT_NE(model, nullptr);
+  QRV_AAX_ControllerWrapper& hub = Hub(*instance_);
+  model->SetHighQuality(true);
+  instance_->PumpUpdates();
+  ASSERT_EQ(instance_->ParameterValue(aax::kHighQualityID), 1.0);
+  PresetManager* manager = hub.GetPresetManager();
+  ASSERT_NE(manager, nullptr);
+  auto controls = [&] {
+    std::vector<double> v;
+    for (const auto& [id, slot] : kControls) v.push_back(instance_->ParameterValue(id));
+    return v;
+  };
+  const std::vector<double> before = controls();
+  ASSERT_TRUE(manager->LoadFactoryPreset(23));
+  instance_->PumpUpdates();
+  EXPECT_NE(controls(), before);
+  EXPECT_TRUE(model->highQuality());
+  manager->SelectSlot(kSlotB);
+  instance_->PumpUpdates();
+  EXPECT_TRUE(model->highQuality());
+  EXPECT_EQ(instance_->ParameterValue(aax::kHighQualityID), 1.0);
+  instance_->TimerWakeup();
+  RenderSilence(*instance_);
+  int32_t latency = 0;
+  ASSERT_TRUE(instance_->ReadPrivateData(aax::kFieldLatency, 0, 4, &latency));
+  EXPECT_EQ(latency, 61);
+}
+
+// The wake-up hands High quality over whenever the HiddenBlock holds another, also after the host has
+// set the block up again; once it holds it, a wake-up writes nothing.
+TEST_F(AaxHub, HighQualityReachesAHiddenBlockSetUpAgain) {
+  auto* model = dynamic_cast<QRV_QVWG_2300_AAX_Parameters_Wrapper*>(instance_->dataModel());
+  ASSERT_NE(model, nullptr);
+  model->SetHighQuality(true);
+  instance_->PumpUpdates();
+  ASSERT_EQ(instance_->TimerWakeup(), AAX_SUCCESS);
+  EXPECT_EQ(Hidden(*instance_).highQuality, 1.0f);
+  instance_->RecordPrivateWrites(true);
+  ASSERT_EQ(instance_->TimerWakeup(), AAX_SUCCESS);
+  EXPECT_TRUE(instance_->PrivateWrites().empty());
+  ASSERT_EQ(model->ResetFieldData(aax::kFieldHidden, instance_->PrivateDataPointer(aax::kFieldHidden),
+                                  aax::kHiddenBlockSize),
+            AAX_SUCCESS);
+  EXPECT_LT(Hidden(*instance_).highQuality, 0.0f);
+  ASSERT_EQ(instance_->TimerWakeup(), AAX_SUCCESS);
+  EXPECT_EQ(Hidden(*instance_).highQuality, 1.0f);
+  instance_->RecordPrivateWrites(false);
+}
+
 TEST_F(AaxHub, EditorPresetLoadIsBracketedOnItsEchoes) {
   QRV_AAX_ControllerWrapper& hub = Hub(*instance_);
   const double values[7] = {0.5, 1.0, 0.0, 0.25, 0.75, 0.5, 0.0};

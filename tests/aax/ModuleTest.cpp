@@ -188,7 +188,7 @@ TEST(AaxModule, RegistrationDescribesTheEffect) {
 
   // The page table ships in the bundle and maps the bypass and the seven controls.
   EXPECT_EQ(d.pageTableFile, "QRVwarmGlowPageTables.xml");
-  EXPECT_EQ(d.pageTableParameters, std::vector<std::string>(kHostParameterIDs.begin(), kHostParameterIDs.end() - 2));
+  EXPECT_EQ(d.pageTableParameters, std::vector<std::string>(kHostParameterIDs.begin(), kHostParameterIDs.begin() + 8));
 }
 
 TEST(AaxModule, MissingEffectDescriptorStillNamesThePackage) {

@@ -102,7 +102,8 @@ TEST_F(AaxParameters, UnknownIDsAreRefused) {
   EXPECT_EQ(model->UpdateParameterNormalizedValue("1:  ", 0.5, 0), AAX_ERROR_INVALID_PARAMETER_ID);
   EXPECT_EQ(instance_->SetParameter("", 0.5), AAX_ERROR_INVALID_PARAMETER_ID);
   char id[40];
-  EXPECT_EQ(model->GetParameterIDFromIndex(10, id, sizeof id), AAX_ERROR_INVALID_PARAMETER_INDEX);
+  EXPECT_EQ(model->GetParameterIDFromIndex(static_cast<int32_t>(kHostParameterIDs.size()), id, sizeof id),
+            AAX_ERROR_INVALID_PARAMETER_INDEX);
 }
 
 TEST_F(AaxParameters, PortsCarryTheValuesTheRenderSideReads) {

@@ -315,16 +315,26 @@ TEST_F(AaxRender, RenderCallsAllocateNothing) {
   for (int channels : {1, 2}) {
     auto instance = Create(channels);
     ASSERT_NE(instance, nullptr);
-    auto in = TestSignal(channels, 512 * 6, kRate);
+    constexpr int kBlocks = 9;
+    auto in = TestSignal(channels, 512 * kBlocks, kRate);
     std::vector<std::vector<float>> out(static_cast<std::size_t>(channels), std::vector<float>(in[0].size()));
-    for (int b = 0; b < 6; ++b) {
+    for (int b = 0; b < kBlocks; ++b) {
       if (b == 2) instance->SetParameter("5: Compression", 0.1);
       if (b == 3) instance->SetSampleRate(44100.0f);
       if (b == 4) instance->SetParameter("PresetSTART", 0.3);
-      if (b == 5) instance->SetParameter("MasterBypassID", 1.0);
+      // High quality switched on and off during playback, handed over by the direct-data timer.
+      if (b == 5 || b == 7) {
+        instance->SetParameter("HighQualityID", b == 5 ? 1.0 : 0.0);
+        instance->TimerWakeup();
+      }
+      if (b == 8) instance->SetParameter("MasterBypassID", 1.0);
       test::AllocationScope scope;
       RenderOne(*instance, in, out, static_cast<std::size_t>(b) * 512, 512);
       EXPECT_EQ(scope.count(), 0u) << "block " << b;
+      // The switch took effect: the engine's latency follows it.
+      int32_t latency = -2;
+      ASSERT_TRUE(instance->ReadPrivateData(22, 0, 4, &latency));
+      EXPECT_EQ(latency, b == 5 || b == 6 ? 61 : 0) << "block " << b;
     }
   }
 }

@@ -97,5 +97,59 @@ TEST_F(LiveEditor, ADragOnTheOutputKnobReachesTheAudioAndClosingTheWindowSavesTh
   EXPECT_GT(slots->a, GetParameterDefault(kSlotOutput) + 0.05);
 }
 
+// A state saved with High quality on (as the CLAP plug-in saves it) starts the client with it on; the
+// configuration menu's row switches it off again: the ports stop reporting the delay, and the state saved
+// at the window's close keeps it off.
+TEST_F(LiveEditor, TheConfigurationRowSwitchesHighQualityOffAndTheStateKeepsIt) {
+  const auto state = dir_ / "editor-hq.state";
+  {
+    InstanceValues values;
+    for (unsigned s = 0; s < kPresetValueCount; ++s) values[s].store(GetParameterDefault(s));
+    InstancePresets presets(values);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(presets.SaveStream(bytes, kStateFlagHighQuality));
+    WriteBytes(state, std::string(bytes.begin(), bytes.end()));
+  }
+  TestClient client("tc", 2);
+  ASSERT_TRUE(client.ok());
+  std::vector<std::string> args = {"--name", "glowhq", "--state", state.string()};
+  for (const auto& a : Wiring(client, 2)) args.push_back(a);
+  auto live = Start(args);
+  ASSERT_TRUE(WaitConnected(client)) << qrv::test::FileBytes(scratch_ / "1" / "stderr.txt");
+  ASSERT_TRUE(WaitFor([&] { return ReportedLatency(client.get(), "glowhq") == 61; }));
+  Window window = 0;
+  ASSERT_TRUE(
+      WaitFor([&] { return (window = qrv::test::FindTopLevelWindow(display_, "QRV warmGlow - glowhq")) != 0; }));
+  XWindowAttributes attributes{};
+  ASSERT_TRUE(WaitFor([&] {
+    return XGetWindowAttributes(display_, window, &attributes) && attributes.map_state == IsViewable;
+  }));
+  auto click = [&](int x, int y) {
+    int rootX = 0, rootY = 0;
+    Window child = 0;
+    XTranslateCoordinates(display_, window, DefaultRootWindow(display_), x, y, &rootX, &rootY, &child);
+    XTestFakeMotionEvent(display_, -1, rootX, rootY, CurrentTime);
+    XSync(display_, False);
+    Pause(150);
+    XTestFakeButtonEvent(display_, 1, True, CurrentTime);
+    XSync(display_, False);
+    Pause(100);
+    XTestFakeButtonEvent(display_, 1, False, CurrentTime);
+    XSync(display_, False);
+    Pause(300);
+  };
+  // The configuration button at the bar's right end, then "Off" in the High quality row (195 to 223
+  // below the 78-pixel bar, its choices 90 wide from 140 and 234).
+  click(386, 13);
+  click(185, 78 + 209);
+  EXPECT_TRUE(WaitFor([&] { return ReportedLatency(client.get(), "glowhq") == 0; }))
+      << ReportedLatency(client.get(), "glowhq");
+
+  qrv::test::SendWindowClose(display_, window);
+  const auto r = live->Wait(std::chrono::seconds(30));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadStateFlags(state), std::optional<uint32_t>(0u));
+}
+
 }  // namespace
 }  // namespace qrv::jack::test

@@ -56,6 +56,29 @@ inline std::optional<Slots> ReadSlots(const std::filesystem::path& path) {
                manager.ActiveSlot()};
 }
 
+// The flags of a saved state stream (kStateFlag...); nullopt when it does not load.
+inline std::optional<uint32_t> ReadStateFlags(const std::filesystem::path& path) {
+  const std::string bytes = qrv::test::FileBytes(path);
+  InstanceValues values;
+  for (auto& v : values) v.store(0.0);
+  InstancePresets presets(values);
+  uint32_t flags = 0;
+  const std::span<const uint8_t> span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  if (!presets.LoadStream(span, flags)) return std::nullopt;
+  return flags;
+}
+
+// The frames a live client's port latency ranges add from its in_1 to its out_1 (capture latency).
+inline long ReportedLatency(jack_client_t* client, const std::string& self) {
+  jack_port_t* in = jack_port_by_name(client, (self + ":in_1").c_str());
+  jack_port_t* out = jack_port_by_name(client, (self + ":out_1").c_str());
+  if (in == nullptr || out == nullptr) return -1;
+  jack_latency_range_t a{}, b{};
+  jack_port_get_latency_range(in, JackCaptureLatency, &a);
+  jack_port_get_latency_range(out, JackCaptureLatency, &b);
+  return static_cast<long>(b.max) - static_cast<long>(a.max);
+}
+
 class LiveFixture : public ::testing::Test {
  protected:
   void SetUp() override {

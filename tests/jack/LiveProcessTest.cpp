@@ -125,6 +125,41 @@ TEST_F(LiveFixture, HighQualityIsAsLateAsThePortsReport) {
   EXPECT_EQ(lags[1], lags[0] + reported[1][0].min) << lags[0] << " " << lags[1];
 }
 
+// High quality is the instance's setting: saved with the state (flag 2 of the stream, as the CLAP
+// plug-in saves it), restored at the next start without --hq, and switched off by --no-hq, which the
+// state keeps in turn. The ports report its delay whenever it is on.
+TEST_F(LiveFixture, HighQualityIsKeptWithTheStateUntilSwitchedOff) {
+  TestClient client("tc", 2);
+  ASSERT_TRUE(client.ok());
+  const auto state = dir_ / "hq.state";
+  auto run = [&](const std::vector<std::string>& extra, long latency) {
+    std::vector<std::string> args = {"--no-editor", "--state", state.string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    for (const auto& a : Wiring(client, 2)) args.push_back(a);
+    auto live = Start(args);
+    ASSERT_TRUE(WaitConnected(client)) << FileBytes(scratch_ / std::to_string(children_) / "stderr.txt");
+    EXPECT_TRUE(WaitFor([&] { return ReportedLatency(client.get(), "warmGlow") == latency; }))
+        << ReportedLatency(client.get(), "warmGlow") << " frames, not " << latency;
+    live->Signal(SIGTERM);
+    const auto r = live->Wait();
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_TRUE(WaitFor([&] { return !client.Connected(); }));
+  };
+  run({"--hq"}, 61);
+  EXPECT_EQ(ReadStateFlags(state), std::optional<uint32_t>(kStateFlagHighQuality));
+  run({}, 61);
+  EXPECT_EQ(ReadStateFlags(state), std::optional<uint32_t>(kStateFlagHighQuality));
+  run({"--no-hq"}, 0);
+  EXPECT_EQ(ReadStateFlags(state), std::optional<uint32_t>(0u));
+  run({}, 0);
+  EXPECT_EQ(ReadStateFlags(state), std::optional<uint32_t>(0u));
+
+  // Both at once is a mistake, said before anything starts.
+  const auto r = Start({"--no-editor", "--state", state.string(), "--hq", "--no-hq"})->Wait();
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("--no-hq"), std::string::npos) << r.err;
+}
+
 TEST_F(LiveFixture, PresetAndSetReachTheAudio) {
   TestClient client("tc", 2);
   ASSERT_TRUE(client.ok());

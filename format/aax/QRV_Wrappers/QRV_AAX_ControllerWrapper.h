@@ -51,6 +51,9 @@ class QRV_AAX_ControllerWrapper final : public QRVMasterController {
   // Touch, set and release of the index's host parameter; then the PresetManager hears of it.
   void SendToHost(int index, double value);
 
+  // The data model the hub belongs to (null in a hub made without one).
+  QRV_QVWG_2300_AAX_Parameters_Wrapper* model() const { return model_; }
+
   void SetEditor(QRV_AAX_EditorLink* editor) { editor_ = editor; }
   QRV_AAX_EditorLink* editor() const { return editor_; }
 

@@ -48,6 +48,21 @@ AAX_Result QRV_AAX_DirectData::TimerWakeup_PrivateDataAccess(AAX_IPrivateDataAcc
   if (model_ == nullptr) return result;
   QRV_AAX_ControllerWrapper& hub = model_->controller();
 
+  // High quality, written where the HiddenBlock holds another (read each time: a block the host has set
+  // up again holds none); one that could not be written goes again at the next wake-up.
+  {
+    float held = kUnsetValue;
+    AAX_Result r = Reported(
+        access->ReadPortDirect(kFieldHidden, offsetof(HiddenBlock, highQuality), sizeof held, &held), __LINE__);
+    const bool wanted = model_->highQuality();
+    if (r == AAX_SUCCESS && (held >= 0.5f) != wanted) {
+      const float value = wanted ? 1.0f : 0.0f;
+      r = Reported(access->WritePortDirect(kFieldHidden, offsetof(HiddenBlock, highQuality), sizeof value, &value),
+                   __LINE__);
+    }
+    if (r != AAX_SUCCESS) result = r;
+  }
+
   // Values of the non-host indices, each into its pending slot. A value not delivered stays for the next
   // wake-up unless a newer one for the same index replaces it.
   std::array<double, kParameterCount> fresh;

@@ -1,8 +1,8 @@
 // The direct-data object of one instance: on each host timer wake-up it reports the engine's latency,
-// delivers the values of the non-host indices into the HiddenBlock and carries one message in each
-// direction through the MessageBus, writing only the fields it owns (QRV_AAX_RenderContext.h). Host
-// direct-data timer thread (Initialize on the main thread). Failed private-data accesses are reported
-// to the host's assertion service, never printed.
+// delivers the values of the non-host indices and High quality into the HiddenBlock and carries one
+// message in each direction through the MessageBus, writing only the fields it owns
+// (QRV_AAX_RenderContext.h). Host direct-data timer thread (Initialize on the main thread). Failed
+// private-data accesses are reported to the host's assertion service, never printed.
 #pragma once
 
 #include <array>

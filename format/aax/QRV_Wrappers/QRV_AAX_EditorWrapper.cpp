@@ -61,6 +61,17 @@ void QRV_AAX_EditorWrapper::setValue(int index, double value) {
   if (controller_ != nullptr) controller_->EditorChange(index, value);
 }
 
+int QRV_AAX_EditorWrapper::highQuality() {
+  QRV_QVWG_2300_AAX_Parameters_Wrapper* model = controller_ != nullptr ? controller_->model() : nullptr;
+  if (model == nullptr) return -1;
+  return model->highQuality() ? 1 : 0;
+}
+
+void QRV_AAX_EditorWrapper::setHighQuality(bool on) {
+  if (QRV_QVWG_2300_AAX_Parameters_Wrapper* model = controller_ != nullptr ? controller_->model() : nullptr)
+    model->SetHighQuality(on);
+}
+
 void QRV_AAX_EditorWrapper::resizeRequest(int, int) {
   storeHostRect();
   if (gui_ != nullptr) gui_->RequestViewSize(hostRect_[2] - hostRect_[0], hostRect_[3] - hostRect_[1]);

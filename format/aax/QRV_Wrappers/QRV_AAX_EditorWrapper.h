@@ -59,6 +59,9 @@ class QRV_AAX_EditorWrapper final : public Quarrytone::QRVVSTGUIEditorWrapperV4_
   void endEdit(int) override {}
   void setValue(int index, double value) override;
   void resizeRequest(int width, int height) override;
+  // The data model's High quality, for the configuration's row.
+  int highQuality() override;
+  void setHighQuality(bool on) override;
 
   void storeHostRect();
   QRV_AAX_ControllerWrapper* controller_ = nullptr;

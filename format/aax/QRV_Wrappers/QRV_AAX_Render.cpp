@@ -101,6 +101,12 @@ void RenderOne(RenderContext& ctx) {
   // Transport.
   ReadTransport(ctx.transport, master->timeInfo());
 
+  // High quality before a new rate's Reset, which completes the switch: on from the first sample of a
+  // session; later switches crossfade inside the engine.
+  if (const bool wanted = hidden->highQuality >= 0.5f; wanted != engine->highQuality()) {
+    engine->SetHighQuality(wanted);
+  }
+
   // A new rate reaches the filters through Reset. A rate that is no number or not positive is no
   // rate at all: the engine keeps the one it has.
   if (ctx.sampleRate != nullptr && ctx.lastRate != nullptr) {

@@ -8,10 +8,10 @@
 // - Audio thread (render procedure): HiddenBlock lastPort, lastStart, lastStop and the master object
 //   (TimeInfo, outgoing message); a pending value back to -1.0 once the engine took it; latency, last
 //   rate and the engine; MessageBus toEngineLength back to 0 once the engine took the message, and
-//   toController with toControllerLength.
-// - Direct-data timer thread: a HiddenBlock pending value (0 or more) it delivers; MessageBus toEngine
-//   with toEngineLength; toController zeroed and toControllerLength back to 0 once the message was handed
-//   on. It reads latency and toController, and nothing else.
+//   toController with toControllerLength. It reads HiddenBlock highQuality.
+// - Direct-data timer thread: a HiddenBlock pending value (0 or more) it delivers, and highQuality;
+//   MessageBus toEngine with toEngineLength; toController zeroed and toControllerLength back to 0 once the
+//   message was handed on. It reads latency, highQuality and toController, and nothing else.
 #pragma once
 
 #include <array>
@@ -127,7 +127,10 @@ struct HiddenBlock {
   float pending[17];                    // 48: values of indices 12..28 for the engine; negative: none
   float lastStart;                      // 116
   float lastStop;                       // 120
-  unsigned char unused[28];             // 124
+  // High quality as the data model holds it: 1.0 on, 0.0 off; anything below 0.5 (the "never seen"
+  // value it starts with) is off. The engine follows it at the next block.
+  float highQuality;                    // 124
+  unsigned char unused[24];             // 128
   alignas(8) unsigned char master[sizeof(QRV_AAX_MasterAudioEffectWrapper)];  // 152
 
   QRV_AAX_MasterAudioEffectWrapper* Master() {
@@ -137,6 +140,7 @@ struct HiddenBlock {
 static_assert(sizeof(HiddenBlock) == 1280);
 static_assert(offsetof(HiddenBlock, pending) == 48);
 static_assert(offsetof(HiddenBlock, lastStart) == 116);
+static_assert(offsetof(HiddenBlock, highQuality) == 124);
 static_assert(offsetof(HiddenBlock, master) == 152);
 inline constexpr int kHiddenFirstIndex = 12;
 inline constexpr int kHiddenCount = 17;  // indices 12..28

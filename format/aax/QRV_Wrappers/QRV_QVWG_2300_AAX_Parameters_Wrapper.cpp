@@ -81,6 +81,12 @@ AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::EffectInit() {
   }
   mParameterManager.AddParameter(FloatParameter(kPresetStartID, 0.0, 2, AAX_eParameterType_Discrete, false));
   mParameterManager.AddParameter(FloatParameter(kPresetStopID, 0.0, 2, AAX_eParameterType_Discrete, false));
+  // Last, so that every other parameter keeps its place in the host's list. No packet port: the
+  // direct-data object carries it to the engine.
+  mParameterManager.AddParameter(std::make_unique<AAX_CParameter>(
+      AAX_CParameter::Setup{kHighQualityID, "High quality", AAX_eParameterValueType_Bool, 0.0, 2,
+                            AAX_eParameterType_Discrete, false},
+      std::make_unique<AAX_CBinaryTaperDelegate>(), std::make_unique<AAX_CBinaryDisplayDelegate>("Off", "On")));
 
   mPacketDispatcher.RegisterPacket(kMasterBypassID, kFieldBypass);
   for (unsigned i = 0; i < kPresetValueCount; ++i) {
@@ -114,6 +120,10 @@ AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::UpdateParameterNormalizedValue(
   AAX_CParameter* p = mParameterManager.GetParameterByID(id);
   if (p == nullptr) return AAX_ERROR_INVALID_PARAMETER_ID;
   const AAX_Result result = AAX_CEffectParameters::UpdateParameterNormalizedValue(id, value, source);
+  if (std::strcmp(id, kHighQualityID) == 0) {
+    highQuality_.store(p->GetNormalizedValue() >= 0.5, std::memory_order_relaxed);
+    return result;
+  }
   const int index = FindParameterId(id);
   if (index < 0 || index >= static_cast<int>(kPresetValueCount)) return result;
   if (source == AAX_eUpdateSource_Parameter || source == AAX_eUpdateSource_Chunk || source == AAX_eUpdateSource_Delay) {
@@ -131,6 +141,8 @@ AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::UpdateParameterNormalizedValue(
 
 AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::GetParameterValueString(AAX_CParamID id, double value, char* text,
                                                                           uint32_t maxLength) const {
+  if (id != nullptr && std::strcmp(id, kHighQualityID) == 0)
+    return AAX_CEffectParameters::GetParameterValueString(id, value, text, maxLength);
   const int index = IndexOfID(id);
   if (index < 0) return AAX_ERROR_INVALID_PARAMETER_ID;
   char buffer[32] = {};
@@ -247,7 +259,7 @@ AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::GetChunk(AAX_CTypeID id, AAX_SP
   unsigned char* out = AAX_ChunkData(chunk);
   if (n > 0) std::memcpy(out, data, static_cast<std::size_t>(n));
   le::Store32(out + n, kStateTrailerWord);
-  le::Store32(out + n + 4, kStateTrailerWord);
+  le::Store32(out + n + 4, kStateTrailerWord | (highQuality() ? kStateTrailerHighQuality : 0u));
   chunk->fSize = total;
   return AAX_SUCCESS;
 }
@@ -259,6 +271,26 @@ bool QRV_QVWG_2300_AAX_Parameters_Wrapper::BlobIsWhole(const unsigned char* data
   if (size < static_cast<int32_t>(kStateChunkPrefixSize + kBlobHeaderSize) || controller_.GetPresetManager() == nullptr)
     return true;
   return StateChunkBlobIsWhole(std::span<const uint8_t>(data, static_cast<std::size_t>(size)));
+}
+
+void QRV_QVWG_2300_AAX_Parameters_Wrapper::SetHighQuality(bool on) {
+  highQuality_.store(on, std::memory_order_relaxed);
+  TouchParameter(kHighQualityID);
+  SetParameterNormalizedValue(kHighQualityID, on ? 1.0 : 0.0);
+  ReleaseParameter(kHighQualityID);
+}
+
+void QRV_QVWG_2300_AAX_Parameters_Wrapper::RestoreHighQuality(const unsigned char* data, int32_t s) {
+  // A trailer of ours: the first word as always, the second with the flag bits in its low half. Any
+  // other trailer (an older writer's is exactly two plain words) means off.
+  bool on = false;
+  if (s >= static_cast<int32_t>(kStateTrailerSize)) {
+    const unsigned char* trailer = data + s - kStateTrailerSize;
+    const uint32_t second = le::Load32(trailer + 4);
+    on = le::Load32(trailer) == kStateTrailerWord && (second & 0xFFFF0000u) == kStateTrailerWord &&
+         (second & kStateTrailerHighQuality) != 0;
+  }
+  if (on != highQuality()) SetHighQuality(on);
 }
 
 AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::SetStateChunk(const unsigned char* data, int32_t size) {
@@ -286,7 +318,11 @@ AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::SetChunk(AAX_CTypeID id, const 
       return AAX_ERROR_NOT_INITIALIZED;
     }
     const AAX_Result r = SetStateChunk(data, s - static_cast<int32_t>(kStateTrailerSize));
-    if (r != AAX_SUCCESS) chunkState_ = kChunkNormal;
+    if (r != AAX_SUCCESS) {
+      chunkState_ = kChunkNormal;
+    } else {
+      RestoreHighQuality(data, s);
+    }
     return r;
   }
   if (s < kStateMinimum) return AAX_ERROR_NOT_INITIALIZED;
@@ -298,6 +334,8 @@ AAX_Result QRV_QVWG_2300_AAX_Parameters_Wrapper::SetChunk(AAX_CTypeID id, const 
   // Our own data cut short is refused, not taken for a fresh insert.
   if (known && !BlobIsWhole(data, n)) return AAX_ERROR_INCORRECT_CHUNK_SIZE;
   const bool defaults = !known || HostStateEqualsDefaults(StateChunkBlob(state));
+  // The instance's setting, not a preset's: taken from a state of ours whichever way its values go.
+  if (known) RestoreHighQuality(data, s);
   if (defaults) {
     if (PresetManager* pm = controller_.GetPresetManager()) pm->RecallUserDefault();
     return AAX_SUCCESS;

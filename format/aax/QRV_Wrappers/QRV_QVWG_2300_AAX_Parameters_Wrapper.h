@@ -1,9 +1,10 @@
 // The data model of one instance: the host parameters of the parameter set, the host side of the
 // parameter hub, the two state chunks ('elck' and 'All ') and the initial contents of the private-data
-// fields. Main thread.
+// fields. Main thread, except highQuality (any thread).
 #pragma once
 
 #include <array>
+#include <atomic>
 
 #include "format/aax/QRV_Wrappers/QRV_AAX_ControllerWrapper.h"
 #include "format/aax/sdk/AAX_CEffectParameters.h"
@@ -14,6 +15,12 @@ inline constexpr AAX_CTypeID kStateChunkID = AAX_FourCC("All ");
 inline constexpr const char* kMasterBypassID = "MasterBypassID";
 inline constexpr uint32_t kStateTrailerWord = 0x00300000u;
 inline constexpr uint32_t kStateTrailerSize = 8;
+// High quality: a host parameter that automation cannot move (so the controls chunk, which holds the
+// automatable ones, and with it a host preset, never carry it), kept with the instance in the 'All '
+// chunk as this bit of its second trailer word. Off, the chunk is as it always was; versions from before
+// the option never read the trailer and load such a chunk without it.
+inline constexpr const char* kHighQualityID = "HighQualityID";
+inline constexpr uint32_t kStateTrailerHighQuality = 0x2u;
 
 enum ChunkNotificationState : int32_t { kChunkNormal = 0, kChunkSessionOpening = 1, kChunkPresetOpened = 2 };
 
@@ -35,6 +42,12 @@ class QRV_QVWG_2300_AAX_Parameters_Wrapper final : public AAX_CEffectParameters 
   QRV_AAX_ControllerWrapper& controller() { return controller_; }
   int32_t chunkState() const { return chunkState_; }
 
+  // High quality as the instance holds it; the direct-data object hands it to the engine. Any thread.
+  bool highQuality() const { return highQuality_.load(std::memory_order_relaxed); }
+  // Switches it (the editor, a restored state): taken at once, and set on the host parameter as a touched
+  // edit, so that the host and its control surfaces show it.
+  void SetHighQuality(bool on);
+
   // The plug-in side of automation, as the hub uses it.
   using AAX_CEffectParameters::ReleaseParameter;
   using AAX_CEffectParameters::SetParameterNormalizedValue;
@@ -48,11 +61,14 @@ class QRV_QVWG_2300_AAX_Parameters_Wrapper final : public AAX_CEffectParameters 
   int32_t StateData(const uint8_t** data);
   AAX_Result SetStateChunk(const unsigned char* data, int32_t size);
   bool BlobIsWhole(const unsigned char* data, int32_t size);
+  // High quality from the trailer of a state chunk of s bytes that is being applied.
+  void RestoreHighQuality(const unsigned char* data, int32_t s);
 
   QRV_AAX_ControllerWrapper controller_;
   int32_t chunkState_ = kChunkNormal;
   int32_t stateChunkSize_ = -1;  // answer of the last 'All ' size request
   warmGlowEffect* engine_ = nullptr;  // built in the host's field 24 by ResetFieldData
+  std::atomic<bool> highQuality_{false};  // written on the main thread
 };
 
 // Index of a host identifier: 0..28, 70 "PresetSTART", 71 "PresetSTOP"; -1 for none.
