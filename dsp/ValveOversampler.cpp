@@ -85,6 +85,12 @@ void Pair(TapList& t) {
   }
   out.pairs = out.count;
   for (int j = lo; j <= hi; ++j) Add(out, t.offset[j], t.coef[j]);
+  out.kind = out.count == 1 ? TapList::Kind::kSingle : TapList::Kind::kGeneral;
+  bool run = out.pairs > 0 && out.pairs == out.count;
+  for (int j = 0; run && j < out.pairs; ++j) {
+    run = out.offset[j] == out.offset[0] + j && out.pairedOffset[j] == out.offset[0] + 2 * out.pairs - 1 - j;
+  }
+  if (run) out.kind = TapList::Kind::kSymmetric;
   t = out;
 }
 
@@ -113,6 +119,9 @@ void SetDown(ValveOversampler::Stage& s, const double* h, int n, int shift) {
 }
 
 #define QRV_HQ_INLINE [[gnu::always_inline]] inline
+// The loops over a group's vectors, unrolled whatever the optimisation level, so that the sums stay in
+// registers.
+#define QRV_HQ_UNROLL _Pragma("GCC unroll 8")
 
 // lo, hi = a and b interleaved (a0 b0 a1 b1 ...); and back.
 template <int W>
@@ -154,31 +163,67 @@ struct Phases<8> {
   }
 };
 
-// kGroups groups of W outputs of one branch: that many independent sums, so that none waits on another.
-constexpr int kGroups = 2;
+// kGroups groups of W outputs of one branch: that many independent sums, so that none waits on another,
+// and each tap's coefficient and offsets serve all of them.
+constexpr int kGroups = 4;
 template <int W>
 struct Group {
   typename Lanes<W>::D v[kGroups];
 };
 
+// Writes the branch t's outputs at x (and the kGroups W after it) to g, or with `add`, adds them to g.
 template <int W>
-QRV_HQ_INLINE Group<W> Branch(const TapList& t, const double* x) {
+QRV_HQ_INLINE void Branch(const TapList& t, const double* x, Group<W>& g, bool add) {
   using D = typename Lanes<W>::D;
-  Group<W> g;
-  for (int q = 0; q < kGroups; ++q) g.v[q] = D{};
+  switch (t.kind) {
+    case TapList::Kind::kSingle: {
+      // A halfband's centre: a delay times 1 (interpolating) or 1/2 (decimating), both exact.
+      const double* p = x - t.offset[0];
+      const double c = t.coef[0];
+      QRV_HQ_UNROLL
+      for (int q = 0; q < kGroups; ++q) {
+        const D v = c == 1.0 ? Load<W>(p + q * W) : c * Load<W>(p + q * W);
+        g.v[q] = add ? g.v[q] + v : v;
+      }
+      return;
+    }
+    case TapList::Kind::kSymmetric: {
+      // Entry j on a - j and its mirror b + j: the offsets follow from the loop's index alone.
+      const double* a = x - t.offset[0];
+      const double* b = a - (2 * t.pairs - 1);
+      D sum[kGroups];
+      QRV_HQ_UNROLL
+      for (int q = 0; q < kGroups; ++q) sum[q] = t.coef[0] * (Load<W>(a + q * W) + Load<W>(b + q * W));
+      for (int j = 1; j < t.pairs; ++j) {
+        const double c = t.coef[j];
+        QRV_HQ_UNROLL
+        for (int q = 0; q < kGroups; ++q) sum[q] += c * (Load<W>(a - j + q * W) + Load<W>(b + j + q * W));
+      }
+      QRV_HQ_UNROLL
+      for (int q = 0; q < kGroups; ++q) g.v[q] = add ? g.v[q] + sum[q] : sum[q];
+      return;
+    }
+    case TapList::Kind::kGeneral: break;
+  }
+  D sum[kGroups];
+  QRV_HQ_UNROLL
+  for (int q = 0; q < kGroups; ++q) sum[q] = D{};
   int j = 0;
   for (; j < t.pairs; ++j) {
     const double* p = x - t.offset[j];
     const double* r = x - t.pairedOffset[j];
     const double c = t.coef[j];
-    for (int q = 0; q < kGroups; ++q) g.v[q] += c * (Load<W>(p + q * W) + Load<W>(r + q * W));
+    QRV_HQ_UNROLL
+    for (int q = 0; q < kGroups; ++q) sum[q] += c * (Load<W>(p + q * W) + Load<W>(r + q * W));
   }
   for (; j < t.count; ++j) {
     const double* p = x - t.offset[j];
     const double c = t.coef[j];
-    for (int q = 0; q < kGroups; ++q) g.v[q] += c * Load<W>(p + q * W);
+    QRV_HQ_UNROLL
+    for (int q = 0; q < kGroups; ++q) sum[q] += c * Load<W>(p + q * W);
   }
-  return g;
+  QRV_HQ_UNROLL
+  for (int q = 0; q < kGroups; ++q) g.v[q] = add ? g.v[q] + sum[q] : sum[q];
 }
 
 // `count` inputs of x to 2 count outputs.
@@ -186,7 +231,10 @@ template <int W>
 QRV_HQ_INLINE void Interpolate(const ValveOversampler::Stage& s, const double* x, int count, double* out) {
   using D = typename Lanes<W>::D;
   for (int m = 0; m < count; m += kGroups * W) {
-    const Group<W> e = Branch<W>(s.up[0], x + m), o = Branch<W>(s.up[1], x + m);
+    Group<W> e, o;
+    Branch<W>(s.up[0], x + m, e, false);
+    Branch<W>(s.up[1], x + m, o, false);
+    QRV_HQ_UNROLL
     for (int q = 0; q < kGroups; ++q) {
       D lo, hi;
       Phases<W>::Interleave(e.v[q], o.v[q], lo, hi);
@@ -196,17 +244,19 @@ QRV_HQ_INLINE void Interpolate(const ValveOversampler::Stage& s, const double* x
   }
 }
 
-// Writes outputs [m, m + kGroups W) contiguously, or split by phase into even and odd (m even).
-template <int W>
-QRV_HQ_INLINE void Put(const Group<W>& g, int m, double* out, double* even, double* odd) {
+// Writes outputs [m, m + G W) contiguously, or split by phase into even and odd (m even).
+template <int W, int G>
+QRV_HQ_INLINE void Put(const typename Lanes<W>::D (&v)[G], int m, double* out, double* even, double* odd) {
   using D = typename Lanes<W>::D;
   if (even == nullptr) {
-    for (int q = 0; q < kGroups; ++q) Store<W>(out + m + q * W, g.v[q]);
+    QRV_HQ_UNROLL
+    for (int q = 0; q < G; ++q) Store<W>(out + m + q * W, v[q]);
     return;
   }
-  for (int q = 0; q < kGroups; q += 2) {
+  QRV_HQ_UNROLL
+  for (int q = 0; q < G; q += 2) {
     D e, o;
-    Phases<W>::Split(g.v[q], g.v[q + 1], e, o);
+    Phases<W>::Split(v[q], v[q + 1], e, o);
     Store<W>(even + (m + q * W) / 2, e);
     Store<W>(odd + (m + q * W) / 2, o);
   }
@@ -216,11 +266,17 @@ QRV_HQ_INLINE void Put(const Group<W>& g, int m, double* out, double* even, doub
 template <int W>
 QRV_HQ_INLINE void Decimate(const ValveOversampler::Stage& s, const double* e, const double* o, int count, double* out,
                             double* outEven, double* outOdd) {
+  // The branch with more taps first, so that the other adds to its sums.
+  const bool oddFirst = s.down[1].count > s.down[0].count;
+  const TapList& first = s.down[oddFirst ? 1 : 0];
+  const TapList& second = s.down[oddFirst ? 0 : 1];
+  const double* firstIn = oddFirst ? o : e;
+  const double* secondIn = oddFirst ? e : o;
   for (int m = 0; m < count; m += kGroups * W) {
-    Group<W> g = Branch<W>(s.down[0], e + m);
-    const Group<W> h = Branch<W>(s.down[1], o + m);
-    for (int q = 0; q < kGroups; ++q) g.v[q] += h.v[q];
-    Put<W>(g, m, out, outEven, outOdd);
+    Group<W> g;
+    Branch<W>(first, firstIn + m, g, false);
+    Branch<W>(second, secondIn + m, g, true);
+    Put<W, kGroups>(g.v, m, out, outEven, outOdd);
   }
 }
 
@@ -329,22 +385,77 @@ QRV_HQ_INLINE typename Lanes<W>::D AtanOneDivision(typename Lanes<W>::D x) {
   return base + n * (q + nn * p) / (d * q) + more;
 }
 
-// The curve itself (make-up 1): atan u above zero, -1.5625 tanh(-0.64 u) below.
+// The smallest and the largest lane of v, by halving the vector: a few instructions where a lane-by-lane
+// test takes one per lane. Kept in doubles and selects: a comparison's mask held as a value in a template
+// (compiled before it is inlined into its instruction set's pass) would be tested lane by lane.
+template <int W>
+QRV_HQ_INLINE double Smallest(typename Lanes<W>::D v) {
+  if constexpr (W == 8) {
+    const typename Lanes<4>::D lo = __builtin_shufflevector(v, v, 0, 1, 2, 3), hi = __builtin_shufflevector(v, v, 4, 5, 6, 7);
+    return Smallest<4>(lo < hi ? lo : hi);
+  } else if constexpr (W == 4) {
+    const typename Lanes<2>::D lo = __builtin_shufflevector(v, v, 0, 1), hi = __builtin_shufflevector(v, v, 2, 3);
+    return Smallest<2>(lo < hi ? lo : hi);
+  } else {
+    return v[0] < v[1] ? v[0] : v[1];
+  }
+}
+template <int W>
+QRV_HQ_INLINE double Largest(typename Lanes<W>::D v) {
+  if constexpr (W == 8) {
+    const typename Lanes<4>::D lo = __builtin_shufflevector(v, v, 0, 1, 2, 3), hi = __builtin_shufflevector(v, v, 4, 5, 6, 7);
+    return Largest<4>(lo > hi ? lo : hi);
+  } else if constexpr (W == 4) {
+    const typename Lanes<2>::D lo = __builtin_shufflevector(v, v, 0, 1), hi = __builtin_shufflevector(v, v, 2, 3);
+    return Largest<2>(lo > hi ? lo : hi);
+  } else {
+    return v[0] > v[1] ? v[0] : v[1];
+  }
+}
+
+// The curve itself (make-up 1): atan u above zero, -1.5625 tanh(-0.64 u) below, over G vectors in place
+// (finite u). The choice of formula is made once for all of them, so that their evaluations interleave
+// and one division's latency hides another's.
+template <int W, int G>
+QRV_HQ_INLINE void Curves(typename Lanes<W>::D (&u)[G]) {
+  using D = typename Lanes<W>::D;
+  D a[G];  // the argument each lane uses, 0 or more
+  D low = u[0], high = u[0], top = D{};
+  QRV_HQ_UNROLL
+  for (int q = 0; q < G; ++q) {
+    a[q] = u[q] >= 0.0 ? u[q] : -0.64 * u[q];
+    low = u[q] < low ? u[q] : low;
+    high = u[q] > high ? u[q] : high;
+    top = a[q] > top ? a[q] : top;
+  }
+  if (Largest<W>(top) < kSmallArgument) {
+    // Both odd series in a; the terms left out are below 1e-24 of the result.
+    QRV_HQ_UNROLL
+    for (int q = 0; q < G; ++q) {
+      const D z = a[q] * a[q];
+      const D atanA = a[q] + a[q] * z * (-0.3333333333333333 + z * (0.2 + z * -0.14285714285714285));
+      const D tanhA = a[q] + a[q] * z * (-0.3333333333333333 + z * (0.13333333333333333 + z * -0.05396825396825397));
+      u[q] = u[q] >= 0.0 ? atanA : -1.5625 * tanhA;
+    }
+  } else if (Smallest<W>(low) >= 0.0) {
+    QRV_HQ_UNROLL
+    for (int q = 0; q < G; ++q) u[q] = AtanOneDivision<W>(u[q]);
+  } else if (Largest<W>(high) < 0.0) {
+    QRV_HQ_UNROLL
+    for (int q = 0; q < G; ++q) u[q] = -1.5625 * Tanh<W>(a[q]);
+  } else {
+    QRV_HQ_UNROLL
+    for (int q = 0; q < G; ++q) {
+      u[q] = u[q] >= 0.0 ? AtanOneDivision<W>(a[q]) : -1.5625 * Tanh<W>(u[q] >= 0.0 ? D{} : a[q]);
+    }
+  }
+}
+
 template <int W>
 QRV_HQ_INLINE typename Lanes<W>::D Curve(typename Lanes<W>::D u) {
-  using D = typename Lanes<W>::D;
-  const auto up = u >= 0.0;
-  const D a = up ? u : -0.64 * u;  // the argument each lane uses, 0 or more
-  if (All<W>(a < kSmallArgument)) {
-    // Both odd series in a; the terms left out are below 1e-24 of the result.
-    const D z = a * a;
-    const D atanA = a + a * z * (-0.3333333333333333 + z * (0.2 + z * -0.14285714285714285));
-    const D tanhA = a + a * z * (-0.3333333333333333 + z * (0.13333333333333333 + z * -0.05396825396825397));
-    return up ? atanA : -1.5625 * tanhA;
-  }
-  if (All<W>(up)) return AtanOneDivision<W>(u);
-  if (!Any<W>(up)) return -1.5625 * Tanh<W>(a);
-  return up ? AtanOneDivision<W>(a) : -1.5625 * Tanh<W>(up ? D{} : a);
+  typename Lanes<W>::D v[1] = {u};
+  Curves<W, 1>(v);
+  return v[0];
 }
 
 // The curve's mean between u0 and u1: (Φ(u1) - Φ(u0)) / (u1 - u0). Where the two are so close that the
@@ -369,17 +480,17 @@ QRV_HQ_INLINE void CurvePass(const double* x, double* phi, int count, bool antid
   if (antiderivative) {
     for (int i = 0; i < count; i += W) Store<W>(phi + i, Antiderivative<W>(Load<W>(x + i)));
   }
-  for (int m = 0; m < count; m += kGroups * W) {
-    Group<W> g;
-    for (int q = 0; q < kGroups; ++q) {
+  constexpr int kCurveGroups = 2;
+  for (int m = 0; m < count; m += kCurveGroups * W) {
+    typename Lanes<W>::D v[kCurveGroups];
+    QRV_HQ_UNROLL
+    for (int q = 0; q < kCurveGroups; ++q) {
       const int i = m + q * W;
-      if (antiderivative) {
-        g.v[q] = Mean<W>(Load<W>(x + i - 1), Load<W>(x + i), Load<W>(phi + i - 1), Load<W>(phi + i));
-      } else {
-        g.v[q] = Curve<W>(Load<W>(x + i));
-      }
+      v[q] = antiderivative ? Mean<W>(Load<W>(x + i - 1), Load<W>(x + i), Load<W>(phi + i - 1), Load<W>(phi + i))
+                            : Load<W>(x + i);
     }
-    Put<W>(g, m, out, even, odd);
+    if (!antiderivative) Curves<W, kCurveGroups>(v);
+    Put<W, kCurveGroups>(v, m, out, even, odd);
   }
 }
 
@@ -415,6 +526,7 @@ QRV_HQ_INLINE void Run(const Pass& p) {
 }
 
 #undef QRV_HQ_INLINE
+#undef QRV_HQ_UNROLL
 
 void Run2(const Pass& p) { Run<2>(p); }
 __attribute__((target("avx2,fma"))) void Run4(const Pass& p) { Run<4>(p); }

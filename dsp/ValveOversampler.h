@@ -28,11 +28,20 @@ inline constexpr ValveStageDesign kValveStageDesign{};
 // before the one multiply; a tap without a twin has pairedOffset -1.
 struct TapList {
   static constexpr int kMax = 128;
+  // The shape the passes have a kernel for. A halfband's branches are all one of the first two: the
+  // centre tap alone, or a run of taps mirrored about its middle.
+  enum class Kind : unsigned char {
+    kSingle,     // one tap: offset[0], coef[0]
+    kSymmetric,  // `pairs` pairs over the offsets offset[0] .. offset[0] + 2 pairs - 1, entry j on
+                 // offset[0] + j and its mirror, coefficients in coef
+    kGeneral,    // any other: pairs, then single taps
+  };
   int count = 0;
   int offset[kMax] = {};
   int pairedOffset[kMax] = {};
   double coef[kMax] = {};
   int pairs = 0;  // the first `pairs` entries are pairs, the rest single
+  Kind kind = Kind::kGeneral;
   int History() const;  // the largest offset
 };
 
