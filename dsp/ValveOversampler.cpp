@@ -689,32 +689,78 @@ QRV_HQ_INLINE void CurvePass(const double* x, double* phi, int count, bool antid
 
 struct Pass {
   const ValveOversampler::Stage* stages;
+  const double* u;
   double* x[ValveOversampler::kMaxStages + 1];
   double* phi;
   double* even[ValveOversampler::kMaxStages + 1];
   double* odd[ValveOversampler::kMaxStages + 1];
+  // Samples of history each stream keeps before index 0 for the next chunk.
+  int xHistory[ValveOversampler::kMaxStages + 1];
+  int evenHistory[ValveOversampler::kMaxStages + 1];
+  int oddHistory[ValveOversampler::kMaxStages + 1];
   int count;  // host frames
   int stageCount;
   bool antiderivative;
-  double* y;
+  double* y;       // the last pass's output, with room past the chunk
+  double* result;  // the caller's: count samples
 };
+
+// x = u with a non-finite sample (NaN or infinite) as silence and |u| limited to 1e8.
+template <int W>
+QRV_HQ_INLINE void Sanitize(const double* u, double* x, int count) {
+  using D = typename Lanes<W>::D;
+  int i = 0;
+  for (; i + W <= count; i += W) {
+    const D v = Load<W>(u + i);
+    const D limited = v < -1e8 ? D{} - 1e8 : (v > 1e8 ? D{} + 1e8 : v);
+    Store<W>(x + i, v - v == 0.0 ? limited : D{});  // v - v is NaN for infinities and NaN
+  }
+  for (; i < count; ++i) {
+    const double v = u[i];
+    x[i] = v - v == 0.0 ? std::clamp(v, -1e8, 1e8) : 0.0;
+  }
+}
+
+// Moves the last `history` samples of a stream's chunk of `count` to just before its index 0. The
+// destination lies `count` samples before the source: copied forwards, W at a time when a vector's
+// store cannot reach a sample not yet read.
+template <int W>
+QRV_HQ_INLINE void Keep(double* at, int count, int history) {
+  double* to = at - history;
+  const double* from = at + count - history;
+  int i = 0;
+  if (count >= W) {
+    for (; i + W <= history; i += W) Store<W>(to + i, Load<W>(from + i));
+  }
+  for (; i < history; ++i) to[i] = from[i];
+}
 
 template <int W>
 QRV_HQ_INLINE void Run(const Pass& p) {
   const int top = p.stageCount;
+  Sanitize<W>(p.u, p.x[0], p.count);
   for (int s = 1; s <= top; ++s) Raise<W>(p.stages[s], p.x[s - 1], p.count << (s - 1), p.x[s]);
   if (top == 0) {
     CurvePass<W>(p.x[0], p.phi, p.count, p.antiderivative, p.y, nullptr, nullptr);
-    return;
-  }
-  CurvePass<W>(p.x[top], p.phi, p.count << top, p.antiderivative, nullptr, p.even[top], p.odd[top]);
-  for (int s = top; s >= 1; --s) {
-    const int outputs = p.count << (s - 1);
-    if (s > 1) {
-      Lower<W>(p.stages[s], p.even[s], p.odd[s], outputs, nullptr, p.even[s - 1], p.odd[s - 1]);
-    } else {
-      Lower<W>(p.stages[s], p.even[s], p.odd[s], outputs, p.y, nullptr, nullptr);
+  } else {
+    CurvePass<W>(p.x[top], p.phi, p.count << top, p.antiderivative, nullptr, p.even[top], p.odd[top]);
+    for (int s = top; s >= 1; --s) {
+      const int outputs = p.count << (s - 1);
+      if (s > 1) {
+        Lower<W>(p.stages[s], p.even[s], p.odd[s], outputs, nullptr, p.even[s - 1], p.odd[s - 1]);
+      } else {
+        Lower<W>(p.stages[s], p.even[s], p.odd[s], outputs, p.y, nullptr, nullptr);
+      }
     }
+  }
+  int i = 0;
+  for (; i + W <= p.count; i += W) Store<W>(p.result + i, Load<W>(p.y + i));
+  for (; i < p.count; ++i) p.result[i] = p.y[i];
+  for (int s = 0; s <= top; ++s) Keep<W>(p.x[s], p.count << s, p.xHistory[s]);
+  if (p.antiderivative) Keep<W>(p.phi, p.count << top, 1);
+  for (int s = 1; s <= top; ++s) {
+    Keep<W>(p.even[s], p.count << (s - 1), p.evenHistory[s]);
+    Keep<W>(p.odd[s], p.count << (s - 1), p.oddHistory[s]);
   }
 }
 
@@ -811,36 +857,24 @@ void ValveOversampler::Clear() {
 void ValveOversampler::Process(const double* u, double* y, int n, InstructionSet isa) {
   n = std::clamp(n, 0, kChunkFrames);
   if (n == 0) return;
-  const int top = design_.stages;
-  double* x0 = x_[0].at();
-  for (int i = 0; i < n; ++i) {
-    const double v = u[i];
-    x0[i] = v == v ? std::clamp(v, -1e8, 1e8) : 0.0;
-  }
   Pass p{};
   p.stages = stages_;
+  p.u = u;
   for (int s = 0; s <= kMaxStages; ++s) {
     p.x[s] = x_[s].at();
     p.even[s] = even_[s].at();
     p.odd[s] = odd_[s].at();
+    p.xHistory[s] = xHistory_[s];
+    p.evenHistory[s] = evenHistory_[s];
+    p.oddHistory[s] = oddHistory_[s];
   }
   p.phi = phi_.at();
   p.count = n;
-  p.stageCount = top;
+  p.stageCount = design_.stages;
   p.antiderivative = design_.antiderivative;
-  p.y = y;
+  p.y = out_;
+  p.result = y;
   RunFor(isa, p);
-
-  // Keep the history each stream's reader needs before index 0 for the next chunk.
-  auto keep = [](Stream& s, int count, int history) {
-    std::memmove(s.at() - history, s.at() + count - history, sizeof(double) * static_cast<std::size_t>(history));
-  };
-  for (int s = 0; s <= top; ++s) keep(x_[s], n << s, xHistory_[s]);
-  keep(phi_, n << top, 1);
-  for (int s = 1; s <= top; ++s) {
-    keep(even_[s], n << (s - 1), evenHistory_[s]);
-    keep(odd_[s], n << (s - 1), oddHistory_[s]);
-  }
 }
 
 }  // namespace qrv

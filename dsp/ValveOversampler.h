@@ -73,6 +73,9 @@ class ValveOversampler {
     TapList up[2];    // interpolation: the even and the odd outputs, from the input at the lower rate
     TapList down[2];  // decimation: from the even and the odd inputs at the higher rate
   };
+  // The filters between 2^(s-1) and 2^s times the rate (1 <= s <= design().stages), for measuring the
+  // passes against a plain evaluation of them.
+  const Stage& stage(int s) const { return stages_[s]; }
 
  private:
   ValveStageDesign design_{};
@@ -82,6 +85,9 @@ class ValveOversampler {
   Stream phi_;                    // the antiderivative of the top stream
   Stream even_[kMaxStages + 1];   // [s]: the curve's output at 2^s times the rate, split by phase
   Stream odd_[kMaxStages + 1];
+  // The last pass's output: its groups of vectors run past the chunk's end, which the caller's buffer
+  // need not have room for.
+  double out_[kChunkFrames + kSlack] = {};
   // Samples of history each stream's reader needs (at most kHistory).
   int xHistory_[kMaxStages + 1] = {};
   int evenHistory_[kMaxStages + 1] = {};
