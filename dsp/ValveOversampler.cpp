@@ -171,6 +171,43 @@ struct Group {
   typename Lanes<W>::D v[kGroups];
 };
 
+// A halfband stage's branches: in each direction one is a run mirrored about its middle and the other the
+// centre tap alone. P > 0: the run has P pairs, known here, and their coefficients stay in registers
+// across the chunk; P == 0: any number, read from the list.
+template <int W, int P>
+struct MirroredRun {
+  using D = typename Lanes<W>::D;
+  static constexpr int kHeld = P > 0 ? P : 1;
+  const TapList& t;
+  D c[kHeld];
+
+  QRV_HQ_INLINE explicit MirroredRun(const TapList& list) : t(list) {
+    QRV_HQ_UNROLL
+    for (int j = 0; j < kHeld; ++j) c[j] = D{} + t.coef[j];
+  }
+  // The sums of outputs [m, m + kGroups W) at x + m.
+  QRV_HQ_INLINE void Sums(const double* x, D (&sum)[kGroups]) const {
+    const int pairs = P > 0 ? P : t.pairs;
+    const double* a = x - t.offset[0];  // entry j on a - j and its mirror b + j
+    const double* b = a - (2 * pairs - 1);
+    QRV_HQ_UNROLL
+    for (int q = 0; q < kGroups; ++q) sum[q] = c[0] * (Load<W>(a + q * W) + Load<W>(b + q * W));
+    if constexpr (P > 0) {
+      QRV_HQ_UNROLL
+      for (int j = 1; j < P; ++j) {
+        QRV_HQ_UNROLL
+        for (int q = 0; q < kGroups; ++q) sum[q] += c[j] * (Load<W>(a - j + q * W) + Load<W>(b + j + q * W));
+      }
+    } else {
+      for (int j = 1; j < pairs; ++j) {
+        const double cj = t.coef[j];
+        QRV_HQ_UNROLL
+        for (int q = 0; q < kGroups; ++q) sum[q] += cj * (Load<W>(a - j + q * W) + Load<W>(b + j + q * W));
+      }
+    }
+  }
+};
+
 // Writes the branch t's outputs at x (and the kGroups W after it) to g, or with `add`, adds them to g.
 template <int W>
 QRV_HQ_INLINE void Branch(const TapList& t, const double* x, Group<W>& g, bool add) {
@@ -188,17 +225,8 @@ QRV_HQ_INLINE void Branch(const TapList& t, const double* x, Group<W>& g, bool a
       return;
     }
     case TapList::Kind::kSymmetric: {
-      // Entry j on a - j and its mirror b + j: the offsets follow from the loop's index alone.
-      const double* a = x - t.offset[0];
-      const double* b = a - (2 * t.pairs - 1);
       D sum[kGroups];
-      QRV_HQ_UNROLL
-      for (int q = 0; q < kGroups; ++q) sum[q] = t.coef[0] * (Load<W>(a + q * W) + Load<W>(b + q * W));
-      for (int j = 1; j < t.pairs; ++j) {
-        const double c = t.coef[j];
-        QRV_HQ_UNROLL
-        for (int q = 0; q < kGroups; ++q) sum[q] += c * (Load<W>(a - j + q * W) + Load<W>(b + j + q * W));
-      }
+      MirroredRun<W, 0>(t).Sums(x, sum);
       QRV_HQ_UNROLL
       for (int q = 0; q < kGroups; ++q) g.v[q] = add ? g.v[q] + sum[q] : sum[q];
       return;
@@ -279,43 +307,6 @@ QRV_HQ_INLINE void Decimate(const ValveOversampler::Stage& s, const double* e, c
     Put<W, kGroups>(g.v, m, out, outEven, outOdd);
   }
 }
-
-// A halfband stage's branches: in each direction one is a run mirrored about its middle and the other the
-// centre tap alone. P > 0: the run has P pairs, known here, and their coefficients stay in registers
-// across the chunk; P == 0: any number, read from the list.
-template <int W, int P>
-struct MirroredRun {
-  using D = typename Lanes<W>::D;
-  static constexpr int kHeld = P > 0 ? P : 1;
-  const TapList& t;
-  D c[kHeld];
-
-  QRV_HQ_INLINE explicit MirroredRun(const TapList& list) : t(list) {
-    QRV_HQ_UNROLL
-    for (int j = 0; j < kHeld; ++j) c[j] = D{} + t.coef[j];
-  }
-  // The sums of outputs [m, m + kGroups W) at x + m.
-  QRV_HQ_INLINE void Sums(const double* x, D (&sum)[kGroups]) const {
-    const int pairs = P > 0 ? P : t.pairs;
-    const double* a = x - t.offset[0];  // entry j on a - j and its mirror b + j
-    const double* b = a - (2 * pairs - 1);
-    QRV_HQ_UNROLL
-    for (int q = 0; q < kGroups; ++q) sum[q] = c[0] * (Load<W>(a + q * W) + Load<W>(b + q * W));
-    if constexpr (P > 0) {
-      QRV_HQ_UNROLL
-      for (int j = 1; j < P; ++j) {
-        QRV_HQ_UNROLL
-        for (int q = 0; q < kGroups; ++q) sum[q] += c[j] * (Load<W>(a - j + q * W) + Load<W>(b + j + q * W));
-      }
-    } else {
-      for (int j = 1; j < pairs; ++j) {
-        const double cj = t.coef[j];
-        QRV_HQ_UNROLL
-        for (int q = 0; q < kGroups; ++q) sum[q] += cj * (Load<W>(a - j + q * W) + Load<W>(b + j + q * W));
-      }
-    }
-  }
-};
 
 template <int W, int P>
 QRV_HQ_INLINE void InterpolateHalfband(const ValveOversampler::Stage& s, const double* x, int count, double* out) {
@@ -544,7 +535,8 @@ QRV_HQ_INLINE typename Lanes<W>::D ExpMinusOne(typename Lanes<W>::D y) {
 template <int W>
 QRV_HQ_INLINE double Smallest(typename Lanes<W>::D v) {
   if constexpr (W == 8) {
-    const typename Lanes<4>::D lo = __builtin_shufflevector(v, v, 0, 1, 2, 3), hi = __builtin_shufflevector(v, v, 4, 5, 6, 7);
+    const typename Lanes<4>::D lo = __builtin_shufflevector(v, v, 0, 1, 2, 3);
+    const typename Lanes<4>::D hi = __builtin_shufflevector(v, v, 4, 5, 6, 7);
     return Smallest<4>(lo < hi ? lo : hi);
   } else if constexpr (W == 4) {
     const typename Lanes<2>::D lo = __builtin_shufflevector(v, v, 0, 1), hi = __builtin_shufflevector(v, v, 2, 3);
@@ -556,7 +548,8 @@ QRV_HQ_INLINE double Smallest(typename Lanes<W>::D v) {
 template <int W>
 QRV_HQ_INLINE double Largest(typename Lanes<W>::D v) {
   if constexpr (W == 8) {
-    const typename Lanes<4>::D lo = __builtin_shufflevector(v, v, 0, 1, 2, 3), hi = __builtin_shufflevector(v, v, 4, 5, 6, 7);
+    const typename Lanes<4>::D lo = __builtin_shufflevector(v, v, 0, 1, 2, 3);
+    const typename Lanes<4>::D hi = __builtin_shufflevector(v, v, 4, 5, 6, 7);
     return Largest<4>(lo > hi ? lo : hi);
   } else if constexpr (W == 4) {
     const typename Lanes<2>::D lo = __builtin_shufflevector(v, v, 0, 1), hi = __builtin_shufflevector(v, v, 2, 3);

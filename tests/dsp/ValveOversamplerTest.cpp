@@ -26,7 +26,9 @@ double Antiderivative(double u) {
 
 // One branch of a polyphase filter over a whole signal (silence before it).
 double Tap(const TapList& t, const std::vector<double>& in, long m) {
-  auto at = [&](long i) { return i >= 0 && i < static_cast<long>(in.size()) ? in[static_cast<std::size_t>(i)] : 0.0; };
+  auto at = [&](long i) {
+    return i >= 0 && i < static_cast<long>(in.size()) ? in[static_cast<std::size_t>(i)] : 0.0;
+  };
   double sum = 0.0;
   for (int j = 0; j < t.count; ++j) {
     double v = at(m - t.offset[j]);
@@ -56,8 +58,8 @@ std::vector<double> Plain(const ValveOversampler& vo, const std::vector<double>&
     }
     const double u0 = k > 0 ? x[k - 1] : 0.0, u1 = x[k];
     const double diff = u1 - u0;
-    c[k] = std::fabs(diff) < 1e-6 * ((1.0 + std::fabs(u0)) + std::fabs(u1)) ? Curve(0.5 * (u0 + u1))
-                                                                             : (Antiderivative(u1) - Antiderivative(u0)) / diff;
+    const bool close = std::fabs(diff) < 1e-6 * ((1.0 + std::fabs(u0)) + std::fabs(u1));
+    c[k] = close ? Curve(0.5 * (u0 + u1)) : (Antiderivative(u1) - Antiderivative(u0)) / diff;
   }
   for (int s = d.stages; s >= 1; --s) {
     std::vector<double> even(c.size() / 2), odd(c.size() / 2), down(c.size() / 2);
@@ -98,7 +100,8 @@ std::vector<double> Chunked(ValveOversampler& vo, const std::vector<double>& u, 
   std::vector<double> y(u.size());
   std::size_t k = 0;
   for (std::size_t at = 0; at < u.size(); ++k) {
-    const int n = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(sizes[k % sizes.size()]), u.size() - at));
+    const std::size_t size = static_cast<std::size_t>(sizes[k % sizes.size()]);
+    const int n = static_cast<int>(std::min(size, u.size() - at));
     vo.Process(u.data() + at, y.data() + at, n, isa);
     at += static_cast<std::size_t>(n);
   }
@@ -122,8 +125,8 @@ void ExpectPassesMatchPlain(const ValveStageDesign& design, double tolerance) {
       vo.Configure(design);
       const std::vector<double> y = Chunked(vo, u, isa, sizes);
       for (std::size_t i = 0; i < u.size(); ++i) {
-        ASSERT_NEAR(y[i], expected[i], tolerance)
-            << "frame " << i << ", instruction set " << static_cast<int>(isa) << ", chunks of " << sizes.size() << " sizes";
+        ASSERT_NEAR(y[i], expected[i], tolerance) << "frame " << i << ", instruction set " << static_cast<int>(isa)
+                                                   << ", chunks of " << sizes.size() << " sizes";
       }
     }
   }
