@@ -85,6 +85,12 @@ void Pair(TapList& t) {
   }
   out.pairs = out.count;
   for (int j = lo; j <= hi; ++j) Add(out, t.offset[j], t.coef[j]);
+  out.kind = out.count == 1 ? TapList::Kind::kSingle : TapList::Kind::kGeneral;
+  bool run = out.pairs > 0 && out.pairs == out.count;
+  for (int j = 0; run && j < out.pairs; ++j) {
+    run = out.offset[j] == out.offset[0] + j && out.pairedOffset[j] == out.offset[0] + 2 * out.pairs - 1 - j;
+  }
+  if (run) out.kind = TapList::Kind::kSymmetric;
   t = out;
 }
 
@@ -113,6 +119,9 @@ void SetDown(ValveOversampler::Stage& s, const double* h, int n, int shift) {
 }
 
 #define QRV_HQ_INLINE [[gnu::always_inline]] inline
+// The loops over a group's vectors, unrolled whatever the optimisation level, so that the sums stay in
+// registers.
+#define QRV_HQ_UNROLL _Pragma("GCC unroll 8")
 
 // lo, hi = a and b interleaved (a0 b0 a1 b1 ...); and back.
 template <int W>
@@ -154,31 +163,95 @@ struct Phases<8> {
   }
 };
 
-// kGroups groups of W outputs of one branch: that many independent sums, so that none waits on another.
-constexpr int kGroups = 2;
+// kGroups groups of W outputs of one branch: that many independent sums, so that none waits on another,
+// and each tap's coefficient and offsets serve all of them.
+constexpr int kGroups = 4;
 template <int W>
 struct Group {
   typename Lanes<W>::D v[kGroups];
 };
 
-template <int W>
-QRV_HQ_INLINE Group<W> Branch(const TapList& t, const double* x) {
+// A halfband stage's branches: in each direction one is a run mirrored about its middle and the other the
+// centre tap alone. P > 0: the run has P pairs, known here, and their coefficients stay in registers
+// across the chunk; P == 0: any number, read from the list.
+template <int W, int P>
+struct MirroredRun {
   using D = typename Lanes<W>::D;
-  Group<W> g;
-  for (int q = 0; q < kGroups; ++q) g.v[q] = D{};
+  static constexpr int kHeld = P > 0 ? P : 1;
+  const TapList& t;
+  D c[kHeld];
+
+  QRV_HQ_INLINE explicit MirroredRun(const TapList& list) : t(list) {
+    QRV_HQ_UNROLL
+    for (int j = 0; j < kHeld; ++j) c[j] = D{} + t.coef[j];
+  }
+  // The sums of outputs [m, m + kGroups W) at x + m.
+  QRV_HQ_INLINE void Sums(const double* x, D (&sum)[kGroups]) const {
+    const int pairs = P > 0 ? P : t.pairs;
+    const double* a = x - t.offset[0];  // entry j on a - j and its mirror b + j
+    const double* b = a - (2 * pairs - 1);
+    QRV_HQ_UNROLL
+    for (int q = 0; q < kGroups; ++q) sum[q] = c[0] * (Load<W>(a + q * W) + Load<W>(b + q * W));
+    if constexpr (P > 0) {
+      QRV_HQ_UNROLL
+      for (int j = 1; j < P; ++j) {
+        QRV_HQ_UNROLL
+        for (int q = 0; q < kGroups; ++q) sum[q] += c[j] * (Load<W>(a - j + q * W) + Load<W>(b + j + q * W));
+      }
+    } else {
+      for (int j = 1; j < pairs; ++j) {
+        const double cj = t.coef[j];
+        QRV_HQ_UNROLL
+        for (int q = 0; q < kGroups; ++q) sum[q] += cj * (Load<W>(a - j + q * W) + Load<W>(b + j + q * W));
+      }
+    }
+  }
+};
+
+// Writes the branch t's outputs at x (and the kGroups W after it) to g, or with `add`, adds them to g.
+template <int W>
+QRV_HQ_INLINE void Branch(const TapList& t, const double* x, Group<W>& g, bool add) {
+  using D = typename Lanes<W>::D;
+  switch (t.kind) {
+    case TapList::Kind::kSingle: {
+      // A halfband's centre: a delay times 1 (interpolating) or 1/2 (decimating), both exact.
+      const double* p = x - t.offset[0];
+      const double c = t.coef[0];
+      QRV_HQ_UNROLL
+      for (int q = 0; q < kGroups; ++q) {
+        const D v = c == 1.0 ? Load<W>(p + q * W) : c * Load<W>(p + q * W);
+        g.v[q] = add ? g.v[q] + v : v;
+      }
+      return;
+    }
+    case TapList::Kind::kSymmetric: {
+      D sum[kGroups];
+      MirroredRun<W, 0>(t).Sums(x, sum);
+      QRV_HQ_UNROLL
+      for (int q = 0; q < kGroups; ++q) g.v[q] = add ? g.v[q] + sum[q] : sum[q];
+      return;
+    }
+    case TapList::Kind::kGeneral: break;
+  }
+  D sum[kGroups];
+  QRV_HQ_UNROLL
+  for (int q = 0; q < kGroups; ++q) sum[q] = D{};
   int j = 0;
   for (; j < t.pairs; ++j) {
     const double* p = x - t.offset[j];
     const double* r = x - t.pairedOffset[j];
     const double c = t.coef[j];
-    for (int q = 0; q < kGroups; ++q) g.v[q] += c * (Load<W>(p + q * W) + Load<W>(r + q * W));
+    QRV_HQ_UNROLL
+    for (int q = 0; q < kGroups; ++q) sum[q] += c * (Load<W>(p + q * W) + Load<W>(r + q * W));
   }
   for (; j < t.count; ++j) {
     const double* p = x - t.offset[j];
     const double c = t.coef[j];
-    for (int q = 0; q < kGroups; ++q) g.v[q] += c * Load<W>(p + q * W);
+    QRV_HQ_UNROLL
+    for (int q = 0; q < kGroups; ++q) sum[q] += c * Load<W>(p + q * W);
   }
-  return g;
+  QRV_HQ_UNROLL
+  for (int q = 0; q < kGroups; ++q) g.v[q] = add ? g.v[q] + sum[q] : sum[q];
 }
 
 // `count` inputs of x to 2 count outputs.
@@ -186,7 +259,10 @@ template <int W>
 QRV_HQ_INLINE void Interpolate(const ValveOversampler::Stage& s, const double* x, int count, double* out) {
   using D = typename Lanes<W>::D;
   for (int m = 0; m < count; m += kGroups * W) {
-    const Group<W> e = Branch<W>(s.up[0], x + m), o = Branch<W>(s.up[1], x + m);
+    Group<W> e, o;
+    Branch<W>(s.up[0], x + m, e, false);
+    Branch<W>(s.up[1], x + m, o, false);
+    QRV_HQ_UNROLL
     for (int q = 0; q < kGroups; ++q) {
       D lo, hi;
       Phases<W>::Interleave(e.v[q], o.v[q], lo, hi);
@@ -196,17 +272,19 @@ QRV_HQ_INLINE void Interpolate(const ValveOversampler::Stage& s, const double* x
   }
 }
 
-// Writes outputs [m, m + kGroups W) contiguously, or split by phase into even and odd (m even).
-template <int W>
-QRV_HQ_INLINE void Put(const Group<W>& g, int m, double* out, double* even, double* odd) {
+// Writes outputs [m, m + G W) contiguously, or split by phase into even and odd (m even).
+template <int W, int G>
+QRV_HQ_INLINE void Put(const typename Lanes<W>::D (&v)[G], int m, double* out, double* even, double* odd) {
   using D = typename Lanes<W>::D;
   if (even == nullptr) {
-    for (int q = 0; q < kGroups; ++q) Store<W>(out + m + q * W, g.v[q]);
+    QRV_HQ_UNROLL
+    for (int q = 0; q < G; ++q) Store<W>(out + m + q * W, v[q]);
     return;
   }
-  for (int q = 0; q < kGroups; q += 2) {
+  QRV_HQ_UNROLL
+  for (int q = 0; q < G; q += 2) {
     D e, o;
-    Phases<W>::Split(g.v[q], g.v[q + 1], e, o);
+    Phases<W>::Split(v[q], v[q + 1], e, o);
     Store<W>(even + (m + q * W) / 2, e);
     Store<W>(odd + (m + q * W) / 2, o);
   }
@@ -216,11 +294,98 @@ QRV_HQ_INLINE void Put(const Group<W>& g, int m, double* out, double* even, doub
 template <int W>
 QRV_HQ_INLINE void Decimate(const ValveOversampler::Stage& s, const double* e, const double* o, int count, double* out,
                             double* outEven, double* outOdd) {
+  // The branch with more taps first, so that the other adds to its sums.
+  const bool oddFirst = s.down[1].count > s.down[0].count;
+  const TapList& first = s.down[oddFirst ? 1 : 0];
+  const TapList& second = s.down[oddFirst ? 0 : 1];
+  const double* firstIn = oddFirst ? o : e;
+  const double* secondIn = oddFirst ? e : o;
   for (int m = 0; m < count; m += kGroups * W) {
-    Group<W> g = Branch<W>(s.down[0], e + m);
-    const Group<W> h = Branch<W>(s.down[1], o + m);
-    for (int q = 0; q < kGroups; ++q) g.v[q] += h.v[q];
-    Put<W>(g, m, out, outEven, outOdd);
+    Group<W> g;
+    Branch<W>(first, firstIn + m, g, false);
+    Branch<W>(second, secondIn + m, g, true);
+    Put<W, kGroups>(g.v, m, out, outEven, outOdd);
+  }
+}
+
+template <int W, int P>
+QRV_HQ_INLINE void InterpolateHalfband(const ValveOversampler::Stage& s, const double* x, int count, double* out) {
+  using D = typename Lanes<W>::D;
+  const int runPhase = s.up[0].kind == TapList::Kind::kSymmetric ? 0 : 1;
+  const MirroredRun<W, P> run(s.up[runPhase]);
+  const TapList& centre = s.up[1 - runPhase];
+  const double* centreAt = x - centre.offset[0];
+  const double centreCoef = centre.coef[0];  // 1: the input itself
+  for (int m = 0; m < count; m += kGroups * W) {
+    D sum[kGroups];
+    run.Sums(x + m, sum);
+    QRV_HQ_UNROLL
+    for (int q = 0; q < kGroups; ++q) {
+      const D v = centreCoef * Load<W>(centreAt + m + q * W);
+      D lo, hi;
+      if (runPhase == 0) {
+        Phases<W>::Interleave(sum[q], v, lo, hi);
+      } else {
+        Phases<W>::Interleave(v, sum[q], lo, hi);
+      }
+      Store<W>(out + 2 * (m + q * W), lo);
+      Store<W>(out + 2 * (m + q * W) + W, hi);
+    }
+  }
+}
+
+template <int W, int P>
+QRV_HQ_INLINE void DecimateHalfband(const ValveOversampler::Stage& s, const double* e, const double* o, int count,
+                                    double* out, double* outEven, double* outOdd) {
+  const int runPhase = s.down[0].kind == TapList::Kind::kSymmetric ? 0 : 1;
+  const MirroredRun<W, P> run(s.down[runPhase]);
+  const double* runIn = runPhase == 0 ? e : o;
+  const TapList& centre = s.down[1 - runPhase];
+  const double* centreAt = (runPhase == 0 ? o : e) - centre.offset[0];
+  const double centreCoef = centre.coef[0];  // 1/2: exact, whatever the order of the sum
+  for (int m = 0; m < count; m += kGroups * W) {
+    typename Lanes<W>::D sum[kGroups];
+    run.Sums(runIn + m, sum);
+    QRV_HQ_UNROLL
+    for (int q = 0; q < kGroups; ++q) sum[q] += centreCoef * Load<W>(centreAt + m + q * W);
+    Put<W, kGroups>(sum, m, out, outEven, outOdd);
+  }
+}
+
+bool Halfband(const TapList (&branches)[2]) {
+  return (branches[0].kind == TapList::Kind::kSymmetric && branches[1].kind == TapList::Kind::kSingle) ||
+         (branches[1].kind == TapList::Kind::kSymmetric && branches[0].kind == TapList::Kind::kSingle);
+}
+
+// The long branch's pairs: the counts of the engine's design have kernels of their own.
+int RunPairs(const TapList (&branches)[2]) {
+  return branches[branches[0].kind == TapList::Kind::kSymmetric ? 0 : 1].pairs;
+}
+
+template <int W>
+QRV_HQ_INLINE void Raise(const ValveOversampler::Stage& s, const double* x, int count, double* out) {
+  if (!Halfband(s.up)) {
+    Interpolate<W>(s, x, count, out);
+    return;
+  }
+  switch (RunPairs(s.up)) {
+    case 3: InterpolateHalfband<W, 3>(s, x, count, out); return;
+    case 5: InterpolateHalfband<W, 5>(s, x, count, out); return;
+    default: InterpolateHalfband<W, 0>(s, x, count, out); return;
+  }
+}
+
+template <int W>
+QRV_HQ_INLINE void Lower(const ValveOversampler::Stage& s, const double* e, const double* o, int count, double* out,
+                         double* outEven, double* outOdd) {
+  if (!Halfband(s.down)) {
+    Decimate<W>(s, e, o, count, out, outEven, outOdd);
+    return;
+  }
+  switch (RunPairs(s.down)) {
+    case 3: DecimateHalfband<W, 3>(s, e, o, count, out, outEven, outOdd); return;
+    case 5: DecimateHalfband<W, 5>(s, e, o, count, out, outEven, outOdd); return;
+    default: DecimateHalfband<W, 0>(s, e, o, count, out, outEven, outOdd); return;
   }
 }
 
@@ -305,46 +470,178 @@ QRV_HQ_INLINE typename Lanes<W>::D Antiderivative(typename Lanes<W>::D u) {
   return up ? PositiveHalf<W>(up ? u : D{}) : NegativeHalf<W>(up ? D{} : u);
 }
 
-// atan x for x >= 0 with one division: Cephes' reduction and rational (as the engine's Atan), with
-// t = n / d and z = t² carried as n and d, so that t (1 + z P(z) / Q(z)) = n (Q' + n² P') / (d Q'),
-// where P' = d^8 P(z) and Q' = d^10 Q(z) are homogeneous in n² and d².
+// atan x for x >= 0 (finite) as a quotient and what to add back: reduced to t = n / d with
+// |t| <= tan(pi/8) (x, (x - 1) / (x + 1) or -1 / x, with 0, pi/4 or pi/2 to add back); then
+// t + t z P(z) with z = t², where P, of degree 10, is the Chebyshev fit of (atan(t) / t - 1) / z over
+// the reduced range, within 1e-17 of atan(t) / t.
 template <int W>
-QRV_HQ_INLINE typename Lanes<W>::D AtanOneDivision(typename Lanes<W>::D x) {
+struct AtanQuotient {
   using D = typename Lanes<W>::D;
-  constexpr double kMoreBits = 6.123233995736765886130e-17;
-  const auto big = x > 2.41421356237309504880;
-  const auto mid = x > 0.66;
-  const D one = x * 0.0 + 1.0;
-  const D n = big ? -one : (mid ? x - 1.0 : x);
-  const D d = big ? x : (mid ? x + 1.0 : one);
-  const D nn = n * n, d2 = d * d, d4 = d2 * d2, d6 = d4 * d2, d8 = d4 * d4, d10 = d8 * d2;
-  const D p = (((-8.750608600031904122785e-01 * nn - 1.615753718733365076637e+01 * d2) * nn -
-                7.500855792314704667340e+01 * d4) * nn - 1.228866684490136173410e+02 * d6) * nn -
-              6.485021904942025371773e+01 * d8;
-  const D q = ((((nn + 2.485846490142306297962e+01 * d2) * nn + 1.650270098316988542046e+02 * d4) * nn +
-                4.328810604912902668951e+02 * d6) * nn + 4.853903996359136964868e+02 * d8) * nn +
-              1.945506571482613964425e+02 * d10;
-  const D base = big ? one * 1.5707963267948966 : (mid ? one * 0.7853981633974483 : one * 0.0);
-  const D more = big ? one * kMoreBits : (mid ? one * (0.5 * kMoreBits) : one * 0.0);
-  return base + n * (q + nn * p) / (d * q) + more;
+  D n{}, d{}, base{}, more{};
+
+  AtanQuotient() = default;
+  QRV_HQ_INLINE explicit AtanQuotient(D x) {
+    constexpr double kMoreBits = 6.123233995736765886130e-17;  // pi/2 - (double) pi/2
+    const auto big = x > 2.41421356237309504880;
+    const auto mid = x > 0.41421356237309504880;
+    const D one = x * 0.0 + 1.0;
+    n = big ? -one : (mid ? x - 1.0 : x);
+    d = big ? x : (mid ? x + 1.0 : one);
+    base = big ? one * 1.5707963267948966 : (mid ? one * 0.7853981633974483 : one * 0.0);
+    more = big ? one * kMoreBits : (mid ? one * (0.5 * kMoreBits) : one * 0.0);
+  }
+  QRV_HQ_INLINE D Finish(D t) const {
+    // Estrin's scheme: a chain of 5 multiply-adds where Horner's has 10.
+    const D z = t * t, z2 = z * z, z4 = z2 * z2, z8 = z4 * z4;
+    const D p01 = -0.3333333333333333 + z * 0.1999999999999552;
+    const D p23 = -0.14285714284666542 + z * 0.11111111015256361;
+    const D p45 = -0.09090904578123903 + z * 0.07692183190826087;
+    const D p67 = -0.06664511447381948 + z * 0.0585814891280221;
+    const D p89 = -0.0508544973794026 + z * 0.03923165829558719;
+    const D p03 = p01 + z2 * p23, p47 = p45 + z2 * p67, p810 = p89 + z2 * -0.01917688711906226;
+    const D p = (p03 + z4 * p47) + z8 * p810;
+    return base + ((t * z) * p + t) + more;
+  }
+};
+
+// e^y - 1 for -40 <= y <= 0: y = k ln2 + r, |r| <= ln2 / 2, r + r² P(r) with P the Taylor series of
+// (e^r - 1 - r) / r² to r^12 (the first term left out is below 1e-17 of the result), by Estrin's scheme.
+template <int W>
+QRV_HQ_INLINE typename Lanes<W>::D ExpMinusOne(typename Lanes<W>::D y) {
+  using D = typename Lanes<W>::D;
+  using I = typename Lanes<W>::I;
+  constexpr double kRound = 6755399441055744.0;  // 1.5 * 2^52: adding it rounds to an integer
+  const D t = y * 1.4426950408889634 + kRound;
+  const D k = t - kRound;
+  const D r = (y - k * 6.93147180369123816490e-01) - k * 1.90821492927058770002e-10;
+  const D r2 = r * r, r4 = r2 * r2, r8 = r4 * r4;
+  const D p01 = 0.5 + r * 0.16666666666666666;
+  const D p23 = 0.041666666666666664 + r * 0.008333333333333333;
+  const D p45 = 0.001388888888888889 + r * 0.0001984126984126984;
+  const D p67 = 2.48015873015873e-05 + r * 2.7557319223985893e-06;
+  const D p89 = 2.755731922398589e-07 + r * 2.505210838544172e-08;
+  const D p1011 = 2.08767569878681e-09 + r * 1.6059043836821613e-10;
+  const D p03 = p01 + r2 * p23, p47 = p45 + r2 * p67, p811 = p89 + r2 * p1011;
+  const D p = (p03 + r4 * p47) + r8 * (p811 + r4 * 1.1470745597729725e-11);
+  const D e1 = r + r2 * p;
+  const I n = (I)t - (I)(r * 0.0 + kRound);  // vector casts reinterpret the bits
+  const D scale = (D)((n + 1023) << 52);
+  return scale * e1 + (scale - 1.0);
 }
 
-// The curve itself (make-up 1): atan u above zero, -1.5625 tanh(-0.64 u) below.
+// The smallest and the largest lane of v, by halving the vector: a few instructions where a lane-by-lane
+// test takes one per lane. Kept in doubles and selects: a comparison's mask held as a value in a template
+// (compiled before it is inlined into its instruction set's pass) would be tested lane by lane.
+template <int W>
+QRV_HQ_INLINE double Smallest(typename Lanes<W>::D v) {
+  if constexpr (W == 8) {
+    const typename Lanes<4>::D lo = __builtin_shufflevector(v, v, 0, 1, 2, 3);
+    const typename Lanes<4>::D hi = __builtin_shufflevector(v, v, 4, 5, 6, 7);
+    return Smallest<4>(lo < hi ? lo : hi);
+  } else if constexpr (W == 4) {
+    const typename Lanes<2>::D lo = __builtin_shufflevector(v, v, 0, 1), hi = __builtin_shufflevector(v, v, 2, 3);
+    return Smallest<2>(lo < hi ? lo : hi);
+  } else {
+    return v[0] < v[1] ? v[0] : v[1];
+  }
+}
+template <int W>
+QRV_HQ_INLINE double Largest(typename Lanes<W>::D v) {
+  if constexpr (W == 8) {
+    const typename Lanes<4>::D lo = __builtin_shufflevector(v, v, 0, 1, 2, 3);
+    const typename Lanes<4>::D hi = __builtin_shufflevector(v, v, 4, 5, 6, 7);
+    return Largest<4>(lo > hi ? lo : hi);
+  } else if constexpr (W == 4) {
+    const typename Lanes<2>::D lo = __builtin_shufflevector(v, v, 0, 1), hi = __builtin_shufflevector(v, v, 2, 3);
+    return Largest<2>(lo > hi ? lo : hi);
+  } else {
+    return v[0] > v[1] ? v[0] : v[1];
+  }
+}
+
+// Which halves of the curve a set of vectors needs.
+enum class Sides { kUp, kDown, kBoth };
+
+// The curve over G vectors u, a the argument each lane uses (u above zero, -0.64 u below).
+// tanh w = -v / (2 + v) with v = e^(-2w) - 1.
+template <int W, int G, Sides S>
+QRV_HQ_INLINE void CurvesOf(typename Lanes<W>::D (&u)[G], const typename Lanes<W>::D (&a)[G]) {
+  using D = typename Lanes<W>::D;
+  D n[G], d[G], t[G];
+  AtanQuotient<W> atan[G];
+  QRV_HQ_UNROLL
+  for (int q = 0; q < G; ++q) {
+    const auto up = u[q] >= 0.0;
+    if constexpr (S != Sides::kDown) atan[q] = AtanQuotient<W>(S == Sides::kUp ? u[q] : (up ? a[q] : D{}));
+    D tn = D{}, td = D{};
+    if constexpr (S != Sides::kUp) {
+      const D w = S == Sides::kDown ? a[q] : (up ? D{} : a[q]);
+      const D v = ExpMinusOne<W>(-2.0 * (w > 20.0 ? w * 0.0 + 20.0 : w));  // tanh is 1 in double well before 20
+      tn = -v;
+      td = 2.0 + v;
+    }
+    if constexpr (S == Sides::kUp) {
+      n[q] = atan[q].n;
+      d[q] = atan[q].d;
+    } else if constexpr (S == Sides::kDown) {
+      n[q] = tn;
+      d[q] = td;
+    } else {
+      n[q] = up ? atan[q].n : tn;
+      d[q] = up ? atan[q].d : td;
+    }
+  }
+  QRV_HQ_UNROLL
+  for (int q = 0; q < G; ++q) t[q] = n[q] / d[q];
+  QRV_HQ_UNROLL
+  for (int q = 0; q < G; ++q) {
+    if constexpr (S == Sides::kUp) {
+      u[q] = atan[q].Finish(t[q]);
+    } else if constexpr (S == Sides::kDown) {
+      u[q] = -1.5625 * t[q];
+    } else {
+      u[q] = u[q] >= 0.0 ? atan[q].Finish(t[q]) : -1.5625 * t[q];
+    }
+  }
+}
+
+// The curve itself (make-up 1): atan u above zero, -1.5625 tanh(-0.64 u) below, over G vectors in place
+// (finite u). The choice of formula is made once for all of them, so that their evaluations interleave.
+template <int W, int G>
+QRV_HQ_INLINE void Curves(typename Lanes<W>::D (&u)[G]) {
+  using D = typename Lanes<W>::D;
+  D a[G];  // the argument each lane uses, 0 or more
+  D low = u[0], high = u[0], top = D{};
+  QRV_HQ_UNROLL
+  for (int q = 0; q < G; ++q) {
+    a[q] = u[q] >= 0.0 ? u[q] : -0.64 * u[q];
+    low = u[q] < low ? u[q] : low;
+    high = u[q] > high ? u[q] : high;
+    top = a[q] > top ? a[q] : top;
+  }
+  if (Largest<W>(top) < kSmallArgument) {
+    // Both odd series in a; the terms left out are below 1e-24 of the result.
+    QRV_HQ_UNROLL
+    for (int q = 0; q < G; ++q) {
+      const D z = a[q] * a[q];
+      const D atanA = a[q] + a[q] * z * (-0.3333333333333333 + z * (0.2 + z * -0.14285714285714285));
+      const D tanhA = a[q] + a[q] * z * (-0.3333333333333333 + z * (0.13333333333333333 + z * -0.05396825396825397));
+      u[q] = u[q] >= 0.0 ? atanA : -1.5625 * tanhA;
+    }
+  } else if (Smallest<W>(low) >= 0.0) {
+    CurvesOf<W, G, Sides::kUp>(u, a);
+  } else if (Largest<W>(high) < 0.0) {
+    CurvesOf<W, G, Sides::kDown>(u, a);
+  } else {
+    CurvesOf<W, G, Sides::kBoth>(u, a);
+  }
+}
+
 template <int W>
 QRV_HQ_INLINE typename Lanes<W>::D Curve(typename Lanes<W>::D u) {
-  using D = typename Lanes<W>::D;
-  const auto up = u >= 0.0;
-  const D a = up ? u : -0.64 * u;  // the argument each lane uses, 0 or more
-  if (All<W>(a < kSmallArgument)) {
-    // Both odd series in a; the terms left out are below 1e-24 of the result.
-    const D z = a * a;
-    const D atanA = a + a * z * (-0.3333333333333333 + z * (0.2 + z * -0.14285714285714285));
-    const D tanhA = a + a * z * (-0.3333333333333333 + z * (0.13333333333333333 + z * -0.05396825396825397));
-    return up ? atanA : -1.5625 * tanhA;
-  }
-  if (All<W>(up)) return AtanOneDivision<W>(u);
-  if (!Any<W>(up)) return -1.5625 * Tanh<W>(a);
-  return up ? AtanOneDivision<W>(a) : -1.5625 * Tanh<W>(up ? D{} : a);
+  typename Lanes<W>::D v[1] = {u};
+  Curves<W, 1>(v);
+  return v[0];
 }
 
 // The curve's mean between u0 and u1: (Φ(u1) - Φ(u0)) / (u1 - u0). Where the two are so close that the
@@ -369,52 +666,99 @@ QRV_HQ_INLINE void CurvePass(const double* x, double* phi, int count, bool antid
   if (antiderivative) {
     for (int i = 0; i < count; i += W) Store<W>(phi + i, Antiderivative<W>(Load<W>(x + i)));
   }
-  for (int m = 0; m < count; m += kGroups * W) {
-    Group<W> g;
-    for (int q = 0; q < kGroups; ++q) {
+  constexpr int kCurveGroups = 4;
+  for (int m = 0; m < count; m += kCurveGroups * W) {
+    typename Lanes<W>::D v[kCurveGroups];
+    QRV_HQ_UNROLL
+    for (int q = 0; q < kCurveGroups; ++q) {
       const int i = m + q * W;
-      if (antiderivative) {
-        g.v[q] = Mean<W>(Load<W>(x + i - 1), Load<W>(x + i), Load<W>(phi + i - 1), Load<W>(phi + i));
-      } else {
-        g.v[q] = Curve<W>(Load<W>(x + i));
-      }
+      v[q] = antiderivative ? Mean<W>(Load<W>(x + i - 1), Load<W>(x + i), Load<W>(phi + i - 1), Load<W>(phi + i))
+                            : Load<W>(x + i);
     }
-    Put<W>(g, m, out, even, odd);
+    if (!antiderivative) Curves<W, kCurveGroups>(v);
+    Put<W, kCurveGroups>(v, m, out, even, odd);
   }
 }
 
 struct Pass {
   const ValveOversampler::Stage* stages;
+  const double* u;
   double* x[ValveOversampler::kMaxStages + 1];
   double* phi;
   double* even[ValveOversampler::kMaxStages + 1];
   double* odd[ValveOversampler::kMaxStages + 1];
+  // Samples of history each stream keeps before index 0 for the next chunk.
+  int xHistory[ValveOversampler::kMaxStages + 1];
+  int evenHistory[ValveOversampler::kMaxStages + 1];
+  int oddHistory[ValveOversampler::kMaxStages + 1];
   int count;  // host frames
   int stageCount;
   bool antiderivative;
-  double* y;
+  double* y;       // the last pass's output, with room past the chunk
+  double* result;  // the caller's: count samples
 };
+
+// x = u with a non-finite sample (NaN or infinite) as silence and |u| limited to 1e8.
+template <int W>
+QRV_HQ_INLINE void Sanitize(const double* u, double* x, int count) {
+  using D = typename Lanes<W>::D;
+  int i = 0;
+  for (; i + W <= count; i += W) {
+    const D v = Load<W>(u + i);
+    const D limited = v < -1e8 ? D{} - 1e8 : (v > 1e8 ? D{} + 1e8 : v);
+    Store<W>(x + i, v - v == 0.0 ? limited : D{});  // v - v is NaN for infinities and NaN
+  }
+  for (; i < count; ++i) {
+    const double v = u[i];
+    x[i] = v - v == 0.0 ? std::clamp(v, -1e8, 1e8) : 0.0;
+  }
+}
+
+// Moves the last `history` samples of a stream's chunk of `count` to just before its index 0. The
+// destination lies `count` samples before the source: copied forwards, W at a time when a vector's
+// store cannot reach a sample not yet read.
+template <int W>
+QRV_HQ_INLINE void Keep(double* at, int count, int history) {
+  double* to = at - history;
+  const double* from = at + count - history;
+  int i = 0;
+  if (count >= W) {
+    for (; i + W <= history; i += W) Store<W>(to + i, Load<W>(from + i));
+  }
+  for (; i < history; ++i) to[i] = from[i];
+}
 
 template <int W>
 QRV_HQ_INLINE void Run(const Pass& p) {
   const int top = p.stageCount;
-  for (int s = 1; s <= top; ++s) Interpolate<W>(p.stages[s], p.x[s - 1], p.count << (s - 1), p.x[s]);
+  Sanitize<W>(p.u, p.x[0], p.count);
+  for (int s = 1; s <= top; ++s) Raise<W>(p.stages[s], p.x[s - 1], p.count << (s - 1), p.x[s]);
   if (top == 0) {
     CurvePass<W>(p.x[0], p.phi, p.count, p.antiderivative, p.y, nullptr, nullptr);
-    return;
-  }
-  CurvePass<W>(p.x[top], p.phi, p.count << top, p.antiderivative, nullptr, p.even[top], p.odd[top]);
-  for (int s = top; s >= 1; --s) {
-    const int outputs = p.count << (s - 1);
-    if (s > 1) {
-      Decimate<W>(p.stages[s], p.even[s], p.odd[s], outputs, nullptr, p.even[s - 1], p.odd[s - 1]);
-    } else {
-      Decimate<W>(p.stages[s], p.even[s], p.odd[s], outputs, p.y, nullptr, nullptr);
+  } else {
+    CurvePass<W>(p.x[top], p.phi, p.count << top, p.antiderivative, nullptr, p.even[top], p.odd[top]);
+    for (int s = top; s >= 1; --s) {
+      const int outputs = p.count << (s - 1);
+      if (s > 1) {
+        Lower<W>(p.stages[s], p.even[s], p.odd[s], outputs, nullptr, p.even[s - 1], p.odd[s - 1]);
+      } else {
+        Lower<W>(p.stages[s], p.even[s], p.odd[s], outputs, p.y, nullptr, nullptr);
+      }
     }
+  }
+  int i = 0;
+  for (; i + W <= p.count; i += W) Store<W>(p.result + i, Load<W>(p.y + i));
+  for (; i < p.count; ++i) p.result[i] = p.y[i];
+  for (int s = 0; s <= top; ++s) Keep<W>(p.x[s], p.count << s, p.xHistory[s]);
+  if (p.antiderivative) Keep<W>(p.phi, p.count << top, 1);
+  for (int s = 1; s <= top; ++s) {
+    Keep<W>(p.even[s], p.count << (s - 1), p.evenHistory[s]);
+    Keep<W>(p.odd[s], p.count << (s - 1), p.oddHistory[s]);
   }
 }
 
 #undef QRV_HQ_INLINE
+#undef QRV_HQ_UNROLL
 
 void Run2(const Pass& p) { Run<2>(p); }
 __attribute__((target("avx2,fma"))) void Run4(const Pass& p) { Run<4>(p); }
@@ -506,36 +850,24 @@ void ValveOversampler::Clear() {
 void ValveOversampler::Process(const double* u, double* y, int n, InstructionSet isa) {
   n = std::clamp(n, 0, kChunkFrames);
   if (n == 0) return;
-  const int top = design_.stages;
-  double* x0 = x_[0].at();
-  for (int i = 0; i < n; ++i) {
-    const double v = u[i];
-    x0[i] = v == v ? std::clamp(v, -1e8, 1e8) : 0.0;
-  }
   Pass p{};
   p.stages = stages_;
+  p.u = u;
   for (int s = 0; s <= kMaxStages; ++s) {
     p.x[s] = x_[s].at();
     p.even[s] = even_[s].at();
     p.odd[s] = odd_[s].at();
+    p.xHistory[s] = xHistory_[s];
+    p.evenHistory[s] = evenHistory_[s];
+    p.oddHistory[s] = oddHistory_[s];
   }
   p.phi = phi_.at();
   p.count = n;
-  p.stageCount = top;
+  p.stageCount = design_.stages;
   p.antiderivative = design_.antiderivative;
-  p.y = y;
+  p.y = out_;
+  p.result = y;
   RunFor(isa, p);
-
-  // Keep the history each stream's reader needs before index 0 for the next chunk.
-  auto keep = [](Stream& s, int count, int history) {
-    std::memmove(s.at() - history, s.at() + count - history, sizeof(double) * static_cast<std::size_t>(history));
-  };
-  for (int s = 0; s <= top; ++s) keep(x_[s], n << s, xHistory_[s]);
-  keep(phi_, n << top, 1);
-  for (int s = 1; s <= top; ++s) {
-    keep(even_[s], n << (s - 1), evenHistory_[s]);
-    keep(odd_[s], n << (s - 1), oddHistory_[s]);
-  }
 }
 
 }  // namespace qrv

@@ -28,11 +28,20 @@ inline constexpr ValveStageDesign kValveStageDesign{};
 // before the one multiply; a tap without a twin has pairedOffset -1.
 struct TapList {
   static constexpr int kMax = 128;
+  // The shape the passes have a kernel for. A halfband's branches are all one of the first two: the
+  // centre tap alone, or a run of taps mirrored about its middle.
+  enum class Kind : unsigned char {
+    kSingle,     // one tap: offset[0], coef[0]
+    kSymmetric,  // `pairs` pairs over the offsets offset[0] .. offset[0] + 2 pairs - 1, entry j on
+                 // offset[0] + j and its mirror, coefficients in coef
+    kGeneral,    // any other: pairs, then single taps
+  };
   int count = 0;
   int offset[kMax] = {};
   int pairedOffset[kMax] = {};
   double coef[kMax] = {};
   int pairs = 0;  // the first `pairs` entries are pairs, the rest single
+  Kind kind = Kind::kGeneral;
   int History() const;  // the largest offset
 };
 
@@ -64,6 +73,9 @@ class ValveOversampler {
     TapList up[2];    // interpolation: the even and the odd outputs, from the input at the lower rate
     TapList down[2];  // decimation: from the even and the odd inputs at the higher rate
   };
+  // The filters between 2^(s-1) and 2^s times the rate (1 <= s <= design().stages), for measuring the
+  // passes against a plain evaluation of them.
+  const Stage& stage(int s) const { return stages_[s]; }
 
  private:
   ValveStageDesign design_{};
@@ -73,6 +85,9 @@ class ValveOversampler {
   Stream phi_;                    // the antiderivative of the top stream
   Stream even_[kMaxStages + 1];   // [s]: the curve's output at 2^s times the rate, split by phase
   Stream odd_[kMaxStages + 1];
+  // The last pass's output: its groups of vectors run past the chunk's end, which the caller's buffer
+  // need not have room for.
+  double out_[kChunkFrames + kSlack] = {};
   // Samples of history each stream's reader needs (at most kHistory).
   int xHistory_[kMaxStages + 1] = {};
   int evenHistory_[kMaxStages + 1] = {};

@@ -340,8 +340,11 @@ void warmGlowEffect::HighQualityFrames(Sample* outL, Sample* outR, int n, bool s
   const int d = p.latency;
   const int channels = stereo ? 2 : 1;
   Sample* out[2] = {outL, outR};
-  for (int c = 0; c < channels; ++c) {
-    for (int i = 0; i < n; ++i) p.plain[c][d + i] = static_cast<double>(out[c][i]);
+  // The plain line is read only for frames the valve stage did not shape.
+  if (!(ran && valve)) {
+    for (int c = 0; c < channels; ++c) {
+      for (int i = 0; i < n; ++i) p.plain[c][d + i] = static_cast<double>(out[c][i]);
+    }
   }
   for (int i = 0; i < n; ++i) {
     p.gain[d + i] = ran ? p.post[i] : 0.0;

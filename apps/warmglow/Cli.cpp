@@ -63,7 +63,7 @@ std::string RenderDetails() {
          "shown while standard error is a terminal; a summary line follows on standard output: peaks,\n"
          "largest gain reduction and the real-time factor (audio duration / render time).\n"
          "\n--hq runs the valve stage at 8 times the rate, so that its harmonics above half the sample rate\n"
-         "do not fold back into the audible band (about 2.5x the CPU time in mono, 3.3x in stereo). The\n"
+         "do not fold back into the audible band (about 2.1x the CPU time in mono, 2.7x in stereo). The\n"
          "engine then delays its output by 61 frames; render compensates, so that OUT lines up with IN\n"
          "and has its length. Without --hq every output sample is as it always was.\n"
          "\n--preset reads FILE.qrv, or an existing file named with a '/', as given; a FILE.qrv that is not\n"

@@ -101,7 +101,7 @@ class PresetBarConfigMenu final : public PresetBarOverlayContent {
   // The second line when there is no path to try.
   static constexpr const char* kNoManualPath = "No manual path is set, and none was recorded at installation";
   // Under the High quality row.
-  static constexpr const char* kHighQualityCost = "about 2.5x CPU in mono, 3.3x in stereo, 61 samples of latency";
+  static constexpr const char* kHighQualityCost = "about 2.1x CPU in mono, 2.7x in stereo, 61 samples of latency";
 
   // "2.3.0.0 (sh.8.8.10) build:" with the ten build digits (YYMMDDHHMM), then "aax.x64 ".
   static std::string VersionLine(std::string_view buildDigits);

@@ -132,7 +132,7 @@ TEST_F(ConfigMenuTest, TheHighQualityRowSwitchesTheInstanceAndSaysWhatItCosts) {
   EXPECT_EQ(config().highQualityRow()->label(), "High quality:");
   EXPECT_EQ(config().highQualityRow()->choice(0), "Off");
   EXPECT_EQ(config().highQualityRow()->choice(1), "On");
-  EXPECT_EQ(config().highQualityNote()->text(), "about 2.5x CPU in mono, 3.3x in stereo, 61 samples of latency");
+  EXPECT_EQ(config().highQualityNote()->text(), "about 2.1x CPU in mono, 2.7x in stereo, 61 samples of latency");
   // Below the version line, inside the overlay.
   EXPECT_GE(config().highQualityRow()->getViewSize().top, config().versionRow()->getViewSize().bottom);
   EXPECT_LE(config().highQualityNote()->getViewSize().bottom, 275);
