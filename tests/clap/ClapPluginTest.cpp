@@ -1,6 +1,5 @@
 // The built module as a host sees it: entry, descriptors, extensions, the ABI layout, parameters and
 // their texts against the LV2 binding's, events at sample offsets, and the state stream.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,6 +11,7 @@
 #include "dsp/ParameterSet.h"
 #include "controller/HostControls.h"
 #include "tests/clap/ClapTestHost.h"
+#include "tests/support/SharedLibrary.h"
 
 namespace qrv::clap::test {
 namespace {
@@ -37,7 +37,7 @@ TEST(ClapModule, ExportsOnlyTheEntryWithAFactory) {
   EXPECT_EQ(module.entry()->clap_version.major, 1u);
   EXPECT_EQ(module.entry()->get_factory("clap.no-such-factory"), nullptr);
   // The LV2 entry of the code it shares is not visible to the host (ClapModuleRules checks every symbol).
-  EXPECT_EQ(dlsym(module.handle(), "lv2_descriptor"), nullptr);
+  EXPECT_EQ(qrv::test::LibrarySymbol(module.handle(), "lv2_descriptor"), nullptr);
 }
 
 TEST(ClapModule, DescribesBothPlugins) {
