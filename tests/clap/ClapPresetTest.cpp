@@ -121,7 +121,12 @@ TEST(ClapPresets, OneProviderListsTheFactoryPresetsForBothPlugins) {
   ASSERT_EQ(indexer.locations.size(), 2u);
   EXPECT_EQ(indexer.locations[0], (std::pair<uint32_t, std::string>{CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, ""}));
   EXPECT_EQ(indexer.locations[1].first, CLAP_PRESET_DISCOVERY_LOCATION_FILE);
-  EXPECT_NE(indexer.locations[1].second.find("User Presets/QRV warmGlow"), std::string::npos);
+  // UTF-8, with Windows' own separators there.
+  const std::string& folder = indexer.locations[1].second;
+  EXPECT_NE(std::filesystem::path(std::u8string(folder.begin(), folder.end())).generic_string().find(
+                "User Presets/QRV warmGlow"),
+            std::string::npos)
+      << folder;
 
   ASSERT_TRUE(provider->get_metadata(provider, CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr, &indexer.receiver));
   ASSERT_EQ(indexer.presets.size(), static_cast<std::size_t>(kFactoryPresetCount));

@@ -2,6 +2,7 @@
 # program) is a PE32+ x86-64 image (`file`), imports only Windows' own libraries (objdump's import
 # table: no C++ runtime, libgcc or winpthreads DLL) and, for a module, exports that many names.
 # Run with -DOBJDUMP=... -DFILES=...
+cmake_minimum_required(VERSION 3.25)
 set(allowed KERNEL32.dll msvcrt.dll ADVAPI32.dll SHELL32.dll USER32.dll ole32.dll OLEAUT32.dll SHLWAPI.dll
     WS2_32.dll bcrypt.dll CRYPT32.dll GDI32.dll VERSION.dll)
 string(TOLOWER "${allowed}" allowed)
