@@ -1,9 +1,11 @@
 // The modules on one platform against the same modules on another (Linux and Windows): one run writes this
 // platform's renders and states into $QRV_CROSS_OUT; another compares this platform with the files the
-// other platform wrote into $QRV_CROSS_OTHER: renders of the same input and settings equal, the state
-// bytes equal, and the other platform's states loaded here render the same and save the same bytes again.
-// Renders are compared bit for bit; where the platforms' libm make them differ, the difference is measured
-// and must stay within the engine's fidelity (1e-6), and is printed either way.
+// other platform wrote into $QRV_CROSS_OTHER. Per format: the render of the same input and settings, the
+// state saved after it, and that state loaded into a fresh instance (the render from it and the state
+// saved again). Here must make the same renders and state bytes, and the other platform's state loaded
+// here must render and save as it did there. Renders are compared bit for bit; where the platforms' libm
+// make them differ, the difference is measured and must stay within the engine's fidelity (1e-6); it is
+// printed either way.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -107,10 +109,13 @@ TEST(CrossPlatform, WritesRendersAndStates) {
     const Outcome o = f.withSettings();
     ASSERT_TRUE(o.error.empty()) << o.error;
     ASSERT_FALSE(o.state.empty());
-    const std::vector<uint8_t> render = Bytes(o.render);
-    ASSERT_EQ(render.size(), 2u * kFrames * sizeof(float));
-    WriteFile(out / (std::string(f.name) + ".render"), render.data(), render.size());
-    WriteFile(out / (std::string(f.name) + ".state"), o.state.data(), o.state.size());
+    const Outcome reloaded = f.fromState(o.state);
+    ASSERT_TRUE(reloaded.error.empty()) << reloaded.error;
+    const std::string name = f.name;
+    for (const auto& [file, bytes] : {std::pair{".render", Bytes(o.render)}, std::pair{".state", o.state},
+                                      std::pair{".reloaded-render", Bytes(reloaded.render)},
+                                      std::pair{".reloaded-state", reloaded.state}})
+      WriteFile(out / (name + file), bytes.data(), bytes.size());
   }
 }
 
@@ -119,22 +124,22 @@ TEST(CrossPlatform, MatchesTheOtherPlatform) {
   ASSERT_FALSE(other.empty()) << "QRV_CROSS_OTHER names the folder of the other platform's renders and states";
   for (const Format& f : kFormats) {
     SCOPED_TRACE(f.name);
-    const std::vector<uint8_t> theirRender = ReadFile(other / (std::string(f.name) + ".render"));
-    const std::vector<uint8_t> theirState = ReadFile(other / (std::string(f.name) + ".state"));
+    const std::string name = f.name;
+    const std::vector<uint8_t> theirState = ReadFile(other / (name + ".state"));
     ASSERT_FALSE(theirState.empty());
 
     // The same input and settings here.
     const Outcome mine = f.withSettings();
     ASSERT_TRUE(mine.error.empty()) << mine.error;
-    Compare((std::string(f.name) + " render").c_str(), Bytes(mine.render), theirRender);
+    Compare((name + " render").c_str(), Bytes(mine.render), ReadFile(other / (name + ".render")));
     EXPECT_EQ(mine.state, theirState) << "the state bytes differ between the platforms";
 
-    // Their state here: it loads, renders as theirs did and saves the very same bytes.
+    // Their state here: it loads, renders as it did there and saves the very same bytes again.
     const Outcome loaded = f.fromState(theirState);
     ASSERT_TRUE(loaded.error.empty()) << loaded.error;
-    Compare((std::string(f.name) + " render from the other platform's state").c_str(), Bytes(loaded.render),
-            theirRender);
-    EXPECT_EQ(loaded.state, theirState) << "their state saved again here differs";
+    Compare((name + " render from the other platform's state").c_str(), Bytes(loaded.render),
+            ReadFile(other / (name + ".reloaded-render")));
+    EXPECT_EQ(loaded.state, ReadFile(other / (name + ".reloaded-state"))) << "their state saved again here differs";
   }
 }
 

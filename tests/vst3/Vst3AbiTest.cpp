@@ -72,6 +72,7 @@ const DocumentedId kDocumentedIds[] = {
     {"Linux::IRunLoop", LinuxRunLoop::IRunLoop::iid, "18C35366 97764F1A 9C5B8385 7A871389"},
 };
 
+#ifdef _WIN32
 // The 32 digits of the plain order rearranged as the bytes of a COM GUID in memory: the first word's four
 // bytes reversed, the second word's two halves each swapped, the rest as written.
 std::string ComDigits(const std::string& plain) {
@@ -79,6 +80,7 @@ std::string ComDigits(const std::string& plain) {
   for (int b : {3, 2, 1, 0, 5, 4, 7, 6}) com += plain.substr(static_cast<std::size_t>(2 * b), 2);
   return com + plain.substr(16);
 }
+#endif
 
 TEST(Vst3AbiIds, EveryInterfaceIdHasTheDocumentedBytes) {
   for (const DocumentedId& id : kDocumentedIds) {
