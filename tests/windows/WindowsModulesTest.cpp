@@ -11,6 +11,7 @@
 
 #include "tests/clap/ClapTestHost.h"
 #include "tests/support/ExportedSymbols.h"
+#include "tests/support/SharedLibrary.h"
 #include "tests/vst3/Vst3TestHost.h"
 
 namespace qrv::test {
@@ -48,6 +49,24 @@ TEST(WindowsModules, ModuleInfoNamesTheClassesAsEveryPlatformDoes) {
   const std::string json((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_NE(json.find("\"CID\": \"CD0EB5F5359C4F70BCAC53ABE86077B4\""), std::string::npos) << json;
   EXPECT_NE(json.find("\"CID\": \"FAA7827A2D5B4346AE2306C80D49366D\""), std::string::npos) << json;
+}
+
+// Windows' entry and exit, counted as ModuleEntry and ModuleExit are elsewhere: hosts may call each more
+// than once, and an exit without its entry answers false.
+TEST(WindowsModules, Vst3InitDllAndExitDllCount) {
+  std::string error;
+  void* module = OpenLibrary(QRV_VST3_MODULE, &error);
+  ASSERT_NE(module, nullptr) << error;
+  auto init = reinterpret_cast<vst3::abi::InitDllFunc>(LibrarySymbol(module, vst3::abi::kInitDllName));
+  auto exit = reinterpret_cast<vst3::abi::ExitDllFunc>(LibrarySymbol(module, vst3::abi::kExitDllName));
+  ASSERT_NE(init, nullptr);
+  ASSERT_NE(exit, nullptr);
+  EXPECT_TRUE(init());
+  EXPECT_TRUE(init());
+  EXPECT_TRUE(exit());
+  EXPECT_TRUE(exit());
+  EXPECT_FALSE(exit());
+  CloseLibrary(module);
 }
 
 TEST(WindowsModules, ClapOffersNoEditor) {
