@@ -27,7 +27,7 @@ test-sanitize: deps
 # The other GUI suites stay out: pango's font-loading thread inside uninstrumented fontconfig is reported
 # as racing with itself (test_lv2ui suppresses those libraries' reports; the AAX suites and test_jack, which
 # open the editor too, and the processes they start get them suppressed through cmake/tsan.supp).
-TSAN_SUITES = test_dsp test_platform test_presets test_instance_core test_aax test_aax_linux test_aax_inprocess test_lv2 test_lv2ui test_clap test_clap_linux test_jack test_vst3_plugin test_vst3_plugin_linux
+TSAN_SUITES = test_dsp test_platform test_platform_posix test_presets test_presets_posix test_instance_core test_aax test_aax_linux test_aax_inprocess test_lv2 test_lv2ui test_clap test_clap_linux test_jack test_vst3_plugin test_vst3_plugin_linux
 empty :=
 space := $(empty) $(empty)
 test-tsan: deps
