@@ -27,7 +27,7 @@ test-sanitize: deps
 # The other GUI suites stay out: pango's font-loading thread inside uninstrumented fontconfig is reported
 # as racing with itself (test_lv2ui suppresses those libraries' reports; the AAX suites and test_jack, which
 # open the editor too, and the processes they start get them suppressed through cmake/tsan.supp).
-TSAN_SUITES = test_dsp test_platform test_presets test_instance_core test_aax test_aax_inprocess test_lv2 test_lv2ui test_clap test_jack test_vst3_plugin
+TSAN_SUITES = test_dsp test_platform test_platform_posix test_presets test_presets_posix test_instance_core test_aax test_aax_linux test_aax_inprocess test_lv2 test_lv2ui test_clap test_clap_linux test_jack test_vst3_plugin test_vst3_plugin_linux
 empty :=
 space := $(empty) $(empty)
 test-tsan: deps
@@ -40,8 +40,11 @@ windows: deps
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS)
 
-# The Windows tests under Wine, in a scratch Wine prefix inside the build folder.
+# The Windows tests under Wine, in a scratch Wine prefix inside the build folder. The cross-platform checks
+# run the Linux build's modules too (build/release), so their program is built there first.
 test-windows: windows
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target test_cross_platform
 	ctest --preset windows -j $(JOBS)
 
 fuzz: deps

@@ -39,13 +39,20 @@ endfunction()
 # libraries' and the script the rest; the link fails on anything unresolved rather than at a host's dlopen.
 # The C++ runtime goes inside, so that a host built against another runtime loads it; sanitized builds keep
 # the shared runtime the sanitizer interposes on.
+# On Windows the module is a DLL exporting exactly its functions marked __declspec(dllexport) (QRV_EXPORT):
+# with one such mark the linker exports nothing else, --exclude-libs keeps the static libraries' symbols
+# out as well, and the runtime is inside already (the global -static).
 function(qrv_plugin_module target exports)
   set(map "${CMAKE_CURRENT_SOURCE_DIR}/${exports}")
   set_target_properties(${target} PROPERTIES
     PREFIX ""
     CXX_VISIBILITY_PRESET hidden
-    VISIBILITY_INLINES_HIDDEN ON
-    LINK_DEPENDS "${map}")
+    VISIBILITY_INLINES_HIDDEN ON)
+  if(WIN32)
+    target_link_options(${target} PRIVATE -Wl,--exclude-libs,ALL -Wl,--no-undefined)
+    return()
+  endif()
+  set_target_properties(${target} PROPERTIES LINK_DEPENDS "${map}")
   target_link_options(${target} PRIVATE -Wl,--exclude-libs,ALL -Wl,--no-undefined "-Wl,--version-script=${map}")
   if(NOT QRV_SANITIZE)
     target_link_options(${target} PRIVATE -static-libstdc++ -static-libgcc)

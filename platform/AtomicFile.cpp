@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <string>
 #include <system_error>
@@ -102,21 +101,6 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& p
   return data;
 }
 
-bool TempFileName::Matches(std::string_view name) const {
-  constexpr std::size_t kRandom = 6;  // mkstemp's "XXXXXX"
-  if (name.size() != prefix.size() + kRandom + suffix.size() || !name.starts_with(prefix) ||
-      !name.ends_with(suffix))
-    return false;
-  for (const char c : name.substr(prefix.size(), kRandom)) {
-    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
-  }
-  return true;
-}
-
-bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
-  return WriteFileAtomically(path, bytes, TempFileName{"." + path.filename().string() + ".", ".tmp"});
-}
-
 namespace {
 
 // Creates the temporary file and takes its lock. A cleaner removes a file only while it holds the lock
@@ -148,7 +132,7 @@ int RemoveStaleTempFiles(const std::filesystem::path& folder, const TempFileName
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(folder.empty() ? "." : folder, ec)) {
     const std::filesystem::path file = entry.path();
-    if (!temp.Matches(file.filename().string())) continue;
+    if (!temp.Matches(file.filename().native())) continue;
     const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;  // a symbolic link, or not ours to open
     struct stat st {};
@@ -181,7 +165,10 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint
     if (!ok && why == 0) why = errno != 0 ? errno : EIO;
     return ok;
   };
-  bool ok = step(WriteAll(fd, bytes.data(), bytes.size()));
+  const std::size_t half = bytes.size() / 2;
+  bool ok = step(WriteAll(fd, bytes.data(), half));
+  if (ok) RunPartialWriteHook(std::filesystem::path(tmp));
+  ok = ok && step(WriteAll(fd, bytes.data() + half, bytes.size() - half));
   ok = ok && step(::fchmod(fd, 0644) == 0);
   ok = ok && step(::fsync(fd) == 0);
   // Renamed while still locked, so that no cleaner takes it for a dead writer's.

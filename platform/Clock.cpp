@@ -13,7 +13,11 @@ uint32_t SystemClock::TickCount() {
 std::tm SystemClock::LocalTime() {
   const std::time_t now = std::time(nullptr);
   std::tm out{};
+#ifdef _WIN32
+  localtime_s(&out, &now);
+#else
   localtime_r(&now, &out);
+#endif
   return out;
 }
 

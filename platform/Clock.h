@@ -15,7 +15,7 @@ class Clock {
   virtual std::tm LocalTime() = 0;
 };
 
-// steady_clock for ticks, localtime_r for local time.
+// steady_clock for ticks, localtime_r (Windows: localtime_s) for local time.
 class SystemClock final : public Clock {
  public:
   uint32_t TickCount() override;

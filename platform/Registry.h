@@ -1,5 +1,5 @@
-// The per-user settings store that stands in for the Windows registry under HKEY_CURRENT_USER: keys hold
-// named values of three types. Main (GUI) thread and the host's state thread; a FileRegistry may be used
+// The per-user settings store: the Windows registry under HKEY_CURRENT_USER on Windows, a stand-in for it
+// on Linux (a ".reg" file). Keys hold named values of three types. Main (GUI) thread and the host's state thread; a FileRegistry may be used
 // from several processes at once.
 #pragma once
 
@@ -65,6 +65,23 @@ class MemoryRegistry final : public Registry {
   RegistryDocument doc_;
 };
 
+#ifdef _WIN32
+// The current user's registry (HKEY_CURRENT_USER) through the registry API. Key and value names and
+// string values are handed to Windows as UTF-16 and read back as UTF-8. The types map one to one:
+// Binary is REG_BINARY, String REG_SZ, Number REG_DWORD; a value of any other registry type, or a DWORD
+// or string of an impossible size, reads as not set. Keys are created when a value is written. Any
+// thread; the registry itself orders writers of other processes.
+class WindowsRegistry final : public Registry {
+ public:
+  std::optional<RegistryValue> Read(std::string_view key, std::string_view name) override;
+  bool Write(std::string_view key, std::string_view name, const RegistryValue& value) override;
+  bool Remove(std::string_view key, std::string_view name) override;
+  std::string LastFailure() const override { return lastFailure_; }
+
+ private:
+  std::string lastFailure_;
+};
+#else
 // One ".reg" text file. Every change is a read-modify-write under an exclusive flock on a sibling
 // ".lock" file, replacing the file atomically (temporary file, fsync, rename), so concurrent writers in
 // other processes keep each other's values and a crash leaves the old or the new file, never a mix.
@@ -103,5 +120,7 @@ std::filesystem::path DefaultRegistryFile();
 // The names of a FileRegistry's temporary files beside `file`. The clean-up after a writer that died
 // removes files of this pattern and no others.
 TempFileName RegistryTempFileName(const std::filesystem::path& file);
+
+#endif
 
 }  // namespace qrv::platform

@@ -11,7 +11,11 @@ Services& Overrides() {
 }  // namespace
 
 Registry& GetRegistry() {
+#ifdef _WIN32
+  static WindowsRegistry system;
+#else
   static FileRegistry system;
+#endif
   Registry* r = Overrides().registry;
   return r != nullptr ? *r : system;
 }

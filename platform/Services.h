@@ -10,9 +10,9 @@
 namespace qrv::platform {
 
 struct Services {
-  Registry* registry = nullptr;    // FileRegistry at DefaultRegistryFile()
-  Shell* shell = nullptr;          // SystemShell (xdg-open)
-  MessageBox* messageBox = nullptr;  // SystemMessageBox (xmessage, else stderr)
+  Registry* registry = nullptr;    // FileRegistry at DefaultRegistryFile(); Windows: WindowsRegistry
+  Shell* shell = nullptr;          // SystemShell (xdg-open; Windows: the shell's open verb)
+  MessageBox* messageBox = nullptr;  // SystemMessageBox (xmessage, else stderr; Windows: MessageBoxW)
   Clock* clock = nullptr;          // SystemClock
   Clipboard* clipboard = nullptr;  // none: users of the clipboard pick their own default
 };

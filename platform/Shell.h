@@ -1,6 +1,6 @@
 // Asking the desktop to open a folder, document or web address, and showing a message to the user.
-// Main (GUI) thread. No shell is involved: programs are started from an argument vector, so paths and
-// names never reach a command line.
+// Main (GUI) thread. On Linux no shell is involved: programs are started from an argument vector, so paths
+// and names never reach a command line; on Windows the shell's own "open" verb does it.
 #pragma once
 
 #include <string>
@@ -31,6 +31,20 @@ class MessageBox {
   virtual int Show(const std::string& text, const std::string& caption) = 0;
 };
 
+#ifdef _WIN32
+// The shell's "open" verb (ShellExecuteW) with a normal window; its result as ShellExecute gives it
+// (32 or less is a failure), success as kShellOpenOk. A target that is not valid UTF-8 is not found.
+class SystemShell final : public Shell {
+ public:
+  int Open(const std::string& target) override;
+};
+
+// MessageBoxW with an OK button; standard error when no box can be shown.
+class SystemMessageBox final : public MessageBox {
+ public:
+  int Show(const std::string& text, const std::string& caption) override;
+};
+#else
 // Runs program (default "xdg-open") with the target as its only argument, detached in its own session.
 // An http:, https:, mailto: or file: address goes as it is; anything else is a path and goes as an
 // absolute path (a relative one resolved against the current folder), so that no target, "-x.pdf" or
@@ -72,5 +86,7 @@ SpawnResult SpawnDetached(const std::vector<std::string>& argv, int graceMs, con
 
 // The full path of program found through PATH; "" when none is executable.
 std::string FindProgram(const std::string& program);
+
+#endif
 
 }  // namespace qrv::platform

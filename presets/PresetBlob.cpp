@@ -6,6 +6,7 @@
 
 #include "dsp/LittleEndian.h"
 #include "platform/AtomicFile.h"
+#include "platform/PathText.h"
 
 namespace qrv {
 
@@ -285,7 +286,7 @@ BlobStatus ReadPresetFile(const std::filesystem::path& path, PresetRecord& recor
 
 PresetFileContents LoadPresetFile(const std::filesystem::path& path) {
   PresetFileContents out;
-  std::string base = path.filename().string();
+  std::string base = platform::Utf8FromPath(path.filename());
   if (base.ends_with(".qrv")) base.resize(base.size() - 4);
   out.fileName = base;
   out.record = FactoryRecord(0);

@@ -1,8 +1,5 @@
 #include "presets/PresetLibrary.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -11,6 +8,7 @@
 #include <system_error>
 
 #include "platform/Environment.h"
+#include "platform/PathText.h"
 #include "platform/Services.h"
 #include "platform/Utf8.h"
 #include "presets/PresetBlob.h"
@@ -21,6 +19,11 @@ namespace {
 constexpr std::string_view kMakerFolder = "quarry-tone.com";
 constexpr std::string_view kAllGroup = "All";
 constexpr int kDesignerGroups = 0;  // the product's one designer entry has no name
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
 
 bool DebugOutput() {
   const char* v = std::getenv("QRV_PRESET_DEBUG");
@@ -39,24 +42,20 @@ struct FolderListing {
 };
 
 bool ListFolder(const std::string& path, FolderListing& out) {
-  DIR* dir = ::opendir(path.c_str());
-  if (dir == nullptr) return false;
-  while (const dirent* e = ::readdir(dir)) {
-    const std::string_view name = e->d_name;
-    if (name == "." || name == "..") continue;
-    bool isDir = e->d_type == DT_DIR;
-    if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
-      struct stat st {};
-      const std::string full = path + "/" + std::string(name);
-      isDir = ::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    }
-    if (isDir) {
-      if (!name.starts_with('.')) out.folders.emplace_back(name);
+  std::error_code ec;
+  std::filesystem::directory_iterator it(platform::PathFromUtf8(path), ec);
+  if (ec) return false;
+  for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
+    const std::string name = platform::Utf8FromPath(it->path().filename());
+    if (name.empty()) continue;  // a name no UTF-8 can carry
+    // Links are followed, as the user sees them.
+    std::error_code kind;
+    if (it->is_directory(kind)) {
+      if (!name.starts_with('.')) out.folders.push_back(name);
     } else if (HasPresetExtension(name)) {
-      out.presets.emplace_back(name.substr(0, name.size() - 4));
+      out.presets.push_back(name.substr(0, name.size() - 4));
     }
   }
-  ::closedir(dir);
   return true;
 }
 
@@ -90,7 +89,7 @@ std::string UserPresetFolderPath() {
   std::string path = profile;
   for (const std::string_view part : {std::string_view("Documents"), kMakerFolder, std::string_view("User Presets"),
                                       std::string_view("QRV warmGlow")}) {
-    path += '/';
+    path += kSeparator;
     path += part;
   }
   return path.size() <= kUserFolderMax ? path : std::string();
@@ -99,6 +98,9 @@ std::string UserPresetFolderPath() {
 std::string UserPresetFolderProblem() {
   if (!UserPresetFolderPath().empty()) return {};
   if (platform::UserProfileFolder().empty()) {
+#ifdef _WIN32
+    return "USERPROFILE is not set to an absolute path";
+#endif
     const char* profile = std::getenv("USERPROFILE");
     if (profile != nullptr && *profile != '\0') return "USERPROFILE is not an absolute path";
     const char* home = std::getenv("HOME");
@@ -118,13 +120,14 @@ std::vector<UserPresetEntry> ScanEveryUserPreset() {
   SortNames(main.folders);
   SortNames(main.presets);
   for (const std::string& n : main.presets)
-    out.push_back({Cut(n, kItemNameMax), std::filesystem::path(folder) / (n + ".qrv")});
+    out.push_back({Cut(n, kItemNameMax), platform::PathFromUtf8(folder) / platform::PathFromUtf8(n + ".qrv")});
   for (const std::string& sub : main.folders) {
     FolderListing listing;
-    if (!ListFolder(folder + "/" + sub, listing)) continue;
+    if (!ListFolder(folder + kSeparator + sub, listing)) continue;
     SortNames(listing.presets);
     for (const std::string& n : listing.presets)
-      out.push_back({sub + "/" + Cut(n, kItemNameMax), std::filesystem::path(folder) / sub / (n + ".qrv")});
+      out.push_back({sub + "/" + Cut(n, kItemNameMax), platform::PathFromUtf8(folder) / platform::PathFromUtf8(sub) /
+                                                       platform::PathFromUtf8(n + ".qrv")});
   }
   return out;
 }
@@ -139,8 +142,10 @@ const PresetDesigner& DesignerOf(int factoryIndex) {
 bool CreateUserPresetFolder(const std::string& path) {
   if (path.empty()) return false;
   std::error_code ec;
-  std::filesystem::create_directories(path, ec);
-  return std::filesystem::is_directory(path, ec);
+  const std::filesystem::path folder = platform::PathFromUtf8(path);
+  if (folder.empty()) return false;
+  std::filesystem::create_directories(folder, ec);
+  return std::filesystem::is_directory(folder, ec);
 }
 
 PresetLibrary::PresetLibrary(std::string userFolder) : userFolder_(std::move(userFolder)) {
@@ -219,7 +224,7 @@ void PresetLibrary::ScanUserFolder() {
   // What each cut leaves out is counted, so that the lists can say that they are cut.
   for (std::size_t f = static_cast<std::size_t>(kMaxUserFolders); f < main.folders.size(); ++f) {
     FolderListing sub;
-    if (ListFolder(userFolder_ + "/" + main.folders[f], sub)) all.found += static_cast<int32_t>(sub.presets.size());
+    if (ListFolder(userFolder_ + kSeparator + main.folders[f], sub)) all.found += static_cast<int32_t>(sub.presets.size());
   }
   if (main.folders.size() > static_cast<std::size_t>(kMaxUserFolders)) main.folders.resize(kMaxUserFolders);
 
@@ -240,7 +245,7 @@ void PresetLibrary::ScanUserFolder() {
   for (std::size_t f = 0; f < main.folders.size(); ++f) {
     const int32_t slot = static_cast<int32_t>(f + 1);
     PresetGroup group{Cut(main.folders[f], kGroupNameMax), main.folders[f], {}, 0};
-    const std::string path = userFolder_ + "/" + main.folders[f];
+    const std::string path = userFolder_ + kSeparator + main.folders[f];
     if (DebugOutput()) std::fprintf(stderr, "\nLooking for *.qrv files in:%s", path.c_str());
     FolderListing sub;
     if (ListFolder(path, sub)) addItems(sub.presets, slot, &group);
@@ -295,7 +300,7 @@ int PresetLibrary::FindUserGroup(std::string_view folder) const {
 int PresetLibrary::FindItem(int bank, int group, const std::filesystem::path& path) const {
   if (path.empty()) return -1;
   // The file name first: only an item of that name has its whole path made and compared.
-  const std::string stem = path.stem().string();
+  const std::string stem = platform::Utf8FromPath(path.stem());
   for (int i = 0; i < ItemCount(bank, group); ++i) {
     const PresetItem* it = Item(bank, group, i);
     if (it->factoryIndex < 0 && it->fileName == stem && ItemPath(bank, group, i) == path) return i;
@@ -306,11 +311,11 @@ int PresetLibrary::FindItem(int bank, int group, const std::filesystem::path& pa
 std::filesystem::path PresetLibrary::ItemPath(int bank, int group, int item) const {
   const PresetItem* it = Item(bank, group, item);
   if (it == nullptr || it->factoryIndex >= 0 || userFolder_.empty()) return {};
-  std::string path = userFolder_ + "/";
+  std::string path = userFolder_ + kSeparator;
   if (it->folderGroup >= 1 && it->folderGroup < GroupCount(kBankUser))
-    path += banks_[kBankUser].groups[static_cast<std::size_t>(it->folderGroup)].folder + "/";
+    path += banks_[kBankUser].groups[static_cast<std::size_t>(it->folderGroup)].folder + kSeparator;
   path += it->fileName + ".qrv";
-  return path;
+  return platform::PathFromUtf8(path);
 }
 
 bool PresetLibrary::ItemValues(int bank, int group, int item, float (&values)[kPresetValueCount]) const {
@@ -362,9 +367,9 @@ std::vector<UserPresetEntry> PresetLibrary::ListUserPresets() const {
     const PresetItem& it = bank.items[static_cast<std::size_t>(k)];
     std::string folder;
     if (it.folderGroup >= 1) folder = bank.groups[static_cast<std::size_t>(it.folderGroup)].folder;
-    std::filesystem::path path = std::filesystem::path(userFolder_);
-    if (!folder.empty()) path /= folder;
-    path /= it.fileName + ".qrv";
+    std::filesystem::path path = platform::PathFromUtf8(userFolder_);
+    if (!folder.empty()) path /= platform::PathFromUtf8(folder);
+    path /= platform::PathFromUtf8(it.fileName + ".qrv");
     out.push_back({folder.empty() ? it.name : folder + "/" + it.name, std::move(path)});
   }
   return out;

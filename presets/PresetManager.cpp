@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "platform/AtomicFile.h"
+#include "platform/PathText.h"
 #include "platform/Services.h"
 #include "platform/Utf8.h"
 #include "presets/QRVMasterController.h"
@@ -421,8 +422,16 @@ std::string PresetManager::DefaultSaveFileName() const {
 }
 
 bool IsWriteProtected(const std::filesystem::path& file) {
+#ifdef _WIN32
+  // The read-only attribute is what the C runtime reports as no write permission.
+  std::error_code ec;
+  const auto st = std::filesystem::status(file, ec);
+  return !ec && std::filesystem::is_regular_file(st) &&
+         (st.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none;
+#else
   struct stat st {};
   return ::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0;
+#endif
 }
 
 namespace {
@@ -436,7 +445,9 @@ PresetSaveResult SaveErrorFor(int error) {
     case EPERM:
     case EROFS: return {PresetSaveError::FolderNotWritable, error};
     case ENOSPC:
+#ifdef EDQUOT
     case EDQUOT:
+#endif
     case EFBIG: return {PresetSaveError::DiskFull, error};
     case EISDIR: return {PresetSaveError::NotAFile, error};
     default: return {PresetSaveError::Failed, error};
@@ -446,11 +457,20 @@ PresetSaveResult SaveErrorFor(int error) {
 }  // namespace
 
 PresetSaveResult PresetManager::SavePresetFile(const std::filesystem::path& chosenPath) {
-  const std::filesystem::path path = ApplyPresetExtension(chosenPath.string());
+  const std::filesystem::path path = platform::PathFromUtf8(ApplyPresetExtension(platform::Utf8FromPath(chosenPath)));
   // A relative path would land in whatever folder the host was started from.
   if (!path.is_absolute()) return {PresetSaveError::NoUserFolder, 0};
   if (path.filename().native().size() > platform::MaxFileNameBytes(path.parent_path()))
     return {PresetSaveError::NameTooLong, ENAMETOOLONG};
+#ifdef _WIN32
+  std::error_code ec;
+  const auto st = std::filesystem::status(path, ec);
+  if (std::filesystem::exists(st)) {
+    // Only files are replaced; a read-only one is the user's to keep.
+    if (!std::filesystem::is_regular_file(st)) return {PresetSaveError::NotAFile, 0};
+    if (IsWriteProtected(path)) return {PresetSaveError::WriteProtected, 0};
+  }
+#else
   struct stat st {};
   if (::lstat(path.c_str(), &st) == 0) {
     // A rename would replace a FIFO or a link's target as readily as a file: only files are replaced.
@@ -458,6 +478,7 @@ PresetSaveResult PresetManager::SavePresetFile(const std::filesystem::path& chos
     if (!S_ISREG(st.st_mode)) return {PresetSaveError::NotAFile, 0};
     if ((st.st_mode & 0222) == 0) return {PresetSaveError::WriteProtected, 0};
   }
+#endif
   const auto blob = WriteSinglePresetBlob(*current_, hostStateWord_, zoom_);
   // A short temporary name: one built from the target's would not fit beside a long one.
   int error = 0;
@@ -465,7 +486,7 @@ PresetSaveResult PresetManager::SavePresetFile(const std::filesystem::path& chos
   if (!platform::WriteFileAtomically(path, blob, platform::TempFileName{".qrv-", ".tmp"}, &error))
     return SaveErrorFor(error);
   // The preset takes the file's name; the blob above carries the name it had before.
-  std::string base = path.filename().string();
+  std::string base = platform::Utf8FromPath(path.filename());
   if (const auto dot = base.rfind('.'); dot != std::string::npos) base.resize(dot);
   base.resize(utf8::PrefixBytes(base, kItemNameMax, base.size()));
   RenameCurrent(base);
@@ -500,7 +521,8 @@ BlobStatus PresetManager::RestoreHostState(std::span<const uint8_t> blob) {
   active_ = kSlotA;
   PointAtActiveSlot();
   const PresetRecord& selected = programs_[static_cast<std::size_t>(header.selected)];
-  slots_.fill(AbSlot{selected, selected, false});
+  // One slot at a time: GCC 12 for Windows mistakes the array fill for an overflow.
+  for (AbSlot& slot : slots_) slot = AbSlot{selected, selected, false};
   editOpen_ = false;
   item_ = -1;
   return BlobStatus::Ok;

@@ -9,6 +9,7 @@
 #include "dsp/LittleEndian.h"
 #include "platform/AtomicFile.h"
 #include "platform/Environment.h"
+#include "platform/PathText.h"
 #include "platform/ProductFacts.h"
 #include "platform/Services.h"
 
@@ -178,7 +179,8 @@ std::string RecordedManualPath(const std::filesystem::path& binary) {
   std::string text(bytes->begin(), bytes->end());
   if (!text.empty() && text.back() == '\n') text.pop_back();
   // One absolute path on one line, nothing a shell or an opener could read as more.
-  if (text.empty() || text.front() != '/' || text.find_first_of(std::string_view("\n\r\0", 3)) != std::string::npos)
+  if (text.empty() || !platform::PathFromUtf8(text).is_absolute() ||
+      text.find_first_of(std::string_view("\n\r\0", 3)) != std::string::npos)
     return {};
   return text;
 }

@@ -8,9 +8,13 @@
 #include <iomanip>
 #include <optional>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include "apps/aaxhost/EditCommand.h"
 #include "apps/warmglow/AudioFile.h"
 #include "apps/warmglow/Cli.h"
+#endif
 #include "format/aax/host/AAXHost.h"
 #include "platform/ProductVersion.h"
 
@@ -82,7 +86,15 @@ const std::string kHelp = std::string(
 std::string DefaultBundle() {
   if (const char* env = std::getenv("QRV_AAX_BUNDLE"); env != nullptr && *env != '\0') return env;
   std::error_code ec;
+#ifdef _WIN32
+  std::wstring self16(32768, L'\0');
+  const DWORD length = GetModuleFileNameW(nullptr, self16.data(), static_cast<DWORD>(self16.size()));
+  if (length == 0 || length >= self16.size()) ec = std::make_error_code(std::errc::filename_too_long);
+  self16.resize(length);
+  const std::filesystem::path self(self16);
+#else
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+#endif
   if (!ec) {
     const std::filesystem::path installed = self.parent_path().parent_path() / "lib" / "qrv-warmglow" /
                                             std::filesystem::path(QRV_AAX_DEFAULT_BUNDLE).filename();
@@ -176,6 +188,13 @@ int Describe(const std::string& bundle, std::ostream& out, std::ostream& err) {
   return 0;
 }
 
+#ifdef _WIN32
+// Audio files go through libsndfile, which the Windows build does not have yet.
+int Render(const std::vector<std::string>&, std::ostream&, std::ostream& err) {
+  err << "aaxhost: render is not part of the Windows build (it reads and writes audio files with libsndfile)\n";
+  return 2;
+}
+#else
 // "5", "Compression", "5: Compression", "bypass" -> the host parameter ID; "" for none.
 std::string ResolveID(const std::string& key, const std::vector<std::string>& ids) {
   if (key == "bypass" || key == "Bypass") return "MasterBypassID";
@@ -351,6 +370,8 @@ int Render(const std::vector<std::string>& args, std::ostream& out, std::ostream
   return status;
 }
 
+#endif
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -374,7 +395,14 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return Describe(args.size() == 2 ? args[1] : DefaultBundle(), out, err);
   }
   if (args[0] == "render") return Render(args, out, err);
+#ifdef _WIN32
+  if (args[0] == "edit") {
+    err << "aaxhost: edit is not part of the Windows build (the module has no editor there)\n";
+    return 2;
+  }
+#else
   if (args[0] == "edit") return RunEdit(args, DefaultBundle(), err);
+#endif
   err << "aaxhost: unknown command " << args[0] << "\n" << kUsage;
   return 2;
 }

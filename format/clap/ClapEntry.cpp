@@ -5,7 +5,9 @@
 #include <new>
 
 #include "format/clap/ClapAbi.h"
+#ifndef _WIN32
 #include "format/clap/ClapGui.h"
+#endif
 #include "format/clap/ClapIds.h"
 #include "format/clap/ClapPlugin.h"
 #include "format/clap/ClapPresets.h"
@@ -186,10 +188,18 @@ const void* ClapPlugin::Extension(const char* id) const {
   if (std::strcmp(id, CLAP_EXT_TAIL) == 0) return &kTail;
   if (std::strcmp(id, CLAP_EXT_RENDER) == 0) return &kRender;
   if (std::strcmp(id, CLAP_EXT_PRESET_LOAD) == 0 || std::strcmp(id, CLAP_EXT_PRESET_LOAD_COMPAT) == 0) return &kPresetLoad;
+#ifdef _WIN32
+  return nullptr;  // no editor on Windows: hosts show their generic controls
+#else
   return GuiExtension(id);
+#endif
 }
 
 }  // namespace qrv::clap
 
+#ifdef _WIN32
+extern "C" __declspec(dllexport) const clap_plugin_entry_t clap_entry = {
+#else
 extern "C" __attribute__((visibility("default"))) const clap_plugin_entry_t clap_entry = {
+#endif
     kClapVersion, qrv::clap::EntryInit, qrv::clap::EntryDeinit, qrv::clap::EntryFactory};

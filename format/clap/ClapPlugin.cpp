@@ -6,7 +6,14 @@
 #include <cstring>
 #include <vector>
 
+#ifdef _WIN32
+// No editor on Windows: the gui extension is never offered, so editor_ stays empty.
+namespace qrv::clap {
+class ClapEditor {};
+}  // namespace qrv::clap
+#else
 #include "format/clap/ClapGui.h"
+#endif
 #include "format/clap/ClapPresets.h"
 #include "platform/ProductFacts.h"
 #include "presets/PresetManager.h"

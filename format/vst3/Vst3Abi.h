@@ -8,7 +8,9 @@
 // class of pure virtual functions here is the interface, slot for slot, and the binding implements and
 // calls interfaces as ordinary classes (several per object by multiple inheritance, each base with its own
 // vtable pointer, as hosts expect). FUnknown's three methods come first in every vtable. No interface
-// has a virtual destructor: that would add slots; objects die through release().
+// has a virtual destructor: that would add slots; objects die through release(). GCC keeps that layout for
+// Windows (mingw-w64), where it is also COM's: no interface overloads a method name, the one case in which
+// COM's compilers order slots differently.
 //
 // Struct layouts are natural alignment on 64-bit targets (the format packs to 16 on 64-bit Windows and
 // macOS, which changes nothing for these members). Strings marked UTF-16 are char16_t, NUL-terminated
@@ -104,6 +106,19 @@ constexpr Uid MakeUid(uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3, UidOrd
     uid.bytes[7] = plain.bytes[6];
   }
   return uid;
+}
+
+// The id in the plain order whatever the native one: the 32 hex digits as the documentation writes them.
+// Reordering COM's GUID layout is its own inverse.
+constexpr Uid PlainOrder(const Uid& native) {
+  if (kNativeUidOrder == UidOrder::kPlain) return native;
+  Uid plain = native;
+  for (int b = 0; b < 4; ++b) plain.bytes[b] = native.bytes[3 - b];
+  plain.bytes[4] = native.bytes[5];
+  plain.bytes[5] = native.bytes[4];
+  plain.bytes[6] = native.bytes[7];
+  plain.bytes[7] = native.bytes[6];
+  return plain;
 }
 
 // `id` points at 16 bytes (a TUID or FIDString handed over by the other side); null never matches.
@@ -287,6 +302,12 @@ inline constexpr char kGetPluginFactoryName[] = "GetPluginFactory";
 using ModuleEntryFunc = bool (*)(void* sharedLibraryHandle);
 using ModuleExitFunc = bool (*)();
 using GetPluginFactoryFunc = IPluginFactory* (*)();
+// Exported by the module on Windows: InitDll after LoadLibrary and ExitDll before FreeLibrary, both optional
+// for hosts, GetPluginFactory in between.
+inline constexpr char kInitDllName[] = "InitDll";
+inline constexpr char kExitDllName[] = "ExitDll";
+using InitDllFunc = bool (*)();
+using ExitDllFunc = bool (*)();
 
 // PClassInfo::category and PClassInfo2::subCategories values.
 inline constexpr char kVstAudioEffectClass[] = "Audio Module Class";

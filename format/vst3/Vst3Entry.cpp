@@ -1,5 +1,5 @@
-// The module's exports: ModuleEntry and ModuleExit (counted: hosts may call each more than once) and
-// GetPluginFactory, the factory of the mono and stereo plug-ins.
+// The module's exports: ModuleEntry and ModuleExit (InitDll and ExitDll on Windows; counted: hosts may call
+// each more than once) and GetPluginFactory, the factory of the mono and stereo plug-ins.
 
 #include <atomic>
 #include <cstdio>
@@ -119,23 +119,41 @@ std::atomic<int> g_entries{0};
 }  // namespace
 }  // namespace qrv::vst3
 
-extern "C" {
+#ifdef _WIN32
+#define QRV_EXPORT __declspec(dllexport)
+#else
+#define QRV_EXPORT __attribute__((visibility("default")))
+#endif
 
-__attribute__((visibility("default"))) bool ModuleEntry(void*) {
+namespace {
+
+bool Enter() {
   qrv::vst3::g_entries.fetch_add(1);
   return true;
 }
 
 // False for an exit without its entry.
-__attribute__((visibility("default"))) bool ModuleExit() {
+bool Leave() {
   int n = qrv::vst3::g_entries.load();
   while (n > 0 && !qrv::vst3::g_entries.compare_exchange_weak(n, n - 1)) {
   }
   return n > 0;
 }
 
-__attribute__((visibility("default"))) qrv::vst3::abi::IPluginFactory* GetPluginFactory() {
-  return &qrv::vst3::g_factory;
-}
+}  // namespace
+
+extern "C" {
+
+// Windows names the entry and exit InitDll and ExitDll (optional there, so hosts may call neither);
+// elsewhere ModuleEntry and ModuleExit, which hosts must call.
+#ifdef _WIN32
+QRV_EXPORT bool InitDll() { return Enter(); }
+QRV_EXPORT bool ExitDll() { return Leave(); }
+#else
+QRV_EXPORT bool ModuleEntry(void*) { return Enter(); }
+QRV_EXPORT bool ModuleExit() { return Leave(); }
+#endif
+
+QRV_EXPORT qrv::vst3::abi::IPluginFactory* GetPluginFactory() { return &qrv::vst3::g_factory; }
 
 }

@@ -18,11 +18,13 @@ inline constexpr const char* kVendor = QRV_PRODUCT_MAKER;
 inline constexpr const char* kUrl = "https://" QRV_PRODUCT_DOMAIN;
 inline constexpr const char* kEmail = "support@" QRV_PRODUCT_DOMAIN;
 
-// A class id as moduleinfo.json and .vstpreset files write it: 32 upper-case hex digits, in byte order.
+// A class id as moduleinfo.json and .vstpreset files write it: 32 upper-case hex digits in the order the
+// id is written, on every platform (on Windows that is not the byte order), so that files made on one
+// platform name the same class on another.
 inline std::string UidHex(const abi::Uid& uid) {
   std::string text;
   char digits[3];
-  for (char b : uid.bytes) {
+  for (char b : abi::PlainOrder(uid).bytes) {
     std::snprintf(digits, sizeof digits, "%02X", static_cast<unsigned>(static_cast<unsigned char>(b)));
     text += digits;
   }

@@ -62,13 +62,14 @@ RegisteredHost::~RegisteredHost() {
 }
 
 std::vector<std::vector<float>> TestSignal(int channels, std::size_t frames, float rate) {
+  constexpr double kPi = 3.14159265358979323846;  // M_PI is POSIX, not C++
   std::vector<std::vector<float>> s(static_cast<std::size_t>(channels), std::vector<float>(frames));
   for (int c = 0; c < channels; ++c) {
     for (std::size_t i = 0; i < frames; ++i) {
       const double t = static_cast<double>(i) / rate;
       const double burst = (i / 4096) % 2 == 0 ? 0.9 : 0.05;
       s[static_cast<std::size_t>(c)][i] = static_cast<float>(
-          burst * (0.7 * std::sin(2.0 * M_PI * (110.0 + 55.0 * c) * t) + 0.3 * std::sin(2.0 * M_PI * 1234.5 * t)));
+          burst * (0.7 * std::sin(2.0 * kPi * (110.0 + 55.0 * c) * t) + 0.3 * std::sin(2.0 * kPi * 1234.5 * t)));
     }
   }
   return s;

@@ -21,6 +21,12 @@
 namespace qrv::clap::test {
 namespace {
 
+// A location as CLAP passes it: the path in UTF-8 (on Windows too, where paths are UTF-16).
+std::string Utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 struct Listed {
   std::string name, key;
   std::vector<std::string> ids;
@@ -115,7 +121,12 @@ TEST(ClapPresets, OneProviderListsTheFactoryPresetsForBothPlugins) {
   ASSERT_EQ(indexer.locations.size(), 2u);
   EXPECT_EQ(indexer.locations[0], (std::pair<uint32_t, std::string>{CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, ""}));
   EXPECT_EQ(indexer.locations[1].first, CLAP_PRESET_DISCOVERY_LOCATION_FILE);
-  EXPECT_NE(indexer.locations[1].second.find("User Presets/QRV warmGlow"), std::string::npos);
+  // UTF-8, with Windows' own separators there.
+  const std::string& folder = indexer.locations[1].second;
+  EXPECT_NE(std::filesystem::path(std::u8string(folder.begin(), folder.end())).generic_string().find(
+                "User Presets/QRV warmGlow"),
+            std::string::npos)
+      << folder;
 
   ASSERT_TRUE(provider->get_metadata(provider, CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr, &indexer.receiver));
   ASSERT_EQ(indexer.presets.size(), static_cast<std::size_t>(kFactoryPresetCount));
@@ -131,14 +142,14 @@ TEST(ClapPresets, OneProviderListsTheFactoryPresetsForBothPlugins) {
 
   indexer.presets.clear();
   const std::filesystem::path file = WriteUserPreset("Loud Bus", 0.8f);
-  ASSERT_TRUE(provider->get_metadata(provider, CLAP_PRESET_DISCOVERY_LOCATION_FILE, file.c_str(), &indexer.receiver));
+  ASSERT_TRUE(provider->get_metadata(provider, CLAP_PRESET_DISCOVERY_LOCATION_FILE, Utf8(file).c_str(), &indexer.receiver));
   ASSERT_EQ(indexer.presets.size(), 1u);
   EXPECT_EQ(indexer.presets[0].name, "Loud Bus");
   EXPECT_EQ(indexer.presets[0].ids, kBothIds);
   EXPECT_EQ(indexer.presets[0].flags, CLAP_PRESET_DISCOVERY_IS_USER_CONTENT);
   const std::filesystem::path broken = file.parent_path() / "Broken.qrv";
   std::ofstream(broken) << "not a preset";
-  EXPECT_FALSE(provider->get_metadata(provider, CLAP_PRESET_DISCOVERY_LOCATION_FILE, broken.c_str(), &indexer.receiver));
+  EXPECT_FALSE(provider->get_metadata(provider, CLAP_PRESET_DISCOVERY_LOCATION_FILE, Utf8(broken).c_str(), &indexer.receiver));
   EXPECT_EQ(indexer.errors.size(), 1u);
   provider->destroy(provider);
 }
@@ -163,7 +174,7 @@ TEST(ClapPresets, PresetLoadSetsTheValues) {
     }
   }
   const std::filesystem::path file = WriteUserPreset("Twenty Four", 0.8f);
-  ASSERT_TRUE(load->from_location(instance.plugin(), CLAP_PRESET_DISCOVERY_LOCATION_FILE, file.c_str(), nullptr));
+  ASSERT_TRUE(load->from_location(instance.plugin(), CLAP_PRESET_DISCOVERY_LOCATION_FILE, Utf8(file).c_str(), nullptr));
   EXPECT_EQ(instance.Value(5), 24.0);
   // Keys and files that name no preset are refused and change nothing.
   const std::size_t logs = host.logs.size();
@@ -206,13 +217,13 @@ TEST(ClapPresets, APresetTheHostLoadsIsNamedAsTheBarNamesIt) {
   ASSERT_TRUE(load->from_location(instance.plugin(), CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr, "2"));
   EXPECT_EQ(SavedPresetName(instance), "CompressLite2");
   const std::filesystem::path file = WriteUserPreset("My Bus", 0.3f);
-  ASSERT_TRUE(load->from_location(instance.plugin(), CLAP_PRESET_DISCOVERY_LOCATION_FILE, file.c_str(), nullptr));
+  ASSERT_TRUE(load->from_location(instance.plugin(), CLAP_PRESET_DISCOVERY_LOCATION_FILE, Utf8(file).c_str(), nullptr));
   EXPECT_EQ(SavedPresetName(instance), "My Bus");
   EXPECT_EQ(instance.Value(5), 9.0);
   // A file outside the user folder shows by its name too.
   const std::filesystem::path elsewhere = file.parent_path().parent_path() / "Elsewhere.qrv";
   std::filesystem::copy_file(file, elsewhere, std::filesystem::copy_options::overwrite_existing);
-  ASSERT_TRUE(load->from_location(instance.plugin(), CLAP_PRESET_DISCOVERY_LOCATION_FILE, elsewhere.c_str(), nullptr));
+  ASSERT_TRUE(load->from_location(instance.plugin(), CLAP_PRESET_DISCOVERY_LOCATION_FILE, Utf8(elsewhere).c_str(), nullptr));
   EXPECT_EQ(SavedPresetName(instance), "Elsewhere");
 }
 

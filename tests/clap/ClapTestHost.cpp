@@ -1,6 +1,5 @@
 #include "tests/clap/ClapTestHost.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +8,7 @@
 #include <memory>
 
 #include "tests/support/ScratchUser.h"
+#include "tests/support/SharedLibrary.h"
 
 namespace qrv::clap::test {
 namespace {
@@ -19,14 +19,10 @@ const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new qrv::t
 }  // namespace
 
 Module::Module(const std::string& path) {
-  // Never unloaded, as most hosts keep a plug-in module: the module links glib, fontconfig and X11 for the
-  // editor, whose load-time tables LeakSanitizer reports as leaks once their libraries are unloaded.
-  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-  if (handle_ == nullptr) {
-    error_ = dlerror();
-    return;
-  }
-  entry_ = static_cast<const clap_plugin_entry_t*>(dlsym(handle_, "clap_entry"));
+  // Never unloaded, as most hosts keep a plug-in module (OpenLibrary says why).
+  handle_ = qrv::test::OpenLibrary(path, &error_);
+  if (handle_ == nullptr) return;
+  entry_ = static_cast<const clap_plugin_entry_t*>(qrv::test::LibrarySymbol(handle_, "clap_entry"));
   if (entry_ == nullptr) {
     error_ = "no clap_entry";
     return;
@@ -42,7 +38,7 @@ Module::Module(const std::string& path) {
 
 Module::~Module() {
   if (entry_ != nullptr) entry_->deinit();
-  if (handle_ != nullptr) dlclose(handle_);
+  if (handle_ != nullptr) qrv::test::CloseLibrary(handle_);
 }
 
 EventList::EventList() : in_{this, Size, Get} {}

@@ -1,4 +1,4 @@
-// A CLAP host of the tests' own: loads the built module with dlopen and drives its plug-ins as a host
+// A CLAP host of the tests' own: loads the built module (dlopen, LoadLibraryW on Windows) and drives its plug-ins as a host
 // does, on the calling thread (which it calls both main and audio thread unless told otherwise).
 #pragma once
 
@@ -12,7 +12,7 @@
 
 namespace qrv::clap::test {
 
-// The module: dlopen, clap_entry, init and the plug-in factory; deinit and dlclose at the end.
+// The module: loaded, clap_entry, init and the plug-in factory; deinit and unloaded at the end.
 class Module {
  public:
   explicit Module(const std::string& path = QRV_CLAP_MODULE);

@@ -2,9 +2,9 @@
 
 #include <fstream>
 
+#include "platform/PathText.h"
 #include "presets/PresetLibrary.h"
 #include "tests/presets/PresetTestSupport.h"
-#include "tests/support/Fifo.h"
 
 namespace qrv {
 namespace {
@@ -53,13 +53,14 @@ TEST_F(PresetLibraryTest, FactoryBanks) {
 
 TEST_F(PresetLibraryTest, BuildsTheUserFolderAndListsAnEmptyOne) {
   PresetLibrary& lib = PresetLibrary::Acquire();
-  EXPECT_EQ(lib.userFolder(), (profile.path() / "Documents/quarry-tone.com/User Presets/QRV warmGlow").string());
-  EXPECT_TRUE(std::filesystem::is_directory(lib.userFolder()));
+  EXPECT_EQ(platform::PathFromUtf8(lib.userFolder()),
+            profile.path() / "Documents" / "quarry-tone.com" / "User Presets" / "QRV warmGlow");
+  EXPECT_TRUE(std::filesystem::is_directory(platform::PathFromUtf8(lib.userFolder())));
   EXPECT_EQ(GroupNames(lib, kBankUser), (std::vector<std::string>{"All"}));
   EXPECT_EQ(lib.ItemCount(kBankUser, 0), 0);
   PresetLibrary::Release();
 
-  PresetLibrary missing((profile / "does-not-exist").string());
+  PresetLibrary missing(platform::Utf8FromPath(profile / "does-not-exist"));
   EXPECT_EQ(GroupNames(missing, kBankUser), (std::vector<std::string>{"All"}));
   EXPECT_EQ(missing.ItemCount(kBankUser, 0), 0);
 }
@@ -80,7 +81,7 @@ TEST_F(PresetLibraryTest, ScanRules) {
   const std::string longName(80, 'L');
   Preset(longName + ".qrv", MakeRecord("long", 0.33f));
 
-  PresetLibrary lib(UserFolder().string());
+  PresetLibrary lib(platform::Utf8FromPath(UserFolder()));
   EXPECT_EQ(GroupNames(lib, kBankUser), (std::vector<std::string>{"All", "alpha", "Beta", "folder.qrv", "Zeta"}));
   EXPECT_EQ(ItemNames(lib, kBankUser, 0), (std::vector<std::string>{"a", "a1", "A2", "b", std::string(63, 'L'), "z1"}));
   EXPECT_EQ(ItemNames(lib, kBankUser, 1), (std::vector<std::string>{"a1", "A2"}));
@@ -118,16 +119,17 @@ TEST_F(PresetLibraryTest, LongNonAsciiNamesAreCutBetweenCharacters) {
     threeByte += "\u20ac";  // after the "A", 63 bytes end inside the 21st
   }
   const std::string folder = twoByte;
-  Preset(twoByte + ".qrv", MakeRecord("main", 0.2f));
-  Preset(std::filesystem::path(folder) / (threeByte + ".qrv"), MakeRecord("grouped", 0.6f));
+  Preset(platform::PathFromUtf8(twoByte + ".qrv"), MakeRecord("main", 0.2f));
+  Preset(platform::PathFromUtf8(folder) / platform::PathFromUtf8(threeByte + ".qrv"), MakeRecord("grouped", 0.6f));
 
-  PresetLibrary lib(UserFolder().string());
+  PresetLibrary lib(platform::Utf8FromPath(UserFolder()));
   ASSERT_EQ(lib.GroupCount(kBankUser), 2);
   EXPECT_EQ(lib.GroupName(kBankUser, 1), twoByte.substr(0, 62));
   EXPECT_EQ(lib.GroupFolder(kBankUser, 1), folder);
   EXPECT_EQ(ItemNames(lib, kBankUser, 0), (std::vector<std::string>{threeByte.substr(0, 61), twoByte.substr(0, 62)}));
   EXPECT_EQ(ItemNames(lib, kBankUser, 1), (std::vector<std::string>{threeByte.substr(0, 61)}));
-  EXPECT_EQ(lib.ItemPath(kBankUser, 1, 0), UserFolder() / folder / (threeByte + ".qrv"));
+  EXPECT_EQ(lib.ItemPath(kBankUser, 1, 0),
+            UserFolder() / platform::PathFromUtf8(folder) / platform::PathFromUtf8(threeByte + ".qrv"));
 
   PresetRecord r = FactoryRecord(0);
   ASSERT_TRUE(lib.LoadPosition(kBankUser, 0, 1, r));
@@ -142,7 +144,7 @@ TEST_F(PresetLibraryTest, LongNonAsciiNamesAreCutBetweenCharacters) {
 
 TEST_F(PresetLibraryTest, AFileThatFailsKeepsTheValuesAndSaysSo) {
   WriteFile(UserFolder() / "broken.qrv", {'G', 'W', 'V', 'Q'});
-  PresetLibrary lib(UserFolder().string());
+  PresetLibrary lib(platform::Utf8FromPath(UserFolder()));
   ASSERT_EQ(lib.ItemCount(kBankUser, 0), 1);
   const PresetRecord before = MakeRecord("keep", 0.4f);
   PresetRecord r = before;
@@ -150,30 +152,6 @@ TEST_F(PresetLibraryTest, AFileThatFailsKeepsTheValuesAndSaysSo) {
   EXPECT_EQ(r.Name(), "error loading preset");
   EXPECT_TRUE(r.SameValues(before));
   EXPECT_FALSE(lib.LoadPosition(kBankUser, 0, 7, r));
-}
-
-// A FIFO named like a preset is listed (the scan does not open files) but never waited on: choosing it
-// fails as a broken file does, and the reader says it is not a file.
-TEST_F(PresetLibraryTest, AFifoNamedLikeAPresetIsRefusedWithoutWaiting) {
-  const auto fifo = UserFolder() / "Pipe.qrv";
-  ASSERT_TRUE(CreateUserPresetFolder(UserFolder().string()));
-  ASSERT_TRUE(test::MakeFifo(fifo));
-  PresetLibrary lib(UserFolder().string());
-  ASSERT_EQ(lib.ItemCount(kBankUser, 0), 1);
-  const PresetRecord before = MakeRecord("keep", 0.4f);
-  PresetRecord r = before;
-  bool loaded = true;
-  EXPECT_TRUE(test::ReturnsWithoutWaitingOn(fifo, [&] { loaded = lib.LoadPosition(kBankUser, 0, 0, r); }));
-  EXPECT_FALSE(loaded);
-  EXPECT_EQ(r.Name(), "error loading preset");
-  EXPECT_TRUE(r.SameValues(before));
-
-  PresetFileContents contents;
-  EXPECT_TRUE(test::ReturnsWithoutWaitingOn(fifo, [&] { contents = LoadPresetFile(fifo); }));
-  EXPECT_EQ(contents.status, BlobStatus::NotAFile);
-  EXPECT_STREQ(DescribeBlobStatus(contents.status), "not a regular file");
-  EXPECT_EQ(LoadPresetFile(UserFolder()).status, BlobStatus::NotAFile);
-  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 }
 
 TEST_F(PresetLibraryTest, FolderAndItemLimits) {
@@ -189,7 +167,7 @@ TEST_F(PresetLibraryTest, FolderAndItemLimits) {
   }
   for (int i = 0; i < 3; ++i) std::ofstream(UserFolder() / ("main" + std::to_string(i) + ".qrv")) << "x";
 
-  PresetLibrary lib(UserFolder().string());
+  PresetLibrary lib(platform::Utf8FromPath(UserFolder()));
   ASSERT_EQ(lib.GroupCount(kBankUser), kMaxGroups);  // "All" and 127 folders
   EXPECT_EQ(lib.GroupName(kBankUser, 1), "f000");
   EXPECT_EQ(lib.GroupName(kBankUser, 127), "f126");
@@ -241,15 +219,16 @@ TEST_F(PresetLibraryTest, OpeningTheFolderReportsAFailure) {
   s.messageBox = &box;
   platform::ScopedServices scope(s);
 
-  PresetLibrary lib(UserFolder().string());
+  PresetLibrary lib(platform::Utf8FromPath(UserFolder()));
   EXPECT_EQ(lib.OpenUserFolder(), 42);
   EXPECT_TRUE(box.shown.empty());
   shell.result = 32;
   EXPECT_EQ(lib.OpenUserFolder(), 32);
   ASSERT_EQ(box.shown.size(), 1u);
   EXPECT_EQ(box.shown[0].first, "Could not open user's preset folder");
-  EXPECT_EQ(box.shown[0].second, UserFolder().string());
-  EXPECT_EQ(shell.opened, (std::vector<std::string>{UserFolder().string(), UserFolder().string()}));
+  EXPECT_EQ(box.shown[0].second, platform::Utf8FromPath(UserFolder()));
+  const std::string folder = platform::Utf8FromPath(UserFolder());
+  EXPECT_EQ(shell.opened, (std::vector<std::string>{folder, folder}));
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include <bit>
 #include <fstream>
 
+#include "platform/PathText.h"
 #include "presets/PresetLibrary.h"
+#include "tests/support/Environment.h"
 
 namespace qrv::test {
 
@@ -56,8 +58,8 @@ PresetRecord MakeRecord(std::string_view name, float base) {
 }
 
 PresetFixture::PresetFixture() {
-  if (const char* p = std::getenv("USERPROFILE")) savedProfile_ = p;
-  setenv("USERPROFILE", profile.path().c_str(), 1);
+  savedProfile_ = GetEnv("USERPROFILE");
+  SetEnvPath("USERPROFILE", profile.path());
   platform::Services s;
   s.registry = &registry;
   s.clock = &clock;
@@ -70,12 +72,12 @@ PresetFixture::PresetFixture() {
 PresetFixture::~PresetFixture() {
   services.reset();
   if (savedProfile_)
-    setenv("USERPROFILE", savedProfile_->c_str(), 1);
+    SetEnv("USERPROFILE", *savedProfile_);
   else
-    unsetenv("USERPROFILE");
+    UnsetEnv("USERPROFILE");
 }
 
-std::filesystem::path PresetFixture::UserFolder() const { return UserPresetFolderPath(); }
+std::filesystem::path PresetFixture::UserFolder() const { return platform::PathFromUtf8(UserPresetFolderPath()); }
 
 void PresetFixture::WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) const {
   std::filesystem::create_directories(path.parent_path());

@@ -1,4 +1,5 @@
-// The dynamic symbols a shared object defines, as `nm -D --defined-only` lists them.
+// The dynamic symbols a shared object defines, as `nm -D --defined-only` lists them; on Windows the names
+// of a DLL's export table.
 #pragma once
 
 #include <filesystem>

@@ -1,7 +1,8 @@
 // Counts calls to malloc, calloc and realloc while counting is on, from any thread. Where operator new
 // cannot be seen (a module that carries its own C++ runtime, a library's C code), every allocation still
 // ends here: the program that uses this defines those three functions, forwarding to the C library's.
-// Sanitized builds bring their own malloc, so there the counter does not exist (kMallocCounted).
+// On Windows the count is taken at operator new (see MallocCounter.cpp). Sanitized builds bring their own
+// malloc, so there the counter does not exist (kMallocCounted).
 #pragma once
 
 namespace qrv::test {

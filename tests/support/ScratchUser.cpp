@@ -1,14 +1,14 @@
 #include "tests/support/ScratchUser.h"
 
-#include <cstdlib>
+#include "tests/support/Environment.h"
 
 namespace qrv::test {
 
 void ScratchUserEnvironment::SetUp() {
   dir_ = std::make_unique<TempDir>();
-  setenv("USERPROFILE", dir_->path().c_str(), 1);
-  setenv("QRV_CONFIG_DIR", (dir_->path() / "config").c_str(), 1);
-  if (home_) setenv("HOME", dir_->path().c_str(), 1);
+  SetEnvPath("USERPROFILE", dir_->path());
+  SetEnvPath("QRV_CONFIG_DIR", dir_->path() / "config");
+  if (home_) SetEnvPath("HOME", dir_->path());
 }
 
 }  // namespace qrv::test

@@ -2,8 +2,6 @@
 // bindings share: parameter names and texts, factory presets and the state stream.
 #pragma once
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "format/clap/ClapAbi.h"
+#include "tests/support/SharedLibrary.h"
 
 namespace qrv::vst3::test {
 
@@ -19,9 +18,9 @@ namespace qrv::vst3::test {
 class ClapReference {
  public:
   ClapReference() {
-    void* handle = dlopen(QRV_CLAP_MODULE, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    void* handle = qrv::test::OpenLibrary(QRV_CLAP_MODULE, nullptr);
     if (handle == nullptr) return;
-    entry_ = static_cast<const clap_plugin_entry_t*>(dlsym(handle, "clap_entry"));
+    entry_ = static_cast<const clap_plugin_entry_t*>(qrv::test::LibrarySymbol(handle, "clap_entry"));
     if (entry_ == nullptr || !entry_->init(QRV_CLAP_MODULE)) return;
     const auto* factory = static_cast<const clap_plugin_factory_t*>(entry_->get_factory(CLAP_PLUGIN_FACTORY_ID));
     host_ = clap_host_t{kClapVersion, this, "test", "", "", "1", [](const clap_host_t*, const char*) -> const void* { return nullptr; },

@@ -72,11 +72,27 @@ const DocumentedId kDocumentedIds[] = {
     {"Linux::IRunLoop", LinuxRunLoop::IRunLoop::iid, "18C35366 97764F1A 9C5B8385 7A871389"},
 };
 
+#ifdef _WIN32
+// The 32 digits of the plain order rearranged as the bytes of a COM GUID in memory: the first word's four
+// bytes reversed, the second word's two halves each swapped, the rest as written.
+std::string ComDigits(const std::string& plain) {
+  std::string com;
+  for (int b : {3, 2, 1, 0, 5, 4, 7, 6}) com += plain.substr(static_cast<std::size_t>(2 * b), 2);
+  return com + plain.substr(16);
+}
+#endif
+
 TEST(Vst3AbiIds, EveryInterfaceIdHasTheDocumentedBytes) {
   for (const DocumentedId& id : kDocumentedIds) {
     const std::string digits = Digits(id.words);
     ASSERT_EQ(digits.size(), 32u) << id.name;
+#ifdef _WIN32
+    EXPECT_EQ(Hex(id.uid.bytes), ComDigits(digits)) << id.name;
+#else
     EXPECT_EQ(Hex(id.uid.bytes), digits) << id.name;
+#endif
+    // Back in the order written, whatever the platform's.
+    EXPECT_EQ(Hex(PlainOrder(id.uid).bytes), digits) << id.name;
   }
 }
 
@@ -89,6 +105,18 @@ TEST(Vst3AbiIds, NoTwoInterfacesShareAnId) {
   }
 }
 
+#ifdef _WIN32
+TEST(Vst3AbiIds, OnWindowsTheBytesAreAComGuid) {
+  EXPECT_EQ(kNativeUidOrder, UidOrder::kCom);
+  // IComponent, {E831FF31-F2D5-4301-928E-BBEE25697802}.
+  const unsigned char component[16] = {0x31, 0xFF, 0x31, 0xE8, 0xD5, 0xF2, 0x01, 0x43,
+                                       0x92, 0x8E, 0xBB, 0xEE, 0x25, 0x69, 0x78, 0x02};
+  EXPECT_EQ(std::memcmp(IComponent::iid.bytes, component, 16), 0) << Hex(IComponent::iid.bytes);
+  const Uid counting = MakeUid(0x00010203, 0x04050607, 0x08090A0B, 0x0C0D0E0F);
+  EXPECT_EQ(Hex(counting.bytes), "0302010005040706" "08090A0B0C0D0E0F");
+  EXPECT_EQ(Hex(PlainOrder(counting).bytes), "0001020304050607" "08090A0B0C0D0E0F");
+}
+#else
 TEST(Vst3AbiIds, OnLinuxTheBytesAreTheFourWordsBigEndianInTurn) {
   EXPECT_EQ(kNativeUidOrder, UidOrder::kPlain);
   const unsigned char component[16] = {0xE8, 0x31, 0xFF, 0x31, 0xF2, 0xD5, 0x43, 0x01,
@@ -96,7 +124,9 @@ TEST(Vst3AbiIds, OnLinuxTheBytesAreTheFourWordsBigEndianInTurn) {
   EXPECT_EQ(std::memcmp(IComponent::iid.bytes, component, 16), 0) << Hex(IComponent::iid.bytes);
   const Uid counting = MakeUid(0x00010203, 0x04050607, 0x08090A0B, 0x0C0D0E0F, UidOrder::kPlain);
   for (int i = 0; i < 16; ++i) EXPECT_EQ(counting.bytes[i], static_cast<char>(i)) << "byte " << i;
+  EXPECT_TRUE(PlainOrder(counting) == counting);
 }
+#endif
 
 TEST(Vst3AbiIds, TheComOrderIsTheGuidLayoutInMemory) {
   // {00010203-0405-0607-0809-0A0B0C0D0E0F} in memory: Data1 little-endian, Data2 and Data3 likewise.
@@ -124,6 +154,21 @@ TEST(Vst3AbiIds, SameUidComparesAllSixteenBytes) {
 
 // --- Constants -------------------------------------------------------------------------------------------
 
+#ifdef _WIN32
+// COM's HRESULTs.
+TEST(Vst3AbiConstants, ResultCodesAreTheWindowsValues) {
+  EXPECT_EQ(static_cast<uint32_t>(kNoInterface), 0x80004002u);
+  EXPECT_EQ(kResultOk, 0);
+  EXPECT_EQ(kResultTrue, 0);
+  EXPECT_EQ(kResultFalse, 1);
+  EXPECT_EQ(static_cast<uint32_t>(kInvalidArgument), 0x80070057u);
+  EXPECT_EQ(static_cast<uint32_t>(kNotImplemented), 0x80004001u);
+  EXPECT_EQ(static_cast<uint32_t>(kInternalError), 0x80004005u);
+  EXPECT_EQ(static_cast<uint32_t>(kNotInitialized), 0x8000FFFFu);
+  EXPECT_EQ(static_cast<uint32_t>(kOutOfMemory), 0x8007000Eu);
+  EXPECT_EQ(sizeof(tresult), 4u);
+}
+#else
 TEST(Vst3AbiConstants, ResultCodesAreTheLinuxValues) {
   EXPECT_EQ(kNoInterface, -1);
   EXPECT_EQ(kResultOk, 0);
@@ -136,6 +181,7 @@ TEST(Vst3AbiConstants, ResultCodesAreTheLinuxValues) {
   EXPECT_EQ(kOutOfMemory, 6);
   EXPECT_EQ(sizeof(tresult), 4u);
 }
+#endif
 
 TEST(Vst3AbiConstants, FlagsAndEnumerationsHaveTheDocumentedValues) {
   EXPECT_EQ(SpeakerArr::kMono, 1ull << 19);

@@ -1,12 +1,12 @@
 #include "tests/vst3/Vst3TestHost.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "tests/support/ScratchUser.h"
+#include "tests/support/SharedLibrary.h"
 
 namespace qrv::vst3::test {
 namespace {
@@ -29,19 +29,28 @@ std::vector<TChar> Wide(const std::string& text) {
 }
 
 Module::Module(const std::string& path) {
-  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-  if (handle_ == nullptr) {
-    error_ = dlerror();
-    return;
-  }
-  auto entry = reinterpret_cast<ModuleEntryFunc>(dlsym(handle_, kModuleEntryName));
-  auto get = reinterpret_cast<GetPluginFactoryFunc>(dlsym(handle_, kGetPluginFactoryName));
-  if (entry == nullptr || get == nullptr || dlsym(handle_, kModuleExitName) == nullptr) {
+  handle_ = qrv::test::OpenLibrary(path, &error_);
+  if (handle_ == nullptr) return;
+  auto get = reinterpret_cast<GetPluginFactoryFunc>(qrv::test::LibrarySymbol(handle_, kGetPluginFactoryName));
+#ifdef _WIN32
+  // InitDll and ExitDll are optional for hosts on Windows; this one calls both, as most do.
+  auto entry = reinterpret_cast<InitDllFunc>(qrv::test::LibrarySymbol(handle_, kInitDllName));
+  const bool exits = qrv::test::LibrarySymbol(handle_, kExitDllName) != nullptr;
+#else
+  auto entry = reinterpret_cast<ModuleEntryFunc>(qrv::test::LibrarySymbol(handle_, kModuleEntryName));
+  const bool exits = qrv::test::LibrarySymbol(handle_, kModuleExitName) != nullptr;
+#endif
+  if (entry == nullptr || get == nullptr || !exits) {
     error_ = "an export is missing";
     return;
   }
-  if (!entry(handle_)) {
-    error_ = "ModuleEntry failed";
+#ifdef _WIN32
+  const bool entered = entry();
+#else
+  const bool entered = entry(handle_);
+#endif
+  if (!entered) {
+    error_ = "the module's entry failed";
     return;
   }
   entered_ = true;
@@ -51,7 +60,11 @@ Module::Module(const std::string& path) {
 
 Module::~Module() {
   if (factory_ != nullptr) factory_->release();
-  if (entered_) reinterpret_cast<ModuleExitFunc>(dlsym(handle_, kModuleExitName))();
+#ifdef _WIN32
+  if (entered_) reinterpret_cast<ExitDllFunc>(qrv::test::LibrarySymbol(handle_, kExitDllName))();
+#else
+  if (entered_) reinterpret_cast<ModuleExitFunc>(qrv::test::LibrarySymbol(handle_, kModuleExitName))();
+#endif
 }
 
 // ---- Host

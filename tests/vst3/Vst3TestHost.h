@@ -22,7 +22,7 @@ inline constexpr ParamID kBypassId = 7;
 inline constexpr ParamID kHighQualityId = 8;
 inline constexpr ParamID kProgramId = 100;
 
-// The module: dlopen, ModuleEntry and the factory; ModuleExit at the end (never unloaded, as most hosts
+// The module: loaded, ModuleEntry (InitDll on Windows) and the factory; ModuleExit (ExitDll) at the end (never unloaded, as most hosts
 // keep a module: the editor's libraries keep load-time tables LeakSanitizer would report).
 class Module {
  public:

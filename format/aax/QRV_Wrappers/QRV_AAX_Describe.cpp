@@ -76,7 +76,9 @@ AAX_Result DescribeEffect(AAX_VEffectDescriptor& effect) {
   Check(effect.AddProcPtr(&CreateEffectParameters, AAX_eProcPtrID_Create_EffectParameters));
   Check(effect.AddResourceInfo(AAX_eResourceType_PageTable, kPageTableFile));
   Check(effect.AddProcPtr(&CreateEffectDirectData, AAX_eProcPtrID_Create_EffectDirectData));
+#ifndef _WIN32  // no editor on Windows: hosts show their generic controls
   Check(effect.AddProcPtr(&CreateEffectGUI, AAX_eProcPtrID_Create_EffectGUI));
+#endif
 
   for (int k = 0; k < kMeterCount; ++k) {
     AAX_VPropertyMap* p = effect.NewPropertyMap();

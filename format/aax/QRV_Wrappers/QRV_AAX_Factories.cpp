@@ -2,7 +2,9 @@
 #include "format/aax/QRV_Wrappers/QRV_AAX_Describe.h"
 #include "format/aax/QRV_Wrappers/QRV_AAX_DirectData.h"
 #include "format/aax/QRV_Wrappers/QRV_QVWG_2300_AAX_Parameters_Wrapper.h"
+#ifndef _WIN32
 #include "format/aax/QRV_Wrappers/QRV_QVWG_2300_QRV_AAXWrapper_GUI.h"
+#endif
 
 namespace qrv::aax {
 
@@ -22,6 +24,8 @@ AAX_IEffectParameters* CreateEffectParameters() {
   return Create<QRV_QVWG_2300_AAX_Parameters_Wrapper, AAX_IEffectParameters>();
 }
 AAX_IEffectDirectData* CreateEffectDirectData() { return Create<QRV_AAX_DirectData, AAX_IEffectDirectData>(); }
+#ifndef _WIN32
 AAX_IEffectGUI* CreateEffectGUI() { return Create<QRV_QVWG_2300_QRV_AAXWrapper_GUI, AAX_IEffectGUI>(); }
+#endif
 
 }  // namespace qrv::aax

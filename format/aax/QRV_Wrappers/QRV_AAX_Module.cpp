@@ -1,16 +1,22 @@
 // The nine exported entry points and the module-wide state behind them.
 #include "format/aax/QRV_Wrappers/QRV_AAX_Module.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <atomic>
 #include <new>
 
 #include "format/aax/QRV_Wrappers/QRV_AAX_Describe.h"
+#ifndef _WIN32
 #include "format/aax/QRV_Wrappers/QRV_AAX_EditorWrapper.h"
 #include "format/aax/QRV_Wrappers/QRV_QVWG_2300_QRV_AAXWrapper_GUI.h"
 #include "gui/editor/EditorResources.h"
 #include "gui/presetbar/QRVPresetBarEditor.h"
+#endif
 #include "format/aax/sdk/AAX_Exports.h"
 
 namespace qrv::aax {
@@ -20,6 +26,16 @@ void* gModuleHandle = nullptr;
 std::atomic<int> gToolkitUsers{0};
 PlatformLayer* gPlatformLayer = nullptr;
 
+#ifdef _WIN32
+// The module's HMODULE (its base address), found from an address inside it without taking a reference.
+__attribute__((constructor)) void SaveModuleHandle() {
+  HMODULE module = nullptr;
+  if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         reinterpret_cast<LPCWSTR>(&SaveModuleHandle), &module)) {
+    gModuleHandle = module;
+  }
+}
+#else
 __attribute__((constructor)) void SaveModuleHandle() {
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&SaveModuleHandle), &info) != 0) gModuleHandle = info.dli_fbase;
@@ -37,6 +53,7 @@ __attribute__((destructor)) void FreeModuleResources() {
   SetPlatformLayer(nullptr);
   Quarrytone::ShutdownEditorResources();
 }
+#endif
 
 }  // namespace
 
@@ -62,7 +79,11 @@ bool RemoveToolkitUser() {
 
 }  // namespace qrv::aax
 
+#ifdef _WIN32
+#define QRV_EXPORT extern "C" __declspec(dllexport)
+#else
 #define QRV_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 QRV_EXPORT AAX_Result ACFStartup(AAX_IACFUnknown* host) {
   try {

@@ -1,8 +1,43 @@
 #include "format/aax/host/AAXHostModule.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 namespace qrv::aaxhost {
+
+namespace {
+
+// The platform's loader: the bundle's binary folder and extension, and open/symbol/close/last error.
+#ifdef _WIN32
+constexpr const char* kBinaryFolder = "x64";
+constexpr const char* kBinaryExtension = ".aaxplugin";
+
+// UTF-16 paths throughout, so that a bundle anywhere (any user name, any language) loads.
+void* OpenLibrary(const std::filesystem::path& binary) {
+  return reinterpret_cast<void*>(LoadLibraryExW(binary.wstring().c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+}
+void* LibrarySymbol(void* handle, const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
+}
+void CloseLibrary(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
+std::string LoadError() { return "LoadLibrary failed with error " + std::to_string(GetLastError()); }
+#else
+constexpr const char* kBinaryFolder = "x86_64-linux";
+constexpr const char* kBinaryExtension = ".so";
+
+void* OpenLibrary(const std::filesystem::path& binary) { return dlopen(binary.c_str(), RTLD_NOW | RTLD_LOCAL); }
+void* LibrarySymbol(void* handle, const char* name) { return dlsym(handle, name); }
+void CloseLibrary(void* handle) { dlclose(handle); }
+std::string LoadError() {
+  const char* text = dlerror();
+  return text != nullptr ? text : "dlopen failed";
+}
+#endif
+
+}  // namespace
 
 bool EntryPoints::Complete() const {
   return startup && registerPlugin && registerComponent && getClassFactory && canUnloadNow && shutdown &&
@@ -11,9 +46,9 @@ bool EntryPoints::Complete() const {
 
 std::filesystem::path FindModuleBinary(const std::filesystem::path& bundle) {
   std::error_code ec;
-  const std::filesystem::path dir = bundle / "Contents" / "x86_64-linux";
+  const std::filesystem::path dir = bundle / "Contents" / kBinaryFolder;
   for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
-    if (entry.path().extension() == ".so" && entry.is_regular_file(ec)) return entry.path();
+    if (entry.path().extension() == kBinaryExtension && entry.is_regular_file(ec)) return entry.path();
   }
   return {};
 }
@@ -21,7 +56,7 @@ std::filesystem::path FindModuleBinary(const std::filesystem::path& bundle) {
 namespace {
 template <typename Proc>
 bool Resolve(void* handle, const char* name, Proc& out, std::string* error) {
-  out = reinterpret_cast<Proc>(dlsym(handle, name));
+  out = reinterpret_cast<Proc>(LibrarySymbol(handle, name));
   if (out == nullptr && error != nullptr) *error = std::string("missing entry point ") + name;
   return out != nullptr;
 }
@@ -33,9 +68,9 @@ std::unique_ptr<Module> Module::Load(const std::filesystem::path& bundle, std::s
     if (error != nullptr) *error = "no module binary in " + bundle.string();
     return nullptr;
   }
-  void* handle = dlopen(binary.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* handle = OpenLibrary(binary);
   if (handle == nullptr) {
-    if (error != nullptr) *error = dlerror();
+    if (error != nullptr) *error = LoadError();
     return nullptr;
   }
   std::unique_ptr<Module> m(new Module());
@@ -63,7 +98,7 @@ std::unique_ptr<Module> Module::FromEntries(const EntryPoints& entries, const st
 }
 
 Module::~Module() {
-  if (handle_ != nullptr) dlclose(handle_);
+  if (handle_ != nullptr) CloseLibrary(handle_);
 }
 
 }  // namespace qrv::aaxhost

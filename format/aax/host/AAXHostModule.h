@@ -1,5 +1,6 @@
 // A loaded plug-in module: its nine entry points, found with dlopen/dlsym in a bundle folder
-// ("NAME.aaxplugin/Contents/x86_64-linux/*.so"), or given directly for a module linked into the process.
+// ("NAME.aaxplugin/Contents/x86_64-linux/*.so"; on Windows LoadLibraryW/GetProcAddress on
+// "NAME.aaxplugin/Contents/x64/*.aaxplugin"), or given directly for a module linked into the process.
 #pragma once
 
 #include <filesystem>
