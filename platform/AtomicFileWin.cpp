@@ -57,7 +57,8 @@ HANDLE OpenRegularHandle(const std::filesystem::path& path, FileStatus& why) {
     why = FileStatus::NotRegularFile;
     return INVALID_HANDLE_VALUE;
   }
-  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h =
+      ::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return h;
   // A device or a pipe ("CON", "\\.\pipe\x") is no file to read whole.
   if (::GetFileType(h) != FILE_TYPE_DISK) {
