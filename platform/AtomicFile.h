@@ -45,7 +45,8 @@ struct TempFileName {
 // write-through. False when nothing was
 // replaced (the temporary file is removed again). The temporary file is named by temp, by default
 // ".", the target's name, a dot, six characters and ".tmp". The writer holds an exclusive flock on its
-// temporary file until it is renamed (on Windows: keeps it open, which no cleaner can then take away), and first removes the stale temporary files of temp's pattern in
+// temporary file until it is renamed (on Windows: keeps it open while it writes, which no cleaner can then
+// take away), and first removes the stale temporary files of temp's pattern in
 // the folder (RemoveStaleTempFiles), so that a writer killed half-way leaves nothing behind for long.
 bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes);
 // error, when given, receives the errno of the step that failed (0 on success; Windows' error codes are

@@ -57,7 +57,8 @@ HANDLE OpenRegularHandle(const std::filesystem::path& path, FileStatus& why) {
     why = FileStatus::NotRegularFile;
     return INVALID_HANDLE_VALUE;
   }
-  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h =
+      ::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return h;
   // A device or a pipe ("CON", "\\.\pipe\x") is no file to read whole.
   if (::GetFileType(h) != FILE_TYPE_DISK) {
@@ -176,7 +177,7 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint
   constexpr int kTries = 16;
   for (int i = 0; i < kTries && h == INVALID_HANDLE_VALUE; ++i) {
     tmp = folder / PathFromUtf8(temp.prefix + RandomPart() + temp.suffix);
-    // Kept open, sharing everything but a sharing-less open, until it is in place: a cleaner opens
+    // Kept open, sharing everything but a sharing-less open, while it is written: a cleaner opens
     // without sharing, so it can never take a live writer's file away.
     h = ::CreateFileW(tmp.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) break;
@@ -194,17 +195,27 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint
   if (ok) RunPartialWriteHook(tmp);
   ok = ok && step(WriteAll(h, bytes.data() + half, bytes.size() - half));
   ok = ok && step(::FlushFileBuffers(h) != 0);
+  // ReplaceFileW wants the replacement to itself, so the file is closed first; a cleaner that takes it in
+  // the moment between makes this write fail, never the target.
+  ::CloseHandle(h);
   if (ok) {
-    // ReplaceFileW keeps the replaced file's attributes and security; a target that is not there yet,
-    // or one ReplaceFileW refuses, gets a plain replacing move that returns only once it is on disk.
-    const bool exists = ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    // ReplaceFileW keeps the replaced file's attributes and security. When it fails half-way (the replaced
+    // file already moved aside or gone, the new one still under its temporary name), and for a target not
+    // there yet, a replacing move that returns only once it is on disk puts the new file in place.
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    // Only a file is replaced: Wine's ReplaceFileW would put the file in place of a whole folder.
+    if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      ::DeleteFileW(tmp.c_str());
+      why = EISDIR;
+      return false;
+    }
     bool placed = exists && ::ReplaceFileW(path.c_str(), tmp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
                                            nullptr, nullptr) != 0;
     if (!placed)
       placed = ::MoveFileExW(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     ok = step(placed);
   }
-  ::CloseHandle(h);
   if (!ok) ::DeleteFileW(tmp.c_str());
   return ok;
 }

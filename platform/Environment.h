@@ -1,4 +1,7 @@
-// Folders taken from the environment. Any thread; read the environment on every call.
+// Folders taken from the environment. Any thread; read the environment on every call. On Windows the
+// variables are read as UTF-16 and returned as UTF-8: the home and the profile folder are USERPROFILE
+// (else HOMEDRIVE and HOMEPATH), the settings folder QRV_CONFIG_DIR or %APPDATA%\Quarry-tone (used only
+// by what keeps files of its own there; the settings themselves are in the registry).
 #pragma once
 
 #include <filesystem>
@@ -24,7 +27,8 @@ std::filesystem::path ConfigFolder();
 std::string ConfigFolderProblem();
 
 // The absolute path of the binary this code is linked into: the plug-in module a host loaded, or the
-// program. Found through dladdr, so each module finds itself, not its host. "" when it cannot be told.
+// program. Found through dladdr (Windows: the module that holds this code), so each module finds itself,
+// not its host. "" when it cannot be told.
 std::filesystem::path OwnBinaryFile();
 
 }  // namespace qrv::platform

@@ -1,6 +1,6 @@
 // The per-user settings store: the Windows registry under HKEY_CURRENT_USER on Windows, a stand-in for it
-// on Linux (a ".reg" file). Keys hold named values of three types. Main (GUI) thread and the host's state thread; a FileRegistry may be used
-// from several processes at once.
+// on Linux (a ".reg" file). Keys hold named values of three types. Main (GUI) thread and the host's state
+// thread; a FileRegistry may be used from several processes at once.
 #pragma once
 
 #include <cstdint>

@@ -68,8 +68,8 @@ struct UserPresetEntry {
   std::filesystem::path path;
 };
 
-// USERPROFILE (else the home, platform::HomeFolder) + "/Documents/quarry-tone.com/User Presets/QRV warmGlow";
-// "" when there is no absolute profile folder or the path would exceed 1023 bytes. "" means no user folder:
+// USERPROFILE (else the home, platform::HomeFolder) + "/Documents/quarry-tone.com/User Presets/QRV warmGlow"
+// (on Windows joined with backslashes), UTF-8; "" when there is no absolute profile folder or the path would exceed 1023 bytes. "" means no user folder:
 // nothing is listed from it and nothing saved into it, never a folder relative to the working folder.
 std::string UserPresetFolderPath();
 // Why UserPresetFolderPath() is "", in words for the user ("" when it is not).

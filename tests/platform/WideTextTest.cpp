@@ -29,9 +29,12 @@ TEST(WideText, RoundTripsEveryPlane) {
 }
 
 TEST(WideText, InvalidUtf8IsRefusedWhole) {
-  for (const std::string& bad : {std::string("\x80"), std::string("abc\xC3"), std::string("\xC0\xAF"),
-                                 std::string("\xE9\x9F"), std::string("\xED\xA0\x80"), std::string("\xF8\x88\x80\x80\x80"),
-                                 std::string("ok \xFF ok"), "G" + kMixed.substr(0, 3)}) {
+  // A lone continuation byte, a cut character, an overlong form, an encoded surrogate, a five-byte form,
+  // a byte no UTF-8 has, a character cut off at the end.
+  for (const std::string& bad :
+       {std::string("\x80"), std::string("abc\xC3"), std::string("\xC0\xAF"), std::string("\xE9\x9F"),
+        std::string("\xED\xA0\x80"), std::string("\xF8\x88\x80\x80\x80"), std::string("ok \xFF ok"),
+        "G" + kMixed.substr(0, 3)}) {
     EXPECT_FALSE(WideFromUtf8(bad)) << bad;
   }
   // A lone surrogate (possible in a Windows file name) has no UTF-8 form.

@@ -147,11 +147,12 @@ TEST_F(WindowsAtomicFileTest, ReadsOnlyFilesAndWithinTheirLimit) {
   ASSERT_TRUE(whole);
   EXPECT_EQ(status, FileStatus::Ok);
   EXPECT_EQ(std::string(whole->begin(), whole->end()), "the old preset");
-  // A folder where the file belongs is not replaced.
+  // A folder where the file belongs is not replaced, nor anything in it.
   int error = 0;
   EXPECT_FALSE(WriteFileAtomically(folder, std::span<const uint8_t>(), kPresetTemp, &error));
-  EXPECT_NE(error, 0);
+  EXPECT_EQ(error, EISDIR);
   EXPECT_TRUE(fs::is_directory(folder));
+  EXPECT_EQ(ReadText(target), "the old preset");
   EXPECT_TRUE(TempFiles(dir.path()).empty());
 }
 

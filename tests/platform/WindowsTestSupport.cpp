@@ -100,8 +100,11 @@ ProgramResult RunProgram(const std::string& commandLine) {
   return result;
 }
 
-std::optional<RegEntry> RegQuery(const std::string& key, const std::string& name) {
+std::optional<RegEntry> RegQuery(const std::string& key, const std::string& name, std::string* output) {
   const ProgramResult r = RunProgram("reg.exe query " + Quote("HKCU\\" + key) + " /v " + Quote(name));
+  if (output != nullptr)
+    *output = "reg " + std::string(r.started ? "ran" : "did not start") + ", exit code " + std::to_string(r.exitCode) +
+              ":\n" + r.output;
   if (!r.started || r.exitCode != 0) return std::nullopt;
   // A value line: four spaces, the name, four spaces, the type, four spaces, the data.
   std::istringstream lines(r.output);

@@ -25,7 +25,8 @@ struct RegEntry {
   std::string type;  // "REG_BINARY", "REG_DWORD", "REG_SZ", ...
   std::string data;  // as reg prints it: hex digits for binary, 0x... for a DWORD, the text for a string
 };
-std::optional<RegEntry> RegQuery(const std::string& key, const std::string& name);
+// output, when given, receives what reg printed (for the test's message when the value is not there).
+std::optional<RegEntry> RegQuery(const std::string& key, const std::string& name, std::string* output = nullptr);
 // `reg add "HKCU\<key>" /v "<name>" /t <type> /d "<data>" /f`; true when reg succeeded.
 bool RegAdd(const std::string& key, const std::string& name, const std::string& type, const std::string& data);
 // `reg delete "HKCU\<key>" /f`.

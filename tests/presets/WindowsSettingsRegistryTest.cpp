@@ -63,24 +63,25 @@ TEST_F(SettingsRegistryTest, TheRegistryHoldsWhatTheStoreWrote) {
   ASSERT_TRUE(StoreMemo(memo));
   ASSERT_TRUE(StoreManualPath("C:\\Program Files\\Quarry-tone\\warmGlow manual.pdf"));
 
-  const auto zoom = test::RegQuery("SOFTWARE\\Quarry-tone\\QRVWGME1", "QRVWG1: 59");
-  ASSERT_TRUE(zoom);
+  std::string said;
+  const auto zoom = test::RegQuery("SOFTWARE\\Quarry-tone\\QRVWGME1", "QRVWG1: 59", &said);
+  ASSERT_TRUE(zoom) << said;
   EXPECT_EQ(zoom->type, "REG_BINARY");
   EXPECT_EQ(zoom->data, "0000803E");  // 0.25 as a little-endian single
-  const auto hints = test::RegQuery("SOFTWARE\\Quarry-tone\\QRVWGME1", "QRVWG1: 57");
-  ASSERT_TRUE(hints);
+  const auto hints = test::RegQuery("SOFTWARE\\Quarry-tone\\QRVWGME1", "QRVWG1: 57", &said);
+  ASSERT_TRUE(hints) << said;
   EXPECT_EQ(hints->type, "REG_BINARY");
   EXPECT_EQ(hints->data, "0000803F");
   for (const auto& [name, bytes] : {std::pair{std::string("Favorite_0"), favourite},
                                     std::pair{std::string("Favorite_UserDefault"), userDefault},
                                     std::pair{std::string("MemoA"), memo}}) {
-    const auto v = test::RegQuery("SOFTWARE\\Quarry-tone\\QRVWG1", name);
-    ASSERT_TRUE(v) << name;
+    const auto v = test::RegQuery("SOFTWARE\\Quarry-tone\\QRVWG1", name, &said);
+    ASSERT_TRUE(v) << name << ": " << said;
     EXPECT_EQ(v->type, "REG_BINARY") << name;
     EXPECT_EQ(v->data, Hex(bytes)) << name;
   }
-  const auto manual = test::RegQuery("SOFTWARE\\Quarry-tone\\QRVWG1", "ManualPath");
-  ASSERT_TRUE(manual);
+  const auto manual = test::RegQuery("SOFTWARE\\Quarry-tone\\QRVWG1", "ManualPath", &said);
+  ASSERT_TRUE(manual) << said;
   EXPECT_EQ(manual->type, "REG_SZ");
   EXPECT_EQ(manual->data, "C:\\Program Files\\Quarry-tone\\warmGlow manual.pdf");
   // Each value in its own sub-key.
