@@ -14,33 +14,10 @@
 #include <map>
 #include <sstream>
 
+#include "tests/support/Environment.h"
+
 namespace qrv::test {
 namespace {
-
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  return out;
-}
-
-std::string Narrow(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                      nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-  return out;
-}
-
-std::optional<std::string> Variable(const wchar_t* name) {
-  const DWORD n = ::GetEnvironmentVariableW(name, nullptr, 0);
-  if (n == 0) return std::nullopt;
-  std::wstring value(n, L'\0');
-  value.resize(::GetEnvironmentVariableW(name, value.data(), n));
-  return Narrow(value);
-}
 
 std::map<std::string, std::function<void(const std::string&)>>& Roles() {
   static std::map<std::string, std::function<void(const std::string&)>> roles;
@@ -51,11 +28,11 @@ std::map<std::string, std::function<void(const std::string&)>>& Roles() {
 class RoleEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
-    const auto role = Variable(L"QRV_TEST_ROLE");
+    const auto role = GetEnv("QRV_TEST_ROLE");
     if (!role) return;
     const auto it = Roles().find(*role);
     if (it == Roles().end()) ::ExitProcess(90);
-    it->second(Variable(L"QRV_TEST_ROLE_ARGUMENT").value_or(""));
+    it->second(GetEnv("QRV_TEST_ROLE_ARGUMENT").value_or(""));
     ::ExitProcess(0);
   }
 };
@@ -196,7 +173,7 @@ unsigned long RoleProcess::Wait(unsigned long timeoutMs) {
 }
 
 void SignalParent() {
-  const auto name = Variable(L"QRV_TEST_ROLE_EVENT");
+  const auto name = GetEnv("QRV_TEST_ROLE_EVENT");
   if (!name) return;
   HANDLE e = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, Wide(*name).c_str());
   if (e == nullptr) return;

@@ -15,8 +15,6 @@
 namespace qrv::test {
 
 #ifdef _WIN32
-namespace {
-
 std::wstring Wide(const std::string& text) {
   if (text.empty()) return {};
   const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
@@ -33,6 +31,8 @@ std::string Narrow(const std::wstring& text) {
   ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
   return out;
 }
+
+namespace {
 
 void SetWide(const char* name, const std::wstring& value) {
   // Both the C runtime's copy and the process's (which GetEnvironmentVariableW and children read).

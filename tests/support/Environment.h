@@ -16,4 +16,10 @@ void UnsetEnv(const char* name);
 // The variable as UTF-8; nullopt when it is not set.
 std::optional<std::string> GetEnv(const char* name);
 
+#ifdef _WIN32
+// UTF-8 and UTF-16 for the tests' own Windows calls (the conversions under test live in platform/).
+std::wstring Wide(const std::string& text);
+std::string Narrow(const std::wstring& text);
+#endif
+
 }  // namespace qrv::test
