@@ -85,4 +85,11 @@ void PresetFixture::WriteFile(const std::filesystem::path& path, const std::vect
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+void PresetFixture::StoreFloat(int index, float v) {
+  const uint32_t bits = std::bit_cast<uint32_t>(v);
+  registry.Write(settings::kNumericKey, settings::NumericValueName(index),
+                 platform::RegistryValue::Binary({static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
+                                                  static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 24)}));
+}
+
 }  // namespace qrv::test

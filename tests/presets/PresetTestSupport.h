@@ -73,6 +73,8 @@ class PresetFixture : public testing::Test {
 
   std::filesystem::path UserFolder() const;
   void WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) const;
+  // A numeric setting as the store keeps it: the float's four bytes, little-endian, as a binary value.
+  void StoreFloat(int index, float v);
 
   TempDir profile;
   platform::MemoryRegistry registry;

@@ -16,15 +16,7 @@ namespace {
 
 using platform::RegistryValue;
 
-class SettingsStoreTest : public test::PresetFixture {
- protected:
-  void StoreFloat(int index, float v) {
-    const uint32_t bits = std::bit_cast<uint32_t>(v);
-    registry.Write(kNumericKey, NumericValueName(index),
-                   RegistryValue::Binary({static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
-                                          static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 24)}));
-  }
-};
+using SettingsStoreTest = test::PresetFixture;
 
 class ManualRecordTest : public SettingsStoreTest {
  protected:
